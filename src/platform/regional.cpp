@@ -1,0 +1,151 @@
+#include "platform/regional.h"
+
+#include <cctype>
+#include <cstdio>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace vektrin {
+namespace {
+
+std::string twoDigits(int v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+bool startsWithCI(std::string_view s, size_t pos, std::string_view word) {
+    if (s.size() - pos < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(s[pos + i])) != word[i]) return false;
+    return true;
+}
+
+size_t runLength(std::string_view s, size_t pos, char lowerLetter) {
+    size_t n = 0;
+    while (pos + n < s.size() && std::tolower(static_cast<unsigned char>(s[pos + n])) == lowerLetter)
+        ++n;
+    return n;
+}
+
+std::string format(std::string_view pattern, DateTime value) {
+    const DateParts d = decodeDate(value);
+    const TimeParts t = decodeTime(value);
+    const bool twelveHour = pattern.find("AMPM") != std::string_view::npos ||
+                            pattern.find("ampm") != std::string_view::npos;
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
+        if (startsWithCI(pattern, i, "AMPM")) {
+            out += t.hour < 12 ? "AM" : "PM";
+            i += 4;
+            continue;
+        }
+        const size_t n = (c == 'd' || c == 'm' || c == 'y' || c == 'h' || c == 'n' || c == 's')
+                             ? runLength(pattern, i, c)
+                             : 0;
+        if (n == 0) {
+            out += pattern[i++];
+            continue;
+        }
+        switch (c) {
+        case 'd': out += n >= 2 ? twoDigits(d.day) : std::to_string(d.day); break;
+        case 'm': out += n >= 2 ? twoDigits(d.month) : std::to_string(d.month); break;
+        case 'y': {
+            if (n >= 3) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "%04d", d.year);
+                out += buf;
+            } else {
+                out += twoDigits(d.year % 100);
+            }
+            break;
+        }
+        case 'h': {
+            int h = t.hour;
+            if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
+            out += n >= 2 ? twoDigits(h) : std::to_string(h);
+            break;
+        }
+        case 'n': out += n >= 2 ? twoDigits(t.minute) : std::to_string(t.minute); break;
+        case 's': out += n >= 2 ? twoDigits(t.second) : std::to_string(t.second); break;
+        }
+        i += n;
+    }
+    return out;
+}
+
+char firstSeparator(std::string_view pattern, char fallback) {
+    for (char c : pattern)
+        if (!std::isalpha(static_cast<unsigned char>(c)) && c != ' ') return c;
+    return fallback;
+}
+
+} // namespace
+
+std::string patternFromStrftime(std::string_view p) {
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '%' || i + 1 == p.size()) {
+            out += p[i];
+            continue;
+        }
+        char c = p[++i];
+        if (c == 'E' || c == 'O') { // alternative representations: use the plain one
+            if (i + 1 == p.size()) break;
+            c = p[++i];
+        }
+        switch (c) {
+        case 'd': out += "dd"; break;
+        case 'e': out += "d"; break;
+        case 'm': out += "mm"; break;
+        case 'y': out += "yy"; break;
+        case 'Y': out += "yyyy"; break;
+        case 'H': out += "hh"; break;
+        case 'k': out += "h"; break;
+        case 'I': out += "hh"; break;
+        case 'l': out += "h"; break;
+        case 'M': out += "nn"; break;
+        case 'S': out += "ss"; break;
+        case 'p': out += "AMPM"; break;
+        case 'T': out += "hh:nn:ss"; break;
+        case 'R': out += "hh:nn"; break;
+        case 'r': out += "hh:nn:ss AMPM"; break;
+        case 'D': out += "mm/dd/yy"; break;
+        case 'F': out += "yyyy-mm-dd"; break;
+        case '%': out += '%'; break;
+        default: break; // weekday and month names have no place in a numeric short date
+        }
+    }
+    // Trim blanks the dropped names may leave behind.
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    while (!out.empty() && out.front() == ' ') out.erase(out.begin());
+    return out;
+}
+
+RegionalSettings RegionalSettings::fromLocale(const char* localeName) {
+    RegionalSettings r;
+    locale_t loc = newlocale(LC_ALL_MASK, localeName, static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0)) loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0)) return r;
+    const std::string date = patternFromStrftime(nl_langinfo_l(D_FMT, loc));
+    const std::string time = patternFromStrftime(nl_langinfo_l(T_FMT, loc));
+    const char* radix = nl_langinfo_l(RADIXCHAR, loc);
+    if (!date.empty()) r.shortDateFormat = date;
+    if (!time.empty()) r.longTimeFormat = time;
+    r.dateSeparator = firstSeparator(r.shortDateFormat, '/');
+    r.timeSeparator = firstSeparator(r.longTimeFormat, ':');
+    if (radix && radix[0] && !radix[1]) r.decimalSeparator = radix[0];
+    freelocale(loc);
+    return r;
+}
+
+std::string RegionalSettings::formatDate(DateTime value) const { return format(shortDateFormat, value); }
+
+std::string RegionalSettings::formatTime(DateTime value) const { return format(longTimeFormat, value); }
+
+std::string RegionalSettings::formatProtocolStamp(DateTime value) const {
+    return formatDate(value) + " " + formatTime(value) + " ";
+}
+
+} // namespace vektrin
