@@ -1,0 +1,61 @@
+#include "engine/protocol_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace vektrin {
+
+bool ProtocolLog::open() {
+    if (fd_ >= 0) return true;
+    int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+void ProtocolLog::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+void ProtocolLog::appendLine(std::string_view text) {
+    if (fd_ < 0) throw ProtocolWriteError("I/O error 103: the protocol file " + path_ + " is not open");
+    buffer_.assign(text);
+    buffer_ += "\r\n";
+    const char* p = buffer_.data();
+    size_t left = buffer_.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw ProtocolWriteError("I/O error writing " + path_ + ": " + std::strerror(errno));
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+FileLock::FileLock(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+} // namespace vektrin

@@ -1,0 +1,315 @@
+#include "engine/scheduler.h"
+
+#include "engine/command_string.h"
+#include "engine/schedule_rules.h"
+#include "platform/aliases.h"
+#include "platform/strings.h"
+#include "platform/version.h"
+#include "store/status_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace vektrin {
+
+Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows,
+                     OperatorPort& port, SettingsStore& settings, RegionalSettings regional,
+                     SchedulerConfig config)
+    : clock_(clock), processes_(processes), windows_(windows), port_(port), settings_(settings),
+      regional_(std::move(regional)), config_(std::move(config)), evaluator_(*this),
+      ProtocolFile(config_.logPath) {}
+
+Scheduler::~Scheduler() {
+    // The tables close before the lock on them goes.
+    DataCtrl.reset();
+    tableLock_.reset();
+}
+
+std::string Scheduler::ProgDirectory() const {
+    auto dir = config_.aliasesFile.empty() ? lookupAlias("Control")
+                                           : lookupAlias("Control", config_.aliasesFile);
+    return dir ? *dir + "/" : std::string();
+}
+
+std::string Scheduler::CurrentDateTime() const { return regional_.formatProtocolStamp(clock_.now()); }
+
+void Scheduler::WriteProtocol(std::string_view message) {
+    std::string line = CurrentDateTime();
+    line += message;
+    ProtocolFile.appendLine(line);
+}
+
+void Scheduler::showTooComplex() { port_.showMessage(str::TooComplexExpression, MessageKind::Information); }
+
+std::string Scheduler::UnpackCommandString(std::string_view text) const {
+    const DateTime now = clock_.now();
+    const DateTime n = OrlimbActive ? PeriodBegin : datePart(now);
+    const DateTime k = OrlimbActive ? PeriodEnd : datePart(now);
+    return ::vektrin::UnpackCommandString(text, n, k, now);
+}
+
+void Scheduler::reportError(std::string_view text) {
+    std::string message(text);
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
+    port_.showMessage(message, MessageKind::Error);
+}
+
+void Scheduler::setTimer1(bool enabled) {
+    timer1Enabled_ = enabled;
+    port_.setTimer1Enabled(enabled);
+}
+
+void Scheduler::armTimer2() {
+    // Second 1 of the next minute, whatever the previous pass cost, so no minute is lost or doubled.
+    const double ms = timePart(clock_.now()) * MsPerDay;
+    const auto msInMinute = static_cast<long long>(ms) % 60000;
+    long long delay = 61000 - msInMinute;
+    if (delay > 60000) delay -= 60000;
+    if (delay < 1) delay = 1;
+    port_.startTimer2(static_cast<int>(delay));
+}
+
+void Scheduler::enableTimer2() {
+    timer2Enabled_ = true;
+    armTimer2();
+}
+
+void Scheduler::disableTimer2() {
+    timer2Enabled_ = false;
+    port_.stopTimer2();
+}
+
+// ------------------------------------------------------------------ start-up and shutdown
+
+Scheduler::StartResult Scheduler::FormCreate() {
+    setTimer1(false);
+    const std::string progDirectory = ProgDirectory();
+    if (progDirectory.empty()) {
+        port_.showMessage(str::NoControlAlias, MessageKind::Error);
+        throw FatalExit(2);
+    }
+    OrlimbActive = false;
+    port_.setBusyCursor(true);
+
+    if (!config_.arguments.empty()) {
+        std::string choice = config_.arguments.front();
+        std::transform(choice.begin(), choice.end(), choice.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        const bool written =
+            settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
+        port_.setBusyCursor(false);
+        if (!written) {
+            port_.showMessage("You have a problem: cannot write " + settings_.path(), MessageKind::Error);
+            throw FatalExit(1);
+        }
+        return StartResult::Finished;
+    }
+
+    // One scheduler per log and per table directory: both are locked before any table is touched,
+    // so a second instance changes nothing that the first one relies on.
+    const std::string directory = progDirectory.substr(0, progDirectory.size() - 1);
+    tableLock_ = std::make_unique<FileLock>(directory + "/" + TaskFileName);
+    if (!ProtocolFile.open() || !tableLock_->locked()) {
+        port_.setBusyCursor(false);
+        port_.showMessage(str::LogFileProblem, MessageKind::Error);
+        throw FatalExit(1);
+    }
+
+    try {
+        DataCtrl = std::make_unique<TDataCtrl>(directory, port_);
+    } catch (const std::exception& e) {
+        port_.setBusyCursor(false);
+        port_.showMessage(e.what(), MessageKind::Error);
+        throw FatalExit(1);
+    }
+    DataCtrl->setResourceTable(&resourceTable);
+
+    const std::string version = config_.fileVersion.empty() ? fileVersion() : config_.fileVersion;
+    title_ = std::string(str::ApplicationTitle) + " " + VersionText(version);
+    port_.setBusyCursor(false);
+
+    PauseStart = clock_.now();
+    port_.setApplicationTitle(title_);
+
+    RunningTasks.initialise();
+    resourceTable.initialise();
+    ResetStaleStates();
+    resourceTable.load(DataCtrl->Table2);
+
+    ProtocolClearing(10, datePart(clock_.now()));
+    WriteProtocol(str::ProgramStarted);
+    SetIcon("XICON1");
+    WorkEnabled();
+    setTimer1(true);
+    SetStatusColor(StatusYellow);
+    started_ = true;
+    return StartResult::Running;
+}
+
+void Scheduler::ResetStaleStates() {
+    Table& t = DataCtrl->Table1;
+    t.disableControls();
+    for (t.first(); !t.eof(); t.next()) {
+        const double code = DataCtrl->Table1EndCode.asFloat();
+        if (!isStaleCode(static_cast<int>(std::llround(code)))) continue;
+        t.edit();
+        DataCtrl->Table1EndCode.setFloat(9);
+        t.post();
+    }
+    t.enableControls();
+}
+
+void Scheduler::FormClose() {
+    if (!started_) return;
+    setTimer1(false);
+    disableTimer2();
+    Table& t = DataCtrl->Table1;
+    for (int n = 1; n <= RunningTaskSlots; ++n) {
+        TRunningTask& slot = RunningTasks.slot(n);
+        if (!slot.occupied()) continue;
+        try {
+            const bool found = t.gotoBookmark(slot.Bookmark);
+            processes_.terminate(slot.processInfo());
+            if (found) {
+                t.edit();
+                DataCtrl->Table1WaitBeginning.setFloat(0);
+                stampLast();
+                DataCtrl->Table1EndCode.setFloat(3);
+                t.post();
+            }
+            WriteProtocol(str::taskMessage(str::InterruptedEndOfWork,
+                                           found ? DataCtrl->Table1AppName.asString() : slot.Title));
+        } catch (const std::exception& e) {
+            reportError(e.what());
+        }
+        freeSlot(n, true);
+    }
+    try {
+        t.checkBrowseMode();
+        WriteProtocol(str::ProgramCompleted);
+    } catch (const std::exception& e) {
+        reportError(e.what());
+    }
+    ProtocolFile.close();
+    started_ = false;
+}
+
+void Scheduler::ExitBtnClick() {
+    setTimer1(false);
+    disableTimer2();
+    static constexpr std::pair<PauseWindow, std::string_view> refusals[] = {
+        {PauseWindow::Tasks, str::CloseTasksFormBeforeExit},
+        {PauseWindow::ResourcesEdit, str::CloseConflictsFormBeforeExit},
+        {PauseWindow::ConflictsEdit, str::CloseExceptionsFormBeforeExit},
+        {PauseWindow::ProtocolShow, str::CloseProtocolFormBeforeExit},
+    };
+    for (const auto& [window, message] : refusals) {
+        if (windowOpen(window)) {
+            port_.showMessage(message);
+            return;
+        }
+    }
+    port_.closeMainWindow();
+}
+
+void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
+    // Shortening the protocol comes with the protocol viewer; until then the whole log is kept.
+    (void)days;
+    (void)referenceDate;
+}
+
+// ------------------------------------------------------------------ indicators and pauses
+
+void Scheduler::SetIcon(std::string_view name) { port_.setIcon(name); }
+
+void Scheduler::refreshIcon() { SetIcon(RunningTasks.anyTaskRunning() ? "XICON2" : "XICON1"); }
+
+void Scheduler::SetStatusColor(int colour) {
+    switch (colour) {
+    case StatusRed:
+        if (statusColor_ == StatusRed) return;
+        WriteProtocol(str::SchedulingStopped);
+        break;
+    case StatusGreen:
+        if (statusColor_ == StatusGreen) return;
+        WriteProtocol(str::SchedulingResumed);
+        break;
+    case StatusYellow:
+        if (statusColor_ != StatusGreen) return;
+        WriteProtocol(str::WaitingSchedulingStart);
+        break;
+    default: return;
+    }
+    statusColor_ = colour;
+    port_.paintStatusColor(colour);
+}
+
+bool Scheduler::WorkEnabled() {
+    const schedule::PassMoment moment = schedule::passMoment(clock_.now());
+    bool answer = true;
+    Table& t = DataCtrl->Table3;
+    for (t.first(); !t.eof(); t.next()) {
+        schedule::Window row;
+        row.interval = static_cast<int>(DataCtrl->Table3Interval.asInteger());
+        row.startDate = DataCtrl->Table3StartDate.asDateTime();
+        row.startTime = DataCtrl->Table3StartTime.asDateTime();
+        row.endDate = DataCtrl->Table3EndDate.asDateTime();
+        row.endTime = DataCtrl->Table3EndTime.asDateTime();
+        if (schedule::silenceInForce(row, moment)) answer = false;
+    }
+    SetStatusColor(answer ? StatusGreen : StatusRed);
+    return answer;
+}
+
+void Scheduler::beginPause(PauseWindow window) {
+    windowOpen_[static_cast<int>(window)] = true;
+    setTimer1(false);
+    disableTimer2();
+    if (PauseStart == 0) PauseStart = clock_.now();
+    static constexpr std::string_view begins[] = {str::TaskEditBegin, str::ResourceEditBegin,
+                                                  str::ExceptionEditBegin, str::ProtocolViewBegin};
+    WriteProtocol(begins[static_cast<int>(window)]);
+}
+
+void Scheduler::endPause(PauseWindow window) {
+    static constexpr std::string_view ends[] = {str::TaskEditEnd, str::ResourceEditEnd,
+                                                str::ExceptionEditEnd, str::ProtocolViewEnd};
+    try {
+        WriteProtocol(ends[static_cast<int>(window)]);
+        WorkEnabled();
+        SetStatusColor(StatusYellow);
+    } catch (...) {
+        setTimer1(true);
+        windowOpen_[static_cast<int>(window)] = false;
+        throw;
+    }
+    setTimer1(true);
+    windowOpen_[static_cast<int>(window)] = false;
+}
+
+void Scheduler::stampLast() {
+    const DateTime now = clock_.now();
+    DataCtrl->Table1LastDate.setDateTime(datePart(now));
+    DataCtrl->Table1LastTime.setDateTime(timePart(now));
+}
+
+void Scheduler::StoppedInverting() {
+    Table& t = DataCtrl->Table1;
+    if (t.isEmpty()) return;
+    t.edit();
+    const std::string name = DataCtrl->Table1AppName.asString();
+    if (DataCtrl->Table1Stopped.asBoolean()) {
+        WriteProtocol(str::taskMessage(str::TaskSchedulingResumed, name));
+        DataCtrl->Table1Stopped.setBoolean(false);
+        DataCtrl->Table1EndCode.setFloat(6);
+    } else {
+        WriteProtocol(str::taskMessage(str::TaskSchedulingStopped, name));
+        DataCtrl->Table1Stopped.setBoolean(true);
+        DataCtrl->Table1EndCode.setFloat(5);
+    }
+    stampLast();
+    t.post();
+}
+
+} // namespace vektrin

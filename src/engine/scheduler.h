@@ -1,0 +1,150 @@
+#pragma once
+// The scheduler behind the main window: start-up and shutdown, the protocol, the two passes and
+// every operation on a task that the passes and the operator's commands share. It never touches a
+// widget; the operator interface is reached through OperatorPort.
+
+#include "condition/environment.h"
+#include "condition/evaluator.h"
+#include "engine/operator_port.h"
+#include "engine/protocol_log.h"
+#include "platform/clock.h"
+#include "platform/process.h"
+#include "platform/regional.h"
+#include "platform/settings_store.h"
+#include "platform/windows.h"
+#include "store/data_ctrl.h"
+#include "store/running_tasks.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vektrin {
+
+struct SchedulerConfig {
+    std::vector<std::string> arguments; // command-line arguments after the program name
+    std::string programPath;            // the program file's full path (the language value's name)
+    std::string logPath = "Vektrin.log";
+    std::string aliasesFile;            // empty: the usual lookup
+    std::string fileVersion;            // empty: the version compiled in
+};
+
+class Scheduler : public ConditionEnvironment {
+public:
+    Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows, OperatorPort& port,
+              SettingsStore& settings, RegionalSettings regional, SchedulerConfig config);
+    ~Scheduler() override;
+
+    enum class StartResult { Running, Finished };
+
+    // Start-up. Finished: the run only recorded a language choice. Throws FatalExit when the
+    // configuration makes running pointless (the message has been shown).
+    StartResult FormCreate();
+    // Shutdown: interrupts every running task, writes the closing line, closes the protocol.
+    void FormClose();
+    // The operator's exit: refused while an editor or the viewer is open.
+    void ExitBtnClick();
+
+    void WriteProtocol(std::string_view message);
+    std::string CurrentDateTime() const;
+    std::string ProgDirectory() const;
+
+    void SetIcon(std::string_view name);
+    void SetStatusColor(int colour);
+    int statusColor() const { return statusColor_; }
+
+    // The one-second monitoring pass and the once-a-minute scheduling pass.
+    void Timer1Timer();
+    void Timer2Timer();
+
+    // Operations on the task table's current record.
+    void RunNowClick();
+    void InterruptTask(std::int32_t appId);
+    void InterruptClick();
+    bool ApplicationActive(std::int32_t appId);
+    void CancelWaitingClick();
+    void StoppedInverting();
+    bool TrueCondition();
+    bool IsDispIntervalSkipped(DateTime from, DateTime to);
+    bool WorkEnabled();
+    bool LoadOrlimbSettings();
+
+    // Around an editor or the protocol viewer: the shared opening and closing sequence.
+    void beginPause(PauseWindow window);
+    void endPause(PauseWindow window);
+    bool windowOpen(PauseWindow window) const { return windowOpen_[static_cast<int>(window)]; }
+
+    double EvaluateCondition(std::string_view text) { return evaluator_.EvaluateCondition(text); }
+    bool ConditionError() const { return evaluator_.ConditionError(); }
+
+    // ConditionEnvironment
+    std::string unpackCommandString(std::string_view text) override { return UnpackCommandString(text); }
+    void writeProtocol(std::string_view message) override { WriteProtocol(message); }
+    void showTooComplex() override;
+    const RegionalSettings& regional() const override { return regional_; }
+
+    std::string UnpackCommandString(std::string_view text) const;
+
+    // Shows an error that a handler did not catch, as the general error report does.
+    void reportError(std::string_view text);
+
+    TDataCtrl& dataCtrl() { return *DataCtrl; }
+    RunningTaskTable RunningTasks;
+    ResourceTable resourceTable;
+    DateTime PauseStart = 0;
+    bool OrlimbActive = false;
+    DateTime PeriodBegin = 0;
+    DateTime PeriodEnd = 0;
+    std::string applicationTitle() const { return title_; }
+    bool timer1Enabled() const { return timer1Enabled_; }
+    bool timer2Enabled() const { return timer2Enabled_; }
+    ProtocolLog& protocolFile() { return ProtocolFile; }
+    Clock& clock() { return clock_; }
+    WindowSystem& windows() { return windows_; }
+
+private:
+    void setTimer1(bool enabled);
+    void enableTimer2();
+    void disableTimer2();
+    void armTimer2();
+    void ProtocolClearing(int days, DateTime referenceDate);
+    void ResetStaleStates();
+    // Stamps today and now into LastDate and LastTime of the record being edited.
+    void stampLast();
+    // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
+    void endRunningTask(int slotNumber, int code, std::string_view protocolFormat);
+    void freeSlot(int slotNumber, bool processExisted);
+    void refreshIcon();
+    void retitleWindows();
+    void markSkippedLaunches();
+    void settleWaiting(DateTime now);
+    std::string launchErrorText(const LaunchResult& result) const;
+
+    Clock& clock_;
+    ProcessControl& processes_;
+    WindowSystem& windows_;
+    OperatorPort& port_;
+    SettingsStore& settings_;
+    RegionalSettings regional_;
+    SchedulerConfig config_;
+    ConditionEvaluator evaluator_;
+
+    std::unique_ptr<FileLock> tableLock_;
+    std::unique_ptr<TDataCtrl> DataCtrl;
+    ProtocolLog ProtocolFile;
+    std::string title_;
+    int statusColor_ = StatusNeutral;
+    bool timer1Enabled_ = false;
+    bool timer2Enabled_ = false;
+    std::array<bool, 4> windowOpen_{};
+    bool inTimer1_ = false;
+    bool inTimer2_ = false;
+    std::int64_t lastPassMinute_ = -1;
+    std::int64_t highWaterMinute_ = -1;
+    bool started_ = false;
+};
+
+} // namespace vektrin

@@ -1,0 +1,294 @@
+// Launch, the monitoring pass and the interruptions.
+
+#include "engine/scheduler.h"
+
+#include "engine/pass_guard.h"
+
+#include "engine/schedule_rules.h"
+#include "condition/condition_errors.h"
+#include "platform/strings.h"
+#include "store/table.h"
+
+#include <cmath>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+std::string trimBlanksAndControls(std::string_view s) {
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    return std::string(s);
+}
+
+} // namespace
+
+std::string Scheduler::launchErrorText(const LaunchResult& r) const {
+    switch (r.failure) {
+    case LaunchFailure::NotEnoughResources: return std::string(str::LaunchNotEnoughResources);
+    case LaunchFailure::ProgramNotFound: return std::string(str::LaunchProgramNotFound);
+    case LaunchFailure::PathNotFound: return std::string(str::LaunchPathNotFound);
+    case LaunchFailure::BadExecutableFormat: return std::string(str::LaunchBadFormat);
+    case LaunchFailure::BadStartupDirectory: return std::string(str::LaunchBadDirectory);
+    default: return std::string(str::LaunchOtherError) + std::to_string(r.errorNumber);
+    }
+}
+
+void Scheduler::RunNowClick() {
+    TDataCtrl& dm = *DataCtrl;
+    Table& t = dm.Table1;
+    if (t.isEmpty()) return;
+    const std::string name = dm.Table1AppName.asString();
+    const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
+
+    if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
+        t.edit();
+        if (dm.Table1WaitRes.asBoolean()) {
+            dm.Table1WaitBeginning.setDateTime(timePart(clock_.now()));
+            dm.Table1EndCode.setFloat(7);
+            stampLast();
+            t.post();
+            WriteProtocol(str::taskMessage(str::SetToWaiting, name));
+        } else {
+            dm.Table1EndCode.setFloat(8);
+            stampLast();
+            t.post();
+            WriteProtocol(str::taskMessage(str::SkippedConflict, name));
+        }
+        return;
+    }
+
+    const int n = RunningTasks.freeSlot();
+    if (n == 0) {
+        port_.showMessage(str::TooManyTasks);
+        return;
+    }
+    TRunningTask& slot = RunningTasks.slot(n);
+    slot.AppID = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
+    slot.Bookmark = t.getBookmark();
+    slot.Conflicts = conflicts;
+
+    t.edit();
+    stampLast();
+    dm.Table1EndCode.setFloat(2);
+    t.post();
+
+    slot.Title = cutToWidth(name, 40);
+    LaunchRequest request;
+    request.commandLine = UnpackCommandString(dm.Table1Application.asString());
+    request.directory = dm.Table1AppDirectory.asString();
+    request.priority = static_cast<int>(dm.Table1Priority.asInteger());
+    request.runType = static_cast<int>(dm.Table1RunType.asInteger());
+    WriteProtocol(str::taskMessage(str::Executes, name));
+
+    const LaunchResult result = processes_.launch(request);
+    if (result.failure == LaunchFailure::None && result.info.processHandle != 0) {
+        slot.ProcessHandle = result.info.processHandle;
+        slot.ThreadHandle = result.info.threadHandle;
+        slot.ProcessId = result.info.processId;
+        slot.ThreadId = result.info.threadId;
+        slot.Window = 0;
+        slot.RunType = request.runType;
+        slot.RunTypeApplied = false;
+        slot.ConditionErrorReported = false;
+        SetIcon("XICON2");
+        return;
+    }
+    const std::string text = launchErrorText(result);
+    t.edit();
+    dm.Table1EndCode.setFloat(12);
+    stampLast();
+    t.post();
+    freeSlot(n, false);
+    WriteProtocol(std::string(str::LaunchErrorPrefix) + text);
+    port_.showMessage(text);
+}
+
+void Scheduler::freeSlot(int slotNumber, bool processExisted) {
+    TRunningTask& slot = RunningTasks.slot(slotNumber);
+    if (processExisted && slot.ProcessHandle != 0) processes_.close(slot.processInfo());
+    slot.ProcessHandle = 0;
+    slot.Window = 0;
+    DataCtrl->Table1.freeBookmark(slot.Bookmark);
+}
+
+void Scheduler::endRunningTask(int slotNumber, int code, std::string_view protocolFormat) {
+    TRunningTask& slot = RunningTasks.slot(slotNumber);
+    processes_.terminate(slot.processInfo());
+    // Whatever happens to the record or the protocol, the process is gone and its slot is freed.
+    struct Release {
+        Scheduler& s;
+        int n;
+        ~Release() { s.freeSlot(n, true); }
+    } release{*this, slotNumber};
+    Table& t = DataCtrl->Table1;
+    t.edit();
+    stampLast();
+    DataCtrl->Table1EndCode.setFloat(code);
+    t.post();
+    WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
+}
+
+void Scheduler::InterruptTask(std::int32_t appId) {
+    for (int n = 1; n <= RunningTaskSlots; ++n)
+        if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
+            endRunningTask(n, 4, str::InterruptedByProgram);
+    refreshIcon();
+}
+
+void Scheduler::InterruptClick() {
+    Table& t = DataCtrl->Table1;
+    if (!t.isEmpty()) {
+        const auto appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
+        for (int n = 1; n <= RunningTaskSlots; ++n)
+            if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
+                endRunningTask(n, 3, str::InterruptedByPerson);
+    }
+    refreshIcon();
+}
+
+bool Scheduler::ApplicationActive(std::int32_t appId) {
+    bool answer = false;
+    bool ended = false;
+    for (int n = 1; n <= RunningTaskSlots; ++n) {
+        const TRunningTask& slot = RunningTasks.slot(n);
+        if (!slot.occupied() || slot.AppID != appId) continue;
+        if (DataCtrl->Table1Interupt.asBoolean()) {
+            endRunningTask(n, 4, str::InterruptedByProgram);
+            ended = true;
+        } else {
+            answer = true;
+        }
+    }
+    if (ended) refreshIcon();
+    return answer;
+}
+
+void Scheduler::CancelWaitingClick() {
+    Table& t = DataCtrl->Table1;
+    if (t.isEmpty()) return;
+    WriteProtocol(str::taskMessage(str::WaitingCancelled, DataCtrl->Table1AppName.asString()));
+    t.edit();
+    DataCtrl->Table1WaitBeginning.setFloat(0);
+    DataCtrl->Table1EndCode.setFloat(11);
+    stampLast();
+    t.post();
+}
+
+void Scheduler::retitleWindows() {
+    if (!RunningTasks.anyTaskRunning()) return;
+    const auto ownPid = static_cast<std::uint32_t>(getpid());
+    for (WindowId w : windows_.topLevelWindows()) {
+        const std::uint32_t pid = windows_.processId(w);
+        if (pid == 0 || pid == ownPid) continue;
+        bool matches = false;
+        for (int n = 1; n <= RunningTaskSlots && !matches; ++n)
+            matches = RunningTasks.slot(n).occupied() && RunningTasks.slot(n).ProcessId == pid;
+        if (!matches || windows_.hasOwner(w)) continue;
+        const std::string current = windows_.title(w);
+        if (current.empty()) continue;
+        for (int n = 1; n <= RunningTaskSlots; ++n) {
+            TRunningTask& slot = RunningTasks.slot(n);
+            if (!slot.occupied() || slot.ProcessId != pid) continue;
+            if (current != slot.Title) windows_.setTitle(w, slot.Title);
+            slot.Window = w;
+            if (!slot.RunTypeApplied) {
+                windows_.applyRunType(w, slot.RunType);
+                slot.RunTypeApplied = true;
+            }
+        }
+    }
+    windows_.flush();
+}
+
+void Scheduler::Timer1Timer() {
+    if (inTimer1_) return;
+    inTimer1_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inTimer1_};
+
+    if (!timer2Enabled_ && decodeTime(clock_.now()).second == 1) enableTimer2();
+    retitleWindows();
+
+    std::vector<std::string> errors;
+    bool ended = false;
+    {
+        TDataCtrl& dm = *DataCtrl;
+        Table& t = dm.Table1;
+        PassGuard guard(t);
+        for (int n = 1; n <= RunningTaskSlots; ++n) {
+            TRunningTask& slot = RunningTasks.slot(n);
+            if (!slot.occupied()) continue;
+            const ExitQuery q = processes_.queryExit(slot.processInfo());
+            if (q.state == ExitState::QueryFailed) continue;
+            const bool found = t.gotoBookmark(slot.Bookmark);
+            if (q.state == ExitState::Running) {
+                if (!found) continue;
+                const std::string condition = trimBlanksAndControls(dm.Table1EndCondition.asString());
+                if (condition.empty()) continue;
+                try {
+                    const double value = EvaluateCondition(condition);
+                    if (!ConditionError() && value != 0) InterruptTask(slot.AppID);
+                } catch (const EvaluationFailure& e) {
+                    // One failing condition must not keep the other slots unchecked, nor repeat
+                    // its report every second.
+                    if (!slot.ConditionErrorReported) {
+                        slot.ConditionErrorReported = true;
+                        errors.push_back(e.what());
+                        WriteProtocol(str::taskMessage(str::TerminationConditionFailed,
+                                                       dm.Table1AppName.asString()) +
+                                      e.what());
+                    }
+                }
+                continue;
+            }
+            WriteProtocol(str::taskMessage(str::TaskCompleted,
+                                           found ? dm.Table1AppName.asString() : slot.Title));
+            if (found) {
+                t.edit();
+                stampLast();
+                dm.Table1EndCode.setFloat(1);
+                dm.Table1ExitCode.setInteger(q.status);
+                t.post();
+            }
+            freeSlot(n, true);
+            ended = true;
+        }
+        if (ended) refreshIcon();
+        if (PauseStart != 0) {
+            markSkippedLaunches();
+            PauseStart = 0;
+        }
+    }
+    for (const auto& e : errors) reportError(e);
+}
+
+bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {
+    TDataCtrl& dm = *DataCtrl;
+    if (ApplicationActive(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return false;
+    if (dm.Table1Stopped.asBoolean()) return false;
+    schedule::Window w;
+    w.interval = static_cast<int>(dm.Table1Interval.asInteger());
+    w.startDate = dm.Table1StartDate.asDateTime();
+    w.startTime = dm.Table1StartTime.asDateTime();
+    w.endDate = dm.Table1EndDate.asDateTime();
+    w.endTime = dm.Table1EndTime.asDateTime();
+    w.repeatInterval = static_cast<int>(dm.Table1RepeatInterval.asInteger());
+    return schedule::launchSkipped(w, from, to);
+}
+
+void Scheduler::markSkippedLaunches() {
+    Table& t = DataCtrl->Table1;
+    const DateTime now = clock_.now();
+    for (t.first(); !t.eof(); t.next()) {
+        if (!IsDispIntervalSkipped(PauseStart, now)) continue;
+        t.edit();
+        stampLast();
+        DataCtrl->Table1EndCode.setFloat(13);
+        t.post();
+    }
+}
+
+} // namespace vektrin

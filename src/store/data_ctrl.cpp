@@ -1,0 +1,137 @@
+#include "store/data_ctrl.h"
+
+#include "platform/strings.h"
+#include "store/status_text.h"
+
+namespace vektrin {
+namespace {
+
+std::vector<FieldDef> taskFields() {
+    return {
+        {"Sost", FieldType::Text, 200, true},
+        {"AppID", FieldType::AutoInc},
+        {"AppName", FieldType::Text, 40},
+        {"Application", FieldType::Text, 120},
+        {"AppDirectory", FieldType::Text, 120},
+        {"Interval", FieldType::Int16},
+        {"StartDate", FieldType::Date},
+        {"StartTime", FieldType::Time},
+        {"EndDate", FieldType::Date},
+        {"EndTime", FieldType::Time},
+        {"RepeatInterval", FieldType::Int16},
+        {"Priority", FieldType::Int16},
+        {"StartCondition", FieldType::Text, 254},
+        {"EndCondition", FieldType::Text, 254},
+        {"RunType", FieldType::Int16},
+        {"Stopped", FieldType::Boolean},
+        {"Interupt", FieldType::Boolean},
+        {"LastDate", FieldType::Date},
+        {"LastTime", FieldType::Time},
+        {"EndCode", FieldType::Float},
+        {"ExitCode", FieldType::Int32},
+        {"Conflicts", FieldType::Int32},
+        {"WaitResources", FieldType::Int32},
+        {"IntResources", FieldType::Int32},
+        {"WaitBeginning", FieldType::Time},
+        {"WaitRes", FieldType::Boolean},
+    };
+}
+
+const char* TaskTableSql = R"(CREATE TABLE IF NOT EXISTS tasks."Vektrin" (
+    "AppID" INTEGER PRIMARY KEY AUTOINCREMENT,
+    "AppName" TEXT, "Application" TEXT, "AppDirectory" TEXT,
+    "Interval" INTEGER, "StartDate" REAL, "StartTime" REAL, "EndDate" REAL, "EndTime" REAL,
+    "RepeatInterval" INTEGER, "Priority" INTEGER, "StartCondition" TEXT, "EndCondition" TEXT,
+    "RunType" INTEGER, "Stopped" INTEGER, "Interupt" INTEGER, "LastDate" REAL, "LastTime" REAL,
+    "EndCode" REAL, "ExitCode" INTEGER, "Conflicts" INTEGER, "WaitResources" INTEGER,
+    "IntResources" INTEGER, "WaitBeginning" REAL, "WaitRes" INTEGER))";
+
+const char* ResourceTableSql = R"(CREATE TABLE IF NOT EXISTS resources."VKResrcs" (
+    "ResourceNo" INTEGER NOT NULL UNIQUE CHECK ("ResourceNo" <= 31),
+    "ResourceName" TEXT, "MaxWait" REAL))";
+
+const char* SilenceTableSql = R"(CREATE TABLE IF NOT EXISTS silence."SYSEXCPT" (
+    "Interval" INTEGER, "StartDate" REAL, "StartTime" REAL, "EndDate" REAL, "EndTime" REAL))";
+
+} // namespace
+
+TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages)
+    : database_(std::make_unique<Database>(
+          directory, std::vector<AttachedFile>{{"tasks", TaskFileName},
+                                               {"resources", ResourceFileName},
+                                               {"silence", SilenceFileName}})),
+      messages_(messages),
+      table1_(std::make_unique<Table>(*database_, "tasks", "Vektrin", taskFields(), TaskTableSql)),
+      table2_(std::make_unique<Table>(
+          *database_, "resources", "VKResrcs",
+          std::vector<FieldDef>{{"ResourceNo", FieldType::Int16, 0, false, true, 31},
+                                {"ResourceName", FieldType::Text, 80},
+                                {"MaxWait", FieldType::Time}},
+          ResourceTableSql, "ResourceNo")),
+      table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT",
+                                      std::vector<FieldDef>{{"Interval", FieldType::Int16},
+                                                            {"StartDate", FieldType::Date},
+                                                            {"StartTime", FieldType::Time},
+                                                            {"EndDate", FieldType::Date},
+                                                            {"EndTime", FieldType::Time}},
+                                      SilenceTableSql)),
+      Table1(*table1_), Table2(*table2_), Table3(*table3_), DataSource1{&Table1},
+      DataSource2{&Table2}, DataSource3{&Table3}, Table1Sost(Table1.field("Sost")),
+      Table1AppID(Table1.field("AppID")), Table1AppName(Table1.field("AppName")),
+      Table1Application(Table1.field("Application")),
+      Table1AppDirectory(Table1.field("AppDirectory")), Table1Interval(Table1.field("Interval")),
+      Table1StartDate(Table1.field("StartDate")), Table1StartTime(Table1.field("StartTime")),
+      Table1EndDate(Table1.field("EndDate")), Table1EndTime(Table1.field("EndTime")),
+      Table1RepeatInterval(Table1.field("RepeatInterval")),
+      Table1Priority(Table1.field("Priority")),
+      Table1StartCondition(Table1.field("StartCondition")),
+      Table1EndCondition(Table1.field("EndCondition")), Table1RunType(Table1.field("RunType")),
+      Table1Stopped(Table1.field("Stopped")), Table1Interupt(Table1.field("Interupt")),
+      Table1LastDate(Table1.field("LastDate")), Table1LastTime(Table1.field("LastTime")),
+      Table1EndCode(Table1.field("EndCode")), Table1ExitCode(Table1.field("ExitCode")),
+      Table1Conflicts(Table1.field("Conflicts")),
+      Table1WaitResources(Table1.field("WaitResources")),
+      Table1IntResources(Table1.field("IntResources")),
+      Table1WaitBeginning(Table1.field("WaitBeginning")), Table1WaitRes(Table1.field("WaitRes")),
+      Table2ResourceNo(Table2.field("ResourceNo")), Table2ResourceName(Table2.field("ResourceName")),
+      Table2MaxWait(Table2.field("MaxWait")), Table3Interval(Table3.field("Interval")),
+      Table3StartDate(Table3.field("StartDate")), Table3StartTime(Table3.field("StartTime")),
+      Table3EndDate(Table3.field("EndDate")), Table3EndTime(Table3.field("EndTime")) {
+    Table1.onCalcFields = [this](Table& t) { Table1CalcFields(t); };
+    auto postError = [this](Table& t, const DatabaseError& e, PostErrorAction& a) {
+        Table2PostError(t, e, a);
+    };
+    Table2.onPostError = postError;
+    Table3.onPostError = postError;
+    Table2.beforeDelete = [this](Table& t) { Table2BeforeDelete(t); };
+}
+
+TDataCtrl::~TDataCtrl() = default;
+
+void TDataCtrl::Table1CalcFields(Table&) {
+    Table1Sost.setString(statusText(Table1Stopped.asBoolean(), Table1EndCode.asFloat(),
+                                    static_cast<std::int32_t>(Table1ExitCode.asInteger())));
+}
+
+void TDataCtrl::Table2PostError(Table&, const DatabaseError& e, PostErrorAction& action) {
+    std::string message;
+    if (e.code() == KeyViolationCode) message = str::ResourceNotUnique;
+    else if (e.code() == MaxValueErrorCode) message = str::ResourceAboveMaximum;
+    else message = std::string(str::YouHaveAProblem) + e.what();
+    messages_.showMessage(message);
+    action = PostErrorAction::Abort;
+}
+
+void TDataCtrl::Table2BeforeDelete(Table& dataSet) {
+    const ResourceMask bit = resourceBit(dataSet.field("ResourceNo").asInteger());
+    for (Table1.first(); !Table1.eof(); Table1.next()) {
+        Table1.edit();
+        Table1Conflicts.setInteger(static_cast<std::int32_t>(
+            static_cast<ResourceMask>(Table1Conflicts.asInteger()) & ~bit));
+        Table1.post();
+    }
+    if (resourceTable_)
+        for (int n = 1; n <= ResourceEntries; ++n) resourceTable_->entry(n).Mask &= ~bit;
+}
+
+} // namespace vektrin

@@ -1,0 +1,81 @@
+#pragma once
+// One SQLite connection with the three table files attached.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vektrin {
+
+// Error codes of failed posts, as the data module's post-error handler knows them.
+constexpr int KeyViolationCode = 9729;  // a value the unique key already holds
+constexpr int MaxValueErrorCode = 9731; // above the field's maximum
+constexpr int RequiredFieldCode = 9732; // a required field without a value
+
+class DatabaseError : public std::runtime_error {
+public:
+    DatabaseError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+
+private:
+    int code_;
+};
+
+// A table file that cannot be used: names the file and the problem.
+class StoreOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Ends an operation quietly after its handler has told the operator.
+class AbortError : public std::exception {
+public:
+    const char* what() const noexcept override { return "Operation aborted"; }
+};
+
+struct AttachedFile {
+    std::string schema;   // name inside the connection
+    std::string fileName; // inside the directory
+};
+
+class Database {
+public:
+    // Opens (creating when missing) each file in directory. Refuses a directory that is missing or
+    // not writable, and a file that is not a database, without touching it.
+    Database(const std::string& directory, const std::vector<AttachedFile>& files);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* handle() const { return db_; }
+    const std::string& directory() const { return directory_; }
+
+    void exec(const std::string& sql);
+
+    void begin() { exec("BEGIN IMMEDIATE"); }
+    void commit() { exec("COMMIT"); }
+    void rollback();
+
+private:
+    sqlite3* db_ = nullptr;
+    std::string directory_;
+};
+
+// A prepared statement that finalises itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+} // namespace vektrin

@@ -1,0 +1,207 @@
+#pragma once
+// A dataset over one SQLite table: a cursor with bookmarks, edit/insert/post/cancel/delete, typed
+// field objects and the handlers the data module hangs on it. Rows are held in memory and read
+// again when another process has changed the file.
+
+#include "platform/date_time.h"
+#include "store/database.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace vektrin {
+
+enum class FieldType { Text, Int16, Int32, AutoInc, Float, Boolean, Date, Time };
+
+struct FieldDef {
+    FieldDef(std::string n, FieldType t, int w = 0, bool calc = false, bool req = false,
+             std::optional<std::int64_t> max = std::nullopt)
+        : name(std::move(n)), type(t), width(w), calculated(calc), required(req), maxValue(max) {}
+
+    std::string name;
+    FieldType type = FieldType::Int32;
+    int width = 0;         // characters, for text fields
+    bool calculated = false; // filled by the calculated-fields handler, never stored
+    bool required = false;
+    std::optional<std::int64_t> maxValue; // a post above it fails with MaxValueErrorCode
+};
+
+using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+class Table;
+
+// One column of the current record. Reads of a field without a value give 0, false or "".
+class Field {
+public:
+    Field(Table& table, int index) : table_(&table), index_(index) {}
+
+    const FieldDef& def() const;
+    const std::string& name() const { return def().name; }
+    bool isNull() const;
+
+    std::int64_t asInteger() const;
+    double asFloat() const;
+    bool asBoolean() const;
+    std::string asString() const;
+    DateTime asDateTime() const;
+
+    // The table must be in edit or insert state (or the field calculated).
+    void setInteger(std::int64_t v);
+    void setFloat(double v);
+    void setBoolean(bool v);
+    void setString(std::string_view v);
+    void setDateTime(DateTime v);
+    void clear();
+
+private:
+    const Value& value() const;
+    Table* table_;
+    int index_;
+};
+
+enum class PostErrorAction { Fail, Abort };
+
+// Receives what grids and bound controls need to repaint; silent while controls are disabled.
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    virtual void dataSetChanged(Table&) {}   // rows added, removed or re-read
+    virtual void recordChanged(Table&) {}    // current record moved or its values changed
+    virtual void stateChanged(Table&) {}     // browse/edit/insert
+};
+
+class Table {
+public:
+    enum class State { Browse, Edit, Insert };
+    using Bookmark = std::int64_t; // the row's rowid; 0 = none
+
+    // orderBy: a column name that orders the rows, or empty for insertion order.
+    Table(Database& db, std::string schema, std::string name, std::vector<FieldDef> fields,
+          std::string createSql, std::string orderBy = {});
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    const std::string& name() const { return name_; }
+    Field& field(std::string_view name);
+    Field& field(int index) { return *fieldObjects_[index]; }
+    int fieldCount() const { return static_cast<int>(defs_.size()); }
+    const FieldDef& fieldDef(int index) const { return defs_[index]; }
+
+    // Navigation. A record left in edit state is posted first.
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveBy(int distance);
+    // Moves to the row at position index (0-based) of the table's order.
+    void moveTo(int index);
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+    bool isEmpty() const { return rows_.empty(); }
+    int recordCount() const { return static_cast<int>(rows_.size()); }
+    // 0-based position of the current record, -1 when the table is empty.
+    int recNo() const { return rows_.empty() ? -1 : pos_; }
+
+    Bookmark getBookmark() const;
+    // False (and no move) when the record no longer exists.
+    bool gotoBookmark(Bookmark bookmark);
+    void freeBookmark(Bookmark) {}
+    bool bookmarkValid(Bookmark bookmark) const;
+
+    State state() const { return state_; }
+    bool modified() const { return modified_; }
+    void edit();
+    void insert(); // a new record at the current position
+    void append(); // a new record after the last
+    void post();
+    void cancel();
+    void deleteRecord();
+    // Reads the rows again, keeping the current record where it still exists.
+    void refresh();
+    // Reads the rows again only when another connection changed the file.
+    void refreshIfChanged();
+    // Posts when in edit or insert state.
+    void checkBrowseMode();
+
+    // Handlers of the data module.
+    std::function<void(Table&)> onCalcFields;
+    std::function<void(Table&)> beforePost;
+    std::function<void(Table&)> beforeDelete;
+    std::function<void(Table&, const DatabaseError&, PostErrorAction&)> onPostError;
+
+    void addObserver(TableObserver* o);
+    void removeObserver(TableObserver* o);
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return disabled_ > 0; }
+
+    Database& database() { return db_; }
+
+private:
+    friend class Field;
+    struct Row {
+        std::int64_t rowid = 0;
+        std::vector<Value> values;
+    };
+
+    void load();
+    Value& bufferValue(int index);
+    const Value& currentValue(int index) const;
+    void setValue(int index, Value v);
+    void requireEditing(int index) const;
+    void computeCalcFields() const;
+    void writeRow(Row& row, bool inserting);
+    int indexOfRowid(std::int64_t rowid) const;
+    int sortedPosition(const Row& row) const;
+    void notifyRecord();
+    void notifyDataSet();
+    void notifyState();
+    std::int64_t readDataVersion();
+    sqlite3_stmt* prepared(sqlite3_stmt*& slot, const std::string& sql);
+
+    Database& db_;
+    std::string schema_;
+    std::string name_;
+    std::vector<FieldDef> defs_;
+    std::vector<std::unique_ptr<Field>> fieldObjects_;
+    std::string orderBy_;
+    int orderIndex_ = -1;
+    int autoIncIndex_ = -1;
+
+    std::vector<Row> rows_;
+    int pos_ = 0;
+    bool eof_ = true;
+    bool bof_ = true;
+    State state_ = State::Browse;
+    bool modified_ = false;
+    Row buffer_;
+    int insertPos_ = 0;
+
+    mutable bool calcValid_ = false;
+    mutable std::vector<Value> calcValues_;
+    mutable bool inCalc_ = false;
+
+    std::vector<TableObserver*> observers_;
+    int disabled_ = 0;
+    bool pendingDataSet_ = false;
+
+    sqlite3_stmt* versionStmt_ = nullptr;
+    sqlite3_stmt* updateStmt_ = nullptr;
+    sqlite3_stmt* insertStmt_ = nullptr;
+    sqlite3_stmt* deleteStmt_ = nullptr;
+    std::int64_t dataVersion_ = -1;
+};
+
+// Cuts a UTF-8 text to at most width characters without splitting a character.
+std::string cutToWidth(std::string_view text, int width);
+
+} // namespace vektrin

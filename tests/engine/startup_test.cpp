@@ -1,0 +1,216 @@
+#include "platform/version.h"
+#include "support/engine_fixture.h"
+#include "support/fake_messages.h"
+
+#include <gmock/gmock.h>
+
+namespace vektrin {
+namespace {
+
+using test::EngineTest;
+using ::testing::ElementsAre;
+
+TEST_F(EngineTest, WithoutTheControlAliasStartUpEndsBeforeAnyTable) {
+    for (const std::string& aliases : {std::string("[Other]\npath=/tmp\n"), std::string("[Control]\n"),
+                                      std::string("[Control]\npath=\n")}) {
+        test::writeFile(dir.file("aliases.ini"), aliases);
+        make();
+        try {
+            scheduler->FormCreate();
+            FAIL() << "started with " << aliases;
+        } catch (const FatalExit& e) {
+            EXPECT_NE(e.status(), 0);
+        }
+        EXPECT_EQ(port.messages.back(), "You don't define Control Alias");
+        EXPECT_FALSE(test::readFile(dir.file("Vektrin.log")).size());
+    }
+    ::unlink(dir.file("aliases.ini").c_str()); // a missing file is no alias either
+    make();
+    EXPECT_THROW(scheduler->FormCreate(), FatalExit);
+    EXPECT_TRUE(test::readFile(tables() + "/Vektrin.db").empty());
+}
+
+struct LanguageCase {
+    std::vector<std::string> args;
+    const char* stored;
+};
+
+class LanguageTest : public EngineTest, public ::testing::WithParamInterface<LanguageCase> {};
+
+TEST_P(LanguageTest, ArgumentRecordsTheLanguageAndEnds) {
+    make(GetParam().args);
+    EXPECT_EQ(scheduler->FormCreate(), Scheduler::StartResult::Finished);
+    EXPECT_EQ(settings->read(LocalesKey, "/usr/bin/vektrin"), GetParam().stored);
+    EXPECT_TRUE(test::readFile(dir.file("Vektrin.log")).empty());
+    EXPECT_TRUE(test::readFile(tables() + "/Vektrin.db").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, LanguageTest,
+                         ::testing::Values(LanguageCase{{"rus"}, "RUS"}, LanguageCase{{"RUS"}, "RUS"},
+                                           LanguageCase{{"ENG"}, ""},
+                                           LanguageCase{{"rUs", "ENG"}, "RUS"},
+                                           LanguageCase{{"ENG", "RUS"}, ""}));
+
+TEST_F(EngineTest, LanguageArgumentWithoutAliasWritesNothing) {
+    test::writeFile(dir.file("aliases.ini"), "");
+    make({"RUS"});
+    EXPECT_THROW(scheduler->FormCreate(), FatalExit);
+    EXPECT_EQ(settings->read(LocalesKey, "/usr/bin/vektrin"), std::nullopt);
+}
+
+TEST_F(EngineTest, StartUpWritesTheOpeningLinesAndStartsTheOneSecondTimer) {
+    start();
+    EXPECT_THAT(protocol(), ElementsAre("The Vektrin program started ...", "Task scheduling is resumed.",
+                                        "Waiting of the task scheduling start."));
+    EXPECT_EQ(port.title, "System monitor - Vektrin 2.1");
+    EXPECT_THAT(port.icons, ElementsAre("XICON1"));
+    EXPECT_THAT(port.colours, ElementsAre(StatusGreen, StatusYellow));
+    EXPECT_TRUE(port.timer1);
+    EXPECT_FALSE(port.timer2);
+    EXPECT_DOUBLE_EQ(scheduler->PauseStart, clock.now());
+    const std::string log = test::readFile(dir.file("Vektrin.log"));
+    EXPECT_EQ(log.substr(0, 41), "07.12.2026 10:00:30 The Vektrin program s");
+    EXPECT_EQ(log.find('\n'), log.find("\r\n") + 1); // CR LF line ends
+}
+
+TEST_F(EngineTest, StartUpResetsStaleCodesAndKeepsTheirMoments) {
+    start();
+    std::vector<std::int32_t> ids;
+    for (int c = 0; c <= 15; ++c)
+        ids.push_back(addTask("t" + std::to_string(c), [c](TDataCtrl& d) {
+            d.Table1EndCode.setFloat(c);
+            d.Table1LastDate.setDateTime(40000);
+            d.Table1LastTime.setDateTime(0.25);
+        }));
+    scheduler->FormClose();
+    scheduler.reset();
+    start();
+    for (int c = 0; c <= 15; ++c) {
+        const bool stale = c == 2 || c == 6 || c == 7 || c == 12 || c == 13;
+        EXPECT_EQ(code(ids[c]), stale ? 9 : c) << c;
+        select(ids[c]);
+        EXPECT_EQ(dm().Table1LastDate.asDateTime(), 40000);
+        EXPECT_EQ(dm().Table1LastTime.asDateTime(), 0.25);
+    }
+}
+
+TEST_F(EngineTest, ASecondSchedulerOnTheSameLogOrTablesIsRefused) {
+    start();
+    test::FakePort otherPort;
+    // Same log file.
+    Scheduler second(clock, processes, windows, otherPort, *settings, regional, config());
+    EXPECT_THROW(second.FormCreate(), FatalExit);
+    EXPECT_EQ(otherPort.messages.back(), "You have a problem with a Log file open.\r\nMaybe Vektrin runs already?");
+    // Another working directory, same tables: still refused, and no task code is touched.
+    const auto id = addTask("running", [](TDataCtrl& d) { d.Table1EndCode.setFloat(2); });
+    SchedulerConfig other = config();
+    other.logPath = dir.file("other.log");
+    Scheduler third(clock, processes, windows, otherPort, *settings, regional, other);
+    EXPECT_THROW(third.FormCreate(), FatalExit);
+    EXPECT_EQ(code(id), 2);
+}
+
+TEST_F(EngineTest, AnUnusableTableDirectoryEndsStartUpWithItsName) {
+    test::writeFile(tables() + "/SYSEXCPT.DB", "garbage that is not a table");
+    make();
+    EXPECT_THROW(scheduler->FormCreate(), FatalExit);
+    EXPECT_NE(port.messages.back().find("SYSEXCPT.DB"), std::string::npos);
+    EXPECT_EQ(test::readFile(tables() + "/SYSEXCPT.DB"), "garbage that is not a table");
+}
+
+TEST_F(EngineTest, ShutdownInterruptsEveryRunningTaskAndWritesTheClosingLine) {
+    start();
+    const auto a = addTask("alpha");
+    const auto b = addTask("beta");
+    select(a);
+    scheduler->RunNowClick();
+    select(b);
+    scheduler->RunNowClick();
+    dm().Table1.edit();
+    dm().Table1AppName.setString("beta renamed"); // an unposted change is posted at the end
+    scheduler->FormClose();
+    const auto lines = protocol();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
+                ElementsAre("Execution of <alpha> is interrupted - end of work.",
+                            "Execution of <beta renamed> is interrupted - end of work.",
+                            "The Vektrin program completed ..."));
+    EXPECT_EQ(processes.running(), 0);
+    for (const auto& [h, p] : processes.procs) {
+        EXPECT_TRUE(p.terminated);
+        EXPECT_TRUE(p.closed);
+    }
+    scheduler.reset();
+    start();
+    EXPECT_EQ(code(a), 3);
+    EXPECT_EQ(code(b), 3);
+}
+
+TEST_F(EngineTest, ExitIsRefusedWhileAWindowIsOpenInAFixedOrder) {
+    start();
+    const std::pair<PauseWindow, const char*> cases[] = {
+        {PauseWindow::ProtocolShow, "Close 'Protocol' form before exit"},
+        {PauseWindow::ConflictsEdit, "Close 'Exceptions' form before exit"},
+        {PauseWindow::ResourcesEdit, "Close 'Conflicts' form before exit"},
+        {PauseWindow::Tasks, "Close 'Tasks' form before exit"},
+    };
+    for (const auto& [window, message] : cases) {
+        scheduler->beginPause(window);
+        scheduler->ExitBtnClick();
+        EXPECT_EQ(port.messages.back(), message);
+        EXPECT_FALSE(port.closeRequested);
+        EXPECT_FALSE(port.timer1);
+    }
+    for (const auto& [window, message] : cases) scheduler->endPause(window);
+    EXPECT_TRUE(port.timer1);
+    scheduler->ExitBtnClick();
+    EXPECT_TRUE(port.closeRequested);
+}
+
+TEST(VersionTextTest, KeepsMajorAndMinor) {
+    EXPECT_EQ(VersionText("2.1.0.7"), "2.1");
+    EXPECT_EQ(VersionText("10.20.30.40"), "10.20");
+    EXPECT_EQ(VersionText("1.0"), "1.0");
+    EXPECT_EQ(VersionText("3"), "3");
+    EXPECT_EQ(VersionText("No such VersionInfo"), "No such VersionInfo");
+}
+
+TEST_F(EngineTest, StatusColourWritesALineOnlyOnAChange) {
+    start();
+    const size_t before = protocol().size();
+    scheduler->SetStatusColor(StatusYellow); // yellow only from green
+    scheduler->SetStatusColor(12345);        // not a colour
+    EXPECT_EQ(protocol().size(), before);
+    scheduler->SetStatusColor(StatusRed);
+    scheduler->SetStatusColor(StatusRed);
+    scheduler->SetStatusColor(StatusYellow);
+    scheduler->SetStatusColor(StatusGreen);
+    scheduler->SetStatusColor(StatusYellow);
+    auto lines = protocol();
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 3, lines.end()),
+                ElementsAre("Task scheduling is stopped.", "Task scheduling is resumed.",
+                            "Waiting of the task scheduling start."));
+}
+
+TEST_F(EngineTest, PauseKeepsTheFirstStartAndWritesItsLines) {
+    start();
+    scheduler->Timer1Timer(); // consumes the start-up pause
+    EXPECT_EQ(scheduler->PauseStart, 0);
+    scheduler->beginPause(PauseWindow::Tasks);
+    const DateTime first = scheduler->PauseStart;
+    clock.advanceSeconds(30);
+    scheduler->beginPause(PauseWindow::ProtocolShow);
+    EXPECT_EQ(scheduler->PauseStart, first);
+    scheduler->endPause(PauseWindow::ProtocolShow);
+    scheduler->endPause(PauseWindow::Tasks);
+    const auto lines = protocol();
+    // Each closing checks the silence periods (green from yellow) and then turns yellow again.
+    EXPECT_THAT(std::vector<std::string>(lines.end() - 8, lines.end()),
+                ElementsAre("Task list editing beginned ...", "Protocol viewing beginned ...",
+                            "Protocol viewing completed ...", "Task scheduling is resumed.",
+                            "Waiting of the task scheduling start.", "Task list editing completed ...",
+                            "Task scheduling is resumed.", "Waiting of the task scheduling start."));
+}
+
+} // namespace
+} // namespace vektrin
