@@ -10,7 +10,7 @@
 namespace vektrin {
 
 class ConditionEnvironment {
-public:
+  public:
     virtual ~ConditionEnvironment() = default;
 
     // Placeholder expansion exactly as for command strings (UnpackCommandString).
