@@ -1,0 +1,102 @@
+#include "engine/command_string.h"
+
+#include <cstdio>
+
+namespace vektrin {
+namespace {
+
+// Stands in for the characters of a placeholder beyond its value; removed at the end.
+constexpr char Filler = '\x01';
+
+std::string digits(int value, int width) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%0*d", width, value);
+    return buf;
+}
+
+std::string monthCharacter(int month) {
+    static constexpr std::string_view Months = "123456789abc";
+    if (month < 1 || month > 12) return "0";
+    return std::string(1, Months[static_cast<std::size_t>(month - 1)]);
+}
+
+// Year modulo 100 stays two digits also for a year before 1 that a strange date may decode to.
+int lastTwoDigits(int year) {
+    return ((year % 100) + 100) % 100;
+}
+
+std::array<std::string, PlaceholderTable.size()> placeholderValues(DateTime nDate, DateTime kDate,
+                                                                   DateTime now) {
+    const DateParts n = decodeDate(nDate);
+    const DateParts k = decodeDate(kDate);
+    const DateParts t = decodeDate(now);
+    const TimeParts time = decodeTime(now);
+    return {
+        digits(n.day, 2),
+        digits(n.month, 2),
+        digits(lastTwoDigits(n.year), 2),
+        monthCharacter(n.month),
+        digits(k.day, 2),
+        digits(k.month, 2),
+        digits(lastTwoDigits(k.year), 2),
+        monthCharacter(k.month),
+        digits(t.day, 2),
+        digits(t.month, 2),
+        digits(lastTwoDigits(t.year), 2),
+        monthCharacter(t.month),
+        digits(time.hour, 2),
+        digits(time.minute, 2),
+        digits(time.second, 2),
+        digits(isoDayOfWeek(now), 1),
+        digits(n.year, 4),
+        digits(k.year, 4),
+        digits(t.year, 4),
+        digits((n.day - 1) / 7 + 1, 1),
+    };
+}
+
+std::string upperCased(std::string_view text) {
+    std::string u(text);
+    for (char& c : u)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return u;
+}
+
+} // namespace
+
+std::string UnpackCommandString(std::string_view text, DateTime nDate, DateTime kDate,
+                                DateTime now) {
+    const auto values = placeholderValues(nDate, kDate, now);
+    std::string out(text);
+    std::string upper = upperCased(text);
+
+    // A value never holds a "%" or a capital letter, so a replacement cannot create a new
+    // occurrence of any placeholder: each one's search may resume where its last match was,
+    // which keeps long texts linear without changing what the repeated sweeps replace.
+    std::array<std::size_t, PlaceholderTable.size()> searchFrom{};
+    bool found = true;
+    while (found) {
+        found = false;
+        for (std::size_t i = 0; i < PlaceholderTable.size(); ++i) {
+            const std::string_view placeholder = PlaceholderTable[i];
+            const std::size_t p = upper.find(placeholder, searchFrom[i]);
+            if (p == std::string::npos) {
+                searchFrom[i] = upper.size();
+                continue;
+            }
+            found = true;
+            searchFrom[i] = p + 1;
+            const std::string& value = values[i];
+            for (std::size_t j = 0; j < placeholder.size(); ++j) {
+                const char c = j < value.size() ? value[j] : Filler;
+                upper[p + j] = c;
+                out[p + j] = c;
+            }
+        }
+    }
+
+    std::erase(out, Filler);
+    return out;
+}
+
+} // namespace vektrin
