@@ -1,1 +1,175 @@
-int main() { return 0; }
+// vektrinctl: try conditions and command strings exactly as the scheduler evaluates them, before
+// putting them into a task. One function per subcommand; add new ones to `Subcommands`.
+
+#include "condition/condition_errors.h"
+#include "condition/environment.h"
+#include "condition/evaluator.h"
+#include "engine/command_string.h"
+#include "platform/clock.h"
+#include "platform/strings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vektrin;
+
+constexpr int ExitOk = 0;
+constexpr int ExitSyntaxError = 1;
+constexpr int ExitEvaluationError = 2;
+constexpr int ExitUsage = 64; // EX_USAGE
+
+struct GlobalOptions {
+    std::string at; // "YYYY-MM-DD HH:MM:SS", local time; empty for now
+    bool trace = false;
+};
+
+std::optional<DateTime> parseAt(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    int consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
+                    &consumed) != 6 ||
+        static_cast<std::size_t>(consumed) != text.size())
+        return std::nullopt;
+    const auto date = tryEncodeDate(y, mo, d);
+    const auto time = tryEncodeTime(h, mi, s);
+    if (!date || !time) return std::nullopt;
+    return *date + *time;
+}
+
+DateTime nowFor(const GlobalOptions& options) {
+    if (!options.at.empty()) return *parseAt(options.at); // validated while parsing
+    return SystemClock().now();
+}
+
+// The scheduler's surroundings as a terminal sees them: the trace on request, the message box
+// as a line on standard error.
+class CtlEnvironment final : public ConditionEnvironment {
+  public:
+    CtlEnvironment(DateTime now, bool trace)
+        : now_(now), trace_(trace), regional_(RegionalSettings::fromLocale()) {}
+
+    std::string unpackCommandString(std::string_view text) override {
+        // Without the companion product both period dates are today.
+        const DateTime today = datePart(now_);
+        return UnpackCommandString(text, today, today, now_);
+    }
+    void writeProtocol(std::string_view message) override {
+        if (trace_) std::cerr << message << '\n';
+    }
+    void showTooComplex() override { std::cerr << str::TooComplexExpression << '\n'; }
+    const RegionalSettings& regional() const override { return regional_; }
+
+  private:
+    DateTime now_;
+    bool trace_;
+    RegionalSettings regional_;
+};
+
+int runEval(const GlobalOptions& options, const std::string& condition) {
+    CtlEnvironment env(nowFor(options), options.trace);
+    ConditionEvaluator evaluator(env);
+    double value = 0;
+    try {
+        value = evaluator.EvaluateCondition(condition);
+    } catch (const EvaluationFailure& e) {
+        std::cerr << e.what() << '\n';
+        return ExitEvaluationError;
+    }
+    if (evaluator.ConditionError()) {
+        std::cout << "syntax error\n";
+        return ExitSyntaxError;
+    }
+    std::printf("%.15g\n", value);
+    return ExitOk;
+}
+
+int runExpand(const GlobalOptions& options, const std::string& text) {
+    CtlEnvironment env(nowFor(options), false);
+    std::cout << env.unpackCommandString(text) << '\n';
+    return ExitOk;
+}
+
+struct Subcommand {
+    const char* name;
+    const char* description;
+    const char* argumentName;
+    const char* argumentHelp;
+    int (*run)(const GlobalOptions&, const std::string&);
+};
+
+const Subcommand Subcommands[] = {
+    {"eval", "Evaluate a launch or termination condition and print its value", "CONDITION",
+     "the condition text, as in a task", runEval},
+    {"expand", "Print a command string with its date and time placeholders expanded", "TEXT",
+     "the command string", runExpand},
+};
+
+// A condition may well begin with "-" ("-(1)", "--2"): the word after a subcommand's name is its
+// argument whatever it looks like, unless it asks for help.
+std::vector<char*> withLiteralArgument(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    static char endOfOptions[] = "--";
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view word = args[i];
+        if (word == "--at") {
+            ++i;
+            continue;
+        }
+        if (word.starts_with("--at=") || word == "--trace") continue;
+        const bool isSubcommand = std::any_of(std::begin(Subcommands), std::end(Subcommands),
+                                              [&](const Subcommand& s) { return word == s.name; });
+        if (isSubcommand && i + 1 < args.size()) {
+            const std::string_view next = args[i + 1];
+            if (next.starts_with("-") && next != "-h" && next != "--help" && next != "--")
+                args.insert(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, endOfOptions);
+        }
+        break;
+    }
+    return args;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Try conditions and command strings as the Vektrin scheduler evaluates them.",
+                 "vektrinctl"};
+    GlobalOptions options;
+    app.add_option("--at", options.at, "Fix the clock (local time) for placeholders and dates")
+        ->option_text("\"YYYY-MM-DD HH:MM:SS\"")
+        ->check(
+            [](const std::string& text) {
+                return parseAt(text) ? std::string() : "expected \"YYYY-MM-DD HH:MM:SS\"";
+            },
+            "DATETIME");
+    app.add_flag("--trace", options.trace, "Write the evaluation's trace line to standard error");
+    app.require_subcommand(1);
+
+    std::function<int()> chosen;
+    std::vector<std::string> arguments(std::size(Subcommands));
+    for (std::size_t i = 0; i < std::size(Subcommands); ++i) {
+        const Subcommand& sub = Subcommands[i];
+        CLI::App* cmd = app.add_subcommand(sub.name, sub.description);
+        cmd->add_option(sub.argumentName, arguments[i], sub.argumentHelp)->required();
+        cmd->callback(
+            [&, i] { chosen = [&, i] { return Subcommands[i].run(options, arguments[i]); }; });
+    }
+
+    try {
+        std::vector<char*> args = withLiteralArgument(argc, argv);
+        app.parse(static_cast<int>(args.size()), args.data());
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() != 0) std::cerr << e.what() << '\n';
+        std::cerr << app.help();
+        return ExitUsage;
+    }
+    return chosen ? chosen() : ExitUsage;
+}

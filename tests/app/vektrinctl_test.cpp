@@ -1,0 +1,144 @@
+// Runs the real vektrinctl binary and checks what a user sees: output, error text, exit code.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace vektrin {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+Outcome run(const std::vector<std::string>& args) {
+    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
+    char outPath[] = "/tmp/vkctl-out.XXXXXX";
+    char errPath[] = "/tmp/vkctl-err.XXXXXX";
+    const int outFd = mkstemp(outPath);
+    const int errFd = mkstemp(errPath);
+
+    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    // The C locale: short dates mm/dd/yy, decimal point ".".
+    std::vector<std::string> envStrings{"LC_ALL=C", "TZ=UTC"};
+    std::vector<char*> envp;
+    for (std::string& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    pid_t pid = 0;
+    Outcome o;
+    if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    o.out = slurp(outPath);
+    o.err = slurp(errPath);
+    unlink(outPath);
+    unlink(errPath);
+    return o;
+}
+
+const std::string At = "2024-03-07 09:05:04";
+
+struct CtlCase {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out; // exact standard output
+    std::string err; // exact standard error, or a part of it when `errContains`
+    bool errContains = false;
+};
+
+class Vektrinctl : public ::testing::TestWithParam<CtlCase> {};
+
+TEST_P(Vektrinctl, Run) {
+    const CtlCase& c = GetParam();
+    const Outcome o = run(c.args);
+    std::string label;
+    for (const std::string& a : c.args)
+        label += a + " ";
+    EXPECT_EQ(o.exitCode, c.exitCode) << label;
+    EXPECT_EQ(o.out, c.out) << label;
+    if (c.errContains) {
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << label << "\n" << o.err;
+    } else {
+        EXPECT_EQ(o.err, c.err) << label;
+    }
+}
+
+const std::string Nested18 = std::string(18, '(') + "1" + std::string(18, ')');
+
+INSTANTIATE_TEST_SUITE_P(
+    Eval, Vektrinctl,
+    ::testing::Values(
+        CtlCase{{"eval", "1+2*3"}, 0, "7\n", ""},
+        CtlCase{{"eval", "1/3"}, 0, "0.333333333333333\n", ""},
+        CtlCase{{"eval", "1/0"}, 0, "inf\n", ""}, CtlCase{{"eval", "-(-2)"}, 0, "2\n", ""},
+        CtlCase{{"eval", "--2"}, 1, "syntax error\n", ""},
+        CtlCase{{"eval", "2 3"}, 1, "syntax error\n", ""},
+        CtlCase{{"eval", "sqrt(-1)"}, 2, "", "Invalid floating point operation\n"},
+        CtlCase{{"eval", "1E400"}, 2, "", "Floating point overflow\n"},
+        CtlCase{{"eval", "fage('/no/such/file')"}, 2, "", "Invalid argument to date encode\n"},
+        CtlCase{{"eval", Nested18}, 1, "syntax error\n", "Очень сложное выражение.\n"},
+        // 2024-03-07 09:05 as a day count
+        CtlCase{{"--at", At, "eval", "DATIM('%TMM%/%TDD%/%TYY% %TIMEH%:%TIMEM%')"},
+                0,
+                "45358.3784722222\n",
+                ""},
+        CtlCase{{"--trace", "eval", "gt(%dow%)"}, 0, "1\n", " : GT(", true},
+        CtlCase{{"--at", At, "--trace", "eval", "%dow%"}, 0, "4\n", " : 4\n", true}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Expand, Vektrinctl,
+    ::testing::Values(
+        CtlCase{{"--at", At, "expand", "%TCY%-%tmm%-%TDD% %TIMEH%:%TIMEM%:%TIMES%"},
+                0,
+                "2024-03-07 09:05:04\n",
+                ""},
+        CtlCase{{"--at", At, "expand", "run %NCY%%NCM% %KDD% %DWN%"}, 0, "run 20243 07 1\n", ""},
+        CtlCase{{"expand", "-v"}, 0, "-v\n", ""}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, Vektrinctl,
+    ::testing::Values(CtlCase{{}, 64, "", "Usage:", true},
+                      CtlCase{{"--help"}, 64, "", "Usage:", true},
+                      CtlCase{{"eval", "--help"}, 64, "", "Usage:", true},
+                      CtlCase{{"--bogus", "eval", "1"}, 64, "", "Usage:", true},
+                      CtlCase{{"eval"}, 64, "", "Usage:", true},
+                      CtlCase{{"eval", "1", "2"}, 64, "", "Usage:", true},
+                      CtlCase{{"frobnicate", "1"}, 64, "", "Usage:", true},
+                      CtlCase{{"--at", "2024-02-30 00:00:00", "eval", "1"}, 64, "", "Usage:", true},
+                      CtlCase{{"--at", "yesterday", "expand", "x"}, 64, "", "Usage:", true}));
+
+} // namespace
+} // namespace vektrin
