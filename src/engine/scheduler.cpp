@@ -213,12 +213,6 @@ void Scheduler::ExitBtnClick() {
     port_.closeMainWindow();
 }
 
-void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
-    // Shortening the protocol comes with the protocol viewer; until then the whole log is kept.
-    (void)days;
-    (void)referenceDate;
-}
-
 // ------------------------------------------------------------------ indicators and pauses
 
 void Scheduler::SetIcon(std::string_view name) { port_.setIcon(name); }

@@ -88,6 +88,10 @@ public:
 
     std::string UnpackCommandString(std::string_view text) const;
 
+    // Keeps the protocol lines whose date plus days is after referenceDate; the protocol is open
+    // for appending afterwards.
+    void ProtocolClearing(int days, DateTime referenceDate);
+
     // Shows an error that a handler did not catch, as the general error report does.
     void reportError(std::string_view text);
 
@@ -110,7 +114,6 @@ private:
     void enableTimer2();
     void disableTimer2();
     void armTimer2();
-    void ProtocolClearing(int days, DateTime referenceDate);
     void ResetStaleStates();
     // Stamps today and now into LastDate and LastTime of the record being edited.
     void stampLast();
