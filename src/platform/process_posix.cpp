@@ -1,0 +1,449 @@
+#include "platform/command_line.h"
+#include "platform/process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern "C" {
+#include <sys/pidfd.h>
+}
+
+extern char** environ;
+
+namespace vektrin {
+
+namespace {
+
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+LaunchResult failed(LaunchFailure failure, int errorNumber) {
+    LaunchResult result;
+    result.failure = failure;
+    result.errorNumber = errorNumber;
+    return result;
+}
+
+LaunchFailure failureForErrno(int error) {
+    switch (error) {
+    case ENOMEM:
+    case EAGAIN:
+    case EMFILE:
+    case ENFILE:
+        return LaunchFailure::NotEnoughResources;
+    default:
+        return LaunchFailure::Other;
+    }
+}
+
+std::string parentOf(const std::string& path) {
+    std::size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos) return "/";
+    std::size_t slash = path.rfind('/', end);
+    if (slash == std::string::npos) return ".";
+    std::size_t keep = path.find_last_not_of('/', slash);
+    return keep == std::string::npos ? "/" : path.substr(0, keep + 1);
+}
+
+bool isDirectoryAt(int dirFd, const std::string& path) {
+    struct stat st {};
+    return fstatat(dirFd, path.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool existsAt(int dirFd, const std::string& path) {
+    struct stat st {};
+    return fstatat(dirFd, path.c_str(), &st, 0) == 0;
+}
+
+struct Resolved {
+    std::string path; // what posix_spawn gets; relative paths resolve after the chdir
+    LaunchFailure failure = LaunchFailure::None;
+    int errorNumber = 0;
+};
+
+// A program named with a '/' is taken as it stands, relative to the startup directory.
+Resolved checkProgramPath(int dirFd, const std::string& program) {
+    struct stat st {};
+    if (fstatat(dirFd, program.c_str(), &st, 0) != 0) {
+        int error = errno;
+        if (error == ENOENT)
+            return {{},
+                    isDirectoryAt(dirFd, parentOf(program)) ? LaunchFailure::ProgramNotFound
+                                                            : LaunchFailure::PathNotFound,
+                    error};
+        if (error == ENOTDIR) return {{}, LaunchFailure::PathNotFound, error};
+        return {{}, failureForErrno(error), error};
+    }
+    // execve answers EACCES for a directory, which would read as a permission problem.
+    if (S_ISDIR(st.st_mode)) return {{}, LaunchFailure::BadExecutableFormat, EISDIR};
+    return {program, LaunchFailure::None, 0};
+}
+
+// A bare name is searched in PATH like execvp does, but without its fall-back to /bin/sh for
+// files that are not executables. Directories are skipped; a match without execute permission
+// is remembered so that the failure says "permission" rather than "not found".
+Resolved searchPath(int dirFd, const std::string& program) {
+    if (program.empty()) return {{}, LaunchFailure::ProgramNotFound, ENOENT};
+    std::string searchList;
+    if (const char* path = std::getenv("PATH")) {
+        searchList = path;
+    } else {
+        std::size_t size = confstr(_CS_PATH, nullptr, 0);
+        searchList.resize(size);
+        confstr(_CS_PATH, searchList.data(), size);
+        searchList.resize(size > 0 ? size - 1 : 0);
+    }
+    bool sawNoPermission = false;
+    std::size_t start = 0;
+    while (start <= searchList.size()) {
+        std::size_t end = searchList.find(':', start);
+        if (end == std::string::npos) end = searchList.size();
+        std::string entry = searchList.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty())
+            entry = "."; // an empty entry is the current directory, here the startup directory
+        std::string candidate = entry.back() == '/' ? entry + program : entry + '/' + program;
+        struct stat st {};
+        if (fstatat(dirFd, candidate.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+        if (faccessat(dirFd, candidate.c_str(), X_OK, AT_EACCESS) == 0)
+            return {candidate, LaunchFailure::None, 0};
+        sawNoPermission = true;
+    }
+    if (sawNoPermission) return {{}, LaunchFailure::Other, EACCES};
+    return {{}, LaunchFailure::ProgramNotFound, ENOENT};
+}
+
+LaunchFailure failureForSpawnError(int error, int dirFd, const std::string& path) {
+    switch (error) {
+    case ENOEXEC:
+    case EISDIR:
+    case ELIBBAD:
+        return LaunchFailure::BadExecutableFormat;
+    case ENOENT:
+        // The file was there a moment ago: what is missing is its interpreter or loader.
+        return existsAt(dirFd, path) ? LaunchFailure::BadExecutableFormat
+                                     : LaunchFailure::ProgramNotFound;
+    case ENOTDIR:
+        return LaunchFailure::PathNotFound;
+    default:
+        return failureForErrno(error);
+    }
+}
+
+// Nice applies per thread on Linux; the process group reaches every thread and any child the
+// task already started.
+bool setNice(pid_t pid, int value) {
+    return setpriority(PRIO_PGRP, pid, value) == 0;
+}
+
+// The lowest nice value this process may set, from RLIMIT_NICE (ceiling = 20 - limit).
+int lowestAllowedNice() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -20;
+    long lowest = 20 - static_cast<long>(limit.rlim_cur);
+    return lowest < -20 ? -20 : lowest > 19 ? 19 : static_cast<int>(lowest);
+}
+
+void setHighPriority(pid_t pid) {
+    if (setNice(pid, -10)) return;
+    // Without CAP_SYS_NICE the strongest allowed is what RLIMIT_NICE grants, if anything.
+    int lowest = lowestAllowedNice();
+    if (lowest > -10 && lowest < getpriority(PRIO_PROCESS, 0)) setNice(pid, lowest);
+}
+
+void applyPriority(pid_t pid, int priority) {
+    struct sched_param param {};
+    switch (priority) {
+    case 1:
+        setNice(pid, 19);
+        sched_setscheduler(pid, SCHED_IDLE, &param);
+        break;
+    case 2:
+        setHighPriority(pid);
+        break;
+    case 3:
+        param.sched_priority = 1;
+        if (sched_setscheduler(pid, SCHED_FIFO, &param) != 0)
+            setHighPriority(pid); // no real-time privilege: the next strongest class
+        break;
+    default:
+        // Normal: undo a nice value or policy the scheduler itself may run with.
+        if (getpriority(PRIO_PROCESS, 0) != 0) setNice(pid, 0);
+        if (sched_getscheduler(0) != SCHED_OTHER) sched_setscheduler(pid, SCHED_OTHER, &param);
+        break;
+    }
+}
+
+class SpawnSetup {
+  public:
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // Returns 0 or the errno of the step that could not be prepared.
+    int prepare(int dirFd) {
+        int error = 0;
+        if (dirFd != AT_FDCWD) error = posix_spawn_file_actions_addfchdir_np(&actions, dirFd);
+        if (!error) error = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        if (!error) error = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        if (!error) error = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // Whatever a library opened without O_CLOEXEC must not reach the task either.
+        if (!error) error = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        // A task starts clean: no blocked signals, no ignored ones (SIGPIPE, SIGCHLD, ...).
+        sigset_t none;
+        sigset_t all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        if (!error) error = posix_spawnattr_setsigmask(&attributes, &none);
+        if (!error) error = posix_spawnattr_setsigdefault(&attributes, &all);
+        if (!error)
+            error = posix_spawnattr_setflags(
+                &attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        return error;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+// Waits for the process behind a pidfd and then closes it, off the caller's thread.
+void reapInBackground(int fd) {
+    std::thread([fd] {
+        siginfo_t info{};
+        while (waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED) != 0 && errno == EINTR) {
+        }
+        ::close(fd);
+    }).detach();
+}
+
+class PosixProcessControl final : public ProcessControl {
+  public:
+    ~PosixProcessControl() override {
+        std::vector<int> open(owned_.begin(), owned_.end());
+        for (int fd : open)
+            close(fd);
+        sweep();
+    }
+
+    LaunchResult launch(const LaunchRequest& request) override;
+    ExitQuery queryExit(const ProcessInfo& process) override;
+    void terminate(const ProcessInfo& process) override;
+    void close(const ProcessInfo& process) override;
+
+  private:
+    enum class Reap { Running, Reaped, Failed };
+    Reap tryReap(int fd);
+    int ownedFd(const ProcessInfo& process) const;
+    void close(int fd);
+    void sweep();
+
+    // Every pidfd handed out and not yet closed: a stale or repeated handle is never mistaken for
+    // a descriptor that was reused for something else.
+    std::unordered_set<int> owned_;
+    // Exit statuses of reaped processes whose handles are still open.
+    std::unordered_map<int, std::int32_t> ended_;
+    // Closed handles of processes still running, when no reaper thread could be started.
+    std::vector<int> unreaped_;
+};
+
+LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
+    sweep();
+    SplitCommandLine split = splitCommandLine(request.commandLine);
+    if (split.unclosedQuote) return failed(LaunchFailure::Other, EINVAL);
+    if (split.arguments.empty()) return failed(LaunchFailure::ProgramNotFound, ENOENT);
+
+    // The directory is opened once and the child changes into that very directory, so the
+    // checks below and the launch cannot see two different places.
+    UniqueFd directory;
+    int dirFd = AT_FDCWD;
+    if (!request.directory.empty()) {
+        int fd = open(request.directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            int error = errno;
+            LaunchFailure failure = failureForErrno(error);
+            return failed(failure == LaunchFailure::Other ? LaunchFailure::BadStartupDirectory
+                                                          : failure,
+                          error);
+        }
+        directory.reset(fd);
+        dirFd = fd;
+        if (faccessat(dirFd, ".", X_OK, AT_EACCESS) != 0)
+            return failed(LaunchFailure::BadStartupDirectory, errno);
+    }
+
+    const std::string& program = split.arguments.front();
+    Resolved resolved = program.find('/') == std::string::npos ? searchPath(dirFd, program)
+                                                               : checkProgramPath(dirFd, program);
+    if (resolved.failure != LaunchFailure::None)
+        return failed(resolved.failure, resolved.errorNumber);
+
+    SpawnSetup setup;
+    if (int error = setup.prepare(dirFd)) return failed(failureForErrno(error), error);
+
+    std::vector<char*> argv;
+    argv.reserve(split.arguments.size() + 1);
+    for (std::string& argument : split.arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    int error = posix_spawn(&pid, resolved.path.c_str(), &setup.actions, &setup.attributes,
+                            argv.data(), environ);
+    if (error != 0) return failed(failureForSpawnError(error, dirFd, resolved.path), error);
+
+    int fd = pidfd_open(pid, 0);
+    if (fd >= 0 && fd < 3) {
+        // Handle 0 means "no process" to the caller; keep clear of the standard descriptors.
+        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        ::close(fd);
+        fd = moved;
+    }
+    if (fd < 0) {
+        error = errno;
+        killpg(pid, SIGKILL);
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return failed(failureForErrno(error), error);
+    }
+    applyPriority(pid, request.priority);
+
+    owned_.insert(fd);
+    LaunchResult result;
+    result.info.processHandle = fd;
+    result.info.threadHandle = 0; // a pidfd stands for the whole process; there is nothing else
+    result.info.processId = static_cast<std::uint32_t>(pid);
+    result.info.threadId = static_cast<std::uint32_t>(pid);
+    return result;
+}
+
+int PosixProcessControl::ownedFd(const ProcessInfo& process) const {
+    int fd = static_cast<int>(process.processHandle);
+    return process.processHandle > 0 && owned_.count(fd) ? fd : -1;
+}
+
+PosixProcessControl::Reap PosixProcessControl::tryReap(int fd) {
+    if (ended_.count(fd)) return Reap::Reaped;
+    siginfo_t info{};
+    int rc;
+    while ((rc = waitid(P_PIDFD, static_cast<id_t>(fd), &info, WEXITED | WNOHANG)) != 0 &&
+           errno == EINTR) {
+    }
+    if (rc == 0) {
+        if (info.si_pid == 0) return Reap::Running;
+        ended_[fd] = info.si_code == CLD_EXITED ? info.si_status : 128 + info.si_status;
+        return Reap::Reaped;
+    }
+    if (errno == ECHILD) {
+        // Someone else collected it (SIGCHLD ignored, a stray waitpid(-1)): it has ended, but its
+        // status is lost. Reporting it ended frees the slot instead of keeping it forever.
+        ended_[fd] = -1;
+        return Reap::Reaped;
+    }
+    return Reap::Failed;
+}
+
+ExitQuery PosixProcessControl::queryExit(const ProcessInfo& process) {
+    sweep();
+    ExitQuery answer;
+    int fd = ownedFd(process);
+    if (fd < 0) return answer;
+    switch (tryReap(fd)) {
+    case Reap::Running:
+        answer.state = ExitState::Running;
+        break;
+    case Reap::Reaped:
+        answer.state = ExitState::Exited;
+        answer.status = ended_[fd];
+        break;
+    case Reap::Failed:
+        break;
+    }
+    return answer;
+}
+
+void PosixProcessControl::terminate(const ProcessInfo& process) {
+    int fd = ownedFd(process);
+    // Once reaped, the leader's pid may belong to someone else: never signal it then.
+    if (fd < 0 || ended_.count(fd)) return;
+    killpg(static_cast<pid_t>(process.processId), SIGKILL);
+    pidfd_send_signal(fd, SIGKILL, nullptr, 0);
+    tryReap(fd);
+}
+
+void PosixProcessControl::close(const ProcessInfo& process) {
+    int fd = ownedFd(process);
+    if (fd >= 0) close(fd);
+}
+
+void PosixProcessControl::close(int fd) {
+    owned_.erase(fd);
+    if (tryReap(fd) == Reap::Running) {
+        try {
+            reapInBackground(fd);
+        } catch (const std::exception&) {
+            unreaped_.push_back(fd); // no thread to spare: collected by a later call instead
+        }
+        return;
+    }
+    ended_.erase(fd);
+    ::close(fd);
+}
+
+void PosixProcessControl::sweep() {
+    for (std::size_t i = 0; i < unreaped_.size();) {
+        int fd = unreaped_[i];
+        if (tryReap(fd) == Reap::Running) {
+            ++i;
+            continue;
+        }
+        ended_.erase(fd);
+        ::close(fd);
+        unreaped_[i] = unreaped_.back();
+        unreaped_.pop_back();
+    }
+}
+
+} // namespace
+
+std::unique_ptr<ProcessControl> makePosixProcessControl() {
+    return std::make_unique<PosixProcessControl>();
+}
+
+} // namespace vektrin
