@@ -150,12 +150,21 @@ Scheduler::StartResult Scheduler::FormCreate() {
 void Scheduler::ResetStaleStates() {
     Table& t = DataCtrl->Table1;
     t.disableControls();
-    for (t.first(); !t.eof(); t.next()) {
-        const double code = DataCtrl->Table1EndCode.asFloat();
-        if (!isStaleCode(static_cast<int>(std::llround(code)))) continue;
-        t.edit();
-        DataCtrl->Table1EndCode.setFloat(9);
-        t.post();
+    // One commit for the whole walk: a thousand stale tasks cost one disk flush, not a thousand.
+    try {
+        Transaction transaction(DataCtrl->database());
+        for (t.first(); !t.eof(); t.next()) {
+            const double code = DataCtrl->Table1EndCode.asFloat();
+            if (!isStaleCode(static_cast<int>(std::llround(code)))) continue;
+            t.edit();
+            DataCtrl->Table1EndCode.setFloat(9);
+            t.post();
+        }
+        transaction.commit();
+    } catch (...) {
+        t.refresh(); // the rows in memory follow what the file holds after the rollback
+        t.enableControls();
+        throw;
     }
     t.enableControls();
 }

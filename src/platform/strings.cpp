@@ -3,8 +3,11 @@
 namespace vektrin::str {
 
 std::string taskMessage(std::string_view format, std::string_view appName) {
-    std::string out(format);
-    if (auto pos = out.find("%s"); pos != std::string::npos) out.replace(pos, 2, appName);
+    const auto pos = format.find("%s");
+    if (pos == std::string_view::npos) return std::string(format);
+    std::string out;
+    out.reserve(format.size() + appName.size());
+    out.append(format.substr(0, pos)).append(appName).append(format.substr(pos + 2));
     return out;
 }
 

@@ -65,6 +65,25 @@ private:
     std::string directory_;
 };
 
+// Groups posts into one commit (one disk flush); rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Database& db) : db_(db) { db_.begin(); }
+    ~Transaction() {
+        if (!done_) db_.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit() {
+        db_.commit();
+        done_ = true;
+    }
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
 // A prepared statement that finalises itself.
 class Statement {
 public:
