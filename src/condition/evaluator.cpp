@@ -5,9 +5,8 @@
 #include "condition/scanner.h"
 
 #include <array>
-#include <cinttypes>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <string>
 
 namespace vektrin {
@@ -193,19 +192,44 @@ void upperCase(std::string& s) {
 
 bool ParseStack::push(int state, ValueCell&& value) {
     if (size_ == Capacity) return false;
-    entries_[size_].state = state;
-    entries_[size_].value = std::move(value);
+    Entry& e = entries_[size_];
+    e.state = state;
+    e.value.kind = value.kind;
+    e.value.number = value.number;
+    e.value.keyword = value.keyword;
+    if (value.kind == ValueCell::Kind::Text) e.value.text = std::move(value.text);
     ++size_;
     return true;
 }
 
+namespace {
+
+// Upper-case hexadecimal, at least 8 digits.
+void appendAddress(std::string& out, const void* address) {
+    auto v = reinterpret_cast<std::uintptr_t>(address);
+    char buf[2 * sizeof v];
+    std::size_t n = 0;
+    do {
+        buf[n++] = "0123456789ABCDEF"[v & 15];
+        v >>= 4;
+    } while (v != 0);
+    while (n < 8)
+        buf[n++] = '0';
+    while (n > 0)
+        out += buf[--n];
+}
+
+} // namespace
+
 std::string conditionTraceLine(const void* scanText, const void* callerText,
                                std::string_view text) {
-    char head[96];
-    std::snprintf(head, sizeof head, "Input = %08" PRIXPTR ", @s = %08" PRIXPTR " : ",
-                  reinterpret_cast<std::uintptr_t>(scanText),
-                  reinterpret_cast<std::uintptr_t>(callerText));
-    std::string line(head);
+    std::string line;
+    line.reserve(48 + text.size());
+    line += "Input = ";
+    appendAddress(line, scanText);
+    line += ", @s = ";
+    appendAddress(line, callerText);
+    line += " : ";
     line.append(text);
     return line;
 }

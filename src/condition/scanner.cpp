@@ -4,6 +4,7 @@
 #include "condition/keyword_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
@@ -80,7 +81,7 @@ TokenKind Scanner::quotedText() {
 TokenKind Scanner::number() {
     const std::size_t begin = ScanPos;
     bool separatorSeen = false;
-    std::string converted;
+    std::string converted; // the number as the C locale writes it
     while (ScanPos < ScanText.size()) {
         const char c = ScanText[ScanPos];
         if (isDigit(c)) {
@@ -100,16 +101,28 @@ TokenKind Scanner::number() {
         char sign = '+';
         if (ScanPos < ScanText.size() && (ScanText[ScanPos] == '+' || ScanText[ScanPos] == '-'))
             sign = ScanText[ScanPos++];
-        std::string digits;
-        while (digits.size() < 3 && ScanPos < ScanText.size() && isDigit(ScanText[ScanPos]))
-            digits += ScanText[ScanPos++];
+        std::size_t digits = 0;
+        while (digits < 3 && ScanPos + digits < ScanText.size() &&
+               isDigit(ScanText[ScanPos + digits]))
+            ++digits;
         // "5E" means an exponent of 0.
-        if (!digits.empty()) converted += 'e' + std::string(1, sign) + digits;
+        if (digits > 0) {
+            converted += 'e';
+            converted += sign;
+            converted.append(ScanText.substr(ScanPos, digits));
+            ScanPos += digits;
+        }
     }
 
-    const double v = strtod_l(converted.c_str(), nullptr, cNumericLocale());
-    // Too small becomes 0 or a subnormal quietly; too large has no double to be stored in.
-    if (std::isinf(v)) throw FloatingPointError(FloatingPointError::Kind::Overflow);
+    double v = 0;
+    const char* first = converted.data();
+    const char* last = first + converted.size();
+    if (std::from_chars(first, last, v).ec != std::errc{}) {
+        // Out of range either way: too small becomes 0 or a subnormal quietly, too large has no
+        // double to be stored in.
+        v = strtod_l(converted.c_str(), nullptr, cNumericLocale());
+        if (std::isinf(v)) throw FloatingPointError(FloatingPointError::Kind::Overflow);
+    }
     value.kind = ValueCell::Kind::Number;
     value.number = v;
     return TokenKind::Operand;
@@ -118,8 +131,9 @@ TokenKind Scanner::number() {
 TokenKind Scanner::name() {
     const std::string_view rest = ScanText.substr(ScanPos);
     for (std::size_t i = 0; i < KeywordTable.size(); ++i) {
-        if (rest.starts_with(KeywordTable[i].name)) {
-            ScanPos += KeywordTable[i].name.size();
+        const std::string_view name = KeywordTable[i].name;
+        if (rest.front() == name.front() && rest.starts_with(name)) {
+            ScanPos += name.size();
             value.kind = ValueCell::Kind::Name;
             value.keyword = static_cast<int>(i);
             return TokenKind::FunctionName;

@@ -14,7 +14,7 @@ struct ValueCell {
 
     Kind kind = Kind::Number;
     double number = 0;
-    std::string text; // a quoted text, at most MaxTextLength characters
+    std::string text; // a quoted text, at most MaxTextLength characters; only for Kind::Text
     int keyword = -1; // a function name, as its index in KeywordTable
 
     static ValueCell ofNumber(double v) {

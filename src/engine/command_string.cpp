@@ -1,6 +1,6 @@
 #include "engine/command_string.h"
 
-#include <cstdio>
+#include <iterator>
 
 namespace vektrin {
 namespace {
@@ -8,10 +8,21 @@ namespace {
 // Stands in for the characters of a placeholder beyond its value; removed at the end.
 constexpr char Filler = '\x01';
 
+// At least `width` characters, zero-padded (no printf: this runs for every evaluated condition).
 std::string digits(int value, int width) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%0*d", width, value);
-    return buf;
+    const bool negative = value < 0;
+    unsigned magnitude =
+        negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    char buf[16];
+    int n = 0;
+    do {
+        buf[n++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    while (n < width - (negative ? 1 : 0) && n < 12)
+        buf[n++] = '0';
+    if (negative) buf[n++] = '-';
+    return std::string(std::make_reverse_iterator(buf + n), std::make_reverse_iterator(buf));
 }
 
 std::string monthCharacter(int month) {
@@ -66,8 +77,12 @@ std::string upperCased(std::string_view text) {
 
 std::string UnpackCommandString(std::string_view text, DateTime nDate, DateTime kDate,
                                 DateTime now) {
-    const auto values = placeholderValues(nDate, kDate, now);
     std::string out(text);
+    if (text.find('%') == std::string_view::npos) { // the common case: nothing to replace
+        std::erase(out, Filler);
+        return out;
+    }
+    const auto values = placeholderValues(nDate, kDate, now);
     std::string upper = upperCased(text);
 
     // A value never holds a "%" or a capital letter, so a replacement cannot create a new
