@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -127,11 +128,12 @@ Resolved searchPath(int dirFd, const std::string& program) {
     while (start <= searchList.size()) {
         std::size_t end = searchList.find(':', start);
         if (end == std::string::npos) end = searchList.size();
-        std::string entry = searchList.substr(start, end - start);
+        std::string_view entry(searchList.data() + start, end - start);
         start = end + 1;
-        if (entry.empty())
-            entry = "."; // an empty entry is the current directory, here the startup directory
-        std::string candidate = entry.back() == '/' ? entry + program : entry + '/' + program;
+        // An empty entry is the current directory, here the startup directory.
+        std::string candidate(entry.empty() ? std::string_view(".") : entry);
+        if (candidate.back() != '/') candidate += '/';
+        candidate += program;
         struct stat st {};
         if (fstatat(dirFd, candidate.c_str(), &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
         if (faccessat(dirFd, candidate.c_str(), X_OK, AT_EACCESS) == 0)
@@ -242,6 +244,17 @@ class SpawnSetup {
     posix_spawnattr_t attributes;
 };
 
+// Handle 0 means "no process" to the caller: keep clear of the standard descriptors, which a
+// scheduler started with them closed would hand out first.
+int awayFromStandardStreams(int fd) {
+    if (fd < 0 || fd > 2) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return moved;
+}
+
 // Waits for the process behind a pidfd and then closes it, off the caller's thread.
 void reapInBackground(int fd) {
     std::thread([fd] {
@@ -328,21 +341,26 @@ LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
     if (error != 0) return failed(failureForSpawnError(error, dirFd, resolved.path), error);
 
     int fd = pidfd_open(pid, 0);
-    if (fd >= 0 && fd < 3) {
-        // Handle 0 means "no process" to the caller; keep clear of the standard descriptors.
-        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        ::close(fd);
-        fd = moved;
-    }
+    // A task that ended at once may already have been collected by the time its pidfd is asked
+    // for (SIGCHLD ignored, a stray waitpid(-1)). It did run; its handle is a stand-in that
+    // reports the end with an unknown status.
+    bool alreadyCollected = fd < 0 && errno == ESRCH;
+    if (alreadyCollected) fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    fd = awayFromStandardStreams(fd);
     if (fd < 0) {
         error = errno;
-        killpg(pid, SIGKILL);
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        if (!alreadyCollected) {
+            killpg(pid, SIGKILL);
+            int status = 0;
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
         }
         return failed(failureForErrno(error), error);
     }
-    applyPriority(pid, request.priority);
+    if (alreadyCollected)
+        ended_[fd] = -1;
+    else
+        applyPriority(pid, request.priority);
 
     owned_.insert(fd);
     LaunchResult result;
