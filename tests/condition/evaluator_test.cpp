@@ -65,6 +65,27 @@ INSTANTIATE_TEST_SUITE_P(Truth, Values,
                                            ValueCase{"GT(1)&GT(0)", 0},
                                            ValueCase{"GT(1)|GT(2)", 2}));
 
+INSTANTIATE_TEST_SUITE_P(
+    Builtins, Values,
+    ::testing::Values(
+        ValueCase{"ABS(-2.5)", 2.5}, ValueCase{"ACOS(-1)", M_PI}, ValueCase{"ASIN(1)", M_PI / 2},
+        ValueCase{"ATAN(1)", M_PI / 4}, ValueCase{"COSH(1)", std::cosh(1.0)},
+        ValueCase{"COS(0)", 1}, ValueCase{"COS(9223372036854775808)", 0}, ValueCase{"EXP(1)", M_E},
+        ValueCase{"EXP(-1000)", 0}, ValueCase{"LOG10(1000)", 3}, ValueCase{"LOG(EXP(2))", 2},
+        ValueCase{"POW10(2)", 100}, ValueCase{"POW10(-1)", 0.1}, ValueCase{"POW10(0)", 1},
+        ValueCase{"POW10(-400)", 0}, ValueCase{"ROUND(2.5)", 2}, ValueCase{"ROUND(3.5)", 4},
+        ValueCase{"ROUND(-2.5)", -2}, ValueCase{"ROUND(-2.6)", -3},
+        ValueCase{"ROUND(0.49999999999999994)", 0},
+        ValueCase{"ROUND(-9223372036854775808)", -9223372036854775808.0},
+        ValueCase{"SINH(1)", std::sinh(1.0)}, ValueCase{"SIN(1E19)", 0},
+        ValueCase{"SIN(1)", std::sin(1.0)}, ValueCase{"SQRT(16)", 4}, ValueCase{"SQR(-3)", 9},
+        ValueCase{"TANH(1000)", 1}, ValueCase{"TANH(-1000)", -1},
+        ValueCase{"TAN(1)", std::tan(1.0)}, ValueCase{"TAN(1E19)", 0}, ValueCase{"TRUNC(-2.7)", -2},
+        ValueCase{"TRUNC(2.7)", 2}, ValueCase{"EQ(0.000009)", 1}, ValueCase{"EQ(-0.000009)", 1},
+        ValueCase{"EQ(0.00001)", 0}, ValueCase{"GT(0)", 0}, ValueCase{"GT(1)", 1},
+        ValueCase{"GE(0)", 1}, ValueCase{"GE(-1)", 0}, ValueCase{"LT(0)", 0},
+        ValueCase{"LT(-1)", 1}, ValueCase{"LE(0)", 1}, ValueCase{"LE(1)", 0}));
+
 class SyntaxErrors : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SyntaxErrors, ReturnInfinityAndSetTheFlag) {
@@ -113,6 +134,22 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"2^(1/0)", FpKind::InvalidOperation},
         // the call is made once the token after ")" is read, before the error
         ErrorCase{"SQRT(-1))", FpKind::InvalidOperation}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Builtins, FloatingPointErrors,
+    ::testing::Values(
+        ErrorCase{"SQRT(-1)", FpKind::InvalidOperation},
+        ErrorCase{"ASIN(1.5)", FpKind::InvalidOperation},
+        ErrorCase{"ACOS(-1.01)", FpKind::InvalidOperation},
+        ErrorCase{"LOG(-1)", FpKind::InvalidOperation}, ErrorCase{"LOG(0)", FpKind::DivisionByZero},
+        ErrorCase{"LOG10(-1)", FpKind::InvalidOperation},
+        ErrorCase{"LOG10(0)", FpKind::DivisionByZero},
+        ErrorCase{"ROUND(1E19)", FpKind::InvalidOperation},
+        ErrorCase{"TRUNC(-1E19)", FpKind::InvalidOperation},
+        ErrorCase{"ROUND(9223372036854775807)", FpKind::InvalidOperation},
+        ErrorCase{"TRUNC(1/0)", FpKind::InvalidOperation}, ErrorCase{"EXP(710)", FpKind::Overflow},
+        ErrorCase{"POW10(309)", FpKind::Overflow}, ErrorCase{"COSH(711)", FpKind::Overflow},
+        ErrorCase{"SINH(-711)", FpKind::Overflow}, ErrorCase{"SQR(1E200)", FpKind::Overflow}));
 
 TEST(Evaluator, StackLimits) {
     auto nested = [](const std::string& open, int depth, const std::string& inner) {
