@@ -32,12 +32,19 @@ struct Fixture {
         config.aliasesFile = dir.file("aliases.ini");
         clock.set(2026, 12, 7, 10, 0, 0);
         // Create the files once, then fill them in one transaction.
-        { auto s = make(); s->FormCreate(); s->FormClose(); }
+        {
+            auto s = make();
+            s->FormCreate();
+            s->FormClose();
+        }
         sqlite3* db = nullptr;
         sqlite3_open((tables + "/Vektrin.db").c_str(), &db);
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "INSERT INTO Vektrin (AppName, Application, Interval, EndCode) VALUES (?, 'true', 2, ?)", -1, &st, nullptr);
+        sqlite3_prepare_v2(db,
+                           "INSERT INTO Vektrin (AppName, Application, Interval, EndCode) VALUES "
+                           "(?, 'true', 2, ?)",
+                           -1, &st, nullptr);
         for (int i = 0; i < 10000; ++i) {
             const std::string name = "task " + std::to_string(i);
             sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
@@ -50,12 +57,14 @@ struct Fixture {
         sqlite3_close(db);
     }
     std::unique_ptr<Scheduler> make() {
-        return std::make_unique<Scheduler>(clock, processes, windows, port, settings, RegionalSettings{}, config);
+        return std::make_unique<Scheduler>(clock, processes, windows, port, settings,
+                                           RegionalSettings{}, config);
     }
     void markStale() {
         sqlite3* db = nullptr;
         sqlite3_open((dir.path() + "/tables/Vektrin.db").c_str(), &db);
-        sqlite3_exec(db, "UPDATE Vektrin SET EndCode = 2 WHERE AppID % 10 = 1", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "UPDATE Vektrin SET EndCode = 2 WHERE AppID % 10 = 1", nullptr, nullptr,
+                     nullptr);
         sqlite3_close(db);
     }
 };
@@ -91,7 +100,9 @@ void BM_PostOneTask(benchmark::State& state) {
         dm.Table1.edit();
         dm.Table1LastTime.setDateTime((++i % 1000) / 1440.0);
         dm.Table1.post();
-        micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0)
+                .count());
     }
     std::sort(micros.begin(), micros.end());
     state.counters["median_us"] = micros[micros.size() / 2];

@@ -43,19 +43,19 @@ int main(int argc, char** argv) {
                           static_cast<int>(vektrin::str::ApplicationTitle.size())));
 
     vektrin::MainFormOptions options;
-    for (int i = 1; i < argc; ++i) options.arguments.emplace_back(argv[i]);
+    for (int i = 1; i < argc; ++i)
+        options.arguments.emplace_back(argv[i]);
     options.programPath = programPath(argv[0]);
     vektrin::TMainForm form(options);
-    const int status = form.start();
-    if (status >= 0) return status;
-
-    // SIGTERM, SIGINT and SIGHUP end the program through the normal shutdown sequence.
+    // SIGTERM, SIGINT and SIGHUP end the program through the normal shutdown sequence; they are
+    // caught from before start-up, and one that arrives meanwhile is handled once the loop runs.
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
         struct sigaction sa {};
         sa.sa_handler = onSignal;
         sigemptyset(&sa.sa_mask);
         sa.sa_flags = SA_RESTART;
-        for (int s : {SIGTERM, SIGINT, SIGHUP}) sigaction(s, &sa, nullptr);
+        for (int s : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(s, &sa, nullptr);
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
         QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
             char c;
@@ -63,7 +63,11 @@ int main(int argc, char** argv) {
             form.closeMainWindow();
         });
     }
-    // A desktop logout quits the application: the tasks are interrupted and the closing line written.
+    const int status = form.start();
+    if (status >= 0) return status;
+
+    // A desktop logout quits the application: the tasks are interrupted and the closing line
+    // written.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.shutdown(); });
     std::signal(SIGPIPE, SIG_IGN);
     return app.exec();

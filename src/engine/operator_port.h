@@ -19,28 +19,29 @@ constexpr int StatusNeutral = -1;
 enum class PauseWindow { Tasks, ResourcesEdit, ConflictsEdit, ProtocolShow };
 
 class OperatorPort : public MessagePort {
-public:
-    virtual void setIcon(std::string_view name) = 0;            // "XICON1" / "XICON2"
-    virtual void paintStatusColor(int colour) = 0;              // the indicator's new colour
+  public:
+    virtual void setIcon(std::string_view name) = 0;                // "XICON1" / "XICON2"
+    virtual void paintStatusColor(int colour) = 0;                  // the indicator's new colour
     virtual void setApplicationTitle(const std::string& title) = 0; // caption and tool tip
-    virtual void setTimer1Enabled(bool enabled) = 0;            // the one-second timer
+    virtual void setTimer1Enabled(bool enabled) = 0;                // the one-second timer
     // Starts the scheduling timer so that it first fires after firstDelayMs; every pass re-arms it.
     virtual void startTimer2(int firstDelayMs) = 0;
     virtual void stopTimer2() = 0;
     virtual void setBusyCursor(bool busy) = 0;
-    virtual void closeMainWindow() = 0;                         // runs the shutdown sequence
-    // Drops the protocol viewer's lines (it reloads on its next showing) before the log is rewritten.
+    virtual void closeMainWindow() = 0; // runs the shutdown sequence
+    // Drops the protocol viewer's lines (it reloads on its next showing) before the log is
+    // rewritten.
     virtual void protocolChanged() {}
 };
 
 // Leaves the process at once with a status, after its message has been shown; no shutdown runs.
 class FatalExit : public std::exception {
-public:
+  public:
     explicit FatalExit(int status) : status_(status) {}
     int status() const { return status_; }
     const char* what() const noexcept override { return "fatal exit"; }
 
-private:
+  private:
     int status_;
 };
 

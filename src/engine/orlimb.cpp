@@ -11,8 +11,10 @@ namespace vektrin {
 namespace {
 
 std::string trimControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
     return std::string(s);
 }
 
@@ -21,7 +23,8 @@ int columnNumber(const std::string& line, size_t from, size_t count) {
     if (part.empty()) throw OrlimbDateError("'' is not a valid integer value");
     int v = 0;
     for (char c : part) {
-        if (c < '0' || c > '9') throw OrlimbDateError("'" + part + "' is not a valid integer value");
+        if (c < '0' || c > '9')
+            throw OrlimbDateError("'" + part + "' is not a valid integer value");
         v = v * 10 + (c - '0');
     }
     return v;
@@ -65,15 +68,18 @@ std::string ResolveOrlimbPath(const std::string& base, const std::string& path) 
         if (c == '\\') c = '/';
     if (!p.empty() && p.front() == '/') return p;
     std::string b = base;
-    while (b.size() > 1 && b.back() == '/') b.pop_back();
+    while (b.size() > 1 && b.back() == '/')
+        b.pop_back();
     return b + "/" + p;
 }
 
 OrlimbPeriod parseOrlimbDates(const std::string& line) {
     OrlimbPeriod period;
     period.begin = columnsDate(line, 0);
-    if (line.size() >= 16 && line.compare(8, 8, "        ") == 0) period.end = *tryEncodeDate(1997, 12, 31);
-    else period.end = columnsDate(line, 8);
+    if (line.size() >= 16 && line.compare(8, 8, "        ") == 0)
+        period.end = *tryEncodeDate(1997, 12, 31);
+    else
+        period.end = columnsDate(line, 8);
     return period;
 }
 
@@ -84,7 +90,8 @@ bool Scheduler::LoadOrlimbSettings() {
     const std::string ini = *dir + "/Orlimb.ini";
     auto readKey = [&](const char* key, std::string_view missingMessage) {
         OrlimbKey k = ReadOrlimbKey(ini, key);
-        if (!k.fileOpened) port_.showMessage(std::string(str::OrlimbCannotOpen) + ini, MessageKind::Error);
+        if (!k.fileOpened)
+            port_.showMessage(std::string(str::OrlimbCannotOpen) + ini, MessageKind::Error);
         if (!k.found) {
             port_.showMessage(missingMessage, MessageKind::Error);
             throw FatalExit(1);

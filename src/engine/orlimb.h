@@ -25,7 +25,7 @@ std::string ResolveOrlimbPath(const std::string& base, const std::string& path);
 
 // Thrown when the first line of the date file does not hold the two dates; the pass ends.
 class OrlimbDateError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

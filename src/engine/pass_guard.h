@@ -7,8 +7,10 @@ namespace vektrin {
 // Remembers the task table's current record and detaches the grid for the length of a pass;
 // whatever ends the pass, the record and the grid come back.
 class PassGuard {
-public:
-    explicit PassGuard(Table& t) : table_(t), bookmark_(t.getBookmark()) { table_.disableControls(); }
+  public:
+    explicit PassGuard(Table& t) : table_(t), bookmark_(t.getBookmark()) {
+        table_.disableControls();
+    }
     ~PassGuard() {
         try {
             if (bookmark_ != 0) table_.gotoBookmark(bookmark_);
@@ -20,7 +22,7 @@ public:
     PassGuard(const PassGuard&) = delete;
     PassGuard& operator=(const PassGuard&) = delete;
 
-private:
+  private:
     Table& table_;
     Table::Bookmark bookmark_;
 };

@@ -28,7 +28,8 @@ void ProtocolLog::close() {
 }
 
 void ProtocolLog::appendLine(std::string_view text) {
-    if (fd_ < 0) throw ProtocolWriteError("I/O error 103: the protocol file " + path_ + " is not open");
+    if (fd_ < 0)
+        throw ProtocolWriteError("I/O error 103: the protocol file " + path_ + " is not open");
     buffer_.assign(text);
     buffer_ += "\r\n";
     const char* p = buffer_.data();

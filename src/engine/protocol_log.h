@@ -9,12 +9,12 @@
 namespace vektrin {
 
 class ProtocolWriteError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class ProtocolLog {
-public:
+  public:
     explicit ProtocolLog(std::string path = "Vektrin.log") : path_(std::move(path)) {}
     ~ProtocolLog() { close(); }
     ProtocolLog(const ProtocolLog&) = delete;
@@ -30,7 +30,7 @@ public:
     // Appends text + CR LF with one write; throws ProtocolWriteError on failure.
     void appendLine(std::string_view text);
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
     std::string buffer_;
@@ -39,14 +39,14 @@ private:
 // An exclusive, non-blocking lock on a file kept for the life of the object (the task table of an
 // alias directory, so that two schedulers never work on the same tables).
 class FileLock {
-public:
+  public:
     explicit FileLock(const std::string& path);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
     bool locked() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -5,7 +5,9 @@
 namespace vektrin::schedule {
 namespace {
 
-int fractionSeconds(DateTime time) { return secondsOfDay(time); }
+int fractionSeconds(DateTime time) {
+    return secondsOfDay(time);
+}
 
 // Window start and end of kinds 1 to 5 in seconds since midnight.
 void windowBounds(const Window& w, const PassMoment& m, int& s, int& e) {
@@ -14,11 +16,17 @@ void windowBounds(const Window& w, const PassMoment& m, int& s, int& e) {
     e = base + fractionSeconds(w.endTime);
 }
 
-bool inWindow(int s, int e, int now) { return s <= now && now <= e; }
+bool inWindow(int s, int e, int now) {
+    return s <= now && now <= e;
+}
 
-std::int64_t toMs(DateTime value) { return std::llround(value * MsPerDay); }
+std::int64_t toMs(DateTime value) {
+    return std::llround(value * MsPerDay);
+}
 
-std::int64_t timeOfDayMs(DateTime value) { return std::llround(timePart(value) * MsPerDay); }
+std::int64_t timeOfDayMs(DateTime value) {
+    return std::llround(timePart(value) * MsPerDay);
+}
 
 // Launch moments from start to end (inclusive) by step: does one lie in [lo, hi]?
 bool momentIn(std::int64_t start, std::int64_t end, std::int64_t step, std::int64_t lo,
@@ -30,7 +38,9 @@ bool momentIn(std::int64_t start, std::int64_t end, std::int64_t step, std::int6
 
 } // namespace
 
-int dayOf(DateTime date) { return decodeDate(datePart(date)).day; }
+int dayOf(DateTime date) {
+    return decodeDate(datePart(date)).day;
+}
 
 PassMoment passMoment(DateTime now) {
     PassMoment m;
@@ -69,12 +79,16 @@ KindDecision decide(const Window& w, const PassMoment& m) {
         dayOk = datePart(w.startDate) <= m.today && m.today <= datePart(w.endDate);
         stopDay = m.today >= datePart(w.endDate);
         break;
-    default: break;
+    default:
+        break;
     }
     KindDecision d;
-    if (!dayOk || !inWindow(s, e, m.nowTime)) d.reason = Reason::OutsideWindow;
-    else if ((m.nowTime - s) % step >= 60) d.reason = Reason::OffStep;
-    else d.reason = Reason::Due;
+    if (!dayOk || !inWindow(s, e, m.nowTime))
+        d.reason = Reason::OutsideWindow;
+    else if ((m.nowTime - s) % step >= 60)
+        d.reason = Reason::OffStep;
+    else
+        d.reason = Reason::Due;
     d.stopCheck = d.reason != Reason::Due && stopDay && pastEnd;
     return d;
 }
@@ -87,10 +101,14 @@ bool silenceInForce(const Window& row, const PassMoment& m) {
     windowBounds(row, m, s, e);
     if (!inWindow(s, e, m.nowTime)) return false;
     switch (kind) {
-    case 3: return m.weekday == dayOf(row.startDate);
-    case 4: return dayOf(row.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(row.endDate);
-    case 5: return datePart(row.startDate) <= m.today && m.today <= datePart(row.endDate);
-    default: return true;
+    case 3:
+        return m.weekday == dayOf(row.startDate);
+    case 4:
+        return dayOf(row.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(row.endDate);
+    case 5:
+        return datePart(row.startDate) <= m.today && m.today <= datePart(row.endDate);
+    default:
+        return true;
     }
 }
 
@@ -108,8 +126,10 @@ bool launchSkipped(const Window& w, DateTime from, DateTime to) {
     constexpr std::int64_t HourMs = 3600000;
     switch (kindOf(w.interval)) {
     case 1:
-        return momentIn(startFrac + f / HourMs * HourMs, endFrac + t2 / HourMs * HourMs, step, f, t2);
-    case 2: return momentIn(startFrac, endFrac, step, f, t2);
+        return momentIn(startFrac + f / HourMs * HourMs, endFrac + t2 / HourMs * HourMs, step, f,
+                        t2);
+    case 2:
+        return momentIn(startFrac, endFrac, step, f, t2);
     case 3:
         if (isoDayOfWeek(datePart(from)) != dayOf(w.startDate)) return false;
         return momentIn(startFrac, endFrac, step, f, t2);
@@ -122,7 +142,8 @@ bool launchSkipped(const Window& w, DateTime from, DateTime to) {
         const DateTime day = datePart(w.startDate);
         return momentIn(toMs(day) + startFrac, toMs(day) + endFrac, step, toMs(from), toMs(to));
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 

@@ -22,16 +22,18 @@ struct Window {
 // Values fixed when a pass starts.
 struct PassMoment {
     DateTime nowDateTime = 0;
-    DateTime today = 0;   // date part
-    int nowTime = 0;      // seconds since midnight at the start of the current minute
-    int hourStart = 0;    // seconds since midnight at the start of the current hour
-    int weekday = 1;      // 1 Monday .. 7 Sunday
+    DateTime today = 0; // date part
+    int nowTime = 0;    // seconds since midnight at the start of the current minute
+    int hourStart = 0;  // seconds since midnight at the start of the current hour
+    int weekday = 1;    // 1 Monday .. 7 Sunday
     int dayOfMonth = 1;
 };
 
 PassMoment passMoment(DateTime now);
 
-inline int kindOf(int interval) { return interval & 0x7F; }
+inline int kindOf(int interval) {
+    return interval & 0x7F;
+}
 
 // Day-of-month number of a date field (the week-day and day-of-month encodings keep it there).
 int dayOf(DateTime date);

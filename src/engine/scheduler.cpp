@@ -32,7 +32,9 @@ std::string Scheduler::ProgDirectory() const {
     return dir ? *dir + "/" : std::string();
 }
 
-std::string Scheduler::CurrentDateTime() const { return regional_.formatProtocolStamp(clock_.now()); }
+std::string Scheduler::CurrentDateTime() const {
+    return regional_.formatProtocolStamp(clock_.now());
+}
 
 void Scheduler::WriteProtocol(std::string_view message) {
     std::string line = CurrentDateTime();
@@ -40,7 +42,9 @@ void Scheduler::WriteProtocol(std::string_view message) {
     ProtocolFile.appendLine(line);
 }
 
-void Scheduler::showTooComplex() { port_.showMessage(str::TooComplexExpression, MessageKind::Information); }
+void Scheduler::showTooComplex() {
+    port_.showMessage(str::TooComplexExpression, MessageKind::Information);
+}
 
 std::string Scheduler::UnpackCommandString(std::string_view text) const {
     const DateTime now = clock_.now();
@@ -61,7 +65,8 @@ void Scheduler::setTimer1(bool enabled) {
 }
 
 void Scheduler::armTimer2() {
-    // Second 1 of the next minute, whatever the previous pass cost, so no minute is lost or doubled.
+    // Second 1 of the next minute, whatever the previous pass cost, so no minute is lost or
+    // doubled.
     const double ms = timePart(clock_.now()) * MsPerDay;
     const auto msInMinute = static_cast<long long>(ms) % 60000;
     long long delay = 61000 - msInMinute;
@@ -100,7 +105,8 @@ Scheduler::StartResult Scheduler::FormCreate() {
             settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
         port_.setBusyCursor(false);
         if (!written) {
-            port_.showMessage("You have a problem: cannot write " + settings_.path(), MessageKind::Error);
+            port_.showMessage("You have a problem: cannot write " + settings_.path(),
+                              MessageKind::Error);
             throw FatalExit(1);
         }
         return StartResult::Finished;
@@ -187,8 +193,9 @@ void Scheduler::FormClose() {
                 DataCtrl->Table1EndCode.setFloat(3);
                 t.post();
             }
-            WriteProtocol(str::taskMessage(str::InterruptedEndOfWork,
-                                           found ? DataCtrl->Table1AppName.asString() : slot.Title));
+            WriteProtocol(
+                str::taskMessage(str::InterruptedEndOfWork,
+                                 found ? DataCtrl->Table1AppName.asString() : slot.Title));
         } catch (const std::exception& e) {
             reportError(e.what());
         }
@@ -224,9 +231,13 @@ void Scheduler::ExitBtnClick() {
 
 // ------------------------------------------------------------------ indicators and pauses
 
-void Scheduler::SetIcon(std::string_view name) { port_.setIcon(name); }
+void Scheduler::SetIcon(std::string_view name) {
+    port_.setIcon(name);
+}
 
-void Scheduler::refreshIcon() { SetIcon(RunningTasks.anyTaskRunning() ? "XICON2" : "XICON1"); }
+void Scheduler::refreshIcon() {
+    SetIcon(RunningTasks.anyTaskRunning() ? "XICON2" : "XICON1");
+}
 
 void Scheduler::SetStatusColor(int colour) {
     switch (colour) {
@@ -242,7 +253,8 @@ void Scheduler::SetStatusColor(int colour) {
         if (statusColor_ != StatusGreen) return;
         WriteProtocol(str::WaitingSchedulingStart);
         break;
-    default: return;
+    default:
+        return;
     }
     statusColor_ = colour;
     port_.paintStatusColor(colour);

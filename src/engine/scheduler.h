@@ -28,12 +28,12 @@ struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
     std::string programPath;            // the program file's full path (the language value's name)
     std::string logPath = "Vektrin.log";
-    std::string aliasesFile;            // empty: the usual lookup
-    std::string fileVersion;            // empty: the version compiled in
+    std::string aliasesFile; // empty: the usual lookup
+    std::string fileVersion; // empty: the version compiled in
 };
 
 class Scheduler : public ConditionEnvironment {
-public:
+  public:
     Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows, OperatorPort& port,
               SettingsStore& settings, RegionalSettings regional, SchedulerConfig config);
     ~Scheduler() override;
@@ -81,7 +81,9 @@ public:
     bool ConditionError() const { return evaluator_.ConditionError(); }
 
     // ConditionEnvironment
-    std::string unpackCommandString(std::string_view text) override { return UnpackCommandString(text); }
+    std::string unpackCommandString(std::string_view text) override {
+        return UnpackCommandString(text);
+    }
     void writeProtocol(std::string_view message) override { WriteProtocol(message); }
     void showTooComplex() override;
     const RegionalSettings& regional() const override { return regional_; }
@@ -109,7 +111,7 @@ public:
     Clock& clock() { return clock_; }
     WindowSystem& windows() { return windows_; }
 
-private:
+  private:
     void setTimer1(bool enabled);
     void enableTimer2();
     void disableTimer2();

@@ -13,12 +13,16 @@ namespace vektrin {
 namespace {
 
 std::string trimBlanksAndControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
     return std::string(s);
 }
 
-std::int64_t msOf(DateTime value) { return std::llround(value * MsPerDay); }
+std::int64_t msOf(DateTime value) {
+    return std::llround(value * MsPerDay);
+}
 
 // A clock set back by more than this is a new time, not a repeated stretch of the day.
 constexpr std::int64_t RepeatedStretchMinutes = 180;
@@ -45,7 +49,8 @@ void Scheduler::Timer2Timer() {
     const DateTime now = clock_.now();
     const auto minute = static_cast<std::int64_t>(std::floor(now * 1440 + 1e-7));
     if (timer2Enabled_) armTimer2();
-    // A timer that fires before its minute has begun waits for it instead of doing the last one twice.
+    // A timer that fires before its minute has begun waits for it instead of doing the last one
+    // twice.
     if (minute == lastPassMinute_) return;
     inTimer2_ = true;
     struct Reset {

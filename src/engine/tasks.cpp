@@ -4,8 +4,8 @@
 
 #include "engine/pass_guard.h"
 
-#include "engine/schedule_rules.h"
 #include "condition/condition_errors.h"
+#include "engine/schedule_rules.h"
 #include "platform/strings.h"
 #include "store/table.h"
 
@@ -16,8 +16,10 @@ namespace vektrin {
 namespace {
 
 std::string trimBlanksAndControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
     return std::string(s);
 }
 
@@ -25,12 +27,18 @@ std::string trimBlanksAndControls(std::string_view s) {
 
 std::string Scheduler::launchErrorText(const LaunchResult& r) const {
     switch (r.failure) {
-    case LaunchFailure::NotEnoughResources: return std::string(str::LaunchNotEnoughResources);
-    case LaunchFailure::ProgramNotFound: return std::string(str::LaunchProgramNotFound);
-    case LaunchFailure::PathNotFound: return std::string(str::LaunchPathNotFound);
-    case LaunchFailure::BadExecutableFormat: return std::string(str::LaunchBadFormat);
-    case LaunchFailure::BadStartupDirectory: return std::string(str::LaunchBadDirectory);
-    default: return std::string(str::LaunchOtherError) + std::to_string(r.errorNumber);
+    case LaunchFailure::NotEnoughResources:
+        return std::string(str::LaunchNotEnoughResources);
+    case LaunchFailure::ProgramNotFound:
+        return std::string(str::LaunchProgramNotFound);
+    case LaunchFailure::PathNotFound:
+        return std::string(str::LaunchPathNotFound);
+    case LaunchFailure::BadExecutableFormat:
+        return std::string(str::LaunchBadFormat);
+    case LaunchFailure::BadStartupDirectory:
+        return std::string(str::LaunchBadDirectory);
+    default:
+        return std::string(str::LaunchOtherError) + std::to_string(r.errorNumber);
     }
 }
 
@@ -176,7 +184,10 @@ void Scheduler::CancelWaitingClick() {
 }
 
 void Scheduler::retitleWindows() {
-    if (!RunningTasks.anyTaskRunning()) return;
+    if (!RunningTasks.anyTaskRunning()) {
+        windows_.flush(); // the window layer still reads the desktop's change reports
+        return;
+    }
     const auto ownPid = static_cast<std::uint32_t>(getpid());
     for (WindowId w : windows_.topLevelWindows()) {
         const std::uint32_t pid = windows_.processId(w);
@@ -226,7 +237,8 @@ void Scheduler::Timer1Timer() {
             const bool found = t.gotoBookmark(slot.Bookmark);
             if (q.state == ExitState::Running) {
                 if (!found) continue;
-                const std::string condition = trimBlanksAndControls(dm.Table1EndCondition.asString());
+                const std::string condition =
+                    trimBlanksAndControls(dm.Table1EndCondition.asString());
                 if (condition.empty()) continue;
                 try {
                     const double value = EvaluateCondition(condition);
@@ -262,7 +274,8 @@ void Scheduler::Timer1Timer() {
             PauseStart = 0;
         }
     }
-    for (const auto& e : errors) reportError(e);
+    for (const auto& e : errors)
+        reportError(e);
 }
 
 bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {

@@ -39,7 +39,8 @@ std::optional<std::string> lookupAlias(const std::string& name, const std::strin
         const std::string base = slash == std::string::npos ? "." : aliasesFile.substr(0, slash);
         *path = base + "/" + *path;
     }
-    while (path->size() > 1 && path->back() == '/') path->pop_back();
+    while (path->size() > 1 && path->back() == '/')
+        path->pop_back();
     return path;
 }
 

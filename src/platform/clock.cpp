@@ -10,7 +10,8 @@ DateTime localDateTimeFromUnix(long long seconds, long nanoseconds) {
     localtime_r(&t, &tmv);
     auto date = tryEncodeDate(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday);
     int sec = tmv.tm_sec > 59 ? 59 : tmv.tm_sec; // a leap second folds into :59
-    auto time = tryEncodeTime(tmv.tm_hour, tmv.tm_min, sec, static_cast<int>(nanoseconds / 1000000));
+    auto time =
+        tryEncodeTime(tmv.tm_hour, tmv.tm_min, sec, static_cast<int>(nanoseconds / 1000000));
     return date.value_or(0) + time.value_or(0);
 }
 

@@ -6,14 +6,14 @@
 namespace vektrin {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Local date and time as a day count with the time of day as the fraction.
     virtual DateTime now() const = 0;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     DateTime now() const override;
 };
 

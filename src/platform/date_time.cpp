@@ -33,7 +33,9 @@ constexpr int64_t EpochOffset = -25569;
 
 } // namespace
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -45,14 +47,14 @@ std::optional<DateTime> tryEncodeDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > daysInMonth(year, month))
         return std::nullopt;
-    return static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day)) -
-                               EpochOffset);
+    return static_cast<double>(
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        EpochOffset);
 }
 
 std::optional<DateTime> tryEncodeTime(int hour, int minute, int second, int ms) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-        ms < 0 || ms > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || ms < 0 ||
+        ms > 999)
         return std::nullopt;
     return (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + ms) / MsPerDay;
 }

@@ -36,7 +36,9 @@ DateParts decodeDate(DateTime value);
 TimeParts decodeTime(DateTime value);
 
 // Whole-day part, cut toward zero as the tables store dates.
-inline DateTime datePart(DateTime value) { return static_cast<double>(static_cast<int64_t>(value)); }
+inline DateTime datePart(DateTime value) {
+    return static_cast<double>(static_cast<int64_t>(value));
+}
 // The time of day as a positive fraction.
 DateTime timePart(DateTime value);
 

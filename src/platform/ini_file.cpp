@@ -9,8 +9,10 @@ namespace vektrin {
 namespace {
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
+        s.remove_suffix(1);
     return s;
 }
 
@@ -42,8 +44,8 @@ IniFile IniFile::parse(std::string_view text) {
         }
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos) continue;
-        ini.entries_.push_back(
-            {section, std::string(trim(line.substr(0, eq))), std::string(trim(line.substr(eq + 1)))});
+        ini.entries_.push_back({section, std::string(trim(line.substr(0, eq))),
+                                std::string(trim(line.substr(eq + 1)))});
     }
     return ini;
 }

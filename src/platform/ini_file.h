@@ -15,7 +15,7 @@ struct IniEntry {
 };
 
 class IniFile {
-public:
+  public:
     // Empty when the file cannot be read.
     static std::optional<IniFile> load(const std::string& path);
     static IniFile parse(std::string_view text);
@@ -27,7 +27,7 @@ public:
     // Writes a temporary file beside path and renames it over, so a crash never leaves half a file.
     bool save(const std::string& path) const;
 
-private:
+  private:
     std::vector<std::string> sections_;
     std::vector<IniEntry> entries_;
 };

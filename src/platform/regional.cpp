@@ -23,7 +23,8 @@ bool startsWithCI(std::string_view s, size_t pos, std::string_view word) {
 
 size_t runLength(std::string_view s, size_t pos, char lowerLetter) {
     size_t n = 0;
-    while (pos + n < s.size() && std::tolower(static_cast<unsigned char>(s[pos + n])) == lowerLetter)
+    while (pos + n < s.size() &&
+           std::tolower(static_cast<unsigned char>(s[pos + n])) == lowerLetter)
         ++n;
     return n;
 }
@@ -49,8 +50,12 @@ std::string format(std::string_view pattern, DateTime value) {
             continue;
         }
         switch (c) {
-        case 'd': out += n >= 2 ? twoDigits(d.day) : std::to_string(d.day); break;
-        case 'm': out += n >= 2 ? twoDigits(d.month) : std::to_string(d.month); break;
+        case 'd':
+            out += n >= 2 ? twoDigits(d.day) : std::to_string(d.day);
+            break;
+        case 'm':
+            out += n >= 2 ? twoDigits(d.month) : std::to_string(d.month);
+            break;
         case 'y': {
             if (n >= 3) {
                 char buf[16];
@@ -67,8 +72,12 @@ std::string format(std::string_view pattern, DateTime value) {
             out += n >= 2 ? twoDigits(h) : std::to_string(h);
             break;
         }
-        case 'n': out += n >= 2 ? twoDigits(t.minute) : std::to_string(t.minute); break;
-        case 's': out += n >= 2 ? twoDigits(t.second) : std::to_string(t.second); break;
+        case 'n':
+            out += n >= 2 ? twoDigits(t.minute) : std::to_string(t.minute);
+            break;
+        case 's':
+            out += n >= 2 ? twoDigits(t.second) : std::to_string(t.second);
+            break;
         }
         i += n;
     }
@@ -96,37 +105,77 @@ std::string patternFromStrftime(std::string_view p) {
             c = p[++i];
         }
         switch (c) {
-        case 'd': out += "dd"; break;
-        case 'e': out += "d"; break;
-        case 'm': out += "mm"; break;
-        case 'y': out += "yy"; break;
-        case 'Y': out += "yyyy"; break;
-        case 'H': out += "hh"; break;
-        case 'k': out += "h"; break;
-        case 'I': out += "hh"; break;
-        case 'l': out += "h"; break;
-        case 'M': out += "nn"; break;
-        case 'S': out += "ss"; break;
-        case 'p': out += "AMPM"; break;
-        case 'T': out += "hh:nn:ss"; break;
-        case 'R': out += "hh:nn"; break;
-        case 'r': out += "hh:nn:ss AMPM"; break;
-        case 'D': out += "mm/dd/yy"; break;
-        case 'F': out += "yyyy-mm-dd"; break;
-        case '%': out += '%'; break;
-        default: break; // weekday and month names have no place in a numeric short date
+        case 'd':
+            out += "dd";
+            break;
+        case 'e':
+            out += "d";
+            break;
+        case 'm':
+            out += "mm";
+            break;
+        case 'y':
+            out += "yy";
+            break;
+        case 'Y':
+            out += "yyyy";
+            break;
+        case 'H':
+            out += "hh";
+            break;
+        case 'k':
+            out += "h";
+            break;
+        case 'I':
+            out += "hh";
+            break;
+        case 'l':
+            out += "h";
+            break;
+        case 'M':
+            out += "nn";
+            break;
+        case 'S':
+            out += "ss";
+            break;
+        case 'p':
+            out += "AMPM";
+            break;
+        case 'T':
+            out += "hh:nn:ss";
+            break;
+        case 'R':
+            out += "hh:nn";
+            break;
+        case 'r':
+            out += "hh:nn:ss AMPM";
+            break;
+        case 'D':
+            out += "mm/dd/yy";
+            break;
+        case 'F':
+            out += "yyyy-mm-dd";
+            break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            break; // weekday and month names have no place in a numeric short date
         }
     }
     // Trim blanks the dropped names may leave behind.
-    while (!out.empty() && out.back() == ' ') out.pop_back();
-    while (!out.empty() && out.front() == ' ') out.erase(out.begin());
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    while (!out.empty() && out.front() == ' ')
+        out.erase(out.begin());
     return out;
 }
 
 RegionalSettings RegionalSettings::fromLocale(const char* localeName) {
     RegionalSettings r;
     locale_t loc = newlocale(LC_ALL_MASK, localeName, static_cast<locale_t>(0));
-    if (loc == static_cast<locale_t>(0)) loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0))
+        loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     if (loc == static_cast<locale_t>(0)) return r;
     const std::string date = patternFromStrftime(nl_langinfo_l(D_FMT, loc));
     const std::string time = patternFromStrftime(nl_langinfo_l(T_FMT, loc));
@@ -140,9 +189,13 @@ RegionalSettings RegionalSettings::fromLocale(const char* localeName) {
     return r;
 }
 
-std::string RegionalSettings::formatDate(DateTime value) const { return format(shortDateFormat, value); }
+std::string RegionalSettings::formatDate(DateTime value) const {
+    return format(shortDateFormat, value);
+}
 
-std::string RegionalSettings::formatTime(DateTime value) const { return format(longTimeFormat, value); }
+std::string RegionalSettings::formatTime(DateTime value) const {
+    return format(longTimeFormat, value);
+}
 
 std::string RegionalSettings::formatProtocolStamp(DateTime value) const {
     return formatDate(value) + " " + formatTime(value) + " ";

@@ -10,8 +10,8 @@ namespace vektrin {
 SettingsStore::SettingsStore() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    const std::string base = xdg && *xdg == '/' ? std::string(xdg)
-                                                : std::string(home && *home ? home : "") + "/.config";
+    const std::string base =
+        xdg && *xdg == '/' ? std::string(xdg) : std::string(home && *home ? home : "") + "/.config";
     path_ = base + "/vektrin/settings.ini";
 }
 

@@ -8,7 +8,7 @@
 namespace vektrin {
 
 class SettingsStore {
-public:
+  public:
     // Default file: $XDG_CONFIG_HOME/vektrin/settings.ini (~/.config when unset).
     SettingsStore();
     explicit SettingsStore(std::string path) : path_(std::move(path)) {}
@@ -18,7 +18,7 @@ public:
     // Creates the directory and file as needed; false when they cannot be written.
     bool write(const std::string& keyPath, const std::string& name, const std::string& value);
 
-private:
+  private:
     std::string path_;
 };
 

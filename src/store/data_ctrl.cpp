@@ -75,10 +75,10 @@ TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages)
                                                             {"EndDate", FieldType::Date},
                                                             {"EndTime", FieldType::Time}},
                                       SilenceTableSql)),
-      Table1(*table1_), Table2(*table2_), Table3(*table3_), DataSource1{&Table1},
-      DataSource2{&Table2}, DataSource3{&Table3}, Table1Sost(Table1.field("Sost")),
-      Table1AppID(Table1.field("AppID")), Table1AppName(Table1.field("AppName")),
-      Table1Application(Table1.field("Application")),
+      Table1(*table1_), Table2(*table2_),
+      Table3(*table3_), DataSource1{&Table1}, DataSource2{&Table2}, DataSource3{&Table3},
+      Table1Sost(Table1.field("Sost")), Table1AppID(Table1.field("AppID")),
+      Table1AppName(Table1.field("AppName")), Table1Application(Table1.field("Application")),
       Table1AppDirectory(Table1.field("AppDirectory")), Table1Interval(Table1.field("Interval")),
       Table1StartDate(Table1.field("StartDate")), Table1StartTime(Table1.field("StartTime")),
       Table1EndDate(Table1.field("EndDate")), Table1EndTime(Table1.field("EndTime")),
@@ -93,10 +93,11 @@ TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages)
       Table1WaitResources(Table1.field("WaitResources")),
       Table1IntResources(Table1.field("IntResources")),
       Table1WaitBeginning(Table1.field("WaitBeginning")), Table1WaitRes(Table1.field("WaitRes")),
-      Table2ResourceNo(Table2.field("ResourceNo")), Table2ResourceName(Table2.field("ResourceName")),
-      Table2MaxWait(Table2.field("MaxWait")), Table3Interval(Table3.field("Interval")),
-      Table3StartDate(Table3.field("StartDate")), Table3StartTime(Table3.field("StartTime")),
-      Table3EndDate(Table3.field("EndDate")), Table3EndTime(Table3.field("EndTime")) {
+      Table2ResourceNo(Table2.field("ResourceNo")),
+      Table2ResourceName(Table2.field("ResourceName")), Table2MaxWait(Table2.field("MaxWait")),
+      Table3Interval(Table3.field("Interval")), Table3StartDate(Table3.field("StartDate")),
+      Table3StartTime(Table3.field("StartTime")), Table3EndDate(Table3.field("EndDate")),
+      Table3EndTime(Table3.field("EndTime")) {
     Table1.onCalcFields = [this](Table& t) { Table1CalcFields(t); };
     auto postError = [this](Table& t, const DatabaseError& e, PostErrorAction& a) {
         Table2PostError(t, e, a);
@@ -115,9 +116,12 @@ void TDataCtrl::Table1CalcFields(Table&) {
 
 void TDataCtrl::Table2PostError(Table&, const DatabaseError& e, PostErrorAction& action) {
     std::string message;
-    if (e.code() == KeyViolationCode) message = str::ResourceNotUnique;
-    else if (e.code() == MaxValueErrorCode) message = str::ResourceAboveMaximum;
-    else message = std::string(str::YouHaveAProblem) + e.what();
+    if (e.code() == KeyViolationCode)
+        message = str::ResourceNotUnique;
+    else if (e.code() == MaxValueErrorCode)
+        message = str::ResourceAboveMaximum;
+    else
+        message = std::string(str::YouHaveAProblem) + e.what();
     messages_.showMessage(message);
     action = PostErrorAction::Abort;
 }
@@ -131,7 +135,8 @@ void TDataCtrl::Table2BeforeDelete(Table& dataSet) {
         Table1.post();
     }
     if (resourceTable_)
-        for (int n = 1; n <= ResourceEntries; ++n) resourceTable_->entry(n).Mask &= ~bit;
+        for (int n = 1; n <= ResourceEntries; ++n)
+            resourceTable_->entry(n).Mask &= ~bit;
 }
 
 } // namespace vektrin

@@ -22,7 +22,7 @@ inline constexpr const char* ResourceFileName = "VKResrcs.db";
 inline constexpr const char* SilenceFileName = "SYSEXCPT.DB";
 
 class TDataCtrl {
-public:
+  public:
     // Opens (creating when missing) the three table files in directory.
     TDataCtrl(const std::string& directory, MessagePort& messages);
     ~TDataCtrl();
@@ -35,12 +35,12 @@ public:
     void Table2PostError(Table& dataSet, const DatabaseError& e, PostErrorAction& action);
     void Table2BeforeDelete(Table& dataSet);
 
-private:
+  private:
     std::unique_ptr<Database> database_;
     MessagePort& messages_;
     ResourceTable* resourceTable_ = nullptr;
 
-public:
+  public:
     std::unique_ptr<Table> table1_, table2_, table3_;
     Table& Table1;
     Table& Table2;

@@ -35,13 +35,13 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
     : directory_(directory) {
     struct stat st {};
     if (stat(directory.c_str(), &st) != 0)
-        throw StoreOpenError("The table directory " + directory + " does not exist: " +
-                             std::strerror(errno));
+        throw StoreOpenError("The table directory " + directory +
+                             " does not exist: " + std::strerror(errno));
     if (!S_ISDIR(st.st_mode))
         throw StoreOpenError("The table directory " + directory + " is not a directory");
     if (access(directory.c_str(), W_OK | X_OK) != 0)
-        throw StoreOpenError("The table directory " + directory + " is not writable: " +
-                             std::strerror(errno));
+        throw StoreOpenError("The table directory " + directory +
+                             " is not writable: " + std::strerror(errno));
 
     for (const auto& f : files) {
         const std::string path = directory + "/" + f.fileName;
@@ -54,8 +54,9 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
                                  " cannot be read and written: " + std::strerror(errno));
     }
 
-    if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_open_v2(":memory:", &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         throw StoreOpenError("Cannot open the table connection");
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_extended_result_codes(db_, 1);
@@ -97,6 +98,8 @@ Statement::Statement(sqlite3* db, const std::string& sql) {
         throw DatabaseError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 } // namespace vektrin

@@ -17,23 +17,24 @@ constexpr int MaxValueErrorCode = 9731; // above the field's maximum
 constexpr int RequiredFieldCode = 9732; // a required field without a value
 
 class DatabaseError : public std::runtime_error {
-public:
-    DatabaseError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  public:
+    DatabaseError(int code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
     int code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
 // A table file that cannot be used: names the file and the problem.
 class StoreOpenError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Ends an operation quietly after its handler has told the operator.
 class AbortError : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "Operation aborted"; }
 };
 
@@ -43,7 +44,7 @@ struct AttachedFile {
 };
 
 class Database {
-public:
+  public:
     // Opens (creating when missing) each file in directory. Refuses a directory that is missing or
     // not writable, and a file that is not a database, without touching it.
     Database(const std::string& directory, const std::vector<AttachedFile>& files);
@@ -60,14 +61,14 @@ public:
     void commit() { exec("COMMIT"); }
     void rollback();
 
-private:
+  private:
     sqlite3* db_ = nullptr;
     std::string directory_;
 };
 
 // Groups posts into one commit (one disk flush); rolled back unless committed.
 class Transaction {
-public:
+  public:
     explicit Transaction(Database& db) : db_(db) { db_.begin(); }
     ~Transaction() {
         if (!done_) db_.rollback();
@@ -79,21 +80,21 @@ public:
         done_ = true;
     }
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };
 
 // A prepared statement that finalises itself.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, const std::string& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return stmt_; }
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 

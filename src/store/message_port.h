@@ -8,7 +8,7 @@ enum class MessageKind { Plain, Error, Information };
 
 // Message boxes with one OK button, captioned with the application title.
 class MessagePort {
-public:
+  public:
     virtual ~MessagePort() = default;
     virtual void showMessage(std::string_view text, MessageKind kind = MessageKind::Plain) = 0;
 };

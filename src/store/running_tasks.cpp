@@ -36,7 +36,8 @@ int RunningTaskTable::freeSlot() const {
 }
 
 void ResourceTable::initialise() {
-    for (auto& e : entries_) e = TResourceEntry{};
+    for (auto& e : entries_)
+        e = TResourceEntry{};
 }
 
 void ResourceTable::load(Table& resources) {

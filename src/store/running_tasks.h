@@ -50,7 +50,7 @@ struct TResourceEntry {
 
 // Slots and entries are numbered from 1 as the operator and the protocol know them.
 class RunningTaskTable {
-public:
+  public:
     TRunningTask& slot(int number) { return slots_[number - 1]; }
     const TRunningTask& slot(int number) const { return slots_[number - 1]; }
 
@@ -63,12 +63,12 @@ public:
     // Lowest-numbered free slot, or 0 when all are occupied.
     int freeSlot() const;
 
-private:
+  private:
     std::array<TRunningTask, RunningTaskSlots> slots_{};
 };
 
 class ResourceTable {
-public:
+  public:
     TResourceEntry& entry(int number) { return entries_[number - 1]; }
     const TResourceEntry& entry(int number) const { return entries_[number - 1]; }
 
@@ -78,7 +78,7 @@ public:
     // Longest MaxWait of the entries that share a bit with the mask; 0 when none does.
     DateTime longestWait(ResourceMask conflicts) const;
 
-private:
+  private:
     std::array<TResourceEntry, ResourceEntries> entries_{};
 };
 

@@ -12,7 +12,9 @@ namespace {
 
 const Value NullValue{};
 
-bool isStored(const FieldDef& d) { return !d.calculated; }
+bool isStored(const FieldDef& d) {
+    return !d.calculated;
+}
 
 std::string formatFloat(double v) {
     char buf[64];
@@ -21,8 +23,10 @@ std::string formatFloat(double v) {
 }
 
 std::optional<std::int64_t> parseInteger(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     std::int64_t v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -31,8 +35,10 @@ std::optional<std::int64_t> parseInteger(std::string_view s) {
 }
 
 std::optional<double> parseFloat(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     double v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
@@ -49,10 +55,17 @@ std::int64_t roundToInteger(double v) {
 void checkRange(const FieldDef& d, std::int64_t v) {
     std::int64_t lo = 0, hi = 0;
     switch (d.type) {
-    case FieldType::Int16: lo = -32768; hi = 32767; break;
+    case FieldType::Int16:
+        lo = -32768;
+        hi = 32767;
+        break;
     case FieldType::Int32:
-    case FieldType::AutoInc: lo = std::numeric_limits<std::int32_t>::min(); hi = std::numeric_limits<std::int32_t>::max(); break;
-    default: return;
+    case FieldType::AutoInc:
+        lo = std::numeric_limits<std::int32_t>::min();
+        hi = std::numeric_limits<std::int32_t>::max();
+        break;
+    default:
+        return;
     }
     if (v < lo || v > hi)
         throw DatabaseError(0, std::to_string(v) + " is not a valid value for field '" + d.name +
@@ -78,7 +91,9 @@ std::string cutToWidth(std::string_view text, int width) {
 
 // ---------------------------------------------------------------- Field
 
-const FieldDef& Field::def() const { return table_->defs_[index_]; }
+const FieldDef& Field::def() const {
+    return table_->defs_[index_];
+}
 
 const Value& Field::value() const {
     if (def().calculated) {
@@ -88,7 +103,9 @@ const Value& Field::value() const {
     return table_->currentValue(index_);
 }
 
-bool Field::isNull() const { return std::holds_alternative<std::monostate>(value()); }
+bool Field::isNull() const {
+    return std::holds_alternative<std::monostate>(value());
+}
 
 std::int64_t Field::asInteger() const {
     const Value& v = value();
@@ -123,31 +140,53 @@ std::string Field::asString() const {
     return formatFloat(std::get<double>(v));
 }
 
-DateTime Field::asDateTime() const { return asFloat(); }
+DateTime Field::asDateTime() const {
+    return asFloat();
+}
 
 void Field::setInteger(std::int64_t v) {
     const FieldDef& d = def();
     switch (d.type) {
-    case FieldType::Text: table_->setValue(index_, cutToWidth(std::to_string(v), d.width)); return;
+    case FieldType::Text:
+        table_->setValue(index_, cutToWidth(std::to_string(v), d.width));
+        return;
     case FieldType::Float:
     case FieldType::Date:
-    case FieldType::Time: setFloat(static_cast<double>(v)); return;
-    case FieldType::Boolean: table_->setValue(index_, std::int64_t{v != 0}); return;
-    default: checkRange(d, v); table_->setValue(index_, v); return;
+    case FieldType::Time:
+        setFloat(static_cast<double>(v));
+        return;
+    case FieldType::Boolean:
+        table_->setValue(index_, std::int64_t{v != 0});
+        return;
+    default:
+        checkRange(d, v);
+        table_->setValue(index_, v);
+        return;
     }
 }
 
 void Field::setFloat(double v) {
     const FieldDef& d = def();
     switch (d.type) {
-    case FieldType::Float: table_->setValue(index_, v); return;
-    case FieldType::Date: table_->setValue(index_, datePart(v)); return;
-    case FieldType::Time: table_->setValue(index_, timePart(v)); return;
-    case FieldType::Text: table_->setValue(index_, cutToWidth(formatFloat(v), d.width)); return;
-    case FieldType::Boolean: table_->setValue(index_, std::int64_t{v != 0}); return;
+    case FieldType::Float:
+        table_->setValue(index_, v);
+        return;
+    case FieldType::Date:
+        table_->setValue(index_, datePart(v));
+        return;
+    case FieldType::Time:
+        table_->setValue(index_, timePart(v));
+        return;
+    case FieldType::Text:
+        table_->setValue(index_, cutToWidth(formatFloat(v), d.width));
+        return;
+    case FieldType::Boolean:
+        table_->setValue(index_, std::int64_t{v != 0});
+        return;
     default:
         if (!std::isfinite(v) || v > 9.2e18 || v < -9.2e18)
-            throw DatabaseError(0, formatFloat(v) + " is not a valid value for field '" + d.name + "'");
+            throw DatabaseError(0, formatFloat(v) + " is not a valid value for field '" + d.name +
+                                       "'");
         setInteger(std::llround(v));
         return;
     }
@@ -164,23 +203,36 @@ void Field::setBoolean(bool v) {
 void Field::setString(std::string_view v) {
     const FieldDef& d = def();
     switch (d.type) {
-    case FieldType::Text: table_->setValue(index_, cutToWidth(v, d.width)); return;
+    case FieldType::Text:
+        table_->setValue(index_, cutToWidth(v, d.width));
+        return;
     case FieldType::Boolean:
-        if (v == "True" || v == "true" || v == "1") setBoolean(true);
-        else if (v == "False" || v == "false" || v == "0" || v.empty()) setBoolean(false);
-        else throw DatabaseError(0, "'" + std::string(v) + "' is not a valid boolean value for field '" + d.name + "'");
+        if (v == "True" || v == "true" || v == "1")
+            setBoolean(true);
+        else if (v == "False" || v == "false" || v == "0" || v.empty())
+            setBoolean(false);
+        else
+            throw DatabaseError(0, "'" + std::string(v) +
+                                       "' is not a valid boolean value for field '" + d.name + "'");
         return;
     case FieldType::Float:
     case FieldType::Date:
     case FieldType::Time: {
-        if (v.empty()) { clear(); return; }
+        if (v.empty()) {
+            clear();
+            return;
+        }
         auto f = parseFloat(v);
-        if (!f) throw DatabaseError(0, "'" + std::string(v) + "' is not a valid floating point value");
+        if (!f)
+            throw DatabaseError(0, "'" + std::string(v) + "' is not a valid floating point value");
         setFloat(*f);
         return;
     }
     default: {
-        if (v.empty()) { clear(); return; }
+        if (v.empty()) {
+            clear();
+            return;
+        }
         auto i = parseInteger(v);
         if (!i) throw DatabaseError(0, "'" + std::string(v) + "' is not a valid integer value");
         setInteger(*i);
@@ -189,9 +241,13 @@ void Field::setString(std::string_view v) {
     }
 }
 
-void Field::setDateTime(DateTime v) { setFloat(v); }
+void Field::setDateTime(DateTime v) {
+    setFloat(v);
+}
 
-void Field::clear() { table_->setValue(index_, Value{}); }
+void Field::clear() {
+    table_->setValue(index_, Value{});
+}
 
 // ---------------------------------------------------------------- Table
 
@@ -257,15 +313,21 @@ void Table::load() {
         for (size_t i = 0; i < defs_.size(); ++i) {
             if (!isStored(defs_[i])) continue;
             switch (sqlite3_column_type(st.get(), col)) {
-            case SQLITE_INTEGER: r.values[i] = static_cast<std::int64_t>(sqlite3_column_int64(st.get(), col)); break;
-            case SQLITE_FLOAT: r.values[i] = sqlite3_column_double(st.get(), col); break;
+            case SQLITE_INTEGER:
+                r.values[i] = static_cast<std::int64_t>(sqlite3_column_int64(st.get(), col));
+                break;
+            case SQLITE_FLOAT:
+                r.values[i] = sqlite3_column_double(st.get(), col);
+                break;
             case SQLITE_TEXT:
             case SQLITE_BLOB: {
                 auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), col));
-                r.values[i] = std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st.get(), col)));
+                r.values[i] = std::string(p ? p : "",
+                                          static_cast<size_t>(sqlite3_column_bytes(st.get(), col)));
                 break;
             }
-            default: break;
+            default:
+                break;
             }
             ++col;
         }
@@ -274,7 +336,8 @@ void Table::load() {
     if (rc != SQLITE_DONE)
         throw DatabaseError(sqlite3_extended_errcode(db_.handle()), sqlite3_errmsg(db_.handle()));
     rows_ = std::move(rows);
-    if (pos_ >= static_cast<int>(rows_.size())) pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
+    if (pos_ >= static_cast<int>(rows_.size()))
+        pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
     eof_ = rows_.empty();
     bof_ = rows_.empty() || pos_ == 0;
     calcValid_ = false;
@@ -306,7 +369,8 @@ void Table::setValue(int index, Value v) {
 
 void Table::computeCalcFields() const {
     if (calcValid_ || inCalc_) return;
-    for (auto& v : calcValues_) v = Value{};
+    for (auto& v : calcValues_)
+        v = Value{};
     if (onCalcFields && !(rows_.empty() && state_ == State::Browse)) {
         inCalc_ = true;
         try {
@@ -323,8 +387,10 @@ void Table::computeCalcFields() const {
 void Table::checkBrowseMode() {
     if (state_ == State::Browse) return;
     if (modified_ || state_ == State::Edit) {
-        if (modified_) post();
-        else cancel();
+        if (modified_)
+            post();
+        else
+            cancel();
     } else {
         cancel();
     }
@@ -376,8 +442,10 @@ void Table::prior() {
 }
 
 void Table::moveBy(int distance) {
-    for (; distance > 0; --distance) next();
-    for (; distance < 0; ++distance) prior();
+    for (; distance > 0; --distance)
+        next();
+    for (; distance < 0; ++distance)
+        prior();
 }
 
 void Table::moveTo(int index) {
@@ -407,7 +475,9 @@ int Table::indexOfRowid(std::int64_t rowid) const {
     return -1;
 }
 
-bool Table::bookmarkValid(Bookmark bookmark) const { return indexOfRowid(bookmark) >= 0; }
+bool Table::bookmarkValid(Bookmark bookmark) const {
+    return indexOfRowid(bookmark) >= 0;
+}
 
 bool Table::gotoBookmark(Bookmark bookmark) {
     checkBrowseMode();
@@ -483,7 +553,8 @@ int Table::sortedPosition(const Row& row) const {
     };
     const double k = key(row);
     size_t i = 0;
-    while (i < rows_.size() && (key(rows_[i]) < k || (key(rows_[i]) == k && rows_[i].rowid < row.rowid)))
+    while (i < rows_.size() &&
+           (key(rows_[i]) < k || (key(rows_[i]) == k && rows_[i].rowid < row.rowid)))
         ++i;
     return static_cast<int>(i);
 }
@@ -495,11 +566,15 @@ void Table::writeRow(Row& row, bool inserting) {
         std::string cols, params;
         for (const auto& d : defs_) {
             if (!isStored(d)) continue;
-            if (!cols.empty()) { cols += ", "; params += ", "; }
+            if (!cols.empty()) {
+                cols += ", ";
+                params += ", ";
+            }
             cols += "\"" + d.name + "\"";
             params += "?";
         }
-        st = prepared(insertStmt_, "INSERT INTO " + schema_ + ".\"" + name_ + "\" (" + cols + ") VALUES (" + params + ")");
+        st = prepared(insertStmt_, "INSERT INTO " + schema_ + ".\"" + name_ + "\" (" + cols +
+                                       ") VALUES (" + params + ")");
     } else {
         std::string sets;
         for (const auto& d : defs_) {
@@ -507,16 +582,21 @@ void Table::writeRow(Row& row, bool inserting) {
             if (!sets.empty()) sets += ", ";
             sets += "\"" + d.name + "\" = ?";
         }
-        st = prepared(updateStmt_, "UPDATE " + schema_ + ".\"" + name_ + "\" SET " + sets + " WHERE rowid = ?");
+        st = prepared(updateStmt_,
+                      "UPDATE " + schema_ + ".\"" + name_ + "\" SET " + sets + " WHERE rowid = ?");
     }
     int param = 1;
     for (size_t i = 0; i < defs_.size(); ++i) {
         if (!isStored(defs_[i])) continue;
         const Value& v = row.values[i];
-        if (auto* n = std::get_if<std::int64_t>(&v)) sqlite3_bind_int64(st, param, *n);
-        else if (auto* d = std::get_if<double>(&v)) sqlite3_bind_double(st, param, *d);
-        else if (auto* s = std::get_if<std::string>(&v)) sqlite3_bind_text(st, param, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
-        else sqlite3_bind_null(st, param);
+        if (auto* n = std::get_if<std::int64_t>(&v))
+            sqlite3_bind_int64(st, param, *n);
+        else if (auto* d = std::get_if<double>(&v))
+            sqlite3_bind_double(st, param, *d);
+        else if (auto* s = std::get_if<std::string>(&v))
+            sqlite3_bind_text(st, param, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(st, param);
         ++param;
     }
     if (!inserting) sqlite3_bind_int64(st, param, row.rowid);
@@ -550,11 +630,13 @@ void Table::post() {
                 throw DatabaseError(RequiredFieldCode, "Field '" + d.name + "' must have a value");
             if (d.maxValue) {
                 const Value& v = buffer_.values[i];
-                const double x = std::holds_alternative<std::int64_t>(v) ? static_cast<double>(std::get<std::int64_t>(v))
-                                 : std::holds_alternative<double>(v)     ? std::get<double>(v)
-                                                                         : 0;
+                const double x = std::holds_alternative<std::int64_t>(v)
+                                     ? static_cast<double>(std::get<std::int64_t>(v))
+                                 : std::holds_alternative<double>(v) ? std::get<double>(v)
+                                                                     : 0;
                 if (x > static_cast<double>(*d.maxValue))
-                    throw DatabaseError(MaxValueErrorCode, "Field '" + d.name + "' value out of upper bound");
+                    throw DatabaseError(MaxValueErrorCode,
+                                        "Field '" + d.name + "' value out of upper bound");
             }
         }
         writeRow(buffer_, inserting);
@@ -600,7 +682,8 @@ void Table::deleteRecord() {
     if (rows_.empty()) throw DatabaseError(0, "Cannot perform this operation on an empty dataset");
     if (beforeDelete) beforeDelete(*this);
     const std::int64_t rowid = rows_[pos_].rowid;
-    sqlite3_stmt* st = prepared(deleteStmt_, "DELETE FROM " + schema_ + ".\"" + name_ + "\" WHERE rowid = ?");
+    sqlite3_stmt* st =
+        prepared(deleteStmt_, "DELETE FROM " + schema_ + ".\"" + name_ + "\" WHERE rowid = ?");
     sqlite3_bind_int64(st, 1, rowid);
     int rc = sqlite3_step(st);
     sqlite3_reset(st);
@@ -611,7 +694,8 @@ void Table::deleteRecord() {
         rows_.erase(rows_.begin() + idx);
         pos_ = idx;
     }
-    if (pos_ >= static_cast<int>(rows_.size())) pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
+    if (pos_ >= static_cast<int>(rows_.size()))
+        pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
     eof_ = rows_.empty();
     bof_ = rows_.empty() || pos_ == 0;
     calcValid_ = false;
@@ -624,8 +708,10 @@ void Table::refresh() {
     const int oldPos = pos_;
     load();
     int idx = indexOfRowid(rowid);
-    if (idx >= 0) pos_ = idx;
-    else if (!rows_.empty()) pos_ = std::min(oldPos, static_cast<int>(rows_.size()) - 1);
+    if (idx >= 0)
+        pos_ = idx;
+    else if (!rows_.empty())
+        pos_ = std::min(oldPos, static_cast<int>(rows_.size()) - 1);
     eof_ = rows_.empty();
     dataVersion_ = readDataVersion();
     notifyDataSet();
@@ -636,18 +722,23 @@ void Table::refreshIfChanged() {
     if (readDataVersion() != dataVersion_) refresh();
 }
 
-void Table::addObserver(TableObserver* o) { observers_.push_back(o); }
+void Table::addObserver(TableObserver* o) {
+    observers_.push_back(o);
+}
 
 void Table::removeObserver(TableObserver* o) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), o), observers_.end());
 }
 
-void Table::disableControls() { ++disabled_; }
+void Table::disableControls() {
+    ++disabled_;
+}
 
 void Table::enableControls() {
     if (disabled_ > 0 && --disabled_ == 0 && pendingDataSet_) {
         pendingDataSet_ = false;
-        for (auto* o : std::vector<TableObserver*>(observers_)) o->dataSetChanged(*this);
+        for (auto* o : std::vector<TableObserver*>(observers_))
+            o->dataSetChanged(*this);
     }
 }
 
@@ -656,7 +747,8 @@ void Table::notifyRecord() {
         pendingDataSet_ = true;
         return;
     }
-    for (auto* o : std::vector<TableObserver*>(observers_)) o->recordChanged(*this);
+    for (auto* o : std::vector<TableObserver*>(observers_))
+        o->recordChanged(*this);
 }
 
 void Table::notifyDataSet() {
@@ -664,7 +756,8 @@ void Table::notifyDataSet() {
         pendingDataSet_ = true;
         return;
     }
-    for (auto* o : std::vector<TableObserver*>(observers_)) o->dataSetChanged(*this);
+    for (auto* o : std::vector<TableObserver*>(observers_))
+        o->dataSetChanged(*this);
 }
 
 void Table::notifyState() {
@@ -672,7 +765,8 @@ void Table::notifyState() {
         pendingDataSet_ = true;
         return;
     }
-    for (auto* o : std::vector<TableObserver*>(observers_)) o->stateChanged(*this);
+    for (auto* o : std::vector<TableObserver*>(observers_))
+        o->stateChanged(*this);
 }
 
 } // namespace vektrin

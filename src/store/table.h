@@ -28,7 +28,7 @@ struct FieldDef {
 
     std::string name;
     FieldType type = FieldType::Int32;
-    int width = 0;         // characters, for text fields
+    int width = 0;           // characters, for text fields
     bool calculated = false; // filled by the calculated-fields handler, never stored
     bool required = false;
     std::optional<std::int64_t> maxValue; // a post above it fails with MaxValueErrorCode
@@ -40,7 +40,7 @@ class Table;
 
 // One column of the current record. Reads of a field without a value give 0, false or "".
 class Field {
-public:
+  public:
     Field(Table& table, int index) : table_(&table), index_(index) {}
 
     const FieldDef& def() const;
@@ -61,7 +61,7 @@ public:
     void setDateTime(DateTime v);
     void clear();
 
-private:
+  private:
     const Value& value() const;
     Table* table_;
     int index_;
@@ -71,15 +71,15 @@ enum class PostErrorAction { Fail, Abort };
 
 // Receives what grids and bound controls need to repaint; silent while controls are disabled.
 class TableObserver {
-public:
+  public:
     virtual ~TableObserver() = default;
-    virtual void dataSetChanged(Table&) {}   // rows added, removed or re-read
-    virtual void recordChanged(Table&) {}    // current record moved or its values changed
-    virtual void stateChanged(Table&) {}     // browse/edit/insert
+    virtual void dataSetChanged(Table&) {} // rows added, removed or re-read
+    virtual void recordChanged(Table&) {}  // current record moved or its values changed
+    virtual void stateChanged(Table&) {}   // browse/edit/insert
 };
 
 class Table {
-public:
+  public:
     enum class State { Browse, Edit, Insert };
     using Bookmark = std::int64_t; // the row's rowid; 0 = none
 
@@ -146,7 +146,7 @@ public:
 
     Database& database() { return db_; }
 
-private:
+  private:
     friend class Field;
     struct Row {
         std::int64_t rowid = 0;

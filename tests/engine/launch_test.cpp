@@ -9,7 +9,7 @@ using test::EngineTest;
 using ::testing::ElementsAre;
 
 class LaunchTest : public EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         start();
@@ -17,7 +17,8 @@ protected:
     }
     std::vector<std::string> tail(size_t n) {
         auto lines = protocol();
-        return std::vector<std::string>(lines.end() - static_cast<long>(std::min(n, lines.size())), lines.end());
+        return std::vector<std::string>(lines.end() - static_cast<long>(std::min(n, lines.size())),
+                                        lines.end());
     }
 };
 
@@ -60,7 +61,8 @@ TEST_P(LaunchFailureTest, RecordsCodeTwelveAndShowsTheText) {
     processes.nextErrno = GetParam().errorNumber;
     scheduler->RunNowClick();
     EXPECT_EQ(code(id), 12);
-    EXPECT_THAT(tail(2), ElementsAre("Executes <broken>.", std::string("Launch error : ") + GetParam().text));
+    EXPECT_THAT(tail(2), ElementsAre("Executes <broken>.",
+                                     std::string("Launch error : ") + GetParam().text));
     EXPECT_EQ(port.messages.back(), GetParam().text);
     EXPECT_EQ(scheduler->RunningTasks.AppIndex(id), 0);
     EXPECT_FALSE(scheduler->RunningTasks.anyTaskRunning());
@@ -68,18 +70,20 @@ TEST_P(LaunchFailureTest, RecordsCodeTwelveAndShowsTheText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LaunchFailureTest,
-    ::testing::Values(FailureCase{LaunchFailure::ProgramNotFound, 2, "Program not found"},
-                      FailureCase{LaunchFailure::PathNotFound, 2, "Path to program not found"},
-                      FailureCase{LaunchFailure::BadExecutableFormat, 8, "Bad executable file format !"},
-                      FailureCase{LaunchFailure::BadStartupDirectory, 20, "Incorrect startup directory"},
-                      FailureCase{LaunchFailure::NotEnoughResources, 12,
-                                  "It is not enough resources for task execution !"},
-                      FailureCase{LaunchFailure::Other, 13, "Execution error with code 13"}));
+    ::testing::Values(
+        FailureCase{LaunchFailure::ProgramNotFound, 2, "Program not found"},
+        FailureCase{LaunchFailure::PathNotFound, 2, "Path to program not found"},
+        FailureCase{LaunchFailure::BadExecutableFormat, 8, "Bad executable file format !"},
+        FailureCase{LaunchFailure::BadStartupDirectory, 20, "Incorrect startup directory"},
+        FailureCase{LaunchFailure::NotEnoughResources, 12,
+                    "It is not enough resources for task execution !"},
+        FailureCase{LaunchFailure::Other, 13, "Execution error with code 13"}));
 
 TEST_F(LaunchTest, TwentyRunningTasksRefuseAnotherWithoutTouchingItsRecord) {
     const auto id = addTask("busy", [](TDataCtrl& d) { d.Table1EndCode.setFloat(5); });
     select(id);
-    for (int i = 0; i < 20; ++i) scheduler->RunNowClick();
+    for (int i = 0; i < 20; ++i)
+        scheduler->RunNowClick();
     EXPECT_EQ(processes.launches.size(), 20u);
     const auto other = addTask("one too many", [](TDataCtrl& d) { d.Table1EndCode.setFloat(11); });
     select(other);
@@ -96,7 +100,8 @@ TEST_F(LaunchTest, BusyResourcesMakeTheTaskWaitOrSkip) {
         d.Table1Conflicts.setInteger(0b11);
         d.Table1WaitRes.setBoolean(true);
     });
-    const auto skipper = addTask("skipper", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b110); });
+    const auto skipper =
+        addTask("skipper", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b110); });
     const auto free = addTask("free", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b1000); });
     for (auto id : {holder, waiter, skipper, free}) {
         select(id);
@@ -108,10 +113,11 @@ TEST_F(LaunchTest, BusyResourcesMakeTheTaskWaitOrSkip) {
     EXPECT_EQ(code(free), 2);
     select(waiter);
     EXPECT_DOUBLE_EQ(dm().Table1WaitBeginning.asDateTime(), timePart(clock.now()));
-    EXPECT_THAT(tail(4), ElementsAre("Executes <holder>.",
-                                     "Task <waiter> was set to waiting because of resources conflict.",
-                                     "Task execution <skipper> was skipped because of resources conflict.",
-                                     "Executes <free>."));
+    EXPECT_THAT(tail(4),
+                ElementsAre("Executes <holder>.",
+                            "Task <waiter> was set to waiting because of resources conflict.",
+                            "Task execution <skipper> was skipped because of resources conflict.",
+                            "Executes <free>."));
     EXPECT_EQ(processes.launches.size(), 2u);
 }
 
@@ -155,9 +161,12 @@ TEST_F(LaunchTest, AFailingExitQueryLeavesTheSlotForTheNextPass) {
 }
 
 TEST_F(LaunchTest, TerminationConditionInterruptsEveryInstanceOfTheTask) {
-    const auto a = addTask("twice", [](TDataCtrl& d) { d.Table1EndCondition.setString("  GT(2-1)  "); });
-    const auto b = addTask("stays", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1-2)"); });
-    const auto c = addTask("malformed", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1"); });
+    const auto a =
+        addTask("twice", [](TDataCtrl& d) { d.Table1EndCondition.setString("  GT(2-1)  "); });
+    const auto b =
+        addTask("stays", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1-2)"); });
+    const auto c =
+        addTask("malformed", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1"); });
     for (auto id : {a, a, b, c}) {
         select(id);
         scheduler->RunNowClick();
@@ -167,7 +176,8 @@ TEST_F(LaunchTest, TerminationConditionInterruptsEveryInstanceOfTheTask) {
     EXPECT_EQ(code(b), 2);
     EXPECT_EQ(code(c), 2);
     int interrupted = 0;
-    for (const auto& l : protocol()) interrupted += l == "Execution of <twice> is interrupted by program.";
+    for (const auto& l : protocol())
+        interrupted += l == "Execution of <twice> is interrupted by program.";
     EXPECT_EQ(interrupted, 2);
     EXPECT_TRUE(processes.procs[1].terminated);
     EXPECT_TRUE(processes.procs[2].terminated);
@@ -175,7 +185,8 @@ TEST_F(LaunchTest, TerminationConditionInterruptsEveryInstanceOfTheTask) {
 }
 
 TEST_F(LaunchTest, AFailingTerminationConditionIsReportedOnceAndOtherSlotsAreStillChecked) {
-    const auto bad = addTask("bad", [](TDataCtrl& d) { d.Table1EndCondition.setString("SQRT(-1)"); });
+    const auto bad =
+        addTask("bad", [](TDataCtrl& d) { d.Table1EndCondition.setString("SQRT(-1)"); });
     const auto good = addTask("good", [](TDataCtrl& d) { d.Table1EndCondition.setString("1"); });
     for (auto id : {bad, good}) {
         select(id);
@@ -187,10 +198,12 @@ TEST_F(LaunchTest, AFailingTerminationConditionIsReportedOnceAndOtherSlotsAreSti
     EXPECT_EQ(code(good), 4);
     EXPECT_EQ(code(bad), 2);
     int reports = 0;
-    for (const auto& m : port.messages) reports += m == "Invalid floating point operation."; // the report adds the full stop
+    for (const auto& m : port.messages)
+        reports += m == "Invalid floating point operation."; // the report adds the full stop
     EXPECT_EQ(reports, 1);
     int lines = 0;
-    for (const auto& l : protocol()) lines += l == "Terminate condition of <bad> failed: Invalid floating point operation";
+    for (const auto& l : protocol())
+        lines += l == "Terminate condition of <bad> failed: Invalid floating point operation";
     EXPECT_EQ(lines, 1);
 }
 
@@ -229,12 +242,14 @@ TEST_F(LaunchTest, OperatorInterruptAndCancelWaiting) {
     scheduler->CancelWaitingClick();
     EXPECT_EQ(code(a), 11);
     EXPECT_EQ(dm().Table1WaitBeginning.asDateTime(), 0);
-    EXPECT_THAT(tail(1), ElementsAre("Waiting of the resource liberation for <alpha> is interrupted."));
+    EXPECT_THAT(tail(1),
+                ElementsAre("Waiting of the resource liberation for <alpha> is interrupted."));
 }
 
 TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {
     const auto plain = addTask("plain");
-    const auto pending = addTask("pending", [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
+    const auto pending =
+        addTask("pending", [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
     select(plain);
     EXPECT_FALSE(scheduler->ApplicationActive(plain));
     scheduler->RunNowClick();
@@ -249,12 +264,16 @@ TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {
 }
 
 TEST_F(LaunchTest, WindowsOfTaskProcessesGetTheTaskNameAndTheirWindowMode) {
-    const auto a = addTask(std::string(45, 'n'), [](TDataCtrl& d) { d.Table1RunType.setInteger(1); });
+    const auto a =
+        addTask(std::string(45, 'n'), [](TDataCtrl& d) { d.Table1RunType.setInteger(1); });
     select(a);
     scheduler->RunNowClick();
     const std::uint32_t pid = processes.launches.size() ? 1001 : 0;
-    windows.wins = {{10, pid, "main", false}, {11, pid, "dialog", true}, {12, pid, "", false},
-                    {13, 4242, "someone else", false}, {14, pid, "second", false}};
+    windows.wins = {{10, pid, "main", false},
+                    {11, pid, "dialog", true},
+                    {12, pid, "", false},
+                    {13, 4242, "someone else", false},
+                    {14, pid, "second", false}};
     scheduler->Timer1Timer();
     EXPECT_EQ(windows.find(10)->title, std::string(40, 'n'));
     EXPECT_EQ(windows.find(11)->title, "dialog");
@@ -262,7 +281,7 @@ TEST_F(LaunchTest, WindowsOfTaskProcessesGetTheTaskNameAndTheirWindowMode) {
     EXPECT_EQ(windows.find(13)->title, "someone else");
     EXPECT_EQ(windows.find(14)->title, std::string(40, 'n'));
     EXPECT_EQ(scheduler->RunningTasks.slot(1).Window, 14u); // the last one walked
-    EXPECT_EQ(windows.find(10)->runType, 1);                 // applied once, to the first found
+    EXPECT_EQ(windows.find(10)->runType, 1);                // applied once, to the first found
     EXPECT_EQ(windows.find(14)->runType, -1);
     windows.find(10)->title = "changed by the program";
     scheduler->Timer1Timer();

@@ -13,11 +13,15 @@ using ::testing::ElementsAreArray;
 DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return *tryEncodeDate(y, mo, d) + *tryEncodeTime(h, mi, s);
 }
-DateTime dayOfJanuaryYear1(int d) { return *tryEncodeDate(1, 1, d); }
-DateTime hm(int h, int m, int s = 0) { return *tryEncodeTime(h, m, s); }
+DateTime dayOfJanuaryYear1(int d) {
+    return *tryEncodeDate(1, 1, d);
+}
+DateTime hm(int h, int m, int s = 0) {
+    return *tryEncodeTime(h, m, s);
+}
 
 class SchedulingTest : public test::EngineTest {
-protected:
+  protected:
     void SetUp() override {
         EngineTest::SetUp();
         clock.set(2026, 12, 7, 0, 0, 10);
@@ -50,7 +54,8 @@ protected:
             const TimeParts t = decodeTime(m + 1e-9);
             char stamp[8];
             std::snprintf(stamp, sizeof stamp, "%02d:%02d", t.hour, t.minute);
-            for (const auto& name : pass(m)) out.push_back(std::string(stamp) + " " + name);
+            for (const auto& name : pass(m))
+                out.push_back(std::string(stamp) + " " + name);
         }
         return out;
     }
@@ -69,7 +74,8 @@ protected:
         });
     }
 
-    void silence(int interval, DateTime startDate, DateTime startTime, DateTime endDate, DateTime endTime) {
+    void silence(int interval, DateTime startDate, DateTime startTime, DateTime endDate,
+                 DateTime endTime) {
         Table& t = dm().Table3;
         t.append();
         dm().Table3Interval.setInteger(interval);
@@ -100,27 +106,30 @@ TEST_F(SchedulingTest, EverydayWindowWithRepeatStep) {
 TEST_F(SchedulingTest, HourlyWindowEveryHour) {
     task("hourly", 1, 0, hm(0, 15), 0, hm(0, 45), 10);
     const auto launches = run(at(2026, 12, 8, 10, 0), 120);
-    EXPECT_THAT(launches, ElementsAre("10:15 hourly", "10:25 hourly", "10:35 hourly", "10:45 hourly",
-                                      "11:15 hourly", "11:25 hourly", "11:35 hourly", "11:45 hourly"));
+    EXPECT_THAT(launches,
+                ElementsAre("10:15 hourly", "10:25 hourly", "10:35 hourly", "10:45 hourly",
+                            "11:15 hourly", "11:25 hourly", "11:35 hourly", "11:45 hourly"));
 }
 
 TEST_F(SchedulingTest, WeeklyMonthlyAndYearlyDays) {
     task("wednesday", 3, dayOfJanuaryYear1(3), hm(6, 0), 0, hm(6, 0), 0);
     task("day-ten-of-year-one", 3, dayOfJanuaryYear1(10), hm(6, 0), 0, hm(6, 0), 0);
-    task("tenth-to-twelfth", 4, dayOfJanuaryYear1(10), hm(6, 0), dayOfJanuaryYear1(12), hm(6, 0), 0);
+    task("tenth-to-twelfth", 4, dayOfJanuaryYear1(10), hm(6, 0), dayOfJanuaryYear1(12), hm(6, 0),
+         0);
     task("tenth-to-fifth", 4, dayOfJanuaryYear1(10), hm(6, 0), dayOfJanuaryYear1(5), hm(6, 0), 0);
     task("in-2020", 5, at(2020, 1, 1), hm(6, 0), at(2020, 12, 31), hm(6, 0), 0);
     task("christmas", 5, at(2026, 12, 24), hm(6, 0), at(2026, 12, 26), hm(6, 0), 0);
     std::vector<std::string> launches;
     for (int day = 1; day <= 31; ++day) {
         const DateTime d = at(2026, 12, day, 6, 0);
-        for (const auto& name : pass(d)) launches.push_back(std::to_string(day) + " " + name);
+        for (const auto& name : pass(d))
+            launches.push_back(std::to_string(day) + " " + name);
     }
     // December 2026: Wednesdays are the 2nd, 9th, 16th, 23rd and 30th.
     EXPECT_THAT(launches, ElementsAre("2 wednesday", "9 wednesday", "10 tenth-to-twelfth",
                                       "11 tenth-to-twelfth", "12 tenth-to-twelfth", "16 wednesday",
-                                      "23 wednesday", "24 christmas", "25 christmas", "26 christmas",
-                                      "30 wednesday"));
+                                      "23 wednesday", "24 christmas", "25 christmas",
+                                      "26 christmas", "30 wednesday"));
 }
 
 TEST_F(SchedulingTest, KindsSixAndUpAndTheLowSevenBits) {
@@ -130,13 +139,15 @@ TEST_F(SchedulingTest, KindsSixAndUpAndTheLowSevenBits) {
     task("negative-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), -20);
     task("huge-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), 32767);
     const auto launches = run(at(2026, 12, 8, 9, 0), 3);
-    EXPECT_THAT(launches, ElementsAre("09:00 kind-128-is-0", "09:00 negative-repeat", "09:00 huge-repeat",
-                                      "09:01 kind-128-is-0", "09:02 kind-128-is-0"));
+    EXPECT_THAT(launches,
+                ElementsAre("09:00 kind-128-is-0", "09:00 negative-repeat", "09:00 huge-repeat",
+                            "09:01 kind-128-is-0", "09:02 kind-128-is-0"));
 }
 
 TEST_F(SchedulingTest, EveryMinuteRunningTaskWithAndWithoutInterrupt) {
     const auto keep = task("keeps-running", 0, 0, 0, 0, 0, 0);
-    const auto renew = task("renewed", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
+    const auto renew =
+        task("renewed", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
     EXPECT_THAT(pass(at(2026, 12, 8, 9, 0), false), ElementsAre("keeps-running", "renewed"));
     EXPECT_THAT(pass(at(2026, 12, 8, 9, 1), false), ElementsAre("renewed"));
     EXPECT_EQ(code(keep), 2);
@@ -145,8 +156,8 @@ TEST_F(SchedulingTest, EveryMinuteRunningTaskWithAndWithoutInterrupt) {
 }
 
 TEST_F(SchedulingTest, StopCheckEndsAnInterruptibleTaskAfterItsWindow) {
-    const auto monthly = task("monthly", 4, dayOfJanuaryYear1(10), hm(8, 0), dayOfJanuaryYear1(20), hm(9, 0), 0,
-                              [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
+    const auto monthly = task("monthly", 4, dayOfJanuaryYear1(10), hm(8, 0), dayOfJanuaryYear1(20),
+                              hm(9, 0), 0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
     select(monthly);
     scheduler->RunNowClick();
     pass(at(2026, 12, 19, 10, 0), false); // day 19 is before the last day: no stop
@@ -159,10 +170,14 @@ TEST_F(SchedulingTest, StopCheckEndsAnInterruptibleTaskAfterItsWindow) {
 
 TEST_F(SchedulingTest, StoppedTasksAndLaunchConditions) {
     task("stopped", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
-    task("blank-condition", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1StartCondition.setString("   "); });
-    task("false-condition", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1StartCondition.setString("GT(0)"); });
-    task("malformed", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1StartCondition.setString("GT(("); });
-    task("true-condition", 0, 0, 0, 0, 0, 0, [](TDataCtrl& d) { d.Table1StartCondition.setString("gt(1)|gt(0)"); });
+    task("blank-condition", 0, 0, 0, 0, 0, 0,
+         [](TDataCtrl& d) { d.Table1StartCondition.setString("   "); });
+    task("false-condition", 0, 0, 0, 0, 0, 0,
+         [](TDataCtrl& d) { d.Table1StartCondition.setString("GT(0)"); });
+    task("malformed", 0, 0, 0, 0, 0, 0,
+         [](TDataCtrl& d) { d.Table1StartCondition.setString("GT(("); });
+    task("true-condition", 0, 0, 0, 0, 0, 0,
+         [](TDataCtrl& d) { d.Table1StartCondition.setString("gt(1)|gt(0)"); });
     EXPECT_THAT(pass(at(2026, 12, 8, 9, 0)), ElementsAre("blank-condition", "true-condition"));
 }
 
@@ -184,16 +199,19 @@ TEST_F(SchedulingTest, SilenceOfWeekMonthYearAndAlways) {
     silence(4, dayOfJanuaryYear1(24), hm(0, 0), dayOfJanuaryYear1(26), hm(23, 59));
     silence(5, at(2026, 12, 31), hm(10, 0), at(2026, 12, 31), hm(11, 0));
     std::vector<std::string> days;
-    for (int day : {7, 8, 9, 23, 24, 26, 27}) days.push_back(std::to_string(day) + ":" + std::to_string(pass(at(2026, 12, day, 9, 0)).size()));
+    for (int day : {7, 8, 9, 23, 24, 26, 27})
+        days.push_back(std::to_string(day) + ":" +
+                       std::to_string(pass(at(2026, 12, day, 9, 0)).size()));
     days.push_back("31/10:30:" + std::to_string(pass(at(2026, 12, 31, 10, 30)).size()));
     days.push_back("31/11:01:" + std::to_string(pass(at(2026, 12, 31, 11, 1)).size()));
-    EXPECT_THAT(days, ElementsAre("7:1", "8:0", "9:1", "23:1", "24:0", "26:0", "27:1", "31/10:30:0", "31/11:01:1"));
+    EXPECT_THAT(days, ElementsAre("7:1", "8:0", "9:1", "23:1", "24:0", "26:0", "27:1", "31/10:30:0",
+                                  "31/11:01:1"));
     silence(0, 0, 0, 0, 0);
     EXPECT_TRUE(pass(at(2026, 12, 27, 9, 0)).empty());
 }
 
 class WaitingTest : public SchedulingTest {
-protected:
+  protected:
     std::int32_t holder = 0, waiter = 0;
     void SetUp() override {
         SchedulingTest::SetUp();
@@ -205,7 +223,8 @@ protected:
             r.post();
         }
         scheduler->resourceTable.load(r);
-        holder = task("holder", 2, 0, hm(0, 0), 0, hm(0, 0), 0, [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b11); });
+        holder = task("holder", 2, 0, hm(0, 0), 0, hm(0, 0), 0,
+                      [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b11); });
         waiter = task("waiter", 2, 0, hm(10, 0), 0, hm(10, 0), 0, [](TDataCtrl& d) {
             d.Table1Conflicts.setInteger(0b11);
             d.Table1WaitRes.setBoolean(true);
@@ -270,7 +289,8 @@ TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
     const auto day = task("ten-to-six", 2, 0, hm(10, 0), 0, hm(18, 0), 0);
     const auto later = task("at-noon", 2, 0, hm(12, 0), 0, hm(18, 0), 0);
     const auto hourly = task("hourly", 1, 0, hm(0, 0), 0, hm(0, 0), 60);
-    const auto stopped = task("stopped", 2, 0, hm(10, 0), 0, hm(18, 0), 0, [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
+    const auto stopped = task("stopped", 2, 0, hm(10, 0), 0, hm(18, 0), 0,
+                              [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
     clock.value = at(2026, 12, 8, 9, 58);
     scheduler->beginPause(PauseWindow::Tasks);
     clock.value = at(2026, 12, 8, 10, 3);
@@ -303,8 +323,10 @@ TEST_F(SchedulingTest, ClockGoingBackNeverRepeatsAFixedTimeLaunch) {
     // Summer time ends: 03:00 becomes 02:00 again.
     auto again = run(at(2026, 10, 25, 2, 0), 60);
     int daily = 0, minutely = 0;
-    for (const auto& l : first) (l.find("daily") != std::string::npos ? daily : minutely)++;
-    for (const auto& l : again) (l.find("daily") != std::string::npos ? daily : minutely)++;
+    for (const auto& l : first)
+        (l.find("daily") != std::string::npos ? daily : minutely)++;
+    for (const auto& l : again)
+        (l.find("daily") != std::string::npos ? daily : minutely)++;
     EXPECT_EQ(daily, 1);
     EXPECT_EQ(minutely, 120);
     // A large step back is a new time: the daily task runs at its time again.
@@ -328,12 +350,14 @@ TEST_F(SchedulingTest, TimerAlignmentOverTwoDaysWithJitter) {
         scheduler->Timer2Timer();
     }
     std::map<std::string, int> passesPerMinute;
-    for (const auto& line : test::readFile(dir.file("Vektrin.log")) | std::views::split(std::string_view("\r\n"))) {
+    for (const auto& line :
+         test::readFile(dir.file("Vektrin.log")) | std::views::split(std::string_view("\r\n"))) {
         std::string l(line.begin(), line.end());
         if (l.find("Input = ") != std::string::npos) passesPerMinute[l.substr(0, 16)]++;
     }
     EXPECT_GE(passesPerMinute.size(), 2u * 1440 - 1);
-    for (const auto& [minute, count] : passesPerMinute) EXPECT_EQ(count, 1) << minute;
+    for (const auto& [minute, count] : passesPerMinute)
+        EXPECT_EQ(count, 1) << minute;
 }
 
 } // namespace

@@ -11,8 +11,9 @@ using test::EngineTest;
 using ::testing::ElementsAre;
 
 TEST_F(EngineTest, WithoutTheControlAliasStartUpEndsBeforeAnyTable) {
-    for (const std::string& aliases : {std::string("[Other]\npath=/tmp\n"), std::string("[Control]\n"),
-                                      std::string("[Control]\npath=\n")}) {
+    for (const std::string& aliases :
+         {std::string("[Other]\npath=/tmp\n"), std::string("[Control]\n"),
+          std::string("[Control]\npath=\n")}) {
         test::writeFile(dir.file("aliases.ini"), aliases);
         make();
         try {
@@ -46,8 +47,8 @@ TEST_P(LanguageTest, ArgumentRecordsTheLanguageAndEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, LanguageTest,
-                         ::testing::Values(LanguageCase{{"rus"}, "RUS"}, LanguageCase{{"RUS"}, "RUS"},
-                                           LanguageCase{{"ENG"}, ""},
+                         ::testing::Values(LanguageCase{{"rus"}, "RUS"},
+                                           LanguageCase{{"RUS"}, "RUS"}, LanguageCase{{"ENG"}, ""},
                                            LanguageCase{{"rUs", "ENG"}, "RUS"},
                                            LanguageCase{{"ENG", "RUS"}, ""}));
 
@@ -60,8 +61,9 @@ TEST_F(EngineTest, LanguageArgumentWithoutAliasWritesNothing) {
 
 TEST_F(EngineTest, StartUpWritesTheOpeningLinesAndStartsTheOneSecondTimer) {
     start();
-    EXPECT_THAT(protocol(), ElementsAre("The Vektrin program started ...", "Task scheduling is resumed.",
-                                        "Waiting of the task scheduling start."));
+    EXPECT_THAT(protocol(),
+                ElementsAre("The Vektrin program started ...", "Task scheduling is resumed.",
+                            "Waiting of the task scheduling start."));
     EXPECT_EQ(port.title, "System monitor - Vektrin 2.1");
     EXPECT_THAT(port.icons, ElementsAre("XICON1"));
     EXPECT_THAT(port.colours, ElementsAre(StatusGreen, StatusYellow));
@@ -100,7 +102,8 @@ TEST_F(EngineTest, ASecondSchedulerOnTheSameLogOrTablesIsRefused) {
     // Same log file.
     Scheduler second(clock, processes, windows, otherPort, *settings, regional, config());
     EXPECT_THROW(second.FormCreate(), FatalExit);
-    EXPECT_EQ(otherPort.messages.back(), "You have a problem with a Log file open.\r\nMaybe Vektrin runs already?");
+    EXPECT_EQ(otherPort.messages.back(),
+              "You have a problem with a Log file open.\r\nMaybe Vektrin runs already?");
     // Another working directory, same tables: still refused, and no task code is touched.
     const auto id = addTask("running", [](TDataCtrl& d) { d.Table1EndCode.setFloat(2); });
     SchedulerConfig other = config();
@@ -161,7 +164,8 @@ TEST_F(EngineTest, ExitIsRefusedWhileAWindowIsOpenInAFixedOrder) {
         EXPECT_FALSE(port.closeRequested);
         EXPECT_FALSE(port.timer1);
     }
-    for (const auto& [window, message] : cases) scheduler->endPause(window);
+    for (const auto& [window, message] : cases)
+        scheduler->endPause(window);
     EXPECT_TRUE(port.timer1);
     scheduler->ExitBtnClick();
     EXPECT_TRUE(port.closeRequested);
@@ -208,8 +212,9 @@ TEST_F(EngineTest, PauseKeepsTheFirstStartAndWritesItsLines) {
     EXPECT_THAT(std::vector<std::string>(lines.end() - 8, lines.end()),
                 ElementsAre("Task list editing beginned ...", "Protocol viewing beginned ...",
                             "Protocol viewing completed ...", "Task scheduling is resumed.",
-                            "Waiting of the task scheduling start.", "Task list editing completed ...",
-                            "Task scheduling is resumed.", "Waiting of the task scheduling start."));
+                            "Waiting of the task scheduling start.",
+                            "Task list editing completed ...", "Task scheduling is resumed.",
+                            "Waiting of the task scheduling start."));
 }
 
 } // namespace

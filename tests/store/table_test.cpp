@@ -10,7 +10,7 @@ namespace vektrin {
 namespace {
 
 class DataCtrlTest : public ::testing::Test {
-protected:
+  protected:
     test::TempDir dir;
     test::RecordingMessages messages;
     std::unique_ptr<TDataCtrl> dm = std::make_unique<TDataCtrl>(dir.path(), messages);
@@ -64,7 +64,8 @@ TEST_F(DataCtrlTest, TextsAreCutToTheFieldWidthInCharacters) {
     dm->Table1Application.setString(std::string(130, 'y'));
     // Forty two-byte letters fit in AppName; the 41st is cut whole.
     std::string cyr;
-    for (int i = 0; i < 41; ++i) cyr += "Ж";
+    for (int i = 0; i < 41; ++i)
+        cyr += "Ж";
     dm->Table1StartCondition.setString(cyr);
     dm->Table1.post();
     EXPECT_EQ(dm->Table1AppName.asString().size(), 40u);
@@ -77,7 +78,8 @@ TEST_F(DataCtrlTest, TextsAreCutToTheFieldWidthInCharacters) {
 }
 
 TEST_F(DataCtrlTest, CursorWalksAndStopsAtTheEnds) {
-    for (auto n : {"a", "b", "c"}) addTask(n);
+    for (auto n : {"a", "b", "c"})
+        addTask(n);
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_TRUE(dm->Table1.eof());
     EXPECT_EQ(dm->Table1AppName.asString(), "c"); // eof leaves the cursor on the last record
@@ -88,7 +90,8 @@ TEST_F(DataCtrlTest, CursorWalksAndStopsAtTheEnds) {
 }
 
 TEST_F(DataCtrlTest, BookmarksSurvivePostsAndDeletesOfOtherRecords) {
-    for (auto n : {"a", "b", "c", "d"}) addTask(n);
+    for (auto n : {"a", "b", "c", "d"})
+        addTask(n);
     dm->Table1.first();
     dm->Table1.next();
     dm->Table1.next();
@@ -195,8 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StatusCase{false, 2, 0, "Runs"},
                       StatusCase{false, 3, 0, "Interrupted by person"},
                       StatusCase{false, 4, 0, "Interrupted by program"},
-                      StatusCase{false, 5, 0, "Suspended"},
-                      StatusCase{false, 6, 0, "Resumed"},
+                      StatusCase{false, 5, 0, "Suspended"}, StatusCase{false, 6, 0, "Resumed"},
                       StatusCase{false, 7, 0, "Waiting of a resource liberation"},
                       StatusCase{false, 8, 0, "Skipped because of some of resources busy"},
                       StatusCase{false, 9, 0, "Unknown"},
@@ -290,7 +292,8 @@ TEST_F(DataCtrlTest, ResourceTableSkipsNumbersOutsideOneToThirtyOne) {
     addResource(31, "last", 0.5);
     addResource(1, "first", 0.25);
     // Rows another program wrote below 1 are ignored by the run-time table.
-    dm->database().exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, 'zero'), (-3, 'neg')");
+    dm->database().exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, "
+                        "'zero'), (-3, 'neg')");
     dm->Table2.refresh();
     ResourceTable resources;
     resources.initialise();
@@ -298,7 +301,8 @@ TEST_F(DataCtrlTest, ResourceTableSkipsNumbersOutsideOneToThirtyOne) {
     EXPECT_EQ(resources.entry(31).Mask, 1u << 30);
     EXPECT_EQ(resources.entry(1).ResourceName, "first");
     int filled = 0;
-    for (int n = 1; n <= ResourceEntries; ++n) filled += resources.entry(n).Mask != 0;
+    for (int n = 1; n <= ResourceEntries; ++n)
+        filled += resources.entry(n).Mask != 0;
     EXPECT_EQ(filled, 2);
     EXPECT_DOUBLE_EQ(resources.longestWait(resourceBit(1) | resourceBit(31)), 0.5);
     EXPECT_DOUBLE_EQ(resources.longestWait(resourceBit(2)), 0.0);

@@ -14,7 +14,7 @@
 namespace vektrin::test {
 
 class EngineTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     FakeClock clock;
     FakeProcesses processes;
@@ -49,8 +49,8 @@ protected:
     }
 
     Scheduler& make(std::vector<std::string> args = {}) {
-        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings, regional,
-                                                config(std::move(args)));
+        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings,
+                                                regional, config(std::move(args)));
         return *scheduler;
     }
 

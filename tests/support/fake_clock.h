@@ -5,7 +5,7 @@
 namespace vektrin::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(DateTime start = 0) : value(start) {}
     DateTime now() const override { return value; }
 

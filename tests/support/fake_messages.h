@@ -8,7 +8,7 @@
 namespace vektrin::test {
 
 class RecordingMessages : public MessagePort {
-public:
+  public:
     void showMessage(std::string_view text, MessageKind kind) override {
         messages.emplace_back(text);
         kinds.push_back(kind);

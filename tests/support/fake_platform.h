@@ -12,7 +12,7 @@
 namespace vektrin::test {
 
 class FakeProcesses : public ProcessControl {
-public:
+  public:
     struct Proc {
         LaunchRequest request;
         ExitState state = ExitState::Running;
@@ -54,7 +54,8 @@ public:
     }
     int running() const {
         int n = 0;
-        for (const auto& [h, p] : procs) n += p.state == ExitState::Running;
+        for (const auto& [h, p] : procs)
+            n += p.state == ExitState::Running;
         return n;
     }
 
@@ -67,7 +68,7 @@ public:
 };
 
 class FakeWindows : public WindowSystem {
-public:
+  public:
     struct Win {
         WindowId id;
         std::uint32_t pid;
@@ -79,7 +80,8 @@ public:
     std::vector<WindowId> topLevelWindows() override {
         ++walks;
         std::vector<WindowId> ids;
-        for (const auto& w : wins) ids.push_back(w.id);
+        for (const auto& w : wins)
+            ids.push_back(w.id);
         return ids;
     }
     bool hasOwner(WindowId id) override { return find(id) && find(id)->owned; }
@@ -112,7 +114,7 @@ public:
 };
 
 class FakePort : public OperatorPort {
-public:
+  public:
     void showMessage(std::string_view text, MessageKind kind) override {
         messages.emplace_back(text);
         kinds.push_back(kind);

@@ -1,0 +1,123 @@
+// The real vektrin program, headless, against temporary alias directories.
+
+#include "support/temp_dir.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vektrin {
+namespace {
+
+class VektrinProgramTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+
+    void SetUp() override {
+        if (access(binary().c_str(), X_OK) != 0) GTEST_SKIP() << "vektrin was not built";
+        mkdir((dir.path() + "/tables").c_str(), 0755);
+        mkdir((dir.path() + "/work").c_str(), 0755);
+        test::writeFile(dir.file("aliases.ini"), "[Control]\npath=" + dir.path() + "/tables\n");
+    }
+
+    static std::string binary() { return std::string(VEKTRIN_BINARY_DIR) + "/vektrin"; }
+
+    pid_t launch(const std::vector<std::string>& args, const std::string& aliases) {
+        std::vector<std::string> env = {
+            "VEKTRIN_ALIASES=" + aliases, "XDG_CONFIG_HOME=" + dir.path() + "/config",
+            "HOME=" + dir.path(),         "LC_ALL=C.UTF-8",
+            "PATH=/usr/bin:/bin",         "XDG_RUNTIME_DIR=" + dir.path()};
+        std::vector<char*> envp;
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> argv = {binary()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> argp;
+        for (auto& a : argv)
+            argp.push_back(a.data());
+        argp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, (dir.path() + "/work").c_str());
+        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        posix_spawn(&pid, binary().c_str(), &actions, nullptr, argp.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+
+    static int waitExit(pid_t pid) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    std::string log() const { return test::readFile(dir.path() + "/work/Vektrin.log"); }
+
+    bool waitFor(const std::string& text) const {
+        for (int i = 0; i < 200; ++i) {
+            if (log().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+};
+
+TEST_F(VektrinProgramTest, TermSignalRunsTheShutdownSequence) {
+    for (int signo : {SIGTERM, SIGINT}) {
+        const pid_t pid = launch({}, dir.file("aliases.ini"));
+        ASSERT_TRUE(waitFor("Waiting of the task scheduling start."))
+            << test::readFile(dir.file("stderr.txt"));
+        kill(pid, signo);
+        EXPECT_EQ(waitExit(pid), 0);
+        const std::string text = log();
+        const std::string last = "The Vektrin program completed ...\r\n";
+        ASSERT_GE(text.size(), last.size());
+        EXPECT_EQ(text.substr(text.size() - last.size()), last);
+        ::unlink((dir.path() + "/work/Vektrin.log").c_str());
+    }
+}
+
+TEST_F(VektrinProgramTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
+    const pid_t first = launch({}, dir.file("aliases.ini"));
+    ASSERT_TRUE(waitFor("Waiting of the task scheduling start."));
+    const pid_t second = launch({}, dir.file("aliases.ini"));
+    EXPECT_NE(waitExit(second), 0);
+    EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("Maybe Vektrin runs already?"),
+              std::string::npos);
+    kill(first, SIGTERM);
+    EXPECT_EQ(waitExit(first), 0);
+    EXPECT_NE(log().find("The Vektrin program completed ..."), std::string::npos);
+}
+
+TEST_F(VektrinProgramTest, ConfigurationErrorsEndWithAMessageAndAStatus) {
+    EXPECT_NE(waitExit(launch({}, dir.file("missing.ini"))), 0);
+    EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("You don't define Control Alias"),
+              std::string::npos);
+
+    test::writeFile(dir.path() + "/tables/VKResrcs.db", "not a table");
+    EXPECT_NE(waitExit(launch({}, dir.file("aliases.ini"))), 0);
+    EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("VKResrcs.db"), std::string::npos);
+    EXPECT_EQ(test::readFile(dir.path() + "/tables/VKResrcs.db"), "not a table");
+}
+
+TEST_F(VektrinProgramTest, LanguageArgumentIsRecordedAndNothingElseRuns) {
+    EXPECT_EQ(waitExit(launch({"rus"}, dir.file("aliases.ini"))), 0);
+    const std::string settings = test::readFile(dir.path() + "/config/vektrin/settings.ini");
+    EXPECT_NE(settings.find("[Software\\Borland\\Locales]"), std::string::npos);
+    EXPECT_NE(settings.find("vektrin=RUS"), std::string::npos);
+    EXPECT_TRUE(log().empty());
+}
+
+} // namespace
+} // namespace vektrin
