@@ -78,6 +78,9 @@ struct CtlCase {
     std::string err; // exact standard error, or a part of it when `errContains`
     bool errContains = false;
 };
+void PrintTo(const CtlCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.args);
+}
 
 class Vektrinctl : public ::testing::TestWithParam<CtlCase> {};
 

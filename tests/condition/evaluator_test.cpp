@@ -23,6 +23,9 @@ struct ValueCase {
     const char* text;
     double value;
 };
+void PrintTo(const ValueCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class Values : public ::testing::TestWithParam<ValueCase> {};
 
@@ -106,6 +109,9 @@ struct ErrorCase {
     const char* text;
     FpKind kind;
 };
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class FloatingPointErrors : public ::testing::TestWithParam<ErrorCase> {};
 

@@ -62,6 +62,9 @@ struct ScanCase {
     char separator;
     std::vector<std::string> tokens;
 };
+void PrintTo(const ScanCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.text);
+}
 
 class ScannerCases : public ::testing::TestWithParam<ScanCase> {};
 

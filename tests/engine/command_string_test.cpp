@@ -15,6 +15,9 @@ struct ExpandCase {
     std::string text;
     std::string expected;
 };
+void PrintTo(const ExpandCase& c, std::ostream* os) {
+    *os << ::testing::PrintToString(c.text);
+}
 
 class Placeholders : public ::testing::TestWithParam<ExpandCase> {};
 
