@@ -132,6 +132,23 @@ TEST_F(SchedulingTest, WeeklyMonthlyAndYearlyDays) {
                                       "26 christmas", "30 wednesday"));
 }
 
+TEST_F(SchedulingTest, AYearOfMorningsForTheYearlyAndMonthlyKinds) {
+    task("easter-week", 5, at(2026, 3, 30), hm(6, 0), at(2026, 4, 2), hm(6, 0), 0);
+    task("last-year", 5, at(2025, 1, 1), hm(6, 0), at(2025, 12, 31), hm(6, 0), 0);
+    task("month-end", 4, dayOfJanuaryYear1(30), hm(6, 0), dayOfJanuaryYear1(31), hm(6, 0), 0);
+    std::map<std::string, std::vector<std::string>> days;
+    for (DateTime d = at(2026, 1, 1); d < at(2027, 1, 1); d += 1) {
+        for (const auto& name : pass(d + hm(6, 0))) {
+            const DateParts p = decodeDate(d);
+            days[name].push_back(std::to_string(p.month) + "/" + std::to_string(p.day));
+        }
+    }
+    EXPECT_THAT(days["easter-week"], ElementsAre("3/30", "3/31", "4/1", "4/2"));
+    EXPECT_TRUE(days["last-year"].empty());
+    // Every month has a 30th but February; seven months have a 31st.
+    EXPECT_EQ(days["month-end"].size(), 11u + 7u);
+}
+
 TEST_F(SchedulingTest, KindsSixAndUpAndTheLowSevenBits) {
     task("kind-6", 6, 0, 0, 0, 0, 0);
     task("kind-127", 127, 0, 0, 0, 0, 0);
