@@ -1,6 +1,8 @@
 // vektrinctl: try conditions and command strings exactly as the scheduler evaluates them, before
-// putting them into a task. One function per subcommand; add new ones to `Subcommands`.
+// putting them into a task. One function per subcommand; add new ones to `Subcommands`. The
+// commands on the tables and the protocol live in ctl_*.cpp.
 
+#include "app/ctl_commands.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
@@ -30,6 +32,7 @@ constexpr int ExitUsage = 64; // EX_USAGE
 struct GlobalOptions {
     std::string at; // "YYYY-MM-DD HH:MM:SS", local time; empty for now
     bool trace = false;
+    std::string aliases; // the aliases file; empty for the usual lookup
 };
 
 std::optional<DateTime> parseAt(const std::string& text) {
@@ -120,11 +123,12 @@ std::vector<char*> withLiteralArgument(int argc, char** argv) {
     static char endOfOptions[] = "--";
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view word = args[i];
-        if (word == "--at") {
+        if (word == "--at" || word == "--aliases") {
             ++i;
             continue;
         }
-        if (word.starts_with("--at=") || word == "--trace") continue;
+        if (word.starts_with("--at=") || word.starts_with("--aliases=") || word == "--trace")
+            continue;
         const bool isSubcommand = std::any_of(std::begin(Subcommands), std::end(Subcommands),
                                               [&](const Subcommand& s) { return word == s.name; });
         if (isSubcommand && i + 1 < args.size()) {
@@ -140,7 +144,8 @@ std::vector<char*> withLiteralArgument(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Try conditions and command strings as the Vektrin scheduler evaluates them.",
+    CLI::App app{"See, predict and move Vektrin tasks; try conditions and command strings as the "
+                 "scheduler evaluates them.",
                  "vektrinctl"};
     GlobalOptions options;
     app.add_option("--at", options.at, "Fix the clock (local time) for placeholders and dates")
@@ -151,6 +156,9 @@ int main(int argc, char** argv) {
             },
             "DATETIME");
     app.add_flag("--trace", options.trace, "Write the evaluation's trace line to standard error");
+    app.add_option("--aliases", options.aliases,
+                   "The aliases file that names the tables' directory")
+        ->option_text("FILE");
     app.require_subcommand(1);
 
     std::function<int()> chosen;
@@ -163,6 +171,10 @@ int main(int argc, char** argv) {
             [&, i] { chosen = [&, i] { return Subcommands[i].run(options, arguments[i]); }; });
     }
 
+    ctl::Context context;
+    context.now = [&options] { return nowFor(options); };
+    ctl::addCommands(app, context, chosen);
+
     try {
         std::vector<char*> args = withLiteralArgument(argc, argv);
         app.parse(static_cast<int>(args.size()), args.data());
@@ -171,5 +183,6 @@ int main(int argc, char** argv) {
         std::cerr << app.help();
         return ExitUsage;
     }
+    context.aliasesFile = options.aliases;
     return chosen ? chosen() : ExitUsage;
 }

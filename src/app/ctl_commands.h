@@ -1,0 +1,41 @@
+#pragma once
+// The vektrinctl commands that work on the tables and the protocol: tasks, next, due, export,
+// import, protocol.
+
+#include "platform/date_time.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace vektrin::ctl {
+
+constexpr int ExitOk = 0;
+constexpr int ExitNotFound = 1; // a task that is not there (as a condition's syntax error: 1)
+constexpr int ExitDataError = 2;
+constexpr int ExitUsage = 64; // EX_USAGE
+
+struct Context {
+    std::string aliasesFile;       // empty: the usual lookup
+    std::function<DateTime()> now; // --at, or the clock
+};
+
+// Ends a command with its exit code and a message for standard error.
+class CommandError : public std::runtime_error {
+  public:
+    CommandError(int exitCode, const std::string& message)
+        : std::runtime_error(message), exitCode_(exitCode) {}
+    int exitCode() const { return exitCode_; }
+
+  private:
+    int exitCode_;
+};
+
+// Adds the commands to app; the one the user names stores its run in chosen.
+void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
+
+} // namespace vektrin::ctl

@@ -1,0 +1,164 @@
+// protocol: the lines of the protocol file, filtered by day and task, and followed as they come.
+
+#include "app/ctl_run.h"
+#include "engine/protocol_file.h"
+#include "platform/clock.h"
+#include "platform/regional.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vektrin::ctl {
+namespace {
+
+class LineFilter {
+  public:
+    explicit LineFilter(const ProtocolOptions& options)
+        : options_(options),
+          // The scheduler wrote the dates in the short date format of the same user's locale.
+          dateOf_(RegionalSettings::fromLocale().shortDateFormat,
+                  decodeDate(SystemClock().now()).year),
+          needle_("<" + options.task + ">") {}
+
+    bool accepts(std::string_view line) {
+        if (options_.since) {
+            const DateTime date = dateOf_(line);
+            // A line without a date of its own goes with the line before it.
+            if (date != 0) previousInRange_ = date >= *options_.since;
+            if (!previousInRange_) return false;
+        }
+        return options_.task.empty() || line.find(needle_) != std::string_view::npos;
+    }
+
+  private:
+    const ProtocolOptions& options_;
+    ProtocolDateReader dateOf_;
+    std::string needle_;
+    bool previousInRange_ = false;
+};
+
+// Reads a file from an offset on, handing over complete lines only.
+class LineReader {
+  public:
+    explicit LineReader(std::string path) : path_(std::move(path)) {}
+    ~LineReader() { closeFile(); }
+
+    bool open() {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) return false;
+        struct stat st {};
+        fstat(fd_, &st);
+        inode_ = st.st_ino;
+        offset_ = 0;
+        pending_.clear();
+        return true;
+    }
+
+    // Hands every complete line read so far to emit; false on a read error.
+    template <class Emit> bool drain(Emit emit) {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::pread(fd_, buffer, sizeof buffer, offset_);
+            if (n < 0) return errno == EINTR;
+            if (n == 0) return true;
+            offset_ += n;
+            pending_.append(buffer, static_cast<std::size_t>(n));
+            std::size_t start = 0;
+            for (std::size_t end; (end = pending_.find('\n', start)) != std::string::npos;
+                 start = end + 1) {
+                std::string_view line(pending_.data() + start, end - start);
+                if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+                emit(line);
+            }
+            pending_.erase(0, start);
+        }
+    }
+
+    // The last line when the file ends without a line end.
+    template <class Emit> void flushPending(Emit emit) {
+        std::string_view line = pending_;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) emit(line);
+        pending_.clear();
+    }
+
+    // Protocol clearing renames a new file over the log; a shorter file was truncated.
+    bool replacedOrTruncated() const {
+        struct stat st {};
+        if (stat(path_.c_str(), &st) != 0) return false;
+        return st.st_ino != inode_ || st.st_size < offset_;
+    }
+
+    bool isOpen() const { return fd_ >= 0; }
+    void rewind() {
+        offset_ = 0;
+        pending_.clear();
+    }
+
+    void closeFile() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+    ino_t inode_ = 0;
+    off_t offset_ = 0;
+    std::string pending_;
+};
+
+} // namespace
+
+int runProtocol(const ProtocolOptions& options) {
+    LineFilter filter(options);
+    LineReader reader(options.logFile);
+    if (!reader.open())
+        throw CommandError(ExitDataError,
+                           "Cannot read " + options.logFile + ": " + std::strerror(errno));
+    std::string lastSeen;
+    bool catchingUp = false;
+    auto emit = [&](std::string_view line) {
+        if (catchingUp) {
+            // The rewritten log starts with the kept lines, which have been printed already.
+            if (line == lastSeen) catchingUp = false;
+            return;
+        }
+        lastSeen = line;
+        if (filter.accepts(line)) std::cout << line << '\n';
+    };
+    const auto readError = [&] {
+        return CommandError(ExitDataError,
+                            "Cannot read " + options.logFile + ": " + std::strerror(errno));
+    };
+    if (!reader.drain(emit)) throw readError();
+    if (!options.follow) {
+        reader.flushPending(emit);
+        return ExitOk;
+    }
+    // Until interrupted: look for new lines four times a second.
+    for (;;) {
+        std::cout.flush();
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        if (reader.isOpen() && !reader.drain(emit)) throw readError();
+        if (!reader.isOpen() || reader.replacedOrTruncated()) {
+            reader.closeFile();
+            if (!reader.open()) continue;
+            catchingUp = !lastSeen.empty();
+            if (!reader.drain(emit)) throw readError();
+            // The last line seen is not in the new file: all of it is new.
+            if (catchingUp) {
+                catchingUp = false;
+                reader.rewind();
+                if (!reader.drain(emit)) throw readError();
+            }
+        }
+    }
+}
+
+} // namespace vektrin::ctl

@@ -1,0 +1,25 @@
+#pragma once
+// One function per table command; each returns the exit code or throws CommandError.
+
+#include "app/ctl_commands.h"
+
+#include <optional>
+#include <string>
+
+namespace vektrin::ctl {
+
+int runTasks(const Context& context, bool json);
+int runNext(const Context& context, const std::string& task, int count);
+int runDue(const Context& context, bool json);
+int runExport(const Context& context, const std::string& outputFile);
+int runImport(const Context& context, const std::string& inputFile, bool replace);
+
+struct ProtocolOptions {
+    std::string logFile = "Vektrin.log";
+    std::optional<DateTime> since; // a day
+    std::string task;              // AppName; empty for every line
+    bool follow = false;
+};
+int runProtocol(const ProtocolOptions& options);
+
+} // namespace vektrin::ctl

@@ -1,0 +1,197 @@
+#include "app/ctl_tables.h"
+
+#include "platform/aliases.h"
+#include "platform/strings.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+
+namespace vektrin::ctl {
+namespace {
+
+// The data module's message boxes have no one to look at them here.
+class StderrMessages final : public MessagePort {
+  public:
+    void showMessage(std::string_view text, MessageKind) override { std::cerr << text << '\n'; }
+};
+
+StderrMessages messages;
+
+std::string twoDigits(int value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d", value);
+    return buffer;
+}
+
+// Reads exactly `digits` digits at text[pos].
+std::optional<int> number(std::string_view text, std::size_t pos, std::size_t digits) {
+    if (pos + digits > text.size()) return std::nullopt;
+    int value = 0;
+    const char* begin = text.data() + pos;
+    auto [end, ec] = std::from_chars(begin, begin + digits, value);
+    if (ec != std::errc() || end != begin + digits) return std::nullopt;
+    return value;
+}
+
+std::string fill(std::string_view format, const std::vector<std::string>& args) {
+    std::string out;
+    std::size_t arg = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
+            arg < args.size()) {
+            out += args[arg++];
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::unique_ptr<TDataCtrl> openTables(const Context& context) {
+    const std::string file = context.aliasesFile.empty() ? aliasesFilePath() : context.aliasesFile;
+    const auto directory = lookupAlias("Control", file);
+    if (!directory)
+        throw CommandError(ExitDataError,
+                           "The database alias Control is not defined in " + file + ".");
+    try {
+        return std::make_unique<TDataCtrl>(*directory, messages);
+    } catch (const std::exception& e) {
+        throw CommandError(ExitDataError, e.what());
+    }
+}
+
+schedule::Window taskWindow(TDataCtrl& dm) {
+    schedule::Window w;
+    w.interval = static_cast<int>(dm.Table1Interval.asInteger());
+    w.startDate = dm.Table1StartDate.asDateTime();
+    w.startTime = dm.Table1StartTime.asDateTime();
+    w.endDate = dm.Table1EndDate.asDateTime();
+    w.endTime = dm.Table1EndTime.asDateTime();
+    w.repeatInterval = static_cast<int>(dm.Table1RepeatInterval.asInteger());
+    return w;
+}
+
+schedule::Window silenceWindow(TDataCtrl& dm) {
+    schedule::Window w;
+    w.interval = static_cast<int>(dm.Table3Interval.asInteger());
+    w.startDate = dm.Table3StartDate.asDateTime();
+    w.startTime = dm.Table3StartTime.asDateTime();
+    w.endDate = dm.Table3EndDate.asDateTime();
+    w.endTime = dm.Table3EndTime.asDateTime();
+    return w;
+}
+
+std::vector<schedule::Window> silenceRows(TDataCtrl& dm) {
+    std::vector<schedule::Window> rows;
+    for (dm.Table3.first(); !dm.Table3.eof(); dm.Table3.next())
+        rows.push_back(silenceWindow(dm));
+    return rows;
+}
+
+void locateTask(TDataCtrl& dm, const std::string& task) {
+    Table& t = dm.Table1;
+    std::int64_t id = 0;
+    auto [end, ec] = std::from_chars(task.data(), task.data() + task.size(), id);
+    if (ec == std::errc() && end == task.data() + task.size())
+        for (t.first(); !t.eof(); t.next())
+            if (dm.Table1AppID.asInteger() == id) return;
+
+    Table::Bookmark found = 0;
+    int matches = 0;
+    for (t.first(); !t.eof(); t.next())
+        if (dm.Table1AppName.asString() == task) {
+            if (matches++ == 0) found = t.getBookmark();
+        }
+    if (matches == 0) throw CommandError(ExitNotFound, "No task has the AppID or AppName " + task);
+    // Two tasks may share a name; a prediction for the wrong one would mislead.
+    if (matches > 1)
+        throw CommandError(ExitNotFound, std::to_string(matches) + " tasks are named " + task +
+                                             "; give the AppID");
+    t.gotoBookmark(found);
+}
+
+std::string formatMoment(const schedule::LaunchMoment& moment) {
+    return isoDate(static_cast<double>(moment.day)) + ' ' + twoDigits(moment.minute / 60) + ':' +
+           twoDigits(moment.minute % 60);
+}
+
+std::string isoDate(DateTime value) {
+    const DateParts d = decodeDate(datePart(value));
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buffer;
+}
+
+std::string isoTime(DateTime value) {
+    const TimeParts t = decodeTime(value);
+    char buffer[32];
+    if (t.ms != 0)
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d.%03d", t.hour, t.minute, t.second,
+                      t.ms);
+    else
+        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return buffer;
+}
+
+std::optional<DateTime> parseIsoDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto y = number(text, 0, 4), m = number(text, 5, 2), d = number(text, 8, 2);
+    if (!y || !m || !d) return std::nullopt;
+    return tryEncodeDate(*y, *m, *d);
+}
+
+std::optional<DateTime> parseIsoTime(std::string_view text) {
+    if ((text.size() != 8 && text.size() != 12) || text[2] != ':' || text[5] != ':')
+        return std::nullopt;
+    const auto h = number(text, 0, 2), m = number(text, 3, 2), s = number(text, 6, 2);
+    std::optional<int> ms = 0;
+    if (text.size() == 12) ms = text[8] == '.' ? number(text, 9, 3) : std::nullopt;
+    if (!h || !m || !s || !ms) return std::nullopt;
+    return tryEncodeTime(*h, *m, *s, *ms);
+}
+
+std::string scheduleDescription(TDataCtrl& dm) {
+    static constexpr std::array<std::string_view, 7> days = {
+        str::OnMondays, str::OnTuesdays,  str::OnWednesdays, str::OnThursdays,
+        str::OnFridays, str::OnSaturdays, str::OnSundays};
+    const DateTime startTime = dm.Table1StartTime.asDateTime();
+    const DateTime endTime = dm.Table1EndTime.asDateTime();
+    const std::string repeat = std::to_string(dm.Table1RepeatInterval.asInteger());
+    const int startDay = decodeDate(dm.Table1StartDate.asDateTime()).day;
+    switch (dm.Table1Interval.asInteger()) {
+    case 0:
+        return std::string(str::ScheduleEveryMinute);
+    case 1:
+        return fill(str::ScheduleEveryHour, {std::to_string(decodeTime(startTime).minute),
+                                             std::to_string(decodeTime(endTime).minute), repeat});
+    case 2:
+        return fill(str::ScheduleEveryDay, {isoTime(startTime), isoTime(endTime), repeat});
+    case 3: {
+        const int k = startDay % 7;
+        return fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
+                                          isoTime(startTime), isoTime(endTime), repeat});
+    }
+    case 4:
+        return fill(str::ScheduleEveryMonth,
+                    {std::to_string(startDay), isoTime(startTime), isoTime(endTime), repeat});
+    case 5:
+        return fill(str::ScheduleEveryYear,
+                    {isoDate(dm.Table1StartDate.asDateTime()), isoTime(startTime),
+                     isoDate(dm.Table1EndDate.asDateTime()), isoTime(endTime), repeat});
+    default:
+        return {};
+    }
+}
+
+std::string runTypeName(std::int64_t runType) {
+    static constexpr std::array<std::string_view, 4> names = {
+        str::RunTypeNormal, str::RunTypeHided, str::RunTypeMinimized, str::RunTypeMaximized};
+    return runType >= 0 && runType < 4 ? std::string(names[runType]) : std::string();
+}
+
+} // namespace vektrin::ctl

@@ -1,0 +1,42 @@
+#pragma once
+// What the table commands share: opening the tables of the alias, finding a task, reading a
+// record's schedule, and the fixed, locale-independent text forms of dates and times.
+
+#include "app/ctl_commands.h"
+#include "engine/next_launch.h"
+#include "engine/schedule_rules.h"
+#include "store/data_ctrl.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vektrin::ctl {
+
+// The tables of the alias Control; CommandError (data error) when they cannot be opened.
+std::unique_ptr<TDataCtrl> openTables(const Context& context);
+
+// The schedule of the current task record and of the current silence record.
+schedule::Window taskWindow(TDataCtrl& dm);
+schedule::Window silenceWindow(TDataCtrl& dm);
+std::vector<schedule::Window> silenceRows(TDataCtrl& dm);
+
+// Puts the task table on the task named by its AppID or, failing that, its AppName.
+void locateTask(TDataCtrl& dm, const std::string& task);
+
+// "YYYY-MM-DD HH:MM", the moment form of every command's output.
+std::string formatMoment(const schedule::LaunchMoment& moment);
+// ISO 8601: "YYYY-MM-DD", "HH:MM:SS" (".mmm" added when the milliseconds are not 0).
+std::string isoDate(DateTime value);
+std::string isoTime(DateTime value);
+std::optional<DateTime> parseIsoDate(std::string_view text);
+std::optional<DateTime> parseIsoTime(std::string_view text);
+
+// The schedule description of the printed task list, with ISO dates and times so that it reads
+// the same in every locale.
+std::string scheduleDescription(TDataCtrl& dm);
+std::string runTypeName(std::int64_t runType);
+
+} // namespace vektrin::ctl

@@ -1,0 +1,186 @@
+// tasks, next and due: what the tables hold and what the scheduling pass will make of it.
+
+#include "app/ctl_json.h"
+#include "app/ctl_run.h"
+#include "app/ctl_tables.h"
+#include "condition/condition_errors.h"
+#include "condition/environment.h"
+#include "engine/command_string.h"
+#include "engine/launch_condition.h"
+#include "platform/regional.h"
+
+#include <cmath>
+#include <iostream>
+
+namespace vektrin::ctl {
+namespace {
+
+std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, schedule::NextLaunchSearch& search,
+                                                 DateTime now) {
+    // The pass passes stopped tasks by.
+    if (dm.Table1Stopped.asBoolean()) return std::nullopt;
+    const auto found = search.next(taskWindow(dm), now, 1);
+    if (found.empty()) return std::nullopt;
+    return found.front();
+}
+
+std::string lastText(TDataCtrl& dm) {
+    if (dm.Table1LastDate.isNull() && dm.Table1LastTime.isNull()) return "-";
+    return isoDate(dm.Table1LastDate.asDateTime()) + ' ' + isoTime(dm.Table1LastTime.asDateTime());
+}
+
+// The schedule fields read as the pass reads them.
+Json decodedSchedule(TDataCtrl& dm) {
+    const schedule::Window w = taskWindow(dm);
+    Json s = Json::object();
+    const int kind = schedule::kindOf(w.interval);
+    s["Kind"] = kind;
+    s["Description"] = scheduleDescription(dm);
+    switch (kind) {
+    case 1:
+        s["StartMinute"] = decodeTime(w.startTime).minute;
+        s["EndMinute"] = decodeTime(w.endTime).minute;
+        break;
+    case 3:
+        s["Weekday"] = schedule::dayOf(w.startDate);
+        break;
+    case 4:
+        s["FirstDay"] = schedule::dayOf(w.startDate);
+        s["LastDay"] = schedule::dayOf(w.endDate);
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+// Conditions evaluated for `due` leave no trace: no protocol line, nothing on the terminal.
+class QuietEnvironment final : public ConditionEnvironment {
+  public:
+    explicit QuietEnvironment(DateTime now)
+        : now_(now), regional_(RegionalSettings::fromLocale()) {}
+    std::string unpackCommandString(std::string_view text) override {
+        // Without the companion product both period dates are today.
+        const DateTime today = datePart(now_);
+        return UnpackCommandString(text, today, today, now_);
+    }
+    void writeProtocol(std::string_view) override {}
+    void showTooComplex() override {}
+    const RegionalSettings& regional() const override { return regional_; }
+
+  private:
+    DateTime now_;
+    RegionalSettings regional_;
+};
+
+const char* reasonWord(schedule::Reason reason) {
+    switch (reason) {
+    case schedule::Reason::Due:
+        return "due";
+    case schedule::Reason::NeverDue:
+        return "never-due";
+    case schedule::Reason::OutsideWindow:
+        return "outside-window";
+    case schedule::Reason::OffStep:
+        return "off-step";
+    }
+    return "never-due";
+}
+
+} // namespace
+
+int runTasks(const Context& context, bool json) {
+    auto dm = openTables(context);
+    const DateTime now = context.now();
+    schedule::NextLaunchSearch search(silenceRows(*dm));
+    Json all = Json::array();
+    for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
+        const auto next = nextMoment(*dm, search, now);
+        if (json) {
+            Json record = recordToJson(dm->Table1, true);
+            record["Schedule"] = decodedSchedule(*dm);
+            record["Next"] = next ? Json(formatMoment(*next)) : Json(nullptr);
+            all.push_back(std::move(record));
+            continue;
+        }
+        std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
+                  << scheduleDescription(*dm) << '\t' << runTypeName(dm->Table1RunType.asInteger())
+                  << '\t' << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
+                  << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
+                  << (next ? formatMoment(*next) : "-") << '\n';
+    }
+    if (json) std::cout << all.dump(2) << '\n';
+    return ExitOk;
+}
+
+int runNext(const Context& context, const std::string& task, int count) {
+    auto dm = openTables(context);
+    locateTask(*dm, task);
+    if (dm->Table1Stopped.asBoolean()) {
+        std::cerr << "Task " << dm->Table1AppName.asString()
+                  << " is stopped: the scheduler launches it not at all\n";
+        return ExitOk;
+    }
+    schedule::NextLaunchSearch search(silenceRows(*dm));
+    const auto moments = search.next(taskWindow(*dm), context.now(), count);
+    for (const auto& m : moments)
+        std::cout << formatMoment(m) << '\n';
+    if (static_cast<int>(moments.size()) < count)
+        std::cerr << (moments.empty() ? "No next moment" : "No further moment") << " within "
+                  << schedule::NextLaunchSearch::DefaultHorizonDays << " days\n";
+    return ExitOk;
+}
+
+int runDue(const Context& context, bool json) {
+    auto dm = openTables(context);
+    const DateTime now = context.now();
+    const schedule::PassMoment moment = schedule::passMoment(now);
+    bool silence = false;
+    for (const schedule::Window& row : silenceRows(*dm))
+        if (schedule::silenceInForce(row, moment)) silence = true;
+
+    QuietEnvironment environment(now);
+    ConditionEvaluator evaluator(environment);
+    int exitCode = ExitOk;
+    Json all = Json::array();
+    for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
+        // The pass's own order of tests.
+        std::string word;
+        if (dm->Table1Stopped.asBoolean()) {
+            word = "stopped";
+        } else if (std::llround(dm->Table1EndCode.asFloat()) == 7) {
+            word = "waiting";
+        } else if (silence) {
+            word = "silence";
+        } else {
+            LaunchConditionOutcome outcome = LaunchConditionOutcome::Malformed;
+            try {
+                outcome = testLaunchCondition(evaluator, dm->Table1StartCondition.asString());
+            } catch (const EvaluationFailure& e) {
+                // The pass itself would end here, launching none of the tasks after this one.
+                std::cerr << dm->Table1AppName.asString() << ": " << e.what() << '\n';
+                exitCode = ExitDataError;
+            }
+            if (outcome == LaunchConditionOutcome::Malformed)
+                word = "condition-error";
+            else if (outcome == LaunchConditionOutcome::False)
+                word = "condition-false";
+            else
+                word = reasonWord(schedule::decide(taskWindow(*dm), moment).reason);
+        }
+        if (json) {
+            Json record = Json::object();
+            record["AppID"] = dm->Table1AppID.asInteger();
+            record["AppName"] = dm->Table1AppName.asString();
+            record["Reason"] = word;
+            all.push_back(std::move(record));
+        } else {
+            std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
+                      << word << '\n';
+        }
+    }
+    if (json) std::cout << all.dump(2) << '\n';
+    return exitCode;
+}
+
+} // namespace vektrin::ctl

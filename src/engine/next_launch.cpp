@@ -1,0 +1,118 @@
+#include "engine/next_launch.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace vektrin::schedule {
+namespace {
+
+constexpr int MinutesPerDay = 1440;
+
+// Calls visit(minute) for each minute of a day in which the kind's time rule can hold, in
+// ascending order, until visit returns false. Only proposes: every minute is still put to
+// decide(), so a proposal can never make a task due that the pass would not launch.
+template <class Visit> void forEachCandidate(const Window& w, Visit visit) {
+    const int kind = kindOf(w.interval);
+    if (kind == 0) {
+        for (int m = 0; m < MinutesPerDay; ++m)
+            if (!visit(m)) return;
+        return;
+    }
+    // A negative repeat steps as its magnitude does: (now - S) is never negative inside the window.
+    const std::int64_t step =
+        w.repeatInterval != 0 ? std::int64_t{std::abs(w.repeatInterval)} * 60 : 86400;
+    const int periods = kind == 1 ? 24 : 1;
+    for (int p = 0; p < periods; ++p) {
+        const std::int64_t base = kind == 1 ? std::int64_t{p} * 3600 : 0;
+        const std::int64_t s = base + secondsOfDay(w.startTime);
+        const std::int64_t e = base + secondsOfDay(w.endTime);
+        for (std::int64_t t = s; t <= e; t += step) {
+            // The first pass minute at or after the step's moment; a start with seconds (08:00:30)
+            // is first due at 08:01.
+            const std::int64_t m = (t + 59) / 60;
+            if (m * 60 > e || m >= MinutesPerDay) break;
+            // In another hour the pass measures the window from that hour's start.
+            if (kind == 1 && m / 60 != p) break;
+            if (!visit(static_cast<int>(m))) return;
+        }
+    }
+}
+
+} // namespace
+
+DateTime LaunchMoment::toDateTime() const {
+    // The tables keep the time of a date before 1899-12-30 as a positive fraction too.
+    const double fraction = minute / double(MinutesPerDay);
+    return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
+}
+
+LaunchMoment minuteOf(DateTime value) {
+    const TimeParts t = decodeTime(value);
+    return {static_cast<std::int64_t>(datePart(value)), t.hour * 60 + t.minute};
+}
+
+bool existsOnLocalClock(const LaunchMoment& moment) {
+    const DateParts d = decodeDate(static_cast<double>(moment.day));
+    std::tm wanted{};
+    wanted.tm_year = d.year - 1900;
+    wanted.tm_mon = d.month - 1;
+    wanted.tm_mday = d.day;
+    wanted.tm_hour = moment.minute / 60;
+    wanted.tm_min = moment.minute % 60;
+    wanted.tm_isdst = -1;
+    std::tm normalised = wanted;
+    if (std::mktime(&normalised) == static_cast<std::time_t>(-1)) return true;
+    // mktime moves a minute inside the gap of a clock change forward by the gap.
+    return normalised.tm_mday == wanted.tm_mday && normalised.tm_hour == wanted.tm_hour &&
+           normalised.tm_min == wanted.tm_min;
+}
+
+NextLaunchSearch::NextLaunchSearch(std::vector<Window> silence, int horizonDays)
+    : silence_(std::move(silence)), horizonDays_(horizonDays) {}
+
+const NextLaunchSearch::DaySilence& NextLaunchSearch::silenceOf(std::int64_t day) {
+    auto [it, added] = silenceCache_.try_emplace(day);
+    if (!added) return it->second;
+    DaySilence& s = it->second;
+    for (int m = 0; m < MinutesPerDay; ++m) {
+        const PassMoment moment = passMoment(LaunchMoment{day, m}.toDateTime());
+        for (const Window& row : silence_)
+            if (silenceInForce(row, moment)) {
+                s.silenced.set(static_cast<std::size_t>(m));
+                break;
+            }
+    }
+    s.all = s.silenced.all();
+    return s;
+}
+
+std::vector<LaunchMoment> NextLaunchSearch::next(const Window& task, DateTime after, int count) {
+    std::vector<LaunchMoment> found;
+    if (count <= 0) return found;
+    const LaunchMoment from = minuteOf(after);
+    if (decide(task, passMoment(after)).reason == Reason::NeverDue) return found;
+
+    for (std::int64_t day = from.day; day <= from.day + horizonDays_; ++day) {
+        const DaySilence* silence = silence_.empty() ? nullptr : &silenceOf(day);
+        if (silence && silence->all) continue;
+        bool first = true;
+        forEachCandidate(task, [&](int minute) {
+            if (day == from.day && minute <= from.minute) return true;
+            const LaunchMoment candidate{day, minute};
+            const Reason reason = decide(task, passMoment(candidate.toDateTime())).reason;
+            // The candidate's time of day lies in the window, so only the day can be wrong: no
+            // other candidate of this day can be due either.
+            if (reason == Reason::OutsideWindow && first) return false;
+            first = false;
+            if (reason != Reason::Due) return true;
+            if (silence && silence->silenced[static_cast<std::size_t>(minute)]) return true;
+            if (!existsOnLocalClock(candidate)) return true;
+            found.push_back(candidate);
+            return static_cast<int>(found.size()) < count;
+        });
+        if (static_cast<int>(found.size()) >= count) break;
+    }
+    return found;
+}
+
+} // namespace vektrin::schedule

@@ -1,0 +1,55 @@
+#pragma once
+// Predicts the minutes in which the scheduling pass will launch a task, from the same schedule and
+// silence rules the pass decides with. What cannot be known ahead (launch conditions, a running
+// instance, waiting for resources) is left out.
+
+#include "engine/schedule_rules.h"
+
+#include <bitset>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace vektrin::schedule {
+
+// A minute of local wall-clock time: its day (the tables' day count) and minute of that day.
+struct LaunchMoment {
+    std::int64_t day = 0;
+    int minute = 0; // 0 .. 1439
+
+    DateTime toDateTime() const;
+    friend bool operator==(const LaunchMoment&, const LaunchMoment&) = default;
+};
+
+// The minute that holds a date-time.
+LaunchMoment minuteOf(DateTime value);
+
+class NextLaunchSearch {
+  public:
+    // Five years covers every kind's cycle, a yearly window included, with room to spare.
+    static constexpr int DefaultHorizonDays = 5 * 366;
+
+    explicit NextLaunchSearch(std::vector<Window> silence, int horizonDays = DefaultHorizonDays);
+
+    // Up to count launch minutes after the minute that holds `after`, in ascending order; fewer
+    // when the horizon ends first.
+    std::vector<LaunchMoment> next(const Window& task, DateTime after, int count);
+
+  private:
+    struct DaySilence {
+        std::bitset<1440> silenced;
+        bool all = false;
+    };
+    const DaySilence& silenceOf(std::int64_t day);
+
+    std::vector<Window> silence_;
+    int horizonDays_;
+    // Shared by every task searched with this object: one day's silence is worked out once.
+    std::unordered_map<std::int64_t, DaySilence> silenceCache_;
+};
+
+// Whether the minute exists on the local clock (a minute skipped when summer time begins has no
+// pass).
+bool existsOnLocalClock(const LaunchMoment& moment);
+
+} // namespace vektrin::schedule
