@@ -1,0 +1,596 @@
+// Runs the real vektrinctl against temporary alias directories: predictions, the pass's reasons,
+// export and import, the protocol filter, and tables that another process holds open.
+
+#include "store/data_ctrl.h"
+#include "support/fake_messages.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace vektrin {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+using Json = nlohmann::ordered_json;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
+    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
+    TempDir io;
+    const std::string outPath = io.file("out"), errPath = io.file("err");
+    const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+
+    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings{"LC_ALL=C", "TZ=" + tz};
+    std::vector<char*> envp;
+    for (std::string& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    pid_t pid = 0;
+    Outcome o;
+    if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+    close(errFd);
+    o.out = readFile(outPath);
+    o.err = readFile(errPath);
+    return o;
+}
+
+DateTime day(int y, int m, int d) {
+    return *tryEncodeDate(y, m, d);
+}
+DateTime at(int h, int m, int s = 0) {
+    return *tryEncodeTime(h, m, s);
+}
+
+struct TaskRow {
+    std::string name{};
+    int interval = 0;
+    DateTime startDate = 0, startTime = 0, endDate = 0, endTime = 0;
+    int repeat = 0;
+    std::string condition{};
+    bool stopped = false;
+    double endCode = 0;
+};
+
+struct SilenceRow {
+    int interval = 0;
+    DateTime startDate = 0, startTime = 0, endDate = 0, endTime = 0;
+};
+
+// An alias directory whose tables are filled through the data module, as the editors fill them.
+class Tables {
+  public:
+    Tables() { writeFile(aliases(), "[Control]\npath=" + dir_.path() + "\n"); }
+    std::string aliases() const { return dir_.file("aliases.ini"); }
+    const TempDir& dir() const { return dir_; }
+
+    void add(const std::vector<TaskRow>& tasks, const std::vector<SilenceRow>& silence = {}) {
+        test::RecordingMessages messages;
+        TDataCtrl dm(dir_.path(), messages);
+        for (const TaskRow& t : tasks) {
+            dm.Table1.append();
+            dm.Table1AppName.setString(t.name);
+            dm.Table1Interval.setInteger(t.interval);
+            dm.Table1StartDate.setDateTime(t.startDate);
+            dm.Table1StartTime.setDateTime(t.startTime);
+            dm.Table1EndDate.setDateTime(t.endDate);
+            dm.Table1EndTime.setDateTime(t.endTime);
+            dm.Table1RepeatInterval.setInteger(t.repeat);
+            dm.Table1StartCondition.setString(t.condition);
+            dm.Table1Stopped.setBoolean(t.stopped);
+            dm.Table1EndCode.setFloat(t.endCode);
+            dm.Table1.post();
+        }
+        for (const SilenceRow& s : silence) {
+            dm.Table3.append();
+            dm.Table3Interval.setInteger(s.interval);
+            dm.Table3StartDate.setDateTime(s.startDate);
+            dm.Table3StartTime.setDateTime(s.startTime);
+            dm.Table3EndDate.setDateTime(s.endDate);
+            dm.Table3EndTime.setDateTime(s.endTime);
+            dm.Table3.post();
+        }
+    }
+
+    Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
+        args.insert(args.begin(), {"--aliases", aliases()});
+        return run(args, tz);
+    }
+
+  private:
+    TempDir dir_;
+};
+
+// ------------------------------------------------------------------------------------- next
+
+struct NextCase {
+    std::string label;
+    TaskRow task;
+    std::vector<SilenceRow> silence;
+    std::string at;
+    int count;
+    std::string out;
+    std::string errPart{}; // empty: no standard error at all
+    std::string tz = "UTC";
+};
+
+class NextMoments : public ::testing::TestWithParam<NextCase> {};
+
+TEST_P(NextMoments, AsTheScheduleRulesGiveThem) {
+    const NextCase& c = GetParam();
+    Tables tables;
+    TaskRow task = c.task;
+    task.name = "t";
+    tables.add({task}, c.silence);
+    const Outcome o = tables.ctl({"--at", c.at, "next", "t", "-n", std::to_string(c.count)}, c.tz);
+    EXPECT_EQ(o.exitCode, 0) << c.label << o.err;
+    EXPECT_EQ(o.out, c.out) << c.label;
+    if (c.errPart.empty())
+        EXPECT_EQ(o.err, "") << c.label;
+    else
+        EXPECT_NE(o.err.find(c.errPart), std::string::npos) << c.label << ": " << o.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, NextMoments,
+    ::testing::Values(
+        NextCase{"every minute",
+                 {"", 0},
+                 {},
+                 "2024-03-07 09:05:04",
+                 3,
+                 "2024-03-07 09:06\n2024-03-07 09:07\n2024-03-07 09:08\n"},
+        NextCase{"every hour, minutes 15 to 45 by 10, into the next hour",
+                 {"", 1, 0, at(0, 15), 0, at(0, 45), 10},
+                 {},
+                 "2024-03-07 09:40:00",
+                 3,
+                 "2024-03-07 09:45\n2024-03-07 10:15\n2024-03-07 10:25\n"},
+        NextCase{"every day from 08:00:30: first due a minute later, none after the end",
+                 {"", 2, 0, at(8, 0, 30), 0, at(17, 0), 30},
+                 {},
+                 "2024-03-07 16:40:00",
+                 3,
+                 "2024-03-08 08:01\n2024-03-08 08:31\n2024-03-08 09:01\n"},
+        NextCase{"every day, no repeat: once per window",
+                 {"", 2, 0, at(8, 0), 0, at(17, 0), 0},
+                 {},
+                 "2024-03-07 09:05:04",
+                 2,
+                 "2024-03-08 08:00\n2024-03-09 08:00\n"},
+        NextCase{"weekly on day 3: Wednesdays",
+                 {"", 3, day(1, 1, 3), at(10, 0), 0, at(10, 0)},
+                 {},
+                 "2024-03-07 09:05:04",
+                 2,
+                 "2024-03-13 10:00\n2024-03-20 10:00\n"},
+        NextCase{"monthly 28 to 31 in a leap February",
+                 {"", 4, day(1, 1, 28), at(6, 30), day(1, 1, 31), at(6, 30)},
+                 {},
+                 "2024-02-27 12:00:00",
+                 3,
+                 "2024-02-28 06:30\n2024-02-29 06:30\n2024-03-28 06:30\n"},
+        NextCase{"monthly with the first day after the last: never",
+                 {"", 4, day(1, 1, 20), at(6, 30), day(1, 1, 10), at(6, 30)},
+                 {},
+                 "2024-02-27 12:00:00",
+                 2,
+                 "",
+                 "No next moment"},
+        NextCase{"yearly across the new year, then over",
+                 {"", 5, day(2024, 12, 31), at(23, 0), day(2025, 1, 1), at(23, 30), 30},
+                 {},
+                 "2024-03-07 09:05:04",
+                 5,
+                 "2024-12-31 23:00\n2024-12-31 23:30\n2025-01-01 23:00\n2025-01-01 23:30\n",
+                 "No further moment"},
+        NextCase{"kind 6: never",
+                 {"", 6, 0, at(8, 0), 0, at(9, 0)},
+                 {},
+                 "2024-03-07 09:05:04",
+                 1,
+                 "",
+                 "No next moment"},
+        NextCase{"Interval 130 is kind 2 (low seven bits)",
+                 {"", 130, 0, at(9, 0), 0, at(9, 0)},
+                 {},
+                 "2024-03-07 09:05:04",
+                 1,
+                 "2024-03-08 09:00\n"},
+        NextCase{"a silence period swallows the 12:00 launch",
+                 {"", 2, 0, at(8, 0), 0, at(17, 0), 120},
+                 {{2, 0, at(12, 0), 0, at(12, 0)}},
+                 "2024-03-07 09:05:04",
+                 3,
+                 "2024-03-07 10:00\n2024-03-07 14:00\n2024-03-07 16:00\n"},
+        NextCase{"a silence period that is always in force",
+                 {"", 0},
+                 {{0}},
+                 "2024-03-07 09:05:04",
+                 1,
+                 "",
+                 "No next moment"},
+        NextCase{"a stopped task is never launched",
+                 {"", 0, 0, 0, 0, 0, 0, "", true},
+                 {},
+                 "2024-03-07 09:05:04",
+                 2,
+                 "",
+                 "stopped"},
+        NextCase{"02:30 does not exist when summer time begins",
+                 {"", 2, 0, at(2, 30), 0, at(2, 30)},
+                 {},
+                 "2024-03-30 12:00:00",
+                 2,
+                 "2024-04-01 02:30\n2024-04-02 02:30\n",
+                 "",
+                 "Europe/Berlin"}));
+
+// -------------------------------------------------------------------------------------- due
+
+TEST(VektrinctlDue, FirstReasonInThePassOrder) {
+    Tables tables;
+    tables.add({
+        {"stopped", 0, 0, 0, 0, 0, 0, "0", true, 7},
+        {"waiting", 0, 0, 0, 0, 0, 0, "", false, 7},
+        {"false outside", 2, 0, at(10, 0), 0, at(11, 0), 0, "0"},
+        {"malformed", 0, 0, 0, 0, 0, 0, "2 3"},
+        {"outside", 2, 0, at(10, 0), 0, at(11, 0)},
+        {"off step", 2, 0, at(9, 0), 0, at(10, 0), 2},
+        {"never", 6},
+        {"due", 2, 0, at(9, 5), 0, at(9, 5), 0, " \t1 "},
+        {"high bits", 128},
+    });
+    const std::string expected = "1\tstopped\tstopped\n"
+                                 "2\twaiting\twaiting\n"
+                                 "3\tfalse outside\tcondition-false\n"
+                                 "4\tmalformed\tcondition-error\n"
+                                 "5\toutside\toutside-window\n"
+                                 "6\toff step\toff-step\n"
+                                 "7\tnever\tnever-due\n"
+                                 "8\tdue\tdue\n"
+                                 "9\thigh bits\tdue\n";
+    Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "due"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, expected);
+    EXPECT_EQ(o.err, "");
+
+    o = tables.ctl({"--at", "2024-03-07 09:05:04", "due", "--json"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const Json json = Json::parse(o.out);
+    ASSERT_EQ(json.size(), 9u);
+    EXPECT_EQ(json[5], Json({{"AppID", 6}, {"AppName", "off step"}, {"Reason", "off-step"}}));
+
+    // In a silence period only the stopped and the waiting tasks keep their own reason.
+    tables.add({}, {{2, 0, at(9, 0), 0, at(9, 10)}});
+    o = tables.ctl({"--at", "2024-03-07 09:05:04", "due"});
+    EXPECT_EQ(o.out, "1\tstopped\tstopped\n2\twaiting\twaiting\n3\tfalse outside\tsilence\n"
+                     "4\tmalformed\tsilence\n5\toutside\tsilence\n6\toff step\tsilence\n"
+                     "7\tnever\tsilence\n8\tdue\tsilence\n9\thigh bits\tsilence\n");
+    // The same tables a minute after the silence ends.
+    o = tables.ctl({"--at", "2024-03-07 09:11:00", "due"});
+    EXPECT_NE(o.out.find("9\thigh bits\tdue\n"), std::string::npos) << o.out;
+}
+
+TEST(VektrinctlDue, FloatingPointErrorIsAConditionErrorAndExitCodeTwo) {
+    Tables tables;
+    tables.add({{"root", 0, 0, 0, 0, 0, 0, "sqrt(-1)"}, {"after", 0}});
+    const Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "due"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(o.out, "1\troot\tcondition-error\n2\tafter\tdue\n");
+    EXPECT_EQ(o.err, "root: Invalid floating point operation\n");
+}
+
+// ------------------------------------------------------------------------------------ tasks
+
+TEST(VektrinctlTasks, LinesAndJsonShowTheRecordAsTheReportDoes) {
+    Tables tables;
+    tables.add({{"year end", 5, day(2024, 12, 31), at(23, 0), day(2025, 1, 1), at(23, 30), 30},
+                {"weekly", 3, day(1, 1, 10), at(7, 5), 0, at(8, 0), 15, "", true}});
+    Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "tasks"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "1\tyear end\tEvery year, beginning from 2024-12-31 23:00:00 to\u043e "
+                     "2025-01-01 23:30:00 with an interval of 30 minute.\tNormal\tFalse\t"
+                     "Have not executed yet\t-\t2024-12-31 23:00\n"
+                     "2\tweekly\tWeekly on wednesdays from 07:05:00 to 08:00:00 with an interval "
+                     "of 15 minute.\tNormal\tTrue\tStopped\t-\t-\n");
+
+    o = tables.ctl({"--at", "2024-03-07 09:05:04", "tasks", "--json"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const Json json = Json::parse(o.out);
+    ASSERT_EQ(json.size(), 2u);
+    const Json& weekly = json[1];
+    EXPECT_EQ(weekly["AppID"], 2);
+    EXPECT_EQ(weekly["Sost"], "Stopped");
+    EXPECT_EQ(weekly["StartDate"], "0001-01-10");
+    EXPECT_EQ(weekly["StartTime"], "07:05:00");
+    EXPECT_EQ(weekly["Stopped"], true);
+    EXPECT_EQ(weekly["Next"], nullptr);
+    // The pass reads the week day without reducing it: day 10 is no week day, never due.
+    EXPECT_EQ(weekly["Schedule"]["Weekday"], 10);
+    EXPECT_EQ(json[0]["Next"], "2024-12-31 23:00");
+    EXPECT_EQ(json[0]["EndDate"], "2025-01-01");
+}
+
+// ---------------------------------------------------------------------- export and import
+
+// Every field type, empty fields, a gap in the AppIDs, text beyond ASCII.
+const char* FullDocument = R"json({
+  "Format": "vektrin-tables",
+  "Version": 1,
+  "Tasks": [
+    {"AppID": 3, "AppName": "Отчёт", "Application": "report %TDD%", "AppDirectory": "/tmp",
+     "Interval": 5, "StartDate": "2024-12-24", "StartTime": "12:00:00.250", "EndDate": "2025-01-02",
+     "EndTime": "13:00:00", "RepeatInterval": 60, "Priority": 1, "StartCondition": "GT(1)",
+     "EndCondition": "", "RunType": 3, "Stopped": false, "Interupt": true, "LastDate": "2024-03-01",
+     "LastTime": "09:00:00", "EndCode": 1, "ExitCode": -3, "Conflicts": 5, "WaitResources": 7,
+     "IntResources": -1, "WaitBeginning": "00:00:00", "WaitRes": true},
+    {"AppID": 9, "AppName": "bare"}
+  ],
+  "Resources": [
+    {"ResourceNo": 31, "ResourceName": "modem", "MaxWait": "00:10:00"},
+    {"ResourceNo": 1, "ResourceName": null, "MaxWait": null}
+  ],
+  "SilencePeriods": [
+    {"Interval": 3, "StartDate": "0001-01-03", "StartTime": "12:00:00", "EndDate": null,
+     "EndTime": "13:00:00"}
+  ]
+})json";
+
+TEST(VektrinctlTransfer, ExportImportExportIsIdentical) {
+    Tables source;
+    writeFile(source.dir().file("doc.json"), FullDocument);
+    Outcome o = source.ctl({"import", source.dir().file("doc.json")});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const Outcome first = source.ctl({"export"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const Json exported = Json::parse(first.out);
+    EXPECT_EQ(exported["Tasks"][0]["AppID"], 3);
+    EXPECT_EQ(exported["Tasks"][0]["AppName"], "Отчёт");
+    EXPECT_EQ(exported["Tasks"][0]["StartTime"], "12:00:00.250");
+    EXPECT_EQ(exported["Tasks"][1]["AppID"], 9);
+    EXPECT_EQ(exported["Resources"][0]["ResourceNo"], 1); // the table's order
+
+    Tables copy;
+    o = source.ctl({"export", "-o", copy.dir().file("copy.json")});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    o = copy.ctl({"import", copy.dir().file("copy.json")});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(copy.ctl({"export"}).out, first.out);
+
+    // Replacing with the same document changes nothing either.
+    o = source.ctl({"import", "--replace", copy.dir().file("copy.json")});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(source.ctl({"export"}).out, first.out);
+}
+
+struct BadImport {
+    std::string label;
+    std::string section;
+    std::string record; // JSON object
+    std::string message;
+};
+
+class ImportRefused : public ::testing::TestWithParam<BadImport> {};
+
+TEST_P(ImportRefused, NothingIsWrittenAndTheProblemIsNamed) {
+    const BadImport& c = GetParam();
+    Tables tables;
+    tables.add({{"existing", 0}});
+    const std::string before = tables.ctl({"export"}).out;
+
+    Json doc = {{"Format", "vektrin-tables"}, {"Version", 1}};
+    doc["Tasks"] = Json::array({{{"AppName", "good one"}}, {{"AppName", "good two"}}});
+    doc["Resources"] = Json::array({{{"ResourceNo", 2}}});
+    doc[c.section].push_back(Json::parse(c.record));
+    writeFile(tables.dir().file("bad.json"), doc.dump());
+
+    const Outcome o = tables.ctl({"import", tables.dir().file("bad.json")});
+    EXPECT_EQ(o.exitCode, 2) << c.label;
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find(c.message), std::string::npos) << c.label << ": " << o.err;
+    EXPECT_NE(o.err.find("Nothing was imported"), std::string::npos) << c.label;
+    EXPECT_EQ(tables.ctl({"export"}).out, before) << c.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ImportRefused,
+    ::testing::Values(
+        BadImport{"hour 25", "Tasks", R"({"AppName": "late", "StartTime": "25:00:00"})",
+                  "Tasks record 3 (AppName \"late\"), field \"StartTime\": expected a time"},
+        BadImport{"day 30 of February", "Tasks", R"({"AppName": "x", "StartDate": "2023-02-30"})",
+                  "field \"StartDate\": expected a date YYYY-MM-DD"},
+        BadImport{"41 characters", "Tasks",
+                  R"({"AppName": "12345678901234567890123456789012345678901"})",
+                  "field \"AppName\": longer than 40 characters"},
+        BadImport{"16-bit overflow", "Tasks", R"({"AppName": "x", "Interval": 40000})",
+                  "field \"Interval\": out of range -32768 to 32767"},
+        BadImport{"text for a number", "Tasks", R"({"AppName": "x", "RepeatInterval": "5"})",
+                  "field \"RepeatInterval\": expected a whole number"},
+        BadImport{"text for a boolean", "Tasks", R"({"AppName": "x", "Stopped": "yes"})",
+                  "field \"Stopped\": expected true or false"},
+        BadImport{"misspelt field", "Tasks", R"({"AppName": "x", "Interrupt": true})",
+                  "field \"Interrupt\": no such stored field"},
+        BadImport{"calculated field", "Tasks", R"({"AppName": "x", "Sost": "Runs"})",
+                  "field \"Sost\": no such stored field"},
+        BadImport{"AppID taken", "Tasks", R"({"AppID": 1, "AppName": "x"})",
+                  "field \"AppID\": 1 is already taken"},
+        BadImport{"resource 32", "Resources", R"({"ResourceNo": 32})",
+                  "Resources record 2, field \"ResourceNo\": must be 1 to 31"},
+        BadImport{"resource twice", "Resources", R"({"ResourceNo": 2})",
+                  "Resources record 2, field \"ResourceNo\": 2 is already used"},
+        BadImport{"resource without number", "Resources", R"({"ResourceName": "x"})",
+                  "field \"ResourceNo\": required"},
+        BadImport{"silence time", "SilencePeriods", R"({"Interval": 2, "EndTime": 0.5})",
+                  "SilencePeriods record 1, field \"EndTime\": expected a time"}));
+
+TEST(VektrinctlTransfer, ReplaceTakesAnAppIdThatAddingRefuses) {
+    Tables tables;
+    tables.add({{"old", 0}, {"older", 0}});
+    writeFile(tables.dir().file("doc.json"),
+              R"({"Format": "vektrin-tables", "Tasks": [{"AppID": 1, "AppName": "new"}]})");
+    EXPECT_EQ(tables.ctl({"import", tables.dir().file("doc.json")}).exitCode, 2);
+    ASSERT_EQ(tables.ctl({"import", "--replace", tables.dir().file("doc.json")}).exitCode, 0);
+    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(0, 6), "1\tnew\t");
+    EXPECT_EQ(Json::parse(tables.ctl({"export"}).out)["Tasks"].size(), 1u);
+}
+
+TEST(VektrinctlTransfer, NotAJsonDocument) {
+    Tables tables;
+    writeFile(tables.dir().file("doc.json"), "{\"Tasks\": [");
+    const Outcome o = tables.ctl({"import", tables.dir().file("doc.json")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("not a JSON document"), std::string::npos) << o.err;
+}
+
+// --------------------------------------------------------------------------------- protocol
+
+TEST(VektrinctlProtocol, SinceAndTaskFilterTheLines) {
+    TempDir dir;
+    const std::string log = dir.file("Vektrin.log");
+    // Written in the C locale: short dates mm/dd/yy.
+    writeFile(log, "03/05/24 10:00:00 Executes <a>.\r\n"
+                   "03/06/24 23:59:59 Task <b> is completed.\r\n"
+                   "Input = 1 : continuation of the line before\r\n"
+                   "03/07/24 00:00:01 Executes <a>.\r\n"
+                   "03/07/24 00:01:00 Task <a> is completed.\r\n"
+                   "03/08/24 08:00:00 Task <ab> is completed.");
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--since", "2024-03-06"},
+         "03/06/24 23:59:59 Task <b> is completed.\n"
+         "Input = 1 : continuation of the line before\n"
+         "03/07/24 00:00:01 Executes <a>.\n03/07/24 00:01:00 Task <a> is completed.\n"
+         "03/08/24 08:00:00 Task <ab> is completed.\n"},
+        {{"--since", "2024-03-07", "--task", "a"},
+         "03/07/24 00:00:01 Executes <a>.\n03/07/24 00:01:00 Task <a> is completed.\n"},
+        {{"--task", "b"}, "03/06/24 23:59:59 Task <b> is completed.\n"},
+        {{"--since", "2024-03-09"}, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"protocol", "--log", log};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome o = run(args);
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_EQ(o.out, c.out) << c.args[0] << " " << c.args[1];
+    }
+    EXPECT_EQ(run({"protocol", "--log", dir.file("none.log")}).exitCode, 2);
+    EXPECT_EQ(run({"protocol", "--log", log, "--since", "07.03.2024"}).exitCode, 64);
+}
+
+// ----------------------------------------------------------------- tables held by another
+
+class HeldTables : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tables.add({{"first", 0}});
+        ASSERT_EQ(sqlite3_open(tables.dir().file("Vektrin.db").c_str(), &other), SQLITE_OK);
+        writeFile(tables.dir().file("doc.json"),
+                  R"({"Format": "vektrin-tables", "Tasks": [{"AppName": "second"}]})");
+    }
+    void TearDown() override { sqlite3_close(other); }
+    void exec(const char* sql) {
+        ASSERT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), 0);
+    }
+
+    Tables tables;
+    sqlite3* other = nullptr;
+};
+
+TEST_F(HeldTables, AReaderInTheMiddleOfATransactionHindersNothing) {
+    exec("BEGIN; SELECT count(*) FROM \"Vektrin\";");
+    EXPECT_EQ(tables.ctl({"tasks"}).exitCode, 0);
+    const Outcome o = tables.ctl({"import", tables.dir().file("doc.json")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    exec("COMMIT");
+    EXPECT_EQ(Json::parse(tables.ctl({"export"}).out)["Tasks"].size(), 2u);
+}
+
+TEST_F(HeldTables, AWriterKeepsTheImportOutButNotTheReaders) {
+    exec("BEGIN IMMEDIATE; UPDATE \"Vektrin\" SET \"AppName\" = 'renamed';");
+    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(0, 8), "1\tfirst\t"); // the last committed state
+    const Outcome o = tables.ctl({"import", tables.dir().file("doc.json")});
+    EXPECT_EQ(o.exitCode, 2); // after the busy timeout
+    EXPECT_NE(o.err.find("Nothing was imported"), std::string::npos) << o.err;
+    exec("COMMIT");
+    const Json tasks = Json::parse(tables.ctl({"export"}).out)["Tasks"];
+    ASSERT_EQ(tasks.size(), 1u);
+    EXPECT_EQ(tasks[0]["AppName"], "renamed");
+}
+
+// ------------------------------------------------------------------------------ exit codes
+
+TEST(VektrinctlUsage, ExitCodes) {
+    Tables tables;
+    tables.add({{"twin", 0}, {"twin", 0}, {"7", 0}});
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } cases[] = {
+        {{"next", "nosuch"}, 1, ""},
+        {{"next", "twin"}, 1, ""}, // two tasks of that name
+        {{"--at", "2024-03-07 09:05:04", "next", "2", "-n", "1"}, 0, "2024-03-07 09:06\n"},
+        // No AppID 7: the name "7" is looked for instead.
+        {{"--at", "2024-03-07 09:05:04", "next", "7", "-n", "1"}, 0, "2024-03-07 09:06\n"},
+        {{"next"}, 64, ""},
+        {{"next", "twin", "-n", "0"}, 64, ""},
+        {{"tasks", "--bogus"}, 64, ""},
+        {{"import"}, 64, ""},
+        {{"due", "--help"}, 64, ""},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = tables.ctl(c.args);
+        EXPECT_EQ(o.exitCode, c.exitCode)
+            << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+        EXPECT_EQ(o.out, c.out) << c.args[0];
+    }
+    // Help names the command's own options.
+    EXPECT_NE(tables.ctl({"next", "--help"}).err.find("--count"), std::string::npos);
+
+    TempDir empty;
+    writeFile(empty.file("aliases.ini"), "[Orlimb]\npath=/tmp\n");
+    const Outcome o = run({"--aliases", empty.file("aliases.ini"), "tasks"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("alias Control is not defined"), std::string::npos) << o.err;
+}
+
+} // namespace
+} // namespace vektrin
