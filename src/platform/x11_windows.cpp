@@ -420,8 +420,8 @@ void X11WindowSystem::learn(const std::vector<WindowId>& windows, bool watched) 
     std::vector<xcb_res_query_client_ids_cookie_t> cookies;
     cookies.reserve(withoutPid.size());
     for (WindowId window : withoutPid) {
-        xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        cookies.push_back(xcb_res_query_client_ids_unchecked(conn_, 1, &spec));
+        xcb_res_client_id_spec_t wanted{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        cookies.push_back(xcb_res_query_client_ids_unchecked(conn_, 1, &wanted));
     }
     for (std::size_t i = 0; i < withoutPid.size(); ++i)
         known_[withoutPid[i]].pid = resourcePid(cookies[i]);
