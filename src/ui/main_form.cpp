@@ -1,47 +1,218 @@
 #include "ui/main_form.h"
 
 #include "platform/strings.h"
+#include "ui/busy_cursor.h"
+#include "ui/editors.h"
+#include "ui/protocol_form.h"
+#include "ui/task_grid.h"
+#include "ui/tray_icon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <cmath>
 #include <cstdio>
 #include <unistd.h>
 
 namespace vektrin {
+namespace {
+
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+int index(PauseWindow w) {
+    return static_cast<int>(w);
+}
+
+// The colour values are blue, green and red bytes from high to low.
+QColor fromColourValue(int value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+} // namespace
 
 TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
+    clock_ = std::make_unique<SystemClock>();
+    processes_ = makePosixProcessControl();
+    windows_ =
+        QGuiApplication::platformName() == "xcb" ? makeX11WindowSystem() : makeNullWindowSystem();
+    settings_ = std::make_unique<SettingsStore>();
+    SchedulerConfig config;
+    config.arguments = options_.arguments;
+    config.programPath = options_.programPath;
+    init(*clock_, *processes_, *windows_, *settings_, RegionalSettings::fromLocale(), config);
+}
+
+TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent) : QMainWindow(parent) {
+    init(platform.clock, platform.processes, platform.windows, platform.settings,
+         std::move(platform.regional), std::move(platform.config));
+}
+
+void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
+                     SettingsStore& settings, RegionalSettings regional, SchedulerConfig config) {
     setObjectName("MainForm");
     resize(685, 178);
-    setWindowTitle(QString::fromUtf8(str::ApplicationTitle.data(), str::ApplicationTitle.size()));
+    setWindowTitle(qs(str::ApplicationTitle));
+    Timer1.setObjectName("Timer1");
     Timer1.setInterval(1000);
     Timer1.setTimerType(Qt::PreciseTimer);
+    Timer2.setObjectName("Timer2");
     Timer2.setSingleShot(true);
     Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
 
-    clock_ = std::make_unique<SystemClock>();
-    processes_ = makePosixProcessControl();
-    windows_ = QGuiApplication::platformName() == "xcb" ? makeX11WindowSystem() : makeNullWindowSystem();
-    settings_ = std::make_unique<SettingsStore>();
-    SchedulerConfig config;
-    config.arguments = options_.arguments;
-    config.programPath = options_.programPath;
-    scheduler_ = std::make_unique<Scheduler>(*clock_, *processes_, *windows_, *this, *settings_,
-                                             RegionalSettings::fromLocale(), config);
+    editorFactories_ = {createTaskEditor, createResourceEditor, createExceptionEditor};
+    scheduler_ = std::make_unique<Scheduler>(clock, processes, windows, *this, settings,
+                                             std::move(regional), std::move(config));
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->setIconName("XICON1");
+    connect(TrayIcon1, &TTrayIcon::doubleClicked, this, &TMainForm::TrayIcon1DblClick);
+    buildWindow();
+    buildMenus();
+    TrayIcon1->setContextMenu(PopupMenu2.get());
+    ProtocolForm = new TProtocolForm(*scheduler_, this);
+    updateEditorCommands();
 }
 
 TMainForm::~TMainForm() {
     Timer1.stop();
     Timer2.stop();
+    // The grid watches the task table and the viewer reads through the scheduler: both go before
+    // the scheduler and its tables do.
+    delete DBGrid1;
+    delete gridModel_;
+    delete ProtocolForm;
+    delete TrayIcon1;
 }
 
-bool TMainForm::headless() {
-    const QString p = QGuiApplication::platformName();
-    return p == "offscreen" || p == "minimal";
+void TMainForm::buildWindow() {
+    auto* central = new QWidget(this);
+    mainLayout_ = new QHBoxLayout(central);
+    mainLayout_->setContentsMargins(0, 0, 0, 0);
+    mainLayout_->setSpacing(0);
+
+    auto* panel = new QWidget(central);
+    panel->setObjectName("Panel1");
+    panel->setFixedWidth(100);
+    auto* buttons = new QVBoxLayout(panel);
+    buttons->setContentsMargins(7, 4, 7, 4);
+    auto makeButton = [&](const char* name, std::string_view caption, std::string_view hint,
+                          QStyle::StandardPixmap glyph) {
+        auto* b = new QPushButton(style()->standardIcon(glyph), qs(caption), panel);
+        b->setObjectName(name);
+        b->setToolTip(qs(hint));
+        b->setFixedWidth(86);
+        b->setMinimumHeight(23);
+        b->setAutoDefault(false);
+        return b;
+    };
+    TasksBtn = makeButton("TasksBtn", str::TasksBtnCaption, str::TasksBtnHint,
+                          QStyle::SP_FileDialogDetailedView);
+    ResourcesBtn = makeButton("ResourcesBtn", str::ResourcesBtnCaption, str::ResourcesBtnHint,
+                              QStyle::SP_DriveHDIcon);
+    ExceptionBtn = makeButton("ExceptionBtn", str::ExceptionBtnCaption, str::ExceptionBtnHint,
+                              QStyle::SP_BrowserStop);
+    ProtocolBtn = makeButton("ProtocolBtn", str::ProtocolBtnCaption, str::ProtocolBtnHint,
+                             QStyle::SP_FileDialogContentsView);
+    BitBtn1 =
+        makeButton("BitBtn1", str::ExitBtnCaption, str::ExitBtnHint, QStyle::SP_DialogCloseButton);
+    buttons->addWidget(TasksBtn);
+    buttons->addWidget(ResourcesBtn);
+    buttons->addWidget(ExceptionBtn);
+    buttons->addWidget(ProtocolBtn);
+    buttons->addStretch(1);
+    buttons->addWidget(BitBtn1);
+    connect(TasksBtn, &QPushButton::clicked, this, &TMainForm::TaskParametersClick);
+    connect(ResourcesBtn, &QPushButton::clicked, this, &TMainForm::ConflResClick);
+    connect(ExceptionBtn, &QPushButton::clicked, this, &TMainForm::ExceptionClick);
+    connect(ProtocolBtn, &QPushButton::clicked, this, &TMainForm::ProtocolBtnClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &TMainForm::ExitBtnClick);
+
+    mainLayout_->addWidget(panel);
+    setCentralWidget(central);
+}
+
+void TMainForm::buildMenus() {
+    auto action = [](QMenu* menu, const char* name, std::string_view caption) {
+        QAction* a = menu->addAction(qs(caption));
+        a->setObjectName(name);
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(name);
+    };
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    TaskParameters = action(PopupMenu1, "TaskParameters", str::MenuTaskParameters);
+    ConflRes = action(PopupMenu1, "ConflRes", str::MenuConflictingResources);
+    separator(PopupMenu1, "N4");
+    RunNow = action(PopupMenu1, "RunNow", str::MenuRunNow);
+    Interrupt = action(PopupMenu1, "Interrupt", str::MenuInterrupt);
+    CancelWaiting = action(PopupMenu1, "CancelWaiting", str::MenuCancelWaiting);
+    Visualize = action(PopupMenu1, "Visualize", str::MenuUnhide);
+    separator(PopupMenu1, "N6");
+    Resume = action(PopupMenu1, "Resume", str::MenuSuspend);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
+    connect(TaskParameters, &QAction::triggered, this, &TMainForm::TaskParametersClick);
+    connect(ConflRes, &QAction::triggered, this, &TMainForm::ConflResClick);
+    connect(RunNow, &QAction::triggered, this, &TMainForm::RunNowClick);
+    connect(Interrupt, &QAction::triggered, this, &TMainForm::InterruptClick);
+    connect(CancelWaiting, &QAction::triggered, this, &TMainForm::CancelWaitingClick);
+    connect(Visualize, &QAction::triggered, this, &TMainForm::VisualizeClick);
+    connect(Resume, &QAction::triggered, this, &TMainForm::ResumeClick);
+
+    PopupMenu2 = std::make_unique<QMenu>();
+    PopupMenu2->setObjectName("PopupMenu2");
+    ShowMainForm = action(PopupMenu2.get(), "ShowMainForm", str::MenuShowMainForm);
+    separator(PopupMenu2.get(), "N5");
+    Tasks = action(PopupMenu2.get(), "Tasks", str::MenuTasks);
+    ResourcesEdit = action(PopupMenu2.get(), "ResourcesEdit", str::MenuConflicts);
+    ConflictsEdit = action(PopupMenu2.get(), "ConflictsEdit", str::MenuExceptions);
+    ProtocolShow = action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol);
+    separator(PopupMenu2.get(), "N2");
+    TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit);
+    connect(ShowMainForm, &QAction::triggered, this, &TMainForm::ShowMainFormClick);
+    connect(Tasks, &QAction::triggered, this, &TMainForm::TaskParametersClick);
+    connect(ResourcesEdit, &QAction::triggered, this, &TMainForm::ConflResClick);
+    connect(ConflictsEdit, &QAction::triggered, this, &TMainForm::ExceptionClick);
+    connect(ProtocolShow, &QAction::triggered, this, &TMainForm::ProtocolBtnClick);
+    connect(TaskExit, &QAction::triggered, this, &TMainForm::ExitBtnClick);
+}
+
+void TMainForm::createGrid() {
+    gridModel_ = new TaskGridModel(scheduler_->dataCtrl(), scheduler_->regional(), this);
+    DBGrid1 = new TDBGrid(*gridModel_, centralWidget());
+    QHeaderView* header = DBGrid1->horizontalHeader();
+    // The date and time columns never cut their text, whatever the date format's length.
+    const QFontMetrics metrics(DBGrid1->font());
+    const int padding = 2 * DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    const DateTime sample = *tryEncodeDate(2026, 12, 28) + *tryEncodeTime(23, 58, 58);
+    const int dateWidth =
+        metrics.horizontalAdvance(qs(scheduler_->regional().formatDate(sample))) + padding;
+    const int timeWidth =
+        metrics.horizontalAdvance(qs(scheduler_->regional().formatTime(sample))) + padding;
+    header->resizeSection(TaskGridModel::AppName, 260);
+    header->resizeSection(TaskGridModel::LastDate, std::max(55, dateWidth));
+    header->resizeSection(TaskGridModel::LastTime, std::max(55, timeWidth));
+    header->resizeSection(TaskGridModel::Sost, 400);
+    mainLayout_->insertWidget(0, DBGrid1, 1);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
+    });
+    connect(DBGrid1, &TDBGrid::deleteRequested, this, &TMainForm::deleteTask);
+    connect(DBGrid1, &TDBGrid::moveFailed, this,
+            [this](const QString& text) { scheduler_->reportError(text.toStdString()); });
 }
 
 int TMainForm::start() {
@@ -51,6 +222,16 @@ int TMainForm::start() {
         return e.status();
     }
     started_ = true;
+    createGrid();
+    updateEditorCommands();
+    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable_) {
+        TrayIcon1->show();
+    } else {
+        // Without a notification area the window is the only way in: it shows, and closing it
+        // asks first.
+        ShowMainFormClick();
+    }
     return -1;
 }
 
@@ -80,9 +261,14 @@ void TMainForm::shutdown() {
     Timer1.stop();
     Timer2.stop();
     guarded([this] { scheduler_->FormClose(); });
+    TrayIcon1->hide();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (started_ && !shutDown_ && !trayAvailable_ && !confirm(qs(str::NoTrayExitQuestion))) {
+        event->ignore();
+        return;
+    }
     shutdown();
     event->accept();
     QCoreApplication::quit();
@@ -94,14 +280,17 @@ void TMainForm::closeMainWindow() {
     QCoreApplication::quit();
 }
 
+// ------------------------------------------------------------------ messages
+
 void TMainForm::showMessage(std::string_view text, MessageKind kind) {
-    const QString qtext = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+    const QString qtext = qs(text);
     const QString caption = QCoreApplication::applicationName();
     if (headless()) {
         // Nobody can answer a box here: one line on standard error, answered OK at once.
         QString line = qtext;
         line.replace("\r\n", " ").replace('\n', ' ');
-        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), line.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
+                     line.toLocal8Bit().constData());
         std::fflush(stderr);
         return;
     }
@@ -113,33 +302,235 @@ void TMainForm::showMessage(std::string_view text, MessageKind kind) {
     box.exec();
 }
 
-void TMainForm::setIcon(std::string_view name) {
-    currentIcon_ = std::string(name);
-    QIcon icon;
-    for (int size : {16, 32, 64})
-        icon.addFile(QString(":/icons/%1-%2.png").arg(QString::fromStdString(currentIcon_)).arg(size));
-    setWindowIcon(icon);
+bool TMainForm::confirm(const QString& text) {
+    if (headless()) return true;
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                    QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
 }
 
-void TMainForm::paintStatusColor(int colour) { statusColour_ = colour; }
+bool TMainForm::headless() {
+    const QString p = QGuiApplication::platformName();
+    return p == "offscreen" || p == "minimal";
+}
+
+// ------------------------------------------------------------------ indicators
+
+void TMainForm::setIcon(std::string_view name) {
+    currentIcon_ = std::string(name);
+    TrayIcon1->setIconName(name);
+    setWindowIcon(TrayIcon1->icon());
+}
+
+void TMainForm::paintStatusColor(int colour) {
+    statusColour_ = colour;
+    QPalette palette = ExceptionBtn->palette();
+    if (colour == StatusNeutral)
+        palette = QApplication::palette(ExceptionBtn);
+    else
+        palette.setColor(QPalette::ButtonText, fromColourValue(colour));
+    ExceptionBtn->setPalette(palette);
+}
 
 void TMainForm::setApplicationTitle(const std::string& title) {
-    QCoreApplication::setApplicationName(QString::fromStdString(title));
-    setWindowTitle(QString::fromStdString(title));
+    QCoreApplication::setApplicationName(qs(title));
+    setWindowTitle(qs(title));
+    TrayIcon1->setToolTipText(qs(title));
 }
 
 void TMainForm::setTimer1Enabled(bool enabled) {
-    if (enabled) Timer1.start();
-    else Timer1.stop();
+    // An inner window of the opening sequence closing while an outer one is still open would
+    // restart the passes under the outer editor: they wait until the last window closes.
+    if (enabled && openWindows_ > 1) return;
+    if (enabled)
+        Timer1.start();
+    else
+        Timer1.stop();
 }
 
-void TMainForm::startTimer2(int firstDelayMs) { Timer2.start(firstDelayMs); }
+void TMainForm::startTimer2(int firstDelayMs) {
+    Timer2.start(firstDelayMs);
+}
 
-void TMainForm::stopTimer2() { Timer2.stop(); }
+void TMainForm::stopTimer2() {
+    Timer2.stop();
+}
 
 void TMainForm::setBusyCursor(bool busy) {
-    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-    else if (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::protocolChanged() {
+    if (ProtocolForm) ProtocolForm->StringsDestroy();
+}
+
+// ------------------------------------------------------------------ editors and the viewer
+
+QAction* TMainForm::trayItem(PauseWindow window) const {
+    switch (window) {
+    case PauseWindow::Tasks:
+        return Tasks;
+    case PauseWindow::ResourcesEdit:
+        return ResourcesEdit;
+    case PauseWindow::ConflictsEdit:
+        return ConflictsEdit;
+    case PauseWindow::ProtocolShow:
+        return ProtocolShow;
+    }
+    return nullptr;
+}
+
+void TMainForm::setEditorFactory(PauseWindow window, EditorFactory factory) {
+    if (window == PauseWindow::ProtocolShow) return;
+    editorFactories_[static_cast<size_t>(index(window))] = std::move(factory);
+    updateEditorCommands();
+}
+
+void TMainForm::updateEditorCommands() {
+    // An editor that does not exist yet leaves its commands disabled. Asking needs the tables.
+    if (started_) {
+        for (size_t i = 0; i < editorFactories_.size(); ++i) {
+            bool available = false;
+            if (editorFactories_[i]) {
+                try {
+                    available = editorFactories_[i](*scheduler_, this) != nullptr;
+                } catch (const std::exception&) {
+                }
+            }
+            editorAvailable_[i] = available;
+        }
+    }
+    const bool tasks = editorAvailable_[index(PauseWindow::Tasks)];
+    const bool resources = editorAvailable_[index(PauseWindow::ResourcesEdit)];
+    const bool exceptions = editorAvailable_[index(PauseWindow::ConflictsEdit)];
+    TasksBtn->setEnabled(tasks);
+    TaskParameters->setEnabled(tasks);
+    ResourcesBtn->setEnabled(resources);
+    ConflRes->setEnabled(resources);
+    ExceptionBtn->setEnabled(exceptions);
+    // Items of open windows stay disabled until their window closes.
+    if (!scheduler_->windowOpen(PauseWindow::Tasks)) Tasks->setEnabled(tasks);
+    if (!scheduler_->windowOpen(PauseWindow::ResourcesEdit)) ResourcesEdit->setEnabled(resources);
+    if (!scheduler_->windowOpen(PauseWindow::ConflictsEdit)) ConflictsEdit->setEnabled(exceptions);
+}
+
+void TMainForm::openPauseWindow(PauseWindow window) {
+    QAction* item = trayItem(window);
+    if (!started_ || shutDown_ || !item->isEnabled()) return;
+    item->setEnabled(false);
+    ++openWindows_;
+    // Even when the begin line cannot be written the window opens: the operator still gets to
+    // the tables, and the closing half below always runs.
+    guarded([&] { scheduler_->beginPause(window); });
+    if (window == PauseWindow::ProtocolShow) {
+        ProtocolForm->setWindowModality(Qt::WindowModal);
+        ProtocolForm->exec();
+    } else {
+        std::unique_ptr<QDialog> editor;
+        {
+            BusyCursor busy;
+            guarded([&] {
+                editor = editorFactories_[static_cast<size_t>(index(window))](*scheduler_, this);
+            });
+        }
+        if (editor) {
+            // Modal to the main window only, so the tray menu stays usable meanwhile.
+            editor->setWindowModality(Qt::WindowModal);
+            editor->exec();
+        }
+    }
+    // A shutdown during the modal run has closed the protocol already.
+    if (!shutDown_) guarded([&] { scheduler_->endPause(window); });
+    --openWindows_;
+    item->setEnabled(window == PauseWindow::ProtocolShow ||
+                     editorAvailable_[static_cast<size_t>(index(window))]);
+}
+
+// ------------------------------------------------------------------ commands
+
+void TMainForm::ExitBtnClick() {
+    guarded([this] { scheduler_->ExitBtnClick(); });
+}
+
+void TMainForm::PopupMenu1Popup() {
+    if (!started_) return;
+    TDataCtrl& d = scheduler_->dataCtrl();
+    // Commands on a task need one; on an empty table they would make a record out of nothing.
+    const bool hasTask = !d.Table1.isEmpty() && d.Table1.state() != Table::State::Insert;
+    RunNow->setEnabled(hasTask);
+    Interrupt->setEnabled(hasTask);
+    Resume->setEnabled(hasTask);
+    Resume->setText(
+        qs(hasTask && d.Table1Stopped.asBoolean() ? str::MenuResume : str::MenuSuspend));
+    CancelWaiting->setVisible(hasTask && std::llround(d.Table1EndCode.asFloat()) == 7);
+    const int slot = hasTask ? scheduler_->RunningTasks.AppIndex(
+                                   static_cast<std::int32_t>(d.Table1AppID.asInteger()))
+                             : 0;
+    Visualize->setVisible(slot != 0);
+    if (slot != 0) {
+        const WindowId window = scheduler_->RunningTasks.slot(slot).Window;
+        Visualize->setText(qs(window != 0 && scheduler_->windows().isVisible(window)
+                                  ? str::MenuHide
+                                  : str::MenuUnhide));
+    }
+}
+
+void TMainForm::RunNowClick() {
+    if (scheduler_->dataCtrl().Table1.isEmpty()) return;
+    guarded([this] { scheduler_->RunNowClick(); });
+}
+
+void TMainForm::InterruptClick() {
+    if (scheduler_->dataCtrl().Table1.isEmpty()) return;
+    guarded([this] { scheduler_->InterruptClick(); });
+}
+
+void TMainForm::CancelWaitingClick() {
+    if (scheduler_->dataCtrl().Table1.isEmpty()) return;
+    guarded([this] { scheduler_->CancelWaitingClick(); });
+}
+
+void TMainForm::VisualizeClick() {
+    TDataCtrl& d = scheduler_->dataCtrl();
+    if (d.Table1.isEmpty()) return;
+    const int slot =
+        scheduler_->RunningTasks.AppIndex(static_cast<std::int32_t>(d.Table1AppID.asInteger()));
+    if (slot == 0) return;
+    // Until the monitoring pass has found the task's window there is nothing to show or hide.
+    const WindowId window = scheduler_->RunningTasks.slot(slot).Window;
+    if (window == 0) return;
+    WindowSystem& windows = scheduler_->windows();
+    if (windows.isVisible(window))
+        windows.hide(window);
+    else
+        windows.show(window);
+    windows.flush();
+}
+
+void TMainForm::ResumeClick() {
+    guarded([this] { scheduler_->StoppedInverting(); });
+}
+
+void TMainForm::ShowMainFormClick() {
+    if (isVisible()) {
+        hide();
+    } else {
+        show();
+        if (!headless()) {
+            raise();
+            activateWindow();
+        }
+    }
+    ShowMainForm->setText(qs(isVisible() ? str::MenuHideMainWindow : str::MenuShowMainWindow));
+}
+
+void TMainForm::deleteTask() {
+    if (!confirm(qs(str::DeleteRecordQuestion))) return;
+    guarded([this] { scheduler_->dataCtrl().Table1.deleteRecord(); });
 }
 
 } // namespace vektrin

@@ -1,24 +1,50 @@
 #pragma once
 // The main window: owns the scheduler, its timers and the platform pieces, and is the operator
-// interface the scheduler talks to.
+// interface the scheduler talks to: the task grid and its menu, the buttons, the tray icon and its
+// menu, and the opening of the editors and the protocol viewer.
 
 #include "engine/scheduler.h"
 
 #include <QMainWindow>
 #include <QTimer>
+#include <array>
+#include <functional>
 #include <memory>
 
+class QAction;
+class QDialog;
+class QMenu;
+class QPushButton;
+class QHBoxLayout;
+
 namespace vektrin {
+
+class TaskGridModel;
+class TDBGrid;
+class TProtocolForm;
+class TTrayIcon;
 
 struct MainFormOptions {
     std::vector<std::string> arguments;
     std::string programPath;
 };
 
+// What a test puts in place of the machine: clock, processes, windows, settings, regional
+// settings and where the scheduler finds its files.
+struct MainFormPlatform {
+    Clock& clock;
+    ProcessControl& processes;
+    WindowSystem& windows;
+    SettingsStore& settings;
+    RegionalSettings regional;
+    SchedulerConfig config;
+};
+
 class TMainForm : public QMainWindow, public OperatorPort {
     Q_OBJECT
-public:
+  public:
     explicit TMainForm(MainFormOptions options, QWidget* parent = nullptr);
+    explicit TMainForm(MainFormPlatform platform, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Runs the start-up sequence. Returns -1 when the scheduler runs, else the exit status.
@@ -39,17 +65,81 @@ public:
     void stopTimer2() override;
     void setBusyCursor(bool busy) override;
     void closeMainWindow() override;
+    void protocolChanged() override;
 
     // Whether message boxes are answered at once (no screen anybody can see).
     static bool headless();
 
+    // Event handlers of the buttons and menus.
+    void TaskParametersClick() { openPauseWindow(PauseWindow::Tasks); }
+    void ConflResClick() { openPauseWindow(PauseWindow::ResourcesEdit); }
+    void ExceptionClick() { openPauseWindow(PauseWindow::ConflictsEdit); }
+    void ProtocolBtnClick() { openPauseWindow(PauseWindow::ProtocolShow); }
+    void ExitBtnClick();
+    void PopupMenu1Popup();
+    void RunNowClick();
+    void InterruptClick();
+    void CancelWaitingClick();
+    void VisualizeClick();
+    void ResumeClick();
+    void ShowMainFormClick();
+    void TrayIcon1DblClick() { ShowMainFormClick(); }
+
+    // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
+    using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
+    void setEditorFactory(PauseWindow window, EditorFactory factory);
+
+    // The scheduling-state colour the indicator shows (StatusNeutral before the first).
+    int statusColour() const { return statusColour_; }
+    // Whether the icon lives in a notification area (else the main window stands in for it).
+    bool trayAvailable() const { return trayAvailable_; }
+    QAction* trayItem(PauseWindow window) const;
+
     QTimer Timer1;
     QTimer Timer2;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    TDBGrid* DBGrid1 = nullptr;
+    QPushButton* TasksBtn = nullptr;
+    QPushButton* ResourcesBtn = nullptr;
+    QPushButton* ExceptionBtn = nullptr;
+    QPushButton* ProtocolBtn = nullptr;
+    QPushButton* BitBtn1 = nullptr;
 
-private:
+    QMenu* PopupMenu1 = nullptr;
+    QAction* TaskParameters = nullptr;
+    QAction* ConflRes = nullptr;
+    QAction* RunNow = nullptr;
+    QAction* Interrupt = nullptr;
+    QAction* CancelWaiting = nullptr;
+    QAction* Visualize = nullptr;
+    QAction* Resume = nullptr;
+
+    // Not a child of the main window: it must stay usable while an editor blocks the window.
+    std::unique_ptr<QMenu> PopupMenu2;
+    QAction* ShowMainForm = nullptr;
+    QAction* Tasks = nullptr;
+    QAction* ResourcesEdit = nullptr;
+    QAction* ConflictsEdit = nullptr;
+    QAction* ProtocolShow = nullptr;
+    QAction* TaskExit = nullptr;
+
+    TTrayIcon* TrayIcon1 = nullptr;
+    TProtocolForm* ProtocolForm = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    // An OK/Cancel question; headless it is answered OK.
+    virtual bool confirm(const QString& text);
+
+  private:
+    void init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
+              SettingsStore& settings, RegionalSettings regional, SchedulerConfig config);
+    void buildWindow();
+    void buildMenus();
+    void createGrid();
+    void updateEditorCommands();
+    void openPauseWindow(PauseWindow window);
+    void deleteTask();
     void Timer1Timer();
     void Timer2Timer();
     // Runs a handler of the scheduler; an error it did not catch goes to the general error report,
@@ -62,8 +152,15 @@ private:
     std::unique_ptr<WindowSystem> windows_;
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<Scheduler> scheduler_;
+    TaskGridModel* gridModel_ = nullptr;
+    QHBoxLayout* mainLayout_ = nullptr;
+    std::array<EditorFactory, 3> editorFactories_;
+    std::array<bool, 3> editorAvailable_{};
     std::string currentIcon_;
     int statusColour_ = StatusNeutral;
+    // Windows of the opening sequence open now; nested ones come from the tray menu.
+    int openWindows_ = 0;
+    bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;
 };

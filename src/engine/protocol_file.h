@@ -1,0 +1,66 @@
+#pragma once
+// Reading protocol lines back: the date a line begins with, and rewriting the log with only some
+// of its lines so that a failure at any point leaves the old log whole.
+
+#include "platform/date_time.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vektrin {
+
+// Reads the date token a protocol line starts with, in the short date format that wrote it
+// ("dd.mm.yyyy", "mm/dd/yy", "d.m.yyyy", ...). Compiled once, used for every line of a file.
+class ProtocolDateReader {
+  public:
+    // Two-digit years fall into [pivotYear - 50, pivotYear + 49].
+    ProtocolDateReader(std::string_view shortDateFormat, int pivotYear);
+
+    // The line's date as a day count; 0 when the line does not begin with a date in the format,
+    // followed by a blank or the end of the line.
+    DateTime operator()(std::string_view line) const;
+
+  private:
+    struct Item {
+        char kind;     // 'd', 'm', 'y', or 0 for a literal character
+        int minDigits; // of a number
+        int maxDigits;
+        char literal;
+    };
+    std::vector<Item> items_;
+    int pivotYear_;
+};
+
+// "Vektrin.tmp" beside the log.
+std::string protocolTmpPath(const std::string& logPath);
+
+// The points of a rewrite after which a failure can strike; tests hook in after each.
+enum class RewriteStep {
+    StaleTmpRemoved,
+    LogOpened,
+    TmpCreated,
+    LinesCopied,
+    TmpSynced,
+    Renamed,
+};
+
+struct RewriteResult {
+    bool replaced = false; // the log path now names the rewritten file
+    std::string error;     // empty when the rewrite went through
+    long long kept = 0;
+    long long dropped = 0;
+};
+
+// Streams the lines of logPath that keep accepts into the tmp file beside it, makes it durable
+// and renames it over the log. Before the rename nothing of the log is touched: a failure
+// removes the tmp file and leaves the log as it was. A stale tmp file is removed first. A last
+// line without its line end gets one, so the next appended line does not run into it.
+RewriteResult rewriteProtocolFile(const std::string& logPath,
+                                  const std::function<bool(std::string_view line)>& keep);
+
+// Test seam: called after each step of every rewrite; an exception it throws fails that step.
+void setRewriteStepHook(std::function<void(RewriteStep)> hook);
+
+} // namespace vektrin

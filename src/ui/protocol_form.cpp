@@ -1,0 +1,131 @@
+#include "ui/protocol_form.h"
+
+#include "engine/scheduler.h"
+#include "platform/strings.h"
+#include "ui/busy_cursor.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace vektrin {
+namespace {
+
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
+    : QDialog(parent), scheduler_(scheduler), model_(this) {
+    setObjectName("ProtocolForm");
+    setWindowTitle(qs(str::ProtocolFormCaption));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(592, 373);
+
+    StringGrid1 = new QListView(this);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->setModel(&model_);
+    // One height for every row lets the view place a million rows without asking each one.
+    StringGrid1->setUniformItemSizes(true);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StringGrid1->setTextElideMode(Qt::ElideNone);
+    StringGrid1->verticalScrollBar()->setTracking(true);
+
+    ExitButton = new QPushButton(qs(str::ProtocolExitButton), this);
+    ExitButton->setObjectName("ExitButton");
+    ExitButton->setAutoDefault(false);
+    connect(ExitButton, &QPushButton::clicked, this, &TProtocolForm::ExitButtonClick);
+
+    GroupBox1 = new QGroupBox(qs(str::ClearStoringGroup), this);
+    GroupBox1->setObjectName("GroupBox1");
+    UpDown1 = new QSpinBox(GroupBox1);
+    UpDown1->setObjectName("UpDown1");
+    UpDown1->setRange(0, 100);
+    UpDown1->setSingleStep(1);
+    UpDown1->setWrapping(false);
+    UpDown1->setValue(10);
+    // Text outside 0..100 or not a number cannot be typed; an emptied field falls back to the
+    // last number it held.
+    UpDown1->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    if (auto* edit = UpDown1->findChild<QLineEdit*>()) edit->setObjectName("Edit1");
+    ClearButton = new QPushButton(qs(str::ClearDaysButton), GroupBox1);
+    ClearButton->setObjectName("ClearButton");
+    ClearButton->setAutoDefault(false);
+    connect(ClearButton, &QPushButton::clicked, this, &TProtocolForm::ClearButtonClick);
+
+    auto* groupLayout = new QHBoxLayout(GroupBox1);
+    groupLayout->addWidget(UpDown1, 1);
+    groupLayout->addWidget(ClearButton, 1);
+
+    auto* panel = new QWidget(this);
+    panel->setFixedWidth(121);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(4, 0, 0, 0);
+    panelLayout->addWidget(ExitButton);
+    panelLayout->addSpacing(12);
+    panelLayout->addWidget(GroupBox1);
+    panelLayout->addStretch(1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(StringGrid1, 1);
+    layout->addWidget(panel);
+}
+
+TProtocolForm::~TProtocolForm() {
+    StringsDestroy();
+}
+
+void TProtocolForm::StringsCreate() {
+    BusyCursor busy;
+    LastProtocolDate = 0;
+    const RegionalSettings& regional = scheduler_.regional();
+    const ProtocolDateReader dateOf(regional.shortDateFormat,
+                                    decodeDate(scheduler_.clock().now()).year);
+    try {
+        LastProtocolDate = model_.load(scheduler_.protocolFile().path(), dateOf);
+    } catch (const std::exception& e) {
+        scheduler_.reportError(e.what());
+    }
+    // The newest events are what the protocol is opened for.
+    StringGrid1->scrollToBottom();
+}
+
+void TProtocolForm::StringsDestroy() {
+    model_.clear();
+}
+
+void TProtocolForm::ClearButtonClick() {
+    // A number still being typed counts; an emptied field shows the number that is used.
+    UpDown1->interpretText();
+    UpDown1->setValue(UpDown1->value());
+    {
+        BusyCursor busy;
+        scheduler_.ProtocolClearing(UpDown1->value(), LastProtocolDate);
+    }
+    StringsDestroy();
+    StringsCreate();
+}
+
+void TProtocolForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    StringsCreate();
+}
+
+void TProtocolForm::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    // The next showing reads the file again; meanwhile the lines need no memory.
+    StringsDestroy();
+}
+
+} // namespace vektrin

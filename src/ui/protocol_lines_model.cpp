@@ -1,0 +1,95 @@
+#include "ui/protocol_lines_model.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+QByteArray readWhole(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("Cannot read " + path + ": " + std::strerror(errno));
+    struct stat st {};
+    ::fstat(fd, &st);
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(st.st_size) + 1);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int e = errno;
+            ::close(fd);
+            throw std::runtime_error("Cannot read " + path + ": " + std::strerror(e));
+        }
+        if (n == 0) break;
+        bytes.append(buffer, n);
+    }
+    ::close(fd);
+    return bytes;
+}
+
+} // namespace
+
+DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateReader& dateOf) {
+    beginResetModel();
+    text_.clear();
+    starts_.clear();
+    DateTime newest = 0;
+    try {
+        text_ = readWhole(path);
+        const char* base = text_.constData();
+        const qsizetype size = text_.size();
+        starts_.reserve(static_cast<size_t>(size / 48 + 2));
+        qsizetype pos = 0;
+        while (pos < size) {
+            const void* nl = std::memchr(base + pos, '\n', static_cast<size_t>(size - pos));
+            const qsizetype end = nl ? static_cast<const char*>(nl) - base + 1 : size;
+            starts_.push_back(pos);
+            const DateTime date =
+                dateOf(std::string_view(base + pos, static_cast<size_t>(end - pos)));
+            if (date > newest) newest = date;
+            pos = end;
+        }
+        if (!starts_.empty()) starts_.push_back(size);
+    } catch (...) {
+        text_.clear();
+        starts_.clear();
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+    return newest;
+}
+
+void ProtocolLinesModel::clear() {
+    beginResetModel();
+    text_ = QByteArray();
+    starts_ = {};
+    endResetModel();
+}
+
+QString ProtocolLinesModel::line(int row) const {
+    if (row < 0 || row >= lineCount()) return {};
+    const qsizetype from = starts_[static_cast<size_t>(row)];
+    qsizetype to = starts_[static_cast<size_t>(row) + 1];
+    const char* base = text_.constData();
+    if (to > from && base[to - 1] == '\n') --to;
+    if (to > from && base[to - 1] == '\r') --to;
+    return QString::fromUtf8(base + from, to - from);
+}
+
+int ProtocolLinesModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : lineCount() + 1;
+}
+
+QVariant ProtocolLinesModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    return line(index.row());
+}
+
+} // namespace vektrin

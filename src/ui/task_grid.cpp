@@ -1,0 +1,79 @@
+#include "ui/task_grid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+namespace vektrin {
+
+TDBGrid::TDBGrid(TaskGridModel& model, QWidget* parent) : QTableView(parent), model_(model) {
+    setObjectName("DBGrid1");
+    setModel(&model_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+
+    connect(&model_, &TaskGridModel::currentRowChanged, this, &TDBGrid::followTable);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex&) { rowChosen(current); });
+    followTable(model_.currentRow());
+}
+
+void TDBGrid::followTable(int row) {
+    following_ = true;
+    shownRow_ = row;
+    if (row < 0) {
+        selectionModel()->clearCurrentIndex();
+        clearSelection();
+    } else {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        const QModelIndex target = model_.index(row, column);
+        if (currentIndex().row() != row)
+            selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+        else if (!selectionModel()->isRowSelected(row, {}))
+            selectionModel()->select(target, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+    }
+    following_ = false;
+}
+
+void TDBGrid::rowChosen(const QModelIndex& current) {
+    if (following_ || !current.isValid()) return;
+    Table& table = model_.table();
+    if (table.controlsDisabled()) {
+        // Detached: the table stays where the pass has it, the grid where it was.
+        const int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
+        followTable(shownRow_);
+        verticalScrollBar()->setValue(v);
+        horizontalScrollBar()->setValue(h);
+        return;
+    }
+    if (current.row() == table.recNo()) return;
+    try {
+        table.moveTo(current.row());
+    } catch (const std::exception& e) {
+        followTable(model_.currentRow());
+        emit moveFailed(QString::fromUtf8(e.what()));
+    }
+}
+
+void TDBGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+        if (model_.currentRow() >= 0) emit deleteRequested();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace vektrin

@@ -1,0 +1,171 @@
+// The tray icon in a real notification area: an X server from xvfb-run and trayer as the tray
+// host. The icon docks and switches, its tool tip is cut, a double click toggles the main window,
+// and the tray menu stays usable while an editor or the viewer is open, with their items disabled.
+
+#include "ui/protocol_form.h"
+#include "ui/tray_icon.h"
+#include "ui_fixture.h"
+
+#include <QMenu>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+
+using namespace vektrin;
+using namespace vektrin::test;
+
+namespace {
+
+QWidget* trayWidget() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (QByteArray(w->metaObject()->className()) == "QSystemTrayIconSys") return w;
+    return nullptr;
+}
+
+// Pixels of the icon's green "running" sector in what the screen shows at the tray icon (asked
+// each time: the tray host may still be placing it).
+int greenPixels(QSystemTrayIcon* icon) {
+    const QRect area = icon->geometry();
+    const QImage shot = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                            .toImage();
+    int n = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            n += c.green() > 140 && c.red() < 120 && c.blue() < 120;
+        }
+    return n;
+}
+
+QMenu* openTrayMenu() {
+    QWidget* sys = trayWidget();
+    QTest::mouseClick(sys, Qt::RightButton, {}, sys->rect().center());
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    return menu && menu->isVisible() ? menu : nullptr;
+}
+
+void chooseFromMenu(QMenu* menu, QAction* item) {
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+}
+
+QString enabledItems(TMainForm& form) {
+    QString s;
+    for (auto w : {PauseWindow::Tasks, PauseWindow::ResourcesEdit, PauseWindow::ConflictsEdit,
+                   PauseWindow::ProtocolShow})
+        s += form.trayItem(w)->isEnabled() ? '1' : '0';
+    return s;
+}
+
+} // namespace
+
+class TrayTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void iconDocksAndSwitches();
+    void toolTipIsCut();
+    void doubleClickTogglesTheMainWindow();
+    void menuItemsAreDisabledWhileTheirWindowIsOpen();
+
+  private:
+    QProcess trayer_;
+    UiEnv env_;
+    std::unique_ptr<TestForm> form_;
+};
+
+void TrayTest::initTestCase() {
+    QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
+    trayer_.start(VEKTRIN_TRAYER,
+                  {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
+                   "--transparent", "false", "--tint", "0xffffff"});
+    QVERIFY(trayer_.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 15000);
+    form_ = env_.startForm();
+    QVERIFY(form_);
+    QVERIFY(form_->trayAvailable());
+    // With a notification area the main window starts hidden.
+    QVERIFY(!form_->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(trayWidget() && trayWidget()->isVisible(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form_->TrayIcon1->geometry().isEmpty(), 10000);
+}
+
+void TrayTest::cleanupTestCase() {
+    form_.reset();
+    trayer_.terminate();
+    trayer_.waitForFinished(5000);
+}
+
+void TrayTest::iconDocksAndSwitches() {
+    QTRY_VERIFY(form_->TrayIcon1->geometry().width() >= 16);
+    QVERIFY(form_->TrayIcon1->geometry().height() >= 16);
+    TTrayIcon* const area = form_->TrayIcon1;
+    QCOMPARE(form_->TrayIcon1->iconName(), QString("XICON1"));
+    QTRY_COMPARE(greenPixels(area), 0);
+    const auto id = addTask(*form_, "runner");
+    selectTask(*form_, id);
+    form_->RunNowClick(); // a task runs: the scheduler sets XICON2
+    QCOMPARE(form_->TrayIcon1->iconName(), QString("XICON2"));
+    QTRY_VERIFY_WITH_TIMEOUT(greenPixels(area) > 4, 5000);
+    form_->InterruptClick(); // none runs any more: XICON1
+    QCOMPARE(form_->TrayIcon1->iconName(), QString("XICON1"));
+    QTRY_COMPARE_WITH_TIMEOUT(greenPixels(area), 0, 5000);
+}
+
+void TrayTest::toolTipIsCut() {
+    QCOMPARE(trayWidget()->toolTip(), QString("System monitor - Vektrin 2.1"));
+    const QString seventy =
+        "System monitor - Vektrin 2.1 with a title far longer than the area keeps";
+    QVERIFY(seventy.size() > 62);
+    form_->setApplicationTitle(seventy.toStdString());
+    QCOMPARE(trayWidget()->toolTip(), seventy.left(62));
+    form_->setApplicationTitle("System monitor - Vektrin 2.1");
+}
+
+void TrayTest::doubleClickTogglesTheMainWindow() {
+    QWidget* sys = trayWidget();
+    QVERIFY(!form_->isVisible());
+    QTest::mouseDClick(sys, Qt::LeftButton, {}, sys->rect().center());
+    QTRY_VERIFY(form_->isVisible());
+    QCOMPARE(form_->ShowMainForm->text(), QString("Hide main window"));
+    QTest::mouseDClick(sys, Qt::LeftButton, {}, sys->rect().center());
+    QTRY_VERIFY(!form_->isVisible());
+    QCOMPARE(form_->ShowMainForm->text(), QString("Show main window"));
+}
+
+void TrayTest::menuItemsAreDisabledWhileTheirWindowIsOpen() {
+    form_->setEditorFactory(PauseWindow::Tasks, fakeEditor());
+    const auto none = [](Scheduler&, QWidget*) { return std::unique_ptr<QDialog>(); };
+    form_->setEditorFactory(PauseWindow::ResourcesEdit, none);
+    form_->setEditorFactory(PauseWindow::ConflictsEdit, none);
+    QMenu* menu = openTrayMenu();
+    QVERIFY(menu);
+    QCOMPARE(menu, form_->PopupMenu2.get());
+    QCOMPARE(enabledItems(*form_), QString("1001")); // only the task editor exists here
+    QStringList seen;
+    onNextModal([&](QWidget* editor) {
+        // The editor blocks the main window, not the tray.
+        QMenu* inner = openTrayMenu();
+        seen << (inner ? enabledItems(*form_) : QString("no menu"));
+        onNextModal([&](QWidget* viewer) {
+            QMenu* third = openTrayMenu();
+            seen << (third ? enabledItems(*form_) : QString("no menu"));
+            if (third) third->hide();
+            // Exit from the tray is refused while both are open.
+            form_->TaskExit->trigger();
+            seen << QString::fromStdString(form_->messages.empty() ? "" : form_->messages.back());
+            static_cast<QDialog*>(viewer)->reject();
+        });
+        if (inner) chooseFromMenu(inner, form_->ProtocolShow);
+        static_cast<QDialog*>(editor)->reject();
+    });
+    chooseFromMenu(menu, form_->Tasks);
+    QTRY_COMPARE(seen.size(), 3);
+    QCOMPARE(seen, (QStringList{"0001", "0000", "Close 'Tasks' form before exit"}));
+    QCOMPARE(enabledItems(*form_), QString("1001"));
+    QVERIFY(!form_->isShutDown());
+}
+
+QTEST_MAIN(TrayTest)
+#include "tray_xvfb_test.moc"
