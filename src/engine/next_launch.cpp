@@ -51,6 +51,25 @@ LaunchMoment minuteOf(DateTime value) {
     return {static_cast<std::int64_t>(datePart(value)), t.hour * 60 + t.minute};
 }
 
+namespace {
+
+// Seconds east of UTC of a local wall-clock minute, as mktime resolves it.
+long utcOffset(std::int64_t day, int minute) {
+    const DateParts d = decodeDate(static_cast<double>(day));
+    std::tm local{};
+    local.tm_year = d.year - 1900;
+    local.tm_mon = d.month - 1;
+    local.tm_mday = d.day;
+    local.tm_hour = minute / 60;
+    local.tm_min = minute % 60;
+    local.tm_isdst = -1;
+    std::tm copy = local;
+    const std::time_t t = std::mktime(&copy);
+    return static_cast<long>(timegm(&copy) - t);
+}
+
+} // namespace
+
 bool existsOnLocalClock(const LaunchMoment& moment) {
     const DateParts d = decodeDate(static_cast<double>(moment.day));
     std::tm wanted{};
@@ -70,12 +89,25 @@ bool existsOnLocalClock(const LaunchMoment& moment) {
 NextLaunchSearch::NextLaunchSearch(std::vector<Window> silence, int horizonDays)
     : silence_(std::move(silence)), horizonDays_(horizonDays) {}
 
-const NextLaunchSearch::DaySilence& NextLaunchSearch::silenceOf(std::int64_t day) {
-    auto [it, added] = silenceCache_.try_emplace(day);
+PassMoment NextLaunchSearch::DayInfo::at(const LaunchMoment& moment) const {
+    // What passMoment() gives for the minute, without working out the date again.
+    PassMoment m = midnight;
+    m.nowDateTime = moment.toDateTime();
+    m.nowTime = moment.minute * 60;
+    m.hourStart = moment.minute / 60 * 3600;
+    return m;
+}
+
+const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
+    auto [it, added] = dayCache_.try_emplace(day);
     if (!added) return it->second;
-    DaySilence& s = it->second;
+    DayInfo& s = it->second;
+    s.midnight = passMoment(LaunchMoment{day, 0}.toDateTime());
+    // Most days the clock does not change, and then every minute of it has its pass.
+    s.clockChanges = utcOffset(day - 1, MinutesPerDay - 1) != utcOffset(day, MinutesPerDay - 1);
+    if (silence_.empty()) return s;
     for (int m = 0; m < MinutesPerDay; ++m) {
-        const PassMoment moment = passMoment(LaunchMoment{day, m}.toDateTime());
+        const PassMoment moment = s.at(LaunchMoment{day, m});
         for (const Window& row : silence_)
             if (silenceInForce(row, moment)) {
                 s.silenced.set(static_cast<std::size_t>(m));
@@ -93,20 +125,20 @@ std::vector<LaunchMoment> NextLaunchSearch::next(const Window& task, DateTime af
     if (decide(task, passMoment(after)).reason == Reason::NeverDue) return found;
 
     for (std::int64_t day = from.day; day <= from.day + horizonDays_; ++day) {
-        const DaySilence* silence = silence_.empty() ? nullptr : &silenceOf(day);
-        if (silence && silence->all) continue;
+        const DayInfo& info = dayInfo(day);
+        if (info.all) continue;
         bool first = true;
         forEachCandidate(task, [&](int minute) {
             if (day == from.day && minute <= from.minute) return true;
             const LaunchMoment candidate{day, minute};
-            const Reason reason = decide(task, passMoment(candidate.toDateTime())).reason;
+            const Reason reason = decide(task, info.at(candidate)).reason;
             // The candidate's time of day lies in the window, so only the day can be wrong: no
             // other candidate of this day can be due either.
             if (reason == Reason::OutsideWindow && first) return false;
             first = false;
             if (reason != Reason::Due) return true;
-            if (silence && silence->silenced[static_cast<std::size_t>(minute)]) return true;
-            if (!existsOnLocalClock(candidate)) return true;
+            if (info.silenced[static_cast<std::size_t>(minute)]) return true;
+            if (info.clockChanges && !existsOnLocalClock(candidate)) return true;
             found.push_back(candidate);
             return static_cast<int>(found.size()) < count;
         });

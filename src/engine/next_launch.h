@@ -36,16 +36,19 @@ class NextLaunchSearch {
     std::vector<LaunchMoment> next(const Window& task, DateTime after, int count);
 
   private:
-    struct DaySilence {
+    struct DayInfo {
+        PassMoment midnight;
+        PassMoment at(const LaunchMoment& moment) const;
         std::bitset<1440> silenced;
-        bool all = false;
+        bool all = false;          // every minute silenced
+        bool clockChanges = false; // summer time begins or ends
     };
-    const DaySilence& silenceOf(std::int64_t day);
+    const DayInfo& dayInfo(std::int64_t day);
 
     std::vector<Window> silence_;
     int horizonDays_;
-    // Shared by every task searched with this object: one day's silence is worked out once.
-    std::unordered_map<std::int64_t, DaySilence> silenceCache_;
+    // Shared by every task searched with this object: each day is worked out once.
+    std::unordered_map<std::int64_t, DayInfo> dayCache_;
 };
 
 // Whether the minute exists on the local clock (a minute skipped when summer time begins has no

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -513,6 +515,66 @@ TEST(VektrinctlProtocol, SinceAndTaskFilterTheLines) {
     }
     EXPECT_EQ(run({"protocol", "--log", dir.file("none.log")}).exitCode, 2);
     EXPECT_EQ(run({"protocol", "--log", log, "--since", "07.03.2024"}).exitCode, 64);
+}
+
+// Waits until the file holds `expected`, or gives up after a generous while (for slow machines).
+std::string waitForContent(const std::string& path, const std::string& expected) {
+    std::string content;
+    for (int i = 0; i < 200; ++i) {
+        content = readFile(path);
+        if (content == expected) break;
+        usleep(50000);
+    }
+    return content;
+}
+
+TEST(VektrinctlProtocol, FollowPrintsNewLinesAndCarriesOnAfterClearing) {
+    TempDir dir;
+    const std::string log = dir.file("Vektrin.log");
+    writeFile(log, "03/05/24 10:00:00 Executes <a>.\r\n03/06/24 10:00:00 Executes <b>.\r\n");
+    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
+    const std::string outPath = dir.file("out");
+    const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> args{binary, "protocol", "--log", log, "--follow", "--task", "b"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::string env = "LC_ALL=C";
+    char* envp[] = {env.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(outFd);
+
+    std::string expected = "03/06/24 10:00:00 Executes <b>.\n";
+    EXPECT_EQ(waitForContent(outPath, expected), expected);
+    // A line written in pieces is printed once it is whole.
+    {
+        std::ofstream append(log, std::ios::app | std::ios::binary);
+        append << "03/07/24 10:00:00 Task <b> is ";
+    }
+    usleep(300000);
+    {
+        std::ofstream append(log, std::ios::app | std::ios::binary);
+        append << "completed.\r\n";
+    }
+    expected += "03/07/24 10:00:00 Task <b> is completed.\n";
+    EXPECT_EQ(waitForContent(outPath, expected), expected);
+    // Clearing: the kept lines come back in a new file, which is not printed twice.
+    writeFile(dir.file("Vektrin.tmp"), "03/06/24 10:00:00 Executes <b>.\r\n"
+                                       "03/07/24 10:00:00 Task <b> is completed.\r\n"
+                                       "03/08/24 10:00:00 Executes <b>.\r\n");
+    ASSERT_EQ(rename(dir.file("Vektrin.tmp").c_str(), log.c_str()), 0);
+    expected += "03/08/24 10:00:00 Executes <b>.\n";
+    EXPECT_EQ(waitForContent(outPath, expected), expected);
+
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
 }
 
 // ----------------------------------------------------------------- tables held by another

@@ -1,0 +1,63 @@
+// The launch search of vektrinctl: the next 5 moments of each of 10,000 tasks of every kind, with
+// two silence periods. bench/ctl_bench.sh times the program itself on a table of that size.
+
+#include "engine/next_launch.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace vektrin;
+using namespace vektrin::schedule;
+
+std::vector<Window> tasks(int count) {
+    std::mt19937 random(7);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    std::vector<Window> out;
+    for (int i = 0; i < count; ++i) {
+        Window w;
+        w.interval = i % 6;
+        const int from = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 23) * 3600;
+        const int length = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 8) * 3600;
+        w.startTime = from / SecondsPerDay;
+        w.endTime = std::min(from + length, w.interval == 1 ? 3599 : 86399) / SecondsPerDay;
+        w.repeatInterval = pick(0, 3) * 15;
+        w.startDate = w.interval == 5 ? *tryEncodeDate(2025, pick(1, 12), pick(1, 28))
+                                      : *tryEncodeDate(1, 1, pick(1, 28));
+        w.endDate = w.interval == 5 ? w.startDate + pick(0, 30) : *tryEncodeDate(1, 1, pick(1, 31));
+        out.push_back(w);
+    }
+    return out;
+}
+
+std::vector<Window> silence() {
+    Window lunch;
+    lunch.interval = 2;
+    lunch.startTime = 12 * 3600 / SecondsPerDay;
+    lunch.endTime = 13 * 3600 / SecondsPerDay;
+    Window holidays;
+    holidays.interval = 5;
+    holidays.startDate = *tryEncodeDate(2025, 12, 24);
+    holidays.endDate = *tryEncodeDate(2025, 12, 26);
+    holidays.endTime = (86400 - 60) / SecondsPerDay;
+    return {lunch, holidays};
+}
+
+void NextFiveOfTenThousandTasks(benchmark::State& state) {
+    const std::vector<Window> all = tasks(10000);
+    const DateTime now = *tryEncodeDate(2025, 3, 7) + 9.5 / 24;
+    std::size_t found = 0;
+    for (auto _ : state) {
+        // A new search object each time: the silence of each day is worked out afresh.
+        NextLaunchSearch search(silence());
+        for (const Window& w : all)
+            found += search.next(w, now, 5).size();
+    }
+    benchmark::DoNotOptimize(found);
+}
+BENCHMARK(NextFiveOfTenThousandTasks)->Unit(benchmark::kMillisecond);
+
+} // namespace
