@@ -2,6 +2,7 @@
 
 #include "engine/scheduler.h"
 
+#include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
 
 #include "engine/schedule_rules.h"
@@ -11,14 +12,6 @@
 
 namespace vektrin {
 namespace {
-
-std::string trimBlanksAndControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
 
 std::int64_t msOf(DateTime value) {
     return std::llround(value * MsPerDay);
@@ -37,11 +30,8 @@ bool Scheduler::TrueCondition() {
         dm.Table1EndCode.setFloat(14);
         dm.Table1.post();
     }
-    const std::string condition = trimBlanksAndControls(dm.Table1StartCondition.asString());
-    if (condition.empty()) return true;
-    const double value = EvaluateCondition(condition);
-    if (ConditionError()) return false;
-    return value != 0;
+    return testLaunchCondition(evaluator_, dm.Table1StartCondition.asString()) ==
+           LaunchConditionOutcome::True;
 }
 
 void Scheduler::Timer2Timer() {

@@ -2,6 +2,7 @@
 
 #include "engine/scheduler.h"
 
+#include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
 
 #include "condition/condition_errors.h"
@@ -13,18 +14,6 @@
 #include <unistd.h>
 
 namespace vektrin {
-namespace {
-
-std::string trimBlanksAndControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
-
-} // namespace
-
 std::string Scheduler::launchErrorText(const LaunchResult& r) const {
     switch (r.failure) {
     case LaunchFailure::NotEnoughResources:
