@@ -1,0 +1,124 @@
+#include "reports/param_report.h"
+
+#include "engine/scheduler.h"
+#include "platform/strings.h"
+#include "store/running_tasks.h"
+#include "store/status_text.h"
+
+#include <array>
+
+namespace vektrin {
+namespace {
+
+QString number(std::int64_t value) {
+    return QString::number(value);
+}
+
+} // namespace
+
+TParamReportForm::TParamReportForm(Scheduler& scheduler)
+    : ReportForm(scheduler, scheduler.dataCtrl().Table1, qtText(str::ReportTasksTitle)),
+      dm_(scheduler.dataCtrl()) {
+    buildTitleBand(qtText(str::ReportTasksTitle), Qt::AlignLeft, 0.3);
+
+    const double width = BandedReport::contentWidth();
+    const QFont font = reportFont(8);
+    constexpr double LabelWidth = 36, Gap = 2, LineHeight = 4;
+    const double valueLeft = LabelWidth + Gap;
+    const double valueWidth = width - valueLeft;
+
+    Band& band = report().detail;
+    double y = 1;
+    auto line = [&](std::string_view label, std::function<QString()> value) {
+        band.label(QRectF(0, y, LabelWidth, LineHeight), qtText(label), font,
+                   Qt::AlignRight | Qt::AlignVCenter);
+        band.computed(QRectF(valueLeft, y, valueWidth, LineHeight), std::move(value), font,
+                      Qt::AlignLeft | Qt::AlignVCenter, true);
+        y += LineHeight;
+    };
+    auto field = [](Field& f) { return [&f] { return QString::fromStdString(f.asString()); }; };
+    line(str::ReportTaskId, field(dm_.Table1AppID));
+    line(str::ReportTaskName, field(dm_.Table1AppName));
+    line(str::ReportCommandString, field(dm_.Table1Application));
+    line(str::ReportStartupDirectory, field(dm_.Table1AppDirectory));
+    line(str::ReportLaunchInterval, [this] { return IntervalText(); });
+    line(str::ReportRunType, [this] { return RunTypeText(); });
+    line(str::ReportLastExecution, [this] { return LastExecutionText(); });
+    line(str::ReportStatus, [this] { return StatusText(); });
+    line(str::ReportConflictingResources, [this] { return ResourcesText(); });
+    line(str::ReportStartCondition, field(dm_.Table1StartCondition));
+    line(str::ReportTerminationCondition, field(dm_.Table1EndCondition));
+    band.rule(y + 1, 0, width, 0.2);
+    band.height = y + 2;
+}
+
+QString TParamReportForm::weekDayText() const {
+    static constexpr std::array<std::string_view, 7> days = {
+        str::OnMondays, str::OnTuesdays,  str::OnWednesdays, str::OnThursdays,
+        str::OnFridays, str::OnSaturdays, str::OnSundays};
+    const int k = decodeDate(dm_.Table1StartDate.asDateTime()).day % 7;
+    return qtText(days[(k == 0 ? 7 : k) - 1]);
+}
+
+QString TParamReportForm::IntervalText() const {
+    const DateTime startTime = dm_.Table1StartTime.asDateTime();
+    const DateTime endTime = dm_.Table1EndTime.asDateTime();
+    const QString repeat = number(dm_.Table1RepeatInterval.asInteger());
+    switch (dm_.Table1Interval.asInteger()) {
+    case 0:
+        return qtText(str::ScheduleEveryMinute);
+    case 1:
+        return formatText(str::ScheduleEveryHour, {number(decodeTime(startTime).minute),
+                                                   number(decodeTime(endTime).minute), repeat});
+    case 2:
+        return formatText(str::ScheduleEveryDay, {timeText(startTime), timeText(endTime), repeat});
+    case 3:
+        return formatText(str::ScheduleWeekly,
+                          {weekDayText(), timeText(startTime), timeText(endTime), repeat});
+    case 4:
+        return formatText(str::ScheduleEveryMonth,
+                          {number(decodeDate(dm_.Table1StartDate.asDateTime()).day),
+                           timeText(startTime), timeText(endTime), repeat});
+    case 5:
+        return formatText(str::ScheduleEveryYear,
+                          {dateText(dm_.Table1StartDate.asDateTime()), timeText(startTime),
+                           dateText(dm_.Table1EndDate.asDateTime()), timeText(endTime), repeat});
+    default:
+        return {};
+    }
+}
+
+QString TParamReportForm::RunTypeText() const {
+    static constexpr std::array<std::string_view, 4> names = {
+        str::RunTypeNormal, str::RunTypeHided, str::RunTypeMinimized, str::RunTypeMaximized};
+    const std::int64_t runType = dm_.Table1RunType.asInteger();
+    QString text = runType >= 0 && runType < 4 ? qtText(names[runType]) : QString();
+    if (dm_.Table1Interupt.asBoolean()) text += qtText(str::InterruptPendingSuffix);
+    return text;
+}
+
+QString TParamReportForm::LastExecutionText() const {
+    return dateText(dm_.Table1LastDate.asDateTime()) + ' ' +
+           timeText(dm_.Table1LastTime.asDateTime());
+}
+
+QString TParamReportForm::StatusText() const {
+    return QString::fromStdString(
+        statusText(dm_.Table1Stopped.asBoolean(), dm_.Table1EndCode.asFloat(),
+                   static_cast<std::int32_t>(dm_.Table1ExitCode.asInteger())));
+}
+
+QString TParamReportForm::ResourcesText() const {
+    const auto mask = static_cast<ResourceMask>(dm_.Table1Conflicts.asInteger());
+    QString text;
+    for (int n = 1; n <= 32; ++n) {
+        if (!(mask & resourceBit(n))) continue;
+        if (!text.isEmpty()) text += QStringLiteral(", ");
+        text += QString::number(n);
+    }
+    if (text.isEmpty()) text = qtText(str::NoConflicts);
+    if (dm_.Table1WaitRes.asBoolean()) text += qtText(str::WaitForLiberationSuffix);
+    return text;
+}
+
+} // namespace vektrin

@@ -1,0 +1,28 @@
+#pragma once
+// The printed list of tasks: one block per task with its schedule described in words.
+
+#include "reports/report_form.h"
+
+namespace vektrin {
+
+class TDataCtrl;
+
+class TParamReportForm : public ReportForm {
+  public:
+    explicit TParamReportForm(Scheduler& scheduler);
+
+    // The computed fields, for the current task record.
+    QString IntervalText() const;
+    QString RunTypeText() const;
+    QString LastExecutionText() const;
+    QString StatusText() const;
+    QString ResourcesText() const;
+
+  private:
+    // "on mondays" .. "on sundays" from the day of month, taken modulo 7 (0 as 7).
+    QString weekDayText() const;
+
+    TDataCtrl& dm_;
+};
+
+} // namespace vektrin

@@ -1,0 +1,119 @@
+#include "reports/report_form.h"
+
+#include "engine/scheduler.h"
+#include "platform/strings.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QToolBar>
+
+namespace vektrin {
+
+ReportForm::ReportForm(Scheduler& scheduler, Table& table, QString caption)
+    : scheduler_(scheduler), report_(table), caption_(std::move(caption)) {
+    report_.emptyText = qtText(str::ReportEmptyTable);
+}
+
+ReportForm::~ReportForm() = default;
+
+QString ReportForm::dateText(DateTime value) const {
+    return QString::fromStdString(scheduler_.regional().formatDate(value));
+}
+
+QString ReportForm::timeText(DateTime value) const {
+    return QString::fromStdString(scheduler_.regional().formatTime(value));
+}
+
+void ReportForm::buildTitleBand(const QString& title, Qt::Alignment titleAlignment,
+                                double ruleThickness) {
+    const double width = BandedReport::contentWidth();
+    const QFont titleFont = reportFont(12, true);
+    const QFont small = reportFont(8, false, true);
+
+    Band& band = report_.title;
+    band.height = 15;
+    band.label(QRectF(0, 1, width, 8), title, titleFont, titleAlignment | Qt::AlignVCenter);
+    const QString version = versionField(QString::fromStdString(scheduler_.applicationTitle()));
+    band.label(QRectF(width - 70, 1, 70, 4), version, small, Qt::AlignRight | Qt::AlignVCenter);
+    band.computed(
+        QRectF(width - 70, 5, 70, 4),
+        [this] {
+            const DateTime now = scheduler_.clock().now();
+            return dateText(now) + ' ' + timeText(now);
+        },
+        small, Qt::AlignRight | Qt::AlignVCenter);
+    band.rule(12, 0, width, ruleThickness);
+}
+
+int ReportForm::print(QPagedPaintDevice& device) {
+    return report_.render(device);
+}
+
+int ReportForm::exportPdf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+    int pages = 0;
+    {
+        QPdfWriter writer(&file);
+        writer.setPageLayout(BandedReport::pageLayout());
+        writer.setResolution(600);
+        writer.setTitle(caption_);
+        writer.setCreator(QString::fromStdString(scheduler_.applicationTitle()));
+        pages = print(writer);
+    }
+    file.close();
+    return file.error() == QFileDevice::NoError ? pages : 0;
+}
+
+void ReportForm::preview(QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(BandedReport::pageLayout());
+    printer.setDocName(caption_);
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle(caption_);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter* p) {
+        // The bands are laid out for A4 portrait whatever the page set-up says.
+        p->setPageLayout(BandedReport::pageLayout());
+        print(*p);
+    });
+    if (auto* toolbar = dialog.findChild<QToolBar*>()) {
+        toolbar->addSeparator();
+        QAction* save = toolbar->addAction(qtText(str::ReportSaveAsPdf));
+        save->setObjectName(QStringLiteral("SaveAsPdf"));
+        QObject::connect(save, &QAction::triggered, &dialog, [this, &dialog] {
+            const QString path = QFileDialog::getSaveFileName(&dialog, caption_, caption_ + ".pdf",
+                                                              qtText(str::ReportPdfFiles));
+            if (!path.isEmpty()) exportPdf(path);
+        });
+    }
+    dialog.exec();
+}
+
+QString versionField(const QString& title) {
+    const qsizetype p = title.indexOf(QStringLiteral(" - ")) + 1;
+    const qsizetype length = title.size() - p - 2;
+    if (length <= 0) return {};
+    return title.mid(p + 2, length);
+}
+
+QString formatText(std::string_view format, std::initializer_list<QString> args) {
+    const QString f = qtText(format);
+    QString out;
+    auto next = args.begin();
+    for (qsizetype i = 0; i < f.size(); ++i) {
+        if (f[i] == '%' && i + 1 < f.size() && (f[i + 1] == 's' || f[i + 1] == 'd') &&
+            next != args.end()) {
+            out += *next++;
+            ++i;
+            continue;
+        }
+        out += f[i];
+    }
+    return out;
+}
+
+} // namespace vektrin
