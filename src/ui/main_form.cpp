@@ -121,7 +121,7 @@ void TMainForm::buildWindow() {
     ResourcesBtn = makeButton("ResourcesBtn", str::ResourcesBtnCaption, str::ResourcesBtnHint,
                               QStyle::SP_DriveHDIcon);
     ExceptionBtn = makeButton("ExceptionBtn", str::ExceptionBtnCaption, str::ExceptionBtnHint,
-                              QStyle::SP_BrowserStop);
+                              QStyle::SP_MediaPause);
     ProtocolBtn = makeButton("ProtocolBtn", str::ProtocolBtnCaption, str::ProtocolBtnHint,
                              QStyle::SP_FileDialogContentsView);
     BitBtn1 =
