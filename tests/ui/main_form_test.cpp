@@ -58,7 +58,6 @@ class MainFormTest : public QObject {
     void exitIsRefusedWhileAWindowIsOpen();
     void ctrlDeleteAsksBeforeDeleting();
     void iconAndToolTip();
-    void showMainFormToggles();
     void withoutNotificationAreaTheWindowShowsAndClosingAsks();
 };
 
@@ -424,27 +423,20 @@ void MainFormTest::iconAndToolTip() {
     QCOMPARE(form->windowTitle(), seventy);
 }
 
-void MainFormTest::showMainFormToggles() {
-    UiEnv env;
-    auto form = env.startForm();
-    QVERIFY(form);
-    // Offscreen there is no notification area: the window starts shown.
-    QVERIFY(form->isVisible());
-    QCOMPARE(form->ShowMainForm->text(), QString("Hide main window"));
-    form->ShowMainForm->trigger();
-    QVERIFY(!form->isVisible());
-    QCOMPARE(form->ShowMainForm->text(), QString("Show main window"));
-    form->TrayIcon1DblClick();
-    QVERIFY(form->isVisible());
-    QCOMPARE(form->ShowMainForm->text(), QString("Hide main window"));
-}
-
 void MainFormTest::withoutNotificationAreaTheWindowShowsAndClosingAsks() {
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
     QVERIFY(!form->trayAvailable());
     QVERIFY(form->isVisible());
+    QCOMPARE(form->ShowMainForm->text(), QString("Hide main window"));
+    // "Show main form" and the icon's double click toggle it.
+    form->ShowMainForm->trigger();
+    QVERIFY(!form->isVisible());
+    QCOMPARE(form->ShowMainForm->text(), QString("Show main window"));
+    form->TrayIcon1DblClick();
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->ShowMainForm->text(), QString("Hide main window"));
     form->answers = {false};
     QVERIFY(!form->close());
     QCOMPARE(form->questions.size(), 1);

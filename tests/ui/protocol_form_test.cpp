@@ -5,7 +5,6 @@
 #include "ui/protocol_form.h"
 #include "ui_fixture.h"
 
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -45,7 +44,6 @@ QStringList marks(TProtocolForm& viewer) {
 class ProtocolFormTest : public QObject {
     Q_OBJECT
   private slots:
-    void layoutAndCaptions();
     void loadsEveryLineAndTheNewestDate();
     void emptyProtocol();
     void clearingCountsBackFromTheNewestLine_data();
@@ -55,26 +53,6 @@ class ProtocolFormTest : public QObject {
     void failedClearingKeepsEveryLine();
     void showingFromTheMainWindowReloadsAndWritesItsLines();
 };
-
-void ProtocolFormTest::layoutAndCaptions() {
-    UiEnv env;
-    auto form = env.startForm();
-    QVERIFY(form);
-    TProtocolForm& v = *form->ProtocolForm;
-    QCOMPARE(v.windowTitle(), QString("Program work protocol"));
-    QCOMPARE(v.size(), QSize(592, 373));
-    QCOMPARE(v.findChild<QPushButton*>("ExitButton")->text(), QString("Exit"));
-    QCOMPARE(v.findChild<QPushButton*>("ClearButton")->text(), QString("days"));
-    QCOMPARE(v.findChild<QGroupBox*>("GroupBox1")->title(), QString("Clear, storing"));
-    auto* spin = v.findChild<QSpinBox*>("UpDown1");
-    QCOMPARE((QList<int>{spin->minimum(), spin->maximum(), spin->value(), spin->singleStep()}),
-             (QList<int>{0, 100, 10, 1}));
-    QVERIFY(!spin->wrapping());
-    QCOMPARE(v.findChild<QLineEdit*>("Edit1")->text(), QString("10"));
-    QCOMPARE(v.StringGrid1->objectName(), QString("StringGrid1"));
-    QVERIFY(v.StringGrid1->uniformItemSizes());
-    QCOMPARE(v.StringGrid1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-}
 
 void ProtocolFormTest::loadsEveryLineAndTheNewestDate() {
     UiEnv env;
