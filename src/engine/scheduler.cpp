@@ -290,17 +290,21 @@ void Scheduler::beginPause(PauseWindow window) {
 void Scheduler::endPause(PauseWindow window) {
     static constexpr std::string_view ends[] = {str::TaskEditEnd, str::ResourceEditEnd,
                                                 str::ExceptionEditEnd, str::ProtocolViewEnd};
-    try {
-        WriteProtocol(ends[static_cast<int>(window)]);
-        WorkEnabled();
-        SetStatusColor(StatusYellow);
-    } catch (...) {
-        setTimer1(true);
-        windowOpen_[static_cast<int>(window)] = false;
-        throw;
-    }
-    setTimer1(true);
-    windowOpen_[static_cast<int>(window)] = false;
+    // Whatever the closing lines do, the window is closed; the passes come back only when no other
+    // editor or the viewer is still open, so no pass moves a record someone is typing into.
+    struct Reopen {
+        Scheduler& s;
+        PauseWindow w;
+        ~Reopen() {
+            s.windowOpen_[static_cast<int>(w)] = false;
+            bool anyOpen = false;
+            for (bool open : s.windowOpen_) anyOpen = anyOpen || open;
+            if (!anyOpen) s.setTimer1(true);
+        }
+    } reopen{*this, window};
+    WriteProtocol(ends[static_cast<int>(window)]);
+    WorkEnabled();
+    SetStatusColor(StatusYellow);
 }
 
 void Scheduler::stampLast() {
