@@ -496,12 +496,12 @@ void DBGrid::rowChosen(int row) {
 
 DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
     : QWidget(parent), binding_(binding) {
-    struct Spec {
+    struct ButtonLook {
         const char* name;
         const char* glyph;
         std::string_view hint;
     };
-    static const Spec specs[ButtonCount] = {
+    static const ButtonLook looks[ButtonCount] = {
         {"First", "|\u25C0", str::NavFirstHint},  {"Prior", "\u25C0", str::NavPriorHint},
         {"Next", "\u25B6", str::NavNextHint},     {"Last", "\u25B6|", str::NavLastHint},
         {"Insert", "+", str::NavInsertHint},      {"Delete", "\u2212", str::NavDeleteHint},
@@ -513,9 +513,9 @@ DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
     layout->setSpacing(0);
     for (int i = 0; i < ButtonCount; ++i) {
         auto* b = new QToolButton(this);
-        b->setObjectName(specs[i].name);
-        b->setText(QString::fromUtf8(specs[i].glyph));
-        b->setToolTip(qs(specs[i].hint));
+        b->setObjectName(looks[i].name);
+        b->setText(QString::fromUtf8(looks[i].glyph));
+        b->setToolTip(qs(looks[i].hint));
         // The buttons never take the focus, so the edits keep theirs while the operator moves.
         b->setFocusPolicy(Qt::NoFocus);
         b->setMinimumSize(28, 25);
