@@ -435,7 +435,9 @@ std::uint32_t X11WindowSystem::resourcePid(xcb_res_query_client_ids_cookie_t coo
     if (!reply) return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply.ptr); it.rem;
          xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+        // The id the server answers for opens the value record (its first member).
+        const auto* answered = reinterpret_cast<const xcb_res_client_id_spec_t*>(it.data);
+        if ((answered->mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
             xcb_res_client_id_value_value_length(it.data) >= 1)
             return *xcb_res_client_id_value_value(it.data);
     }
