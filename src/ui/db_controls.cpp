@@ -1,6 +1,7 @@
 #include "ui/db_controls.h"
 
 #include "platform/strings.h"
+#include "ui/form_widgets.h"
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>
@@ -19,10 +20,6 @@
 
 namespace vektrin {
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The data layer's message for a text that names no time or date.
 std::string invalidText(std::string_view format, const QString& text) {

@@ -3,6 +3,7 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 #include "reports/except_report.h"
+#include "ui/form_widgets.h"
 #include "ui/schedule_encoding.h"
 
 #include <QApplication>
@@ -16,28 +17,6 @@
 #include <cstdint>
 
 namespace vektrin {
-namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QPushButton* plainButton(std::string_view text, const char* name, QWidget* parent) {
-    auto* b = named(new QPushButton(qs(text), parent), name);
-    b->setAutoDefault(false);
-    // Like the navigator's buttons they leave the focus where it is, so an edit's value is
-    // checked once, by the button's own work.
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-} // namespace
-
 TExceptForm::TExceptForm(Scheduler& scheduler, MessagePort& messages, QWidget* parent)
     : QDialog(parent), scheduler_(scheduler), dm_(scheduler.dataCtrl()) {
     setObjectName("TExceptForm");

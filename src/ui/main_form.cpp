@@ -3,6 +3,7 @@
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
+#include "ui/form_widgets.h"
 #include "ui/protocol_form.h"
 #include "ui/task_grid.h"
 #include "ui/tray_icon.h"
@@ -23,10 +24,6 @@
 
 namespace vektrin {
 namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 int index(PauseWindow w) {
     return static_cast<int>(w);

@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 #include "reports/param_report.h"
 #include "store/running_tasks.h"
+#include "ui/form_widgets.h"
 #include "ui/schedule_encoding.h"
 
 #include <QApplication>
@@ -21,26 +22,6 @@
 
 namespace vektrin {
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QPushButton* plainButton(std::string_view text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(qs(text), parent);
-    b->setObjectName(name);
-    // Return in an edit finishes the edit; it must not press a button of the window.
-    b->setAutoDefault(false);
-    // Like the navigator's buttons they leave the focus where it is, so an edit's value is
-    // checked once, by the button's own work.
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
 
 // The operator's condition text without the blanks and control characters around it.
 std::string trimmedCondition(const QString& text) {

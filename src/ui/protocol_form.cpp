@@ -3,6 +3,7 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
+#include "ui/form_widgets.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,14 +15,6 @@
 #include <QVBoxLayout>
 
 namespace vektrin {
-namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
-
 TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     : QDialog(parent), scheduler_(scheduler), model_(this) {
     setObjectName("ProtocolForm");

@@ -3,6 +3,7 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 #include "reports/resource_report.h"
+#include "ui/form_widgets.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -11,28 +12,6 @@
 #include <QVBoxLayout>
 
 namespace vektrin {
-namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QPushButton* plainButton(std::string_view text, const char* name, QWidget* parent) {
-    auto* b = named(new QPushButton(qs(text), parent), name);
-    b->setAutoDefault(false);
-    // Like the navigator's buttons they leave the focus where it is, so an edit's value is
-    // checked once, by the button's own work.
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
-}
-
-} // namespace
-
 TResourceForm::TResourceForm(Scheduler& scheduler, MessagePort& messages, QWidget* parent)
     : QDialog(parent), scheduler_(scheduler), messages_(messages), dm_(scheduler.dataCtrl()) {
     setObjectName("TResourceForm");
