@@ -1,5 +1,6 @@
 // Runs the real vektrinctl binary and checks what a user sees: output, error text, exit code.
 
+#include "support/run_program.h"
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,50 +24,11 @@ struct Outcome {
     std::string err;
 };
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 Outcome run(const std::vector<std::string>& args) {
-    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
-    char outPath[] = "/tmp/vkctl-out.XXXXXX";
-    char errPath[] = "/tmp/vkctl-err.XXXXXX";
-    const int outFd = mkstemp(outPath);
-    const int errFd = mkstemp(errPath);
-
-    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
     // The C locale: short dates mm/dd/yy, decimal point ".".
-    std::vector<std::string> envStrings{"LC_ALL=C", "TZ=UTC"};
-    std::vector<char*> envp;
-    for (std::string& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    pid_t pid = 0;
-    Outcome o;
-    if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
-    close(errFd);
-    o.out = slurp(outPath);
-    o.err = slurp(errPath);
-    unlink(outPath);
-    unlink(errPath);
-    return o;
+    const auto r = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
+                                    {"LC_ALL=C", "TZ=UTC"});
+    return Outcome{r.exitCode, r.out, r.err};
 }
 
 const std::string At = "2024-03-07 09:05:04";
