@@ -30,6 +30,9 @@ std::string programPath(const char* argv0) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file that may grow no further (a size limit) fails its write like a full disk, which is
+    // reported, instead of killing the scheduler.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Without a desktop the same binary runs as a headless scheduler instead of aborting.
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
