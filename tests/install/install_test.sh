@@ -130,7 +130,9 @@ if [ -z "$start" ]; then
 else
   service() { # env... : becomes the start command as the user manager runs it, in the home directory
     cd "$home" && exec env -i PATH=/usr/bin:/bin HOME="$home" LC_ALL=C.UTF-8 \
-      QT_QPA_PLATFORM="$platform" XDG_RUNTIME_DIR="$work/runtime" "$@" /bin/sh -c "$start"
+      QT_QPA_PLATFORM="$platform" XDG_RUNTIME_DIR="$work/runtime" \
+      ${ASAN_OPTIONS+ASAN_OPTIONS="$ASAN_OPTIONS"} ${UBSAN_OPTIONS+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
+      "$@" /bin/sh -c "$start"
   }
 
 
