@@ -13,6 +13,12 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+  # Also any installed program that outlived the test, whatever its parent was.
+  local exe p
+  for p in /proc/[0-9]*; do
+    exe=$(readlink "$p/exe" 2>/dev/null) || continue
+    case $exe in "$work"/*) kill -KILL "${p#/proc/}" 2>/dev/null || true ;; esac
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
