@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(
         QString::fromUtf8(vektrin::str::ApplicationTitle.data(),
                           static_cast<int>(vektrin::str::ApplicationTitle.size())));
+    // Ties the windows to the installed vektrin.desktop: its icon and name in task switchers.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vektrin"));
 
     vektrin::MainFormOptions options;
     for (int i = 1; i < argc; ++i)
