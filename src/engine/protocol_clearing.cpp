@@ -12,12 +12,15 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
     } cursorBack{port_};
     port_.protocolChanged();
 
-    const ProtocolDateReader dateOf(regional_.shortDateFormat, decodeDate(clock_.now()).year);
+    // Lines written under another locale are read in their own format; a line whose date no
+    // format reads is kept, since nothing says it is old.
+    const ProtocolLineDates dates(regional_.shortDateFormat, decodeDate(clock_.now()).year);
     // The log stays open, and locked, while its lines are copied: until the rename succeeds it is
     // the protocol, and a failure anywhere before leaves it in place to append to.
     const RewriteResult result =
         rewriteProtocolFile(ProtocolFile.path(), [&](std::string_view line) {
-            return days + dateOf(line) > referenceDate;
+            const auto date = dates.read(line);
+            return !date || days + *date > referenceDate;
         });
 
     std::string error;

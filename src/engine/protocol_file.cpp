@@ -1,5 +1,8 @@
 #include "engine/protocol_file.h"
 
+#include "platform/regional_locales.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -34,12 +37,12 @@ ProtocolDateReader::ProtocolDateReader(std::string_view format, int pivotYear)
     }
 }
 
-DateTime ProtocolDateReader::operator()(std::string_view line) const {
+std::optional<DateTime> ProtocolDateReader::read(std::string_view line) const {
     int day = -1, month = -1, year = -1, yearDigits = 0;
     size_t p = 0;
     for (const Item& item : items_) {
         if (item.kind == 0) {
-            if (p >= line.size() || line[p] != item.literal) return 0;
+            if (p >= line.size() || line[p] != item.literal) return std::nullopt;
             ++p;
             continue;
         }
@@ -50,7 +53,7 @@ DateTime ProtocolDateReader::operator()(std::string_view line) const {
             ++digits;
             ++p;
         }
-        if (digits < item.minDigits) return 0;
+        if (digits < item.minDigits) return std::nullopt;
         if (item.kind == 'd')
             day = value;
         else if (item.kind == 'm')
@@ -61,16 +64,35 @@ DateTime ProtocolDateReader::operator()(std::string_view line) const {
         }
     }
     if (p < line.size() && line[p] != ' ' && line[p] != '\t' && line[p] != '\r' && line[p] != '\n')
-        return 0;
-    if (day < 0 || month < 0 || year < 0) return 0;
+        return std::nullopt;
+    if (day < 0 || month < 0 || year < 0) return std::nullopt;
     if (yearDigits <= 2) {
         // The century that puts the year nearest the pivot, as dates are read everywhere else.
         const int low = pivotYear_ - 50;
         year += (low / 100) * 100;
         if (year < low) year += 100;
     }
-    const auto date = tryEncodeDate(year, month, day);
-    return date ? *date : 0;
+    return tryEncodeDate(year, month, day);
+}
+
+ProtocolLineDates::ProtocolLineDates(std::string_view currentFormat, int pivotYear)
+    : ProtocolLineDates(currentFormat, pivotYear, platformShortDateFormats()) {}
+
+ProtocolLineDates::ProtocolLineDates(std::string_view currentFormat, int pivotYear,
+                                     const std::vector<std::string>& otherFormats) {
+    readers_.emplace_back(currentFormat, pivotYear);
+    std::vector<std::string_view> seen{currentFormat};
+    for (const std::string& format : otherFormats) {
+        if (std::find(seen.begin(), seen.end(), format) != seen.end()) continue;
+        seen.push_back(format);
+        readers_.emplace_back(format, pivotYear);
+    }
+}
+
+std::optional<DateTime> ProtocolLineDates::read(std::string_view line) const {
+    for (const ProtocolDateReader& reader : readers_)
+        if (const auto date = reader.read(line)) return date;
+    return std::nullopt;
 }
 
 // ------------------------------------------------------------------ rewriting the log

@@ -5,6 +5,7 @@
 #include "platform/date_time.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,11 @@ class ProtocolDateReader {
     // Two-digit years fall into [pivotYear - 50, pivotYear + 49].
     ProtocolDateReader(std::string_view shortDateFormat, int pivotYear);
 
-    // The line's date as a day count; 0 when the line does not begin with a date in the format,
-    // followed by a blank or the end of the line.
-    DateTime operator()(std::string_view line) const;
+    // The line's date as a day count; nullopt when the line does not begin with a date in the
+    // format, followed by a blank or the end of the line.
+    std::optional<DateTime> read(std::string_view line) const;
+    // The same with 0 for a line without a date.
+    DateTime operator()(std::string_view line) const { return read(line).value_or(0); }
 
   private:
     struct Item {
@@ -31,6 +34,25 @@ class ProtocolDateReader {
     };
     std::vector<Item> items_;
     int pivotYear_;
+};
+
+// Reads the date a protocol line begins with in whichever short date format wrote it: one log
+// outlives changes of locale (the desktop session, ssh, a service each bring their own). The
+// current format is tried first, then the others in their order; the first that reads the line's
+// leading token gives its date, so a token that only one format reads goes to that format and one
+// that several read differently goes to the current format (else to the earliest in the list).
+class ProtocolLineDates {
+  public:
+    // The others are the formats this machine's locales write (platformShortDateFormats()).
+    ProtocolLineDates(std::string_view currentFormat, int pivotYear);
+    ProtocolLineDates(std::string_view currentFormat, int pivotYear,
+                      const std::vector<std::string>& otherFormats);
+
+    // nullopt when no format reads the line's leading token.
+    std::optional<DateTime> read(std::string_view line) const;
+
+  private:
+    std::vector<ProtocolDateReader> readers_;
 };
 
 // "Vektrin.tmp" beside the log.
