@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,29 +126,6 @@ void writeAll(int fd, const char* p, size_t n, const std::string& path) {
     }
 }
 
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // Closes and reports what close says: on some file systems the last write error shows here.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_ = -1;
-};
-
 std::string directoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -182,16 +160,20 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         if (::unlink(tmpPath.c_str()) != 0 && errno != ENOENT) fail("Cannot remove", tmpPath);
         afterStep(RewriteStep::StaleTmpRemoved);
 
-        Fd in(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
+        UniqueFd in(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
         if (in.get() < 0) fail("Cannot read", logPath);
         struct stat st {};
         if (::fstat(in.get(), &st) != 0) fail("Cannot read", logPath);
         afterStep(RewriteStep::LogOpened);
 
-        Fd out(
-            ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+        // Opened for appending, as the log is: after the rename the scheduler appends through
+        // this descriptor. The lock is taken before the file gets the log's name, so there is
+        // no moment in which the log is there to be taken by a second scheduler.
+        UniqueFd out(::open(tmpPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
+                            st.st_mode & 07777));
         if (out.get() < 0) fail("Cannot create", tmpPath);
         tmpCreated = true;
+        if (flock(out.get(), LOCK_EX | LOCK_NB) != 0) fail("Cannot lock", tmpPath);
         afterStep(RewriteStep::TmpCreated);
 
         constexpr size_t Chunk = 1 << 16;
@@ -242,16 +224,17 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         writeAll(out.get(), pending.data(), pending.size(), tmpPath);
         afterStep(RewriteStep::LinesCopied);
 
+        // The descriptor stays open, so a write error that close would report must show here.
         if (::fsync(out.get()) != 0) fail("Cannot write", tmpPath);
-        if (!out.close()) fail("Cannot write", tmpPath);
         afterStep(RewriteStep::TmpSynced);
 
         if (::rename(tmpPath.c_str(), logPath.c_str()) != 0) fail("Cannot replace", logPath);
         result.replaced = true;
+        result.log = std::move(out);
         tmpCreated = false;
         // The rename itself must survive a crash too; a failure here changes nothing we could
         // undo, so it is not reported.
-        Fd dir(::open(directoryOf(logPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd dir(::open(directoryOf(logPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
         afterStep(RewriteStep::Renamed);
     } catch (const std::exception& e) {

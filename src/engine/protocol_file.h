@@ -2,6 +2,7 @@
 // Reading protocol lines back: the date a line begins with, and rewriting the log with only some
 // of its lines so that a failure at any point leaves the old log whole.
 
+#include "engine/protocol_log.h"
 #include "platform/date_time.h"
 
 #include <functional>
@@ -70,6 +71,7 @@ enum class RewriteStep {
 
 struct RewriteResult {
     bool replaced = false; // the log path now names the rewritten file
+    UniqueFd log;          // when replaced: the rewritten file, open for appending and locked
     std::string error;     // empty when the rewrite went through
     long long kept = 0;
     long long dropped = 0;
@@ -79,6 +81,8 @@ struct RewriteResult {
 // and renames it over the log. Before the rename nothing of the log is touched: a failure
 // removes the tmp file and leaves the log as it was. A stale tmp file is removed first. A last
 // line without its line end gets one, so the next appended line does not run into it.
+// The tmp file is locked as soon as it is created and stays open, so the file that takes the
+// log's name is locked from that moment on; the caller appends through result.log.
 RewriteResult rewriteProtocolFile(const std::string& logPath,
                                   const std::function<bool(std::string_view line)>& keep);
 

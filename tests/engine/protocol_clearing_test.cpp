@@ -3,11 +3,15 @@
 
 #include "platform/regional_locales.h"
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <locale.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vektrin {
@@ -308,6 +312,77 @@ TEST_F(ProtocolClearingTest, StartUpKeepsTheLastTenCalendarDaysIncludingToday) {
     EXPECT_EQ(lines.front(), "#9 days ago");
     EXPECT_EQ(lines[9], "#0 days ago");
     EXPECT_TRUE(protocolHas("The Vektrin program started ..."));
+}
+
+// ------------------------------------------------------------------ the lock is never given up
+
+// A second scheduler starting at any moment of a clearing: it must never get the log, and the
+// first one must lose no line and keep appending to the file at the log's path.
+TEST_F(ProtocolClearingTest, NoSecondOpenerGetsTheLogWhileItIsCleared) {
+    openOn("");
+    // Tries to take the log in a tight loop until it goes out of scope.
+    struct Racer {
+        std::string path;
+        std::atomic<bool> stop{false};
+        std::atomic<long> tries{0}, taken{0};
+        std::thread thread{[this] { run(); }};
+        ~Racer() {
+            stop = true;
+            thread.join();
+        }
+        void run() {
+            while (!stop) {
+                ++tries;
+                // As a second scheduler opens its log.
+                ProtocolLog second(path);
+                if (second.open()) ++taken;
+                second.close();
+                // A bare lock on whatever file the name leads to at this moment.
+                const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0) continue;
+                struct stat held {};
+                struct stat named {};
+                if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 &&
+                    stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino)
+                    ++taken;
+                ::close(fd);
+            }
+        }
+    } racer{log()};
+    while (racer.tries == 0)
+        std::this_thread::yield();
+
+    std::vector<std::string> expected;
+    constexpr int Rounds = 400;
+    for (int round = 0; round < Rounds && racer.taken == 0; ++round) {
+        // One day per round; two days are kept, so each clearing drops the lines of one round.
+        clock.value = day(2026, 1, 1) + round + 0.5;
+        const std::string mark = "#" + std::to_string(round);
+        scheduler->WriteProtocol(mark + " before");
+        expected.push_back(mark + " before");
+        scheduler->ProtocolClearing(2, day(2026, 1, 1) + round);
+        if (expected.size() > 4) expected.erase(expected.begin(), expected.begin() + 2);
+        scheduler->WriteProtocol(mark + " after");
+        expected.push_back(mark + " after");
+        ASSERT_THAT(texts(), ElementsAreArray(expected)) << "round " << round;
+    }
+    EXPECT_EQ(racer.taken, 0) << "of " << racer.tries << " tries";
+    EXPECT_THAT(port.messages, IsEmpty());
+    expectAppendable();
+}
+
+TEST_F(ProtocolClearingTest, ClearingLeavesALogHeldByAnotherSchedulerAlone) {
+    const std::string content = line(day(2026, 11, 1), "#old") + line(day(2026, 12, 7), "#new");
+    writeFile(log(), content);
+    ProtocolLog other(log());
+    ASSERT_TRUE(other.open());
+    make();
+    scheduler->ProtocolClearing(10, day(2026, 12, 7));
+    EXPECT_EQ(readFile(log()), content);
+    ASSERT_EQ(port.kinds.size(), 1u);
+    EXPECT_EQ(port.kinds.back(), MessageKind::Error);
+    EXPECT_THAT(port.messages.back(), ::testing::HasSubstr("keeps all its lines"));
+    EXPECT_FALSE(scheduler->protocolFile().isOpen());
 }
 
 // ------------------------------------------------------------------ failures lose nothing
