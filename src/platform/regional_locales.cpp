@@ -76,6 +76,8 @@ void namesInArchive(const std::string& path, std::set<std::string>& names) {
         if (n <= 0) continue;
         const std::size_t length = ::strnlen(name, static_cast<std::size_t>(n));
         if (length == 0 || length == static_cast<std::size_t>(n)) continue; // unterminated
+        // A name is never a path; a damaged archive must not lead the C library elsewhere.
+        if (std::memchr(name, '/', length)) continue;
         names.emplace(name, length);
     }
     ::close(fd);
