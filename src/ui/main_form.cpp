@@ -317,16 +317,24 @@ void TMainForm::showMessage(std::string_view text, MessageKind kind) {
                     : kind == MessageKind::Information ? QMessageBox::Information
                                                        : QMessageBox::NoIcon,
                     kind == MessageKind::Information ? QStringLiteral("Information") : caption,
-                    qtext, QMessageBox::Ok, isVisible() ? this : nullptr);
+                    qtext, QMessageBox::Ok, messageParent());
     box.exec();
 }
 
 bool TMainForm::confirm(const QString& text) {
     if (headless()) return true;
     QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
+                    QMessageBox::Ok | QMessageBox::Cancel, messageParent());
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
+}
+
+QWidget* TMainForm::messageParent() {
+    // A message comes from the window in front: an editor, the viewer or a report preview while
+    // one is open (all modal), else the main window when it is shown. A box opens over it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+        return modal;
+    return isVisible() ? this : nullptr;
 }
 
 bool TMainForm::headless() {
