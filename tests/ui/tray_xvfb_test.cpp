@@ -48,11 +48,17 @@ void click(QWidget* widget, Qt::MouseButton button, QPoint at) {
     QTest::mouseClick(window, button, {}, window->mapFromGlobal(widget->mapToGlobal(at)));
 }
 
+// A few tries, as a busy X server may be slow to show the window it was just asked for; a modal
+// window that blocks the icon blocks every try.
 QMenu* openTrayMenu() {
     QWidget* sys = trayWidget();
-    click(sys, Qt::RightButton, sys->rect().center());
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    return menu && menu->isVisible() ? menu : nullptr;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        click(sys, Qt::RightButton, sys->rect().center());
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu && menu->isVisible()) return menu;
+        QTest::qWait(200);
+    }
+    return nullptr;
 }
 
 void chooseFromMenu(QMenu* menu, QAction* item) {
