@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
 
@@ -87,10 +88,21 @@ void BandedReport::drawBand(QPainter& painter, const Band& band, double top, dou
         return QRectF(r.x() * unitsPerMm, (top + r.y()) * unitsPerMm, r.width() * unitsPerMm,
                       r.height() * unitsPerMm);
     };
+    // A preview replays the page at whatever zoom the operator picks, where a rule of 0.2 mm can
+    // fall below one pixel and vanish; there a hairline along it keeps it visible. PDF files and
+    // printers get the rule's own thickness only.
+    const bool onScreen = painter.paintEngine()->type() != QPaintEngine::Pdf;
     for (const BandItem& item : band.items) {
         const QRectF box = toDevice(item.rect);
         if (item.kind == BandItem::Kind::Rule) {
             painter.fillRect(box, Qt::black);
+            if (onScreen) {
+                painter.save();
+                painter.setPen(QPen(Qt::black, 0)); // width 0: one device pixel at any scale
+                painter.drawLine(
+                    QLineF(box.left(), box.center().y(), box.right(), box.center().y()));
+                painter.restore();
+            }
             continue;
         }
         const QString text = item.kind == BandItem::Kind::Computed ? item.compute() : item.text;

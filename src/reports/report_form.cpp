@@ -75,6 +75,9 @@ void ReportForm::preview(QWidget* parent) {
     printer.setDocName(caption_);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(caption_);
+    // Modal to the editor that opened it, not to the whole program, so the tray menu stays
+    // usable meanwhile (and still refuses to exit while the editor is open).
+    dialog.setWindowModality(Qt::WindowModal);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this](QPrinter* p) {
         // The bands are laid out for A4 portrait whatever the page set-up says.
         p->setPageLayout(BandedReport::pageLayout());

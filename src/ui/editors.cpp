@@ -5,6 +5,7 @@
 #include "ui/param_form.h"
 #include "ui/resource_form.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -27,8 +28,10 @@ class BoxMessages : public QObject, public MessagePort {
                          qPrintable(t));
             return;
         }
+        // Over the window in front (the editor that raised it), not wherever the screen has room.
         QMessageBox box(kind == MessageKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                        QCoreApplication::applicationName(), t, QMessageBox::Ok);
+                        QCoreApplication::applicationName(), t, QMessageBox::Ok,
+                        QApplication::activeModalWidget());
         box.exec();
     }
 };

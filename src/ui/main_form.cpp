@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -25,6 +26,10 @@
 
 namespace vektrin {
 namespace {
+
+// The window's first width and the button panel's, from which the grid's columns are sized.
+constexpr int DefaultWidth = 685;
+constexpr int PanelWidth = 100;
 
 int index(PauseWindow w) {
     return static_cast<int>(w);
@@ -58,7 +63,7 @@ TMainForm::TMainForm(MainFormPlatform platform, QWidget* parent) : QMainWindow(p
 void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
                      SettingsStore& settings, RegionalSettings regional, SchedulerConfig config) {
     setObjectName("MainForm");
-    resize(685, 178);
+    resize(DefaultWidth, 178);
     setWindowTitle(qs(str::ApplicationTitle));
     clockRate_ = clock.rate() > 0 ? clock.rate() : 1.0;
     Timer1.setObjectName("Timer1");
@@ -102,7 +107,7 @@ void TMainForm::buildWindow() {
 
     auto* panel = new QWidget(central);
     panel->setObjectName("Panel1");
-    panel->setFixedWidth(100);
+    panel->setFixedWidth(PanelWidth);
     auto* buttons = new QVBoxLayout(panel);
     buttons->setContentsMargins(7, 4, 7, 4);
     auto makeButton = [&](const char* name, std::string_view caption, std::string_view hint,
@@ -193,17 +198,34 @@ void TMainForm::createGrid() {
     gridModel_ = new TaskGridModel(scheduler_->dataCtrl(), scheduler_->regional(), this);
     DBGrid1 = new TDBGrid(*gridModel_, centralWidget());
     QHeaderView* header = DBGrid1->horizontalHeader();
-    // The date and time columns never cut their text, whatever the date format's length.
+    QStyle* style = DBGrid1->style();
+    // A cell shows its text between two margins, left of the grid line.
     const QFontMetrics metrics(DBGrid1->font());
-    const int padding = 2 * DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+    const int padding =
+        2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1) + 1;
+    // The date and time columns never cut their text, whatever the date format's length.
     const DateTime sample = *tryEncodeDate(2026, 12, 28) + *tryEncodeTime(23, 58, 58);
-    const int dateWidth =
-        metrics.horizontalAdvance(qs(scheduler_->regional().formatDate(sample))) + padding;
-    const int timeWidth =
-        metrics.horizontalAdvance(qs(scheduler_->regional().formatTime(sample))) + padding;
-    header->resizeSection(TaskGridModel::AppName, 260);
-    header->resizeSection(TaskGridModel::LastDate, std::max(55, dateWidth));
-    header->resizeSection(TaskGridModel::LastTime, std::max(55, timeWidth));
+    const int dateWidth = std::max(
+        55, metrics.horizontalAdvance(qs(scheduler_->regional().formatDate(sample))) + padding);
+    const int timeWidth = std::max(
+        55, metrics.horizontalAdvance(qs(scheduler_->regional().formatTime(sample))) + padding);
+    // The task column holds a name of 40 characters (the field's size) of ordinary text, as far
+    // as the status column's title still fits in view at the window's default size with a
+    // vertical scroll bar; never narrower than its 260 pixels.
+    const int letters = metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+    const int fortyCharacters = (40 * letters + 25) / 26 + padding;
+    const int visible =
+        DefaultWidth - PanelWidth - 2 * DBGrid1->frameWidth() -
+        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar());
+    const QString statusTitle =
+        gridModel_->headerData(TaskGridModel::Sost, Qt::Horizontal, Qt::DisplayRole).toString();
+    const int statusTitleWidth = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+                                 QFontMetrics(header->font()).horizontalAdvance(statusTitle) + 1;
+    const int taskWidth = std::max(
+        260, std::min(fortyCharacters, visible - dateWidth - timeWidth - statusTitleWidth));
+    header->resizeSection(TaskGridModel::AppName, taskWidth);
+    header->resizeSection(TaskGridModel::LastDate, dateWidth);
+    header->resizeSection(TaskGridModel::LastTime, timeWidth);
     header->resizeSection(TaskGridModel::Sost, 400);
     mainLayout_->insertWidget(0, DBGrid1, 1);
     connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -297,16 +319,24 @@ void TMainForm::showMessage(std::string_view text, MessageKind kind) {
                     : kind == MessageKind::Information ? QMessageBox::Information
                                                        : QMessageBox::NoIcon,
                     kind == MessageKind::Information ? QStringLiteral("Information") : caption,
-                    qtext, QMessageBox::Ok, isVisible() ? this : nullptr);
+                    qtext, QMessageBox::Ok, messageParent());
     box.exec();
 }
 
 bool TMainForm::confirm(const QString& text) {
     if (headless()) return true;
     QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, isVisible() ? this : nullptr);
+                    QMessageBox::Ok | QMessageBox::Cancel, messageParent());
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
+}
+
+QWidget* TMainForm::messageParent() {
+    // A message comes from the window in front: an editor, the viewer or a report preview while
+    // one is open (all modal), else the main window when it is shown. A box opens over it.
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+        return modal;
+    return isVisible() ? this : nullptr;
 }
 
 bool TMainForm::headless() {

@@ -130,6 +130,8 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void closeEvent(QCloseEvent* event) override;
     // An OK/Cancel question; headless it is answered OK.
     virtual bool confirm(const QString& text);
+    // The window a message box opens over.
+    QWidget* messageParent();
 
   private:
     void init(Clock& clock, ProcessControl& processes, WindowSystem& windows,

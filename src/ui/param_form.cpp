@@ -397,6 +397,9 @@ bool TParamForm::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const QString text = key->text();
     if (text.isEmpty() || key->key() == Qt::Key_Delete) return false;
+    // Shortcuts (select all, copy, cut, paste, undo and the like) are not typed characters: the
+    // edit acts on them, and what a paste brings in is checked by the change handler.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
     const QChar c = text[0];
     if (c == '\b' || c == '\t' || c == '\r' || (c >= '0' && c <= '9')) return false;
     // Every other character enters the edit as "?", which its change handler then refuses.

@@ -40,13 +40,20 @@ class TProtocolForm : public QDialog {
     QSpinBox* UpDown1 = nullptr; // its text field is Edit1
     QPushButton* ClearButton = nullptr;
 
+    // Each showing opens centred on the screen, at the size the operator last gave it.
+    void setVisible(bool visible) override;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
+    // Sizes the rows to the widest line, so the list scrolls sideways to every line's end.
+    void fitRowsToLines();
+
     Scheduler& scheduler_;
     ProtocolLinesModel model_;
+    class LineDelegate* delegate_ = nullptr;
 };
 
 } // namespace vektrin

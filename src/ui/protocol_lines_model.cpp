@@ -1,5 +1,6 @@
 #include "ui/protocol_lines_model.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,13 +34,26 @@ QByteArray readWhole(const std::string& path) {
     return bytes;
 }
 
+// Characters of UTF-8 text: every byte that does not continue a sequence starts one.
+qsizetype characters(const char* text, qsizetype bytes) {
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < bytes; ++i)
+        n += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+    return n;
+}
+
 } // namespace
 
 DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateReader& dateOf) {
     beginResetModel();
     text_.clear();
     starts_.clear();
+    longest_.clear();
     DateTime newest = 0;
+    // A min-heap of (characters, row) of the longest lines so far. A line has at most as many
+    // characters as bytes, so one no longer in bytes than the heap's shortest is not counted.
+    std::vector<std::pair<qsizetype, int>> heap;
+    const auto shorter = [](const auto& a, const auto& b) { return a.first > b.first; };
     try {
         text_ = readWhole(path);
         const char* base = text_.constData();
@@ -49,10 +63,22 @@ DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateRea
         while (pos < size) {
             const void* nl = std::memchr(base + pos, '\n', static_cast<size_t>(size - pos));
             const qsizetype end = nl ? static_cast<const char*>(nl) - base + 1 : size;
+            const int row = static_cast<int>(starts_.size());
             starts_.push_back(pos);
             const DateTime date =
                 dateOf(std::string_view(base + pos, static_cast<size_t>(end - pos)));
             if (date > newest) newest = date;
+            if (heap.size() < LongestKept || end - pos > heap.front().first) {
+                const qsizetype n = characters(base + pos, end - pos);
+                if (heap.size() < LongestKept || n > heap.front().first) {
+                    if (heap.size() == LongestKept) {
+                        std::pop_heap(heap.begin(), heap.end(), shorter);
+                        heap.pop_back();
+                    }
+                    heap.emplace_back(n, row);
+                    std::push_heap(heap.begin(), heap.end(), shorter);
+                }
+            }
             pos = end;
         }
         if (!starts_.empty()) starts_.push_back(size);
@@ -62,6 +88,8 @@ DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateRea
         endResetModel();
         throw;
     }
+    for (const auto& [n, row] : heap)
+        longest_.push_back(row);
     endResetModel();
     return newest;
 }
@@ -70,6 +98,7 @@ void ProtocolLinesModel::clear() {
     beginResetModel();
     text_ = QByteArray();
     starts_ = {};
+    longest_ = {};
     endResetModel();
 }
 
@@ -88,8 +117,13 @@ int ProtocolLinesModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant ProtocolLinesModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || role != Qt::DisplayRole) return {};
-    return line(index.row());
+    if (!index.isValid()) return {};
+    if (role == Qt::DisplayRole) return line(index.row());
+    if (role != Qt::ToolTipRole || index.row() >= lineCount()) return {};
+    // As rich text with every character escaped: a line such as "Executes <b>." is shown as it
+    // reads, blanks are kept, and a very long line wraps instead of running off the screen.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") +
+           line(index.row()).toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace vektrin

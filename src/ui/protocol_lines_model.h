@@ -25,8 +25,13 @@ class ProtocolLinesModel : public QAbstractListModel {
 
     int lineCount() const { return static_cast<int>(starts_.empty() ? 0 : starts_.size() - 1); }
     QString line(int row) const;
+    // Rows of the lines with the most characters (at most LongestKept, in no order): the widest
+    // line on screen is almost always one of them, and measuring these few sizes the view.
+    static constexpr size_t LongestKept = 32;
+    const std::vector<int>& longestLines() const { return longest_; }
 
-    // Every line has a row, and one empty row follows the last.
+    // Every line has a row, and one empty row follows the last. A row's tool tip is its whole
+    // line.
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
@@ -34,6 +39,7 @@ class ProtocolLinesModel : public QAbstractListModel {
     QByteArray text_;
     // Start of each line, and the end of the text after the last.
     std::vector<qsizetype> starts_;
+    std::vector<int> longest_;
 };
 
 } // namespace vektrin

@@ -54,7 +54,10 @@ QString TaskGridModel::text(const Row& row, int column) const {
 
 QVariant TaskGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
-    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignCenter);
+    // The status title begins with blanks that place it: it is left-aligned, the others centred.
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(section == Sost ? Qt::AlignLeft | Qt::AlignVCenter
+                                                   : Qt::Alignment(Qt::AlignCenter));
     if (role != Qt::DisplayRole) return {};
     switch (section) {
     case AppName:

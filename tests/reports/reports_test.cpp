@@ -6,9 +6,13 @@
 #include "reports/resource_report.h"
 #include "ui/editor_test_fixture.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 using namespace vektrin;
 using namespace vektrin::test;
@@ -30,6 +34,45 @@ Rendered render(ReportForm& report, const TempDir& dir) {
     p.waitForFinished(60000);
     r.text = QString::fromUtf8(p.readAllStandardOutput());
     return r;
+}
+
+// Runs fn in the modal loop of the preview that opens next, then closes the preview.
+void onPreview(std::function<void(QDialog*)> fn) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        fn(dialog);
+        dialog->reject();
+    });
+    timer->start();
+}
+
+// The rules a page shows: groups of adjacent pixel rows inside the page that hold a dark run
+// across most of its width (text never does: its words have gaps).
+int visibleRules(const QImage& shot) {
+    // The page is the white area; the view around it is grey.
+    QRect page;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixel(x, y) == qRgb(255, 255, 255)) page |= QRect(x, y, 1, 1);
+    if (page.width() < 50) return -1;
+    int rules = 0;
+    bool inRule = false;
+    for (int y = page.top(); y <= page.bottom(); ++y) {
+        int run = 0, longest = 0;
+        for (int x = page.left(); x <= page.right(); ++x) {
+            run = qGray(shot.pixel(x, y)) < 100 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        const bool rule = longest > page.width() / 2;
+        rules += rule && !inRule;
+        inRule = rule;
+    }
+    return rules;
 }
 
 } // namespace
@@ -223,6 +266,89 @@ class ReportsTest : public QObject {
         QVERIFY(r.text.contains("Time period of exception"));
         for (const QString& c : columns)
             if (!c.isEmpty()) QVERIFY2(r.text.contains(c), qPrintable(r.text));
+    }
+
+    // On screen a rule is at least one pixel wide whatever the zoom, so the preview shows every
+    // rule the page has: under the title, under a heading, after each task.
+    void previewShowsRulesAtEveryZoom_data() {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<int>("rules");
+        for (double zoom : {0.2, 0.35, 0.6}) {
+            const QByteArray z = QByteArray::number(zoom);
+            QTest::newRow("tasks " + z) << "tasks" << zoom << 3;
+            QTest::newRow("exceptions " + z) << "exceptions" << zoom << 2;
+            QTest::newRow("resources " + z) << "resources" << zoom << 2;
+        }
+    }
+    void previewShowsRulesAtEveryZoom() {
+        QFETCH(QString, report);
+        QFETCH(double, zoom);
+        QFETCH(int, rules);
+        world->addTask("first");
+        world->addTask("second");
+        world->addPeriod([](TDataCtrl& d) { d.Table3Interval.setInteger(0); });
+        world->addResource(1, "Printer");
+        std::unique_ptr<ReportForm> form;
+        if (report == "tasks") form = std::make_unique<TParamReportForm>(*world->scheduler);
+        if (report == "exceptions") form = std::make_unique<TExceptReportForm>(*world->scheduler);
+        if (report == "resources") form = std::make_unique<TResourceReportForm>(*world->scheduler);
+        QWidget editor;
+        editor.resize(400, 300);
+        editor.show();
+        int seen = -2;
+        Qt::WindowModality modality = Qt::NonModal;
+        QWidget* parent = nullptr;
+        onPreview([&](QDialog* preview) {
+            modality = preview->windowModality();
+            parent = preview->parentWidget();
+            auto* view = preview->findChild<QPrintPreviewWidget*>();
+            QVERIFY(view);
+            preview->resize(900, 1100);
+            view->setZoomMode(QPrintPreviewWidget::CustomZoom);
+            view->setZoomFactor(zoom);
+            view->setCurrentPage(1);
+            QCoreApplication::processEvents();
+            seen = visibleRules(view->grab().toImage());
+        });
+        form->preview(&editor);
+        QCOMPARE(seen, rules);
+        // Modal to the editor that opened it, not to the whole program: the tray stays usable.
+        QCOMPARE(modality, Qt::WindowModal);
+        QCOMPARE(parent, &editor);
+    }
+
+    // The rules of a saved PDF keep their thickness (no hairline drawn over them).
+    void pdfRulesKeepTheirThickness() {
+        world->addTask("only");
+        TParamReportForm report(*world->scheduler);
+        TempDir out;
+        const QString pdf = QString::fromStdString(out.file("rules.pdf"));
+        QCOMPARE(report.exportPdf(pdf), 1);
+        QProcess p;
+        p.start("pdftoppm",
+                {"-png", "-gray", "-r", "400", "-f", "1", "-l", "1", "-singlefile", "-aa", "no",
+                 "-aaVector", "no", pdf, QString::fromStdString(out.file("page"))});
+        QVERIFY(p.waitForFinished(60000));
+        const QImage page(QString::fromStdString(out.file("page.png")));
+        QVERIFY(!page.isNull());
+        // Thickness of each rule in pixel rows at 400 dots per inch: 0.3 mm (title), 0.2 mm.
+        QList<int> thickness;
+        int rows = 0;
+        for (int y = 0; y < page.height(); ++y) {
+            int dark = 0;
+            for (int x = 0; x < page.width(); ++x)
+                dark += qGray(page.pixel(x, y)) < 128;
+            if (dark > page.width() / 2) {
+                ++rows;
+            } else if (rows > 0) {
+                thickness << rows;
+                rows = 0;
+            }
+        }
+        QCOMPARE(thickness.size(), 2);
+        QVERIFY2(thickness[0] >= 4 && thickness[0] <= 6, qPrintable(QString::number(thickness[0])));
+        QVERIFY2(thickness[1] >= 3 && thickness[1] <= 4, qPrintable(QString::number(thickness[1])));
     }
 
     void resourceLines() {

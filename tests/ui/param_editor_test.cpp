@@ -7,6 +7,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -159,6 +160,87 @@ class ParamEditorTest : public QObject {
         else
             QCOMPARE(QString::fromStdString(messages().front()), message);
         QCOMPARE(e->text(), shownAfter);
+    }
+
+    // Ctrl shortcuts in the digit-only edits edit the text instead of typing "?"; what they put
+    // into the edit is still checked as typed text is. Each key of "keys" is pressed with Ctrl.
+    void shortcutsInDigitEdits_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("clipboardAfter");
+        QTest::addColumn<QString>("message");
+        const QString digits = QString::fromStdString(s(str::OnlyDigitsAllowed));
+        QTest::newRow("select all, copy") << "EditHourStartTime"
+                                          << ""
+                                          << "AC"
+                                          << "45" << 45 << "45"
+                                          << "";
+        QTest::newRow("cut empties, storing nothing") << "EditHourStartTime"
+                                                      << ""
+                                                      << "AX"
+                                                      << "" << 45 << "45"
+                                                      << "";
+        QTest::newRow("cut, undo") << "EditHourStartTime"
+                                   << ""
+                                   << "AXZ"
+                                   << "45" << 45 << "45"
+                                   << "";
+        QTest::newRow("paste digits") << "EditHourEndTime"
+                                      << "12"
+                                      << "AV"
+                                      << "12" << 12 << "12"
+                                      << "";
+        QTest::newRow("paste with a letter is refused") << "EditHourStartTime"
+                                                        << "12a"
+                                                        << "AV"
+                                                        << "45" << 45 << "12a" << digits;
+        QTest::newRow("day edit: paste") << "EditMonthStartDate"
+                                         << "17"
+                                         << "AV"
+                                         << "17" << 17 << "17"
+                                         << "";
+        QTest::newRow("day edit: copy") << "EditMonthEndDate"
+                                        << ""
+                                        << "AC"
+                                        << "5" << 5 << "5"
+                                        << "";
+    }
+    void shortcutsInDigitEdits() {
+        QFETCH(QString, edit);
+        QFETCH(QString, clipboard);
+        QFETCH(QString, keys);
+        QFETCH(QString, shown);
+        QFETCH(int, stored);
+        QFETCH(QString, clipboardAfter);
+        QFETCH(QString, message);
+        const bool minutes = edit.startsWith("EditHour");
+        world->addTask("task", [&](TDataCtrl& d) {
+            d.Table1Interval.setInteger(minutes ? 1 : 4);
+            d.Table1StartTime.setDateTime(minute(45));
+            d.Table1EndTime.setDateTime(minute(45));
+            d.Table1StartDate.setDateTime(dayOfYearOne(5));
+            d.Table1EndDate.setDateTime(dayOfYearOne(5));
+        });
+        open();
+        auto* e = child<QLineEdit>(edit.toLatin1().constData());
+        Field& field = edit == "EditHourStartTime"    ? dm().Table1StartTime
+                       : edit == "EditHourEndTime"    ? dm().Table1EndTime
+                       : edit == "EditMonthStartDate" ? dm().Table1StartDate
+                                                      : dm().Table1EndDate;
+        QApplication::clipboard()->setText(clipboard);
+        e->setFocus();
+        for (QChar key : keys)
+            QTest::keyClick(e, static_cast<Qt::Key>(key.unicode()), Qt::ControlModifier);
+        QCOMPARE(e->text(), shown);
+        QCOMPARE(field.asDateTime(), minutes ? minute(stored) : dayOfYearOne(stored));
+        QCOMPARE(QApplication::clipboard()->text(), clipboardAfter);
+        if (message.isEmpty())
+            QCOMPARE(messages(), std::vector<std::string>{});
+        else
+            QCOMPARE(messages(), std::vector<std::string>{message.toStdString()});
     }
 
     // The week day of the radio group is the day of month of StartDate modulo 7 (0 as 7).

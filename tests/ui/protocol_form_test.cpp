@@ -8,8 +8,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace vektrin;
 using namespace vektrin::test;
@@ -52,6 +55,9 @@ class ProtocolFormTest : public QObject {
     void numberFieldKeepsToItsRange();
     void failedClearingKeepsEveryLine();
     void showingFromTheMainWindowReloadsAndWritesItsLines();
+    void everyLineCanBeReadWhole_data();
+    void everyLineCanBeReadWhole();
+    void opensCentredOnTheScreenAtItsLastSize();
 };
 
 void ProtocolFormTest::loadsEveryLineAndTheNewestDate() {
@@ -199,6 +205,94 @@ void ProtocolFormTest::showingFromTheMainWindowReloadsAndWritesItsLines() {
              std::string("Protocol viewing completed ..."));
     // Closed, the viewer holds no lines.
     QCOMPARE(form->ProtocolForm->lines().lineCount(), 0);
+}
+
+void ProtocolFormTest::everyLineCanBeReadWhole_data() {
+    QTest::addColumn<int>("width");     // of the viewer
+    QTest::addColumn<bool>("sideways"); // a horizontal scroll bar is needed
+    QTest::newRow("at its first size") << 0 << true;
+    QTest::newRow("made narrower") << 420 << true;
+    QTest::newRow("made wide enough") << 2400 << false;
+}
+
+// A line longer than the list is wide: the list scrolls sideways to its end, whichever line it
+// is (the widest here is neither the last nor the one with most characters), and its tool tip
+// reads it whole.
+void ProtocolFormTest::everyLineCanBeReadWhole() {
+    QFETCH(int, width);
+    QFETCH(bool, sideways);
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    const auto& r = env.regional;
+    const QString wide = "#wide " + QString(120, 'W') + " <b>end</b>  two blanks";
+    std::string content;
+    for (int i = 0; i < 40; ++i)
+        content += line(r, day(2026, 12, 1), "#i " + std::string(150, 'i'));
+    content += line(r, day(2026, 12, 2), wide.toStdString());
+    for (int i = 0; i < 200; ++i)
+        content += line(r, day(2026, 12, 3), "#short " + std::to_string(i));
+    writeFile(env.log(), content);
+    TProtocolForm& v = *form->ProtocolForm;
+    QCOMPARE(v.size(), QSize(592, 373));
+    if (width) v.resize(width, 373);
+    v.show();
+    QCoreApplication::processEvents();
+    QListView* list = v.StringGrid1;
+    const int row = 40;
+    const QModelIndex index = list->model()->index(row, 0);
+    const QString text = index.data().toString();
+    QVERIFY(text.endsWith(wide));
+    const int textWidth = list->fontMetrics().horizontalAdvance(text);
+    QScrollBar* bar = list->horizontalScrollBar();
+    // Scrolled to the line and then to the right end, the row shows the line's last character.
+    list->scrollTo(index);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    bar->setValue(bar->maximum());
+    const QRect rect = list->visualRect(index);
+    QVERIFY2(rect.left() + textWidth <= list->viewport()->width() - 1 && rect.width() >= textWidth,
+             qPrintable(QString("row %1..%2, text %3, viewport %4")
+                            .arg(rect.left())
+                            .arg(rect.right())
+                            .arg(textWidth)
+                            .arg(list->viewport()->width())));
+    QCOMPARE(bar->isVisible(), sideways);
+    // The tool tip shows the line as it reads: markup-like text and blanks untouched.
+    QTextDocument tip;
+    tip.setHtml(index.data(Qt::ToolTipRole).toString());
+    QCOMPARE(tip.toPlainText(), text);
+    tip.setHtml(list->model()->index(100, 0).data(Qt::ToolTipRole).toString());
+    QVERIFY(tip.toPlainText().endsWith("#short 59"));
+    QVERIFY(!list->model()->index(241, 0).data(Qt::ToolTipRole).isValid()); // the empty row
+    v.hide();
+}
+
+// Each showing opens centred on the screen, whatever the main window's place; a size the
+// operator gave it stays for the next showing.
+void ProtocolFormTest::opensCentredOnTheScreenAtItsLastSize() {
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    form->move(0, 0);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QStringList seen;
+    for (int showing = 0; showing < 2; ++showing) {
+        onNextModal([&](QWidget* w) {
+            // Within the few pixels of a window frame not known before the first showing.
+            const QPoint off = w->frameGeometry().center() - screen.center();
+            seen << QString("%1x%2 off %3,%4")
+                        .arg(w->width())
+                        .arg(w->height())
+                        .arg(qAbs(off.x()) <= 4 ? 0 : off.x())
+                        .arg(qAbs(off.y()) <= 4 ? 0 : off.y());
+            w->move(5, 5); // the operator moves it, then resizes it
+            w->resize(700, 420);
+            static_cast<QDialog*>(w)->reject();
+        });
+        form->ProtocolBtnClick();
+    }
+    QCOMPARE(seen, (QStringList{"592x373 off 0,0", "700x420 off 0,0"}));
 }
 
 QTEST_MAIN(ProtocolFormTest)

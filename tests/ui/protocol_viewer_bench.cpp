@@ -104,6 +104,19 @@ int main(int argc, char** argv) {
     std::printf("scroll step with repaint: median %.2f ms, worst %.2f ms over %d steps\n",
                 median(steps), *std::max_element(steps.begin(), steps.end()), count);
 
+    // Sideways, between the lines' start and their end.
+    QScrollBar* across = viewer.StringGrid1->horizontalScrollBar();
+    std::vector<double> sideways;
+    for (int i = 0; i < 200; ++i) {
+        const auto t = Stopwatch::now();
+        across->setValue(i % 2 ? 0 : across->maximum());
+        viewer.StringGrid1->viewport()->repaint();
+        sideways.push_back(msSince(t));
+    }
+    std::printf("sideways step with repaint (range %d px): median %.2f ms, worst %.2f ms\n",
+                across->maximum(), median(sideways),
+                *std::max_element(sideways.begin(), sideways.end()));
+
     {
         const auto t = Stopwatch::now();
         viewer.ClearButtonClick(); // 10 days back from the newest line, then loads again

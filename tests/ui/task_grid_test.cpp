@@ -18,6 +18,8 @@ class TaskGridTest : public QObject {
     Q_OBJECT
   private slots:
     void columnsAndTheirTexts();
+    void defaultSizeShowsTheStatusTitleAndWholeNames_data();
+    void defaultSizeShowsTheStatusTitleAndWholeNames();
     void selectingARowMovesTheTableAndMovingTheTableSelectsTheRow();
     void gridStaysStillWhileControlsAreDisabled();
     void aPassShowsItsResultsWhenItEnds();
@@ -40,8 +42,9 @@ void TaskGridTest::columnsAndTheirTexts() {
     QStringList titles;
     for (int c = 0; c < m->columnCount(); ++c) {
         titles << m->headerData(c, Qt::Horizontal).toString();
+        // The status title's leading blanks place it: left-aligned; the others centred.
         QCOMPARE(m->headerData(c, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>(),
-                 Qt::Alignment(Qt::AlignCenter));
+                 c == 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::Alignment(Qt::AlignCenter));
     }
     QCOMPARE(titles, (QStringList{"Task", "Date", "Time", "           Completing status"}));
     const QStringList rows[] = {{"never run", "", "", "Have not executed yet"},
@@ -50,7 +53,7 @@ void TaskGridTest::columnsAndTheirTexts() {
         for (int c = 0; c < 4; ++c)
             QCOMPARE(m->index(r, c).data().toString(), rows[r][c]);
     QHeaderView* h = form->DBGrid1->horizontalHeader();
-    QCOMPARE(h->sectionSize(0), 260);
+    QVERIFY(h->sectionSize(0) >= 260);
     QCOMPARE(h->sectionSize(3), 400);
     // Never narrower than the layout's 55 pixels, never so narrow that the date is cut.
     const QFontMetrics fm(form->DBGrid1->font());
@@ -60,6 +63,73 @@ void TaskGridTest::columnsAndTheirTexts() {
     }
     QVERIFY(!(m->flags(m->index(0, 0)) & Qt::ItemIsEditable));
     QCOMPARE(form->DBGrid1->editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+void TaskGridTest::defaultSizeShowsTheStatusTitleAndWholeNames_data() {
+    QTest::addColumn<int>("tasks");
+    QTest::newRow("few tasks") << 2;
+    QTest::newRow("enough tasks for a vertical scroll bar") << 30;
+}
+
+// At the window's default size the status column's whole title is in view, left-aligned after
+// its leading blanks, and 40-character names are not cut.
+void TaskGridTest::defaultSizeShowsTheStatusTitleAndWholeNames() {
+    QFETCH(int, tasks);
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    const QStringList names = {"Nightly backup of the accounting databas",
+                               "Weekly report for the management board 1",
+                               "abcdefghijklmnopqrstuvwxyzabcdefghijklmn"};
+    for (int i = 0; i < tasks; ++i)
+        addTask(*form, names[i % names.size()].toStdString(), [](TDataCtrl& d) {
+            d.Table1LastDate.setDateTime(*tryEncodeDate(2026, 12, 28));
+            d.Table1LastTime.setDateTime(*tryEncodeTime(23, 58, 58));
+        });
+    QCOMPARE(form->size(), QSize(685, 178));
+    QVERIFY(form->isVisible());
+    QCoreApplication::processEvents();
+    TDBGrid* grid = form->DBGrid1;
+    QCOMPARE(grid->verticalScrollBar()->isVisible(), tasks > 10);
+
+    // Where the title's ink is in the header, in the status section's visible part.
+    QHeaderView* header = grid->horizontalHeader();
+    const int from = header->sectionViewportPosition(3);
+    const int to = header->viewport()->width();
+    const QImage shot = header->viewport()->grab().toImage();
+    int first = -1, last = -1;
+    for (int x = from + 2; x < to; ++x)
+        for (int y = 2; y < shot.height() - 2; ++y)
+            if (qGray(shot.pixel(x, y)) < 110) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+    const QFontMetrics hm(header->font());
+    const QString title = header->model()->headerData(3, Qt::Horizontal).toString();
+    const int blanks = hm.horizontalAdvance(title.left(11));
+    const int words = hm.horizontalAdvance(title.mid(11));
+    QVERIFY2(first >= from + blanks && first <= from + blanks + 8 && last - first >= words - 4 &&
+                 last < to - 1,
+             qPrintable(QString("section from %1, view to %2, ink %3..%4, blanks %5, words %6")
+                            .arg(from)
+                            .arg(to)
+                            .arg(first)
+                            .arg(last)
+                            .arg(blanks)
+                            .arg(words)));
+
+    // Names, dates and times are shown whole (the view cuts a text that does not fit with "…").
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const QFontMetrics fm(grid->font());
+    for (int row = 0; row < std::min(tasks, 3); ++row)
+        for (int column = 0; column < 3; ++column) {
+            const QModelIndex index = grid->model()->index(row, column);
+            const QString text = index.data().toString();
+            const int room = grid->visualRect(index).width() - 2 * margin;
+            QVERIFY2(fm.elidedText(text, Qt::ElideRight, room) == text,
+                     qPrintable(QString("%1 in %2 pixels").arg(text).arg(room)));
+        }
 }
 
 void TaskGridTest::selectingARowMovesTheTableAndMovingTheTableSelectsTheRow() {

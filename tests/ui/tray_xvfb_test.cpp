@@ -2,14 +2,17 @@
 // host. The icon docks and switches, its tool tip is cut, a double click toggles the main window,
 // and the tray menu stays usable while an editor or the viewer is open, with their items disabled.
 
+#include "ui/editors.h"
 #include "ui/protocol_form.h"
 #include "ui/tray_icon.h"
 #include "ui_fixture.h"
 
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 using namespace vektrin;
 using namespace vektrin::test;
@@ -38,15 +41,28 @@ int greenPixels(QSystemTrayIcon* icon) {
     return n;
 }
 
+// Clicks go to the widget's window as the X server's would, so a modal window that blocks it
+// swallows them.
+void click(QWidget* widget, Qt::MouseButton button, QPoint at) {
+    QWindow* window = widget->window()->windowHandle();
+    QTest::mouseClick(window, button, {}, window->mapFromGlobal(widget->mapToGlobal(at)));
+}
+
+// A few tries, as a busy X server may be slow to show the window it was just asked for; a modal
+// window that blocks the icon blocks every try.
 QMenu* openTrayMenu() {
     QWidget* sys = trayWidget();
-    QTest::mouseClick(sys, Qt::RightButton, {}, sys->rect().center());
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    return menu && menu->isVisible() ? menu : nullptr;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        click(sys, Qt::RightButton, sys->rect().center());
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu && menu->isVisible()) return menu;
+        QTest::qWait(200);
+    }
+    return nullptr;
 }
 
 void chooseFromMenu(QMenu* menu, QAction* item) {
-    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+    click(menu, Qt::LeftButton, menu->actionGeometry(item).center());
 }
 
 QString enabledItems(TMainForm& form) {
@@ -68,6 +84,7 @@ class TrayTest : public QObject {
     void toolTipIsCut();
     void doubleClickTogglesTheMainWindow();
     void menuItemsAreDisabledWhileTheirWindowIsOpen();
+    void menuStaysUsableWhileAReportPreviewIsOpen();
 
   private:
     QProcess trayer_;
@@ -164,6 +181,29 @@ void TrayTest::menuItemsAreDisabledWhileTheirWindowIsOpen() {
     QTRY_COMPARE(seen.size(), 3);
     QCOMPARE(seen, (QStringList{"0001", "0000", "Close 'Tasks' form before exit"}));
     QCOMPARE(enabledItems(*form_), QString("1001"));
+    QVERIFY(!form_->isShutDown());
+}
+
+void TrayTest::menuStaysUsableWhileAReportPreviewIsOpen() {
+    form_->setEditorFactory(PauseWindow::Tasks, createTaskEditor);
+    form_->setEditorFactory(PauseWindow::ResourcesEdit, createResourceEditor);
+    form_->setEditorFactory(PauseWindow::ConflictsEdit, createExceptionEditor);
+    addTask(*form_, "reported");
+    QStringList seen;
+    onNextModal([&](QWidget* editor) {
+        onNextModal([&](QWidget* preview) {
+            // The preview blocks its editor (and the main window), not the tray.
+            QMenu* menu = openTrayMenu();
+            seen << (menu ? enabledItems(*form_) : QString("no menu"));
+            if (menu) chooseFromMenu(menu, form_->TaskExit);
+            seen << QString::fromStdString(form_->messages.empty() ? "" : form_->messages.back());
+            static_cast<QDialog*>(preview)->reject();
+        });
+        editor->findChild<QPushButton*>("ReportButton")->click();
+        static_cast<QDialog*>(editor)->reject();
+    });
+    form_->TaskParametersClick();
+    QCOMPARE(seen, (QStringList{"0111", "Close 'Tasks' form before exit"}));
     QVERIFY(!form_->isShutDown());
 }
 
