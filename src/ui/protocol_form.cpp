@@ -122,8 +122,9 @@ void TProtocolForm::StringsCreate() {
     BusyCursor busy;
     LastProtocolDate = 0;
     const RegionalSettings& regional = scheduler_.regional();
-    const ProtocolDateReader dateOf(regional.shortDateFormat,
-                                    decodeDate(scheduler_.clock().now()).year);
+    // The newest date is read in whichever format wrote each line, as clearing reads them.
+    const ProtocolLineDates dateOf(regional.shortDateFormat,
+                                   decodeDate(scheduler_.clock().now()).year);
     try {
         LastProtocolDate = model_.load(scheduler_.protocolFile().path(), dateOf);
     } catch (const std::exception& e) {

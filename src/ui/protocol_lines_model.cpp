@@ -44,7 +44,7 @@ qsizetype characters(const char* text, qsizetype bytes) {
 
 } // namespace
 
-DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateReader& dateOf) {
+DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolLineDates& dateOf) {
     beginResetModel();
     text_.clear();
     starts_.clear();
@@ -66,7 +66,8 @@ DateTime ProtocolLinesModel::load(const std::string& path, const ProtocolDateRea
             const int row = static_cast<int>(starts_.size());
             starts_.push_back(pos);
             const DateTime date =
-                dateOf(std::string_view(base + pos, static_cast<size_t>(end - pos)));
+                dateOf.read(std::string_view(base + pos, static_cast<size_t>(end - pos)))
+                    .value_or(0);
             if (date > newest) newest = date;
             if (heap.size() < LongestKept || end - pos > heap.front().first) {
                 const qsizetype n = characters(base + pos, end - pos);

@@ -19,7 +19,7 @@ class ProtocolLinesModel : public QAbstractListModel {
 
     // Reads the whole file; returns the newest date a line begins with (0 when none). Throws
     // std::runtime_error when the file cannot be read; the model is then empty.
-    DateTime load(const std::string& path, const ProtocolDateReader& dateOf);
+    DateTime load(const std::string& path, const ProtocolLineDates& dateOf);
     // Back to one empty row.
     void clear();
 
