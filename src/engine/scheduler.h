@@ -155,6 +155,7 @@ class Scheduler : public ConditionEnvironment {
     bool inTimer1_ = false;
     bool inTimer2_ = false;
     std::optional<DateTime> passMoment_;
+    std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;
     bool started_ = false;

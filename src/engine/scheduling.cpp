@@ -8,6 +8,7 @@
 #include "engine/schedule_rules.h"
 #include "platform/strings.h"
 
+#include <chrono>
 #include <cmath>
 
 namespace vektrin {
@@ -72,9 +73,13 @@ void Scheduler::Timer2Timer() {
     Table& t = dm.Table1;
     PassGuard guard(t);
     const schedule::PassMoment moment = schedule::passMoment(now);
-    // The silence table is read again only when another process (vektrinctl) changed its file
-    // meanwhile; a period it adds applies to the rest of this pass.
+    // The silence table is read again when another process (vektrinctl) changed its file
+    // meanwhile, so a period it adds applies to the rest of this pass. Asking the file costs a few
+    // microseconds, too much for every one of thousands of tasks: it is asked after a launch (the
+    // time a launch takes is when such a change can come in) and otherwise once a millisecond.
     std::optional<bool> workEnabled;
+    auto lastSilenceCheck = std::chrono::steady_clock::now();
+    std::uint64_t launchesAtCheck = launchAttempts_;
 
     for (t.first(); !t.eof(); t.next()) {
         if (dm.Table1Stopped.asBoolean()) continue;
@@ -83,7 +88,17 @@ void Scheduler::Timer2Timer() {
             settleWaiting(now);
             continue;
         }
-        if (!workEnabled || dm.Table3.changedOnDisk()) workEnabled = WorkEnabled();
+        if (!workEnabled) {
+            workEnabled = WorkEnabled();
+        } else {
+            const auto t0 = std::chrono::steady_clock::now();
+            if (launchAttempts_ != launchesAtCheck ||
+                t0 - lastSilenceCheck > std::chrono::milliseconds(1)) {
+                if (dm.Table3.changedOnDisk()) workEnabled = WorkEnabled();
+                lastSilenceCheck = t0;
+                launchesAtCheck = launchAttempts_;
+            }
+        }
         if (!*workEnabled) continue;
         if (!TrueCondition()) continue;
 

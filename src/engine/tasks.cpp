@@ -32,6 +32,7 @@ std::string Scheduler::launchErrorText(const LaunchResult& r) const {
 }
 
 void Scheduler::RunNowClick() {
+    ++launchAttempts_;
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
     if (t.isEmpty()) return;
