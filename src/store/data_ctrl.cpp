@@ -38,7 +38,7 @@ std::vector<FieldDef> taskFields() {
 }
 
 std::vector<FieldDef> resourceFields() {
-    return {{"ResourceNo", FieldType::Int16, 0, false, true, 31},
+    return {{"ResourceNo", FieldType::Int16, 0, false, true, 31, true},
             {"ResourceName", FieldType::Text, 80},
             {"MaxWait", FieldType::Time}};
 }
@@ -53,10 +53,7 @@ std::vector<FieldDef> silenceFields() {
 
 AttachedFile tableFile(std::string schema, std::string fileName, std::string table,
                        const std::vector<FieldDef>& fields) {
-    AttachedFile f{std::move(schema), std::move(fileName), std::move(table), {}};
-    for (const auto& d : fields)
-        if (!d.calculated) f.columns.push_back(d.name);
-    return f;
+    return {std::move(schema), std::move(fileName), std::move(table), storedColumns(fields)};
 }
 
 std::vector<AttachedFile> tableFiles() {
@@ -64,22 +61,6 @@ std::vector<AttachedFile> tableFiles() {
             tableFile("resources", ResourceFileName, "VKResrcs", resourceFields()),
             tableFile("silence", SilenceFileName, "SYSEXCPT", silenceFields())};
 }
-
-const char* TaskTableSql = R"(CREATE TABLE IF NOT EXISTS tasks."Vektrin" (
-    "AppID" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "AppName" TEXT, "Application" TEXT, "AppDirectory" TEXT,
-    "Interval" INTEGER, "StartDate" REAL, "StartTime" REAL, "EndDate" REAL, "EndTime" REAL,
-    "RepeatInterval" INTEGER, "Priority" INTEGER, "StartCondition" TEXT, "EndCondition" TEXT,
-    "RunType" INTEGER, "Stopped" INTEGER, "Interupt" INTEGER, "LastDate" REAL, "LastTime" REAL,
-    "EndCode" REAL, "ExitCode" INTEGER, "Conflicts" INTEGER, "WaitResources" INTEGER,
-    "IntResources" INTEGER, "WaitBeginning" REAL, "WaitRes" INTEGER))";
-
-const char* ResourceTableSql = R"(CREATE TABLE IF NOT EXISTS resources."VKResrcs" (
-    "ResourceNo" INTEGER NOT NULL UNIQUE CHECK ("ResourceNo" <= 31),
-    "ResourceName" TEXT, "MaxWait" REAL))";
-
-const char* SilenceTableSql = R"(CREATE TABLE IF NOT EXISTS silence."SYSEXCPT" (
-    "Interval" INTEGER, "StartDate" REAL, "StartTime" REAL, "EndDate" REAL, "EndTime" REAL))";
 
 } // namespace
 
@@ -89,11 +70,10 @@ void TDataCtrl::verify(const std::string& directory) {
 
 TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode)
     : database_(std::make_unique<Database>(directory, tableFiles(), mode)), messages_(messages),
-      table1_(std::make_unique<Table>(*database_, "tasks", "Vektrin", taskFields(), TaskTableSql)),
+      table1_(std::make_unique<Table>(*database_, "tasks", "Vektrin", taskFields())),
       table2_(std::make_unique<Table>(*database_, "resources", "VKResrcs", resourceFields(),
-                                      ResourceTableSql, "ResourceNo")),
-      table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT", silenceFields(),
-                                      SilenceTableSql)),
+                                      "ResourceNo")),
+      table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT", silenceFields())),
       Table1(*table1_), Table2(*table2_),
       Table3(*table3_), DataSource1{&Table1}, DataSource2{&Table2}, DataSource3{&Table3},
       Table1Sost(Table1.field("Sost")), Table1AppID(Table1.field("AppID")),

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <pwd.h>
 #include <sqlite3.h>
@@ -147,48 +148,83 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_extended_result_codes(db_, 1);
 
-    // Until every file has shown the one table of ours with our columns, nothing is written to
-    // any of them: not even the journal-mode switch.
-    const bool readOnlyFirst = mode == OpenMode::ReadOnly || purpose == Purpose::VerifyOnly;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const AttachedFile& f = files[i];
-        const std::string path = directory + "/" + f.fileName;
-        try {
+    // Until every file has shown the one table of ours with columns we know, nothing is written
+    // to any of them: not even the journal-mode switch.
+    const bool writing = mode == OpenMode::ReadWrite && purpose == Purpose::Use;
+    std::vector<std::vector<const TableColumn*>> missing(files.size());
+    std::string path;
+    try {
+        for (size_t i = 0; i < files.size(); ++i) {
+            const AttachedFile& f = files[i];
+            path = directory + "/" + f.fileName;
+            bool inMemory = shapes[i] != FileShape::Database && !writing;
             if (shapes[i] == FileShape::Database) {
                 attach(path, f.schema, true);
-                verifyTableFile(path, f);
-                if (!readOnlyFirst) {
+                missing[i] = verifyTableFile(path, f);
+                if (!missing[i].empty() && mode == OpenMode::ReadOnly)
+                    throw StoreOpenError("The table file " + path + " lacks the column \"" +
+                                         missing[i].front()->name +
+                                         "\"; a writing command adds it, this one reads only");
+                if (!writing && !hasTable(f.schema, f.table)) {
+                    exec("DETACH DATABASE " + f.schema);
+                    inMemory = true; // nothing to read, nothing may be created
+                } else if (writing) {
                     exec("DETACH DATABASE " + f.schema);
                     attach(path, f.schema, false);
                 }
-            } else if (mode == OpenMode::ReadOnly || purpose == Purpose::VerifyOnly) {
-                // Nothing to read, nothing may be created: an empty table in memory.
-                exec("ATTACH DATABASE ':memory:' AS " + f.schema);
-            } else {
+            } else if (writing) {
                 attach(path, f.schema, false);
             }
-        } catch (const DatabaseError& e) {
-            sqlite3_close(db_);
-            db_ = nullptr;
-            throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
-        } catch (...) {
-            sqlite3_close(db_);
-            db_ = nullptr;
-            throw;
+            if (inMemory) exec("ATTACH DATABASE ':memory:' AS " + f.schema);
         }
-    }
-    if (purpose == Purpose::VerifyOnly || mode == OpenMode::ReadOnly) return;
-    for (const auto& f : files) {
-        const std::string path = directory + "/" + f.fileName;
-        try {
-            exec("PRAGMA " + f.schema + ".journal_mode=WAL");
-            exec("PRAGMA " + f.schema + ".synchronous=FULL");
-        } catch (const DatabaseError& e) {
-            sqlite3_close(db_);
-            db_ = nullptr;
-            throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
+        if (purpose == Purpose::VerifyOnly) return;
+        for (size_t i = 0; i < files.size(); ++i) {
+            const AttachedFile& f = files[i];
+            path = directory + "/" + f.fileName;
+            if (writing) {
+                exec("PRAGMA " + f.schema + ".journal_mode=WAL");
+                exec("PRAGMA " + f.schema + ".synchronous=FULL");
+            }
+            if (!hasTable(f.schema, f.table)) createTable(f);
+            if (!missing[i].empty()) addColumns(path, f, missing[i]);
         }
+    } catch (const DatabaseError& e) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
+    } catch (...) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw;
     }
+}
+
+Database::~Database() {
+    if (db_) sqlite3_close(db_);
+}
+
+void Database::createTable(const AttachedFile& f) {
+    std::string sql = "CREATE TABLE " + f.schema + "." + quoteIdentifier(f.table) + " (";
+    for (size_t i = 0; i < f.columns.size(); ++i) {
+        if (i) sql += ", ";
+        sql += quoteIdentifier(f.columns[i].name) + " " + f.columns[i].declaration;
+    }
+    exec(sql + ")");
+}
+
+void Database::addColumns(const std::string& path, const AttachedFile& f,
+                          const std::vector<const TableColumn*>& missing) {
+    Transaction transaction(*this);
+    std::string names;
+    for (const TableColumn* c : missing) {
+        exec("ALTER TABLE " + f.schema + "." + quoteIdentifier(f.table) + " ADD COLUMN " +
+             quoteIdentifier(c->name) + " " + c->declaration);
+        names += (names.empty() ? "" : ", ") + c->name;
+    }
+    transaction.commit();
+    std::fprintf(stderr,
+                 "Vektrin: the table file %s was of an older layout; added the columns %s\n",
+                 path.c_str(), names.c_str());
 }
 
 void Database::attach(const std::string& path, const std::string& schema, bool readOnly) {
@@ -207,7 +243,12 @@ void Database::attach(const std::string& path, const std::string& schema, bool r
     }
 }
 
-void Database::verifyTableFile(const std::string& path, const AttachedFile& f) {
+std::vector<const TableColumn*> Database::verifyTableFile(const std::string& path,
+                                                          const AttachedFile& f) {
+    const auto refuse = [&](const std::string& problem) {
+        throw StoreOpenError("The table file " + path + " " + problem +
+                             ": it is not a table file of this program; it was left untouched");
+    };
     {
         Statement objects(db_,
                           "SELECT type, name FROM " + f.schema + ".sqlite_master ORDER BY rowid");
@@ -220,29 +261,33 @@ void Database::verifyTableFile(const std::string& path, const AttachedFile& f) {
             if (sqlite3_stricmp(objectName.c_str(), f.table.c_str()) == 0 && type &&
                 std::string(type) == "table")
                 continue;
-            throw StoreOpenError("The table file " + path + " holds the " +
-                                 (type ? type : "object") + " \"" + objectName +
-                                 "\", which is not ours: it is not a table file of this program; "
-                                 "it was left untouched");
+            refuse(std::string("holds the ") + (type ? type : "object") + " \"" + objectName +
+                   "\"");
         }
     }
-    if (!hasTable(f.schema, f.table)) return; // an empty database becomes a fresh table
+    if (!hasTable(f.schema, f.table)) return {}; // an empty database becomes a fresh table
+
+    // Columns are read by name, so their order does not matter; one we do not know does.
+    std::vector<bool> present(f.columns.size(), false);
     Statement info(db_, "PRAGMA " + f.schema + ".table_info(" + quoteIdentifier(f.table) + ")");
-    size_t index = 0;
-    const auto refuse = [&](const std::string& difference) {
-        throw StoreOpenError("The table file " + path + " has other columns than " + f.table +
-                             ": " + difference + "; it was left untouched");
-    };
     while (sqlite3_step(info.get()) == SQLITE_ROW) {
         const auto* raw = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
         const std::string column = raw ? raw : "";
-        if (index >= f.columns.size()) refuse("the column \"" + column + "\" is not ours");
-        if (sqlite3_stricmp(column.c_str(), f.columns[index].c_str()) != 0)
-            refuse("column " + std::to_string(index + 1) + " is \"" + column + "\" where \"" +
-                   f.columns[index] + "\" belongs");
-        ++index;
+        size_t i = 0;
+        while (i < f.columns.size() && sqlite3_stricmp(column.c_str(), f.columns[i].name.c_str()))
+            ++i;
+        if (i == f.columns.size())
+            refuse("has the column \"" + column + "\", which is not one of " + f.table + "'s");
+        present[i] = true;
     }
-    if (index < f.columns.size()) refuse("the column \"" + f.columns[index] + "\" is missing");
+    std::vector<const TableColumn*> missing;
+    for (size_t i = 0; i < f.columns.size(); ++i) {
+        if (present[i]) continue;
+        if (!f.columns[i].addable)
+            refuse("lacks the column \"" + f.columns[i].name + "\", which cannot be added");
+        missing.push_back(&f.columns[i]);
+    }
+    return missing;
 }
 
 bool Database::hasTable(const std::string& schema, const std::string& table) {
@@ -250,10 +295,6 @@ bool Database::hasTable(const std::string& schema, const std::string& table) {
                          ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
     sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
     return sqlite3_step(s.get()) == SQLITE_ROW;
-}
-
-Database::~Database() {
-    if (db_) sqlite3_close(db_);
 }
 
 void Database::exec(const std::string& sql) {

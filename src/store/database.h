@@ -41,18 +41,26 @@ class AbortError : public std::exception {
 // ReadOnly: nothing is created, switched or written; a missing file reads as an empty table.
 enum class OpenMode { ReadWrite, ReadOnly };
 
+struct TableColumn {
+    std::string name;
+    std::string declaration; // type and constraints, as CREATE TABLE takes them
+    bool addable = true;     // ALTER TABLE can add it to an older file (no key, no NOT NULL)
+};
+
 struct AttachedFile {
     std::string schema;               // name inside the connection
     std::string fileName;             // inside the directory
     std::string table;                // the one table the file holds
-    std::vector<std::string> columns; // its stored columns, in order
+    std::vector<TableColumn> columns; // its stored columns, in order
 };
 
 class Database {
   public:
-    // Opens (creating when missing) each file in directory. Refuses a directory that is missing or
-    // not writable, and a file that is not a table file of ours (another program's database, other
-    // columns, a directory or a dangling link in its place), without writing anything to it.
+    // Opens (creating when missing) each file in directory and makes its table when the file holds
+    // none. Refuses a directory that is missing or not writable, and a file that is not a table
+    // file of ours (another program's database, a column we do not know, a directory or a dangling
+    // link in its place), without writing anything to it. A file of an older layout that lacks
+    // columns we can add gets them, in one transaction, said once on standard error.
     Database(const std::string& directory, const std::vector<AttachedFile>& files,
              OpenMode mode = OpenMode::ReadWrite);
     ~Database();
@@ -79,7 +87,12 @@ class Database {
     Database(const std::string& directory, const std::vector<AttachedFile>& files, OpenMode mode,
              Purpose purpose);
     void attach(const std::string& path, const std::string& schema, bool readOnly);
-    void verifyTableFile(const std::string& path, const AttachedFile& file);
+    // The columns a file of ours lacks; empty for a fresh file or a complete one.
+    std::vector<const TableColumn*> verifyTableFile(const std::string& path,
+                                                    const AttachedFile& file);
+    void createTable(const AttachedFile& file);
+    void addColumns(const std::string& path, const AttachedFile& file,
+                    const std::vector<const TableColumn*>& missing);
 
     sqlite3* db_ = nullptr;
     std::string directory_;

@@ -251,8 +251,40 @@ void Field::clear() {
 
 // ---------------------------------------------------------------- Table
 
+std::vector<TableColumn> storedColumns(const std::vector<FieldDef>& fields) {
+    std::vector<TableColumn> columns;
+    for (const FieldDef& d : fields) {
+        if (d.calculated) continue;
+        TableColumn c{d.name, {}, true};
+        switch (d.type) {
+        case FieldType::AutoInc:
+            c.declaration = "INTEGER PRIMARY KEY AUTOINCREMENT";
+            c.addable = false;
+            break;
+        case FieldType::Text:
+            c.declaration = "TEXT";
+            break;
+        case FieldType::Float:
+        case FieldType::Date:
+        case FieldType::Time:
+            c.declaration = "REAL";
+            break;
+        default:
+            c.declaration = "INTEGER";
+        }
+        if (d.required) c.declaration += " NOT NULL";
+        if (d.unique) c.declaration += " UNIQUE";
+        if (d.maxValue)
+            c.declaration += " CHECK (\"" + d.name + "\" <= " + std::to_string(*d.maxValue) + ")";
+        // ALTER TABLE cannot add a key, and a NOT NULL column needs a value for the rows there.
+        if (d.required || d.unique) c.addable = false;
+        columns.push_back(std::move(c));
+    }
+    return columns;
+}
+
 Table::Table(Database& db, std::string schema, std::string name, std::vector<FieldDef> fields,
-             std::string createSql, std::string orderBy)
+             std::string orderBy)
     : db_(db), schema_(std::move(schema)), name_(std::move(name)), defs_(std::move(fields)),
       orderBy_(std::move(orderBy)) {
     for (int i = 0; i < fieldCount(); ++i) {
@@ -261,9 +293,6 @@ Table::Table(Database& db, std::string schema, std::string name, std::vector<Fie
         if (!orderBy_.empty() && defs_[i].name == orderBy_) orderIndex_ = i;
     }
     calcValues_.resize(defs_.size());
-    // A read-only opening finds the table or an in-memory stand-in; only a fresh file needs it
-    // made.
-    if (!db_.hasTable(schema_, name_)) db_.exec(createSql);
     load();
     dataVersion_ = readDataVersion();
 }

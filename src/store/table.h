@@ -23,8 +23,9 @@ enum class FieldType { Text, Int16, Int32, AutoInc, Float, Boolean, Date, Time }
 
 struct FieldDef {
     FieldDef(std::string n, FieldType t, int w = 0, bool calc = false, bool req = false,
-             std::optional<std::int64_t> max = std::nullopt)
-        : name(std::move(n)), type(t), width(w), calculated(calc), required(req), maxValue(max) {}
+             std::optional<std::int64_t> max = std::nullopt, bool uniq = false)
+        : name(std::move(n)), type(t), width(w), calculated(calc), required(req), maxValue(max),
+          unique(uniq) {}
 
     std::string name;
     FieldType type = FieldType::Int32;
@@ -32,7 +33,11 @@ struct FieldDef {
     bool calculated = false; // filled by the calculated-fields handler, never stored
     bool required = false;
     std::optional<std::int64_t> maxValue; // a post above it fails with MaxValueErrorCode
+    bool unique = false;                  // a repeated value fails with KeyViolationCode
 };
+
+// The stored columns of a table's fields (calculated ones are not stored), as the file keeps them.
+std::vector<TableColumn> storedColumns(const std::vector<FieldDef>& fields);
 
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
 
@@ -83,9 +88,10 @@ class Table {
     enum class State { Browse, Edit, Insert };
     using Bookmark = std::int64_t; // the row's rowid; 0 = none
 
-    // orderBy: a column name that orders the rows, or empty for insertion order.
+    // orderBy: a column name that orders the rows, or empty for insertion order. The database
+    // has made the table (storedColumns of the same fields).
     Table(Database& db, std::string schema, std::string name, std::vector<FieldDef> fields,
-          std::string createSql, std::string orderBy = {});
+          std::string orderBy = {});
     ~Table();
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;

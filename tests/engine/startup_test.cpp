@@ -232,14 +232,13 @@ INSTANTIATE_TEST_SUITE_P(
                                       "CREATE TABLE \"Vektrin\"(AppID INTEGER PRIMARY KEY, "
                                       "Title TEXT); INSERT INTO \"Vektrin\" VALUES(1, 'x');");
                        },
-                       "column 2 is \"Title\" where \"AppName\" belongs"},
-        DirectoryShape{"OurTableMissingItsLastColumn",
+                       "has the column \"Title\", which is not one of Vektrin's"},
+        DirectoryShape{"OurTableWithoutItsKey",
                        [](const std::string& t) {
-                           sqliteFile(t + "/SYSEXCPT.DB",
-                                      "CREATE TABLE SYSEXCPT(Interval, StartDate, StartTime, "
-                                      "EndDate)");
+                           sqliteFile(t + "/VKResrcs.db",
+                                      "CREATE TABLE VKResrcs(ResourceName TEXT, MaxWait REAL)");
                        },
-                       "the column \"EndTime\" is missing"}),
+                       "lacks the column \"ResourceNo\", which cannot be added"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTest, AnEmptyFileOrAnEmptyDatabaseBecomesAFreshTable) {
@@ -248,6 +247,26 @@ TEST_F(EngineTest, AnEmptyFileOrAnEmptyDatabaseBecomesAFreshTable) {
     start();
     addTask("fresh");
     EXPECT_EQ(dm().Table1.recordCount(), 1);
+}
+
+// A file of an older layout that lacks columns gets them, keeps its rows, and says so once.
+TEST_F(EngineTest, AnOlderLayoutGetsTheColumnsItLacksOnce) {
+    sqliteFile(tables() + "/SYSEXCPT.DB",
+               "CREATE TABLE SYSEXCPT(Interval INTEGER, StartDate REAL, StartTime REAL, EndDate "
+               "REAL); INSERT INTO SYSEXCPT VALUES (2, 0, 0.5, 0)");
+    testing::internal::CaptureStderr();
+    start();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("SYSEXCPT.DB was of an older layout; added the columns EndTime"),
+              std::string::npos)
+        << said;
+    dm().Table3.first();
+    EXPECT_EQ(dm().Table3StartTime.asDateTime(), 0.5);
+    EXPECT_EQ(dm().Table3EndTime.asDateTime(), 0);
+    scheduler.reset();
+    testing::internal::CaptureStderr();
+    start();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // Once the tables are open, no failure may abort the program: it is reported, written to the
