@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vektrin {
@@ -220,19 +221,49 @@ INSTANTIATE_TEST_SUITE_P(
         AliasShape{"DanglingLink", "<dangling>", std::nullopt, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Permissions do not stop root, so this shape is only seen by an ordinary user.
-TEST(AliasesTest, UnreadableFileIsReportedWithThePath) {
-    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+// A file without read permission: the aliases file is reported with its path, and a settings
+// file is never replaced by one that holds only the new value. Root reads every file, so as root
+// the checks run in a child that has become an ordinary user.
+TEST(AliasesTest, UnreadableFilesAreReportedAndNeverReplaced) {
     test::TempDir dir;
-    const std::string file = dir.file("aliases.ini");
-    test::writeFile(file, "[Control]\npath=/x\n");
-    chmod(file.c_str(), 0);
-    try {
-        lookupAlias("Control", file);
-        ADD_FAILURE() << "no error";
-    } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+    const std::string aliases = dir.file("aliases.ini");
+    const std::string settings = dir.file("settings.ini");
+    test::writeFile(aliases, "[Control]\npath=/x\n");
+    test::writeFile(settings, "[Other]\nkeep=me\n");
+    chmod(aliases.c_str(), 0);
+    chmod(settings.c_str(), 0);
+    chmod(dir.path().c_str(), 0777);
+    // 1: no error; 2: the message lacks the path or the reason; 4: the settings were written.
+    auto check = [&] {
+        int failures = 0;
+        try {
+            lookupAlias("Control", aliases);
+            failures |= 1;
+        } catch (const ConfigFileError& e) {
+            const std::string what = e.what();
+            if (what.find(aliases) == std::string::npos ||
+                what.find("Permission denied") == std::string::npos)
+                failures |= 2;
+        }
+        SettingsStore store(settings);
+        if (store.write(LocalesKey, "/usr/bin/vektrin", "RUS") ||
+            store.lastError().find(settings) == std::string::npos)
+            failures |= 4;
+        return failures;
+    };
+    if (geteuid() != 0) {
+        EXPECT_EQ(check(), 0);
+    } else {
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) _exit(setgid(65534) != 0 || setuid(65534) != 0 ? 10 : check());
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not become an ordinary user";
     }
+    chmod(settings.c_str(), 0600);
+    EXPECT_EQ(test::readFile(settings), "[Other]\nkeep=me\n");
 }
 
 // The language choice is written into the file people keep: nothing else of it changes.
