@@ -12,8 +12,9 @@ namespace vektrin {
 // ignored, as the base directory rules ask.
 std::vector<std::string> configFileCandidates(std::string_view file);
 
-// The first candidate with anything at its path (a file, a directory, a broken link: what is there
-// is what the operator meant, and reading it says what is wrong with it); empty when none has.
+// The first candidate that is not simply absent: a file, but also a directory, a broken link or a
+// path that may not be looked into. What is there is what the operator meant, and reading it says
+// what is wrong with it. Empty when every candidate is absent.
 std::string firstPresentConfigFile(const std::vector<std::string>& candidates);
 
 } // namespace vektrin
