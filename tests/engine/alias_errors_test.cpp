@@ -11,15 +11,6 @@ namespace {
 
 using test::EngineTest;
 
-TEST_F(EngineTest, AnAliasesFileAsPeopleWriteItIsRead) {
-    for (const std::string& aliases : {"\xEF\xBB\xBF[Control]\r\npath=" + tables() + "\r\n",
-                                       "[CONTROL]\nPath = " + tables() + "\n"}) {
-        test::writeFile(dir.file("aliases.ini"), aliases);
-        start();
-        scheduler->FormClose();
-    }
-}
-
 TEST_F(EngineTest, AnUnreadableAliasesFileIsNamedAtStartUp) {
     std::filesystem::remove(dir.file("aliases.ini"));
     std::filesystem::create_directory(dir.file("aliases.ini"));
