@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace vektrin::ctl {
@@ -54,10 +55,27 @@ std::string fill(std::string_view format, const std::vector<std::string>& args) 
 
 std::unique_ptr<TDataCtrl> openTables(const Context& context) {
     const std::string file = context.aliasesFile.empty() ? aliasesFilePath() : context.aliasesFile;
-    const auto directory = lookupAlias("Control", file);
-    if (!directory)
+    std::optional<std::string> directory;
+    try {
+        directory = lookupAlias("Control", file);
+    } catch (const ConfigFileError& e) {
+        throw CommandError(ExitDataError, e.what());
+    }
+    if (!directory) {
+        std::error_code ec;
+        if (std::filesystem::symlink_status(file, ec).type() !=
+            std::filesystem::file_type::not_found)
+            throw CommandError(ExitDataError,
+                               "The database alias Control is not defined in " + file + ".");
+        // No file at all: name every place that was looked at.
+        std::string places;
+        for (const auto& candidate :
+             context.aliasesFile.empty() ? aliasesFileCandidates() : std::vector{file})
+            places += (places.empty() ? "" : ", ") + candidate;
         throw CommandError(ExitDataError,
-                           "The database alias Control is not defined in " + file + ".");
+                           "The database alias Control is not defined: there is no aliases file (" +
+                               places + ").");
+    }
     try {
         return std::make_unique<TDataCtrl>(*directory, messages);
     } catch (const std::exception& e) {

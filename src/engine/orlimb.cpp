@@ -84,6 +84,8 @@ OrlimbPeriod parseOrlimbDates(const std::string& line) {
 }
 
 bool Scheduler::LoadOrlimbSettings() {
+    // An aliases file that cannot be read ends the pass with its ConfigFileError: whether the
+    // period's dates or today's apply is then unknown, and a guess would launch with wrong ones.
     auto dir = config_.aliasesFile.empty() ? lookupAlias("Orlimb")
                                            : lookupAlias("Orlimb", config_.aliasesFile);
     if (!dir) return false;

@@ -26,6 +26,8 @@ Scheduler::~Scheduler() {
     tableLock_.reset();
 }
 
+// Empty when no aliases file or no alias Control is defined; throws ConfigFileError when the
+// aliases file is there but cannot be read.
 std::string Scheduler::ProgDirectory() const {
     auto dir = config_.aliasesFile.empty() ? lookupAlias("Control")
                                            : lookupAlias("Control", config_.aliasesFile);
@@ -89,7 +91,14 @@ void Scheduler::disableTimer2() {
 
 Scheduler::StartResult Scheduler::FormCreate() {
     setTimer1(false);
-    const std::string progDirectory = ProgDirectory();
+    std::string progDirectory;
+    try {
+        progDirectory = ProgDirectory();
+    } catch (const ConfigFileError& e) {
+        // Not a missing alias: the operator is told which file cannot be read, and why.
+        port_.showMessage(e.what(), MessageKind::Error);
+        throw FatalExit(2);
+    }
     if (progDirectory.empty()) {
         port_.showMessage(str::NoControlAlias, MessageKind::Error);
         throw FatalExit(2);

@@ -1,36 +1,25 @@
 #include "platform/aliases.h"
 
+#include "platform/config_paths.h"
 #include "platform/ini_file.h"
 
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace vektrin {
-namespace {
 
-bool exists(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+std::vector<std::string> aliasesFileCandidates() {
+    if (const char* env = std::getenv("VEKTRIN_ALIASES"); env && *env) return {env};
+    return configFileCandidates("aliases.ini");
 }
-
-std::string configHome() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : "") + "/.config";
-}
-
-} // namespace
 
 std::string aliasesFilePath() {
-    if (const char* env = std::getenv("VEKTRIN_ALIASES"); env && *env) return env;
-    const std::string user = configHome() + "/vektrin/aliases.ini";
-    if (exists(user)) return user;
-    return "/etc/xdg/vektrin/aliases.ini";
+    const auto candidates = aliasesFileCandidates();
+    const std::string present = firstPresentConfigFile(candidates);
+    return present.empty() ? candidates.front() : present;
 }
 
 std::optional<std::string> lookupAlias(const std::string& name, const std::string& aliasesFile) {
-    auto ini = IniFile::load(aliasesFile);
+    auto ini = IniFile::load(aliasesFile, "aliases file");
     if (!ini) return std::nullopt;
     auto path = ini->value(name, "path");
     if (!path || path->empty()) return std::nullopt;

@@ -22,7 +22,7 @@ struct LaunchRequest {
     std::string commandLine; // split with shell-style quoting, no expansion
     std::string directory;   // empty: the scheduler's own working directory
     int priority = 0;        // 0 normal, 1 low, 2 high, 3 real time; others: normal
-    int runType = 0;         // 0 normal, 1 hidden, 2 minimised, 3 maximised (applied to its window later)
+    int runType = 0; // 0 normal, 1 hidden, 2 minimised, 3 maximised (applied to its window later)
 };
 
 // The four members the slot keeps; handle 0 means no process.
@@ -47,12 +47,14 @@ struct ExitQuery {
 };
 
 class ProcessControl {
-public:
+  public:
     virtual ~ProcessControl() = default;
     virtual LaunchResult launch(const LaunchRequest& request) = 0;
     // Never blocks. Once Exited has been answered the process is reaped (no zombie is left).
     virtual ExitQuery queryExit(const ProcessInfo& process) = 0;
-    // Kills the process's whole group at once; the result is not examined by callers.
+    // Kills the process and every process still in its session, whatever process group it moved
+    // to; one that started a session of its own is out of reach. The result is not examined by
+    // callers.
     virtual void terminate(const ProcessInfo& process) = 0;
     // Releases the handles; a process that still runs is reaped later, never left a zombie.
     virtual void close(const ProcessInfo& process) = 0;

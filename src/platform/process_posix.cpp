@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <spawn.h>
@@ -42,6 +45,7 @@ class UniqueFd {
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
+    int get() const { return fd_; }
 
   private:
     int fd_ = -1;
@@ -265,6 +269,57 @@ void reapInBackground(int fd) {
     }).detach();
 }
 
+// The state and session of a process from /proc/<pid>/stat (fields 3 and 6, after the command
+// name, which may itself hold blanks and parentheses). False when it is gone.
+bool readStat(const char* pid, char& state, long& session) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    UniqueFd fd(open(path, O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return false;
+    char buffer[1024];
+    ssize_t n;
+    while ((n = read(fd.get(), buffer, sizeof buffer - 1)) < 0 && errno == EINTR) {
+    }
+    if (n <= 0) return false;
+    buffer[n] = '\0';
+    const char* end = std::strrchr(buffer, ')');
+    if (!end) return false;
+    long ppid = 0;
+    long group = 0;
+    return std::sscanf(end + 1, " %c %ld %ld %ld", &state, &ppid, &group, &session) == 4;
+}
+
+// SIGKILL to every live process of the session that has not had one yet; how many got one.
+std::size_t killNewSessionMembers(pid_t session, std::unordered_set<pid_t>& signalled) {
+    DIR* proc = opendir("/proc");
+    if (!proc) return 0;
+    std::size_t killed = 0;
+    while (const dirent* entry = readdir(proc)) {
+        const char* name = entry->d_name;
+        if (*name < '1' || *name > '9') continue;
+        char state = 0;
+        long sid = 0;
+        if (!readStat(name, state, sid) || sid != session || state == 'Z' || state == 'X') continue;
+        const auto pid = static_cast<pid_t>(std::strtol(name, nullptr, 10));
+        if (!signalled.insert(pid).second) continue;
+        kill(pid, SIGKILL);
+        ++killed;
+    }
+    closedir(proc);
+    return killed;
+}
+
+// A task leads its own session, so the session id is its pid, and every descendant that did not
+// start a session of its own still carries it, whichever process group it moved to (timeout,
+// setpgrp) and whoever its parent now is. A process may fork while the others are killed, so the
+// scan repeats until it finds no one new; the bound keeps a fork loop from holding us here.
+void killSession(pid_t session) {
+    constexpr int MaxScans = 16;
+    std::unordered_set<pid_t> signalled;
+    for (int scan = 0; scan < MaxScans; ++scan)
+        if (killNewSessionMembers(session, signalled) == 0) return;
+}
+
 class PosixProcessControl final : public ProcessControl {
   public:
     ~PosixProcessControl() override {
@@ -418,10 +473,13 @@ ExitQuery PosixProcessControl::queryExit(const ProcessInfo& process) {
 
 void PosixProcessControl::terminate(const ProcessInfo& process) {
     int fd = ownedFd(process);
-    // Once reaped, the leader's pid may belong to someone else: never signal it then.
+    // Once reaped, the leader's pid may belong to someone else: never signal it then. Until we
+    // reap it, even dead, it keeps its pid, its group's and its session's ids from being reused.
     if (fd < 0 || ended_.count(fd)) return;
-    killpg(static_cast<pid_t>(process.processId), SIGKILL);
+    const auto pid = static_cast<pid_t>(process.processId);
     pidfd_send_signal(fd, SIGKILL, nullptr, 0);
+    killpg(pid, SIGKILL);
+    killSession(pid);
     tryReap(fd);
 }
 

@@ -50,8 +50,13 @@ bool isOurChild(pid_t pid) {
 
 // Fields of /proc/<pid>/stat after the command name, numbered as in proc(5); empty when gone.
 std::vector<std::string> statFields(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A process that ends between open and read fails the read (ESRCH): it is gone.
+    char buffer[1024];
+    const int fd = open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t n = fd < 0 ? -1 : read(fd, buffer, sizeof buffer);
+    if (fd >= 0) close(fd);
+    if (n <= 0) return {};
+    const std::string text(buffer, static_cast<std::size_t>(n));
     auto close = text.rfind(')');
     if (close == std::string::npos) return {};
     std::vector<std::string> fields{"", "", ""}; // 1 pid, 2 comm: not needed
@@ -328,6 +333,101 @@ TEST_F(ProcessTest, TerminateKillsTheWholeGroupAndLeavesNoZombie) {
     EXPECT_TRUE(eventually([&] { return !isOurChild(pid); })) << "the task was left a zombie";
     EXPECT_TRUE(eventually([&] { return !isAlive(grandchild); }));
 }
+
+// Pids written one per line by a task's descendants; waits until `count` lines are there.
+std::vector<pid_t> readPids(const fs::path& file, std::size_t count) {
+    std::vector<pid_t> pids;
+    eventually([&] {
+        pids.clear();
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty()) pids.push_back(static_cast<pid_t>(std::stol(line)));
+        return pids.size() >= count;
+    });
+    return pids;
+}
+
+// Live processes of a session, read from /proc the plain way.
+std::vector<pid_t> liveMembersOf(pid_t session) {
+    std::vector<pid_t> members;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(name));
+        auto fields = statFields(pid);
+        if (fields.size() > 6 && std::stol(fields[6]) == session && isAlive(pid))
+            members.push_back(pid);
+    }
+    return members;
+}
+
+struct SessionCase {
+    const char* name;
+    const char* script; // "$0" is the pid file; every descendant writes its pid there
+    std::size_t descendants;
+    bool escapes; // started a session of its own
+};
+
+class ProcessSession : public ProcessTest, public ::testing::WithParamInterface<SessionCase> {};
+
+// Interrupting a task ends every process that stayed in its session, whatever process group it
+// moved to; only one that started a session of its own is out of reach. No zombie is left.
+TEST_P(ProcessSession, TerminateEndsEveryProcessLeftInTheSession) {
+    const SessionCase& c = GetParam();
+    const fs::path file = dir / (std::string("session-") + c.name);
+    fs::remove(file);
+    LaunchResult result = launch(std::string("sh -c '") + c.script + "' " + file.string());
+    ASSERT_EQ(result.failure, LaunchFailure::None);
+    const auto pid = static_cast<pid_t>(result.info.processId);
+    const std::vector<pid_t> descendants = readPids(file, c.descendants);
+    ASSERT_EQ(descendants.size(), c.descendants);
+    for (pid_t d : descendants)
+        ASSERT_TRUE(isAlive(d)) << d;
+
+    control->terminate(result.info);
+    control->close(result.info);
+    EXPECT_TRUE(eventually([&] { return !isOurChild(pid); })) << "the task was left a zombie";
+    EXPECT_TRUE(eventually([&] {
+        auto fields = statFields(pid);
+        return fields.empty() || fields[3] != "Z";
+    }));
+    for (pid_t d : descendants) {
+        if (c.escapes) {
+            EXPECT_TRUE(isAlive(d)) << "a process of its own session was reached: " << d;
+            kill(d, SIGKILL);
+        } else {
+            EXPECT_TRUE(eventually([&] { return !isAlive(d); })) << "still running: " << d;
+        }
+    }
+    if (!c.escapes) {
+        EXPECT_TRUE(eventually([&] { return liveMembersOf(pid).empty(); }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Descendants, ProcessSession,
+    ::testing::Values(
+        // timeout moves itself and its program into a process group of their own.
+        SessionCase{"Timeout",
+                    "timeout 1000 sh -c \"echo \\$\\$ >> \\$0; exec sleep 1021\" \"$0\" & "
+                    "echo $! >> \"$0\"; wait",
+                    2, false},
+        SessionCase{"OwnProcessGroup",
+                    "perl -e \"setpgrp(0, 0); open(F, q(>>), \\$ARGV[0]); print F qq(\\$\\$\\n); "
+                    "close F; exec qw(sleep 1022)\" \"$0\" & wait",
+                    1, false},
+        // Its parent has ended: it belongs to another parent now, but still to the session.
+        SessionCase{"Orphan", "sh -c \"sleep 1023 & echo \\$! >> \\$0\" \"$0\"; sleep 1000", 1,
+                    false},
+        // A loop that keeps starting processes while it is being ended.
+        SessionCase{"StartingMore",
+                    "i=0; while [ $i -lt 300 ]; do sleep 1024 & i=$((i+1)); "
+                    "[ $i = 5 ] && echo $! >> \"$0\"; done; wait",
+                    1, false},
+        SessionCase{"OwnSession",
+                    "setsid sh -c \"echo \\$\\$ >> \\$0; exec sleep 1025\" \"$0\" & wait", 1,
+                    true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A program that starts a helper and ends: its end is the task's end, the helper lives on.
 TEST_F(ProcessTest, CompletionLeavesTheTasksChildrenAlone) {
