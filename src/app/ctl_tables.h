@@ -15,8 +15,16 @@
 
 namespace vektrin::ctl {
 
-// The tables of the alias Control; CommandError (data error) when they cannot be opened.
+// The tables of the alias Control; CommandError (data error) when they cannot be opened. Notes
+// their directory in the context for tableFailure.
 std::unique_ptr<TDataCtrl> openTables(const Context& context);
+
+// The path of the file that holds table.
+std::string tableFilePath(TDataCtrl& dm, const Table& table);
+
+// A failure of the tables in directory as a data error that names the damaged table file, or the
+// directory when no single file is to blame.
+CommandError tableFailure(const std::string& directory, const std::exception& e);
 
 // The schedule of the current task record and of the current silence record.
 schedule::Window taskWindow(TDataCtrl& dm);

@@ -93,11 +93,12 @@ int runTasks(const Context& context, bool json) {
     auto dm = openTables(context);
     const DateTime now = context.now();
     schedule::NextLaunchSearch search(silenceRows(*dm));
+    const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         const auto next = nextMoment(*dm, search, now);
         if (json) {
-            Json record = recordToJson(dm->Table1, true);
+            Json record = recordToJson(dm->Table1, true, file);
             record["Schedule"] = decodedSchedule(*dm);
             record["Next"] = next ? Json(formatMoment(*next)) : Json(nullptr);
             all.push_back(std::move(record));
