@@ -112,23 +112,41 @@ Scheduler::StartResult Scheduler::FormCreate() {
         return StartResult::Finished;
     }
 
+    const std::string directory = progDirectory.substr(0, progDirectory.size() - 1);
+    // A directory or table file that cannot be used is named as what it is, before a lock file
+    // is put into the directory.
+    try {
+        TDataCtrl::verify(directory);
+    } catch (const std::exception& e) {
+        port_.setBusyCursor(false);
+        port_.showMessage(e.what(), MessageKind::Error);
+        throw FatalExit(1);
+    }
+
     // One scheduler per log and per table directory: both are locked before any table is touched,
     // so a second instance changes nothing that the first one relies on.
-    const std::string directory = progDirectory.substr(0, progDirectory.size() - 1);
     tableLock_ = std::make_unique<FileLock>(directory + "/" + TaskFileName);
     if (!ProtocolFile.open() || !tableLock_->locked()) {
+        tableLock_.reset();
+        ProtocolFile.close();
         port_.setBusyCursor(false);
         port_.showMessage(str::LogFileProblem, MessageKind::Error);
         throw FatalExit(1);
     }
 
     try {
-        DataCtrl = std::make_unique<TDataCtrl>(directory, port_);
+        startWithTables(directory);
+    } catch (const FatalExit&) {
+        throw;
     } catch (const std::exception& e) {
-        port_.setBusyCursor(false);
-        port_.showMessage(e.what(), MessageKind::Error);
-        throw FatalExit(1);
+        abandonStart(e.what());
     }
+    started_ = true;
+    return StartResult::Running;
+}
+
+void Scheduler::startWithTables(const std::string& directory) {
+    DataCtrl = std::make_unique<TDataCtrl>(directory, port_);
     DataCtrl->setResourceTable(&resourceTable);
 
     const std::string version = config_.fileVersion.empty() ? fileVersion() : config_.fileVersion;
@@ -149,8 +167,25 @@ Scheduler::StartResult Scheduler::FormCreate() {
     WorkEnabled();
     setTimer1(true);
     SetStatusColor(StatusYellow);
-    started_ = true;
-    return StartResult::Running;
+}
+
+void Scheduler::abandonStart(const std::string& error) {
+    // A table held by another writer, a full disk, a log that refuses lines: said once, written
+    // to the protocol when it still takes lines, and the locks given back for the next attempt.
+    setTimer1(false);
+    disableTimer2();
+    port_.setBusyCursor(false);
+    reportError(error);
+    if (ProtocolFile.isOpen()) {
+        try {
+            WriteProtocol(std::string(str::ProgramNotStarted) + error);
+        } catch (const std::exception&) {
+        }
+    }
+    DataCtrl.reset();
+    ProtocolFile.close();
+    tableLock_.reset();
+    throw FatalExit(1);
 }
 
 void Scheduler::ResetStaleStates() {
@@ -298,7 +333,8 @@ void Scheduler::endPause(PauseWindow window) {
         ~Reopen() {
             s.windowOpen_[static_cast<int>(w)] = false;
             bool anyOpen = false;
-            for (bool open : s.windowOpen_) anyOpen = anyOpen || open;
+            for (bool open : s.windowOpen_)
+                anyOpen = anyOpen || open;
             if (!anyOpen) s.setTimer1(true);
         }
     } reopen{*this, window};

@@ -116,6 +116,8 @@ class Scheduler : public ConditionEnvironment {
     void enableTimer2();
     void disableTimer2();
     void armTimer2();
+    void startWithTables(const std::string& directory);
+    [[noreturn]] void abandonStart(const std::string& error);
     void ResetStaleStates();
     // Stamps today and now into LastDate and LastTime of the record being edited.
     void stampLast();

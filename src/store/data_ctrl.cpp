@@ -37,6 +37,34 @@ std::vector<FieldDef> taskFields() {
     };
 }
 
+std::vector<FieldDef> resourceFields() {
+    return {{"ResourceNo", FieldType::Int16, 0, false, true, 31},
+            {"ResourceName", FieldType::Text, 80},
+            {"MaxWait", FieldType::Time}};
+}
+
+std::vector<FieldDef> silenceFields() {
+    return {{"Interval", FieldType::Int16},
+            {"StartDate", FieldType::Date},
+            {"StartTime", FieldType::Time},
+            {"EndDate", FieldType::Date},
+            {"EndTime", FieldType::Time}};
+}
+
+AttachedFile tableFile(std::string schema, std::string fileName, std::string table,
+                       const std::vector<FieldDef>& fields) {
+    AttachedFile f{std::move(schema), std::move(fileName), std::move(table), {}};
+    for (const auto& d : fields)
+        if (!d.calculated) f.columns.push_back(d.name);
+    return f;
+}
+
+std::vector<AttachedFile> tableFiles() {
+    return {tableFile("tasks", TaskFileName, "Vektrin", taskFields()),
+            tableFile("resources", ResourceFileName, "VKResrcs", resourceFields()),
+            tableFile("silence", SilenceFileName, "SYSEXCPT", silenceFields())};
+}
+
 const char* TaskTableSql = R"(CREATE TABLE IF NOT EXISTS tasks."Vektrin" (
     "AppID" INTEGER PRIMARY KEY AUTOINCREMENT,
     "AppName" TEXT, "Application" TEXT, "AppDirectory" TEXT,
@@ -55,25 +83,16 @@ const char* SilenceTableSql = R"(CREATE TABLE IF NOT EXISTS silence."SYSEXCPT" (
 
 } // namespace
 
-TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages)
-    : database_(std::make_unique<Database>(
-          directory, std::vector<AttachedFile>{{"tasks", TaskFileName},
-                                               {"resources", ResourceFileName},
-                                               {"silence", SilenceFileName}})),
-      messages_(messages),
+void TDataCtrl::verify(const std::string& directory) {
+    Database::verify(directory, tableFiles());
+}
+
+TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode)
+    : database_(std::make_unique<Database>(directory, tableFiles(), mode)), messages_(messages),
       table1_(std::make_unique<Table>(*database_, "tasks", "Vektrin", taskFields(), TaskTableSql)),
-      table2_(std::make_unique<Table>(
-          *database_, "resources", "VKResrcs",
-          std::vector<FieldDef>{{"ResourceNo", FieldType::Int16, 0, false, true, 31},
-                                {"ResourceName", FieldType::Text, 80},
-                                {"MaxWait", FieldType::Time}},
-          ResourceTableSql, "ResourceNo")),
-      table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT",
-                                      std::vector<FieldDef>{{"Interval", FieldType::Int16},
-                                                            {"StartDate", FieldType::Date},
-                                                            {"StartTime", FieldType::Time},
-                                                            {"EndDate", FieldType::Date},
-                                                            {"EndTime", FieldType::Time}},
+      table2_(std::make_unique<Table>(*database_, "resources", "VKResrcs", resourceFields(),
+                                      ResourceTableSql, "ResourceNo")),
+      table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT", silenceFields(),
                                       SilenceTableSql)),
       Table1(*table1_), Table2(*table2_),
       Table3(*table3_), DataSource1{&Table1}, DataSource2{&Table2}, DataSource3{&Table3},

@@ -23,8 +23,13 @@ inline constexpr const char* SilenceFileName = "SYSEXCPT.DB";
 
 class TDataCtrl {
   public:
-    // Opens (creating when missing) the three table files in directory.
-    TDataCtrl(const std::string& directory, MessagePort& messages);
+    // Opens (creating when missing) the three table files in directory. Read-only: nothing is
+    // created or written, a missing file reads as an empty table.
+    TDataCtrl(const std::string& directory, MessagePort& messages,
+              OpenMode mode = OpenMode::ReadWrite);
+    // Throws StoreOpenError, naming the path and the problem, for a directory or a table file that
+    // a read-write opening would refuse; creates and writes nothing.
+    static void verify(const std::string& directory);
     ~TDataCtrl();
 
     Database& database() { return *database_; }

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,61 +19,236 @@ std::string quoteLiteral(const std::string& s) {
     return out + "'";
 }
 
-bool looksLikeSqlite(const std::string& path, bool& exists) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    exists = f != nullptr;
-    if (!f) return true;
-    char header[16] = {};
-    size_t n = std::fread(header, 1, sizeof header, f);
-    std::fclose(f);
-    if (n == 0) return true; // an empty file becomes a fresh database
-    return n == 16 && std::memcmp(header, "SQLite format 3", 16) == 0;
+std::string quoteIdentifier(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
-} // namespace
+// A file name as a URI, so that '?', '#' and '%' in a directory name stay part of the path.
+std::string fileUri(const std::string& path, const char* query) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x20 || c == 0x7F) {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    if (query && *query) uri += std::string("?") + query;
+    return uri;
+}
 
-Database::Database(const std::string& directory, const std::vector<AttachedFile>& files)
-    : directory_(directory) {
+std::string userName(uid_t uid) {
+    if (const passwd* pw = getpwuid(uid)) return pw->pw_name;
+    return "uid " + std::to_string(uid);
+}
+
+enum class FileShape { Missing, Empty, Database };
+
+// What lies at path, refusing every shape that cannot be one of our table files.
+FileShape inspectFile(const std::string& path, OpenMode mode) {
+    struct stat link {};
+    if (lstat(path.c_str(), &link) != 0) {
+        if (errno == ENOENT) return FileShape::Missing;
+        throw StoreOpenError("The table file " + path +
+                             " cannot be examined: " + std::strerror(errno));
+    }
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        if (S_ISLNK(link.st_mode)) {
+            char target[4096];
+            const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+            const std::string to = n > 0 ? std::string(target, static_cast<size_t>(n)) : "?";
+            throw StoreOpenError("The table file " + path + " is a symbolic link to " + to +
+                                 ", which does not exist");
+        }
+        throw StoreOpenError("The table file " + path +
+                             " cannot be examined: " + std::strerror(errno));
+    }
+    if (S_ISDIR(st.st_mode))
+        throw StoreOpenError("The table file " + path + " is a directory, not a table file");
+    if (!S_ISREG(st.st_mode))
+        throw StoreOpenError("The table file " + path + " is not a regular file");
+    if (mode == OpenMode::ReadWrite) {
+        // The journal files SQLite leaves beside it would belong to us and lock the owner out.
+        if (st.st_uid != geteuid())
+            throw StoreOpenError("The table file " + path + " belongs to the user " +
+                                 userName(st.st_uid) + ", not to " + userName(geteuid()) +
+                                 "; it was left untouched");
+        if (access(path.c_str(), W_OK) != 0)
+            throw StoreOpenError("The table file " + path +
+                                 " is read-only: " + std::strerror(errno));
+    }
+    if (access(path.c_str(), R_OK) != 0)
+        throw StoreOpenError("The table file " + path + " cannot be read: " + std::strerror(errno));
+
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        throw StoreOpenError("The table file " + path + " cannot be read: " + std::strerror(errno));
+    char header[16] = {};
+    const size_t n = std::fread(header, 1, sizeof header, f);
+    std::fclose(f);
+    if (n == 0) return FileShape::Empty; // becomes a fresh table
+    if (n != 16 || std::memcmp(header, "SQLite format 3", 16) != 0)
+        throw StoreOpenError("The table file " + path +
+                             " is not a table file of this program; it was left untouched");
+    return FileShape::Database;
+}
+
+void checkDirectory(const std::string& directory, OpenMode mode) {
     struct stat st {};
     if (stat(directory.c_str(), &st) != 0)
         throw StoreOpenError("The table directory " + directory +
                              " does not exist: " + std::strerror(errno));
     if (!S_ISDIR(st.st_mode))
         throw StoreOpenError("The table directory " + directory + " is not a directory");
-    if (access(directory.c_str(), W_OK | X_OK) != 0)
-        throw StoreOpenError("The table directory " + directory +
-                             " is not writable: " + std::strerror(errno));
+    const int need = mode == OpenMode::ReadWrite ? (W_OK | X_OK) : (R_OK | X_OK);
+    if (access(directory.c_str(), need) != 0)
+        throw StoreOpenError(
+            "The table directory " + directory +
+            (mode == OpenMode::ReadWrite ? " is not writable: " : " cannot be read: ") +
+            std::strerror(errno));
+}
 
-    for (const auto& f : files) {
-        const std::string path = directory + "/" + f.fileName;
-        bool exists = false;
-        if (!looksLikeSqlite(path, exists))
-            throw StoreOpenError("The table file " + path +
-                                 " is not a table file of this program; it was left untouched");
-        if (exists && access(path.c_str(), R_OK | W_OK) != 0)
-            throw StoreOpenError("The table file " + path +
-                                 " cannot be read and written: " + std::strerror(errno));
-    }
+} // namespace
+
+Database::Database(const std::string& directory, const std::vector<AttachedFile>& files,
+                   OpenMode mode)
+    : Database(directory, files, mode, Purpose::Use) {}
+
+void Database::verify(const std::string& directory, const std::vector<AttachedFile>& files) {
+    Database(directory, files, OpenMode::ReadWrite, Purpose::VerifyOnly);
+}
+
+Database::Database(const std::string& directory, const std::vector<AttachedFile>& files,
+                   OpenMode mode, Purpose purpose)
+    : directory_(directory), mode_(mode) {
+    checkDirectory(directory, mode);
+    std::vector<FileShape> shapes;
+    for (const auto& f : files)
+        shapes.push_back(inspectFile(directory + "/" + f.fileName, mode));
 
     if (sqlite3_open_v2(":memory:", &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK)
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                            SQLITE_OPEN_URI,
+                        nullptr) != SQLITE_OK) {
+        sqlite3_close(db_);
+        db_ = nullptr;
         throw StoreOpenError("Cannot open the table connection");
+    }
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_extended_result_codes(db_, 1);
+
+    // Until every file has shown the one table of ours with our columns, nothing is written to
+    // any of them: not even the journal-mode switch.
+    const bool readOnlyFirst = mode == OpenMode::ReadOnly || purpose == Purpose::VerifyOnly;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const AttachedFile& f = files[i];
+        const std::string path = directory + "/" + f.fileName;
+        try {
+            if (shapes[i] == FileShape::Database) {
+                attach(path, f.schema, true);
+                verifyTableFile(path, f);
+                if (!readOnlyFirst) {
+                    exec("DETACH DATABASE " + f.schema);
+                    attach(path, f.schema, false);
+                }
+            } else if (mode == OpenMode::ReadOnly || purpose == Purpose::VerifyOnly) {
+                // Nothing to read, nothing may be created: an empty table in memory.
+                exec("ATTACH DATABASE ':memory:' AS " + f.schema);
+            } else {
+                attach(path, f.schema, false);
+            }
+        } catch (const DatabaseError& e) {
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
+        } catch (...) {
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw;
+        }
+    }
+    if (purpose == Purpose::VerifyOnly || mode == OpenMode::ReadOnly) return;
     for (const auto& f : files) {
         const std::string path = directory + "/" + f.fileName;
         try {
-            exec("ATTACH DATABASE " + quoteLiteral(path) + " AS " + f.schema);
             exec("PRAGMA " + f.schema + ".journal_mode=WAL");
             exec("PRAGMA " + f.schema + ".synchronous=FULL");
-            exec("SELECT count(*) FROM " + f.schema + ".sqlite_master");
         } catch (const DatabaseError& e) {
             sqlite3_close(db_);
             db_ = nullptr;
             throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
         }
     }
+}
+
+void Database::attach(const std::string& path, const std::string& schema, bool readOnly) {
+    exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, readOnly ? "mode=ro" : "")) + " AS " +
+         schema);
+    if (!readOnly) return;
+    // A read-only look at a file whose directory we cannot write: SQLite cannot make the shared
+    // memory file a WAL file needs, so the file is read as it stands on disk.
+    try {
+        exec("SELECT count(*) FROM " + schema + ".sqlite_master");
+    } catch (const DatabaseError& e) {
+        if ((e.code() & 0xFF) != SQLITE_CANTOPEN && (e.code() & 0xFF) != SQLITE_READONLY) throw;
+        exec("DETACH DATABASE " + schema);
+        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "mode=ro&immutable=1")) + " AS " +
+             schema);
+    }
+}
+
+void Database::verifyTableFile(const std::string& path, const AttachedFile& f) {
+    {
+        Statement objects(db_,
+                          "SELECT type, name FROM " + f.schema + ".sqlite_master ORDER BY rowid");
+        while (sqlite3_step(objects.get()) == SQLITE_ROW) {
+            const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(objects.get(), 0));
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(objects.get(), 1));
+            const std::string objectName = name ? name : "";
+            // SQLite's own bookkeeping (the AUTOINCREMENT counter, the UNIQUE index) is ours too.
+            if (objectName.rfind("sqlite_", 0) == 0) continue;
+            if (sqlite3_stricmp(objectName.c_str(), f.table.c_str()) == 0 && type &&
+                std::string(type) == "table")
+                continue;
+            throw StoreOpenError("The table file " + path + " holds the " +
+                                 (type ? type : "object") + " \"" + objectName +
+                                 "\", which is not ours: it is not a table file of this program; "
+                                 "it was left untouched");
+        }
+    }
+    if (!hasTable(f.schema, f.table)) return; // an empty database becomes a fresh table
+    Statement info(db_, "PRAGMA " + f.schema + ".table_info(" + quoteIdentifier(f.table) + ")");
+    size_t index = 0;
+    const auto refuse = [&](const std::string& difference) {
+        throw StoreOpenError("The table file " + path + " has other columns than " + f.table +
+                             ": " + difference + "; it was left untouched");
+    };
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        const auto* raw = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+        const std::string column = raw ? raw : "";
+        if (index >= f.columns.size()) refuse("the column \"" + column + "\" is not ours");
+        if (sqlite3_stricmp(column.c_str(), f.columns[index].c_str()) != 0)
+            refuse("column " + std::to_string(index + 1) + " is \"" + column + "\" where \"" +
+                   f.columns[index] + "\" belongs");
+        ++index;
+    }
+    if (index < f.columns.size()) refuse("the column \"" + f.columns[index] + "\" is missing");
+}
+
+bool Database::hasTable(const std::string& schema, const std::string& table) {
+    Statement s(db_, "SELECT 1 FROM " + schema +
+                         ".sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    sqlite3_bind_text(s.get(), 1, table.c_str(), -1, SQLITE_TRANSIENT);
+    return sqlite3_step(s.get()) == SQLITE_ROW;
 }
 
 Database::~Database() {

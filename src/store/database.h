@@ -38,22 +38,35 @@ class AbortError : public std::exception {
     const char* what() const noexcept override { return "Operation aborted"; }
 };
 
+// ReadOnly: nothing is created, switched or written; a missing file reads as an empty table.
+enum class OpenMode { ReadWrite, ReadOnly };
+
 struct AttachedFile {
-    std::string schema;   // name inside the connection
-    std::string fileName; // inside the directory
+    std::string schema;               // name inside the connection
+    std::string fileName;             // inside the directory
+    std::string table;                // the one table the file holds
+    std::vector<std::string> columns; // its stored columns, in order
 };
 
 class Database {
   public:
     // Opens (creating when missing) each file in directory. Refuses a directory that is missing or
-    // not writable, and a file that is not a database, without touching it.
-    Database(const std::string& directory, const std::vector<AttachedFile>& files);
+    // not writable, and a file that is not a table file of ours (another program's database, other
+    // columns, a directory or a dangling link in its place), without writing anything to it.
+    Database(const std::string& directory, const std::vector<AttachedFile>& files,
+             OpenMode mode = OpenMode::ReadWrite);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // Every check of the constructor for a read-write opening, without writing or creating
+    // anything: lets a caller refuse a directory before it puts a lock file there.
+    static void verify(const std::string& directory, const std::vector<AttachedFile>& files);
+
     sqlite3* handle() const { return db_; }
     const std::string& directory() const { return directory_; }
+    OpenMode mode() const { return mode_; }
+    bool hasTable(const std::string& schema, const std::string& table);
 
     void exec(const std::string& sql);
 
@@ -62,8 +75,15 @@ class Database {
     void rollback();
 
   private:
+    enum class Purpose { Use, VerifyOnly };
+    Database(const std::string& directory, const std::vector<AttachedFile>& files, OpenMode mode,
+             Purpose purpose);
+    void attach(const std::string& path, const std::string& schema, bool readOnly);
+    void verifyTableFile(const std::string& path, const AttachedFile& file);
+
     sqlite3* db_ = nullptr;
     std::string directory_;
+    OpenMode mode_ = OpenMode::ReadWrite;
 };
 
 // Groups posts into one commit (one disk flush); rolled back unless committed.

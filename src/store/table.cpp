@@ -261,7 +261,9 @@ Table::Table(Database& db, std::string schema, std::string name, std::vector<Fie
         if (!orderBy_.empty() && defs_[i].name == orderBy_) orderIndex_ = i;
     }
     calcValues_.resize(defs_.size());
-    db_.exec(createSql);
+    // A read-only opening finds the table or an in-memory stand-in; only a fresh file needs it
+    // made.
+    if (!db_.hasTable(schema_, name_)) db_.exec(createSql);
     load();
     dataVersion_ = readDataVersion();
 }
