@@ -91,7 +91,7 @@ std::string damageOf(const std::string& path) {
 
 } // namespace
 
-std::unique_ptr<TDataCtrl> openTables(const Context& context) {
+std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
     const std::string file = context.aliasesFile.empty() ? aliasesFilePath() : context.aliasesFile;
     const auto directory = lookupAlias("Control", file);
     if (!directory)
@@ -99,7 +99,7 @@ std::unique_ptr<TDataCtrl> openTables(const Context& context) {
                            "The database alias Control is not defined in " + file + ".");
     context.tablesDirectory = *directory;
     try {
-        return std::make_unique<TDataCtrl>(*directory, messages);
+        return std::make_unique<TDataCtrl>(*directory, messages, mode);
     } catch (const DatabaseError& e) {
         throw tableFailure(*directory, e);
     } catch (const std::exception& e) {

@@ -16,8 +16,9 @@
 namespace vektrin::ctl {
 
 // The tables of the alias Control; CommandError (data error) when they cannot be opened. Notes
-// their directory in the context for tableFailure.
-std::unique_ptr<TDataCtrl> openTables(const Context& context);
+// their directory in the context for tableFailure. The commands that only read open them
+// read-only: they work on a directory or files without write permission, and create nothing.
+std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode);
 
 // The path of the file that holds table.
 std::string tableFilePath(TDataCtrl& dm, const Table& table);

@@ -90,7 +90,7 @@ const char* reasonWord(schedule::Reason reason) {
 } // namespace
 
 int runTasks(const Context& context, bool json) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     schedule::NextLaunchSearch search(silenceRows(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
@@ -115,7 +115,7 @@ int runTasks(const Context& context, bool json) {
 }
 
 int runNext(const Context& context, const std::string& task, int count) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     locateTask(*dm, task);
     if (dm->Table1Stopped.asBoolean()) {
         std::cerr << "Task " << dm->Table1AppName.asString()
@@ -133,7 +133,7 @@ int runNext(const Context& context, const std::string& task, int count) {
 }
 
 int runDue(const Context& context, bool json) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
     bool silence = false;

@@ -240,7 +240,7 @@ class Validator {
 } // namespace
 
 int runExport(const Context& context, const std::string& outputFile) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     Json document = Json::object();
     document["Format"] = FormatName;
     document["Version"] = FormatVersion;
@@ -309,7 +309,7 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
 
     std::unique_ptr<TDataCtrl> dm;
     try {
-        dm = openTables(context);
+        dm = openTables(context, OpenMode::ReadWrite);
     } catch (const CommandError& e) {
         throw refused(e.what());
     }
