@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -273,30 +274,43 @@ void overwrite(const std::string& path, long offset, const std::string& bytes) {
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// Every command that meets a damaged table names its file, whether the damage shows when the
-// tables are opened (a page of tasks) or only when a command writes (the AppID counter's page).
+// Every command that meets a damaged or foreign table file names it, whether the damage shows
+// when the tables are opened or only when a command writes (the AppID counter's page).
 TEST(DamagedTables, EveryCommandNamesTheFile) {
+    const std::vector<std::vector<std::string>> all = {
+        {"tasks"}, {"tasks", "--json"}, {"next", "task 1"}, {"due"}, {"export"}, {"import"}};
     const struct {
         const char* label;
-        long page; // of the task table, 4096 bytes each
+        const char* file;
+        void (*damage)(const std::string& path);
         std::vector<std::vector<std::string>> commands;
+        std::string message; // after "The table file <path> "
     } damages[] = {
-        {"a page of task records",
-         10,
-         {{"tasks"}, {"tasks", "--json"}, {"next", "task 1"}, {"due"}, {"export"}, {"import"}}},
-        {"the page of the AppID counter", 3, {{"import"}}},
+        {"a page of task records", "Vektrin.db",
+         [](const std::string& path) { overwrite(path, 9 * 4096, std::string(64, '\xff')); }, all,
+         "is damaged: database disk image is malformed (Page 10: "},
+        {"the page of the AppID counter",
+         "Vektrin.db",
+         [](const std::string& path) { overwrite(path, 2 * 4096, std::string(64, '\xff')); },
+         {{"import"}},
+         "is damaged: database disk image is malformed (Page 3: "},
+        {"the resource table cut short", "VKResrcs.db",
+         [](const std::string& path) { std::filesystem::resize_file(path, 5000); }, all,
+         "cannot be opened: database disk image is malformed"},
+        {"text in place of the silence table", "SYSEXCPT.DB",
+         [](const std::string& path) { writeFile(path, "not a table\n"); }, all,
+         "is not a table file of this program; it was left untouched"},
     };
     for (const auto& d : damages) {
         Tables tables(300);
-        overwrite(tables.file("Vektrin.db"), (d.page - 1) * 4096, std::string(64, '\xff'));
+        d.damage(tables.file(d.file));
         writeFile(tables.file("doc.json"), tasksDocument(R"({"AppName": "new"})"));
         for (std::vector<std::string> args : d.commands) {
             if (args[0] == "import") args.push_back(tables.file("doc.json"));
             const auto o = tables.ctl(args);
             EXPECT_EQ(o.exitCode, 2) << d.label << ": " << args[0];
-            EXPECT_TRUE(o.err.starts_with("The table file " + tables.file("Vektrin.db") +
-                                          " is damaged: database disk image is malformed (Page " +
-                                          std::to_string(d.page) + ": "))
+            EXPECT_TRUE(
+                o.err.starts_with("The table file " + tables.file(d.file) + " " + d.message))
                 << d.label << ": " << args[0] << ": " << o.err;
             if (args[0] == "import") {
                 EXPECT_TRUE(o.err.ends_with("\nNothing was imported.\n")) << o.err;
