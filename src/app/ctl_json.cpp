@@ -269,27 +269,27 @@ Json fieldToJson(const Field& field) {
     return nullptr;
 }
 
+Json fieldToJson(Table& table, int index, const std::string& tableFile) {
+    Json value = fieldToJson(table.field(index));
+    if (!value.is_string()) return value;
+    const std::string& text = value.get_ref<const std::string&>();
+    const std::size_t bad = invalidUtf8At(text);
+    if (bad == std::string::npos) return value;
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[bad]));
+    throw CommandError(
+        ExitDataError,
+        tableRecordPlace(table, tableFile) + ", field \"" + table.fieldDef(index).name +
+            "\": the text is not UTF-8 (byte " + byte + " after character " +
+            std::to_string(characterCount(text.substr(0, bad))) + "), which JSON cannot carry");
+}
+
 Json recordToJson(Table& table, bool withCalculated, const std::string& tableFile) {
     Json record = Json::object();
     for (int i = 0; i < table.fieldCount(); ++i) {
         const FieldDef& def = table.fieldDef(i);
         if (def.calculated && !withCalculated) continue;
-        Json value = fieldToJson(table.field(i));
-        if (value.is_string()) {
-            const std::string& text = value.get_ref<const std::string&>();
-            const std::size_t bad = invalidUtf8At(text);
-            if (bad != std::string::npos) {
-                char byte[8];
-                std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[bad]));
-                throw CommandError(ExitDataError,
-                                   tableRecordPlace(table, tableFile) + ", field \"" + def.name +
-                                       "\": the text is not UTF-8 (byte " + byte +
-                                       " after character " +
-                                       std::to_string(characterCount(text.substr(0, bad))) +
-                                       "), which JSON cannot carry");
-            }
-        }
-        record[def.name] = std::move(value);
+        record[def.name] = fieldToJson(table, i, tableFile);
     }
     return record;
 }

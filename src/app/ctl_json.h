@@ -15,9 +15,11 @@ namespace vektrin::ctl {
 using Json = nlohmann::ordered_json;
 
 Json fieldToJson(const Field& field);
-// Every stored field of the current record, in the table's order; calculated ones on request.
-// Throws CommandError when a text field is not UTF-8 (JSON cannot carry it), naming the table
-// file, the record and the field.
+// The field at index of the current record; throws CommandError when it is text that is not
+// UTF-8 (JSON cannot carry it), naming the table file, the record and the field.
+Json fieldToJson(Table& table, int index, const std::string& tableFile);
+// Every stored field of the current record, in the table's order; calculated ones on request;
+// checked as above.
 Json recordToJson(Table& table, bool withCalculated, const std::string& tableFile);
 
 // A document nests its records two levels deep; anything much deeper is not one of ours, and the

@@ -143,6 +143,10 @@ int runDue(const Context& context, bool json) {
     QuietEnvironment environment(now);
     ConditionEvaluator evaluator(environment);
     int exitCode = ExitOk;
+    const std::string file = tableFilePath(*dm, dm->Table1);
+    int appName = 0;
+    while (dm->Table1.fieldDef(appName).name != "AppName")
+        ++appName;
     Json all = Json::array();
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         // The pass's own order of tests.
@@ -172,7 +176,7 @@ int runDue(const Context& context, bool json) {
         if (json) {
             Json record = Json::object();
             record["AppID"] = dm->Table1AppID.asInteger();
-            record["AppName"] = dm->Table1AppName.asString();
+            record["AppName"] = fieldToJson(dm->Table1, appName, file);
             record["Reason"] = word;
             all.push_back(std::move(record));
         } else {

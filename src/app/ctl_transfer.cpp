@@ -256,10 +256,14 @@ int runExport(const Context& context, const std::string& outputFile) {
         std::cout << text;
         return ExitOk;
     }
+    errno = 0;
     std::ofstream out(outputFile, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    if (!out) throw CommandError(ExitDataError, "Cannot write " + outputFile);
+    if (!out)
+        throw CommandError(ExitDataError,
+                           "Cannot write " + outputFile +
+                               (errno ? ": " + std::string(std::strerror(errno)) : ""));
     return ExitOk;
 }
 

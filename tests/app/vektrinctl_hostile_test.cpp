@@ -320,26 +320,33 @@ TEST(DamagedTables, EveryCommandNamesTheFile) {
 }
 
 TEST(DamagedTables, TextThatIsNotUtf8IsNamedWhereJsonCannotCarryIt) {
-    Tables tables;
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(tables.file("Vektrin.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "UPDATE \"Vektrin\" SET \"AppDirectory\" = CAST(x'2f636166e9' AS TEXT) "
-                           "WHERE \"AppID\" = 2",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
-    const std::string message = tables.file("Vektrin.db") +
-                                ", record 2 (AppID 2), field \"AppDirectory\": the text is not "
-                                "UTF-8 (byte 0xE9 after character 4), which JSON cannot carry\n";
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"export"}, {"tasks", "--json"}}) {
-        const auto o = tables.ctl(args);
-        EXPECT_EQ(o.exitCode, 2) << args[0];
-        EXPECT_EQ(o.err, message) << args[0];
+    const struct {
+        const char* field;
+        std::vector<std::vector<std::string>> commands;
+    } cases[] = {
+        {"AppDirectory", {{"export"}, {"tasks", "--json"}}},
+        {"AppName", {{"export"}, {"tasks", "--json"}, {"due", "--json"}}},
+    };
+    for (const auto& c : cases) {
+        Tables tables;
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(tables.file("Vektrin.db").c_str(), &db), SQLITE_OK);
+        const std::string update = std::string("UPDATE \"Vektrin\" SET \"") + c.field +
+                                   "\" = CAST(x'2f636166e9' AS TEXT) WHERE \"AppID\" = 2";
+        ASSERT_EQ(sqlite3_exec(db, update.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        const std::string message = tables.file("Vektrin.db") + ", record 2 (AppID 2), field \"" +
+                                    c.field +
+                                    "\": the text is not UTF-8 (byte 0xE9 after character 4), "
+                                    "which JSON cannot carry\n";
+        for (const std::vector<std::string>& args : c.commands) {
+            const auto o = tables.ctl(args);
+            EXPECT_EQ(o.exitCode, 2) << c.field << ": " << args[0];
+            EXPECT_EQ(o.err, message) << c.field << ": " << args[0];
+        }
+        // The lines of `tasks` carry the bytes as they are.
+        EXPECT_EQ(tables.ctl({"tasks"}).exitCode, 0);
     }
-    // The lines of `tasks` carry the bytes as they are.
-    EXPECT_EQ(tables.ctl({"tasks"}).exitCode, 0);
 }
 
 } // namespace

@@ -32,6 +32,9 @@ const char* const Setpriv = "/usr/bin/setpriv";
 
 // Who runs vektrinctl: the user running the tests, or nobody in their stead when that is root.
 enum class Runner { Self, Nobody };
+void PrintTo(Runner r, std::ostream* os) {
+    *os << (r == Runner::Self ? "as the test's user" : "as nobody");
+}
 
 test::ProgramOutcome runAs(Runner runner, const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
