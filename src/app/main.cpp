@@ -30,6 +30,9 @@ std::string programPath(const char* argv0) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file that may grow no further (a size limit) fails its write like a full disk, which is
+    // reported, instead of killing the scheduler.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Without a desktop the same binary runs as a headless scheduler instead of aborting.
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(
         QString::fromUtf8(vektrin::str::ApplicationTitle.data(),
                           static_cast<int>(vektrin::str::ApplicationTitle.size())));
+    // Ties the windows to the installed vektrin.desktop: its icon and name in task switchers.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vektrin"));
 
     vektrin::MainFormOptions options;
     for (int i = 1; i < argc; ++i)

@@ -12,27 +12,29 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
     } cursorBack{port_};
     port_.protocolChanged();
 
-    const ProtocolDateReader dateOf(regional_.shortDateFormat, decodeDate(clock_.now()).year);
+    // Only the holder of the log may rewrite it: a log another scheduler holds is left alone.
+    if (!ProtocolFile.isOpen() && !ProtocolFile.open()) {
+        reportError(std::string(str::ProtocolNotCleared) + std::string(str::ProtocolNotReopened) +
+                    ProtocolFile.path());
+        return;
+    }
+
+    // Lines written under another locale are read in their own format; a line whose date no
+    // format reads is kept, since nothing says it is old.
+    const ProtocolLineDates dates(regional_.shortDateFormat, decodeDate(clock_.now()).year);
     // The log stays open, and locked, while its lines are copied: until the rename succeeds it is
     // the protocol, and a failure anywhere before leaves it in place to append to.
-    const RewriteResult result =
-        rewriteProtocolFile(ProtocolFile.path(), [&](std::string_view line) {
-            return days + dateOf(line) > referenceDate;
-        });
+    RewriteResult result = rewriteProtocolFile(ProtocolFile.path(), [&](std::string_view line) {
+        const auto date = dates.read(line);
+        return !date || days + *date > referenceDate;
+    });
+    // The rewritten file was locked before it took the log's name; appending goes on through
+    // that same descriptor, so no other scheduler can take the log in between.
+    if (result.replaced) ProtocolFile.adopt(std::move(result.log));
 
-    std::string error;
     if (!result.error.empty())
-        error =
-            result.replaced ? result.error : std::string(str::ProtocolNotCleared) + result.error;
-    if (result.replaced || !ProtocolFile.isOpen()) {
-        // The descriptor still names the replaced file; appending there would lose the lines.
-        ProtocolFile.close();
-        if (!ProtocolFile.open()) {
-            if (!error.empty()) error += "\n";
-            error += std::string(str::ProtocolNotReopened) + ProtocolFile.path();
-        }
-    }
-    if (!error.empty()) reportError(error);
+        reportError(result.replaced ? result.error
+                                    : std::string(str::ProtocolNotCleared) + result.error);
 }
 
 } // namespace vektrin

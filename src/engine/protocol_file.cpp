@@ -1,10 +1,14 @@
 #include "engine/protocol_file.h"
 
+#include "platform/regional_locales.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,12 +38,12 @@ ProtocolDateReader::ProtocolDateReader(std::string_view format, int pivotYear)
     }
 }
 
-DateTime ProtocolDateReader::operator()(std::string_view line) const {
+std::optional<DateTime> ProtocolDateReader::read(std::string_view line) const {
     int day = -1, month = -1, year = -1, yearDigits = 0;
     size_t p = 0;
     for (const Item& item : items_) {
         if (item.kind == 0) {
-            if (p >= line.size() || line[p] != item.literal) return 0;
+            if (p >= line.size() || line[p] != item.literal) return std::nullopt;
             ++p;
             continue;
         }
@@ -50,7 +54,7 @@ DateTime ProtocolDateReader::operator()(std::string_view line) const {
             ++digits;
             ++p;
         }
-        if (digits < item.minDigits) return 0;
+        if (digits < item.minDigits) return std::nullopt;
         if (item.kind == 'd')
             day = value;
         else if (item.kind == 'm')
@@ -61,16 +65,35 @@ DateTime ProtocolDateReader::operator()(std::string_view line) const {
         }
     }
     if (p < line.size() && line[p] != ' ' && line[p] != '\t' && line[p] != '\r' && line[p] != '\n')
-        return 0;
-    if (day < 0 || month < 0 || year < 0) return 0;
+        return std::nullopt;
+    if (day < 0 || month < 0 || year < 0) return std::nullopt;
     if (yearDigits <= 2) {
         // The century that puts the year nearest the pivot, as dates are read everywhere else.
         const int low = pivotYear_ - 50;
         year += (low / 100) * 100;
         if (year < low) year += 100;
     }
-    const auto date = tryEncodeDate(year, month, day);
-    return date ? *date : 0;
+    return tryEncodeDate(year, month, day);
+}
+
+ProtocolLineDates::ProtocolLineDates(std::string_view currentFormat, int pivotYear)
+    : ProtocolLineDates(currentFormat, pivotYear, platformShortDateFormats()) {}
+
+ProtocolLineDates::ProtocolLineDates(std::string_view currentFormat, int pivotYear,
+                                     const std::vector<std::string>& otherFormats) {
+    readers_.emplace_back(currentFormat, pivotYear);
+    std::vector<std::string_view> seen{currentFormat};
+    for (const std::string& format : otherFormats) {
+        if (std::find(seen.begin(), seen.end(), format) != seen.end()) continue;
+        seen.push_back(format);
+        readers_.emplace_back(format, pivotYear);
+    }
+}
+
+std::optional<DateTime> ProtocolLineDates::read(std::string_view line) const {
+    for (const ProtocolDateReader& reader : readers_)
+        if (const auto date = reader.read(line)) return date;
+    return std::nullopt;
 }
 
 // ------------------------------------------------------------------ rewriting the log
@@ -102,29 +125,6 @@ void writeAll(int fd, const char* p, size_t n, const std::string& path) {
         n -= static_cast<size_t>(w);
     }
 }
-
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // Closes and reports what close says: on some file systems the last write error shows here.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_ = -1;
-};
 
 std::string directoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -160,16 +160,20 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         if (::unlink(tmpPath.c_str()) != 0 && errno != ENOENT) fail("Cannot remove", tmpPath);
         afterStep(RewriteStep::StaleTmpRemoved);
 
-        Fd in(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
+        UniqueFd in(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
         if (in.get() < 0) fail("Cannot read", logPath);
         struct stat st {};
         if (::fstat(in.get(), &st) != 0) fail("Cannot read", logPath);
         afterStep(RewriteStep::LogOpened);
 
-        Fd out(
-            ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777));
+        // Opened for appending, as the log is: after the rename the scheduler appends through
+        // this descriptor. The lock is taken before the file gets the log's name, so there is
+        // no moment in which the log is there to be taken by a second scheduler.
+        UniqueFd out(::open(tmpPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
+                            st.st_mode & 07777));
         if (out.get() < 0) fail("Cannot create", tmpPath);
         tmpCreated = true;
+        if (flock(out.get(), LOCK_EX | LOCK_NB) != 0) fail("Cannot lock", tmpPath);
         afterStep(RewriteStep::TmpCreated);
 
         constexpr size_t Chunk = 1 << 16;
@@ -220,16 +224,17 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         writeAll(out.get(), pending.data(), pending.size(), tmpPath);
         afterStep(RewriteStep::LinesCopied);
 
+        // The descriptor stays open, so a write error that close would report must show here.
         if (::fsync(out.get()) != 0) fail("Cannot write", tmpPath);
-        if (!out.close()) fail("Cannot write", tmpPath);
         afterStep(RewriteStep::TmpSynced);
 
         if (::rename(tmpPath.c_str(), logPath.c_str()) != 0) fail("Cannot replace", logPath);
         result.replaced = true;
+        result.log = std::move(out);
         tmpCreated = false;
         // The rename itself must survive a crash too; a failure here changes nothing we could
         // undo, so it is not reported.
-        Fd dir(::open(directoryOf(logPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd dir(::open(directoryOf(logPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
         afterStep(RewriteStep::Renamed);
     } catch (const std::exception& e) {

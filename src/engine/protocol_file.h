@@ -2,9 +2,11 @@
 // Reading protocol lines back: the date a line begins with, and rewriting the log with only some
 // of its lines so that a failure at any point leaves the old log whole.
 
+#include "engine/protocol_log.h"
 #include "platform/date_time.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +20,11 @@ class ProtocolDateReader {
     // Two-digit years fall into [pivotYear - 50, pivotYear + 49].
     ProtocolDateReader(std::string_view shortDateFormat, int pivotYear);
 
-    // The line's date as a day count; 0 when the line does not begin with a date in the format,
-    // followed by a blank or the end of the line.
-    DateTime operator()(std::string_view line) const;
+    // The line's date as a day count; nullopt when the line does not begin with a date in the
+    // format, followed by a blank or the end of the line.
+    std::optional<DateTime> read(std::string_view line) const;
+    // The same with 0 for a line without a date.
+    DateTime operator()(std::string_view line) const { return read(line).value_or(0); }
 
   private:
     struct Item {
@@ -31,6 +35,25 @@ class ProtocolDateReader {
     };
     std::vector<Item> items_;
     int pivotYear_;
+};
+
+// Reads the date a protocol line begins with in whichever short date format wrote it: one log
+// outlives changes of locale (the desktop session, ssh, a service each bring their own). The
+// current format is tried first, then the others in their order; the first that reads the line's
+// leading token gives its date, so a token that only one format reads goes to that format and one
+// that several read differently goes to the current format (else to the earliest in the list).
+class ProtocolLineDates {
+  public:
+    // The others are the formats this machine's locales write (platformShortDateFormats()).
+    ProtocolLineDates(std::string_view currentFormat, int pivotYear);
+    ProtocolLineDates(std::string_view currentFormat, int pivotYear,
+                      const std::vector<std::string>& otherFormats);
+
+    // nullopt when no format reads the line's leading token.
+    std::optional<DateTime> read(std::string_view line) const;
+
+  private:
+    std::vector<ProtocolDateReader> readers_;
 };
 
 // "Vektrin.tmp" beside the log.
@@ -48,6 +71,7 @@ enum class RewriteStep {
 
 struct RewriteResult {
     bool replaced = false; // the log path now names the rewritten file
+    UniqueFd log;          // when replaced: the rewritten file, open for appending and locked
     std::string error;     // empty when the rewrite went through
     long long kept = 0;
     long long dropped = 0;
@@ -57,6 +81,8 @@ struct RewriteResult {
 // and renames it over the log. Before the rename nothing of the log is touched: a failure
 // removes the tmp file and leaves the log as it was. A stale tmp file is removed first. A last
 // line without its line end gets one, so the next appended line does not run into it.
+// The tmp file is locked as soon as it is created and stays open, so the file that takes the
+// log's name is locked from that moment on; the caller appends through result.log.
 RewriteResult rewriteProtocolFile(const std::string& logPath,
                                   const std::function<bool(std::string_view line)>& keep);
 

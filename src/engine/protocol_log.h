@@ -13,6 +13,35 @@ class ProtocolWriteError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Owns one open file descriptor.
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset();
+
+  private:
+    int fd_ = -1;
+};
+
 class ProtocolLog {
   public:
     explicit ProtocolLog(std::string path = "Vektrin.log") : path_(std::move(path)) {}
@@ -24,6 +53,9 @@ class ProtocolLog {
     // cannot be opened or another process holds it.
     bool open();
     void close();
+    // Appends through fd from now on, in place of the file held so far: fd must be open for
+    // appending on the file at path(), and locked, so that the log is never without its lock.
+    void adopt(UniqueFd fd);
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
 

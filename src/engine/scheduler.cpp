@@ -296,7 +296,7 @@ void Scheduler::SetStatusColor(int colour) {
 }
 
 bool Scheduler::WorkEnabled() {
-    const schedule::PassMoment moment = schedule::passMoment(clock_.now());
+    const schedule::PassMoment moment = schedule::passMoment(eventMoment());
     bool answer = true;
     Table& t = DataCtrl->Table3;
     for (t.first(); !t.eof(); t.next()) {
@@ -344,9 +344,12 @@ void Scheduler::endPause(PauseWindow window) {
 }
 
 void Scheduler::stampLast() {
-    const DateTime now = clock_.now();
-    DataCtrl->Table1LastDate.setDateTime(datePart(now));
-    DataCtrl->Table1LastTime.setDateTime(timePart(now));
+    stampLast(clock_.now());
+}
+
+void Scheduler::stampLast(DateTime moment) {
+    DataCtrl->Table1LastDate.setDateTime(datePart(moment));
+    DataCtrl->Table1LastTime.setDateTime(timePart(moment));
 }
 
 void Scheduler::StoppedInverting() {

@@ -119,8 +119,13 @@ class Scheduler : public ConditionEnvironment {
     void startWithTables(const std::string& directory);
     [[noreturn]] void abandonStart(const std::string& error);
     void ResetStaleStates();
-    // Stamps today and now into LastDate and LastTime of the record being edited.
+    // Stamps today and now (or the given moment) into LastDate and LastTime of the record being
+    // edited.
     void stampLast();
+    void stampLast(DateTime moment);
+    // The moment the scheduling pass fixed while one runs, else now: a wait begun by the pass is
+    // measured from the same moment as the later passes that settle it.
+    DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
     // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
     void endRunningTask(int slotNumber, int code, std::string_view protocolFormat);
     void freeSlot(int slotNumber, bool processExisted);
@@ -149,6 +154,7 @@ class Scheduler : public ConditionEnvironment {
     std::array<bool, 4> windowOpen_{};
     bool inTimer1_ = false;
     bool inTimer2_ = false;
+    std::optional<DateTime> passMoment_;
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;
     bool started_ = false;

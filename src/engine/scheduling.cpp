@@ -13,8 +13,10 @@
 namespace vektrin {
 namespace {
 
-std::int64_t msOf(DateTime value) {
-    return std::llround(value * MsPerDay);
+// Waits are measured in whole seconds, so the milliseconds a pass spends before it reaches a task
+// never carry a wait over into the next minute.
+std::int64_t secondsOf(DateTime value) {
+    return static_cast<std::int64_t>(std::floor(value * SecondsPerDay + 1e-6));
 }
 
 // A clock set back by more than this is a new time, not a repeated stretch of the day.
@@ -35,10 +37,12 @@ bool Scheduler::TrueCondition() {
 }
 
 void Scheduler::Timer2Timer() {
+    // Re-armed before anything else: a pass still held by a message box it raised skips this
+    // minute, but the timer must come back for the minutes after the box closes.
+    if (timer2Enabled_) armTimer2();
     if (inTimer2_) return;
     const DateTime now = clock_.now();
     const auto minute = static_cast<std::int64_t>(std::floor(now * 1440 + 1e-7));
-    if (timer2Enabled_) armTimer2();
     // A timer that fires before its minute has begun waits for it instead of doing the last one
     // twice.
     if (minute == lastPassMinute_) return;
@@ -56,6 +60,11 @@ void Scheduler::Timer2Timer() {
     else
         repeatedMinute = true;
     lastPassMinute_ = minute;
+    passMoment_ = now;
+    struct ForgetMoment {
+        std::optional<DateTime>& moment;
+        ~ForgetMoment() { moment.reset(); }
+    } forgetMoment{passMoment_};
 
     OrlimbActive = LoadOrlimbSettings();
 
@@ -63,7 +72,8 @@ void Scheduler::Timer2Timer() {
     Table& t = dm.Table1;
     PassGuard guard(t);
     const schedule::PassMoment moment = schedule::passMoment(now);
-    // The silence table cannot change inside one pass of this process; read it once.
+    // The silence table is read again only when another process (vektrinctl) changed its file
+    // meanwhile; a period it adds applies to the rest of this pass.
     std::optional<bool> workEnabled;
 
     for (t.first(); !t.eof(); t.next()) {
@@ -73,7 +83,7 @@ void Scheduler::Timer2Timer() {
             settleWaiting(now);
             continue;
         }
-        if (!workEnabled) workEnabled = WorkEnabled();
+        if (!workEnabled || dm.Table3.changedOnDisk()) workEnabled = WorkEnabled();
         if (!*workEnabled) continue;
         if (!TrueCondition()) continue;
 
@@ -105,7 +115,7 @@ void Scheduler::settleWaiting(DateTime now) {
         // midnight ends after the longest wait like any other.
         const DateTime began = datePart(dm.Table1LastDate.asDateTime()) +
                                timePart(dm.Table1WaitBeginning.asDateTime());
-        if (msOf(began) + msOf(longest) > msOf(now)) return;
+        if (secondsOf(began) + secondsOf(longest) > secondsOf(now)) return;
         WriteProtocol(str::taskMessage(str::WaitingOver, dm.Table1AppName.asString()));
         t.edit();
         dm.Table1WaitBeginning.setFloat(0);

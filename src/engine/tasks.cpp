@@ -41,9 +41,10 @@ void Scheduler::RunNowClick() {
     if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
         t.edit();
         if (dm.Table1WaitRes.asBoolean()) {
-            dm.Table1WaitBeginning.setDateTime(timePart(clock_.now()));
+            const DateTime began = eventMoment();
+            dm.Table1WaitBeginning.setDateTime(timePart(began));
             dm.Table1EndCode.setFloat(7);
-            stampLast();
+            stampLast(began);
             t.post();
             WriteProtocol(str::taskMessage(str::SetToWaiting, name));
         } else {
@@ -72,13 +73,28 @@ void Scheduler::RunNowClick() {
 
     slot.Title = cutToWidth(name, 40);
     LaunchRequest request;
-    request.commandLine = UnpackCommandString(dm.Table1Application.asString());
-    request.directory = dm.Table1AppDirectory.asString();
-    request.priority = static_cast<int>(dm.Table1Priority.asInteger());
-    request.runType = static_cast<int>(dm.Table1RunType.asInteger());
-    WriteProtocol(str::taskMessage(str::Executes, name));
-
-    const LaunchResult result = processes_.launch(request);
+    LaunchResult result;
+    try {
+        request.commandLine = UnpackCommandString(dm.Table1Application.asString());
+        request.directory = dm.Table1AppDirectory.asString();
+        request.priority = static_cast<int>(dm.Table1Priority.asInteger());
+        request.runType = static_cast<int>(dm.Table1RunType.asInteger());
+        WriteProtocol(str::taskMessage(str::Executes, name));
+        result = processes_.launch(request);
+    } catch (...) {
+        // Nothing was started (a full disk refused the line, say): the record must not go on
+        // saying that the task runs.
+        try {
+            t.edit();
+            dm.Table1EndCode.setFloat(12);
+            stampLast();
+            t.post();
+        } catch (...) {
+            t.cancel();
+        }
+        freeSlot(n, false);
+        throw;
+    }
     if (result.failure == LaunchFailure::None && result.info.processHandle != 0) {
         slot.ProcessHandle = result.info.processHandle;
         slot.ThreadHandle = result.info.threadHandle;

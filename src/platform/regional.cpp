@@ -84,6 +84,11 @@ std::string format(std::string_view pattern, DateTime value) {
     return out;
 }
 
+std::string shortDatePattern(locale_t loc) {
+    const std::string date = patternFromStrftime(nl_langinfo_l(D_FMT, loc));
+    return date.empty() ? RegionalSettings{}.shortDateFormat : date;
+}
+
 char firstSeparator(std::string_view pattern, char fallback) {
     for (char c : pattern)
         if (!std::isalpha(static_cast<unsigned char>(c)) && c != ' ') return c;
@@ -177,16 +182,24 @@ RegionalSettings RegionalSettings::fromLocale(const char* localeName) {
     if (loc == static_cast<locale_t>(0))
         loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     if (loc == static_cast<locale_t>(0)) return r;
-    const std::string date = patternFromStrftime(nl_langinfo_l(D_FMT, loc));
     const std::string time = patternFromStrftime(nl_langinfo_l(T_FMT, loc));
     const char* radix = nl_langinfo_l(RADIXCHAR, loc);
-    if (!date.empty()) r.shortDateFormat = date;
+    r.shortDateFormat = shortDatePattern(loc);
     if (!time.empty()) r.longTimeFormat = time;
     r.dateSeparator = firstSeparator(r.shortDateFormat, '/');
     r.timeSeparator = firstSeparator(r.longTimeFormat, ':');
     if (radix && radix[0] && !radix[1]) r.decimalSeparator = radix[0];
     freelocale(loc);
     return r;
+}
+
+std::optional<std::string> shortDateFormatOfLocale(const char* localeName) {
+    // Only LC_TIME is loaded: the other categories of hundreds of locales are not needed.
+    locale_t loc = newlocale(LC_TIME_MASK, localeName, static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0)) return std::nullopt;
+    std::string format = shortDatePattern(loc);
+    freelocale(loc);
+    return format;
 }
 
 std::string RegionalSettings::formatDate(DateTime value) const {

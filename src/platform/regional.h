@@ -37,4 +37,8 @@ struct RegionalSettings {
 // Translates a C-library strftime pattern (nl_langinfo D_FMT / T_FMT) to the letters above.
 std::string patternFromStrftime(std::string_view strftimePattern);
 
+// The short date format a program running under the named locale writes (its LC_TIME, read as
+// RegionalSettings::fromLocale reads it); nullopt when no such locale is installed.
+std::optional<std::string> shortDateFormatOfLocale(const char* localeName);
+
 } // namespace vektrin

@@ -82,9 +82,10 @@ FileShape inspectFile(const std::string& path, OpenMode mode) {
             throw StoreOpenError("The table file " + path + " belongs to the user " +
                                  userName(st.st_uid) + ", not to " + userName(geteuid()) +
                                  "; it was left untouched");
-        if (access(path.c_str(), W_OK) != 0)
-            throw StoreOpenError("The table file " + path +
-                                 " is read-only: " + std::strerror(errno));
+        // The owner's write bit counts even for root, who could write it anyway: somebody made
+        // the file read-only on purpose.
+        if ((st.st_mode & S_IWUSR) == 0 || access(path.c_str(), W_OK) != 0)
+            throw StoreOpenError("The table file " + path + " is read-only; it was left untouched");
     }
     if (access(path.c_str(), R_OK) != 0)
         throw StoreOpenError("The table file " + path + " cannot be read: " + std::strerror(errno));

@@ -129,6 +129,8 @@ class Table {
     void refresh();
     // Reads the rows again only when another connection changed the file.
     void refreshIfChanged();
+    // Whether another connection committed to the file since the rows were last read.
+    bool changedOnDisk() { return readDataVersion() != dataVersion_; }
     // Posts when in edit or insert state.
     void checkBrowseMode();
 

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -59,8 +60,9 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
     setObjectName("MainForm");
     resize(685, 178);
     setWindowTitle(qs(str::ApplicationTitle));
+    clockRate_ = clock.rate() > 0 ? clock.rate() : 1.0;
     Timer1.setObjectName("Timer1");
-    Timer1.setInterval(1000);
+    Timer1.setInterval(std::max(1, static_cast<int>(std::lround(1000 / clockRate_))));
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer2.setObjectName("Timer2");
     Timer2.setSingleShot(true);
@@ -347,7 +349,7 @@ void TMainForm::setTimer1Enabled(bool enabled) {
 }
 
 void TMainForm::startTimer2(int firstDelayMs) {
-    Timer2.start(firstDelayMs);
+    Timer2.start(std::max(1, static_cast<int>(std::lround(firstDelayMs / clockRate_))));
 }
 
 void TMainForm::stopTimer2() {

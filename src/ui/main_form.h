@@ -148,6 +148,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
 
     MainFormOptions options_;
     std::unique_ptr<Clock> clock_;
+    double clockRate_ = 1.0;
     std::unique_ptr<ProcessControl> processes_;
     std::unique_ptr<WindowSystem> windows_;
     std::unique_ptr<SettingsStore> settings_;

@@ -1,5 +1,6 @@
 // The real vektrin program, headless, against temporary alias directories.
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -109,6 +111,42 @@ TEST_F(VektrinProgramTest, ConfigurationErrorsEndWithAMessageAndAStatus) {
     EXPECT_NE(waitExit(launch({}, dir.file("aliases.ini"))), 0);
     EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("VKResrcs.db"), std::string::npos);
     EXPECT_EQ(test::readFile(dir.path() + "/tables/VKResrcs.db"), "not a table");
+}
+
+// A table held by another writer and a disk without room: each ends in the report and status 1,
+// never in an abort, and the next start finds no lock left behind.
+TEST_F(VektrinProgramTest, StartUpFailuresAfterTheTablesAreOpenEndWithStatusOne) {
+    const pid_t first = launch({}, dir.file("aliases.ini"));
+    ASSERT_TRUE(waitFor("Waiting of the task scheduling start."));
+    kill(first, SIGTERM);
+    ASSERT_EQ(waitExit(first), 0);
+
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open((dir.path() + "/tables/Vektrin.db").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(waitExit(launch({}, dir.file("aliases.ini"))), 1);
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("locked"), std::string::npos);
+    EXPECT_NE(log().find("The Vektrin program could not start: "), std::string::npos);
+
+    {
+        // The limit is inherited by the program: its log cannot grow by another byte.
+        test::FileSizeLimit full(static_cast<rlim_t>(log().size()));
+        EXPECT_EQ(waitExit(launch({}, dir.file("aliases.ini"))), 1);
+    }
+
+    const std::string before = log();
+    const pid_t again = launch({}, dir.file("aliases.ini"));
+    bool started = false;
+    for (int i = 0; i < 200 && !started; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        started =
+            log().find("Waiting of the task scheduling start.", before.size()) != std::string::npos;
+    }
+    EXPECT_TRUE(started) << log();
+    kill(again, SIGTERM);
+    EXPECT_EQ(waitExit(again), 0);
 }
 
 TEST_F(VektrinProgramTest, LanguageArgumentIsRecordedAndNothingElseRuns) {

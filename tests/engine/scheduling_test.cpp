@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <random>
 #include <ranges>
+#include <sqlite3.h>
 
 namespace vektrin {
 namespace {
@@ -210,6 +211,22 @@ TEST_F(SchedulingTest, SilencePeriodsOfEachKind) {
     EXPECT_TRUE(protocolHas("Task scheduling is stopped."));
 }
 
+TEST_F(SchedulingTest, ASilencePeriodAddedByAnotherProcessMidPassSilencesTheRestOfIt) {
+    task("first", 0, 0, 0, 0, 0, 0);
+    task("second", 0, 0, 0, 0, 0, 0);
+    processes.onLaunch = [this] {
+        processes.onLaunch = nullptr;
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open((tables() + "/SYSEXCPT.DB").c_str(), &other), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(other, "INSERT INTO SYSEXCPT(Interval) VALUES (0)", nullptr, nullptr,
+                               nullptr),
+                  SQLITE_OK);
+        sqlite3_close(other);
+    };
+    EXPECT_THAT(pass(at(2026, 12, 8, 9, 0)), ElementsAre("first"));
+    EXPECT_TRUE(protocolHas("Task scheduling is stopped."));
+}
+
 TEST_F(SchedulingTest, SilenceOfWeekMonthYearAndAlways) {
     task("minutely", 0, 0, 0, 0, 0, 0);
     silence(3, dayOfJanuaryYear1(2), hm(0, 0), 0, hm(23, 59)); // Tuesdays
@@ -260,6 +277,16 @@ TEST_F(WaitingTest, GivesUpAfterTheLongestWait) {
     pass(at(2026, 12, 8, 10, 20), false);
     EXPECT_EQ(code(waiter), 10);
     EXPECT_TRUE(protocolHas("Waiting time of <waiter> is over."));
+}
+
+TEST_F(WaitingTest, AWaitEndsOnTimeWhileTheClockMovesDuringThePass) {
+    clock.creepSeconds = 0.004; // every reading of the clock is four milliseconds later
+    pass(at(2026, 12, 8, 10, 0), false);
+    EXPECT_EQ(code(waiter), 7);
+    pass(at(2026, 12, 8, 10, 19), false);
+    EXPECT_EQ(code(waiter), 7);
+    pass(at(2026, 12, 8, 10, 20), false);
+    EXPECT_EQ(code(waiter), 10);
 }
 
 TEST_F(WaitingTest, LaunchesWhenFreedEvenInSilence) {

@@ -1,8 +1,15 @@
 #include "platform/version.h"
 #include "support/engine_fixture.h"
 #include "support/fake_messages.h"
+#include "support/file_size_limit.h"
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
+#include <dirent.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vektrin {
 namespace {
@@ -119,6 +126,181 @@ TEST_F(EngineTest, AnUnusableTableDirectoryEndsStartUpWithItsName) {
     EXPECT_THROW(scheduler->FormCreate(), FatalExit);
     EXPECT_NE(port.messages.back().find("SYSEXCPT.DB"), std::string::npos);
     EXPECT_EQ(test::readFile(tables() + "/SYSEXCPT.DB"), "garbage that is not a table");
+}
+
+// Every shape of a table directory that cannot be used: its own message with the path, status 1,
+// and not a byte created or changed in the directory.
+struct DirectoryShape {
+    const char* name;
+    std::function<void(const std::string& tables)> make; // tables: the alias directory
+    const char* message;                                 // part of the message after the path
+    bool needsRoot = false;
+};
+
+std::string listing(const std::string& directory) {
+    std::string out;
+    DIR* d = opendir(directory.c_str());
+    if (!d) return "(none)";
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d))
+        names.emplace_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const auto& n : names) {
+        struct stat st {};
+        lstat((directory + "/" + n).c_str(), &st);
+        std::string content;
+        if (S_ISREG(st.st_mode)) content = test::readFile(directory + "/" + n);
+        out += n + ":" + std::to_string(st.st_mode) + ":" + content + "\n";
+    }
+    return out;
+}
+
+void sqliteFile(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+class DirectoryShapeTest : public EngineTest,
+                           public ::testing::WithParamInterface<DirectoryShape> {};
+
+TEST_P(DirectoryShapeTest, IsRefusedByNameWithNothingCreated) {
+    if (GetParam().needsRoot && geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+    const std::string t = tables();
+    GetParam().make(t);
+    const std::string before = listing(t);
+    make();
+    try {
+        scheduler->FormCreate();
+        FAIL() << "started";
+    } catch (const FatalExit& e) {
+        EXPECT_EQ(e.status(), 1);
+    }
+    ASSERT_FALSE(port.messages.empty());
+    const std::string& message = port.messages.back();
+    EXPECT_NE(message.find(t), std::string::npos) << message;
+    EXPECT_NE(message.find(GetParam().message), std::string::npos) << message;
+    EXPECT_EQ(message.find("Maybe Vektrin runs already"), std::string::npos) << message;
+    EXPECT_EQ(listing(t), before);
+    EXPECT_TRUE(test::readFile(dir.file("Vektrin.log")).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, DirectoryShapeTest,
+    ::testing::Values(
+        DirectoryShape{"MissingDirectory", [](const std::string& t) { rmdir(t.c_str()); },
+                       "does not exist"},
+        DirectoryShape{"FileInPlaceOfTheDirectory",
+                       [](const std::string& t) {
+                           rmdir(t.c_str());
+                           test::writeFile(t, "notes");
+                       },
+                       "is not a directory"},
+        DirectoryShape{"DirectoryInPlaceOfTheTaskTable",
+                       [](const std::string& t) { mkdir((t + "/Vektrin.db").c_str(), 0755); },
+                       "Vektrin.db is a directory"},
+        DirectoryShape{"DanglingSymlink",
+                       [](const std::string& t) {
+                           symlink((t + "/gone.db").c_str(), (t + "/Vektrin.db").c_str());
+                       },
+                       "which does not exist"},
+        DirectoryShape{"ReadOnlyTableFile",
+                       [](const std::string& t) {
+                           sqliteFile(t + "/VKResrcs.db", "CREATE TABLE x(y); DROP TABLE x;");
+                           chmod((t + "/VKResrcs.db").c_str(), 0444);
+                       },
+                       "VKResrcs.db is read-only"},
+        DirectoryShape{"ForeignOwnedTableFile",
+                       [](const std::string& t) {
+                           test::writeFile(t + "/SYSEXCPT.DB", "");
+                           [[maybe_unused]] int r =
+                               chown((t + "/SYSEXCPT.DB").c_str(), 65534, 65534);
+                       },
+                       "belongs to the user", true},
+        DirectoryShape{"AnotherProgramsDatabase",
+                       [](const std::string& t) {
+                           sqliteFile(t + "/Vektrin.db",
+                                      "CREATE TABLE people(name TEXT); INSERT INTO people "
+                                      "VALUES('Ann');");
+                       },
+                       "holds the table \"people\""},
+        DirectoryShape{"OurTableWithOtherColumns",
+                       [](const std::string& t) {
+                           sqliteFile(t + "/Vektrin.db",
+                                      "CREATE TABLE \"Vektrin\"(AppID INTEGER PRIMARY KEY, "
+                                      "Title TEXT); INSERT INTO \"Vektrin\" VALUES(1, 'x');");
+                       },
+                       "column 2 is \"Title\" where \"AppName\" belongs"},
+        DirectoryShape{"OurTableMissingItsLastColumn",
+                       [](const std::string& t) {
+                           sqliteFile(t + "/SYSEXCPT.DB",
+                                      "CREATE TABLE SYSEXCPT(Interval, StartDate, StartTime, "
+                                      "EndDate)");
+                       },
+                       "the column \"EndTime\" is missing"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTest, AnEmptyFileOrAnEmptyDatabaseBecomesAFreshTable) {
+    test::writeFile(tables() + "/Vektrin.db", "");
+    sqliteFile(tables() + "/VKResrcs.db", "PRAGMA user_version=3");
+    start();
+    addTask("fresh");
+    EXPECT_EQ(dm().Table1.recordCount(), 1);
+}
+
+// Once the tables are open, no failure may abort the program: it is reported, written to the
+// protocol when the log takes lines, and the locks are given back for the next attempt.
+TEST_F(EngineTest, AHeldTableEndsStartUpWithAReportAndFreesTheLocks) {
+    start();
+    addTask("left running", [](TDataCtrl& d) { d.Table1EndCode.setFloat(2); });
+    scheduler.reset();
+
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open((tables() + "/Vektrin.db").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    make();
+    try {
+        scheduler->FormCreate();
+        FAIL() << "started on a held table";
+    } catch (const FatalExit& e) {
+        EXPECT_EQ(e.status(), 1);
+    }
+    EXPECT_EQ(port.kinds.back(), MessageKind::Error);
+    EXPECT_NE(port.messages.back().find("locked"), std::string::npos) << port.messages.back();
+    const auto lines = protocol();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("The Vektrin program could not start: ", 0), 0u) << lines.back();
+    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+
+    start(); // the failed attempt left no lock behind
+    select(1);
+    EXPECT_EQ(dm().Table1EndCode.asFloat(), 9);
+}
+
+TEST_F(EngineTest, AFullDiskAtStartUpEndsWithAReportNotAnAbort) {
+    // A log of today's lines, and no room for one more byte in any file.
+    std::string text;
+    while (text.size() < 64 * 1024)
+        text += "07.12.2026 09:00:00 An old line of today\r\n";
+    test::writeFile(dir.file("Vektrin.log"), text);
+    {
+        test::FileSizeLimit full(text.size());
+        make();
+        try {
+            scheduler->FormCreate();
+            FAIL() << "started on a full disk";
+        } catch (const FatalExit& e) {
+            EXPECT_EQ(e.status(), 1);
+        }
+    }
+    ASSERT_FALSE(port.messages.empty());
+    EXPECT_EQ(port.kinds.back(), MessageKind::Error);
+    EXPECT_EQ(test::readFile(dir.file("Vektrin.log")), text); // nothing lost, nothing half-written
+    start();
+    EXPECT_TRUE(protocolHas("The Vektrin program started ..."));
 }
 
 TEST_F(EngineTest, ShutdownInterruptsEveryRunningTaskAndWritesTheClosingLine) {

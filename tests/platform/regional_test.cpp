@@ -1,8 +1,14 @@
+#include "platform/regional_locales.h"
 #include "platform/regional_parse.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <locale.h>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace vektrin {
@@ -98,6 +104,86 @@ TEST(Regional, MemberFunctionsUseTheCurrentYear) {
     EXPECT_DOUBLE_EQ(*Dmy.parseDateTime("01.02.2003"), 37653);
     EXPECT_DOUBLE_EQ(*Dmy.parseDate("01.02"), dt(currentLocalYear(), 2, 1));
     EXPECT_DOUBLE_EQ(*Dmy.parseTime("06:00"), 0.25);
+}
+
+// ------------------------------------------------------------------ installed locales
+
+bool installed(const char* name) {
+    const locale_t loc = newlocale(LC_TIME_MASK, name, static_cast<locale_t>(0));
+    if (loc == static_cast<locale_t>(0)) return false;
+    freelocale(loc);
+    return true;
+}
+
+TEST(InstalledLocales, AreTheOnesTheLocaleProgramLists) {
+    FILE* p = popen("locale -a 2>/dev/null", "r");
+    ASSERT_NE(p, nullptr);
+    std::set<std::string> listed;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, p)) {
+        std::string name = buffer;
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\r'))
+            name.pop_back();
+        if (name != "C" && name != "POSIX" && !name.empty()) listed.insert(name);
+    }
+    if (pclose(p) != 0 && listed.empty()) GTEST_SKIP() << "no locale program";
+    const std::vector<std::string> names = installedLocaleNames();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), listed);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+}
+
+TEST(InstalledLocales, ShortDateFormatOfEachLocaleIsTheOneItsProgramsWrite) {
+    struct Case {
+        const char* locale;
+        std::optional<std::string> format;
+    };
+    const Case cases[] = {
+        {"C", "mm/dd/yy"},
+        {"POSIX", "mm/dd/yy"},
+        {"en_US.UTF-8", "mm/dd/yyyy"},
+        {"en_US.utf8", "mm/dd/yyyy"},
+        {"de_DE.UTF-8", "dd.mm.yyyy"},
+        {"ru_RU.UTF-8", "dd.mm.yyyy"},
+        {"xx_NOWHERE.UTF-8", std::nullopt},
+        {"../../etc/passwd", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        if (c.format && !installed(c.locale)) {
+            ADD_FAILURE() << c.locale << " is not installed (scripts/deps generates it)";
+            continue;
+        }
+        EXPECT_EQ(shortDateFormatOfLocale(c.locale), c.format) << c.locale;
+        if (c.format) {
+            EXPECT_EQ(RegionalSettings::fromLocale(c.locale).shortDateFormat, *c.format)
+                << c.locale;
+        }
+    }
+}
+
+TEST(InstalledLocales, PlatformFormatsStartWithTheCLocaleAndHoldEveryInstalledOne) {
+    const std::vector<std::string>& formats = platformShortDateFormats();
+    ASSERT_FALSE(formats.empty());
+    EXPECT_EQ(formats.front(), "mm/dd/yy");
+    EXPECT_EQ(std::set<std::string>(formats.begin(), formats.end()).size(), formats.size());
+    for (const std::string& name : installedLocaleNames()) {
+        const auto format = shortDateFormatOfLocale(name.c_str());
+        ASSERT_TRUE(format) << name;
+        EXPECT_THAT(formats, ::testing::Contains(*format)) << name;
+    }
+    // Worked out once.
+    EXPECT_EQ(&platformShortDateFormats(), &formats);
+}
+
+TEST(InstalledLocales, LocpathReplacesTheDefaultPlaces) {
+    const char* before = std::getenv("LOCPATH");
+    const std::string saved = before ? before : "";
+    setenv("LOCPATH", "/nonexistent-vektrin-locales", 1);
+    const auto names = installedLocaleNames();
+    if (before)
+        setenv("LOCPATH", saved.c_str(), 1);
+    else
+        unsetenv("LOCPATH");
+    EXPECT_TRUE(names.empty());
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vektrin {
 namespace {
@@ -340,6 +342,44 @@ TEST(DatabaseOpenTest, RefusesADamagedFileWithoutTouchingIt) {
         EXPECT_NE(std::string(e.what()).find(TaskFileName), std::string::npos);
     }
     EXPECT_EQ(test::readFile(dir.file(TaskFileName)), junk);
+}
+
+// Read-only: what the files hold is read, nothing is created, switched or written, and a missing
+// file is an empty table.
+TEST(DatabaseOpenTest, ReadOnlyOpeningReadsWithoutWritingAByte) {
+    test::TempDir dir;
+    test::RecordingMessages messages;
+    {
+        TDataCtrl dm(dir.path(), messages);
+        dm.Table1.append();
+        dm.Table1AppName.setString("kept");
+        dm.Table1.post();
+    }
+    ::unlink(dir.file(SilenceFileName).c_str());
+    const std::string before = test::readFile(dir.file(TaskFileName));
+    chmod(dir.file(TaskFileName).c_str(), 0444);
+    chmod(dir.path().c_str(), 0555);
+    {
+        TDataCtrl dm(dir.path(), messages, OpenMode::ReadOnly);
+        dm.Table1.first();
+        EXPECT_EQ(dm.Table1AppName.asString(), "kept");
+        dm.Table3.first();
+        EXPECT_TRUE(dm.Table3.eof());
+        dm.Table1.edit();
+        dm.Table1AppName.setString("changed");
+        EXPECT_THROW(dm.Table1.post(), DatabaseError);
+        dm.Table1.cancel();
+    }
+    chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(test::readFile(dir.file(TaskFileName)), before);
+    EXPECT_NE(access(dir.file(SilenceFileName).c_str(), F_OK), 0);
+    // A read-write opening still refuses the read-only file by name.
+    try {
+        TDataCtrl dm(dir.path(), messages);
+        FAIL() << "opened a read-only table file for writing";
+    } catch (const StoreOpenError& e) {
+        EXPECT_NE(std::string(e.what()).find("is read-only"), std::string::npos) << e.what();
+    }
 }
 
 TEST(DatabaseOpenTest, RefusesAMissingDirectory) {

@@ -7,14 +7,20 @@ namespace vektrin::test {
 class FakeClock final : public Clock {
   public:
     explicit FakeClock(DateTime start = 0) : value(start) {}
-    DateTime now() const override { return value; }
+    // Each reading moves the clock on by creepSeconds, as the real one does while a pass works.
+    DateTime now() const override {
+        const DateTime v = value;
+        value += creepSeconds / SecondsPerDay;
+        return v;
+    }
 
     void set(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
         value = *tryEncodeDate(y, mo, d) + *tryEncodeTime(h, mi, s, ms);
     }
     void advanceSeconds(double seconds) { value += seconds / SecondsPerDay; }
 
-    DateTime value;
+    mutable DateTime value;
+    double creepSeconds = 0;
 };
 
 } // namespace vektrin::test

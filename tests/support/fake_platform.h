@@ -5,7 +5,9 @@
 #include "platform/process.h"
 #include "platform/windows.h"
 
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,9 @@ class FakeProcesses : public ProcessControl {
     };
 
     LaunchResult launch(const LaunchRequest& request) override {
+        if (throwOnLaunch) throw std::runtime_error("the launch itself failed");
         launches.push_back(request);
+        if (onLaunch) onLaunch();
         LaunchResult r;
         if (nextFailure != LaunchFailure::None) {
             r.failure = nextFailure;
@@ -65,6 +69,8 @@ class FakeProcesses : public ProcessControl {
     LaunchFailure nextFailure = LaunchFailure::None;
     int nextErrno = 0;
     bool failQueries = false;
+    bool throwOnLaunch = false;
+    std::function<void()> onLaunch; // runs inside each launch, as other processes may meanwhile
 };
 
 class FakeWindows : public WindowSystem {

@@ -94,12 +94,13 @@ void ProtocolFormTest::emptyProtocol() {
 void ProtocolFormTest::clearingCountsBackFromTheNewestLine_data() {
     QTest::addColumn<int>("days");
     QTest::addColumn<QStringList>("kept");
-    // Viewed on 12-06: the newest line (12-01) is the reference, not today.
-    QTest::newRow("3 days") << 3 << QStringList{"#11-29", "#11-30", "#12-01", ""};
-    QTest::newRow("1 day") << 1 << QStringList{"#12-01", ""};
-    QTest::newRow("0 days empties") << 0 << QStringList{""};
-    QTest::newRow("100 days drop only the dateless")
-        << 100 << QStringList{"#11-20", "#11-28", "#11-29", "#11-30", "#12-01", ""};
+    // Viewed on 12-06: the newest line (12-01) is the reference, not today. A line without a
+    // date is kept by every clearing: nothing says it is old.
+    QTest::newRow("3 days") << 3 << QStringList{"#11-29", "#11-30", "#dateless", "#12-01", ""};
+    QTest::newRow("1 day") << 1 << QStringList{"#dateless", "#12-01", ""};
+    QTest::newRow("0 days keep only the dateless") << 0 << QStringList{"#dateless", ""};
+    QTest::newRow("100 days keep all")
+        << 100 << QStringList{"#11-20", "#11-28", "#11-29", "#11-30", "#dateless", "#12-01", ""};
 }
 
 void ProtocolFormTest::clearingCountsBackFromTheNewestLine() {
