@@ -4,6 +4,7 @@
 #include "app/ctl_tables.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <iostream>
 
@@ -11,13 +12,28 @@ namespace vektrin::ctl {
 namespace {
 
 // Every failure ends with its message on standard error and its own exit code.
-std::function<int()> guarded(std::function<int()> run) {
-    return [run = std::move(run)] {
+std::function<int()> guarded(const Context& context, std::function<int()> run) {
+    return [&context, run = std::move(run)] {
         try {
             return run();
         } catch (const CommandError& e) {
             std::cerr << e.what() << '\n';
             return e.exitCode();
+        } catch (const DatabaseError& e) {
+            const std::string& directory = context.tablesDirectory;
+            std::cerr << (directory.empty() ? std::string(e.what())
+                                            : tableFailure(directory, e).what())
+                      << '\n';
+            return ExitDataError;
+        } catch (const nlohmann::json::exception& e) {
+            // The library's own form ("[json.exception.type_error.302] ...") means nothing to
+            // an operator; every expected case has its own message before this.
+            std::string text = e.what();
+            const std::size_t end = text.find("] ");
+            if (text.starts_with("[json.exception.") && end != std::string::npos)
+                text.erase(0, end + 2);
+            std::cerr << "Cannot handle the JSON: " << text << '\n';
+            return ExitDataError;
         } catch (const std::exception& e) {
             std::cerr << e.what() << '\n';
             return ExitDataError;
@@ -47,7 +63,7 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
                  "change and next launch, separated by tabs");
     tasks->add_flag("--json", values->tasksJson, "An array of objects keyed by field name");
     tasks->callback([&, values] {
-        chosen = guarded([&, values] { return runTasks(context, values->tasksJson); });
+        chosen = guarded(context, [&, values] { return runTasks(context, values->tasksJson); });
     });
 
     CLI::App* next = app.add_subcommand(
@@ -56,8 +72,8 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
     next->add_option("-n,--count", values->nextCount, "how many moments")
         ->check(CLI::Range(1, 100000));
     next->callback([&, values] {
-        chosen =
-            guarded([&, values] { return runNext(context, values->nextTask, values->nextCount); });
+        chosen = guarded(
+            context, [&, values] { return runNext(context, values->nextTask, values->nextCount); });
     });
 
     CLI::App* due = app.add_subcommand(
@@ -65,14 +81,14 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
                "it, or why not");
     due->add_flag("--json", values->dueJson, "An array of objects");
     due->callback([&, values] {
-        chosen = guarded([&, values] { return runDue(context, values->dueJson); });
+        chosen = guarded(context, [&, values] { return runDue(context, values->dueJson); });
     });
 
     CLI::App* exportCmd = app.add_subcommand(
         "export", "Write tasks, resources and silence periods as one JSON document");
     exportCmd->add_option("-o,--output", values->exportFile, "the file (standard output without)");
     exportCmd->callback([&, values] {
-        chosen = guarded([&, values] { return runExport(context, values->exportFile); });
+        chosen = guarded(context, [&, values] { return runExport(context, values->exportFile); });
     });
 
     CLI::App* importCmd = app.add_subcommand(
@@ -82,8 +98,9 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
     importCmd->add_flag("--replace", values->importReplace,
                         "Replace everything in the three tables by the document");
     importCmd->callback([&, values] {
-        chosen = guarded(
-            [&, values] { return runImport(context, values->importFile, values->importReplace); });
+        chosen = guarded(context, [&, values] {
+            return runImport(context, values->importFile, values->importReplace);
+        });
     });
 
     CLI::App* protocol = app.add_subcommand("protocol", "Print the protocol lines, filtered");
@@ -101,7 +118,7 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
                        "Go on printing lines as they are written");
     protocol->callback([&, values] {
         if (!values->since.empty()) values->protocol.since = parseIsoDate(values->since);
-        chosen = guarded([values] { return runProtocol(values->protocol); });
+        chosen = guarded(context, [values] { return runProtocol(values->protocol); });
     });
 }
 

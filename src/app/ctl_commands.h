@@ -22,6 +22,9 @@ constexpr int ExitUsage = 64; // EX_USAGE
 struct Context {
     std::string aliasesFile;       // empty: the usual lookup
     std::function<DateTime()> now; // --at, or the clock
+    // The directory of the tables once a command has opened them, so that a failure met later
+    // can name the file.
+    mutable std::string tablesDirectory;
 };
 
 // Ends a command with its exit code and a message for standard error.

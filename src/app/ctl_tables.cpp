@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace vektrin::ctl {
 namespace {
@@ -51,9 +53,46 @@ std::string fill(std::string_view format, const std::vector<std::string>& args) 
     return out;
 }
 
+bool isDamage(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// What SQLite finds wrong with the file, read on a connection of its own; empty when it finds
+// nothing or cannot look (a file that cannot be opened is not thereby damaged).
+std::string damageOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    sqlite3* db = nullptr;
+    std::string damage;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_stmt* check = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_step(check);
+        if (rc == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+            if (text && std::string_view(text) != "ok") damage = text;
+        } else if (isDamage(sqlite3_extended_errcode(db))) {
+            damage = sqlite3_errmsg(db);
+        }
+        sqlite3_finalize(check);
+    } else if (isDamage(sqlite3_extended_errcode(db))) {
+        damage = sqlite3_errmsg(db);
+    }
+    sqlite3_close(db);
+    // quick_check reports one line per problem, headed by the schema.
+    if (damage.starts_with("*** in database main ***")) damage.erase(0, 24);
+    for (char& c : damage)
+        if (c == '\n') c = ' ';
+    while (!damage.empty() && damage.front() == ' ')
+        damage.erase(0, 1);
+    return damage;
+}
+
 } // namespace
 
-std::unique_ptr<TDataCtrl> openTables(const Context& context) {
+std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
     const std::string file = context.aliasesFile.empty() ? aliasesFilePath() : context.aliasesFile;
     std::optional<std::string> directory;
     try {
@@ -76,11 +115,38 @@ std::unique_ptr<TDataCtrl> openTables(const Context& context) {
                            "The database alias Control is not defined: there is no aliases file (" +
                                places + ").");
     }
+    context.tablesDirectory = *directory;
     try {
-        return std::make_unique<TDataCtrl>(*directory, messages);
+        return std::make_unique<TDataCtrl>(*directory, messages, mode);
+    } catch (const DatabaseError& e) {
+        throw tableFailure(*directory, e);
     } catch (const std::exception& e) {
         throw CommandError(ExitDataError, e.what());
     }
+}
+
+std::string tableFilePath(TDataCtrl& dm, const Table& table) {
+    const char* file = &table == &dm.Table1   ? TaskFileName
+                       : &table == &dm.Table2 ? ResourceFileName
+                                              : SilenceFileName;
+    return dm.database().directory() + "/" + file;
+}
+
+CommandError tableFailure(const std::string& directory, const std::exception& e) {
+    const auto* error = dynamic_cast<const DatabaseError*>(&e);
+    if (error && isDamage(error->code())) {
+        for (const char* file : {TaskFileName, ResourceFileName, SilenceFileName}) {
+            const std::string path = directory + "/" + file;
+            const std::string damage = damageOf(path);
+            if (!damage.empty())
+                return CommandError(ExitDataError, "The table file " + path + " is damaged: " +
+                                                       e.what() + " (" + damage + ")");
+        }
+        return CommandError(ExitDataError,
+                            "The tables in " + directory + " are damaged: " + e.what());
+    }
+    return CommandError(ExitDataError,
+                        "The tables in " + directory + " cannot be used: " + e.what());
 }
 
 schedule::Window taskWindow(TDataCtrl& dm) {

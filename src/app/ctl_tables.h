@@ -15,8 +15,17 @@
 
 namespace vektrin::ctl {
 
-// The tables of the alias Control; CommandError (data error) when they cannot be opened.
-std::unique_ptr<TDataCtrl> openTables(const Context& context);
+// The tables of the alias Control; CommandError (data error) when they cannot be opened. Notes
+// their directory in the context for tableFailure. The commands that only read open them
+// read-only: they work on a directory or files without write permission, and create nothing.
+std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode);
+
+// The path of the file that holds table.
+std::string tableFilePath(TDataCtrl& dm, const Table& table);
+
+// A failure of the tables in directory as a data error that names the damaged table file, or the
+// directory when no single file is to blame.
+CommandError tableFailure(const std::string& directory, const std::exception& e);
 
 // The schedule of the current task record and of the current silence record.
 schedule::Window taskWindow(TDataCtrl& dm);

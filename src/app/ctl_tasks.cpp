@@ -90,14 +90,15 @@ const char* reasonWord(schedule::Reason reason) {
 } // namespace
 
 int runTasks(const Context& context, bool json) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     schedule::NextLaunchSearch search(silenceRows(*dm));
+    const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         const auto next = nextMoment(*dm, search, now);
         if (json) {
-            Json record = recordToJson(dm->Table1, true);
+            Json record = recordToJson(dm->Table1, true, file);
             record["Schedule"] = decodedSchedule(*dm);
             record["Next"] = next ? Json(formatMoment(*next)) : Json(nullptr);
             all.push_back(std::move(record));
@@ -114,7 +115,7 @@ int runTasks(const Context& context, bool json) {
 }
 
 int runNext(const Context& context, const std::string& task, int count) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     locateTask(*dm, task);
     if (dm->Table1Stopped.asBoolean()) {
         std::cerr << "Task " << dm->Table1AppName.asString()
@@ -132,7 +133,7 @@ int runNext(const Context& context, const std::string& task, int count) {
 }
 
 int runDue(const Context& context, bool json) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
     bool silence = false;
@@ -142,6 +143,10 @@ int runDue(const Context& context, bool json) {
     QuietEnvironment environment(now);
     ConditionEvaluator evaluator(environment);
     int exitCode = ExitOk;
+    const std::string file = tableFilePath(*dm, dm->Table1);
+    int appName = 0;
+    while (dm->Table1.fieldDef(appName).name != "AppName")
+        ++appName;
     Json all = Json::array();
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         // The pass's own order of tests.
@@ -171,7 +176,7 @@ int runDue(const Context& context, bool json) {
         if (json) {
             Json record = Json::object();
             record["AppID"] = dm->Table1AppID.asInteger();
-            record["AppName"] = dm->Table1AppName.asString();
+            record["AppName"] = fieldToJson(dm->Table1, appName, file);
             record["Reason"] = word;
             all.push_back(std::move(record));
         } else {

@@ -4,13 +4,16 @@
 #include "app/ctl_run.h"
 #include "app/ctl_tables.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <limits>
 #include <set>
-#include <sstream>
+#include <unistd.h>
+#include <unordered_set>
 
 namespace vektrin::ctl {
 namespace {
@@ -33,6 +36,13 @@ std::size_t characterCount(std::string_view text) {
         if ((c & 0xC0) != 0x80) ++n;
     return n;
 }
+
+constexpr const char* NothingImported = "Nothing was imported.";
+// A document with a problem in every key of a wide record need not scroll a terminal for
+// minutes: the first problems say what is wrong.
+constexpr std::size_t ShownProblems = 100;
+// Far beyond any table set; keeps `import /dev/zero` from eating the memory.
+constexpr std::size_t MaxDocumentBytes = std::size_t{256} << 20;
 
 // What is wrong with a value for a field, or empty when it may be stored.
 std::string problemWith(const FieldDef& def, const Json& value) {
@@ -101,10 +111,11 @@ void setField(Field& field, const Json& value) {
     }
 }
 
-std::string describeValue(const Json& value) {
-    std::string text = value.dump();
-    if (text.size() > 60) text = text.substr(0, 57) + "...";
-    return text;
+bool fitsInt64(const Json& value) {
+    return value.is_number_integer() &&
+           !(value.is_number_unsigned() &&
+             value.get<std::uint64_t>() >
+                 static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()));
 }
 
 // Collects every problem of the document before anything is written.
@@ -120,31 +131,41 @@ class Validator {
 
     void check(const Json& document) {
         if (!document.is_object()) {
-            problems_.push_back("The document is not a JSON object");
+            problems_.push_back("the document: not a JSON object but " +
+                                std::string(document.type_name()));
             return;
         }
-        if (document.value("Format", std::string()) != FormatName)
-            problems_.push_back(std::string("The document has no \"Format\": \"") + FormatName +
-                                "\"");
+        std::unordered_set<std::string_view> parts;
         for (auto it = document.begin(); it != document.end(); ++it) {
             const std::string& key = it.key();
+            if (!parts.insert(key).second) {
+                problems_.push_back("the document: the part " + quotedName(key) +
+                                    " is given more than once");
+                continue;
+            }
             if (key == "Format" || key == "Version" || key == "Tasks" || key == "Resources" ||
                 key == "SilencePeriods")
                 continue;
-            problems_.push_back("The document has an unknown part \"" + key + "\"");
+            problems_.push_back("the document: unknown part " + quotedName(key));
         }
-        if (document.contains("Version") && document["Version"] != FormatVersion)
-            problems_.push_back("The document's Version " + describeValue(document["Version"]) +
-                                " is not " + std::to_string(FormatVersion));
+        const auto format = document.find("Format");
+        if (format == document.end() || *format != FormatName)
+            problems_.push_back(std::string("the document: no \"Format\": \"") + FormatName + "\"" +
+                                (format == document.end() ? "" : ", but " + shortened(*format)));
+        const auto version = document.find("Version");
+        if (version != document.end() && *version != FormatVersion)
+            problems_.push_back("the document: Version " + shortened(*version) + " is not " +
+                                std::to_string(FormatVersion));
         for (const Section& s : sectionsOf(dm_)) {
-            if (!document.contains(s.key)) continue;
-            const Json& records = document[s.key];
-            if (!records.is_array()) {
-                problems_.push_back(std::string("\"") + s.key + "\" is not an array");
+            const auto records = document.find(s.key);
+            if (records == document.end()) continue;
+            if (!records->is_array()) {
+                problems_.push_back(std::string("the document: \"") + s.key +
+                                    "\" is not an array but " + records->type_name());
                 continue;
             }
-            for (std::size_t i = 0; i < records.size(); ++i)
-                checkRecord(s, records[i], i + 1);
+            for (std::size_t i = 0; i < records->size(); ++i)
+                checkRecord(s, (*records)[i], i + 1);
         }
     }
 
@@ -152,33 +173,38 @@ class Validator {
 
   private:
     void checkRecord(const Section& s, const Json& record, std::size_t number) {
-        std::string where = std::string(s.key) + " record " + std::to_string(number);
+        const std::string where = recordPlace(s.key, number, &record);
         if (!record.is_object()) {
-            problems_.push_back(where + ": not a JSON object");
+            problems_.push_back(where + ": not a JSON object but " + record.type_name());
             return;
         }
-        if (record.contains("AppName") && record["AppName"].is_string())
-            where += " (AppName \"" + record["AppName"].get<std::string>() + "\")";
+        // The parser keeps a repeated key; which of the two to store is anybody's guess.
+        std::unordered_set<std::string_view> fields;
         for (auto it = record.begin(); it != record.end(); ++it) {
+            const std::string field = where + ", field " + quotedName(it.key());
+            if (!fields.insert(it.key()).second) {
+                problems_.push_back(field + ": given more than once");
+                continue;
+            }
             const FieldDef* def = nullptr;
             for (int f = 0; f < s.table.fieldCount(); ++f)
                 if (s.table.fieldDef(f).name == it.key()) def = &s.table.fieldDef(f);
             if (!def || def->calculated) {
-                problems_.push_back(where + ", field \"" + it.key() + "\": no such stored field");
+                problems_.push_back(field + ": no such stored field");
                 continue;
             }
             const std::string problem = problemWith(*def, it.value());
             if (!problem.empty())
-                problems_.push_back(where + ", field \"" + it.key() + "\": " + problem + ", not " +
-                                    describeValue(it.value()));
+                problems_.push_back(field + ": " + problem + ", not " + shortened(it.value()));
         }
         if (&s.table == &dm_.Table1) checkAppId(where, record);
         if (&s.table == &dm_.Table2) checkResourceNo(where, record);
     }
 
     void checkAppId(const std::string& where, const Json& record) {
-        if (!record.contains("AppID") || !record["AppID"].is_number_integer()) return;
-        const std::int64_t id = record["AppID"].get<std::int64_t>();
+        const auto value = record.find("AppID");
+        if (value == record.end() || !fitsInt64(*value)) return; // reported as the wrong type
+        const std::int64_t id = value->get<std::int64_t>();
         if (id < 1)
             problems_.push_back(where + ", field \"AppID\": must be 1 or more, not " +
                                 std::to_string(id));
@@ -188,12 +214,13 @@ class Validator {
     }
 
     void checkResourceNo(const std::string& where, const Json& record) {
-        if (!record.contains("ResourceNo") || record["ResourceNo"].is_null()) {
+        const auto value = record.find("ResourceNo");
+        if (value == record.end() || value->is_null()) {
             problems_.push_back(where + ", field \"ResourceNo\": required");
             return;
         }
-        if (!record["ResourceNo"].is_number_integer()) return;
-        const std::int64_t no = record["ResourceNo"].get<std::int64_t>();
+        if (!fitsInt64(*value)) return; // reported as the wrong type
+        const std::int64_t no = value->get<std::int64_t>();
         // Numbers outside 1..31 have no bit in a conflict mask.
         if (no < 1 || no > 31)
             problems_.push_back(where + ", field \"ResourceNo\": must be 1 to 31, not " +
@@ -213,14 +240,15 @@ class Validator {
 } // namespace
 
 int runExport(const Context& context, const std::string& outputFile) {
-    auto dm = openTables(context);
+    auto dm = openTables(context, OpenMode::ReadOnly);
     Json document = Json::object();
     document["Format"] = FormatName;
     document["Version"] = FormatVersion;
     for (const Section& s : sectionsOf(*dm)) {
         Json records = Json::array();
+        const std::string file = tableFilePath(*dm, s.table);
         for (s.table.first(); !s.table.eof(); s.table.next())
-            records.push_back(recordToJson(s.table, false));
+            records.push_back(recordToJson(s.table, false, file));
         document[s.key] = std::move(records);
     }
     const std::string text = document.dump(2) + "\n";
@@ -228,38 +256,77 @@ int runExport(const Context& context, const std::string& outputFile) {
         std::cout << text;
         return ExitOk;
     }
+    errno = 0;
     std::ofstream out(outputFile, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    if (!out) throw CommandError(ExitDataError, "Cannot write " + outputFile);
+    if (!out)
+        throw CommandError(ExitDataError,
+                           "Cannot write " + outputFile +
+                               (errno ? ": " + std::string(std::strerror(errno)) : ""));
     return ExitOk;
 }
 
-int runImport(const Context& context, const std::string& inputFile, bool replace) {
-    std::string text;
-    if (inputFile == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-        std::ifstream in(inputFile, std::ios::binary);
-        if (!in) throw CommandError(ExitDataError, "Cannot read " + inputFile);
-        std::stringstream buffer;
-        buffer << in.rdbuf();
-        text = buffer.str();
-    }
-    Json document;
-    try {
-        document = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        throw CommandError(ExitDataError, inputFile + ": not a JSON document: " + e.what());
-    }
+namespace {
 
-    auto dm = openTables(context);
+CommandError refused(const std::string& message) {
+    return CommandError(ExitDataError, message + "\n" + NothingImported);
+}
+
+std::string readDocument(const std::string& inputFile, const std::string& label) {
+    const int fd = inputFile == "-" ? 0 : ::open(inputFile.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto failed = [&] {
+        return refused("Cannot read " + label + ": " + std::strerror(errno));
+    };
+    if (fd < 0) throw failed();
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const CommandError error = failed();
+            if (fd != 0) ::close(fd);
+            throw error;
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<std::size_t>(n) > MaxDocumentBytes) {
+            if (fd != 0) ::close(fd);
+            throw refused(label + ": larger than " + std::to_string(MaxDocumentBytes >> 20) +
+                          " MiB, far beyond any table set");
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd != 0) ::close(fd);
+    return text;
+}
+
+} // namespace
+
+int runImport(const Context& context, const std::string& inputFile, bool replace) {
+    const std::string label = inputFile == "-" ? std::string("standard input") : inputFile;
+    const std::string text = readDocument(inputFile, label);
+    ParsedDocument parsed = parseDocument(text);
+    if (parsed.failure)
+        throw refused(label + ": " + parsed.failure->place + ": " + parsed.failure->problem);
+    const Json& document = parsed.document;
+
+    std::unique_ptr<TDataCtrl> dm;
+    try {
+        dm = openTables(context, OpenMode::ReadWrite);
+    } catch (const CommandError& e) {
+        throw refused(e.what());
+    }
     Validator validator(*dm, replace);
     validator.check(document);
-    if (!validator.problems().empty()) {
-        for (const std::string& p : validator.problems())
-            std::cerr << p << '\n';
-        std::cerr << "Nothing was imported\n";
+    const std::vector<std::string>& problems = validator.problems();
+    if (!problems.empty()) {
+        for (std::size_t i = 0; i < problems.size() && i < ShownProblems; ++i)
+            std::cerr << label << ": " << problems[i] << '\n';
+        if (problems.size() > ShownProblems)
+            std::cerr << label << ": " << problems.size() - ShownProblems
+                      << " more problems not shown\n";
+        std::cerr << NothingImported << '\n';
         return ExitDataError;
     }
 
@@ -277,8 +344,9 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
                 for (s.table.first(); !s.table.isEmpty();)
                     s.table.deleteRecord();
         for (const Section& s : sectionsOf(*dm)) {
-            if (!document.contains(s.key)) continue;
-            for (const Json& record : document[s.key]) {
+            const auto records = document.find(s.key);
+            if (records == document.end()) continue;
+            for (const Json& record : *records) {
                 s.table.append();
                 for (auto it = record.begin(); it != record.end(); ++it)
                     setField(s.table.field(it.key()), it.value());
@@ -288,7 +356,7 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
         }
         transaction.commit();
     } catch (const std::exception& e) {
-        throw CommandError(ExitDataError, std::string("Nothing was imported: ") + e.what());
+        throw refused(tableFailure(dm->database().directory(), e).what());
     }
     std::cerr << added << " records imported\n";
     return ExitOk;

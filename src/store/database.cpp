@@ -228,16 +228,21 @@ void Database::addColumns(const std::string& path, const AttachedFile& f,
 }
 
 void Database::attach(const std::string& path, const std::string& schema, bool readOnly) {
-    exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, readOnly ? "mode=ro" : "")) + " AS " +
-         schema);
-    if (!readOnly) return;
+    if (!readOnly) {
+        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "")) + " AS " + schema);
+        return;
+    }
     // A read-only look at a file whose directory we cannot write: SQLite cannot make the shared
-    // memory file a WAL file needs, so the file is read as it stands on disk.
+    // memory file a WAL file needs (the attaching itself or the first read fails), so the file is
+    // read as it stands on disk.
+    bool attached = false;
     try {
+        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "mode=ro")) + " AS " + schema);
+        attached = true;
         exec("SELECT count(*) FROM " + schema + ".sqlite_master");
     } catch (const DatabaseError& e) {
         if ((e.code() & 0xFF) != SQLITE_CANTOPEN && (e.code() & 0xFF) != SQLITE_READONLY) throw;
-        exec("DETACH DATABASE " + schema);
+        if (attached) exec("DETACH DATABASE " + schema);
         exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "mode=ro&immutable=1")) + " AS " +
              schema);
     }

@@ -16,7 +16,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 cases=(
   "fresh home||.config/vektrin/aliases.ini|2"
   "aliases file of \$VEKTRIN_ALIASES without Control|printf '[Orlimb]\npath=/srv/o\n' >own.ini|own.ini|2"
-  "demo tables left from before, emptied by the user|mkdir -p .config/vektrin/demo && printf '[Control]\npath=%s\n' \"\$PWD/.config/vektrin/demo\" >old.ini && \"\$ctl\" --aliases old.ini tasks|.config/vektrin/aliases.ini|0"
+  "demo tables left from before, emptied by the user|mkdir -p .config/vektrin/demo && printf '[Control]\npath=%s\n' \"\$PWD/.config/vektrin/demo\" >old.ini && printf '{\"Format\": \"vektrin-tables\"}' >empty.json && \"\$ctl\" --aliases old.ini import empty.json|.config/vektrin/aliases.ini|0"
   "Control already defined by the user|mkdir -p .config/vektrin tables && printf '[Control]\npath=%s\n' \"\$PWD/tables\" >.config/vektrin/aliases.ini|.config/vektrin/aliases.ini|0"
   "Control defined in \$XDG_CONFIG_DIRS|mkdir -p xdg2/vektrin tables && printf '[Control]\npath=%s\n' \"\$PWD/tables\" >xdg2/vektrin/aliases.ini|xdg2/vektrin/aliases.ini|0"
 )
