@@ -114,7 +114,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
             settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
         port_.setBusyCursor(false);
         if (!written) {
-            port_.showMessage("You have a problem: cannot write " + settings_.path(),
+            port_.showMessage("You have a problem: " + (settings_.lastError().empty()
+                                                            ? "cannot write " + settings_.path()
+                                                            : settings_.lastError()),
                               MessageKind::Error);
             throw FatalExit(1);
         }

@@ -356,6 +356,14 @@ TEST(DatabaseOpenTest, ReadOnlyOpeningReadsWithoutWritingAByte) {
         dm.Table1.post();
     }
     ::unlink(dir.file(SilenceFileName).c_str());
+    {
+        // A database without our table (only a header's worth of settings) reads as empty too.
+        ::unlink(dir.file(ResourceFileName).c_str());
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(dir.file(ResourceFileName).c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "PRAGMA user_version=3", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
     const std::string before = test::readFile(dir.file(TaskFileName));
     chmod(dir.file(TaskFileName).c_str(), 0444);
     chmod(dir.path().c_str(), 0555);
@@ -365,6 +373,8 @@ TEST(DatabaseOpenTest, ReadOnlyOpeningReadsWithoutWritingAByte) {
         EXPECT_EQ(dm.Table1AppName.asString(), "kept");
         dm.Table3.first();
         EXPECT_TRUE(dm.Table3.eof());
+        dm.Table2.first();
+        EXPECT_TRUE(dm.Table2.eof());
         dm.Table1.edit();
         dm.Table1AppName.setString("changed");
         EXPECT_THROW(dm.Table1.post(), DatabaseError);
