@@ -149,34 +149,6 @@ CommandError tableFailure(const std::string& directory, const std::exception& e)
                         "The tables in " + directory + " cannot be used: " + e.what());
 }
 
-schedule::Window taskWindow(TDataCtrl& dm) {
-    schedule::Window w;
-    w.interval = static_cast<int>(dm.Table1Interval.asInteger());
-    w.startDate = dm.Table1StartDate.asDateTime();
-    w.startTime = dm.Table1StartTime.asDateTime();
-    w.endDate = dm.Table1EndDate.asDateTime();
-    w.endTime = dm.Table1EndTime.asDateTime();
-    w.repeatInterval = static_cast<int>(dm.Table1RepeatInterval.asInteger());
-    return w;
-}
-
-schedule::Window silenceWindow(TDataCtrl& dm) {
-    schedule::Window w;
-    w.interval = static_cast<int>(dm.Table3Interval.asInteger());
-    w.startDate = dm.Table3StartDate.asDateTime();
-    w.startTime = dm.Table3StartTime.asDateTime();
-    w.endDate = dm.Table3EndDate.asDateTime();
-    w.endTime = dm.Table3EndTime.asDateTime();
-    return w;
-}
-
-std::vector<schedule::Window> silenceRows(TDataCtrl& dm) {
-    std::vector<schedule::Window> rows;
-    for (dm.Table3.first(); !dm.Table3.eof(); dm.Table3.next())
-        rows.push_back(silenceWindow(dm));
-    return rows;
-}
-
 void locateTask(TDataCtrl& dm, const std::string& task) {
     Table& t = dm.Table1;
     std::int64_t id = 0;
@@ -247,29 +219,30 @@ std::string scheduleDescription(TDataCtrl& dm) {
     const DateTime endTime = dm.Table1EndTime.asDateTime();
     const std::string repeat = std::to_string(dm.Table1RepeatInterval.asInteger());
     const int startDay = decodeDate(dm.Table1StartDate.asDateTime()).day;
-    switch (dm.Table1Interval.asInteger()) {
-    case 0:
+    const std::optional<ScheduleKind> kind = storedScheduleKind(dm.Table1Interval.asInteger());
+    if (!kind) return {};
+    switch (*kind) {
+    case ScheduleKind::EveryMinute:
         return std::string(str::ScheduleEveryMinute);
-    case 1:
+    case ScheduleKind::EveryHour:
         return fill(str::ScheduleEveryHour, {std::to_string(decodeTime(startTime).minute),
                                              std::to_string(decodeTime(endTime).minute), repeat});
-    case 2:
+    case ScheduleKind::EveryDay:
         return fill(str::ScheduleEveryDay, {isoTime(startTime), isoTime(endTime), repeat});
-    case 3: {
+    case ScheduleKind::Weekly: {
         const int k = startDay % 7;
         return fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
                                           isoTime(startTime), isoTime(endTime), repeat});
     }
-    case 4:
+    case ScheduleKind::EveryMonth:
         return fill(str::ScheduleEveryMonth,
                     {std::to_string(startDay), isoTime(startTime), isoTime(endTime), repeat});
-    case 5:
+    case ScheduleKind::EveryYear:
         return fill(str::ScheduleEveryYear,
                     {isoDate(dm.Table1StartDate.asDateTime()), isoTime(startTime),
                      isoDate(dm.Table1EndDate.asDateTime()), isoTime(endTime), repeat});
-    default:
-        return {};
     }
+    return {};
 }
 
 std::string runTypeName(std::int64_t runType) {

@@ -5,6 +5,7 @@
 #include "app/ctl_commands.h"
 #include "engine/next_launch.h"
 #include "engine/schedule_rules.h"
+#include "engine/task_rows.h"
 #include "store/data_ctrl.h"
 
 #include <memory>
@@ -26,11 +27,6 @@ std::string tableFilePath(TDataCtrl& dm, const Table& table);
 // A failure of the tables in directory as a data error that names the damaged table file, or the
 // directory when no single file is to blame.
 CommandError tableFailure(const std::string& directory, const std::exception& e);
-
-// The schedule of the current task record and of the current silence record.
-schedule::Window taskWindow(TDataCtrl& dm);
-schedule::Window silenceWindow(TDataCtrl& dm);
-std::vector<schedule::Window> silenceRows(TDataCtrl& dm);
 
 // Puts the task table on the task named by its AppID or, failing that, its AppName.
 void locateTask(TDataCtrl& dm, const std::string& task);

@@ -9,7 +9,6 @@
 #include "engine/launch_condition.h"
 #include "platform/regional.h"
 
-#include <cmath>
 #include <iostream>
 
 namespace vektrin::ctl {
@@ -33,23 +32,17 @@ std::string lastText(TDataCtrl& dm) {
 Json decodedSchedule(TDataCtrl& dm) {
     const schedule::Window w = taskWindow(dm);
     Json s = Json::object();
-    const int kind = schedule::kindOf(w.interval);
-    s["Kind"] = kind;
+    s["Kind"] = w.interval & 0x7F; // the low seven bits, as the pass reads them
     s["Description"] = scheduleDescription(dm);
-    switch (kind) {
-    case 1:
+    const std::optional<ScheduleKind> kind = w.kind();
+    if (kind == ScheduleKind::EveryHour) {
         s["StartMinute"] = decodeTime(w.startTime).minute;
         s["EndMinute"] = decodeTime(w.endTime).minute;
-        break;
-    case 3:
+    } else if (kind == ScheduleKind::Weekly) {
         s["Weekday"] = schedule::dayOf(w.startDate);
-        break;
-    case 4:
+    } else if (kind == ScheduleKind::EveryMonth) {
         s["FirstDay"] = schedule::dayOf(w.startDate);
         s["LastDay"] = schedule::dayOf(w.endDate);
-        break;
-    default:
-        break;
     }
     return s;
 }
@@ -73,15 +66,31 @@ class QuietEnvironment final : public ConditionEnvironment {
     RegionalSettings regional_;
 };
 
-const char* reasonWord(schedule::Reason reason) {
-    switch (reason) {
-    case schedule::Reason::Due:
+// The words of `due`: why the pass will or will not launch the task in this minute.
+const char* verdictWord(schedule::Verdict verdict) {
+    switch (verdict) {
+    case schedule::Verdict::Stopped:
+        return "stopped";
+    case schedule::Verdict::Waiting:
+        return "waiting";
+    case schedule::Verdict::Silenced:
+        return "silence";
+    case schedule::Verdict::ConditionError:
+        return "condition-error";
+    case schedule::Verdict::ConditionFalse:
+        return "condition-false";
+    case schedule::Verdict::RepeatedMinute:
+        return "repeated-minute";
+    case schedule::Verdict::Launch:
+    case schedule::Verdict::Replace:
         return "due";
-    case schedule::Reason::NeverDue:
+    case schedule::Verdict::StillRunning:
+        return "running";
+    case schedule::Verdict::NeverDue:
         return "never-due";
-    case schedule::Reason::OutsideWindow:
+    case schedule::Verdict::OutsideWindow:
         return "outside-window";
-    case schedule::Reason::OffStep:
+    case schedule::Verdict::OffStep:
         return "off-step";
     }
     return "never-due";
@@ -136,9 +145,7 @@ int runDue(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
-    bool silence = false;
-    for (const schedule::Window& row : silenceRows(*dm))
-        if (schedule::silenceInForce(row, moment)) silence = true;
+    const std::vector<schedule::Window> silence = silenceRows(*dm);
 
     QuietEnvironment environment(now);
     ConditionEvaluator evaluator(environment);
@@ -149,30 +156,22 @@ int runDue(const Context& context, bool json) {
         ++appName;
     Json all = Json::array();
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
-        // The pass's own order of tests.
-        std::string word;
-        if (dm->Table1Stopped.asBoolean()) {
-            word = "stopped";
-        } else if (std::llround(dm->Table1EndCode.asFloat()) == 7) {
-            word = "waiting";
-        } else if (silence) {
-            word = "silence";
-        } else {
-            LaunchConditionOutcome outcome = LaunchConditionOutcome::Malformed;
+        // No running instances are known here: the slots live in the scheduler.
+        const schedule::TaskState task = taskState(*dm);
+        schedule::PassQuestions ask;
+        ask.silenced = [&] { return schedule::silenced(task, silence, moment); };
+        ask.condition = [&] {
             try {
-                outcome = testLaunchCondition(evaluator, dm->Table1StartCondition.asString());
+                return testLaunchCondition(evaluator, dm->Table1StartCondition.asString());
             } catch (const EvaluationFailure& e) {
                 // The pass itself would end here, launching none of the tasks after this one.
                 std::cerr << dm->Table1AppName.asString() << ": " << e.what() << '\n';
                 exitCode = ExitDataError;
+                return LaunchConditionOutcome::Malformed;
             }
-            if (outcome == LaunchConditionOutcome::Malformed)
-                word = "condition-error";
-            else if (outcome == LaunchConditionOutcome::False)
-                word = "condition-false";
-            else
-                word = reasonWord(schedule::decide(taskWindow(*dm), moment).reason);
-        }
+        };
+        const std::string word =
+            verdictWord(schedule::passVerdict(task, moment, false, ask).verdict);
         if (json) {
             Json record = Json::object();
             record["AppID"] = dm->Table1AppID.asInteger();

@@ -12,8 +12,10 @@ constexpr int MinutesPerDay = 1440;
 // ascending order, until visit returns false. Only proposes: every minute is still put to
 // decide(), so a proposal can never make a task due that the pass would not launch.
 template <class Visit> void forEachCandidate(const Window& w, Visit visit) {
-    const int kind = kindOf(w.interval);
-    if (kind == 0) {
+    const std::optional<ScheduleKind> kind = w.kind();
+    if (!kind) return;
+    const bool hourly = kind == ScheduleKind::EveryHour;
+    if (kind == ScheduleKind::EveryMinute) {
         for (int m = 0; m < MinutesPerDay; ++m)
             if (!visit(m)) return;
         return;
@@ -21,9 +23,9 @@ template <class Visit> void forEachCandidate(const Window& w, Visit visit) {
     // A negative repeat steps as its magnitude does: (now - S) is never negative inside the window.
     const std::int64_t step =
         w.repeatInterval != 0 ? std::int64_t{std::abs(w.repeatInterval)} * 60 : 86400;
-    const int periods = kind == 1 ? 24 : 1;
+    const int periods = hourly ? 24 : 1;
     for (int p = 0; p < periods; ++p) {
-        const std::int64_t base = kind == 1 ? std::int64_t{p} * 3600 : 0;
+        const std::int64_t base = hourly ? std::int64_t{p} * 3600 : 0;
         const std::int64_t s = base + secondsOfDay(w.startTime);
         const std::int64_t e = base + secondsOfDay(w.endTime);
         for (std::int64_t t = s; t <= e; t += step) {
@@ -32,7 +34,7 @@ template <class Visit> void forEachCandidate(const Window& w, Visit visit) {
             const std::int64_t m = (t + 59) / 60;
             if (m * 60 > e || m >= MinutesPerDay) break;
             // In another hour the pass measures the window from that hour's start.
-            if (kind == 1 && m / 60 != p) break;
+            if (hourly && m / 60 != p) break;
             if (!visit(static_cast<int>(m))) return;
         }
     }

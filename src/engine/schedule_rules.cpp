@@ -5,27 +5,19 @@
 namespace vektrin::schedule {
 namespace {
 
-int fractionSeconds(DateTime time) {
-    return secondsOfDay(time);
-}
-
 // Window start and end of kinds 1 to 5 in seconds since midnight.
 void windowBounds(const Window& w, const PassMoment& m, int& s, int& e) {
-    const int base = kindOf(w.interval) == 1 ? m.hourStart : 0;
-    s = base + fractionSeconds(w.startTime);
-    e = base + fractionSeconds(w.endTime);
+    const int base = w.kind() == ScheduleKind::EveryHour ? m.hourStart : 0;
+    s = base + secondsOfDay(w.startTime);
+    e = base + secondsOfDay(w.endTime);
 }
 
 bool inWindow(int s, int e, int now) {
     return s <= now && now <= e;
 }
 
-std::int64_t toMs(DateTime value) {
-    return std::llround(value * MsPerDay);
-}
-
 std::int64_t timeOfDayMs(DateTime value) {
-    return std::llround(timePart(value) * MsPerDay);
+    return msOf(timePart(value));
 }
 
 // Launch moments from start to end (inclusive) by step: does one lie in [lo, hi]?
@@ -55,9 +47,9 @@ PassMoment passMoment(DateTime now) {
 }
 
 KindDecision decide(const Window& w, const PassMoment& m) {
-    const int kind = kindOf(w.interval);
-    if (kind == 0) return {Reason::Due, false};
-    if (kind > 5) return {Reason::NeverDue, false};
+    const std::optional<ScheduleKind> kind = w.kind();
+    if (!kind) return {Reason::NeverDue, false};
+    if (*kind == ScheduleKind::EveryMinute) return {Reason::Due, false};
 
     int s = 0, e = 0;
     windowBounds(w, m, s, e);
@@ -66,16 +58,16 @@ KindDecision decide(const Window& w, const PassMoment& m) {
 
     bool dayOk = true;
     bool stopDay = true;
-    switch (kind) {
-    case 3:
+    switch (*kind) {
+    case ScheduleKind::Weekly:
         dayOk = m.weekday == dayOf(w.startDate);
         stopDay = dayOk;
         break;
-    case 4:
+    case ScheduleKind::EveryMonth:
         dayOk = dayOf(w.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(w.endDate);
         stopDay = m.dayOfMonth >= dayOf(w.endDate);
         break;
-    case 5:
+    case ScheduleKind::EveryYear:
         dayOk = datePart(w.startDate) <= m.today && m.today <= datePart(w.endDate);
         stopDay = m.today >= datePart(w.endDate);
         break;
@@ -94,18 +86,18 @@ KindDecision decide(const Window& w, const PassMoment& m) {
 }
 
 bool silenceInForce(const Window& row, const PassMoment& m) {
-    const int kind = kindOf(row.interval);
-    if (kind == 0) return true;
-    if (kind > 5) return false;
+    const std::optional<ScheduleKind> kind = row.kind();
+    if (!kind) return false;
+    if (*kind == ScheduleKind::EveryMinute) return true;
     int s = 0, e = 0;
     windowBounds(row, m, s, e);
     if (!inWindow(s, e, m.nowTime)) return false;
-    switch (kind) {
-    case 3:
+    switch (*kind) {
+    case ScheduleKind::Weekly:
         return m.weekday == dayOf(row.startDate);
-    case 4:
+    case ScheduleKind::EveryMonth:
         return dayOf(row.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(row.endDate);
-    case 5:
+    case ScheduleKind::EveryYear:
         return datePart(row.startDate) <= m.today && m.today <= datePart(row.endDate);
     default:
         return true;
@@ -124,23 +116,25 @@ bool launchSkipped(const Window& w, DateTime from, DateTime to) {
     const std::int64_t startFrac = timeOfDayMs(w.startTime);
     const std::int64_t endFrac = timeOfDayMs(w.endTime);
     constexpr std::int64_t HourMs = 3600000;
-    switch (kindOf(w.interval)) {
-    case 1:
+    const std::optional<ScheduleKind> kind = w.kind();
+    if (!kind) return false;
+    switch (*kind) {
+    case ScheduleKind::EveryHour:
         return momentIn(startFrac + f / HourMs * HourMs, endFrac + t2 / HourMs * HourMs, step, f,
                         t2);
-    case 2:
+    case ScheduleKind::EveryDay:
         return momentIn(startFrac, endFrac, step, f, t2);
-    case 3:
+    case ScheduleKind::Weekly:
         if (isoDayOfWeek(datePart(from)) != dayOf(w.startDate)) return false;
         return momentIn(startFrac, endFrac, step, f, t2);
-    case 4: {
+    case ScheduleKind::EveryMonth: {
         const int d = decodeDate(datePart(from)).day;
         if (!(dayOf(w.startDate) <= d && d <= dayOf(w.endDate))) return false;
         return momentIn(startFrac, endFrac, step, f, t2);
     }
-    case 5: {
+    case ScheduleKind::EveryYear: {
         const DateTime day = datePart(w.startDate);
-        return momentIn(toMs(day) + startFrac, toMs(day) + endFrac, step, toMs(from), toMs(to));
+        return momentIn(msOf(day) + startFrac, msOf(day) + endFrac, step, msOf(from), msOf(to));
     }
     default:
         return false;

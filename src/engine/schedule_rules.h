@@ -4,19 +4,24 @@
 // all decide with these, so they can never disagree.
 
 #include "platform/date_time.h"
+#include "store/task_states.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace vektrin::schedule {
 
 // The schedule fields of a task or a silence period.
 struct Window {
-    int interval = 0; // the kind is its low seven bits
+    int interval = 0; // as stored; the kind is its low seven bits
     DateTime startDate = 0;
     DateTime startTime = 0;
     DateTime endDate = 0;
     DateTime endTime = 0;
     int repeatInterval = 0; // minutes; tasks only
+
+    // Empty for the values 6 to 127 (after the low seven bits), which are never due.
+    std::optional<ScheduleKind> kind() const { return scheduleKind(interval); }
 };
 
 // Values fixed when a pass starts.
@@ -30,10 +35,6 @@ struct PassMoment {
 };
 
 PassMoment passMoment(DateTime now);
-
-inline int kindOf(int interval) {
-    return interval & 0x7F;
-}
 
 // Day-of-month number of a date field (the week-day and day-of-month encodings keep it there).
 int dayOf(DateTime date);

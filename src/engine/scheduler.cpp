@@ -2,6 +2,7 @@
 
 #include "engine/command_string.h"
 #include "engine/schedule_rules.h"
+#include "engine/task_rows.h"
 #include "platform/aliases.h"
 #include "platform/strings.h"
 #include "platform/version.h"
@@ -206,10 +207,9 @@ void Scheduler::ResetStaleStates() {
     try {
         Transaction transaction(DataCtrl->database());
         for (t.first(); !t.eof(); t.next()) {
-            const double code = DataCtrl->Table1EndCode.asFloat();
-            if (!isStaleCode(static_cast<int>(std::llround(code)))) continue;
+            if (!isStaleCode(completionCode(DataCtrl->Table1EndCode))) continue;
             t.edit();
-            DataCtrl->Table1EndCode.setFloat(9);
+            setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Unknown);
             t.post();
         }
         transaction.commit();
@@ -236,7 +236,7 @@ void Scheduler::FormClose() {
                 t.edit();
                 DataCtrl->Table1WaitBeginning.setFloat(0);
                 stampLast();
-                DataCtrl->Table1EndCode.setFloat(3);
+                setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::InterruptedByPerson);
                 t.post();
             }
             WriteProtocol(
@@ -308,17 +308,10 @@ void Scheduler::SetStatusColor(int colour) {
 
 bool Scheduler::WorkEnabled() {
     const schedule::PassMoment moment = schedule::passMoment(eventMoment());
+    silenceRows_ = silenceRows(*DataCtrl);
     bool answer = true;
-    Table& t = DataCtrl->Table3;
-    for (t.first(); !t.eof(); t.next()) {
-        schedule::Window row;
-        row.interval = static_cast<int>(DataCtrl->Table3Interval.asInteger());
-        row.startDate = DataCtrl->Table3StartDate.asDateTime();
-        row.startTime = DataCtrl->Table3StartTime.asDateTime();
-        row.endDate = DataCtrl->Table3EndDate.asDateTime();
-        row.endTime = DataCtrl->Table3EndTime.asDateTime();
+    for (const schedule::Window& row : silenceRows_)
         if (schedule::silenceInForce(row, moment)) answer = false;
-    }
     SetStatusColor(answer ? StatusGreen : StatusRed);
     return answer;
 }
@@ -371,11 +364,11 @@ void Scheduler::StoppedInverting() {
     if (DataCtrl->Table1Stopped.asBoolean()) {
         WriteProtocol(str::taskMessage(str::TaskSchedulingResumed, name));
         DataCtrl->Table1Stopped.setBoolean(false);
-        DataCtrl->Table1EndCode.setFloat(6);
+        setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Resumed);
     } else {
         WriteProtocol(str::taskMessage(str::TaskSchedulingStopped, name));
         DataCtrl->Table1Stopped.setBoolean(true);
-        DataCtrl->Table1EndCode.setFloat(5);
+        setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Suspended);
     }
     stampLast();
     t.post();

@@ -5,8 +5,10 @@
 
 #include "condition/environment.h"
 #include "condition/evaluator.h"
+#include "engine/launch_condition.h"
 #include "engine/operator_port.h"
 #include "engine/protocol_log.h"
+#include "engine/schedule_rules.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/regional.h"
@@ -68,6 +70,8 @@ class Scheduler : public ConditionEnvironment {
     void CancelWaitingClick();
     void StoppedInverting();
     bool TrueCondition();
+    // TrueCondition with the reason: turns code 13 into 14, then tests the launch condition.
+    LaunchConditionOutcome launchConditionOutcome();
     bool IsDispIntervalSkipped(DateTime from, DateTime to);
     bool WorkEnabled();
     bool LoadOrlimbSettings();
@@ -127,7 +131,7 @@ class Scheduler : public ConditionEnvironment {
     // measured from the same moment as the later passes that settle it.
     DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
     // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
-    void endRunningTask(int slotNumber, int code, std::string_view protocolFormat);
+    void endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat);
     void freeSlot(int slotNumber, bool processExisted);
     void refreshIcon();
     void retitleWindows();
@@ -155,6 +159,7 @@ class Scheduler : public ConditionEnvironment {
     bool inTimer1_ = false;
     bool inTimer2_ = false;
     std::optional<DateTime> passMoment_;
+    std::vector<schedule::Window> silenceRows_; // as WorkEnabled last read them
     std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;

@@ -6,6 +6,7 @@
 #include "engine/pass_guard.h"
 
 #include "engine/schedule_rules.h"
+#include "engine/task_rows.h"
 #include "platform/strings.h"
 
 #include <chrono>
@@ -25,16 +26,19 @@ constexpr std::int64_t RepeatedStretchMinutes = 180;
 
 } // namespace
 
-bool Scheduler::TrueCondition() {
+LaunchConditionOutcome Scheduler::launchConditionOutcome() {
     TDataCtrl& dm = *DataCtrl;
-    if (std::llround(dm.Table1EndCode.asFloat()) == 13) {
+    if (completionCode(dm.Table1EndCode) == CompletionCode::WaitingForScheduling) {
         dm.Table1.edit();
         stampLast();
-        dm.Table1EndCode.setFloat(14);
+        setCompletionCode(dm.Table1EndCode, CompletionCode::SchedulingStarted);
         dm.Table1.post();
     }
-    return testLaunchCondition(evaluator_, dm.Table1StartCondition.asString()) ==
-           LaunchConditionOutcome::True;
+    return testLaunchCondition(evaluator_, dm.Table1StartCondition.asString());
+}
+
+bool Scheduler::TrueCondition() {
+    return launchConditionOutcome() == LaunchConditionOutcome::True;
 }
 
 void Scheduler::Timer2Timer() {
@@ -77,45 +81,44 @@ void Scheduler::Timer2Timer() {
     // meanwhile, so a period it adds applies to the rest of this pass. Asking the file costs a few
     // microseconds, too much for every one of thousands of tasks: it is asked after a launch (the
     // time a launch takes is when such a change can come in) and otherwise once a millisecond.
-    std::optional<bool> workEnabled;
+    bool silenceRead = false;
     auto lastSilenceCheck = std::chrono::steady_clock::now();
     std::uint64_t launchesAtCheck = launchAttempts_;
+    const auto silenceNow = [&] {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!silenceRead) {
+            WorkEnabled();
+            silenceRead = true;
+        } else if (launchAttempts_ != launchesAtCheck ||
+                   t0 - lastSilenceCheck > std::chrono::milliseconds(1)) {
+            if (dm.Table3.changedOnDisk()) WorkEnabled();
+            lastSilenceCheck = t0;
+            launchesAtCheck = launchAttempts_;
+        }
+    };
 
     for (t.first(); !t.eof(); t.next()) {
-        if (dm.Table1Stopped.asBoolean()) continue;
+        const schedule::TaskState task = taskState(dm, &RunningTasks);
+        schedule::PassQuestions ask;
+        ask.silenced = [&] {
+            silenceNow();
+            return schedule::silenced(task, silenceRows_, moment);
+        };
+        ask.condition = [&] { return launchConditionOutcome(); };
+        const schedule::PassDecision d = schedule::passVerdict(task, moment, repeatedMinute, ask);
         const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
-        if (std::llround(dm.Table1EndCode.asFloat()) == 7) {
+        switch (d.verdict) {
+        case schedule::Verdict::Waiting:
             settleWaiting(now);
-            continue;
-        }
-        if (!workEnabled) {
-            workEnabled = WorkEnabled();
-        } else {
-            const auto t0 = std::chrono::steady_clock::now();
-            if (launchAttempts_ != launchesAtCheck ||
-                t0 - lastSilenceCheck > std::chrono::milliseconds(1)) {
-                if (dm.Table3.changedOnDisk()) workEnabled = WorkEnabled();
-                lastSilenceCheck = t0;
-                launchesAtCheck = launchAttempts_;
-            }
-        }
-        if (!*workEnabled) continue;
-        if (!TrueCondition()) continue;
-
-        schedule::Window w;
-        w.interval = static_cast<int>(dm.Table1Interval.asInteger());
-        w.startDate = dm.Table1StartDate.asDateTime();
-        w.startTime = dm.Table1StartTime.asDateTime();
-        w.endDate = dm.Table1EndDate.asDateTime();
-        w.endTime = dm.Table1EndTime.asDateTime();
-        w.repeatInterval = static_cast<int>(dm.Table1RepeatInterval.asInteger());
-        const schedule::KindDecision d = schedule::decide(w, moment);
-        const int kind = schedule::kindOf(w.interval);
-        if (d.reason == schedule::Reason::Due) {
-            if (repeatedMinute && kind >= 2) continue;
+            break;
+        case schedule::Verdict::Launch:
+        case schedule::Verdict::Replace:
+        case schedule::Verdict::StillRunning:
+            // The active test ends an interruptible instance and answers for the other kind.
             if (!ApplicationActive(appId)) RunNowClick();
-        } else if (d.stopCheck) {
-            ApplicationActive(appId);
+            break;
+        default:
+            if (d.endsRunningInstance) ApplicationActive(appId);
         }
     }
 }
@@ -134,7 +137,7 @@ void Scheduler::settleWaiting(DateTime now) {
         WriteProtocol(str::taskMessage(str::WaitingOver, dm.Table1AppName.asString()));
         t.edit();
         dm.Table1WaitBeginning.setFloat(0);
-        dm.Table1EndCode.setFloat(10);
+        setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingTimeOver);
         stampLast();
         t.post();
         return;

@@ -7,6 +7,7 @@
 
 #include "condition/condition_errors.h"
 #include "engine/schedule_rules.h"
+#include "engine/task_rows.h"
 #include "platform/strings.h"
 #include "store/table.h"
 
@@ -44,12 +45,12 @@ void Scheduler::RunNowClick() {
         if (dm.Table1WaitRes.asBoolean()) {
             const DateTime began = eventMoment();
             dm.Table1WaitBeginning.setDateTime(timePart(began));
-            dm.Table1EndCode.setFloat(7);
+            setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingForResources);
             stampLast(began);
             t.post();
             WriteProtocol(str::taskMessage(str::SetToWaiting, name));
         } else {
-            dm.Table1EndCode.setFloat(8);
+            setCompletionCode(dm.Table1EndCode, CompletionCode::SkippedResourcesBusy);
             stampLast();
             t.post();
             WriteProtocol(str::taskMessage(str::SkippedConflict, name));
@@ -69,7 +70,7 @@ void Scheduler::RunNowClick() {
 
     t.edit();
     stampLast();
-    dm.Table1EndCode.setFloat(2);
+    setCompletionCode(dm.Table1EndCode, CompletionCode::Runs);
     t.post();
 
     slot.Title = cutToWidth(name, 40);
@@ -87,7 +88,7 @@ void Scheduler::RunNowClick() {
         // saying that the task runs.
         try {
             t.edit();
-            dm.Table1EndCode.setFloat(12);
+            setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
             stampLast();
             t.post();
         } catch (...) {
@@ -110,7 +111,7 @@ void Scheduler::RunNowClick() {
     }
     const std::string text = launchErrorText(result);
     t.edit();
-    dm.Table1EndCode.setFloat(12);
+    setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
     stampLast();
     t.post();
     freeSlot(n, false);
@@ -126,7 +127,8 @@ void Scheduler::freeSlot(int slotNumber, bool processExisted) {
     DataCtrl->Table1.freeBookmark(slot.Bookmark);
 }
 
-void Scheduler::endRunningTask(int slotNumber, int code, std::string_view protocolFormat) {
+void Scheduler::endRunningTask(int slotNumber, CompletionCode code,
+                               std::string_view protocolFormat) {
     TRunningTask& slot = RunningTasks.slot(slotNumber);
     processes_.terminate(slot.processInfo());
     // Whatever happens to the record or the protocol, the process is gone and its slot is freed.
@@ -138,7 +140,7 @@ void Scheduler::endRunningTask(int slotNumber, int code, std::string_view protoc
     Table& t = DataCtrl->Table1;
     t.edit();
     stampLast();
-    DataCtrl->Table1EndCode.setFloat(code);
+    setCompletionCode(DataCtrl->Table1EndCode, code);
     t.post();
     WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
 }
@@ -146,7 +148,7 @@ void Scheduler::endRunningTask(int slotNumber, int code, std::string_view protoc
 void Scheduler::InterruptTask(std::int32_t appId) {
     for (int n = 1; n <= RunningTaskSlots; ++n)
         if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
-            endRunningTask(n, 4, str::InterruptedByProgram);
+            endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
     refreshIcon();
 }
 
@@ -156,7 +158,7 @@ void Scheduler::InterruptClick() {
         const auto appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
         for (int n = 1; n <= RunningTaskSlots; ++n)
             if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
-                endRunningTask(n, 3, str::InterruptedByPerson);
+                endRunningTask(n, CompletionCode::InterruptedByPerson, str::InterruptedByPerson);
     }
     refreshIcon();
 }
@@ -168,7 +170,7 @@ bool Scheduler::ApplicationActive(std::int32_t appId) {
         const TRunningTask& slot = RunningTasks.slot(n);
         if (!slot.occupied() || slot.AppID != appId) continue;
         if (DataCtrl->Table1Interupt.asBoolean()) {
-            endRunningTask(n, 4, str::InterruptedByProgram);
+            endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
             ended = true;
         } else {
             answer = true;
@@ -184,7 +186,7 @@ void Scheduler::CancelWaitingClick() {
     WriteProtocol(str::taskMessage(str::WaitingCancelled, DataCtrl->Table1AppName.asString()));
     t.edit();
     DataCtrl->Table1WaitBeginning.setFloat(0);
-    DataCtrl->Table1EndCode.setFloat(11);
+    setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingCancelled);
     stampLast();
     t.post();
 }
@@ -267,7 +269,7 @@ void Scheduler::Timer1Timer() {
             if (found) {
                 t.edit();
                 stampLast();
-                dm.Table1EndCode.setFloat(1);
+                setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
                 dm.Table1ExitCode.setInteger(q.status);
                 t.post();
             }
@@ -288,14 +290,7 @@ bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {
     TDataCtrl& dm = *DataCtrl;
     if (ApplicationActive(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return false;
     if (dm.Table1Stopped.asBoolean()) return false;
-    schedule::Window w;
-    w.interval = static_cast<int>(dm.Table1Interval.asInteger());
-    w.startDate = dm.Table1StartDate.asDateTime();
-    w.startTime = dm.Table1StartTime.asDateTime();
-    w.endDate = dm.Table1EndDate.asDateTime();
-    w.endTime = dm.Table1EndTime.asDateTime();
-    w.repeatInterval = static_cast<int>(dm.Table1RepeatInterval.asInteger());
-    return schedule::launchSkipped(w, from, to);
+    return schedule::launchSkipped(taskWindow(dm), from, to);
 }
 
 void Scheduler::markSkippedLaunches() {
@@ -305,7 +300,7 @@ void Scheduler::markSkippedLaunches() {
         if (!IsDispIntervalSkipped(PauseStart, now)) continue;
         t.edit();
         stampLast();
-        DataCtrl->Table1EndCode.setFloat(13);
+        setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingForScheduling);
         t.post();
     }
 }

@@ -94,6 +94,10 @@ int isoDayOfWeek(DateTime value) {
     return static_cast<int>(dow) + 1;
 }
 
+std::int64_t msOf(DateTime value) {
+    return std::llround(value * MsPerDay);
+}
+
 int secondsOfDay(DateTime value) {
     if (!std::isfinite(value)) return 0;
     return static_cast<int>(std::lround(timePart(value) * SecondsPerDay));

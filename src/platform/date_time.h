@@ -48,4 +48,7 @@ int isoDayOfWeek(DateTime value);
 // Whole seconds since midnight, rounded, of a time field's fraction.
 int secondsOfDay(DateTime value);
 
+// The value in whole milliseconds, rounded (moments compared without the doubles' dust).
+std::int64_t msOf(DateTime value);
+
 } // namespace vektrin

@@ -64,22 +64,24 @@ QString TParamReportForm::IntervalText() const {
     const DateTime startTime = dm_.Table1StartTime.asDateTime();
     const DateTime endTime = dm_.Table1EndTime.asDateTime();
     const QString repeat = number(dm_.Table1RepeatInterval.asInteger());
-    switch (dm_.Table1Interval.asInteger()) {
-    case 0:
+    const std::optional<ScheduleKind> kind = storedScheduleKind(dm_.Table1Interval.asInteger());
+    if (!kind) return {};
+    switch (*kind) {
+    case ScheduleKind::EveryMinute:
         return qtText(str::ScheduleEveryMinute);
-    case 1:
+    case ScheduleKind::EveryHour:
         return formatText(str::ScheduleEveryHour, {number(decodeTime(startTime).minute),
                                                    number(decodeTime(endTime).minute), repeat});
-    case 2:
+    case ScheduleKind::EveryDay:
         return formatText(str::ScheduleEveryDay, {timeText(startTime), timeText(endTime), repeat});
-    case 3:
+    case ScheduleKind::Weekly:
         return formatText(str::ScheduleWeekly,
                           {weekDayText(), timeText(startTime), timeText(endTime), repeat});
-    case 4:
+    case ScheduleKind::EveryMonth:
         return formatText(str::ScheduleEveryMonth,
                           {number(decodeDate(dm_.Table1StartDate.asDateTime()).day),
                            timeText(startTime), timeText(endTime), repeat});
-    case 5:
+    case ScheduleKind::EveryYear:
         return formatText(str::ScheduleEveryYear,
                           {dateText(dm_.Table1StartDate.asDateTime()), timeText(startTime),
                            dateText(dm_.Table1EndDate.asDateTime()), timeText(endTime), repeat});

@@ -8,46 +8,25 @@ namespace vektrin {
 
 std::string statusText(bool stopped, double endCode, std::int32_t exitCode) {
     if (stopped) return std::string(str::SostStopped);
-    long long code = std::isfinite(endCode) ? std::llround(endCode) : 0;
-    switch (code) {
-    case 0:
-        return std::string(str::Sost0);
-    case 1:
-        return exitCode == 0 ? std::string(str::Sost1Success)
-                             : std::string(str::Sost1Code) + std::to_string(exitCode);
-    case 2:
-        return std::string(str::Sost2);
-    case 3:
-        return std::string(str::Sost3);
-    case 4:
-        return std::string(str::Sost4);
-    case 5:
-        return std::string(str::Sost5);
-    case 6:
-        return std::string(str::Sost6);
-    case 7:
-        return std::string(str::Sost7);
-    case 8:
-        return std::string(str::Sost8);
-    case 9:
-        return std::string(str::Sost9);
-    case 10:
-        return std::string(str::Sost10);
-    case 11:
-        return std::string(str::Sost11);
-    case 12:
-        return std::string(str::Sost12);
-    case 13:
-        return std::string(str::Sost13);
-    case 14:
-        return std::string(str::Sost14);
-    default:
-        return std::string(str::SostUnknownCode) + std::to_string(code);
+    const std::optional<CompletionCode> code = completionCode(endCode);
+    if (!code) {
+        const long long raw = std::isfinite(endCode) ? std::llround(endCode) : 0;
+        return std::string(str::SostUnknownCode) + std::to_string(raw);
     }
+    if (*code == CompletionCode::Completed && exitCode != 0)
+        return std::string(str::Sost1Code) + std::to_string(exitCode);
+    // In code order: the text of code n is texts[n].
+    static constexpr std::string_view texts[] = {
+        str::Sost0,  str::Sost1Success, str::Sost2,  str::Sost3,  str::Sost4,
+        str::Sost5,  str::Sost6,        str::Sost7,  str::Sost8,  str::Sost9,
+        str::Sost10, str::Sost11,       str::Sost12, str::Sost13, str::Sost14};
+    return std::string(texts[static_cast<int>(*code)]);
 }
 
-bool isStaleCode(int code) {
-    return code == 2 || code == 6 || code == 7 || code == 12 || code == 13;
+bool isStaleCode(std::optional<CompletionCode> code) {
+    return code == CompletionCode::Runs || code == CompletionCode::Resumed ||
+           code == CompletionCode::WaitingForResources || code == CompletionCode::LaunchError ||
+           code == CompletionCode::WaitingForScheduling;
 }
 
 } // namespace vektrin

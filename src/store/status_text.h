@@ -1,6 +1,9 @@
 #pragma once
 
+#include "store/task_states.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vektrin {
@@ -9,6 +12,6 @@ namespace vektrin {
 std::string statusText(bool stopped, double endCode, std::int32_t exitCode);
 
 // Codes at start-up that no process of this run can stand behind any more.
-bool isStaleCode(int code);
+bool isStaleCode(std::optional<CompletionCode> code);
 
 } // namespace vektrin

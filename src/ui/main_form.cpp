@@ -495,7 +495,8 @@ void TMainForm::PopupMenu1Popup() {
     Resume->setEnabled(hasTask);
     Resume->setText(
         qs(hasTask && d.Table1Stopped.asBoolean() ? str::MenuResume : str::MenuSuspend));
-    CancelWaiting->setVisible(hasTask && std::llround(d.Table1EndCode.asFloat()) == 7);
+    CancelWaiting->setVisible(hasTask && completionCode(d.Table1EndCode) ==
+                                             CompletionCode::WaitingForResources);
     const int slot = hasTask ? scheduler_->RunningTasks.AppIndex(
                                    static_cast<std::int32_t>(d.Table1AppID.asInteger()))
                              : 0;
