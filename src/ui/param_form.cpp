@@ -5,17 +5,13 @@
 #include "reports/param_report.h"
 #include "store/running_tasks.h"
 #include "ui/form_widgets.h"
-#include "ui/schedule_encoding.h"
+#include "ui/schedule_pages.h"
 
-#include <QApplication>
-#include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cstdint>
@@ -42,32 +38,15 @@ void setTextColour(QLabel* label, const QColor& colour) {
 } // namespace
 
 TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* parent)
-    : QDialog(parent), scheduler_(scheduler), messages_(messages), dm_(scheduler.dataCtrl()) {
-    setObjectName("TParamForm");
-    setWindowTitle(qs(str::ParamFormCaption));
-    binding_ = new DataBinding(dm_.Table1, messages_, scheduler_.regional(), this);
-    binding_->afterMessage = [this] { FormActivate(); };
+    : EditorForm(scheduler, messages, scheduler.dataCtrl().Table1, "TParamForm",
+                 str::ParamFormCaption, parent) {
+    reshowAfterBoxes([this] { FormActivate(); });
     resources_ = new DataBinding(dm_.Table2, messages_, scheduler_.regional(), this);
-
-    navigator_ = named(new DBNavigator(*binding_, this), "DBNavigator");
-    navigator_->confirmDelete = [this](std::string_view question) {
-        const bool yes = askOperator(this, question);
-        FormActivate();
-        return yes;
-    };
-    navigator_->reportError = [this](std::string_view text) { reportError(text); };
-    ReportButton = plainButton(str::EditorReportButton, "ReportButton", this);
-    ButtonExit = plainButton(str::EditorExitButton, "ButtonExit", this);
 
     EditAppName = named(new DBEdit(*binding_, dm_.Table1AppName), "EditAppName");
     EditApplication = named(new DBEdit(*binding_, dm_.Table1Application), "EditApplication");
     EditAppDirectory = named(new DBEdit(*binding_, dm_.Table1AppDirectory), "EditAppDirectory");
-    ComboBoxInterval =
-        named(new DBComboBox(*binding_, dm_.Table1Interval,
-                             {qs(str::IntervalEveryMinute), qs(str::IntervalEveryHour),
-                              qs(str::IntervalEveryday), qs(str::IntervalWeekly),
-                              qs(str::IntervalEveryMonth), qs(str::IntervalEveryYear)}),
-              "ComboBoxInterval");
+    ComboBoxInterval = SchedulePages::intervalComboBox(*binding_, dm_.Table1Interval);
     ComboBoxRunType = named(new DBComboBox(*binding_, dm_.Table1RunType,
                                            {qs(str::RunTypeNormal), qs(str::RunTypeHided),
                                             qs(str::RunTypeMinimized), qs(str::RunTypeMaximized)}),
@@ -90,16 +69,36 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     EditEndCondition = named(new DBEdit(*binding_, dm_.Table1EndCondition), "EditEndCondition");
     ListBoxConflicts = named(new QListWidget, "ListBoxConflicts");
     ListBoxConflicts->setSelectionMode(QAbstractItemView::MultiSelection);
-    buildPages();
+    // The task editor refuses what is typed wrong with its own messages and stores nothing.
+    SchedulePages::Checks checks{
+        .digitKeysOnly = true,
+        .notNumber = str::OnlyDigitsAllowed,
+        .minute = {.resetTo = {},
+                   .low16Bits = false,
+                   .aboveHighest = str::MinuteAboveSixty,
+                   .notEncodable = str::OnlyDigitsAllowed},
+        .day = {.resetTo = {},
+                .low16Bits = true,
+                .aboveHighest = str::DayAboveThirtyOne,
+                .notEncodable = str::OnlyDigitsAllowed},
+        .refuse = [this](std::string_view text) { message(text); },
+    };
+    PanelForPages =
+        new SchedulePages(scheduler_, *binding_,
+                          {dm_.Table1, dm_.Table1StartDate, dm_.Table1StartTime, dm_.Table1EndDate,
+                           dm_.Table1EndTime, &dm_.Table1RepeatInterval},
+                          {{{{str::ParamPage0},
+                             {str::ParamPage1, str::ParamHourStart, str::ParamHourEnd},
+                             {str::ParamPage2, str::ParamDayStart, str::ParamDayEnd},
+                             {str::ParamPage3, str::ParamWeekStart, str::ParamWeekEnd},
+                             {str::ParamPage4, str::ParamMonthStart, str::ParamMonthEnd},
+                             {str::ParamPage5, str::ParamYearStart, str::ParamYearEnd}}},
+                           str::ParamRepeatInterval},
+                          std::move(checks));
 
     // Layout: the strip with the navigator and buttons, the task's controls, and at the right
     // the conflicting resources.
-    auto* strip = new QHBoxLayout;
-    strip->addWidget(navigator_);
-    strip->addSpacing(12);
-    strip->addWidget(ReportButton);
-    strip->addWidget(ButtonExit);
-    strip->addStretch();
+    QHBoxLayout* strip = buttonStrip();
 
     auto* fields = new QGridLayout;
     int row = 0;
@@ -150,16 +149,6 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
             [this](DBNavigator::Button b) { DBNavigatorClick(b); });
     connect(ComboBoxInterval, &DBComboBox::chosen, this,
             [this](int index) { ComboBoxIntervalChange(index); });
-    connect(EditHourStartTime, &QLineEdit::textChanged, this,
-            [this] { EditHourTimeChange(EditHourStartTime); });
-    connect(EditHourEndTime, &QLineEdit::textChanged, this,
-            [this] { EditHourTimeChange(EditHourEndTime); });
-    connect(EditMonthStartDate, &QLineEdit::textChanged, this,
-            [this] { EditMonthDateChange(EditMonthStartDate); });
-    connect(EditMonthEndDate, &QLineEdit::textChanged, this,
-            [this] { EditMonthDateChange(EditMonthEndDate); });
-    connect(weekDays_, &QButtonGroup::idClicked, this,
-            [this](int item) { RadioGroupWeekDaysClick(item); });
     connect(ListBoxConflicts, &QListWidget::itemSelectionChanged, this, [this] {
         if (!filling_) guarded([&] { ConflictsListUpdate(); });
     });
@@ -171,127 +160,13 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     connect(ReportButton, &QPushButton::clicked, this, [this] { ReportButtonClick(); });
     connect(binding_, &DataBinding::changed, this, [this] { noteStoppedBaseline(); });
     connect(resources_, &DataBinding::changed, this, [this] { resourcesChanged(); });
-    for (QLineEdit* e : {EditHourStartTime, EditHourEndTime, EditMonthStartDate, EditMonthEndDate})
-        e->installEventFilter(this);
 
-    showReport = [this](ReportForm& report) { report.preview(this); };
     noteStoppedBaseline();
-}
-
-TParamForm::~TParamForm() {
-    FormClose();
-}
-
-void TParamForm::buildPages() {
-    PanelForPages = named(new QWidget, "PanelForPages");
-    auto* stack = new QGridLayout(PanelForPages);
-    stack->setContentsMargins(0, 0, 0, 0);
-    auto page = [&](int kind, std::string_view caption) {
-        auto* box = new QGroupBox(qs(caption), PanelForPages);
-        box->setObjectName(QStringLiteral("GroupBox%1").arg(kind + 1));
-        stack->addWidget(box, 0, 0);
-        pages_[kind] = box;
-        auto* grid = new QGridLayout(box);
-        grid->setColumnStretch(3, 1);
-        return grid;
-    };
-    auto plainEdit = [](const char* name) {
-        auto* e = named(new QLineEdit, name);
-        e->setMaximumWidth(60);
-        return e;
-    };
-    auto timeEdit = [&](Field& f, const char* name) {
-        auto* e = named(new DBTimeEdit(*binding_, f), name);
-        e->setMaximumWidth(90);
-        return e;
-    };
-    auto repeatEdit = [&](const char* name) {
-        auto* e = named(new DBEdit(*binding_, dm_.Table1RepeatInterval), name);
-        e->setMaximumWidth(60);
-        return e;
-    };
-
-    QGridLayout* g = page(0, str::ParamPage0);
-    auto* note = new QLabel(qs(str::NoAdditionalParameters));
-    QFont italic = note->font();
-    italic.setItalic(true);
-    note->setFont(italic);
-    setTextColour(note, QColor(0, 128, 0));
-    g->addWidget(note, 0, 0);
-
-    g = page(1, str::ParamPage1);
-    EditHourStartTime = plainEdit("EditHourStartTime");
-    EditHourEndTime = plainEdit("EditHourEndTime");
-    labelledRow(*g, 0, qs(str::ParamHourStart), EditHourStartTime);
-    labelledRow(*g, 1, qs(str::ParamHourEnd), EditHourEndTime);
-    labelledRow(*g, 2, qs(str::ParamRepeatInterval), repeatEdit("DBEditHourInterval"));
-
-    g = page(2, str::ParamPage2);
-    labelledRow(*g, 0, qs(str::ParamDayStart), timeEdit(dm_.Table1StartTime, "DBEditDayStartTime"));
-    labelledRow(*g, 1, qs(str::ParamDayEnd), timeEdit(dm_.Table1EndTime, "DBEditDayEndTime"));
-    labelledRow(*g, 2, qs(str::ParamRepeatInterval), repeatEdit("DBEditDayInterval"));
-
-    g = page(3, str::ParamPage3);
-    RadioGroupWeekDays = named(new QGroupBox(qs(str::DayOfWeek)), "RadioGroupWeekDays");
-    weekDays_ = new QButtonGroup(this);
-    auto* days = new QGridLayout(RadioGroupWeekDays);
-    const std::string_view names[] = {str::Monday, str::Tuesday,  str::Wednesday, str::Thursday,
-                                      str::Friday, str::Saturday, str::Sunday};
-    for (int i = 0; i < 7; ++i) {
-        auto* radio = new QRadioButton(qs(names[i]));
-        radio->setObjectName(QStringLiteral("RadioGroupWeekDays%1").arg(i));
-        weekDays_->addButton(radio, i);
-        days->addWidget(radio, i % 4, i / 4);
-    }
-    g->addWidget(RadioGroupWeekDays, 0, 0, 3, 1);
-    auto* times = new QGridLayout;
-    labelledRow(*times, 0, qs(str::ParamWeekStart),
-                timeEdit(dm_.Table1StartTime, "DBEditWeekStartTime"));
-    labelledRow(*times, 1, qs(str::ParamWeekEnd), timeEdit(dm_.Table1EndTime, "DBEditWeekEndTime"));
-    labelledRow(*times, 2, qs(str::ParamRepeatInterval), repeatEdit("DBEditWeekInterval"));
-    g->addLayout(times, 0, 1, 3, 2);
-
-    g = page(4, str::ParamPage4);
-    EditMonthStartDate = plainEdit("EditMonthStartDate");
-    EditMonthEndDate = plainEdit("EditMonthEndDate");
-    labelledRow(*g, 0, qs(str::ParamMonthStart), EditMonthStartDate,
-                timeEdit(dm_.Table1StartTime, "DBEditMonthStartTime"));
-    labelledRow(*g, 1, qs(str::ParamMonthEnd), EditMonthEndDate,
-                timeEdit(dm_.Table1EndTime, "DBEditMonthEndTime"));
-    labelledRow(*g, 2, qs(str::ParamRepeatInterval), repeatEdit("DBEditMonthInterval"));
-
-    g = page(5, str::ParamPage5);
-    auto dateEdit = [&](Field& f, const char* name) {
-        auto* e = named(new DBDateEdit(*binding_, f), name);
-        e->setMaximumWidth(100);
-        return e;
-    };
-    labelledRow(*g, 0, qs(str::ParamYearStart),
-                dateEdit(dm_.Table1StartDate, "DBEditYearStartDate"),
-                timeEdit(dm_.Table1StartTime, "DBEditYearStartTime"));
-    labelledRow(*g, 1, qs(str::ParamYearEnd), dateEdit(dm_.Table1EndDate, "DBEditYaerEndDate"),
-                timeEdit(dm_.Table1EndTime, "DBEditYearEndTime"));
-    labelledRow(*g, 2, qs(str::ParamRepeatInterval), repeatEdit("DBEditYearInterval"));
-
-    // The panel keeps the height of its tallest page, so the window does not jump.
-    int height = 0;
-    for (QGroupBox* p : pages_)
-        height = std::max(height, p->sizeHint().height());
-    PanelForPages->setMinimumHeight(height);
-}
-
-template <class Handler> bool TParamForm::guarded(Handler&& handler) {
-    return runHandler([this](std::string_view text) { reportError(text); },
-                      std::forward<Handler>(handler));
 }
 
 void TParamForm::message(std::string_view text) {
     messages_.showMessage(text);
     FormActivate();
-}
-
-void TParamForm::reportError(std::string_view text) {
-    scheduler_.reportError(text);
 }
 
 void TParamForm::showEvent(QShowEvent* event) {
@@ -308,22 +183,12 @@ void TParamForm::showEvent(QShowEvent* event) {
 
 void TParamForm::FormActivate() {
     guarded([&] { showRecord(); });
-    if (!beforePostInstalled_) {
-        previousBeforePost_ = dm_.Table1.beforePost;
-        beforePostInstalled_ = true;
-    }
-    dm_.Table1.beforePost = [this](Table& t) { Table1BeforePost(t); };
-}
-
-void TParamForm::FormClose() {
-    if (!beforePostInstalled_) return;
-    dm_.Table1.beforePost = previousBeforePost_;
-    beforePostInstalled_ = false;
+    installBeforePost([this](Table& t) { Table1BeforePost(t); });
 }
 
 void TParamForm::showRecord() {
     ComboBoxInterval->showField();
-    PagesInit(ComboBoxInterval->currentIndex());
+    PanelForPages->PagesInit(ComboBoxInterval->currentIndex());
     ComboBoxRunType->showField();
     ComboBoxPriority->showField();
     ConflictsListShow();
@@ -331,8 +196,7 @@ void TParamForm::showRecord() {
 
 void TParamForm::done(int result) {
     if (!FormCloseQuery()) return;
-    FormClose();
-    QDialog::done(result);
+    EditorForm::done(result);
 }
 
 bool TParamForm::FormCloseQuery() {
@@ -353,96 +217,7 @@ void TParamForm::DBNavigatorClick(DBNavigator::Button button) {
 }
 
 void TParamForm::ComboBoxIntervalChange(int index) {
-    guarded([&] { PagesInit(index); });
-}
-
-void TParamForm::PagesInit(int kind) {
-    filling_ = true;
-    for (int j = 0; j < static_cast<int>(pages_.size()); ++j) {
-        QGroupBox* page = pages_[j];
-        if (j != kind) {
-            page->setVisible(false);
-            page->setEnabled(false);
-            continue;
-        }
-        page->raise();
-        page->setVisible(true);
-        page->setEnabled(true);
-        switch (kind) {
-        case 1:
-            EditHourStartTime->setText(
-                QString::number(encoding::minuteOf(dm_.Table1StartTime.asDateTime())));
-            EditHourEndTime->setText(
-                QString::number(encoding::minuteOf(dm_.Table1EndTime.asDateTime())));
-            break;
-        case 3:
-            weekDays_->button(encoding::weekDayItem(dm_.Table1StartDate.asDateTime()))
-                ->setChecked(true);
-            break;
-        case 4:
-            EditMonthStartDate->setText(
-                QString::number(encoding::dayOf(dm_.Table1StartDate.asDateTime())));
-            EditMonthEndDate->setText(
-                QString::number(encoding::dayOf(dm_.Table1EndDate.asDateTime())));
-            break;
-        default:
-            break;
-        }
-    }
-    filling_ = false;
-}
-
-bool TParamForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    const QString text = key->text();
-    if (text.isEmpty() || key->key() == Qt::Key_Delete) return false;
-    // Shortcuts (select all, copy, cut, paste, undo and the like) are not typed characters: the
-    // edit acts on them, and what a paste brings in is checked by the change handler.
-    if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
-    const QChar c = text[0];
-    if (c == '\b' || c == '\t' || c == '\r' || (c >= '0' && c <= '9')) return false;
-    // Every other character enters the edit as "?", which its change handler then refuses.
-    static_cast<QLineEdit*>(watched)->insert(QStringLiteral("?"));
-    return true;
-}
-
-void TParamForm::EditHourTimeChange(QLineEdit* edit) {
-    if (filling_) return;
-    guarded([&] {
-        const QString text = edit->text();
-        if (text.isEmpty()) return;
-        const auto minute = encoding::toInteger(text.toStdString());
-        if (!minute) return message(str::OnlyDigitsAllowed);
-        if (*minute >= 60) return message(str::MinuteAboveSixty);
-        dm_.Table1.edit();
-        const auto time = encoding::minuteTime(*minute);
-        if (!time) return message(str::OnlyDigitsAllowed);
-        (edit == EditHourStartTime ? dm_.Table1StartTime : dm_.Table1EndTime).setDateTime(*time);
-    });
-}
-
-void TParamForm::EditMonthDateChange(QLineEdit* edit) {
-    if (filling_) return;
-    guarded([&] {
-        const QString text = edit->text();
-        if (text.isEmpty()) return;
-        const auto value = encoding::toInteger(text.toStdString());
-        if (!value) return message(str::OnlyDigitsAllowed);
-        const int day = static_cast<std::uint16_t>(*value);
-        if (day > 31) return message(str::DayAboveThirtyOne);
-        dm_.Table1.edit();
-        const auto date = encoding::dayDate(day);
-        if (!date) return message(str::OnlyDigitsAllowed);
-        (edit == EditMonthStartDate ? dm_.Table1StartDate : dm_.Table1EndDate).setDateTime(*date);
-    });
-}
-
-void TParamForm::RadioGroupWeekDaysClick(int item) {
-    guarded([&] {
-        dm_.Table1.edit();
-        dm_.Table1StartDate.setDateTime(encoding::weekDayDate(item));
-    });
+    guarded([&] { PanelForPages->PagesInit(index); });
 }
 
 void TParamForm::ConflictsListShow() {
@@ -591,23 +366,11 @@ void TParamForm::CheckBoxStoppedExit() {
 }
 
 void TParamForm::ButtonExitClick() {
-    const bool posted = guarded([&] {
-        settleStopped();
-        if (!binding_->updateRecord()) throw AbortError();
-        if (dm_.Table1.modified()) dm_.Table1.post();
-    });
-    if (posted) close();
+    postAndClose([this] { settleStopped(); });
 }
 
 void TParamForm::ReportButtonClick() {
-    guarded([&] {
-        // The report walks the table, which posts the record: the edits' texts go in first.
-        if (!binding_->updateRecord()) return;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        TParamReportForm report(scheduler_);
-        QApplication::restoreOverrideCursor();
-        showReport(report);
-    });
+    showTableReport([this] { return std::make_unique<TParamReportForm>(scheduler_); });
     FormActivate();
 }
 

@@ -2,47 +2,34 @@
 // The task parameter editor: one task of the task table at a time, with six schedule pages, the
 // conflicting-resources list and the live check of the two conditions.
 
-#include "ui/db_controls.h"
+#include "ui/editor_support.h"
 
-#include <QDialog>
-#include <array>
 #include <functional>
 #include <string_view>
 
-class QButtonGroup;
-class QGroupBox;
 class QLabel;
 class QListWidget;
-class QPushButton;
 
 namespace vektrin {
 
-class MessagePort;
-class ReportForm;
-class Scheduler;
-class TDataCtrl;
+class SchedulePages;
 
-class TParamForm : public QDialog {
+class TParamForm : public EditorForm {
     Q_OBJECT
   public:
     // messages: where the editor's own message boxes go (the main window).
     TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* parent = nullptr);
-    ~TParamForm() override;
 
     // Shows the current record and hangs the before-post handler on the task table; runs when
     // the window opens and whenever it gets the activation back from one of its own boxes or
     // the report preview.
     void FormActivate();
-    // Takes the before-post handler off the task table again.
-    void FormClose();
     // Closing is allowed only with well-formed conditions.
     bool FormCloseQuery();
     void DBNavigatorClick(DBNavigator::Button button);
     void ComboBoxIntervalChange(int index);
-    void PagesInit(int kind);
-    void EditHourTimeChange(QLineEdit* edit);
-    void EditMonthDateChange(QLineEdit* edit);
-    void RadioGroupWeekDaysClick(int item);
+    // The schedule pages (PanelForPages) own PagesInit, EditHourTimeKeyPress,
+    // EditHourTimeChange, EditMonthDateChange and RadioGroupWeekDaysClick.
     void ConflictsListShow();
     void ConflictsListUpdate();
     void EditStartConditionChange();
@@ -53,21 +40,13 @@ class TParamForm : public QDialog {
     void ReportButtonClick();
     void Table1BeforePost(Table& dataSet);
 
-    // Shows a report's preview and returns once it is closed.
-    std::function<void(ReportForm&)> showReport;
-
   protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
-    // The key filter of the minute and day edits (EditHourTimeKeyPress).
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildPages();
     void showRecord();
     void message(std::string_view text);
-    void reportError(std::string_view text);
-    template <class Handler> bool guarded(Handler&& handler);
     void paintConditionLabel(QLabel* label, const QString& text);
     void settleStopped();
     void noteStoppedBaseline();
@@ -75,14 +54,8 @@ class TParamForm : public QDialog {
     bool listOwnsPost() const;
     void resourcesChanged();
 
-    Scheduler& scheduler_;
-    MessagePort& messages_;
-    TDataCtrl& dm_;
-    DataBinding* binding_;
-    std::function<void(Table&)> previousBeforePost_;
-    bool beforePostInstalled_ = false;
-    // Set while the pages and the list are filled from the record, so that their change
-    // handlers do not store the shown values back.
+    // Set while the list is filled from the record, so that its change handler does not store
+    // the shown selection back.
     bool filling_ = false;
     // Stopped as the record holds it outside the operator's current edit; a tick of the box is
     // new when this is false.
@@ -96,23 +69,13 @@ class TParamForm : public QDialog {
     bool shownOnce_ = false;
     DataBinding* resources_;
 
-    DBNavigator* navigator_;
-    QPushButton* ReportButton;
-    QPushButton* ButtonExit;
     DBEdit* EditAppName;
     DBEdit* EditApplication;
     DBEdit* EditAppDirectory;
     DBComboBox* ComboBoxInterval;
     DBComboBox* ComboBoxRunType;
     DBComboBox* ComboBoxPriority;
-    QWidget* PanelForPages;
-    std::array<QGroupBox*, 6> pages_{};
-    QLineEdit* EditHourStartTime;
-    QLineEdit* EditHourEndTime;
-    QLineEdit* EditMonthStartDate;
-    QLineEdit* EditMonthEndDate;
-    QGroupBox* RadioGroupWeekDays;
-    QButtonGroup* weekDays_;
+    SchedulePages* PanelForPages;
     DBCheckBox* CheckBoxStopped;
     DBCheckBox* DBCheckBoxInterupt;
     DBCheckBox* DBCheckBox1;
