@@ -1,5 +1,7 @@
 #include "ui/schedule_encoding.h"
 
+#include "engine/schedule_rules.h"
+
 #include <charconv>
 #include <cstdint>
 
@@ -17,16 +19,12 @@ std::optional<DateTime> dayDate(int day) {
     return tryEncodeDate(1, 1, day);
 }
 
-int dayOf(DateTime date) {
-    return decodeDate(date).day;
-}
-
 DateTime weekDayDate(int item) {
     return *tryEncodeDate(1, 1, item + 1);
 }
 
 int weekDayItem(DateTime date) {
-    const int k = dayOf(date) % 7;
+    const int k = schedule::dayOf(date) % 7;
     return (k == 0 ? 7 : k) - 1;
 }
 

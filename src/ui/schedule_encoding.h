@@ -16,8 +16,6 @@ int minuteOf(DateTime time);
 
 // Day d as year 1, January, day d; empty when d is not 1..31.
 std::optional<DateTime> dayDate(int day);
-// The day-of-month component of a stored date; year and month are ignored.
-int dayOf(DateTime date);
 
 // Radio item 0 (Monday) .. 6 (Sunday) as year 1, January, day item + 1, which falls on that very
 // week day.

@@ -1,5 +1,6 @@
 #include "ui/schedule_pages.h"
 
+#include "engine/schedule_rules.h"
 #include "platform/strings.h"
 #include "ui/db_controls.h"
 #include "ui/editor_support.h"
@@ -162,22 +163,22 @@ void SchedulePages::PagesInit(int kind) {
         page->raise();
         page->setVisible(true);
         page->setEnabled(true);
-        switch (kind) {
-        case 1:
+        switch (storedScheduleKind(kind).value_or(ScheduleKind::EveryMinute)) {
+        case ScheduleKind::EveryHour:
             EditHourStartTime->setText(
                 QString::number(encoding::minuteOf(fields_.startTime.asDateTime())));
             EditHourEndTime->setText(
                 QString::number(encoding::minuteOf(fields_.endTime.asDateTime())));
             break;
-        case 3:
+        case ScheduleKind::Weekly:
             weekDays_->button(encoding::weekDayItem(fields_.startDate.asDateTime()))
                 ->setChecked(true);
             break;
-        case 4:
+        case ScheduleKind::EveryMonth:
             EditMonthStartDate->setText(
-                QString::number(encoding::dayOf(fields_.startDate.asDateTime())));
+                QString::number(schedule::dayOf(fields_.startDate.asDateTime())));
             EditMonthEndDate->setText(
-                QString::number(encoding::dayOf(fields_.endDate.asDateTime())));
+                QString::number(schedule::dayOf(fields_.endDate.asDateTime())));
             break;
         default:
             break;
