@@ -63,7 +63,6 @@ void Scheduler::reportError(std::string_view text) {
 }
 
 void Scheduler::setTimer1(bool enabled) {
-    timer1Enabled_ = enabled;
     port_.setTimer1Enabled(enabled);
 }
 

@@ -56,7 +56,6 @@ class Scheduler : public ConditionEnvironment {
 
     void SetIcon(std::string_view name);
     void SetStatusColor(int colour);
-    int statusColor() const { return statusColor_; }
 
     // The one-second monitoring pass and the once-a-minute scheduling pass.
     void Timer1Timer();
@@ -109,8 +108,6 @@ class Scheduler : public ConditionEnvironment {
     DateTime PeriodBegin = 0;
     DateTime PeriodEnd = 0;
     std::string applicationTitle() const { return title_; }
-    bool timer1Enabled() const { return timer1Enabled_; }
-    bool timer2Enabled() const { return timer2Enabled_; }
     ProtocolLog& protocolFile() { return ProtocolFile; }
     Clock& clock() { return clock_; }
     WindowSystem& windows() { return windows_; }
@@ -153,7 +150,6 @@ class Scheduler : public ConditionEnvironment {
     ProtocolLog ProtocolFile;
     std::string title_;
     int statusColor_ = StatusNeutral;
-    bool timer1Enabled_ = false;
     bool timer2Enabled_ = false;
     std::array<bool, 4> windowOpen_{};
     bool inTimer1_ = false;

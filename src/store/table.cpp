@@ -472,13 +472,6 @@ void Table::prior() {
     }
 }
 
-void Table::moveBy(int distance) {
-    for (; distance > 0; --distance)
-        next();
-    for (; distance < 0; ++distance)
-        prior();
-}
-
 void Table::moveTo(int index) {
     checkBrowseMode();
     if (rows_.empty()) return;
@@ -504,10 +497,6 @@ int Table::indexOfRowid(std::int64_t rowid) const {
     for (size_t i = 0; i < rows_.size(); ++i)
         if (rows_[i].rowid == rowid) return static_cast<int>(i);
     return -1;
-}
-
-bool Table::bookmarkValid(Bookmark bookmark) const {
-    return indexOfRowid(bookmark) >= 0;
 }
 
 bool Table::gotoBookmark(Bookmark bookmark) {

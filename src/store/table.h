@@ -107,7 +107,6 @@ class Table {
     void last();
     void next();
     void prior();
-    void moveBy(int distance);
     // Moves to the row at position index (0-based) of the table's order.
     void moveTo(int index);
     bool eof() const { return eof_; }
@@ -121,7 +120,6 @@ class Table {
     // False (and no move) when the record no longer exists.
     bool gotoBookmark(Bookmark bookmark);
     void freeBookmark(Bookmark) {}
-    bool bookmarkValid(Bookmark bookmark) const;
 
     State state() const { return state_; }
     bool modified() const { return modified_; }
@@ -162,7 +160,6 @@ class Table {
     };
 
     void load();
-    Value& bufferValue(int index);
     const Value& currentValue(int index) const;
     void setValue(int index, Value v);
     void requireEditing(int index) const;

@@ -80,10 +80,6 @@ bool DataBinding::updateRecord() {
     return true;
 }
 
-void DataBinding::refreshControls() {
-    follow(TableChange::DataSet);
-}
-
 void DataBinding::refuse(std::string_view text) {
     messages_.showMessage(text);
     if (afterMessage) afterMessage();

@@ -44,8 +44,6 @@ class DataBinding : public QObject, public TableObserver {
     // Writes every control's unsaved text into the record. False when a value was refused: the
     // message has been shown and the control keeps its text.
     bool updateRecord();
-    // Repaints every control from the current record, dropping unsaved texts.
-    void refreshControls();
 
     // Shows a refusal of the data layer, then runs afterMessage (forms show their record again
     // when they regain activation from a message box).
