@@ -52,6 +52,8 @@ void Scheduler::Timer2Timer() {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{inTimer2_};
+    // Every task of this pass sees one listing per file search; the next pass reads the disk again.
+    const FileSearchCache::Scope fileSearches(passFileSearches_);
 
     // After the clock went back (end of summer time, a manual change), the minutes up to the
     // latest one already scheduled come again: launches at a fixed time of day are not repeated.
