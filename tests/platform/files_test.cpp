@@ -76,15 +76,6 @@ TEST_F(FilesTest, UnusablePatternsFindNothing) {
     }
 }
 
-TEST(SearchKey, OneSpellingPerSearch) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/IN/*.DAT", "/IN/*.DAT"}, {"\\IN\\*.DAT", "/IN/*.DAT"}, {"//IN/\\/*.DAT", "/IN/*.DAT"},
-        {"IN\\A.DAT", "IN/A.DAT"},  {"./IN/*", "./IN/*"},         {"/in/*.dat", "/in/*.dat"},
-    };
-    for (const auto& [pattern, key] : cases)
-        EXPECT_EQ(searchKey(pattern), key) << pattern;
-}
-
 TEST_F(FilesTest, RelativePatternsStartInTheCurrentDirectory) {
     const std::string previous = std::filesystem::current_path();
     ASSERT_EQ(chdir(root.c_str()), 0);
