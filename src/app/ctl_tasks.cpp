@@ -145,7 +145,8 @@ int runDue(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
-    const std::vector<schedule::Window> silence = silenceRows(*dm);
+    const std::vector<schedule::Window> silence =
+        schedule::silencesInForce(silenceRows(*dm), moment);
 
     QuietEnvironment environment(now);
     ConditionEvaluator evaluator(environment);
@@ -159,7 +160,7 @@ int runDue(const Context& context, bool json) {
         // No running instances are known here: the slots live in the scheduler.
         const schedule::TaskState task = taskState(*dm);
         schedule::PassQuestions ask;
-        ask.silenced = [&] { return schedule::silenced(task, silence, moment); };
+        ask.silenced = [&] { return schedule::silenced(task, silence); };
         ask.condition = [&] {
             try {
                 return testLaunchCondition(evaluator, dm->Table1StartCondition.asString());

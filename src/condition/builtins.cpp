@@ -62,10 +62,10 @@ double datim(Arg a, Env env) {
     return env.regional().parseDateTime(a.text).value_or(0.0);
 }
 
-double fage(Arg a, Env) {
-    const auto entries = findFiles(a.text);
-    if (entries.empty() || entries.front().directory) throw DateEncodeError();
-    const auto stamp = dosLocalDateTime(entries.front().mtimeSeconds);
+double fage(Arg a, Env env) {
+    const FileListing entries = env.searchFiles(a.text);
+    if (entries->empty() || entries->front().directory) throw DateEncodeError();
+    const auto stamp = dosLocalDateTime(entries->front().mtimeSeconds);
     if (!stamp) throw DateEncodeError();
     return *stamp;
 }
@@ -78,9 +78,10 @@ struct FileTotals {
 };
 
 // Each size is divided before it is added, as the units are summed entry by entry.
-FileTotals fileTotals(const std::string& pattern) {
+FileTotals fileTotals(const std::string& pattern, Env env) {
     FileTotals t;
-    for (const FoundEntry& e : findFiles(pattern)) {
+    const FileListing entries = env.searchFiles(pattern);
+    for (const FoundEntry& e : *entries) {
         if (e.directory) continue;
         const double size = static_cast<double>(e.size);
         t.count += 1;
@@ -91,11 +92,11 @@ FileTotals fileTotals(const std::string& pattern) {
     return t;
 }
 
-double fileExists(Arg a, Env) {
-    return truth(fileTotals(a.text).count > 0);
+double fileExists(Arg a, Env env) {
+    return truth(fileTotals(a.text, env).count > 0);
 }
-double fileMissing(Arg a, Env) {
-    return truth(fileTotals(a.text).count == 0);
+double fileMissing(Arg a, Env env) {
+    return truth(fileTotals(a.text, env).count == 0);
 }
 
 constexpr auto N = ArgumentKind::Number;
@@ -161,7 +162,7 @@ const std::array<Keyword, KeywordCount> KeywordTable = {{
     {"NFE", T, fileMissing},
     {"DE", T, fileExists},
     {"NDE", T, fileMissing},
-    {"FC", T, [](Arg a, Env) { return fileTotals(a.text).count; }},
+    {"FC", T, [](Arg a, Env env) { return fileTotals(a.text, env).count; }},
     {"DFREE", T,
      [](Arg a, Env) {
          return static_cast<double>(diskSpace(a.text).freeBytes) / BytesPerMegabyte;
@@ -170,9 +171,9 @@ const std::array<Keyword, KeywordCount> KeywordTable = {{
      [](Arg a, Env) {
          return static_cast<double>(diskSpace(a.text).totalBytes) / BytesPerMegabyte;
      }},
-    {"FSIZE", T, [](Arg a, Env) { return fileTotals(a.text).megabytes; }},
-    {"FSK", T, [](Arg a, Env) { return fileTotals(a.text).kilobytes; }},
-    {"FSB", T, [](Arg a, Env) { return fileTotals(a.text).bytes; }},
+    {"FSIZE", T, [](Arg a, Env env) { return fileTotals(a.text, env).megabytes; }},
+    {"FSK", T, [](Arg a, Env env) { return fileTotals(a.text, env).kilobytes; }},
+    {"FSB", T, [](Arg a, Env env) { return fileTotals(a.text, env).bytes; }},
 }};
 
 } // namespace vektrin

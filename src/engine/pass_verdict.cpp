@@ -30,10 +30,16 @@ PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool r
     return {task.interruptible ? Verdict::Replace : Verdict::StillRunning};
 }
 
-bool silenced(const TaskState&, const std::vector<Window>& silenceRows, const PassMoment& moment) {
+std::vector<Window> silencesInForce(const std::vector<Window>& silenceRows,
+                                    const PassMoment& moment) {
+    std::vector<Window> inForce;
     for (const Window& row : silenceRows)
-        if (silenceInForce(row, moment)) return true;
-    return false;
+        if (silenceInForce(row, moment)) inForce.push_back(row);
+    return inForce;
+}
+
+bool silenced(const TaskState&, const std::vector<Window>& inForce) {
+    return !inForce.empty();
 }
 
 } // namespace vektrin::schedule

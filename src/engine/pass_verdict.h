@@ -52,9 +52,11 @@ struct PassQuestions {
 PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool repeatedMinute,
                          const PassQuestions& ask);
 
-// Whether a silence period in force at the moment keeps this task from being launched. Every
-// period silences every task today; the task is here so that a rule of its own has one place.
-bool silenced(const TaskState& task, const std::vector<Window>& silenceRows,
-              const PassMoment& moment);
+// The silence periods in force at the moment (worked out once for a pass, not for every task).
+std::vector<Window> silencesInForce(const std::vector<Window>& silenceRows,
+                                    const PassMoment& moment);
+// Whether one of the periods in force keeps this task from being launched. Every period silences
+// every task today; the task is here so that a rule of its own has one place.
+bool silenced(const TaskState& task, const std::vector<Window>& inForce);
 
 } // namespace vektrin::schedule

@@ -307,10 +307,8 @@ void Scheduler::SetStatusColor(int colour) {
 
 bool Scheduler::WorkEnabled() {
     const schedule::PassMoment moment = schedule::passMoment(eventMoment());
-    silenceRows_ = silenceRows(*DataCtrl);
-    bool answer = true;
-    for (const schedule::Window& row : silenceRows_)
-        if (schedule::silenceInForce(row, moment)) answer = false;
+    silencesInForce_ = schedule::silencesInForce(silenceRows(*DataCtrl), moment);
+    const bool answer = silencesInForce_.empty();
     SetStatusColor(answer ? StatusGreen : StatusRed);
     return answer;
 }

@@ -5,6 +5,7 @@
 
 #include "condition/environment.h"
 #include "condition/evaluator.h"
+#include "condition/file_search_cache.h"
 #include "engine/launch_condition.h"
 #include "engine/operator_port.h"
 #include "engine/protocol_log.h"
@@ -90,6 +91,13 @@ class Scheduler : public ConditionEnvironment {
     void writeProtocol(std::string_view message) override { WriteProtocol(message); }
     void showTooComplex() override;
     const RegionalSettings& regional() const override { return regional_; }
+    // The scheduling pass reads each search once for all its tasks. The monitoring pass and an
+    // editor's check read the disk, also when they run while the scheduling pass waits for a box.
+    FileListing searchFiles(std::string_view pattern) override {
+        if (inTimer1_ || windowOpen_ != decltype(windowOpen_){})
+            return ConditionEnvironment::searchFiles(pattern);
+        return passFileSearches_.find(pattern);
+    }
 
     std::string UnpackCommandString(std::string_view text) const;
 
@@ -144,6 +152,7 @@ class Scheduler : public ConditionEnvironment {
     RegionalSettings regional_;
     SchedulerConfig config_;
     ConditionEvaluator evaluator_;
+    FileSearchCache passFileSearches_; // open while a scheduling pass runs
 
     std::unique_ptr<FileLock> tableLock_;
     std::unique_ptr<TDataCtrl> DataCtrl;
@@ -155,7 +164,7 @@ class Scheduler : public ConditionEnvironment {
     bool inTimer1_ = false;
     bool inTimer2_ = false;
     std::optional<DateTime> passMoment_;
-    std::vector<schedule::Window> silenceRows_; // as WorkEnabled last read them
+    std::vector<schedule::Window> silencesInForce_; // as WorkEnabled last found them
     std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;

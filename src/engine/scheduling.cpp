@@ -56,6 +56,8 @@ void Scheduler::Timer2Timer() {
         bool& flag;
         ~Reset() { flag = false; }
     } reset{inTimer2_};
+    // Every task of this pass sees one listing per file search; the next pass reads the disk again.
+    const FileSearchCache::Scope fileSearches(passFileSearches_);
 
     // After the clock went back (end of summer time, a manual change), the minutes up to the
     // latest one already scheduled come again: launches at a fixed time of day are not repeated.
@@ -102,7 +104,7 @@ void Scheduler::Timer2Timer() {
         schedule::PassQuestions ask;
         ask.silenced = [&] {
             silenceNow();
-            return schedule::silenced(task, silenceRows_, moment);
+            return schedule::silenced(task, silencesInForce_);
         };
         ask.condition = [&] { return launchConditionOutcome(); };
         const schedule::PassDecision d = schedule::passVerdict(task, moment, repeatedMinute, ask);

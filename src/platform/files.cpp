@@ -119,12 +119,19 @@ std::string fnmatchPattern(std::string_view last) {
     return out;
 }
 
+// A pattern that can find something: directory components, then the name pattern.
+std::optional<SplitPath> searchable(std::string_view pattern) {
+    auto split = splitPath(pattern);
+    if (!split || split->trailingSeparator || split->components.empty()) return std::nullopt;
+    return split;
+}
+
 } // namespace
 
 std::vector<FoundEntry> findFiles(std::string_view pattern) {
     std::vector<FoundEntry> found;
-    const auto split = splitPath(pattern);
-    if (!split || split->trailingSeparator || split->components.empty()) return found;
+    const auto split = searchable(pattern);
+    if (!split) return found;
     const auto& components = split->components;
     const auto directory = resolveComponents(split->absolute, components, components.size() - 1);
     if (!directory) return found;
@@ -150,6 +157,17 @@ std::vector<FoundEntry> findFiles(std::string_view pattern) {
     std::sort(found.begin(), found.end(),
               [](const FoundEntry& a, const FoundEntry& b) { return a.name < b.name; });
     return found;
+}
+
+std::optional<std::string> searchKey(std::string_view pattern) {
+    const auto split = searchable(pattern);
+    if (!split) return std::nullopt;
+    std::string key = split->absolute ? "/" : "";
+    for (std::size_t i = 0; i < split->components.size(); ++i) {
+        if (i > 0) key += '/';
+        key += split->components[i];
+    }
+    return key;
 }
 
 std::optional<std::string> resolvePath(std::string_view path) {

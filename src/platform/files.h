@@ -25,6 +25,11 @@ struct FoundEntry {
 // is every name); "[" and "]" are plain characters. A drive prefix such as "D:" matches nothing.
 std::vector<FoundEntry> findFiles(std::string_view pattern);
 
+// The search `pattern` stands for, spelled one way: "/" for either separator, no empty components.
+// Patterns with the same key find the same entries. Case is kept: two directories may differ in
+// case only. Empty for a text that finds nothing without reading the disk.
+std::optional<std::string> searchKey(std::string_view pattern);
+
 // The path with each component replaced by the entry it names: the exact name when it exists,
 // else the first (by name) that differs from it in case only. Empty when some component names
 // nothing, or for a drive prefix. Relative paths stay relative to the current directory.

@@ -68,9 +68,12 @@ TEST_F(FilesTest, PatternsMatchTheLastComponentWithoutRegardToCase) {
 }
 
 TEST_F(FilesTest, UnusablePatternsFindNothing) {
-    for (const std::string& p : {std::string(), std::string("D:") + root + "/DATA/*",
-                                 std::string("c:\\DATA\\*"), root + std::string("/DATA/\0*", 8)})
+    for (const std::string& p :
+         {std::string(), std::string("D:") + root + "/DATA/*", std::string("c:\\DATA\\*"),
+          root + std::string("/DATA/\0*", 8), root + "/DATA/", std::string("/")}) {
         EXPECT_TRUE(findFiles(p).empty()) << p;
+        EXPECT_FALSE(searchKey(p)) << p;
+    }
 }
 
 TEST_F(FilesTest, RelativePatternsStartInTheCurrentDirectory) {
