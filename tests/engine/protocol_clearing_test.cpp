@@ -304,7 +304,8 @@ TEST_F(ProtocolClearingTest, LinesWrittenUnderEveryLocaleAreReadInTheirOwnFormat
 TEST_F(ProtocolClearingTest, StartUpKeepsTheLastTenCalendarDaysIncludingToday) {
     std::string content;
     for (int back = 30; back >= 0; --back)
-        content += line(day(2026, 12, 7) - back, "#" + std::to_string(back) + " days ago");
+        content += line(day(2026, 12, 7) - back,
+                        std::string("#").append(std::to_string(back)) + " days ago");
     writeFile(log(), content);
     start();
     const auto lines = texts();
