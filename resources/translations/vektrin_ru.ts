@@ -15,19 +15,19 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
-        <translation>Перед выходом закройте окно «Задачи»</translation>
+        <translation>Закройте окно «Задачи» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Conflicts&apos; form before exit</source>
-        <translation>Перед выходом закройте окно «Ресурсы»</translation>
+        <translation>Закройте окно «Ресурсы» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Exceptions&apos; form before exit</source>
-        <translation>Перед выходом закройте окно «Тишина»</translation>
+        <translation>Закройте окно «Тишина» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Protocol&apos; form before exit</source>
-        <translation>Перед выходом закройте окно «Протокол»</translation>
+        <translation>Закройте окно «Протокол» перед выходом</translation>
     </message>
     <message>
         <source>Have not executed yet</source>
@@ -315,7 +315,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Wait if resource(s) busy</source>
-        <translation>Ждать, если ресурс(ы) заняты</translation>
+        <translation>Ждать, если ресурсы заняты</translation>
     </message>
     <message>
         <source>Launch condition</source>
@@ -771,7 +771,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Clear, storing</source>
-        <translation>Очистить, оставив</translation>
+        <translation>Оставить</translation>
     </message>
     <message>
         <source>days</source>
