@@ -3,6 +3,7 @@
 #include "platform/settings_store.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -93,8 +94,9 @@ InterfaceLanguage chosenLanguage(const std::optional<std::string>& recorded) {
 
 TranslationFiles TranslationFiles::forProgram() {
     TranslationFiles files;
-    files.installed = QCoreApplication::applicationDirPath() +
-                      QStringLiteral("/" VEKTRIN_TRANSLATIONS_FROM_BINDIR "/vektrin_ru.qm");
+    files.installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" VEKTRIN_TRANSLATIONS_FROM_BINDIR "/vektrin_ru.qm"));
     files.qtDirectory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     return files;
 }
