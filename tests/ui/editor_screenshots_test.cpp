@@ -118,9 +118,8 @@ class EditorScreenshots : public QObject {
         const QString pdf = out + "/" + name + suffix + ".pdf";
         QVERIFY(report.exportPdf(pdf) >= 1);
         QProcess p;
-        p.start("pdftoppm",
-                {"-png", "-r", "70", "-f", "1", "-l", "1", "-singlefile", pdf,
-                 out + "/" + name + suffix});
+        p.start("pdftoppm", {"-png", "-r", "70", "-f", "1", "-l", "1", "-singlefile", pdf,
+                             out + "/" + name + suffix});
         QVERIFY(p.waitForFinished(60000));
         QFile::remove(pdf);
     }
