@@ -1,6 +1,7 @@
 // vektrin: the scheduler with its tray icon and main window.
 
 #include "ui/main_form.h"
+#include "ui/translation.h"
 
 #include "platform/strings.h"
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         options.arguments.emplace_back(argv[i]);
     options.programPath = programPath(argv[0]);
+    // The language recorded for this program's path, before any window takes its texts.
+    vektrin::installChosenLanguage(app, options.programPath);
     vektrin::TMainForm form(options);
     // SIGTERM, SIGINT and SIGHUP end the program through the normal shutdown sequence; they are
     // caught from before start-up, and one that arrives meanwhile is handled once the loop runs.

@@ -105,9 +105,8 @@ QString TParamReportForm::LastExecutionText() const {
 }
 
 QString TParamReportForm::StatusText() const {
-    return QString::fromStdString(
-        statusText(dm_.Table1Stopped.asBoolean(), dm_.Table1EndCode.asFloat(),
-                   static_cast<std::int32_t>(dm_.Table1ExitCode.asInteger())));
+    return messageText(statusText(dm_.Table1Stopped.asBoolean(), dm_.Table1EndCode.asFloat(),
+                                  static_cast<std::int32_t>(dm_.Table1ExitCode.asInteger())));
 }
 
 QString TParamReportForm::ResourcesText() const {

@@ -4,6 +4,7 @@
 
 #include "platform/date_time.h"
 #include "reports/banded_report.h"
+#include "ui/translation.h"
 
 #include <QString>
 #include <initializer_list>
@@ -57,8 +58,9 @@ QString versionField(const QString& title);
 // Fills each "%s" or "%d" of format with the next argument, in order.
 QString formatText(std::string_view format, std::initializer_list<QString> args);
 
+// A text of the string table in the interface's language.
 inline QString qtText(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return qs(text);
 }
 
 } // namespace vektrin

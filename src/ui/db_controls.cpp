@@ -23,10 +23,10 @@ namespace {
 
 // The data layer's message for a text that names no time or date.
 std::string invalidText(std::string_view format, const QString& text) {
-    std::string message(format);
-    const auto at = message.find("%s");
-    if (at != std::string::npos) message.replace(at, 2, text.toStdString());
-    return message;
+    QString message = qs(format);
+    const auto at = message.indexOf(QStringLiteral("%s"));
+    if (at >= 0) message.replace(at, 2, text);
+    return message.toStdString();
 }
 
 bool headless() {
@@ -38,8 +38,8 @@ bool headless() {
 
 bool askOperator(QWidget* parent, std::string_view question) {
     if (headless()) {
-        std::fprintf(stderr, "%s: %.*s\n", qPrintable(QCoreApplication::applicationName()),
-                     static_cast<int>(question.size()), question.data());
+        std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                     qPrintable(qs(question)));
         return true;
     }
     return QMessageBox::question(parent, QCoreApplication::applicationName(), qs(question),

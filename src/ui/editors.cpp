@@ -4,6 +4,7 @@
 #include "ui/except_form.h"
 #include "ui/param_form.h"
 #include "ui/resource_form.h"
+#include "ui/translation.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -21,7 +22,7 @@ class BoxMessages : public QObject, public MessagePort {
     explicit BoxMessages(QObject* owner) : QObject(owner) {}
 
     void showMessage(std::string_view text, MessageKind kind) override {
-        const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        const QString t = messageText(text);
         const QString platform = QGuiApplication::platformName();
         if (platform == "offscreen" || platform == "minimal") {
             std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),

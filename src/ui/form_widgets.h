@@ -1,16 +1,13 @@
 #pragma once
 // Small helpers every window of the operator interface builds its widgets with.
 
+#include "ui/translation.h"
+
 #include <QPushButton>
 #include <QString>
 #include <string_view>
 
 namespace vektrin {
-
-// The string table's UTF-8 texts as Qt strings.
-inline QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Widgets carry their system name, so tests find them with findChild.
 template <class W> W* named(W* widget, const char* name) {

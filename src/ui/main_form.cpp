@@ -206,9 +206,11 @@ void TMainForm::createGrid() {
     // The date and time columns never cut their text, whatever the date format's length.
     const DateTime sample = *tryEncodeDate(2026, 12, 28) + *tryEncodeTime(23, 58, 58);
     const int dateWidth = std::max(
-        55, metrics.horizontalAdvance(qs(scheduler_->regional().formatDate(sample))) + padding);
+        55,
+        metrics.horizontalAdvance(plainText(scheduler_->regional().formatDate(sample))) + padding);
     const int timeWidth = std::max(
-        55, metrics.horizontalAdvance(qs(scheduler_->regional().formatTime(sample))) + padding);
+        55,
+        metrics.horizontalAdvance(plainText(scheduler_->regional().formatTime(sample))) + padding);
     // The task column holds a name of 40 characters (the field's size) of ordinary text, as far
     // as the status column's title still fits in view at the window's default size with a
     // vertical scroll bar; never narrower than its 260 pixels.
@@ -304,7 +306,7 @@ void TMainForm::closeMainWindow() {
 // ------------------------------------------------------------------ messages
 
 void TMainForm::showMessage(std::string_view text, MessageKind kind) {
-    const QString qtext = qs(text);
+    const QString qtext = messageText(text);
     const QString caption = QCoreApplication::applicationName();
     if (headless()) {
         // Nobody can answer a box here: one line on standard error, answered OK at once.
@@ -318,7 +320,9 @@ void TMainForm::showMessage(std::string_view text, MessageKind kind) {
     QMessageBox box(kind == MessageKind::Error         ? QMessageBox::Critical
                     : kind == MessageKind::Information ? QMessageBox::Information
                                                        : QMessageBox::NoIcon,
-                    kind == MessageKind::Information ? QStringLiteral("Information") : caption,
+                    kind == MessageKind::Information
+                        ? QCoreApplication::translate("Vektrin", "Information")
+                        : caption,
                     qtext, QMessageBox::Ok, messageParent());
     box.exec();
 }
@@ -363,9 +367,9 @@ void TMainForm::paintStatusColor(int colour) {
 }
 
 void TMainForm::setApplicationTitle(const std::string& title) {
-    QCoreApplication::setApplicationName(qs(title));
-    setWindowTitle(qs(title));
-    TrayIcon1->setToolTipText(qs(title));
+    QCoreApplication::setApplicationName(plainText(title));
+    setWindowTitle(plainText(title));
+    TrayIcon1->setToolTipText(plainText(title));
 }
 
 void TMainForm::setTimer1Enabled(bool enabled) {

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdint>
 
 namespace vektrin {
@@ -129,7 +130,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* conflicts = new QGroupBox(qs(str::ParamConflictingResources));
     auto* conflictsLayout = new QVBoxLayout(conflicts);
     conflictsLayout->addWidget(ListBoxConflicts);
-    conflicts->setMinimumWidth(190);
+    // At least 190 pixels, and as wide as its title.
+    conflicts->setMinimumWidth(std::max(190, conflicts->minimumSizeHint().width()));
 
     auto* body = new QHBoxLayout;
     body->addLayout(fields, 1);

@@ -2,15 +2,9 @@
 
 #include "platform/strings.h"
 #include "store/status_text.h"
+#include "ui/translation.h"
 
 namespace vektrin {
-namespace {
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-} // namespace
 
 TaskGridModel::TaskGridModel(TDataCtrl& data, const RegionalSettings& regional, QObject* parent)
     : QAbstractTableModel(parent), data_(data), table_(data.Table1), regional_(regional) {
@@ -39,14 +33,14 @@ QVariant TaskGridModel::data(const QModelIndex& index, int role) const {
 QString TaskGridModel::text(const Row& row, int column) const {
     switch (column) {
     case AppName:
-        return qs(row.name);
+        return plainText(row.name);
     case LastDate:
-        return row.hasDate ? qs(regional_.formatDate(row.date)) : QString();
+        return row.hasDate ? plainText(regional_.formatDate(row.date)) : QString();
     case LastTime:
-        return row.hasTime ? qs(regional_.formatTime(timePart(row.time))) : QString();
-    // The calculated field Sost, from the same values.
+        return row.hasTime ? plainText(regional_.formatTime(timePart(row.time))) : QString();
+    // The calculated field Sost, from the same values; "Completed with a code " and its number.
     case Sost:
-        return qs(statusText(row.stopped, row.endCode, row.exitCode));
+        return messageText(statusText(row.stopped, row.endCode, row.exitCode));
     default:
         return {};
     }

@@ -60,6 +60,7 @@ if [ "$with_ui" = ON ]; then
     share/man/man1/vektrin.1
     share/metainfo/org.vektrin.vektrin.metainfo.xml
     share/vektrin/vektrin-autostart.desktop
+    share/vektrin/translations/vektrin_ru.qm
   )
 fi
 (cd "$dest/usr" && find . -type f -o -type l) | sed 's|^\./||' |

@@ -1,5 +1,6 @@
 // Pictures of the three editors and the first page of each report for the documentation. Runs
-// only when VEKTRIN_SCREENSHOT_DIR names the directory to write them to.
+// only when VEKTRIN_SCREENSHOT_DIR names the directory to write them to; with
+// VEKTRIN_SCREENSHOT_LANGUAGE=RUS in the Russian interface, named *-ru.png.
 
 #include "reports/except_report.h"
 #include "reports/param_report.h"
@@ -8,6 +9,7 @@
 #include "ui/except_form.h"
 #include "ui/param_form.h"
 #include "ui/resource_form.h"
+#include "ui/translation.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +24,7 @@ class EditorScreenshots : public QObject {
     Q_OBJECT
 
     QString out;
+    QString suffix;
     std::unique_ptr<EditorWorld> world;
 
     void fill() {
@@ -108,15 +111,15 @@ class EditorScreenshots : public QObject {
     void grab(QWidget& form, const QString& name) {
         form.show();
         QCoreApplication::processEvents();
-        QVERIFY(form.grab().save(out + "/" + name + ".png"));
+        QVERIFY(form.grab().save(out + "/" + name + suffix + ".png"));
     }
 
     void firstPage(ReportForm& report, const QString& name) {
-        const QString pdf = out + "/" + name + ".pdf";
+        const QString pdf = out + "/" + name + suffix + ".pdf";
         QVERIFY(report.exportPdf(pdf) >= 1);
         QProcess p;
-        p.start("pdftoppm",
-                {"-png", "-r", "70", "-f", "1", "-l", "1", "-singlefile", pdf, out + "/" + name});
+        p.start("pdftoppm", {"-png", "-r", "70", "-f", "1", "-l", "1", "-singlefile", pdf,
+                             out + "/" + name + suffix});
         QVERIFY(p.waitForFinished(60000));
         QFile::remove(pdf);
     }
@@ -126,6 +129,12 @@ class EditorScreenshots : public QObject {
         out = qEnvironmentVariable("VEKTRIN_SCREENSHOT_DIR");
         if (out.isEmpty()) QSKIP("VEKTRIN_SCREENSHOT_DIR is not set");
         QDir().mkpath(out);
+        if (qEnvironmentVariable("VEKTRIN_SCREENSHOT_LANGUAGE") == "RUS") {
+            suffix = "-ru";
+            QCOMPARE(installLanguage(*QCoreApplication::instance(), InterfaceLanguage::Russian, {})
+                         .language,
+                     InterfaceLanguage::Russian);
+        }
     }
 
     void editors() {

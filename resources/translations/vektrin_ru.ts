@@ -1,0 +1,797 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>Vektrin</name>
+    <message>
+        <source>You don&apos;t define Control Alias</source>
+        <translation>Не определён псевдоним Control</translation>
+    </message>
+    <message>
+        <source>You have a problem with a Log file open.<byte value="xd"/>
+Maybe Vektrin runs already?</source>
+        <translation>Не удаётся открыть файл протокола.<byte value="xd"/>
+Возможно, Vektrin уже запущен?</translation>
+    </message>
+    <message>
+        <source>Close &apos;Tasks&apos; form before exit</source>
+        <translation>Закройте окно «Задачи» перед выходом</translation>
+    </message>
+    <message>
+        <source>Close &apos;Conflicts&apos; form before exit</source>
+        <translation>Закройте окно «Ресурсы» перед выходом</translation>
+    </message>
+    <message>
+        <source>Close &apos;Exceptions&apos; form before exit</source>
+        <translation>Закройте окно «Тишина» перед выходом</translation>
+    </message>
+    <message>
+        <source>Close &apos;Protocol&apos; form before exit</source>
+        <translation>Закройте окно «Протокол» перед выходом</translation>
+    </message>
+    <message>
+        <source>Have not executed yet</source>
+        <translation>Ещё не выполнялась</translation>
+    </message>
+    <message>
+        <source>Completed successfully</source>
+        <translation>Завершена успешно</translation>
+    </message>
+    <message>
+        <source>Completed with a code </source>
+        <translation>Завершена с кодом </translation>
+    </message>
+    <message>
+        <source>Runs</source>
+        <translation>Выполняется</translation>
+    </message>
+    <message>
+        <source>Interrupted by person</source>
+        <translation>Прервана оператором</translation>
+    </message>
+    <message>
+        <source>Interrupted by program</source>
+        <translation>Прервана программой</translation>
+    </message>
+    <message>
+        <source>Suspended</source>
+        <translation>Приостановлена</translation>
+    </message>
+    <message>
+        <source>Resumed</source>
+        <translation>Возобновлена</translation>
+    </message>
+    <message>
+        <source>Waiting of a resource liberation</source>
+        <translation>Ожидание освобождения ресурса</translation>
+    </message>
+    <message>
+        <source>Skipped because of some of resources busy</source>
+        <translation>Пропущена из-за занятых ресурсов</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Неизвестно</translation>
+    </message>
+    <message>
+        <source>Time of a resource liberation waiting is over</source>
+        <translation>Время ожидания освобождения ресурса истекло</translation>
+    </message>
+    <message>
+        <source>Waiting of a resource liberation interrupted by person</source>
+        <translation>Ожидание освобождения ресурса прервано оператором</translation>
+    </message>
+    <message>
+        <source>Task launch error</source>
+        <translation>Ошибка запуска задачи</translation>
+    </message>
+    <message>
+        <source>Waiting of scheduling beginning</source>
+        <translation>Ожидание начала планирования</translation>
+    </message>
+    <message>
+        <source>Task scheduling started</source>
+        <translation>Планирование задачи начато</translation>
+    </message>
+    <message>
+        <source>Status with an unknown code </source>
+        <translation>Состояние с неизвестным кодом </translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Остановлена</translation>
+    </message>
+    <message>
+        <source>Resource number must be unique. Unable repetition !!!</source>
+        <translation>Номер ресурса должен быть уникальным. Повторы недопустимы !!!</translation>
+    </message>
+    <message>
+        <source>May be 31 conflicting resource maximum !!!</source>
+        <translation>Конфликтующих ресурсов может быть не больше 31 !!!</translation>
+    </message>
+    <message>
+        <source>You have a problem: </source>
+        <translation>Возникла проблема: </translation>
+    </message>
+    <message>
+        <source>Too many tasks executes. Try later !!!</source>
+        <translation>Выполняется слишком много задач. Попробуйте позже !!!</translation>
+    </message>
+    <message>
+        <source>It is not enough resources for task execution !</source>
+        <translation>Недостаточно ресурсов для выполнения задачи !</translation>
+    </message>
+    <message>
+        <source>Program not found</source>
+        <translation>Программа не найдена</translation>
+    </message>
+    <message>
+        <source>Path to program not found</source>
+        <translation>Путь к программе не найден</translation>
+    </message>
+    <message>
+        <source>Bad executable file format !</source>
+        <translation>Неверный формат исполняемого файла !</translation>
+    </message>
+    <message>
+        <source>Incorrect startup directory</source>
+        <translation>Неверный рабочий каталог</translation>
+    </message>
+    <message>
+        <source>Execution error with code </source>
+        <translation>Ошибка выполнения с кодом </translation>
+    </message>
+    <message>
+        <source>Invalid floating point operation</source>
+        <translation>Недопустимая операция с плавающей точкой</translation>
+    </message>
+    <message>
+        <source>Floating point division by zero</source>
+        <translation>Деление на ноль в вычислениях с плавающей точкой</translation>
+    </message>
+    <message>
+        <source>Floating point overflow</source>
+        <translation>Переполнение в вычислениях с плавающей точкой</translation>
+    </message>
+    <message>
+        <source>Invalid argument to date encode</source>
+        <translation>Недопустимое значение для составления даты</translation>
+    </message>
+    <message>
+        <source>Invalid argument to time encode</source>
+        <translation>Недопустимое значение для составления времени</translation>
+    </message>
+    <message>
+        <source>Delete record?</source>
+        <translation>Удалить запись?</translation>
+    </message>
+    <message>
+        <source>First record</source>
+        <translation>Первая запись</translation>
+    </message>
+    <message>
+        <source>Prior record</source>
+        <translation>Предыдущая запись</translation>
+    </message>
+    <message>
+        <source>Next record</source>
+        <translation>Следующая запись</translation>
+    </message>
+    <message>
+        <source>Last record</source>
+        <translation>Последняя запись</translation>
+    </message>
+    <message>
+        <source>Insert record</source>
+        <translation>Вставить запись</translation>
+    </message>
+    <message>
+        <source>Delete record</source>
+        <translation>Удалить запись</translation>
+    </message>
+    <message>
+        <source>Edit record</source>
+        <translation>Изменить запись</translation>
+    </message>
+    <message>
+        <source>Post edit</source>
+        <translation>Сохранить изменения</translation>
+    </message>
+    <message>
+        <source>Cancel edit</source>
+        <translation>Отменить изменения</translation>
+    </message>
+    <message>
+        <source>Refresh data</source>
+        <translation>Обновить данные</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is not a valid time</source>
+        <translation>«%s» — неверное время</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is not a valid date</source>
+        <translation>«%s» — неверная дата</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Отчёт</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Every minute</source>
+        <translation>Каждую минуту</translation>
+    </message>
+    <message>
+        <source>Every hour</source>
+        <translation>Каждый час</translation>
+    </message>
+    <message>
+        <source>Everyday</source>
+        <translation>Ежедневно</translation>
+    </message>
+    <message>
+        <source>Weekly</source>
+        <translation>Еженедельно</translation>
+    </message>
+    <message>
+        <source>Every month</source>
+        <translation>Ежемесячно</translation>
+    </message>
+    <message>
+        <source>Every year</source>
+        <translation>Ежегодно</translation>
+    </message>
+    <message>
+        <source>Additional parameters are not needed</source>
+        <translation>Дополнительные параметры не нужны</translation>
+    </message>
+    <message>
+        <source>Day of week</source>
+        <translation>День недели</translation>
+    </message>
+    <message>
+        <source>Monday</source>
+        <translation>Понедельник</translation>
+    </message>
+    <message>
+        <source>Tuesday</source>
+        <translation>Вторник</translation>
+    </message>
+    <message>
+        <source>Wednesday</source>
+        <translation>Среда</translation>
+    </message>
+    <message>
+        <source>Thursday</source>
+        <translation>Четверг</translation>
+    </message>
+    <message>
+        <source>Friday</source>
+        <translation>Пятница</translation>
+    </message>
+    <message>
+        <source>Saturday</source>
+        <translation>Суббота</translation>
+    </message>
+    <message>
+        <source>Sunday</source>
+        <translation>Воскресенье</translation>
+    </message>
+    <message>
+        <source>Task parameters</source>
+        <translation>Параметры задач</translation>
+    </message>
+    <message>
+        <source>Task name</source>
+        <translation>Название задачи</translation>
+    </message>
+    <message>
+        <source>Command string</source>
+        <translation>Командная строка</translation>
+    </message>
+    <message>
+        <source>Startup directory</source>
+        <translation>Рабочий каталог</translation>
+    </message>
+    <message>
+        <source>Launch interval</source>
+        <translation>Периодичность запуска</translation>
+    </message>
+    <message>
+        <source>Run type</source>
+        <translation>Режим окна</translation>
+    </message>
+    <message>
+        <source>Run priority</source>
+        <translation>Приоритет</translation>
+    </message>
+    <message>
+        <source>Interrupt pending</source>
+        <translation>Прерывать незавершённую</translation>
+    </message>
+    <message>
+        <source>Wait if resource(s) busy</source>
+        <translation>Ждать, если ресурсы заняты</translation>
+    </message>
+    <message>
+        <source>Launch condition</source>
+        <translation>Условие запуска</translation>
+    </message>
+    <message>
+        <source>Terminate condition</source>
+        <translation>Условие завершения</translation>
+    </message>
+    <message>
+        <source>Conflicting resources</source>
+        <translation>Конфликтующие ресурсы</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Обычный</translation>
+    </message>
+    <message>
+        <source>Hided</source>
+        <translation>Скрытый</translation>
+    </message>
+    <message>
+        <source>Minimized</source>
+        <translation>Свёрнутый</translation>
+    </message>
+    <message>
+        <source>Maximized</source>
+        <translation>Развёрнутый</translation>
+    </message>
+    <message>
+        <source>Low</source>
+        <translation>Низкий</translation>
+    </message>
+    <message>
+        <source>High</source>
+        <translation>Высокий</translation>
+    </message>
+    <message>
+        <source>Real time</source>
+        <translation>Реального времени</translation>
+    </message>
+    <message>
+        <source>Launch every minute</source>
+        <translation>Запуск каждую минуту</translation>
+    </message>
+    <message>
+        <source>Launch every hour</source>
+        <translation>Запуск каждый час</translation>
+    </message>
+    <message>
+        <source>Launch everyday</source>
+        <translation>Запуск ежедневно</translation>
+    </message>
+    <message>
+        <source>Launch weekly</source>
+        <translation>Запуск еженедельно</translation>
+    </message>
+    <message>
+        <source>Launch every year</source>
+        <translation>Запуск ежегодно</translation>
+    </message>
+    <message>
+        <source>Time of first launch (min)</source>
+        <translation>Первый запуск (мин)</translation>
+    </message>
+    <message>
+        <source>Work stop time (min)</source>
+        <translation>Окончание работы (мин)</translation>
+    </message>
+    <message>
+        <source>Repeat interval (min)</source>
+        <translation>Интервал повтора (мин)</translation>
+    </message>
+    <message>
+        <source>Time of first launch</source>
+        <translation>Время первого запуска</translation>
+    </message>
+    <message>
+        <source>Work stop time</source>
+        <translation>Время окончания работы</translation>
+    </message>
+    <message>
+        <source>First launch at</source>
+        <translation>Первый запуск в</translation>
+    </message>
+    <message>
+        <source>Stop at</source>
+        <translation>Окончание в</translation>
+    </message>
+    <message>
+        <source>First launch (day/time)</source>
+        <translation>Первый запуск (день/время)</translation>
+    </message>
+    <message>
+        <source>Work stop time (day/time)</source>
+        <translation>Окончание работы (день/время)</translation>
+    </message>
+    <message>
+        <source>First launch (date/time)</source>
+        <translation>Первый запуск (дата/время)</translation>
+    </message>
+    <message>
+        <source>Work stop time (date/time)</source>
+        <translation>Окончание работы (дата/время)</translation>
+    </message>
+    <message>
+        <source>Only digit characters allowed !</source>
+        <translation>Допускаются только цифры !</translation>
+    </message>
+    <message>
+        <source>Time cannot be greater than 60 min. !</source>
+        <translation>Время не может быть больше 60 мин. !</translation>
+    </message>
+    <message>
+        <source>Day of month cannot be greater than 31 !</source>
+        <translation>День месяца не может быть больше 31 !</translation>
+    </message>
+    <message>
+        <source>Error in launch or termination condition notation !</source>
+        <translation>Ошибка в записи условия запуска или завершения !</translation>
+    </message>
+    <message>
+        <source>Common work exceptions</source>
+        <translation>Общие приостановки работы</translation>
+    </message>
+    <message>
+        <source>Exception interval :</source>
+        <translation>Периодичность приостановки :</translation>
+    </message>
+    <message>
+        <source>Every minute exception</source>
+        <translation>Приостановка каждую минуту</translation>
+    </message>
+    <message>
+        <source>Work exception every hour</source>
+        <translation>Приостановка работы каждый час</translation>
+    </message>
+    <message>
+        <source>Everyday work exception</source>
+        <translation>Ежедневная приостановка работы</translation>
+    </message>
+    <message>
+        <source>Every week work exception</source>
+        <translation>Еженедельная приостановка работы</translation>
+    </message>
+    <message>
+        <source>Every month work exception</source>
+        <translation>Ежемесячная приостановка работы</translation>
+    </message>
+    <message>
+        <source>Work exception one time in a year</source>
+        <translation>Приостановка работы раз в год</translation>
+    </message>
+    <message>
+        <source>Exception starts at a minute</source>
+        <translation>Начало приостановки, минута</translation>
+    </message>
+    <message>
+        <source>Exception ends at a minute</source>
+        <translation>Конец приостановки, минута</translation>
+    </message>
+    <message>
+        <source>Work exception starts at</source>
+        <translation>Начало приостановки в</translation>
+    </message>
+    <message>
+        <source>Work exception ends at</source>
+        <translation>Конец приостановки в</translation>
+    </message>
+    <message>
+        <source>Work exception starts at (date/time)</source>
+        <translation>Начало приостановки (день/время)</translation>
+    </message>
+    <message>
+        <source>Work exception ends at (date/time)</source>
+        <translation>Конец приостановки (день/время)</translation>
+    </message>
+    <message>
+        <source>Exception starts at (date/time)</source>
+        <translation>Начало приостановки (дата/время)</translation>
+    </message>
+    <message>
+        <source>Exception ends at (date/time)</source>
+        <translation>Конец приостановки (дата/время)</translation>
+    </message>
+    <message>
+        <source>Available conflicting resources</source>
+        <translation>Доступные конфликтующие ресурсы</translation>
+    </message>
+    <message>
+        <source>Conflicting resource number :</source>
+        <translation>Номер конфликтующего ресурса :</translation>
+    </message>
+    <message>
+        <source>Conflicting resource name :</source>
+        <translation>Название конфликтующего ресурса :</translation>
+    </message>
+    <message>
+        <source>Maximum waiting time :</source>
+        <translation>Наибольшее время ожидания :</translation>
+    </message>
+    <message>
+        <source>Number</source>
+        <translation>Номер</translation>
+    </message>
+    <message>
+        <source>Conflicting resource name</source>
+        <translation>Название конфликтующего ресурса</translation>
+    </message>
+    <message>
+        <source>Waiting time</source>
+        <translation>Время ожидания</translation>
+    </message>
+    <message>
+        <source>Tasks</source>
+        <translation>Задачи</translation>
+    </message>
+    <message>
+        <source>Exceptions</source>
+        <translation>Тишина</translation>
+    </message>
+    <message>
+        <source>Task ID :</source>
+        <translation>Код задачи :</translation>
+    </message>
+    <message>
+        <source>Task name :</source>
+        <translation>Название задачи :</translation>
+    </message>
+    <message>
+        <source>Command string :</source>
+        <translation>Командная строка :</translation>
+    </message>
+    <message>
+        <source>Startup directory :</source>
+        <translation>Рабочий каталог :</translation>
+    </message>
+    <message>
+        <source>Launch interval :</source>
+        <translation>Периодичность запуска :</translation>
+    </message>
+    <message>
+        <source>Run type :</source>
+        <translation>Режим окна :</translation>
+    </message>
+    <message>
+        <source>Last execution time :</source>
+        <translation>Последний запуск :</translation>
+    </message>
+    <message>
+        <source>Status :</source>
+        <translation>Состояние :</translation>
+    </message>
+    <message>
+        <source>Conflicting resources :</source>
+        <translation>Конфликтующие ресурсы :</translation>
+    </message>
+    <message>
+        <source>Start condition :</source>
+        <translation>Условие запуска :</translation>
+    </message>
+    <message>
+        <source>Termination condition :</source>
+        <translation>Условие завершения :</translation>
+    </message>
+    <message>
+        <source>Every minute.</source>
+        <translation>Каждую минуту.</translation>
+    </message>
+    <message>
+        <source>Every hour, beginning from %s minute to %s minute with an interval of %s minute.</source>
+        <translation>Каждый час, с %s по %s минуту с интервалом %s мин.</translation>
+    </message>
+    <message>
+        <source>Every day, beginning from %s to %s with an interval of %s minute.</source>
+        <translation>Ежедневно, с %s до %s с интервалом %s мин.</translation>
+    </message>
+    <message>
+        <source>Weekly %s from %s to %s with an interval of %s minute.</source>
+        <translation>Еженедельно %s с %s до %s с интервалом %s мин.</translation>
+    </message>
+    <message>
+        <source>Every month on %s days, beginning from %s to %s with an interval of %s minute.</source>
+        <translation>Ежемесячно, %s числа, с %s до %s с интервалом %s мин.</translation>
+    </message>
+    <message>
+        <source>Every year, beginning from %s %s toо %s %s with an interval of %s minute.</source>
+        <translation>Ежегодно, с %s %s до %s %s с интервалом %s мин.</translation>
+    </message>
+    <message>
+        <source>on mondays</source>
+        <translation>по понедельникам</translation>
+    </message>
+    <message>
+        <source>on tuesdays</source>
+        <translation>по вторникам</translation>
+    </message>
+    <message>
+        <source>on wednesdays</source>
+        <translation>по средам</translation>
+    </message>
+    <message>
+        <source>on thursdays</source>
+        <translation>по четвергам</translation>
+    </message>
+    <message>
+        <source>on fridays</source>
+        <translation>по пятницам</translation>
+    </message>
+    <message>
+        <source>on saturdays</source>
+        <translation>по субботам</translation>
+    </message>
+    <message>
+        <source>on sundays</source>
+        <translation>по воскресеньям</translation>
+    </message>
+    <message>
+        <source>, interrupt pending</source>
+        <translation>, прерывать незавершённую</translation>
+    </message>
+    <message>
+        <source>No conflicts</source>
+        <translation>Нет конфликтов</translation>
+    </message>
+    <message>
+        <source>, wait of a resource liberation</source>
+        <translation>, ждать освобождения ресурса</translation>
+    </message>
+    <message>
+        <source>What exception</source>
+        <translation>Вид приостановки</translation>
+    </message>
+    <message>
+        <source>Time period of exception</source>
+        <translation>Период приостановки</translation>
+    </message>
+    <message>
+        <source>Every day</source>
+        <translation>Ежедневно</translation>
+    </message>
+    <message>
+        <source>from %d minute to %d minute</source>
+        <translation>с %d по %d минуту</translation>
+    </message>
+    <message>
+        <source>from %s to %s</source>
+        <translation>с %s до %s</translation>
+    </message>
+    <message>
+        <source>on %d</source>
+        <translation>%d числа</translation>
+    </message>
+    <message>
+        <source>Nothing to print: the table has no records.</source>
+        <translation>Печатать нечего: в таблице нет записей.</translation>
+    </message>
+    <message>
+        <source>Save as PDF...</source>
+        <translation>Сохранить в PDF...</translation>
+    </message>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>Файлы PDF (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Task</source>
+        <translation>Задача</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Дата</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>Время</translation>
+    </message>
+    <message>
+        <source>           Completing status</source>
+        <translation>           Состояние завершения</translation>
+    </message>
+    <message>
+        <source>Tasks parameters editing</source>
+        <translation>Правка параметров задач</translation>
+    </message>
+    <message>
+        <source>Conflicts</source>
+        <translation>Ресурсы</translation>
+    </message>
+    <message>
+        <source>Conflicting resources editing</source>
+        <translation>Правка конфликтующих ресурсов</translation>
+    </message>
+    <message>
+        <source>Editing of &quot;silence&quot; periods</source>
+        <translation>Правка «тихих» периодов</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>Протокол</translation>
+    </message>
+    <message>
+        <source>Protocol view</source>
+        <translation>Просмотр протокола</translation>
+    </message>
+    <message>
+        <source>Program exit</source>
+        <translation>Выход из программы</translation>
+    </message>
+    <message>
+        <source>Run now</source>
+        <translation>Запустить сейчас</translation>
+    </message>
+    <message>
+        <source>Interrupt execution</source>
+        <translation>Прервать выполнение</translation>
+    </message>
+    <message>
+        <source>Cancel waiting</source>
+        <translation>Отменить ожидание</translation>
+    </message>
+    <message>
+        <source>Unhide</source>
+        <translation>Показать окно</translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation>Скрыть окно</translation>
+    </message>
+    <message>
+        <source>Suspend</source>
+        <translation>Приостановить</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Возобновить</translation>
+    </message>
+    <message>
+        <source>Show main form</source>
+        <translation>Показать главное окно</translation>
+    </message>
+    <message>
+        <source>Show main window</source>
+        <translation>Показать главное окно</translation>
+    </message>
+    <message>
+        <source>Hide main window</source>
+        <translation>Скрыть главное окно</translation>
+    </message>
+    <message>
+        <source>Program work protocol</source>
+        <translation>Протокол работы программы</translation>
+    </message>
+    <message>
+        <source>Clear, storing</source>
+        <translation>Оставить</translation>
+    </message>
+    <message>
+        <source>days</source>
+        <translation>дн.</translation>
+    </message>
+    <message>
+        <source>There is no notification area to keep Vektrin in: closing this window ends the program. Exit?</source>
+        <translation>Нет области уведомлений, где мог бы оставаться Vektrin: закрытие этого окна завершит программу. Выйти?</translation>
+    </message>
+    <message>
+        <source>The protocol was not cleared and keeps all its lines. </source>
+        <translation>Протокол не очищен и сохраняет все свои строки. </translation>
+    </message>
+    <message>
+        <source>The protocol file cannot be opened for appending: </source>
+        <translation>Файл протокола не открывается для дописывания: </translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Информация</translation>
+    </message>
+</context>
+</TS>

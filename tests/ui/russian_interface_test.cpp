@@ -1,0 +1,574 @@
+// The interface with the Russian translation loaded, as the program loads it: every window, menu,
+// report and message is walked, and a visible text still in English, or one cut off in its
+// widget at the window's default size, is a failure. Also: every text of the string table has
+// its translation, with the English text's placeholders, blanks and closing punctuation.
+
+#include "editor_test_fixture.h"
+#include "platform/strings.h"
+#include "reports/except_report.h"
+#include "reports/param_report.h"
+#include "reports/resource_report.h"
+#include "store/task_states.h"
+#include "ui/editors.h"
+#include "ui/except_form.h"
+#include "ui/param_form.h"
+#include "ui/protocol_form.h"
+#include "ui/resource_form.h"
+#include "ui/schedule_pages.h"
+#include "ui/task_grid.h"
+#include "ui/translation.h"
+#include "ui_fixture.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QToolBar>
+#include <cstdio>
+#include <fcntl.h>
+#include <set>
+#include <unistd.h>
+
+using namespace vektrin;
+using namespace vektrin::test;
+
+namespace {
+
+struct TableEntry {
+    const char* name;
+    std::string_view text;
+};
+const TableEntry tableEntries[] = {
+#define VK_STRING(name, text) {#name, text},
+#include "resources/strings.inc"
+#undef VK_STRING
+};
+
+std::set<std::string> untranslatedNames() {
+    std::set<std::string> names;
+    QFile file(VEKTRIN_SOURCE_DIR "/resources/translations/untranslated.txt");
+    if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read untranslated.txt");
+    for (QByteArray line : file.readAll().split('\n')) {
+        if (const auto hash = line.indexOf('#'); hash >= 0) line.truncate(hash);
+        line = line.trimmed();
+        if (!line.isEmpty()) names.insert(line.toStdString());
+    }
+    return names;
+}
+
+// The program's title stays as it is; names the interface may show in any language.
+const QString Title = QStringLiteral("System monitor - Vektrin 2.1");
+const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "Control"};
+
+// The English words of a visible text, once names, numbers and the title are left aside.
+QStringList englishWords(QString text) {
+    text.remove(Title);
+    static const QRegularExpression word(QStringLiteral("[A-Za-z]{2,}"));
+    QStringList found;
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+        const QString w = it.next().captured();
+        if (!AllowedWords.contains(w)) found << w;
+    }
+    return found;
+}
+
+// What the walk found wrong, each with where.
+struct Findings {
+    QStringList problems;
+
+    void text(const QString& where, const QString& text) {
+        if (!englishWords(text).isEmpty())
+            problems << QStringLiteral("%1: \"%2\" is English").arg(where, text);
+    }
+    void fits(const QString& where, const QString& text, double needed, double available) {
+        if (needed > available + 0.01)
+            problems << QStringLiteral("%1: \"%2\" needs %3 of %4")
+                            .arg(where, text)
+                            .arg(needed)
+                            .arg(available);
+    }
+};
+
+QString nameOf(const QWidget* w) {
+    return QString::fromLatin1(w->metaObject()->className()) + "(" + w->objectName() + ")";
+}
+
+// Every visible text of a window and whether each fits its widget. Edits hold data and are
+// left alone; so are the cells of grids over tables.
+void walkWindow(QWidget* window, Findings& f, const QString& where) {
+    f.text(where + " caption", window->windowTitle());
+    QList<QWidget*> widgets = window->findChildren<QWidget*>();
+    widgets.prepend(window);
+    for (QWidget* w : widgets) {
+        if (!w->isVisibleTo(window) && w != window) continue;
+        const QString at = where + " " + nameOf(w);
+        if (!w->toolTip().isEmpty()) f.text(at + " hint", w->toolTip());
+        if (auto* b = qobject_cast<QPushButton*>(w); b && !b->text().isEmpty()) {
+            // Its icon and text against the part of the button the style draws them in.
+            QStyleOptionButton option;
+            option.initFrom(b);
+            const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
+            f.text(at, b->text());
+            f.fits(at, b->text(), b->fontMetrics().horizontalAdvance(b->text()) + icon,
+                   b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
+            f.text(at, b->text());
+            f.fits(at, b->text(), b->sizeHint().width(), b->width());
+        } else if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
+            f.text(at, l->text());
+            if (!l->wordWrap()) f.fits(at, l->text(), l->sizeHint().width(), l->width());
+        } else if (auto* g = qobject_cast<QGroupBox*>(w); g && !g->title().isEmpty()) {
+            // The title between the frame's corners.
+            f.text(at, g->title());
+            f.fits(at, g->title(), g->fontMetrics().horizontalAdvance(g->title()) + 16, g->width());
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            for (int i = 0; i < c->count(); ++i)
+                f.text(at, c->itemText(i));
+            // Its size hint is that of its longest item.
+            f.fits(at, c->currentText(), c->sizeHint().width(), c->width());
+        } else if (auto* h = qobject_cast<QHeaderView*>(w);
+                   h && h->orientation() == Qt::Horizontal) {
+            const QFontMetrics m(h->font());
+            const int margin = h->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, h);
+            for (int i = 0; i < h->count(); ++i) {
+                const QString title = h->model()->headerData(i, Qt::Horizontal).toString();
+                f.text(at, title);
+                f.fits(at, title, m.horizontalAdvance(title) + 2 * margin, h->sectionSize(i));
+            }
+        }
+    }
+}
+
+// Shows a window at the size it opens with, walks it and says whether that size held its
+// contents.
+void showAndWalk(QWidget* window, Findings& f, const QString& where) {
+    const QSize size = window->size();
+    window->show();
+    QApplication::processEvents();
+    walkWindow(window, f, where);
+    if (window->size() != size)
+        f.problems << QStringLiteral("%1 grew from %2x%3 to %4x%5 to hold its texts")
+                          .arg(where)
+                          .arg(size.width())
+                          .arg(size.height())
+                          .arg(window->width())
+                          .arg(window->height());
+}
+
+void walkMenu(QMenu* menu, Findings& f, const QString& where) {
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) f.text(where + " " + a->objectName(), a->text());
+}
+
+// The items of a report's band, each text measured in millimetres against its box; computed
+// texts once per record of the report's table.
+void walkBand(const Band& band, Table& table, Findings& f, const QString& where) {
+    QImage paper(10, 10, QImage::Format_RGB32);
+    paper.setDotsPerMeterX(23622); // 600 dpi
+    paper.setDotsPerMeterY(23622);
+    auto measure = [&](const BandItem& item, const QString& text, const QString& at) {
+        f.text(at, text);
+        if (item.shrinkToFit) return;
+        const double mm = QFontMetricsF(item.font, &paper).horizontalAdvance(text) * 25.4 / 600;
+        f.fits(at, text, mm, item.rect.width());
+    };
+    for (const BandItem& item : band.items) {
+        if (item.kind == BandItem::Kind::Label) measure(item, item.text, where + " label");
+        if (item.kind != BandItem::Kind::Computed) continue;
+        for (table.first(); !table.eof(); table.next())
+            measure(item, item.compute(), where + " field");
+    }
+}
+
+void walkReport(ReportForm& report, Table& table, Findings& f, const QString& where) {
+    f.text(where + " caption", report.caption());
+    walkBand(report.report().title, table, f, where + " title");
+    if (report.report().heading) walkBand(*report.report().heading, table, f, where + " heading");
+    walkBand(report.report().detail, table, f, where + " detail");
+    f.text(where + " empty text", report.report().emptyText);
+    // The preview with its tool bar: Qt's own actions and our "Save as PDF...".
+    onNextModal([&f, where](QWidget* preview) {
+        f.text(where + " preview caption", preview->windowTitle());
+        for (QToolBar* bar : preview->findChildren<QToolBar*>())
+            for (QAction* a : bar->actions())
+                if (!a->isSeparator()) f.text(where + " preview " + a->objectName(), a->text());
+        static_cast<QDialog*>(preview)->reject();
+    });
+    report.preview(nullptr);
+}
+
+// A task per status the grid can show: every completion code, stopped, a failure's exit code
+// and a code without a text.
+void addTasksInEveryState(TMainForm& form) {
+    for (int code = 0; code <= 14; ++code)
+        addTask(form, "Задача " + std::to_string(code), [code](TDataCtrl& d) {
+            d.Table1EndCode.setFloat(code);
+            d.Table1ExitCode.setInteger(code == 1 ? 3 : 0);
+            d.Table1Interval.setInteger(code % 6);
+            d.Table1StartDate.setDateTime(*tryEncodeDate(2026, 1, 1 + code % 7));
+            d.Table1RunType.setInteger(code % 4);
+            d.Table1Interupt.setBoolean(code % 2 == 0);
+            d.Table1WaitRes.setBoolean(code % 3 == 0);
+            d.Table1Conflicts.setInteger(code % 4);
+            d.Table1Application.setString("");
+        });
+    addTask(form, "Остановленная", [](TDataCtrl& d) {
+        d.Table1Stopped.setBoolean(true);
+        d.Table1Application.setString("");
+    });
+    addTask(form, "Странная", [](TDataCtrl& d) {
+        d.Table1EndCode.setFloat(99);
+        d.Table1Application.setString("");
+    });
+}
+
+// What the process writes on standard error while fn runs.
+QString standardError(const std::function<void()>& fn) {
+    TempDir dir;
+    std::fflush(stderr);
+    const int saved = dup(2);
+    const int file = ::open(dir.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(file, 2);
+    ::close(file);
+    fn();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    ::close(saved);
+    return QString::fromStdString(readFile(dir.file("stderr")));
+}
+
+// The closing punctuation of a text: what follows its last letter or digit.
+QString closing(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && !text[end - 1].isLetterOrNumber())
+        --end;
+    return text.mid(end);
+}
+
+// A Russian abbreviation's full stop ("мин.", "дн.") belongs to the word, not to the sentence.
+bool closesAlike(const QString& english, const QString& russian) {
+    const QString tail = closing(russian);
+    if (tail == closing(english)) return true;
+    const qsizetype word = russian.size() - tail.size();
+    return tail == "." + closing(english) && word > 0 &&
+           russian[word - 1].script() == QChar::Script_Cyrillic;
+}
+
+QString leadingBlanks(const QString& text) {
+    qsizetype n = 0;
+    while (n < text.size() && text[n] == ' ')
+        ++n;
+    return text.left(n);
+}
+
+} // namespace
+
+class RussianInterfaceTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase();
+    void everyTableTextHasItsTranslation();
+    void composedMessagesAreReadPieceByPiece_data();
+    void composedMessagesAreReadPieceByPiece();
+    void mainWindowMenusAndGrid();
+    void editorsOnEveryPage();
+    void protocolViewer();
+    void reportsAndTheirPreviews();
+    void messagesReachTheOperatorInRussian();
+};
+
+void RussianInterfaceTest::initTestCase() {
+    TranslationFiles files;
+    files.qtDirectory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const LanguageResult result =
+        installLanguage(*QCoreApplication::instance(), InterfaceLanguage::Russian, files);
+    QCOMPARE(result.language, InterfaceLanguage::Russian);
+    // Qt's own translations come with qt6-translations-l10n (scripts/deps).
+    QVERIFY2(result.problems.empty(),
+             result.problems.empty() ? "" : result.problems.front().c_str());
+}
+
+void RussianInterfaceTest::everyTableTextHasItsTranslation() {
+    const std::set<std::string> keep = untranslatedNames();
+    QStringList problems;
+    for (const TableEntry& e : tableEntries) {
+        const QString english = plainText(e.text);
+        const QString russian = qs(e.text);
+        const QString at = QString::fromLatin1(e.name);
+        if (keep.count(e.name)) {
+            if (russian != english) problems << at + " is kept English but translated";
+            continue;
+        }
+        if (russian == english || !englishWords(russian).isEmpty())
+            problems << at + " has no Russian translation: " + russian;
+        for (const char* placeholder : {"%s", "%d", "\r\n"})
+            if (russian.count(placeholder) != english.count(placeholder))
+                problems << at + " changes the count of " + QString(placeholder).toHtmlEscaped();
+        if (leadingBlanks(russian) != leadingBlanks(english))
+            problems << at + " changes the leading blanks";
+        if (!closesAlike(english, russian))
+            problems << at + " closes with \"" + closing(russian) + "\" instead of \"" +
+                            closing(english) + "\"";
+    }
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+}
+
+void RussianInterfaceTest::composedMessagesAreReadPieceByPiece_data() {
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("asData");
+    QTest::newRow("status with exit code") << "Completed with a code 3"
+                                           << "Завершена с кодом 3" << false;
+    QTest::newRow("unknown code") << "Status with an unknown code 99"
+                                  << "Состояние с неизвестным кодом 99" << false;
+    QTest::newRow("full stop of the error report") << "Program not found."
+                                                   << "Программа не найдена." << false;
+    QTest::newRow("text that ends in its own stop") << "Every minute."
+                                                    << "Каждую минуту." << false;
+    QTest::newRow("prefix and a system error") << "You have a problem: disk I/O error."
+                                               << "Возникла проблема: disk I/O error." << false;
+    QTest::newRow("two prefixes and a path")
+        << "The protocol was not cleared and keeps all its lines. The protocol file cannot be "
+           "opened for appending: /srv/Vektrin.log."
+        << "Протокол не очищен и сохраняет все свои строки. Файл протокола не открывается для "
+           "дописывания: /srv/Vektrin.log."
+        << false;
+    QTest::newRow("launch error code") << "Execution error with code 13."
+                                       << "Ошибка выполнения с кодом 13." << false;
+    QTest::newRow("no table text") << "Cannot read /etc/x: Is a directory"
+                                   << "Cannot read /etc/x: Is a directory" << false;
+    QTest::newRow("a prefix alone is a whole text") << "You have a problem: "
+                                                    << "Возникла проблема: " << false;
+    // Data that reads like a table text is shown as it is.
+    QTest::newRow("task named Tasks") << "Tasks"
+                                      << "Tasks" << true;
+    QTest::newRow("task named after a prefix") << "Launch error : x"
+                                               << "Launch error : x" << true;
+}
+
+void RussianInterfaceTest::composedMessagesAreReadPieceByPiece() {
+    QFETCH(QString, english);
+    QFETCH(QString, shown);
+    QFETCH(bool, asData);
+    const std::string text = english.toStdString();
+    QCOMPARE(asData ? plainText(text) : messageText(text), shown);
+}
+
+void RussianInterfaceTest::mainWindowMenusAndGrid() {
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    addTasksInEveryState(*form);
+    Findings f;
+    form->ShowMainFormClick();
+    QApplication::processEvents();
+    showAndWalk(form.get(), f, "main window");
+
+    // The status column's texts against its width.
+    QAbstractItemModel* model = form->DBGrid1->model();
+    const QFontMetrics metrics(form->DBGrid1->font());
+    const int padding =
+        2 * (form->DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 1;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString status = model->index(row, 3).data().toString();
+        f.text("status column", status);
+        f.fits("status column", status, metrics.horizontalAdvance(status) + padding,
+               form->DBGrid1->columnWidth(3));
+    }
+
+    // The grid menu in each state: stopped, waiting, running with a shown and a hidden window.
+    TDataCtrl& d = form->scheduler().dataCtrl();
+    for (d.Table1.first(); !d.Table1.eof(); d.Table1.next()) {
+        form->PopupMenu1Popup();
+        walkMenu(form->PopupMenu1, f, "grid menu");
+    }
+    const auto id = addTask(*form, "Просмотр");
+    selectTask(*form, id);
+    form->RunNowClick();
+    auto& slot = form->scheduler().RunningTasks.slot(form->scheduler().RunningTasks.AppIndex(id));
+    env.windows.wins.push_back({501, slot.ProcessId, "x", false, true});
+    form->scheduler().Timer1Timer();
+    form->Timer1.stop();
+    for (int i = 0; i < 2; ++i) {
+        form->PopupMenu1Popup();
+        walkMenu(form->PopupMenu1, f, "grid menu, running");
+        form->Visualize->trigger();
+    }
+    // The tray menu with the window shown and hidden.
+    for (int i = 0; i < 2; ++i) {
+        walkMenu(form->PopupMenu2.get(), f, "tray menu");
+        form->ShowMainFormClick();
+    }
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::editorsOnEveryPage() {
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    addTasksInEveryState(*form);
+    TDataCtrl& d = form->scheduler().dataCtrl();
+    d.Table2.append();
+    d.Table2ResourceNo.setInteger(1);
+    d.Table2ResourceName.setString("Принтер");
+    d.Table2.post();
+    Findings f;
+    struct Editor {
+        const char* name;
+        TMainForm::EditorFactory create;
+        Table* table;
+        Field* interval;
+    };
+    const Editor editors[] = {
+        {"task editor", createTaskEditor, &d.Table1, &d.Table1Interval},
+        {"silence-period editor", createExceptionEditor, &d.Table3, &d.Table3Interval},
+        {"resource editor", createResourceEditor, &d.Table2, nullptr},
+    };
+    for (const Editor& e : editors) {
+        // One record per schedule kind (the tasks have them already), each on its page.
+        if (e.table == &d.Table3) {
+            for (int kind = 0; kind < 6; ++kind) {
+                e.table->append();
+                e.interval->setInteger(kind);
+                e.table->post();
+            }
+        }
+        std::unique_ptr<QDialog> editor = e.create(form->scheduler(), form.get());
+        QVERIFY(editor);
+        const QSize size = editor->size();
+        showAndWalk(editor.get(), f, e.name);
+        if (e.interval) {
+            for (e.table->first(); !e.table->eof(); e.table->next()) {
+                if (auto* p = qobject_cast<TParamForm*>(editor.get())) p->FormActivate();
+                if (auto* p = qobject_cast<TExceptForm*>(editor.get())) p->FormActivate();
+                QApplication::processEvents();
+                walkWindow(editor.get(), f,
+                           QStringLiteral("%1, kind %2").arg(e.name).arg(e.interval->asInteger()));
+            }
+        }
+        QCOMPARE(editor->size(), size);
+        e.table->cancel();
+        editor->hide();
+    }
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::protocolViewer() {
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    Findings f;
+    showAndWalk(form->ProtocolForm, f, "protocol viewer");
+    form->ProtocolForm->hide();
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::reportsAndTheirPreviews() {
+    EditorWorld world;
+    for (int code = 0; code <= 14; ++code)
+        world.addTask("Задача " + std::to_string(code), [code](TDataCtrl& d) {
+            d.Table1EndCode.setFloat(code);
+            d.Table1ExitCode.setInteger(code == 1 ? 3 : 0);
+            d.Table1Interval.setInteger(code % 6);
+            d.Table1StartDate.setDateTime(*tryEncodeDate(2026, 1, 1 + code % 7));
+            d.Table1RunType.setInteger(code % 4);
+            d.Table1Interupt.setBoolean(code % 2 == 0);
+            d.Table1WaitRes.setBoolean(code % 3 == 0);
+            d.Table1Conflicts.setInteger(code % 4);
+        });
+    world.addTask("Остановленная", [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
+    world.addResource(1, "Принтер", *tryEncodeTime(0, 30, 0));
+    for (int kind = 0; kind < 6; ++kind)
+        world.addPeriod([kind](TDataCtrl& d) {
+            d.Table3Interval.setInteger(kind);
+            d.Table3StartDate.setDateTime(*tryEncodeDate(2026, 1, kind == 4 ? 15 : 3));
+        });
+    Findings f;
+    TParamReportForm tasks(*world.scheduler);
+    walkReport(tasks, world.dm().Table1, f, "task report");
+    TExceptReportForm periods(*world.scheduler);
+    walkReport(periods, world.dm().Table3, f, "silence-period report");
+    TResourceReportForm resources(*world.scheduler);
+    walkReport(resources, world.dm().Table2, f, "resource report");
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
+    Findings f;
+    {
+        // The scheduler's own messages and the general error report, on the real main window:
+        // headless, each is one line on standard error.
+        UiEnv env;
+        auto* form = new TMainForm(env.platform());
+        QVERIFY(form->start() == -1);
+        form->Timer1.stop();
+        const QString lines = standardError([&] {
+            form->showMessage(str::TooManyTasks, MessageKind::Plain);
+            form->scheduler().reportError(str::LaunchProgramNotFound);
+            form->scheduler().reportError(std::string(str::YouHaveAProblem) + "/данные");
+            form->showMessage(str::TooComplexExpression, MessageKind::Information);
+        });
+        QCOMPARE(lines.count('\n'), 4);
+        for (const QString& line : lines.split('\n', Qt::SkipEmptyParts))
+            f.text("message line", line);
+        QVERIFY2(lines.contains("Выполняется слишком много задач. Попробуйте позже !!!"),
+                 qPrintable(lines));
+        QVERIFY2(lines.contains("Программа не найдена."), qPrintable(lines));
+        delete form;
+    }
+    // The editors' refusals, the exit refusals and the delete question, as the operator meets
+    // them.
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    addTask(*form, "Задача");
+    form->DBGrid1->deleteRequested();
+    for (const QString& q : form->questions)
+        f.text("question", q);
+    QCOMPARE(form->questions.size(), qsizetype(1));
+
+    auto editor = createTaskEditor(form->scheduler(), form.get());
+    auto* pages = editor->findChild<SchedulePages*>();
+    TDataCtrl& d = form->scheduler().dataCtrl();
+    d.Table1.edit();
+    d.Table1Interval.setInteger(1);
+    editor->show();
+    static_cast<TParamForm*>(editor.get())->FormActivate();
+    auto* minute = pages->findChild<QLineEdit*>("EditHourStartTime");
+    minute->setText("75");
+    minute->setText("x");
+    auto* condition = editor->findChild<QLineEdit*>("EditStartCondition");
+    condition->setText("GT(");
+    static_cast<TParamForm*>(editor.get())->GoodConditions();
+    condition->setText("1/0");
+    form->ExitBtnClick();
+    condition->setText("");
+    d.Table1.cancel();
+    editor->hide();
+    auto resources = createResourceEditor(form->scheduler(), form.get());
+    resources->show();
+    d.Table2.append();
+    d.Table2ResourceNo.setInteger(40);
+    resources->findChild<QLineEdit*>("EditResourceNo")->setText("40");
+    static_cast<TResourceForm*>(resources.get())->EditResourceNoExit();
+    d.Table2.cancel();
+    QVERIFY(form->messages.size() >= 3);
+    for (const std::string& m : form->messages)
+        f.text("message", messageText(m));
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+QTEST_MAIN(RussianInterfaceTest)
+#include "russian_interface_test.moc"
