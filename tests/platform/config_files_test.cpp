@@ -2,6 +2,7 @@
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
 #include "platform/settings_store.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <cstdlib>
@@ -42,29 +43,6 @@ TEST(AliasesTest, LookupRules) {
     EXPECT_EQ(lookupAlias("Control", dir.file("none.ini")), std::nullopt);
 }
 
-// Sets environment variables for one scope and puts the old values back.
-class Environment {
-  public:
-    ~Environment() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
-            if (it->second)
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            else
-                unsetenv(it->first.c_str());
-    }
-    void set(const std::string& name, const char* value) {
-        const char* old = std::getenv(name.c_str());
-        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value)
-            setenv(name.c_str(), value, 1);
-        else
-            unsetenv(name.c_str());
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 struct PlacesCase {
     const char* name;
     const char* configHome; // nullptr: unset; "{dir}" stands for a fresh directory
@@ -82,7 +60,7 @@ TEST_P(ConfigPlaces, FollowTheBaseDirectoryRules) {
         return text;
     };
     const PlacesCase& c = GetParam();
-    Environment env;
+    test::ScopedEnv env;
     env.set("HOME", dir.file("home").c_str());
     env.set("XDG_CONFIG_HOME", c.configHome ? expand(c.configHome).c_str() : nullptr);
     env.set("XDG_CONFIG_DIRS", c.configDirs ? expand(c.configDirs).c_str() : nullptr);
@@ -117,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AliasesTest, FileChoiceFollowsTheEnvironment) {
     test::TempDir dir;
-    Environment env;
+    test::ScopedEnv env;
     env.set("VEKTRIN_ALIASES", dir.file("explicit.ini").c_str());
     env.set("XDG_CONFIG_HOME", dir.file("user").c_str());
     env.set("XDG_CONFIG_DIRS", (dir.file("a") + ":" + dir.file("b")).c_str());
@@ -137,7 +115,7 @@ TEST(AliasesTest, FileChoiceFollowsTheEnvironment) {
 
 TEST(SettingsStoreTest, ReadsEveryPlaceAndWritesTheUsersOwn) {
     test::TempDir dir;
-    Environment env;
+    test::ScopedEnv env;
     env.set("XDG_CONFIG_HOME", dir.file("user").c_str());
     env.set("XDG_CONFIG_DIRS", dir.file("system").c_str());
     std::filesystem::create_directories(dir.file("system/vektrin"));

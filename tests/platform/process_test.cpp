@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "support/scoped_env.h"
 
 #include <cerrno>
 #include <chrono>
@@ -185,10 +186,12 @@ class ProcessLaunchFailure : public ProcessTest,
 
 TEST_P(ProcessLaunchFailure, IsReportedWithTheRightReason) {
     const FailureCase& c = GetParam();
-    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    if (c.path) setenv("PATH", expand(c.path).c_str(), 1);
-    LaunchResult result = launch(c.commandLine, c.directory);
-    setenv("PATH", oldPath.c_str(), 1);
+    LaunchResult result;
+    {
+        test::ScopedEnv env;
+        if (c.path) env.set("PATH", expand(c.path));
+        result = launch(c.commandLine, c.directory);
+    }
 
     EXPECT_EQ(result.failure, c.failure) << "errno " << result.errorNumber;
     if (c.errorNumber) {
@@ -250,10 +253,12 @@ class ProcessRun : public ProcessTest, public ::testing::WithParamInterface<RunC
 
 TEST_P(ProcessRun, FindsTheProgramAndRunsItWhereAsked) {
     const RunCase& c = GetParam();
-    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-    if (c.path) setenv("PATH", expand(c.path).c_str(), 1);
-    int status = run(c.commandLine, c.directory);
-    setenv("PATH", oldPath.c_str(), 1);
+    int status = 0;
+    {
+        test::ScopedEnv env;
+        if (c.path) env.set("PATH", expand(c.path));
+        status = run(c.commandLine, c.directory);
+    }
     EXPECT_EQ(status, c.status);
 }
 
@@ -276,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ProcessTest, TaskStartsWithNullStreamsAndCleanSignalsButOurEnvironment) {
     int leaked = dup2(open("/dev/null", O_RDONLY), 57); // deliberately without O_CLOEXEC
     ASSERT_EQ(leaked, 57);
-    setenv("VEKTRIN_TEST_MARK", "from the scheduler", 1);
+    test::ScopedEnv mark("VEKTRIN_TEST_MARK", "from the scheduler");
     sigset_t term;
     sigemptyset(&term);
     sigaddset(&term, SIGTERM);
@@ -304,7 +309,6 @@ TEST_F(ProcessTest, TaskStartsWithNullStreamsAndCleanSignalsButOurEnvironment) {
 
     sigaction(SIGPIPE, &oldPipe, nullptr);
     pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
-    unsetenv("VEKTRIN_TEST_MARK");
     close(leaked);
 }
 

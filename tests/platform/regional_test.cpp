@@ -1,5 +1,6 @@
 #include "platform/regional_locales.h"
 #include "platform/regional_parse.h"
+#include "support/scoped_env.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -175,15 +176,8 @@ TEST(InstalledLocales, PlatformFormatsStartWithTheCLocaleAndHoldEveryInstalledOn
 }
 
 TEST(InstalledLocales, LocpathReplacesTheDefaultPlaces) {
-    const char* before = std::getenv("LOCPATH");
-    const std::string saved = before ? before : "";
-    setenv("LOCPATH", "/nonexistent-vektrin-locales", 1);
-    const auto names = installedLocaleNames();
-    if (before)
-        setenv("LOCPATH", saved.c_str(), 1);
-    else
-        unsetenv("LOCPATH");
-    EXPECT_TRUE(names.empty());
+    test::ScopedEnv locpath("LOCPATH", "/nonexistent-vektrin-locales");
+    EXPECT_TRUE(installedLocaleNames().empty());
 }
 
 } // namespace

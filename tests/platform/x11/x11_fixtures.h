@@ -58,20 +58,6 @@ class PrivateXServer {
     xcb_connection_t* keep_ = nullptr; // see KeepServerUp
 };
 
-// Sets an environment variable for one scope.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment(const char* name, const char* value); // value null: unset
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-  private:
-    std::string name_;
-    bool had_ = false;
-    std::string old_;
-};
-
 // A plain client connection of the test, independent of the layer under test.
 class Probe {
   public:

@@ -167,24 +167,6 @@ void PrivateXServer::stop() {
     pid_ = -1;
 }
 
-ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        had_ = true;
-        old_ = old;
-    }
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-}
-
-ScopedEnvironment::~ScopedEnvironment() {
-    if (had_)
-        setenv(name_.c_str(), old_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
-}
-
 Probe::Probe() {
     int screenNumber = 0;
     conn_ = xcb_connect(nullptr, &screenNumber);

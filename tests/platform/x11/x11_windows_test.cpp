@@ -1,6 +1,7 @@
 #include "x11_fixtures.h"
 
 #include "platform/windows.h"
+#include "support/scoped_env.h"
 
 #include <algorithm>
 
@@ -287,7 +288,7 @@ void expectNoWindows(WindowSystem& windows, WindowId someWindow) {
 TEST(X11WithoutDisplay, EveryCallIsAHarmlessNoOp) {
     auto null = makeNullWindowSystem();
     expectNoWindows(*null, 0x400001);
-    ScopedEnvironment noDisplay("DISPLAY", nullptr);
+    ScopedEnv noDisplay("DISPLAY", nullptr);
     auto windows = makeX11WindowSystem();
     expectNoWindows(*windows, 0x400001);
 }
@@ -296,7 +297,7 @@ TEST(X11WithoutDisplay, SurvivesLosingTheDisplayAndReconnects) {
     auto server = std::make_unique<PrivateXServer>();
     ASSERT_TRUE(server->running());
     std::string display = server->display();
-    ScopedEnvironment onServer("DISPLAY", display.c_str());
+    ScopedEnv onServer("DISPLAY", display.c_str());
     auto windows = makeX11WindowSystem();
     WindowId shown = 0;
     {

@@ -2,11 +2,10 @@
 // pass's own rules. Any minute the fast search proposes wrongly or leaves out shows up here.
 
 #include "engine/next_launch.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <random>
 #include <vector>
 
@@ -44,8 +43,7 @@ std::vector<LaunchMoment> everyMinute(const Window& task, const std::vector<Wind
 class NextLaunchAgainstEveryMinute : public ::testing::TestWithParam<int> {};
 
 TEST_P(NextLaunchAgainstEveryMinute, SameMoments) {
-    setenv("TZ", "UTC", 1); // the plain search knows no clock changes
-    tzset();
+    test::ScopedEnv utc("TZ", "UTC"); // the plain search knows no clock changes
     std::mt19937 random(static_cast<unsigned>(GetParam()));
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
 
