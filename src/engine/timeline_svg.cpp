@@ -184,7 +184,7 @@ class Renderer {
         int dayStep = 1;
         while (dayStep * perDay < 58 && dayStep < 31)
             ++dayStep;
-        const bool withWeekday = perDay >= 128;
+        const bool withWeekday = perDay >= 110;
 
         svg_ << "<g id=\"axis\">\n";
         const Minute firstHour = (p.begin + 59) / 60 * 60;
