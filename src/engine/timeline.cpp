@@ -7,8 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdio>
+#include <ostream>
+#include <queue>
+#include <sstream>
+#include <unordered_map>
 
 namespace vektrin::timeline {
 namespace {
@@ -309,42 +314,51 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
     }
 
     // Conflicts: in each minute the pass reaches the due tasks in table order; the first to
-    // launch holds its resources, and a later one that needs one of them finds it busy.
-    std::vector<std::pair<Minute, int>> due;
+    // launch holds its resources, and a later one that needs one of them finds it busy. The due
+    // tasks of each minute, in table order, by counting.
+    const auto length = static_cast<std::size_t>(std::max<Minute>(period.end - period.begin, 0));
+    std::vector<std::uint32_t> start(length + 1, 0);
     for (std::size_t i = 0; i < n; ++i)
         if (tasks[i].conflicts != 0)
             for (const Minute m : launches[i])
-                due.emplace_back(m, static_cast<int>(i));
-    std::sort(due.begin(), due.end());
-    for (std::size_t g = 0; g < due.size();) {
-        std::size_t end = g + 1;
-        while (end < due.size() && due[end].first == due[g].first)
-            ++end;
-        if (end - g > 1) {
-            std::uint32_t held = 0;
-            std::array<int, 32> holderOf{};
-            for (std::size_t k = g; k < end; ++k) {
-                const int i = due[k].second;
-                const Task& task = tasks[static_cast<std::size_t>(i)];
-                const std::uint32_t busy = task.conflicts & held;
-                if (busy == 0) {
-                    held |= task.conflicts;
-                    for (int bit = 0; bit < 32; ++bit)
-                        if (task.conflicts & (std::uint32_t{1} << bit)) holderOf[bit] = i;
+                ++start[static_cast<std::size_t>(m - period.begin) + 1];
+    for (std::size_t k = 0; k < length; ++k)
+        start[k + 1] += start[k];
+    std::vector<int> due(start[length]);
+    {
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        for (std::size_t i = 0; i < n; ++i)
+            if (tasks[i].conflicts != 0)
+                for (const Minute m : launches[i])
+                    due[next[static_cast<std::size_t>(m - period.begin)]++] = static_cast<int>(i);
+    }
+    std::unordered_map<std::uint64_t, std::size_t> pairs;
+    std::array<int, 32> holderOf{};
+    for (std::size_t k = 0; k < length; ++k) {
+        if (start[k + 1] - start[k] < 2) continue;
+        std::uint32_t held = 0;
+        for (std::uint32_t d = start[k]; d < start[k + 1]; ++d) {
+            const int i = due[d];
+            const Task& task = tasks[static_cast<std::size_t>(i)];
+            std::uint32_t busy = task.conflicts & held;
+            if (busy == 0) {
+                held |= task.conflicts;
+                for (std::uint32_t bits = task.conflicts; bits != 0; bits &= bits - 1)
+                    holderOf[static_cast<std::size_t>(std::countr_zero(bits))] = i;
+                continue;
+            }
+            // One conflict per task holding one of the busy resources.
+            while (busy != 0) {
+                const int h = holderOf[static_cast<std::size_t>(std::countr_zero(busy))];
+                const Task& holder = tasks[static_cast<std::size_t>(h)];
+                busy &= ~holder.conflicts;
+                if (!isShown[static_cast<std::size_t>(h)] && !isShown[static_cast<std::size_t>(i)])
                     continue;
-                }
-                std::vector<int> holders;
-                for (int bit = 0; bit < 32; ++bit)
-                    if ((busy & (std::uint32_t{1} << bit)) &&
-                        std::find(holders.begin(), holders.end(), holderOf[bit]) == holders.end())
-                        holders.push_back(holderOf[bit]);
-                for (const int h : holders) {
-                    if (!isShown[static_cast<std::size_t>(h)] &&
-                        !isShown[static_cast<std::size_t>(i)])
-                        continue;
-                    const Task& holder = tasks[static_cast<std::size_t>(h)];
+                const std::uint64_t key =
+                    static_cast<std::uint64_t>(h) << 32 | static_cast<std::uint32_t>(i);
+                auto [it, added] = pairs.try_emplace(key, model.conflicts.size());
+                if (added) {
                     Conflict c;
-                    c.minute = due[g].first;
                     c.holder = h;
                     c.other = i;
                     c.resources = task.conflicts & holder.conflicts;
@@ -352,11 +366,12 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
                     c.waitSeconds = static_cast<int>(std::lround(
                         longestWait(model.tables.resources, task.conflicts) * SecondsPerDay));
                     c.conditional = task.conditional || holder.conditional;
-                    model.conflicts.push_back(c);
+                    model.conflicts.push_back(std::move(c));
                 }
+                model.conflicts[it->second].minutes.push_back(period.begin +
+                                                              static_cast<Minute>(k));
             }
         }
-        g = end;
     }
 
     for (const int i : order) {
@@ -404,59 +419,139 @@ std::string silenceText(const Model& model, int row, bool begins) {
 
 } // namespace
 
-std::string textLines(const Model& model) {
-    struct Line {
-        Minute minute;
-        int rank; // what comes first within a minute
-        int lane;
-        std::string task;
-        std::string what;
+void writeTextLines(const Model& model, std::ostream& out) {
+    // A merge of sorted sources: the silence events, and per lane its windows, its launches and
+    // each conflict that makes it wait or skip. No line is held longer than it takes to write it.
+    struct Source {
+        int rankOf(std::size_t pos) const { return kind == Windows ? (pos % 2 ? 4 : 1) : rank; }
+        enum Kind { Events, Windows, Minutes } kind = Events;
+        int rank = 0; // of Minutes
+        int key = 0;  // the lane's place, -1 for silence
+        std::string task{};
+        std::string what{}; // of Minutes
+        const std::vector<Stretch>* stretches = nullptr;
+        const std::vector<Minute>* minutes = nullptr;
+        std::vector<std::pair<Minute, std::string>> events{}; // silence: minute, what
+        std::size_t pos = 0;
+        std::size_t size() const {
+            return kind == Events    ? events.size()
+                   : kind == Windows ? stretches->size() * 2
+                                     : minutes->size();
+        }
+        Minute minuteAt(std::size_t p) const {
+            if (kind == Events) return events[p].first;
+            if (kind == Windows) {
+                const Stretch& s = (*stretches)[p / 2];
+                return p % 2 ? s.end - 1 : s.begin;
+            }
+            return (*minutes)[p];
+        }
     };
-    std::vector<Line> lines;
-    for (const SilenceStretch& s : model.silence) {
-        lines.push_back({s.stretch.begin, 0, -1, "", silenceText(model, s.row, true)});
-        lines.push_back({s.stretch.end - 1, 5, -1, "", silenceText(model, s.row, false)});
+    std::vector<Source> sources;
+    // Silence begins before anything else in its minute and ends after everything.
+    for (const bool begins : {true, false}) {
+        Source silence;
+        silence.kind = Source::Events;
+        silence.key = -1;
+        silence.rank = begins ? 0 : 5;
+        for (const SilenceStretch& st : model.silence)
+            silence.events.emplace_back(begins ? st.stretch.begin : st.stretch.end - 1,
+                                        silenceText(model, st.row, begins));
+        std::stable_sort(silence.events.begin(), silence.events.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        sources.push_back(std::move(silence));
     }
+    std::vector<int> laneOfTask(model.tables.tasks.size(), -1);
     for (std::size_t l = 0; l < model.lanes.size(); ++l) {
         const Lane& lane = model.lanes[l];
         const Task& task = model.tables.tasks[static_cast<std::size_t>(lane.task)];
-        const std::string name = lineSafe(task.name);
-        const int li = static_cast<int>(l);
-        for (const Stretch& w : lane.windows) {
-            lines.push_back({w.begin, 1, li, name, std::string(str::TimelineWindowBegins)});
-            lines.push_back({w.end - 1, 4, li, name, std::string(str::TimelineWindowEnds)});
-        }
-        const std::string launch(task.conditional ? str::TimelineLaunchIfCondition
-                                                  : str::TimelineLaunchText);
-        for (const Minute m : lane.launches)
-            lines.push_back({m, 2, li, name, launch});
+        laneOfTask[static_cast<std::size_t>(lane.task)] = static_cast<int>(l);
+        Source windows;
+        windows.kind = Source::Windows;
+        windows.key = static_cast<int>(l);
+        windows.task = lineSafe(task.name);
+        windows.stretches = &lane.windows;
+        Source launches;
+        launches.kind = Source::Minutes;
+        launches.key = static_cast<int>(l);
+        launches.rank = 2;
+        launches.task = windows.task;
+        launches.what = task.conditional ? str::TimelineLaunchIfCondition : str::TimelineLaunchText;
+        launches.minutes = &lane.launches;
+        sources.push_back(std::move(windows));
+        sources.push_back(std::move(launches));
     }
-    std::vector<int> laneOfTask(model.tables.tasks.size(), -1);
-    for (std::size_t l = 0; l < model.lanes.size(); ++l)
-        laneOfTask[static_cast<std::size_t>(model.lanes[l].task)] = static_cast<int>(l);
     for (const Conflict& c : model.conflicts) {
         const int lane = laneOfTask[static_cast<std::size_t>(c.other)];
-        lines.push_back({c.minute, 3,
-                         lane < 0 ? static_cast<int>(model.lanes.size()) + c.other : lane,
-                         lineSafe(model.tables.tasks[static_cast<std::size_t>(c.other)].name),
-                         lineSafe(conflictText(model, c))});
+        Source s;
+        s.kind = Source::Minutes;
+        s.key = lane < 0 ? static_cast<int>(model.lanes.size()) + c.other : lane;
+        s.rank = 3;
+        s.task = lineSafe(model.tables.tasks[static_cast<std::size_t>(c.other)].name);
+        s.what = lineSafe(conflictText(model, c));
+        s.minutes = &c.minutes;
+        sources.push_back(std::move(s));
     }
-    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
-        if (a.minute != b.minute) return a.minute < b.minute;
-        if (a.rank != b.rank) return a.rank < b.rank;
-        return a.lane < b.lane;
-    });
-    std::string out;
-    out.reserve(lines.size() * 40);
-    for (const Line& line : lines) {
-        out += isoMinute(line.minute);
-        out += '\t';
-        out += line.task;
-        out += '\t';
-        out += line.what;
-        out += '\n';
+
+    const auto rankAt = [&](std::size_t i) {
+        const Source& s = sources[i];
+        return s.kind == Source::Events ? s.rank : s.rankOf(s.pos);
+    };
+    const auto later = [&](std::size_t a, std::size_t b) {
+        const Minute ma = sources[a].minuteAt(sources[a].pos);
+        const Minute mb = sources[b].minuteAt(sources[b].pos);
+        if (ma != mb) return ma > mb;
+        const int ra = rankAt(a), rb = rankAt(b);
+        if (ra != rb) return ra > rb;
+        if (sources[a].key != sources[b].key) return sources[a].key > sources[b].key;
+        return a > b;
+    };
+    std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(later)> heads(later);
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        if (sources[i].size() > 0) heads.push(i);
+
+    std::string buffer;
+    std::string dayText;
+    Minute day = -1;
+    while (!heads.empty()) {
+        const std::size_t i = heads.top();
+        heads.pop();
+        Source& s = sources[i];
+        const Minute minute = s.minuteAt(s.pos);
+        if (minute / 1440 != day) {
+            day = minute / 1440;
+            dayText = isoMinute(day * 1440).substr(0, 11);
+        }
+        const int m = static_cast<int>(minute % 1440);
+        buffer += dayText;
+        buffer += static_cast<char>('0' + m / 600);
+        buffer += static_cast<char>('0' + m / 60 % 10);
+        buffer += ':';
+        buffer += static_cast<char>('0' + m % 60 / 10);
+        buffer += static_cast<char>('0' + m % 10);
+        buffer += '\t';
+        buffer += s.task;
+        buffer += '\t';
+        if (s.kind == Source::Events)
+            buffer += s.events[s.pos].second;
+        else if (s.kind == Source::Windows)
+            buffer += s.pos % 2 ? str::TimelineWindowEnds : str::TimelineWindowBegins;
+        else
+            buffer += s.what;
+        buffer += '\n';
+        if (++s.pos < s.size()) heads.push(i);
+        if (buffer.size() > (1 << 20)) {
+            out << buffer;
+            buffer.clear();
+        }
     }
-    return out;
+    out << buffer;
+}
+
+std::string textLines(const Model& model) {
+    std::ostringstream out;
+    writeTextLines(model, out);
+    return std::move(out).str();
 }
 
 } // namespace vektrin::timeline

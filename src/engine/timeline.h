@@ -8,6 +8,7 @@
 #include "engine/next_launch.h"
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,10 +88,10 @@ struct SilenceStretch {
     Stretch stretch;
 };
 
-// Two tasks due in the same minute that share a resource: the pass reaches `holder` first and
-// launches it; `other` then finds the resource busy and is skipped or waits.
+// Two tasks that share a resource and are due in the same minutes: in each of them the pass
+// reaches `holder` first and launches it; `other` then finds the resource busy and is skipped or
+// waits. Everything but the minutes belongs to the pair.
 struct Conflict {
-    Minute minute = 0;
     int holder = 0; // indices into Tables::tasks
     int other = 0;
     std::uint32_t resources = 0; // the shared ones
@@ -98,6 +99,7 @@ struct Conflict {
     int waitSeconds = 0; // the longest wait of other's resources, when it waits
     // One of the two has a launch condition: the conflict happens only if it holds.
     bool conditional = false;
+    std::vector<Minute> minutes; // ascending
 };
 
 struct Model {
@@ -106,7 +108,7 @@ struct Model {
     // One per shown task: sorted by first launch, tasks without one last, each in pass order.
     std::vector<Lane> lanes;
     std::vector<SilenceStretch> silence;
-    std::vector<Conflict> conflicts;
+    std::vector<Conflict> conflicts; // one per pair, in the order of their first minute
 
     bool anyLaunch() const;
     // The lane of a task, or -1 when it is not shown.
@@ -132,7 +134,10 @@ std::string conflictText(const Model& model, const Conflict& conflict);
 // The kind of a silence row as the operator knows it ("Every day"; "always" for kind 0).
 std::string silenceKindName(const schedule::Window& row);
 
-// The model as lines for scripts: "YYYY-MM-DD HH:MM<TAB>task<TAB>what", in time order.
+// The model as lines for scripts: "YYYY-MM-DD HH:MM<TAB>task<TAB>what", in time order; within a
+// minute silence begins, windows begin, launches, conflicts, windows end, silence ends, each in
+// the lanes' order. Written as they are made: a week of every-minute tasks is millions of lines.
+void writeTextLines(const Model& model, std::ostream& out);
 std::string textLines(const Model& model);
 
 } // namespace vektrin::timeline

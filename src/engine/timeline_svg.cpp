@@ -260,11 +260,18 @@ class Renderer {
 
         const double bandTop = y + 1.5;
         const double bandHeight = P::LaneHeight - 3;
-        for (const Stretch& w : lane.windows) {
-            const double x0 = x(w.begin);
-            const double width = std::max(x(w.end) - x0, 0.6);
+        // Windows nearer than the eye can part are one band, as the marks are.
+        const std::vector<Stretch>& windows = lane.windows;
+        for (std::size_t i = 0; i < windows.size();) {
+            std::size_t j = i;
+            while (j + 1 < windows.size() &&
+                   x(windows[j + 1].begin) - x(windows[j].end) < P::MinMarkDistance)
+                ++j;
+            const double x0 = x(windows[i].begin);
+            const double width = std::max(x(windows[j].end) - x0, 0.6);
             svg_ << "<rect x=\"" << x0 << "\" y=\"" << bandTop << "\" width=\"" << width
                  << "\" height=\"" << bandHeight << "\" fill=\"" << WindowFill << "\"/>\n";
+            i = j + 1;
         }
 
         // Marks nearer than the eye can part merge into one band.
@@ -316,30 +323,23 @@ class Renderer {
     // Conflicts of one pair nearer than the eye can part are one mark; each mark is drawn in the
     // sections of its two lanes.
     void groupConflicts(int sections) {
-        const std::vector<Conflict>& all = model_.conflicts;
-        std::vector<std::size_t> order(all.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            if (all[a].holder != all[b].holder) return all[a].holder < all[b].holder;
-            return all[a].other < all[b].other;
-        });
         bySection_.assign(static_cast<std::size_t>(sections), {});
-        for (std::size_t i = 0; i < order.size();) {
-            const Conflict& c = all[order[i]];
-            std::size_t j = i;
-            while (j + 1 < order.size() && all[order[j + 1]].holder == c.holder &&
-                   all[order[j + 1]].other == c.other &&
-                   x(all[order[j + 1]].minute) - x(all[order[j]].minute) < P::MinMarkDistance)
-                ++j;
-            const Group g{order[i], order[j], j - i + 1};
+        for (std::size_t k = 0; k < model_.conflicts.size(); ++k) {
+            const Conflict& c = model_.conflicts[k];
             const int a = laneOfTask_[static_cast<std::size_t>(c.holder)];
             const int b = laneOfTask_[static_cast<std::size_t>(c.other)];
             const int sa = a >= 0 ? a / P::LanesPerSection : -1;
             const int sb = b >= 0 ? b / P::LanesPerSection : -1;
-            if (sa >= 0) bySection_[static_cast<std::size_t>(sa)].push_back(g);
-            if (sb >= 0 && sb != sa) bySection_[static_cast<std::size_t>(sb)].push_back(g);
-            i = j + 1;
+            const std::vector<Minute>& m = c.minutes;
+            for (std::size_t i = 0; i < m.size();) {
+                std::size_t j = i;
+                while (j + 1 < m.size() && x(m[j + 1]) - x(m[j]) < P::MinMarkDistance)
+                    ++j;
+                const Group g{k, i, j};
+                if (sa >= 0) bySection_[static_cast<std::size_t>(sa)].push_back(g);
+                if (sb >= 0 && sb != sa) bySection_[static_cast<std::size_t>(sb)].push_back(g);
+                i = j + 1;
+            }
         }
     }
 
@@ -350,20 +350,20 @@ class Renderer {
             return l >= first && l < first + count ? l - first : -1;
         };
         for (const Group& g : bySection_[static_cast<std::size_t>(section)]) {
-            const Conflict& c = model_.conflicts[g.first];
-            conflictMark(c, model_.conflicts[g.last], g.count, onPage(c.holder), onPage(c.other));
+            const Conflict& c = model_.conflicts[g.conflict];
+            conflictMark(c, c.minutes[g.first], c.minutes[g.last], g.last - g.first + 1,
+                         onPage(c.holder), onPage(c.other));
         }
     }
 
-    void conflictMark(const Conflict& c, const Conflict& last, std::size_t n, int a, int b) {
+    void conflictMark(const Conflict& c, Minute first, Minute last, std::size_t n, int a, int b) {
         const std::string& other = model_.tables.tasks[static_cast<std::size_t>(c.other)].name;
-        std::string text = n == 1
-                               ? moment(c.minute) + " <" + other + "> " + conflictText(model_, c)
-                               : fill(str::TimelineConflicts,
-                                      {std::to_string(n), moment(c.minute), moment(last.minute)}) +
-                                     ": <" + other + "> " + conflictText(model_, c);
-        const double x0 = x(c.minute);
-        const double width = x(last.minute) - x0;
+        std::string text = n == 1 ? moment(first) + " <" + other + "> " + conflictText(model_, c)
+                                  : fill(str::TimelineConflicts,
+                                         {std::to_string(n), moment(first), moment(last)}) +
+                                        ": <" + other + "> " + conflictText(model_, c);
+        const double x0 = x(first);
+        const double width = x(last) - x0;
         const auto centre = [&](int row) { return laneTop(row) + P::LaneHeight / 2; };
         svg_ << "<g class=\"conflict\"><title>" << xmlEscape(text) << "</title>\n";
         if (a >= 0 && b >= 0) {
@@ -426,7 +426,8 @@ class Renderer {
     RegionalSettings shortTime_;
     Svg svg_;
     struct Group {
-        std::size_t first, last, count; // indices into model_.conflicts
+        std::size_t conflict;    // index into model_.conflicts
+        std::size_t first, last; // of its minutes
     };
     std::vector<int> laneOfTask_;
     std::vector<std::vector<Group>> bySection_;

@@ -188,8 +188,11 @@ Task daily(const TaskSpec& spec, int appId) {
 }
 
 std::string describe(const Model& m, const Conflict& c) {
-    std::string s = iso(c.minute).substr(11) + ' ' + m.tables.tasks[c.holder].name + '>' +
-                    m.tables.tasks[c.other].name + " on " + std::to_string(c.resources);
+    std::string minutes;
+    for (const Minute minute : c.minutes)
+        minutes += iso(minute).substr(11) + ' ';
+    std::string s = minutes + m.tables.tasks[c.holder].name + '>' + m.tables.tasks[c.other].name +
+                    " on " + std::to_string(c.resources);
     s += c.waits ? " waits " + std::to_string(c.waitSeconds) + "s" : " skipped";
     if (c.conditional) s += " if";
     return s;
