@@ -135,12 +135,20 @@ int runTimeline(const Context& context, const TimelineOptions& o) {
     const std::vector<int> shown =
         o.tasks.empty() ? timeline::defaultSelection(tables) : selectTasks(tables, o.tasks);
     const timeline::Model model = timeline::buildModel(std::move(tables), *period.period, shown);
-    const std::string text = o.text ? timeline::textLines(model)
-                                    : timeline::renderSvg(model, RegionalSettings::fromLocale());
-    if (o.output.empty() || o.output == "-")
-        std::cout << text << std::flush;
-    else
-        writeOutput(o.output, text);
+    const bool toStandardOutput = o.output.empty() || o.output == "-";
+    if (o.text && toStandardOutput) {
+        // Lines as they are made: a week of every-minute tasks is millions of them.
+        timeline::writeTextLines(model, std::cout);
+        std::cout.flush();
+    } else {
+        const std::string text = o.text
+                                     ? timeline::textLines(model)
+                                     : timeline::renderSvg(model, RegionalSettings::fromLocale());
+        if (toStandardOutput)
+            std::cout << text << std::flush;
+        else
+            writeOutput(o.output, text);
+    }
     if (!model.anyLaunch())
         std::cerr << (model.lanes.empty() ? str::TimelineNoTasks : str::TimelineNothingDue) << '\n';
     return ExitOk;

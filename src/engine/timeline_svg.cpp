@@ -97,19 +97,21 @@ class Renderer {
             laneOfTask_[static_cast<std::size_t>(model.lanes[l].task)] = static_cast<int>(l);
     }
 
-    std::string run() {
+    // The whole document, or (only >= 0) that one section alone as a page of its own.
+    std::string run(int only = -1) {
         const int sections = sectionCount(model_);
-        svg_.out.reserve(4096 + model_.lanes.size() * 600);
+        const int pages = only >= 0 ? 1 : sections;
+        svg_.out.reserve(4096 + (only >= 0 ? P::LanesPerSection : model_.lanes.size()) * 600);
         svg_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
              << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"297mm\" "
                 "height=\""
-             << 210.0 * sections << "mm\" viewBox=\"0 0 " << P::Width << ' ' << P::Height * sections
+             << 210.0 * pages << "mm\" viewBox=\"0 0 " << P::Width << ' ' << P::Height * pages
              << "\" font-family=\"Liberation Sans, Arial, Helvetica, sans-serif\" "
                 "font-size=\"8\">\n";
         svg_ << "<title>" << title() << "</title>\n";
         groupConflicts(sections);
         for (int s = 0; s < sections; ++s)
-            section(s, sections);
+            if (only < 0 || s == only) section(s, sections, only >= 0 ? 0 : s);
         svg_ << "</svg>\n";
         return std::move(svg_.out);
     }
@@ -127,13 +129,13 @@ class Renderer {
             fill(str::TimelineTitle, {moment(model_.period.begin), moment(model_.period.end)}));
     }
 
-    void section(int s, int sections) {
+    void section(int s, int sections, int place) {
         const int first = s * P::LanesPerSection;
         const int count =
             std::min<int>(P::LanesPerSection, static_cast<int>(model_.lanes.size()) - first);
         const double top = P::LaneTop;
         const double bottom = top + P::LaneHeight * std::max(count, 3);
-        svg_ << "<g id=\"section-" << s + 1 << "\" transform=\"translate(0 " << P::Height * s
+        svg_ << "<g id=\"section-" << s + 1 << "\" transform=\"translate(0 " << P::Height * place
              << ")\">\n";
         svg_ << "<rect x=\"0\" y=\"0\" width=\"" << P::Width << "\" height=\"" << P::Height
              << "\" fill=\"#ffffff\"/>\n";
@@ -230,7 +232,7 @@ class Renderer {
 
     // Diagonal strokes filling a rectangle: the mark of what happens only if a condition holds.
     void hatch(double x0, double y0, double w, double h) {
-        constexpr double Spacing = 3;
+        constexpr double Spacing = 4;
         if (w <= 0 || h <= 0) return;
         svg_ << "<path d=\"";
         for (double c = x0 + y0 + Spacing / 2; c < x0 + w + y0 + h; c += Spacing) {
@@ -459,6 +461,10 @@ int laneAt(const Model& model, double x, double y) {
 
 std::string renderSvg(const Model& model, const RegionalSettings& regional) {
     return Renderer(model, regional).run();
+}
+
+std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section) {
+    return Renderer(model, regional).run(std::clamp(section, 0, sectionCount(model) - 1));
 }
 
 std::string shortTimeFormat(const std::string& longTimeFormat) {

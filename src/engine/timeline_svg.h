@@ -37,6 +37,9 @@ int laneAt(const Model& model, double x, double y);
 // formats.
 std::string renderSvg(const Model& model, const RegionalSettings& regional);
 
+// One section alone, as a document of one page (what a window shows or a printer prints of it).
+std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section);
+
 // The short time format of the regional settings: the long one without its seconds.
 std::string shortTimeFormat(const std::string& longTimeFormat);
 

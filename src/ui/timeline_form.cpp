@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -33,11 +34,44 @@ double documentHeight(const timeline::Model& model) {
 
 } // namespace
 
+TimelineView::TimelineView(QWidget* parent) : QWidget(parent) {}
+TimelineView::~TimelineView() = default;
+
+void TimelineView::setPages(const timeline::Model* model, std::function<std::string(int)> page) {
+    model_ = model;
+    page_ = std::move(page);
+    renderers_.clear();
+    renderers_.resize(static_cast<std::size_t>(model ? timeline::sectionCount(*model) : 0));
+    update();
+}
+
+QSvgRenderer* TimelineView::pageRenderer(int section) {
+    if (section < 0 || section >= pageCount()) return nullptr;
+    auto& renderer = renderers_[static_cast<std::size_t>(section)];
+    if (!renderer)
+        renderer = std::make_unique<QSvgRenderer>(QByteArray::fromStdString(page_(section)));
+    return renderer.get();
+}
+
+double TimelineView::pageHeight() const {
+    return width() * Page::Height / Page::Width;
+}
+
+void TimelineView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::white);
+    const double h = pageHeight();
+    if (h <= 0) return;
+    const int first = static_cast<int>(event->rect().top() / h);
+    const int last = static_cast<int>(event->rect().bottom() / h);
+    for (int s = std::max(first, 0); s <= std::min(last, pageCount() - 1); ++s)
+        if (QSvgRenderer* r = pageRenderer(s)) r->render(&painter, QRectF(0, s * h, width(), h));
+}
+
 int TimelineView::laneAt(const QPoint& pos) const {
     if (!model_ || width() <= 0 || height() <= 0) return -1;
-    const double x = pos.x() * Page::Width / width();
-    const double y = pos.y() * documentHeight(*model_) / height();
-    return timeline::laneAt(*model_, x, y);
+    const double scale = Page::Width / width();
+    return timeline::laneAt(*model_, pos.x() * scale, pos.y() * scale);
 }
 
 void TimelineView::mousePressEvent(QMouseEvent* event) {
@@ -45,7 +79,7 @@ void TimelineView::mousePressEvent(QMouseEvent* event) {
         const int lane = laneAt(event->position().toPoint());
         if (lane >= 0) emit laneClicked(lane);
     }
-    QSvgWidget::mousePressEvent(event);
+    QWidget::mousePressEvent(event);
 }
 
 TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
@@ -84,18 +118,21 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->setBackgroundRole(QPalette::Base);
     View = named(new TimelineView, "View");
-    View->setModel(&model_);
     View->setCursor(Qt::PointingHandCursor);
     scroll_->setWidget(View);
     layout->addWidget(scroll_, 1);
     Hint = named(new QLabel(qs(str::TimelineLaneHint), this), "Hint");
     layout->addWidget(Hint);
 
-    connect(Hours24, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) setPeriodHours(24);
+    const auto choose = [this](int hours) {
+        hours_ = hours;
+        refresh();
+    };
+    connect(Hours24, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(24);
     });
-    connect(Days7, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) setPeriodHours(24 * 7);
+    connect(Days7, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(24 * 7);
     });
     connect(RefreshBtn, &QPushButton::clicked, this, [this] { refresh(); });
     connect(SaveBtn, &QPushButton::clicked, this, &TTimelineForm::SaveClick);
@@ -110,8 +147,12 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
 }
 
 void TTimelineForm::setPeriodHours(int hours) {
+    QRadioButton* button = hours == 24 ? Hours24 : Days7;
+    if (!button->isChecked()) {
+        button->setChecked(true); // its toggled signal reads and draws
+        return;
+    }
     hours_ = hours;
-    (hours == 24 ? Hours24 : Days7)->setChecked(true);
     refresh();
 }
 
@@ -128,8 +169,9 @@ bool TTimelineForm::refresh() {
     if (!period.period) return false;
     std::vector<int> shown = timeline::defaultSelection(tables);
     model_ = timeline::buildModel(std::move(tables), *period.period, shown);
-    svg_ = timeline::renderSvg(model_, regional_);
-    View->load(QByteArray::fromStdString(svg_));
+    View->setPages(&model_, [this](int section) {
+        return timeline::renderSvgSection(model_, regional_, section);
+    });
     Hint->setText(qs(str::TimelineLaneHint));
     fitView();
     return true;
@@ -152,12 +194,17 @@ void TTimelineForm::showEvent(QShowEvent* event) {
     fitView();
 }
 
+std::string TTimelineForm::svg() const {
+    return timeline::renderSvg(model_, regional_);
+}
+
 bool TTimelineForm::saveSvg(const QString& path, QString* error) {
+    const std::string text = svg();
     // The old file stays whole until the new one is complete.
     QSaveFile file(path);
     const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(svg_.data(), static_cast<qint64>(svg_.size())) ==
-                        static_cast<qint64>(svg_.size()) &&
+                    file.write(text.data(), static_cast<qint64>(text.size())) ==
+                        static_cast<qint64>(text.size()) &&
                     file.commit();
     if (!ok && error) {
         QString text = qs(str::TimelineCannotSave);
@@ -172,16 +219,13 @@ void TTimelineForm::printTo(QPrinter& printer) {
     printer.setPageOrientation(QPageLayout::Landscape);
     printer.setPageSize(QPageSize(QPageSize::A4));
     QPainter painter(&printer);
-    QSvgRenderer renderer(QByteArray::fromStdString(svg_));
     const QRectF area = painter.viewport();
     // The page's shape, as large as the printable area allows.
     const double scale = std::min(area.width() / Page::Width, area.height() / Page::Height);
     const QRectF target(area.left(), area.top(), Page::Width * scale, Page::Height * scale);
-    const int sections = timeline::sectionCount(model_);
-    for (int s = 0; s < sections; ++s) {
+    for (int s = 0; s < View->pageCount(); ++s) {
         if (s > 0) printer.newPage();
-        renderer.setViewBox(QRectF(0, Page::Height * s, Page::Width, Page::Height));
-        renderer.render(&painter, target);
+        if (QSvgRenderer* r = View->pageRenderer(s)) r->render(&painter, target);
     }
 }
 

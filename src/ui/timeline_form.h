@@ -6,27 +6,35 @@
 #include "engine/timeline.h"
 #include "platform/regional.h"
 
-#include <QSvgWidget>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QPrinter;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
 class QLabel;
+class QSvgRenderer;
 
 namespace vektrin {
 
 class TDataCtrl;
 
-// The chart; a click on a lane reports the lane.
-class TimelineView : public QSvgWidget {
+// The chart, one page below the other. A page's document is made, read and painted only when the
+// page comes into view, so the first paint of a long chart costs one page.
+class TimelineView : public QWidget {
     Q_OBJECT
   public:
-    using QSvgWidget::QSvgWidget;
-    void setModel(const timeline::Model* model) { model_ = model; }
+    explicit TimelineView(QWidget* parent = nullptr);
+    ~TimelineView() override;
+    // The pages of a model; page(s) makes the document of section s.
+    void setPages(const timeline::Model* model, std::function<std::string(int)> page);
+    int pageCount() const { return static_cast<int>(renderers_.size()); }
+    // The renderer of a page, reading its document when first asked for.
+    QSvgRenderer* pageRenderer(int section);
     // The lane under a point of the widget, or -1.
     int laneAt(const QPoint& pos) const;
 
@@ -34,10 +42,15 @@ class TimelineView : public QSvgWidget {
     void laneClicked(int lane);
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    double pageHeight() const;
+
     const timeline::Model* model_ = nullptr;
+    std::function<std::string(int)> page_;
+    std::vector<std::unique_ptr<QSvgRenderer>> renderers_;
 };
 
 class TTimelineForm : public QWidget {
@@ -53,7 +66,8 @@ class TTimelineForm : public QWidget {
     int periodHours() const { return hours_; }
 
     const timeline::Model& model() const { return model_; }
-    const std::string& svg() const { return svg_; }
+    // The whole document, as saved.
+    std::string svg() const;
 
     // The whole document into the file; the error text when it cannot be written.
     bool saveSvg(const QString& path, QString* error = nullptr);
@@ -88,7 +102,6 @@ class TTimelineForm : public QWidget {
     std::function<DateTime()> now_;
     int hours_ = 24;
     timeline::Model model_;
-    std::string svg_;
     QScrollArea* scroll_ = nullptr;
 };
 

@@ -77,7 +77,8 @@ void TimelineFormTest::opensWithoutPausingAndShowsTheChart() {
     QVERIFY(form->Timer1.isActive());
     QCOMPARE(env.protocol().size(), lines);
 
-    QVERIFY(f->View->renderer()->isValid());
+    QCOMPARE(f->View->pageCount(), 1);
+    QVERIFY(f->View->pageRenderer(0)->isValid());
     QCOMPARE(f->model().lanes.size(), std::size_t(2));
     QCOMPARE(f->model().period.end - f->model().period.begin, timeline::Minute(24 * 60));
     const QString svg = QString::fromStdString(f->svg());

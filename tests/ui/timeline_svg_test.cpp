@@ -270,6 +270,16 @@ void TimelineSvgTest::sixtyLanesASectionAndClicksFindTheirLane() {
     QCOMPARE(svg.attributes.value("viewBox").toString(), QString("0 0 1123 2382"));
     QCOMPARE(svg.attributes.value("height").toString(), QString("630mm"));
 
+    // A section alone is a page of its own with its 60 lanes.
+    const Parsed second = parse(renderSvgSection(model, regional(), 1));
+    QVERIFY2(second.error.isEmpty(), qPrintable(second.error));
+    QCOMPARE(second.laneIds.size(), std::size_t(60));
+    QCOMPARE(second.laneIds, std::vector<QString>(p.laneIds.begin() + 60, p.laneIds.begin() + 120));
+    QCOMPARE(second.elements.front().attributes.value("viewBox").toString(),
+             QString("0 0 1123 794"));
+    QVERIFY(
+        QSvgRenderer(QByteArray::fromStdString(renderSvgSection(model, regional(), 2))).isValid());
+
     // A point in each lane's row of its page finds that lane; the margins find none.
     for (int lane : {0, 59, 60, 61, 129}) {
         const double y = SvgPage::Height * (lane / 60) + SvgPage::LaneTop +
