@@ -165,7 +165,7 @@ class Renderer {
                  << "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#444444\">"
                  << xmlEscape(model_.lanes.empty() ? str::TimelineNoTasks : str::TimelineNothingDue)
                  << "</text>\n";
-        legend();
+        legend(count);
         svg_ << "</g>\n";
     }
 
@@ -195,7 +195,12 @@ class Renderer {
             const bool midnight = hour == 0;
             if (!midnight && (hourStep == 0 || hour % hourStep != 0)) continue;
             const double px = x(m);
-            svg_ << "<line x1=\"" << px << "\" y1=\"" << top - (midnight ? 26 : 6) << "\" x2=\""
+            // A day's line also marks its label, and leaves the hour's label free.
+            if (midnight)
+                svg_ << "<line x1=\"" << px << "\" y1=\"" << top - 34 << "\" x2=\"" << px
+                     << "\" y2=\"" << top - 20 << "\" stroke=\"" << DayLine
+                     << "\" stroke-width=\"0.8\"/>\n";
+            svg_ << "<line x1=\"" << px << "\" y1=\"" << top - (midnight ? 4 : 3) << "\" x2=\""
                  << px << "\" y2=\"" << bottom << "\" stroke=\"" << (midnight ? DayLine : HourLine)
                  << "\" stroke-width=\"" << (midnight ? 0.8 : 0.5) << "\"/>\n";
             if (hourStep != 0 && hour % hourStep == 0 && px + 14 <= P::PlotRight + 4)
@@ -387,8 +392,9 @@ class Renderer {
         svg_ << "</g>\n";
     }
 
-    void legend() {
-        const double y = P::LaneTop + P::LaneHeight * P::LanesPerSection + 26;
+    // Under the lanes of the page.
+    void legend(int lanes) {
+        const double y = P::LaneTop + P::LaneHeight * std::max(lanes, 3) + 30;
         double px = P::PlotLeft;
         const auto label = [&](std::string_view text) {
             svg_ << "<text x=\"" << px + 20 << "\" y=\"" << y + 7.5 << "\">" << xmlEscape(text)
