@@ -586,7 +586,8 @@ bool TMainForm::selectTimelineTask(qint64 record, qint64 appId) {
     // An editor works on the current record: the grid stays where it is until it closes.
     if (!started_ || shutDown_ || openWindows_ > 0) return false;
     Table& t = scheduler_->dataCtrl().Table1;
-    if (t.state() != Table::State::Browse) return false;
+    // A pass held by its message box walks the table: moving it would move the pass.
+    if (t.state() != Table::State::Browse || t.controlsDisabled()) return false;
     bool found = false;
     guarded([&] {
         const Table::Bookmark before = t.getBookmark();

@@ -151,6 +151,11 @@ void TimelineFormTest::noSelectionWhileAnEditorHasTheTable() {
     QVERIFY(!refreshed);
     QCOMPARE(f->Hint->text(), QString::fromUtf8(str::TimelineTableBusy.data()));
     QCOMPARE(currentAppId(*form), std::int64_t(b));
+    // Nor while a pass walks the table (held by a message box it raised).
+    form->scheduler().dataCtrl().Table1.disableControls();
+    QVERIFY(!form->selectTimelineTask(first.record, first.appId));
+    form->scheduler().dataCtrl().Table1.enableControls();
+    QCOMPARE(currentAppId(*form), std::int64_t(b));
     // Afterwards it works again.
     QVERIFY(form->selectTimelineTask(first.record, first.appId));
     QCOMPARE(currentAppId(*form), std::int64_t(a));
