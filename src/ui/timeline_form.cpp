@@ -157,8 +157,9 @@ void TTimelineForm::setPeriodHours(int hours) {
 }
 
 bool TTimelineForm::refresh() {
-    // Walking the task table would post a record that an editor is changing.
-    if (data_.Table1.state() != Table::State::Browse) {
+    // Walking a table would post a record that an editor is changing.
+    const auto editing = [](const Table& t) { return t.state() != Table::State::Browse; };
+    if (editing(data_.Table1) || editing(data_.Table2) || editing(data_.Table3)) {
         Hint->setText(qs(str::TimelineTableBusy));
         return false;
     }

@@ -141,14 +141,21 @@ void TimelineFormTest::noSelectionWhileAnEditorHasTheTable() {
     onNextModal([&](QWidget* editor) {
         selected = form->selectTimelineTask(first.record, first.appId);
         // The editor's record is being changed: the chart waits for it.
-        form->scheduler().dataCtrl().Table1.edit();
+        TDataCtrl& d = form->scheduler().dataCtrl();
+        d.Table1.edit();
         refreshed = f->refresh();
-        form->scheduler().dataCtrl().Table1.cancel();
+        d.Table1.cancel();
+        // So is a silence period being added in its editor.
+        d.Table3.append();
+        d.Table3Interval.setInteger(0);
+        refreshed = refreshed || f->refresh();
+        d.Table3.cancel();
         editor->close();
     });
     form->TaskParametersClick();
     QVERIFY(!selected);
     QVERIFY(!refreshed);
+    QVERIFY(form->scheduler().dataCtrl().Table3.isEmpty());
     QCOMPARE(f->Hint->text(), QString::fromUtf8(str::TimelineTableBusy.data()));
     QCOMPARE(currentAppId(*form), std::int64_t(b));
     // Nor while a pass walks the table (held by a message box it raised).
