@@ -84,6 +84,10 @@ void SvgOfTenThousandTasksForSevenDays(benchmark::State& state) {
         launches += lane.launches.size();
     state.counters["launches"] = static_cast<double>(launches);
     state.counters["conflicts"] = static_cast<double>(model.conflicts.size());
+    std::size_t minutes = 0;
+    for (const Conflict& c : model.conflicts)
+        minutes += c.minutes.size();
+    state.counters["conflict minutes"] = static_cast<double>(minutes);
 }
 BENCHMARK(SvgOfTenThousandTasksForSevenDays)->Unit(benchmark::kMillisecond);
 
