@@ -26,7 +26,8 @@ inline Minute minuteIndex(const schedule::LaunchMoment& m) {
     return m.day * 1440 + m.minute;
 }
 inline schedule::LaunchMoment launchMoment(Minute m) {
-    return {m / 1440, static_cast<int>(m % 1440)};
+    const Minute day = m >= 0 ? m / 1440 : (m - 1439) / 1440;
+    return {day, static_cast<int>(m - day * 1440)};
 }
 
 constexpr int MaxDays = 31;

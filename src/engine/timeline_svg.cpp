@@ -92,6 +92,7 @@ class Renderer {
         : model_(model), regional_(regional) {
         shortTime_ = regional;
         shortTime_.longTimeFormat = shortTimeFormat(regional.longTimeFormat);
+        anyLaunch_ = model.anyLaunch();
         laneOfTask_.assign(model.tables.tasks.size(), -1);
         for (std::size_t l = 0; l < model.lanes.size(); ++l)
             laneOfTask_[static_cast<std::size_t>(model.lanes[l].task)] = static_cast<int>(l);
@@ -159,7 +160,7 @@ class Renderer {
             lane(first + l, l);
         silence(top, bottom);
         conflicts(s, first, count);
-        if (count <= 0 || !model_.anyLaunch())
+        if (count <= 0 || !anyLaunch_)
             svg_ << "<text x=\"" << (P::PlotLeft + P::PlotRight) / 2 << "\" y=\""
                  << top + P::LaneHeight * 1.8
                  << "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#444444\">"
@@ -439,6 +440,7 @@ class Renderer {
     };
     std::vector<int> laneOfTask_;
     std::vector<std::vector<Group>> bySection_;
+    bool anyLaunch_ = false;
 };
 
 } // namespace

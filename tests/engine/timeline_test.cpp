@@ -303,6 +303,20 @@ TEST_F(Timeline, PeriodBoundsAndRefusals) {
     }
 }
 
+TEST_F(Timeline, TheTablesFirstDayHasItsFirstMinute) {
+    Tables tables;
+    Task every;
+    every.name = "every minute";
+    tables.tasks = {every};
+    const Model model = buildModel(tables, period(0, at(0, 3)), {0});
+    ASSERT_EQ(model.lanes.size(), 1u);
+    std::vector<std::string> launches;
+    for (const Minute m : model.lanes[0].launches)
+        launches.push_back(iso(m));
+    EXPECT_EQ(launches, (std::vector<std::string>{"1899-12-30 00:00", "1899-12-30 00:01",
+                                                  "1899-12-30 00:02"}));
+}
+
 // ---------------------------------------------------------------- lanes, windows, text lines
 
 TEST_F(Timeline, LanesBySortedFirstLaunchWithTheirWindows) {
