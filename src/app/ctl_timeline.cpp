@@ -176,7 +176,8 @@ void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& c
     cmd->add_option("--task", o->tasks,
                     "only these tasks, by AppID or AppName (default: every task not stopped)")
         ->option_text("TASK ...");
-    cmd->add_option("-o,--output", o->output, "the file (standard output without)");
+    cmd->add_option("-o,--output", o->output, "the file (standard output without)")
+        ->option_text("FILE");
     cmd->add_flag("--text", o->text, "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
     cmd->callback([&context, &chosen, o] {
         chosen = [&context, o] {
