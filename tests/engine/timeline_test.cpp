@@ -158,7 +158,7 @@ TEST_F(Timeline, SilenceStretchesOfEachKind) {
 
 // ------------------------------------------------------------------------------- conflicts
 
-struct TaskSpec {
+struct DailyTask {
     std::string name;
     DateTime time; // daily at this time
     std::uint32_t conflicts;
@@ -169,21 +169,21 @@ struct TaskSpec {
 
 struct ConflictCase {
     const char* label;
-    std::vector<TaskSpec> tasks; // in the table's order
+    std::vector<DailyTask> tasks; // in the table's order
     std::vector<std::string> conflicts;
     std::vector<schedule::Window> silence = {};
 };
 
-Task daily(const TaskSpec& spec, int appId) {
+Task daily(const DailyTask& d, int appId) {
     Task t;
     t.appId = appId;
-    t.name = spec.name;
+    t.name = d.name;
     t.window.interval = 2;
-    t.window.startTime = t.window.endTime = spec.time;
-    t.conflicts = spec.conflicts;
-    t.waits = spec.waits;
-    t.conditional = spec.conditional;
-    t.stopped = spec.stopped;
+    t.window.startTime = t.window.endTime = d.time;
+    t.conflicts = d.conflicts;
+    t.waits = d.waits;
+    t.conditional = d.conditional;
+    t.stopped = d.stopped;
     return t;
 }
 
