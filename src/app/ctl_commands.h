@@ -40,5 +40,7 @@ class CommandError : public std::runtime_error {
 
 // Adds the commands to app; the one the user names stores its run in chosen.
 void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
+// The timeline of the coming hours or days (ctl_timeline.cpp).
+void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& chosen);
 
 } // namespace vektrin::ctl

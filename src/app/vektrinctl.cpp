@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
     ctl::Context context;
     context.now = [&options] { return nowFor(options); };
     ctl::addCommands(app, context, chosen);
+    ctl::addTimelineCommand(app, context, chosen);
 
     try {
         std::vector<char*> args = withLiteralArgument(argc, argv);

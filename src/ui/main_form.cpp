@@ -6,6 +6,7 @@
 #include "ui/form_widgets.h"
 #include "ui/protocol_form.h"
 #include "ui/task_grid.h"
+#include "ui/timeline_form.h"
 #include "ui/tray_icon.h"
 
 #include <QApplication>
@@ -96,6 +97,7 @@ TMainForm::~TMainForm() {
     delete DBGrid1;
     delete gridModel_;
     delete ProtocolForm;
+    delete TimelineForm;
     delete TrayIcon1;
 }
 
@@ -167,6 +169,8 @@ void TMainForm::buildMenus() {
     Visualize = action(PopupMenu1, "Visualize", str::MenuUnhide);
     separator(PopupMenu1, "N6");
     Resume = action(PopupMenu1, "Resume", str::MenuSuspend);
+    separator(PopupMenu1, "N7");
+    Timeline = action(PopupMenu1, "Timeline", str::MenuTimeline);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
     connect(TaskParameters, &QAction::triggered, this, &TMainForm::TaskParametersClick);
     connect(ConflRes, &QAction::triggered, this, &TMainForm::ConflResClick);
@@ -175,6 +179,7 @@ void TMainForm::buildMenus() {
     connect(CancelWaiting, &QAction::triggered, this, &TMainForm::CancelWaitingClick);
     connect(Visualize, &QAction::triggered, this, &TMainForm::VisualizeClick);
     connect(Resume, &QAction::triggered, this, &TMainForm::ResumeClick);
+    connect(Timeline, &QAction::triggered, this, &TMainForm::TimelineClick);
 
     PopupMenu2 = std::make_unique<QMenu>();
     PopupMenu2->setObjectName("PopupMenu2");
@@ -184,6 +189,7 @@ void TMainForm::buildMenus() {
     ResourcesEdit = action(PopupMenu2.get(), "ResourcesEdit", str::MenuConflicts);
     ConflictsEdit = action(PopupMenu2.get(), "ConflictsEdit", str::MenuExceptions);
     ProtocolShow = action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol);
+    TimelineShow = action(PopupMenu2.get(), "TimelineShow", str::MenuTimeline);
     separator(PopupMenu2.get(), "N2");
     TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit);
     connect(ShowMainForm, &QAction::triggered, this, &TMainForm::ShowMainFormClick);
@@ -191,6 +197,7 @@ void TMainForm::buildMenus() {
     connect(ResourcesEdit, &QAction::triggered, this, &TMainForm::ConflResClick);
     connect(ConflictsEdit, &QAction::triggered, this, &TMainForm::ExceptionClick);
     connect(ProtocolShow, &QAction::triggered, this, &TMainForm::ProtocolBtnClick);
+    connect(TimelineShow, &QAction::triggered, this, &TMainForm::TimelineClick);
     connect(TaskExit, &QAction::triggered, this, &TMainForm::ExitBtnClick);
 }
 
@@ -560,6 +567,39 @@ void TMainForm::ShowMainFormClick() {
         }
     }
     ShowMainForm->setText(qs(isVisible() ? str::MenuHideMainWindow : str::MenuShowMainWindow));
+}
+
+void TMainForm::TimelineClick() {
+    if (!started_ || shutDown_) return;
+    if (!TimelineForm) {
+        TimelineForm = new TTimelineForm(
+            scheduler_->dataCtrl(), scheduler_->regional(),
+            [this] { return scheduler_->clock().now(); }, this);
+        connect(TimelineForm, &TTimelineForm::taskChosen, this,
+                [this](qint64 record, qint64 appId) { selectTimelineTask(record, appId); });
+    }
+    guarded([this] { TimelineForm->refresh(); });
+    TimelineForm->show();
+    if (!headless()) {
+        TimelineForm->raise();
+        TimelineForm->activateWindow();
+    }
+}
+
+bool TMainForm::selectTimelineTask(qint64 record, qint64 appId) {
+    // An editor works on the current record: the grid stays where it is until it closes.
+    if (!started_ || shutDown_ || openWindows_ > 0) return false;
+    Table& t = scheduler_->dataCtrl().Table1;
+    // A pass held by its message box walks the table: moving it would move the pass.
+    if (t.state() != Table::State::Browse || t.controlsDisabled()) return false;
+    bool found = false;
+    guarded([&] {
+        const Table::Bookmark before = t.getBookmark();
+        found = t.gotoBookmark(record) && scheduler_->dataCtrl().Table1AppID.asInteger() == appId;
+        if (!found) t.gotoBookmark(before);
+    });
+    if (found && !isVisible()) ShowMainFormClick();
+    return found;
 }
 
 void TMainForm::deleteTask() {

@@ -22,6 +22,7 @@ namespace vektrin {
 class TaskGridModel;
 class TDBGrid;
 class TProtocolForm;
+class TTimelineForm;
 class TTrayIcon;
 
 struct MainFormOptions {
@@ -84,6 +85,11 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void ResumeClick();
     void ShowMainFormClick();
     void TrayIcon1DblClick() { ShowMainFormClick(); }
+    // Opens the timeline window (or brings it forward, read anew); scheduling goes on meanwhile.
+    void TimelineClick();
+    // Makes the task of a timeline lane the grid's current record; false while an editor is open
+    // or the task is gone.
+    bool selectTimelineTask(qint64 record, qint64 appId);
 
     // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
     using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
@@ -113,6 +119,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* CancelWaiting = nullptr;
     QAction* Visualize = nullptr;
     QAction* Resume = nullptr;
+    QAction* Timeline = nullptr;
 
     // Not a child of the main window: it must stay usable while an editor blocks the window.
     std::unique_ptr<QMenu> PopupMenu2;
@@ -121,10 +128,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* ResourcesEdit = nullptr;
     QAction* ConflictsEdit = nullptr;
     QAction* ProtocolShow = nullptr;
+    QAction* TimelineShow = nullptr;
     QAction* TaskExit = nullptr;
 
     TTrayIcon* TrayIcon1 = nullptr;
     TProtocolForm* ProtocolForm = nullptr;
+    TTimelineForm* TimelineForm = nullptr; // made when first asked for
 
   protected:
     void closeEvent(QCloseEvent* event) override;

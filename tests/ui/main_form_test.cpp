@@ -86,11 +86,12 @@ void MainFormTest::buttonsAndMenuItems() {
              (QStringList{"TaskParameters=Task parameters", "ConflRes=Conflicting resources",
                           "N4=-", "RunNow=Run now", "Interrupt=Interrupt execution",
                           "CancelWaiting=Cancel waiting", "Visualize=Unhide", "N6=-",
-                          "Resume=Suspend"}));
-    QCOMPARE(items(form->PopupMenu2.get()),
-             (QStringList{"ShowMainForm=Hide main window", "N5=-", "Tasks=Tasks",
-                          "ResourcesEdit=Conflicts", "ConflictsEdit=Exceptions",
-                          "ProtocolShow=Protocol", "N2=-", "TaskExit=Exit"}));
+                          "Resume=Suspend", "N7=-", "Timeline=Timeline..."}));
+    QCOMPARE(
+        items(form->PopupMenu2.get()),
+        (QStringList{"ShowMainForm=Hide main window", "N5=-", "Tasks=Tasks",
+                     "ResourcesEdit=Conflicts", "ConflictsEdit=Exceptions", "ProtocolShow=Protocol",
+                     "TimelineShow=Timeline...", "N2=-", "TaskExit=Exit"}));
     QCOMPARE(form->TrayIcon1->contextMenu(), form->PopupMenu2.get());
     QCOMPARE(form->windowTitle(), QString("System monitor - Vektrin 2.1"));
 }

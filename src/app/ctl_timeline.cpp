@@ -1,0 +1,203 @@
+// timeline: the coming hours or days of the tables as an SVG chart, or as lines for scripts.
+
+#include "app/ctl_commands.h"
+#include "app/ctl_tables.h"
+#include "engine/timeline.h"
+#include "engine/timeline_svg.h"
+#include "platform/strings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vektrin::ctl {
+namespace {
+
+// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (a "T" may stand for the blank).
+std::optional<DateTime> parseMoment(std::string_view text) {
+    if (text.size() < 10) return std::nullopt;
+    const auto date = parseIsoDate(text.substr(0, 10));
+    if (!date) return std::nullopt;
+    if (text.size() == 10) return *date;
+    if (text[10] != ' ' && text[10] != 'T') return std::nullopt;
+    std::string time(text.substr(11));
+    if (time.size() == 5) time += ":00";
+    const auto t = parseIsoTime(time);
+    if (!t || time.size() != 8) return std::nullopt;
+    return *date + *t;
+}
+
+std::string momentCheck(const std::string& text) {
+    return parseMoment(text)
+               ? std::string()
+               : "expected YYYY-MM-DD, \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"";
+}
+
+// The tasks named, by AppID or, failing that, AppName, as `next` finds them; every name that
+// finds none or several is told at once.
+std::vector<int> selectTasks(const timeline::Tables& tables,
+                             const std::vector<std::string>& names) {
+    std::vector<int> shown;
+    std::string problems;
+    for (const std::string& name : names) {
+        std::int64_t id = 0;
+        auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), id);
+        int found = -1;
+        if (ec == std::errc() && end == name.data() + name.size())
+            for (std::size_t i = 0; i < tables.tasks.size() && found < 0; ++i)
+                if (tables.tasks[i].appId == id) found = static_cast<int>(i);
+        int matches = found >= 0 ? 1 : 0;
+        if (found < 0)
+            for (std::size_t i = 0; i < tables.tasks.size(); ++i)
+                if (tables.tasks[i].name == name && matches++ == 0) found = static_cast<int>(i);
+        if (matches == 1) {
+            shown.push_back(found);
+            continue;
+        }
+        if (!problems.empty()) problems += '\n';
+        problems += matches == 0
+                        ? "No task has the AppID or AppName " + name
+                        : std::to_string(matches) + " tasks are named " + name + "; give the AppID";
+    }
+    if (!problems.empty()) throw CommandError(ExitNotFound, problems);
+    return shown;
+}
+
+// The whole text or nothing: a file that existed keeps its old content when writing fails.
+void writeOutput(const std::string& path, const std::string& text) {
+    const auto failed = [&](int error) {
+        return CommandError(ExitDataError, "Cannot write " + path + ": " + std::strerror(error));
+    };
+    const auto writeAll = [&](int fd) {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return errno;
+            done += static_cast<std::size_t>(n);
+        }
+        return 0;
+    };
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or a pipe (/dev/stdout, a fifo) is written as it is.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) throw failed(errno);
+        const int error = writeAll(fd);
+        ::close(fd);
+        if (error) throw failed(error);
+        return;
+    }
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) throw failed(errno);
+    // As an ordinary new file would be: the umask's permissions, or the old file's.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    int error = ::fchmod(fd, exists ? (st.st_mode & 07777) : (0666 & ~mask)) == 0 ? 0 : errno;
+    if (!error) error = writeAll(fd);
+    if (!error && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (!error && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error) {
+        ::unlink(temp.c_str());
+        throw failed(error);
+    }
+}
+
+struct TimelineOptions {
+    std::string from, to;
+    int hours = 0, days = 0;
+    std::vector<std::string> tasks;
+    std::string output;
+    bool text = false;
+};
+
+int runTimeline(const Context& context, const TimelineOptions& o) {
+    const DateTime from = o.from.empty() ? context.now() : *parseMoment(o.from);
+    DateTime to = from + 1;
+    if (!o.to.empty()) to = *parseMoment(o.to);
+    if (o.hours > 0) to = from + o.hours / 24.0;
+    if (o.days > 0) to = from + o.days;
+    const timeline::PeriodOrProblem period = timeline::makePeriod(from, to);
+    if (!period.period) throw CommandError(ExitUsage, period.problem);
+
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    timeline::Tables tables = timeline::readTables(*dm);
+    const std::vector<int> shown =
+        o.tasks.empty() ? timeline::defaultSelection(tables) : selectTasks(tables, o.tasks);
+    const timeline::Model model = timeline::buildModel(std::move(tables), *period.period, shown);
+    const bool toStandardOutput = o.output.empty() || o.output == "-";
+    if (o.text && toStandardOutput) {
+        // Lines as they are made: a week of every-minute tasks is millions of them.
+        timeline::writeTextLines(model, std::cout);
+        std::cout.flush();
+    } else {
+        const std::string text = o.text
+                                     ? timeline::textLines(model)
+                                     : timeline::renderSvg(model, RegionalSettings::fromLocale());
+        if (toStandardOutput)
+            std::cout << text << std::flush;
+        else
+            writeOutput(o.output, text);
+    }
+    if (!model.anyLaunch())
+        std::cerr << (model.lanes.empty() ? str::TimelineNoTasks : str::TimelineNothingDue) << '\n';
+    return ExitOk;
+}
+
+} // namespace
+
+void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& chosen) {
+    auto o = std::make_shared<TimelineOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "timeline", "Draw the launches, windows, silence periods and resource conflicts of the "
+                    "coming hours or days as an SVG chart (or, with --text, as lines)");
+    cmd->add_option("--from", o->from, "where the period begins (default: --at, or now)")
+        ->option_text("MOMENT")
+        ->check(momentCheck, "MOMENT");
+    auto* to = cmd->add_option("--to", o->to, "where the period ends (it holds at most 31 days)")
+                   ->option_text("MOMENT")
+                   ->check(momentCheck, "MOMENT");
+    auto* hours = cmd->add_option("--hours", o->hours, "the period's length in hours")
+                      ->check(CLI::Range(1, timeline::MaxDays * 24));
+    auto* days = cmd->add_option("--days", o->days, "the period's length in days (default: 1)")
+                     ->check(CLI::Range(1, timeline::MaxDays));
+    to->excludes(hours)->excludes(days);
+    hours->excludes(days);
+    cmd->add_option("--task", o->tasks,
+                    "only these tasks, by AppID or AppName (default: every task not stopped)")
+        ->option_text("TASK ...");
+    cmd->add_option("-o,--output", o->output, "the file (standard output without)")
+        ->option_text("FILE");
+    cmd->add_flag("--text", o->text, "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
+    cmd->callback([&context, &chosen, o] {
+        chosen = [&context, o] {
+            try {
+                return runTimeline(context, *o);
+            } catch (const CommandError& e) {
+                std::cerr << e.what() << '\n';
+                return e.exitCode();
+            } catch (const DatabaseError& e) {
+                const std::string& directory = context.tablesDirectory;
+                std::cerr << (directory.empty() ? std::string(e.what())
+                                                : tableFailure(directory, e).what())
+                          << '\n';
+                return ExitDataError;
+            } catch (const std::exception& e) {
+                std::cerr << e.what() << '\n';
+                return ExitDataError;
+            }
+        };
+    });
+}
+
+} // namespace vektrin::ctl

@@ -1,0 +1,144 @@
+#pragma once
+// What the coming hours or days hold: every predicted launch of each task, its window on each
+// day, the stretches of the silence periods, and the minutes in which two tasks that share a
+// resource fall due together. Launches come from the launch search of `vektrinctl next`, so the
+// two never disagree; what cannot be known ahead (launch conditions, how long a run takes) is
+// marked, not guessed.
+
+#include "engine/next_launch.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vektrin {
+class TDataCtrl;
+}
+
+namespace vektrin::timeline {
+
+// Minutes of local wall-clock time counted from day 0 of the tables (1899-12-30 00:00).
+using Minute = std::int64_t;
+
+inline Minute minuteIndex(const schedule::LaunchMoment& m) {
+    return m.day * 1440 + m.minute;
+}
+inline schedule::LaunchMoment launchMoment(Minute m) {
+    const Minute day = m >= 0 ? m / 1440 : (m - 1439) / 1440;
+    return {day, static_cast<int>(m - day * 1440)};
+}
+
+constexpr int MaxDays = 31;
+
+struct Task {
+    std::int64_t appId = 0;
+    std::int64_t record = 0; // the record's bookmark in the task table
+    std::string name;
+    schedule::Window window;
+    bool stopped = false;
+    bool conditional = false;    // a launch condition: whether it holds is known only then
+    std::uint32_t conflicts = 0; // resource mask
+    bool waits = false;          // WaitRes: waits for busy resources instead of being skipped
+};
+
+struct Resource {
+    int number = 0;
+    std::string name;
+    DateTime maxWait = 0;
+};
+
+// The rows the timeline is made of, tasks in the scheduling pass's order.
+struct Tables {
+    std::vector<Task> tasks;
+    std::vector<Resource> resources;
+    std::vector<schedule::Window> silence;
+};
+
+// Reads the three tables; the task table's current record stays where it was.
+Tables readTables(TDataCtrl& dm);
+
+// A stretch of whole minutes: [begin, end).
+struct Stretch {
+    Minute begin = 0;
+    Minute end = 0;
+    friend bool operator==(const Stretch&, const Stretch&) = default;
+};
+
+struct Period {
+    Minute begin = 0; // the first minute: the one that begins at or after `from`
+    Minute end = 0;   // the minutes that begin before `to` belong to it
+};
+
+// The period from..to, or the operator's message saying what is wrong with it.
+struct PeriodOrProblem {
+    std::optional<Period> period;
+    std::string problem;
+};
+PeriodOrProblem makePeriod(DateTime from, DateTime to);
+
+struct Lane {
+    int task = 0; // index into Tables::tasks
+    std::vector<Minute> launches;
+    std::vector<Stretch> windows;
+};
+
+struct SilenceStretch {
+    int row = 0; // index into Tables::silence
+    Stretch stretch;
+};
+
+// Two tasks that share a resource and are due in the same minutes: in each of them the pass
+// reaches `holder` first and launches it; `other` then finds the resource busy and is skipped or
+// waits. Everything but the minutes belongs to the pair.
+struct Conflict {
+    int holder = 0; // indices into Tables::tasks
+    int other = 0;
+    std::uint32_t resources = 0; // the shared ones
+    bool waits = false;
+    int waitSeconds = 0; // the longest wait of other's resources, when it waits
+    // One of the two has a launch condition: the conflict happens only if it holds.
+    bool conditional = false;
+    std::vector<Minute> minutes; // ascending
+};
+
+struct Model {
+    Tables tables;
+    Period period;
+    // One per shown task: sorted by first launch, tasks without one last, each in pass order.
+    std::vector<Lane> lanes;
+    std::vector<SilenceStretch> silence;
+    std::vector<Conflict> conflicts; // one per pair, in the order of their first minute
+
+    bool anyLaunch() const;
+    // The lane of a task, or -1 when it is not shown.
+    int laneOf(int task) const;
+};
+
+// The tasks shown when none are named: all that are not stopped.
+std::vector<int> defaultSelection(const Tables& tables);
+
+// Builds the model for the tasks of `shown` (indices into tables.tasks). Conflicts are looked
+// for among all tasks the pass would launch, and kept when one of the two is shown.
+Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown);
+
+// The longest waiting time of the resources in mask, as the pass works it out.
+DateTime longestWait(const std::vector<Resource>& resources, std::uint32_t mask);
+
+// Resource numbers and names of a mask: "Printer (2)", joined by ", ".
+std::string resourceNames(const std::vector<Resource>& resources, std::uint32_t mask);
+
+// What a conflict does to the later task, for the operator: "skipped: Printer (2) held by
+// <backup>".
+std::string conflictText(const Model& model, const Conflict& conflict);
+// The kind of a silence row as the operator knows it ("Every day"; "always" for kind 0).
+std::string silenceKindName(const schedule::Window& row);
+
+// The model as lines for scripts: "YYYY-MM-DD HH:MM<TAB>task<TAB>what", in time order; within a
+// minute silence begins, windows begin, launches, conflicts, windows end, silence ends, each in
+// the lanes' order. Written as they are made: a week of every-minute tasks is millions of lines.
+void writeTextLines(const Model& model, std::ostream& out);
+std::string textLines(const Model& model);
+
+} // namespace vektrin::timeline

@@ -1,0 +1,251 @@
+#include "ui/timeline_form.h"
+
+#include "engine/timeline_svg.h"
+#include "platform/strings.h"
+#include "store/data_ctrl.h"
+#include "ui/busy_cursor.h"
+#include "ui/form_widgets.h"
+
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+namespace vektrin {
+namespace {
+
+using Page = timeline::SvgPage;
+
+double documentHeight(const timeline::Model& model) {
+    return Page::Height * timeline::sectionCount(model);
+}
+
+} // namespace
+
+TimelineView::TimelineView(QWidget* parent) : QWidget(parent) {}
+TimelineView::~TimelineView() = default;
+
+void TimelineView::setPages(const timeline::Model* model, std::function<std::string(int)> page) {
+    model_ = model;
+    page_ = std::move(page);
+    renderers_.clear();
+    renderers_.resize(static_cast<std::size_t>(model ? timeline::sectionCount(*model) : 0));
+    update();
+}
+
+QSvgRenderer* TimelineView::pageRenderer(int section) {
+    if (section < 0 || section >= pageCount()) return nullptr;
+    auto& renderer = renderers_[static_cast<std::size_t>(section)];
+    if (!renderer)
+        renderer = std::make_unique<QSvgRenderer>(QByteArray::fromStdString(page_(section)));
+    return renderer.get();
+}
+
+double TimelineView::pageHeight() const {
+    return width() * Page::Height / Page::Width;
+}
+
+void TimelineView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::white);
+    const double h = pageHeight();
+    if (h <= 0) return;
+    const int first = static_cast<int>(event->rect().top() / h);
+    const int last = static_cast<int>(event->rect().bottom() / h);
+    for (int s = std::max(first, 0); s <= std::min(last, pageCount() - 1); ++s)
+        if (QSvgRenderer* r = pageRenderer(s)) r->render(&painter, QRectF(0, s * h, width(), h));
+}
+
+int TimelineView::laneAt(const QPoint& pos) const {
+    if (!model_ || width() <= 0 || height() <= 0) return -1;
+    const double scale = Page::Width / width();
+    return timeline::laneAt(*model_, pos.x() * scale, pos.y() * scale);
+}
+
+void TimelineView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const int lane = laneAt(event->position().toPoint());
+        if (lane >= 0) emit laneClicked(lane);
+    }
+    QWidget::mousePressEvent(event);
+}
+
+TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
+                             std::function<DateTime()> now, QWidget* parent)
+    : QWidget(parent, Qt::Window), data_(data), regional_(regional), now_(std::move(now)) {
+    setObjectName("TimelineForm");
+    setWindowTitle(qs(str::TimelineCaption));
+    resize(1000, 640);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    Hours24 = named(new QRadioButton(qs(str::TimelinePeriod24Hours), this), "Hours24");
+    Days7 = named(new QRadioButton(qs(str::TimelinePeriod7Days), this), "Days7");
+    Hours24->setChecked(true);
+    auto* group = new QButtonGroup(this);
+    group->addButton(Hours24);
+    group->addButton(Days7);
+    RefreshBtn = plainButton(str::TimelineRefresh, "RefreshBtn", this);
+    SaveBtn = plainButton(str::TimelineSaveSvg, "SaveBtn", this);
+    PrintBtn = plainButton(str::TimelinePrint, "PrintBtn", this);
+    CloseBtn = plainButton(str::TimelineClose, "CloseBtn", this);
+    bar->addWidget(Hours24);
+    bar->addWidget(Days7);
+    bar->addSpacing(12);
+    bar->addWidget(RefreshBtn);
+    bar->addStretch(1);
+    bar->addWidget(SaveBtn);
+    bar->addWidget(PrintBtn);
+    bar->addWidget(CloseBtn);
+    layout->addLayout(bar);
+
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("ScrollBox");
+    scroll_->setWidgetResizable(false);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scroll_->setBackgroundRole(QPalette::Base);
+    View = named(new TimelineView, "View");
+    View->setCursor(Qt::PointingHandCursor);
+    scroll_->setWidget(View);
+    layout->addWidget(scroll_, 1);
+    Hint = named(new QLabel(qs(str::TimelineLaneHint), this), "Hint");
+    layout->addWidget(Hint);
+
+    const auto choose = [this](int hours) {
+        hours_ = hours;
+        refresh();
+    };
+    connect(Hours24, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(24);
+    });
+    connect(Days7, &QRadioButton::toggled, this, [choose](bool on) {
+        if (on) choose(24 * 7);
+    });
+    connect(RefreshBtn, &QPushButton::clicked, this, [this] { refresh(); });
+    connect(SaveBtn, &QPushButton::clicked, this, &TTimelineForm::SaveClick);
+    connect(PrintBtn, &QPushButton::clicked, this, &TTimelineForm::PrintClick);
+    connect(CloseBtn, &QPushButton::clicked, this, &QWidget::close);
+    connect(View, &TimelineView::laneClicked, this, [this](int lane) {
+        if (lane < 0 || static_cast<std::size_t>(lane) >= model_.lanes.size()) return;
+        const timeline::Task& task =
+            model_.tables.tasks[static_cast<std::size_t>(model_.lanes[lane].task)];
+        emit taskChosen(task.record, task.appId);
+    });
+}
+
+void TTimelineForm::setPeriodHours(int hours) {
+    QRadioButton* button = hours == 24 ? Hours24 : Days7;
+    if (!button->isChecked()) {
+        button->setChecked(true); // its toggled signal reads and draws
+        return;
+    }
+    hours_ = hours;
+    refresh();
+}
+
+bool TTimelineForm::refresh() {
+    // Walking a table would post a record that an editor is changing.
+    const auto editing = [](const Table& t) { return t.state() != Table::State::Browse; };
+    if (editing(data_.Table1) || editing(data_.Table2) || editing(data_.Table3)) {
+        Hint->setText(qs(str::TimelineTableBusy));
+        return false;
+    }
+    BusyCursor busy;
+    timeline::Tables tables = timeline::readTables(data_);
+    const DateTime from = now_();
+    const timeline::PeriodOrProblem period = timeline::makePeriod(from, from + hours_ / 24.0);
+    if (!period.period) return false;
+    std::vector<int> shown = timeline::defaultSelection(tables);
+    model_ = timeline::buildModel(std::move(tables), *period.period, shown);
+    View->setPages(&model_, [this](int section) {
+        return timeline::renderSvgSection(model_, regional_, section);
+    });
+    Hint->setText(qs(str::TimelineLaneHint));
+    fitView();
+    return true;
+}
+
+void TTimelineForm::fitView() {
+    // As wide as the window, as high as the pages need: a click maps straight onto the document.
+    const int width = std::max(200, scroll_->viewport()->width());
+    const double height = width * documentHeight(model_) / Page::Width;
+    View->resize(width, static_cast<int>(std::lround(height)));
+}
+
+void TTimelineForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitView();
+}
+
+void TTimelineForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    fitView();
+}
+
+std::string TTimelineForm::svg() const {
+    return timeline::renderSvg(model_, regional_);
+}
+
+bool TTimelineForm::saveSvg(const QString& path, QString* error) {
+    const std::string text = svg();
+    // The old file stays whole until the new one is complete.
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(text.data(), static_cast<qint64>(text.size())) ==
+                        static_cast<qint64>(text.size()) &&
+                    file.commit();
+    if (!ok && error) {
+        QString text = qs(str::TimelineCannotSave);
+        text.replace(text.indexOf("%s"), 2, path);
+        text.replace(text.indexOf("%s"), 2, file.errorString());
+        *error = text;
+    }
+    return ok;
+}
+
+void TTimelineForm::printTo(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    QPainter painter(&printer);
+    const QRectF area = painter.viewport();
+    // The page's shape, as large as the printable area allows.
+    const double scale = std::min(area.width() / Page::Width, area.height() / Page::Height);
+    const QRectF target(area.left(), area.top(), Page::Width * scale, Page::Height * scale);
+    for (int s = 0; s < View->pageCount(); ++s) {
+        if (s > 0) printer.newPage();
+        if (QSvgRenderer* r = View->pageRenderer(s)) r->render(&painter, target);
+    }
+}
+
+void TTimelineForm::SaveClick() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, qs(str::TimelineSaveSvg), QStringLiteral("timeline.svg"), qs(str::TimelineSvgFiles));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!saveSvg(path, &error))
+        QMessageBox::critical(this, QCoreApplication::applicationName(), error);
+}
+
+void TTimelineForm::PrintClick() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    printTo(printer);
+}
+
+} // namespace vektrin

@@ -1,0 +1,108 @@
+#pragma once
+// The timeline window: the chart of the coming 24 hours or 7 days as the core draws it, with
+// saving and printing. It only reads the tables, so scheduling goes on while it is open; a click
+// on a task's lane asks the main window to select that task.
+
+#include "engine/timeline.h"
+#include "platform/regional.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPrinter;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+class QLabel;
+class QSvgRenderer;
+
+namespace vektrin {
+
+class TDataCtrl;
+
+// The chart, one page below the other. A page's document is made, read and painted only when the
+// page comes into view, so the first paint of a long chart costs one page.
+class TimelineView : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TimelineView(QWidget* parent = nullptr);
+    ~TimelineView() override;
+    // The pages of a model; page(s) makes the document of section s.
+    void setPages(const timeline::Model* model, std::function<std::string(int)> page);
+    int pageCount() const { return static_cast<int>(renderers_.size()); }
+    // The renderer of a page, reading its document when first asked for.
+    QSvgRenderer* pageRenderer(int section);
+    // The lane under a point of the widget, or -1.
+    int laneAt(const QPoint& pos) const;
+
+  signals:
+    void laneClicked(int lane);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    double pageHeight() const;
+
+    const timeline::Model* model_ = nullptr;
+    std::function<std::string(int)> page_;
+    std::vector<std::unique_ptr<QSvgRenderer>> renderers_;
+};
+
+class TTimelineForm : public QWidget {
+    Q_OBJECT
+  public:
+    TTimelineForm(TDataCtrl& data, const RegionalSettings& regional, std::function<DateTime()> now,
+                  QWidget* parent = nullptr);
+
+    // Reads the tables and draws the period from now. False (and the old chart kept) while the
+    // task table is being edited.
+    bool refresh();
+    void setPeriodHours(int hours);
+    int periodHours() const { return hours_; }
+
+    const timeline::Model& model() const { return model_; }
+    // The whole document, as saved.
+    std::string svg() const;
+
+    // The whole document into the file; the error text when it cannot be written.
+    bool saveSvg(const QString& path, QString* error = nullptr);
+    // One page per section of the chart.
+    void printTo(QPrinter& printer);
+
+    void SaveClick();
+    void PrintClick();
+
+    TimelineView* View = nullptr;
+    QRadioButton* Hours24 = nullptr;
+    QRadioButton* Days7 = nullptr;
+    QPushButton* RefreshBtn = nullptr;
+    QPushButton* SaveBtn = nullptr;
+    QPushButton* PrintBtn = nullptr;
+    QPushButton* CloseBtn = nullptr;
+    QLabel* Hint = nullptr;
+
+  signals:
+    // A lane was clicked: the task's record (bookmark) and AppID.
+    void taskChosen(qint64 record, qint64 appId);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void fitView();
+
+    TDataCtrl& data_;
+    const RegionalSettings& regional_;
+    std::function<DateTime()> now_;
+    int hours_ = 24;
+    timeline::Model model_;
+    QScrollArea* scroll_ = nullptr;
+};
+
+} // namespace vektrin
