@@ -793,5 +793,157 @@ Maybe Vektrin runs already?</source>
         <source>Information</source>
         <translation>Информация</translation>
     </message>
+    <message>
+        <source>Timeline...</source>
+        <translation>График...</translation>
+    </message>
+    <message>
+        <source>Timeline</source>
+        <translation>График</translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation>24 часа</translation>
+    </message>
+    <message>
+        <source>7 days</source>
+        <translation>7 дней</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Обновить</translation>
+    </message>
+    <message>
+        <source>Save as SVG...</source>
+        <translation>Сохранить как SVG...</translation>
+    </message>
+    <message>
+        <source>Print...</source>
+        <translation>Печать...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>SVG files (*.svg)</source>
+        <translation>Файлы SVG (*.svg)</translation>
+    </message>
+    <message>
+        <source>Cannot write %s: %s</source>
+        <translation>Не удаётся записать %s: %s</translation>
+    </message>
+    <message>
+        <source>The task table is being edited: the timeline is read again when the editing ends.</source>
+        <translation>Таблица задач редактируется: график будет перечитан, когда редактирование закончится.</translation>
+    </message>
+    <message>
+        <source>Click a task&apos;s lane to select it in the main window.</source>
+        <translation>Щёлкните по строке задачи, чтобы выбрать её в главном окне.</translation>
+    </message>
+    <message>
+        <source>Timeline from %s to %s</source>
+        <translation>График с %s по %s</translation>
+    </message>
+    <message>
+        <source>page %s of %s</source>
+        <translation>страница %s из %s</translation>
+    </message>
+    <message>
+        <source>No task is due in this period.</source>
+        <translation>В этот период нет запусков задач.</translation>
+    </message>
+    <message>
+        <source>There are no tasks to show.</source>
+        <translation>Нет задач для показа.</translation>
+    </message>
+    <message>
+        <source> (stopped)</source>
+        <translation> (приостановлена)</translation>
+    </message>
+    <message>
+        <source>window</source>
+        <translation>окно</translation>
+    </message>
+    <message>
+        <source>launch</source>
+        <translation>запуск</translation>
+    </message>
+    <message>
+        <source>launches closer than the eye can part</source>
+        <translation>запуски чаще, чем можно различить</translation>
+    </message>
+    <message>
+        <source>only if its launch condition holds</source>
+        <translation>только если выполнено условие запуска</translation>
+    </message>
+    <message>
+        <source>silence period</source>
+        <translation>«тихий» период</translation>
+    </message>
+    <message>
+        <source>resource conflict</source>
+        <translation>конфликт ресурсов</translation>
+    </message>
+    <message>
+        <source>launch if its condition holds</source>
+        <translation>запуск, если выполнено условие</translation>
+    </message>
+    <message>
+        <source>window begins</source>
+        <translation>начало окна</translation>
+    </message>
+    <message>
+        <source>window ends</source>
+        <translation>конец окна</translation>
+    </message>
+    <message>
+        <source>silence begins (%s)</source>
+        <translation>начало «тихого» периода (%s)</translation>
+    </message>
+    <message>
+        <source>silence ends (%s)</source>
+        <translation>конец «тихого» периода (%s)</translation>
+    </message>
+    <message>
+        <source>always</source>
+        <translation>всегда</translation>
+    </message>
+    <message>
+        <source>skipped: %s held by &lt;%s&gt;</source>
+        <translation>пропущена: %s занят задачей &lt;%s&gt;</translation>
+    </message>
+    <message>
+        <source>waits up to %s min: %s held by &lt;%s&gt;</source>
+        <translation>ждёт до %s мин: %s занят задачей &lt;%s&gt;</translation>
+    </message>
+    <message>
+        <source>waits until the next pass: %s held by &lt;%s&gt;</source>
+        <translation>ждёт до следующего прохода: %s занят задачей &lt;%s&gt;</translation>
+    </message>
+    <message>
+        <source> (if the launch conditions hold)</source>
+        <translation> (если выполнены условия запуска)</translation>
+    </message>
+    <message>
+        <source>%s launches from %s to %s</source>
+        <translation>запусков: %s, с %s по %s</translation>
+    </message>
+    <message>
+        <source>%s conflicts from %s to %s</source>
+        <translation>конфликтов: %s, с %s по %s</translation>
+    </message>
+    <message>
+        <source>The period must end after it begins: from %s to %s.</source>
+        <translation>Период должен заканчиваться позже, чем начинается: с %s по %s.</translation>
+    </message>
+    <message>
+        <source>The period from %s to %s is longer than 31 days.</source>
+        <translation>Период с %s по %s длиннее 31 дня.</translation>
+    </message>
+    <message>
+        <source>The period from %s to %s lies outside the dates the tables hold (1899-12-30 to 9999-12-31).</source>
+        <translation>Период с %s по %s выходит за даты, которые хранят таблицы (с 1899-12-30 по 9999-12-31).</translation>
+    </message>
 </context>
 </TS>

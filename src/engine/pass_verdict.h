@@ -30,7 +30,7 @@ enum class Verdict {
     Launch,         // due, and nothing of it runs
     Replace,        // due while an instance runs: that instance is ended and a new one started
     StillRunning,   // due, but an instance runs and may not be ended
-    NeverDue,       // a kind that is never due, or a yearly window that is over
+    NeverDue,       // a kind that is never due (6 to 127)
     OutsideWindow,
     OffStep,
 };

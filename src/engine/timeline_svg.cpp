@@ -88,8 +88,8 @@ std::string cutName(const std::string& name, std::size_t characters) {
 
 class Renderer {
   public:
-    Renderer(const Model& model, const RegionalSettings& regional)
-        : model_(model), regional_(regional) {
+    Renderer(const Model& model, const RegionalSettings& regional, const ChartWords& words)
+        : model_(model), regional_(regional), words_(words) {
         shortTime_ = regional;
         shortTime_.longTimeFormat = shortTimeFormat(regional.longTimeFormat);
         anyLaunch_ = model.anyLaunch();
@@ -126,8 +126,8 @@ class Renderer {
     }
 
     std::string title() const {
-        return xmlEscape(
-            fill(str::TimelineTitle, {moment(model_.period.begin), moment(model_.period.end)}));
+        return xmlEscape(fill(word(str::TimelineTitle),
+                              {moment(model_.period.begin), moment(model_.period.end)}));
     }
 
     void section(int s, int sections, int place) {
@@ -146,8 +146,8 @@ class Renderer {
             svg_ << "<text x=\"" << P::PlotRight
                  << "\" y=\"44\" font-size=\"10\" "
                     "text-anchor=\"end\">"
-                 << xmlEscape(
-                        fill(str::TimelinePage, {std::to_string(s + 1), std::to_string(sections)}))
+                 << xmlEscape(fill(word(str::TimelinePage),
+                                   {std::to_string(s + 1), std::to_string(sections)}))
                  << "</text>\n";
         // Stripes first, so that everything else lies on them.
         for (int l = 0; l < count; ++l)
@@ -164,7 +164,8 @@ class Renderer {
             svg_ << "<text x=\"" << (P::PlotLeft + P::PlotRight) / 2 << "\" y=\""
                  << top + P::LaneHeight * 1.8
                  << "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#444444\">"
-                 << xmlEscape(model_.lanes.empty() ? str::TimelineNoTasks : str::TimelineNothingDue)
+                 << xmlEscape(model_.lanes.empty() ? word(str::TimelineNoTasks)
+                                                   : word(str::TimelineNothingDue))
                  << "</text>\n";
         legend(count);
         svg_ << "</g>\n";
@@ -263,7 +264,7 @@ class Renderer {
         svg_ << "<text x=\"" << P::Margin << "\" y=\"" << mid + 2.8 << "\" fill=\""
              << (task.stopped ? "#888888" : "#000000") << "\">";
         svg_.text(cutName(task.name, 44));
-        if (task.stopped) svg_ << xmlEscape(str::TimelineStopped);
+        if (task.stopped) svg_ << xmlEscape(word(str::TimelineStopped));
         svg_ << "</text>\n";
 
         const double bandTop = y + 1.5;
@@ -302,9 +303,9 @@ class Renderer {
                      << "\" height=\"" << P::LaneHeight - 2 << "\" fill=\""
                      << (task.conditional ? "none" : LaunchColour) << "\" stroke=\"" << LaunchColour
                      << "\" stroke-width=\"0.5\"><title>"
-                     << xmlEscape(
-                            fill(str::TimelineLaunches, {std::to_string(j - i + 1),
-                                                         moment(launches[i]), moment(launches[j])}))
+                     << xmlEscape(fill(
+                            word(str::TimelineLaunches),
+                            {std::to_string(j - i + 1), moment(launches[i]), moment(launches[j])}))
                      << "</title></rect>\n";
                 if (task.conditional) hatch(x0, y + 1, width, P::LaneHeight - 2);
             }
@@ -321,7 +322,7 @@ class Renderer {
             svg_ << "<rect class=\"silence\" x=\"" << x0 << "\" y=\"" << top << "\" width=\""
                  << width << "\" height=\"" << bottom - top << "\" fill=\"" << SilenceFill
                  << "\" fill-opacity=\"0.28\"><title>"
-                 << xmlEscape(std::string(str::TimelineLegendSilence) + " (" +
+                 << xmlEscape(std::string(word(str::TimelineLegendSilence)) + " (" +
                               silenceKindName(row) + "): " + moment(s.stretch.begin) + " - " +
                               moment(s.stretch.end - 1))
                  << "</title></rect>\n";
@@ -367,7 +368,7 @@ class Renderer {
     void conflictMark(const Conflict& c, Minute first, Minute last, std::size_t n, int a, int b) {
         const std::string& other = model_.tables.tasks[static_cast<std::size_t>(c.other)].name;
         std::string text = n == 1 ? moment(first) + " <" + other + "> " + conflictText(model_, c)
-                                  : fill(str::TimelineConflicts,
+                                  : fill(word(str::TimelineConflicts),
                                          {std::to_string(n), moment(first), moment(last)}) +
                                         ": <" + other + "> " + conflictText(model_, c);
         const double x0 = x(first);
@@ -397,41 +398,50 @@ class Renderer {
     void legend(int lanes) {
         const double y = P::LaneTop + P::LaneHeight * std::max(lanes, 3) + 30;
         double px = P::PlotLeft;
-        const auto label = [&](std::string_view text) {
+        const auto label = [&](const std::string& text) {
             svg_ << "<text x=\"" << px + 20 << "\" y=\"" << y + 7.5 << "\">" << xmlEscape(text)
                  << "</text>\n";
             // Room for the text at the font's average width, and a gap.
-            px += 20 + 4.6 * static_cast<double>(text.size()) + 22;
+            std::size_t characters = 0;
+            for (unsigned char c : text)
+                characters += (c & 0xC0) != 0x80;
+            px += 20 + 4.6 * static_cast<double>(characters) + 22;
         };
         svg_ << "<g id=\"legend\">\n";
         svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
              << WindowFill << "\"/>\n";
-        label(str::TimelineLegendWindow);
+        label(word(str::TimelineLegendWindow));
         svg_ << "<line x1=\"" << px + 8 << "\" y1=\"" << y << "\" x2=\"" << px + 8 << "\" y2=\""
              << y + 10 << "\" stroke=\"" << LaunchColour << "\" stroke-width=\"1.4\"/>\n";
-        label(str::TimelineLegendLaunch);
+        label(word(str::TimelineLegendLaunch));
         svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
              << LaunchColour << "\"/>\n";
-        label(str::TimelineLegendDense);
+        label(word(str::TimelineLegendDense));
         svg_ << "<rect x=\"" << px << "\" y=\"" << y
              << "\" width=\"16\" height=\"10\" "
                 "fill=\"none\" stroke=\""
              << LaunchColour << "\" stroke-width=\"0.5\"/>\n";
         hatch(px, y, 16, 10);
-        label(str::TimelineLegendConditional);
+        label(word(str::TimelineLegendConditional));
         svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
              << SilenceFill << "\" fill-opacity=\"0.28\"/>\n";
-        label(str::TimelineLegendSilence);
+        label(word(str::TimelineLegendSilence));
         svg_ << "<rect x=\"" << px + 6.4 << "\" y=\"" << y
              << "\" width=\"3.2\" height=\"10\" "
                 "fill=\""
              << ConflictColour << "\"/>\n";
-        label(str::TimelineLegendConflict);
+        label(word(str::TimelineLegendConflict));
         svg_ << "</g>\n";
+    }
+
+    // A word of the chart in the operator's language.
+    std::string word(std::string_view text) const {
+        return words_ ? words_(text) : std::string(text);
     }
 
     const Model& model_;
     const RegionalSettings& regional_;
+    const ChartWords& words_;
     RegionalSettings shortTime_;
     Svg svg_;
     struct Group {
@@ -467,12 +477,14 @@ int laneAt(const Model& model, double x, double y) {
     return lane < static_cast<int>(model.lanes.size()) ? lane : -1;
 }
 
-std::string renderSvg(const Model& model, const RegionalSettings& regional) {
-    return Renderer(model, regional).run();
+std::string renderSvg(const Model& model, const RegionalSettings& regional,
+                      const ChartWords& words) {
+    return Renderer(model, regional, words).run();
 }
 
-std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section) {
-    return Renderer(model, regional).run(std::clamp(section, 0, sectionCount(model) - 1));
+std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section,
+                             const ChartWords& words) {
+    return Renderer(model, regional, words).run(std::clamp(section, 0, sectionCount(model) - 1));
 }
 
 std::string shortTimeFormat(const std::string& longTimeFormat) {

@@ -7,7 +7,9 @@
 #include "engine/timeline.h"
 #include "platform/regional.h"
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vektrin::timeline {
 
@@ -33,12 +35,18 @@ double xOf(const Period& period, Minute minute);
 // The lane (an index into model.lanes) drawn at a point of the document, or -1.
 int laneAt(const Model& model, double x, double y);
 
+// Gives the words of the chart (title, legend, notes) in the operator's language; empty: as they
+// stand in the string table (the command line's English).
+using ChartWords = std::function<std::string(std::string_view)>;
+
 // The whole document. Dates and times on the axis and in the tooltips are written in the regional
 // formats.
-std::string renderSvg(const Model& model, const RegionalSettings& regional);
+std::string renderSvg(const Model& model, const RegionalSettings& regional,
+                      const ChartWords& words = {});
 
 // One section alone, as a document of one page (what a window shows or a printer prints of it).
-std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section);
+std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section,
+                             const ChartWords& words = {});
 
 // The short time format of the regional settings: the long one without its seconds.
 std::string shortTimeFormat(const std::string& longTimeFormat);

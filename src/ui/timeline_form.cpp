@@ -28,6 +28,11 @@ namespace {
 
 using Page = timeline::SvgPage;
 
+// The chart's words in the interface's language (the command line keeps them English).
+timeline::ChartWords chartWords() {
+    return [](std::string_view text) { return qs(text).toStdString(); };
+}
+
 double documentHeight(const timeline::Model& model) {
     return Page::Height * timeline::sectionCount(model);
 }
@@ -171,7 +176,7 @@ bool TTimelineForm::refresh() {
     std::vector<int> shown = timeline::defaultSelection(tables);
     model_ = timeline::buildModel(std::move(tables), *period.period, shown);
     View->setPages(&model_, [this](int section) {
-        return timeline::renderSvgSection(model_, regional_, section);
+        return timeline::renderSvgSection(model_, regional_, section, chartWords());
     });
     Hint->setText(qs(str::TimelineLaneHint));
     fitView();
@@ -196,7 +201,7 @@ void TTimelineForm::showEvent(QShowEvent* event) {
 }
 
 std::string TTimelineForm::svg() const {
-    return timeline::renderSvg(model_, regional_);
+    return timeline::renderSvg(model_, regional_, chartWords());
 }
 
 bool TTimelineForm::saveSvg(const QString& path, QString* error) {

@@ -16,6 +16,7 @@
 #include "ui/resource_form.h"
 #include "ui/schedule_pages.h"
 #include "ui/task_grid.h"
+#include "ui/timeline_form.h"
 #include "ui/translation.h"
 #include "ui_fixture.h"
 
@@ -70,7 +71,7 @@ std::set<std::string> untranslatedNames() {
 
 // The program's title stays as it is; names the interface may show in any language.
 const QString Title = QStringLiteral("System monitor - Vektrin 2.1");
-const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "Control"};
+const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control"};
 
 // The English words of a visible text, once names, numbers and the title are left aside.
 QStringList englishWords(QString text) {
@@ -285,6 +286,7 @@ class RussianInterfaceTest : public QObject {
     void mainWindowMenusAndGrid();
     void editorsOnEveryPage();
     void protocolViewer();
+    void timelineWindow();
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
 };
@@ -472,6 +474,19 @@ void RussianInterfaceTest::protocolViewer() {
     Findings f;
     showAndWalk(form->ProtocolForm, f, "protocol viewer");
     form->ProtocolForm->hide();
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::timelineWindow() {
+    UiEnv env;
+    auto form = env.startForm();
+    QVERIFY(form);
+    addTask(*form, "Резервная копия");
+    form->TimelineClick();
+    QVERIFY(form->TimelineForm);
+    Findings f;
+    showAndWalk(form->TimelineForm, f, "timeline");
+    form->TimelineForm->hide();
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 
