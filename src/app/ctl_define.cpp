@@ -245,7 +245,7 @@ class Applier {
     }
 
     // A new record's window before the operator's values: the whole hour or day.
-    void defaults(const std::vector<Setting>& settings, bool hasRepeat) {
+    void defaults(const std::vector<Setting>& settings, bool task) {
         s_.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
         for (const Setting& s : settings)
             if (s.key == "schedule") schedule(s);
@@ -264,7 +264,13 @@ class Applier {
         if (kind == ScheduleKind::EveryYear && !given("from"))
             problem("from", std::string("a yearly ") + s_.what +
                                 " needs its first day: YYYY-MM-DD [HH:MM]");
-        if (hasRepeat) dm_.Table1RepeatInterval.setInteger(0);
+        if (!task) return;
+        // A task's switches and codes as its editor shows them on a new record.
+        for (Field* f : {&dm_.Table1RepeatInterval, &dm_.Table1Priority, &dm_.Table1RunType,
+                         &dm_.Table1Conflicts})
+            f->setInteger(0);
+        for (Field* f : {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes})
+            f->setBoolean(false);
     }
 
     // A new yearly window without an end is its first day.

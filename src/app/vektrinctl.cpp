@@ -133,7 +133,8 @@ int printHelp(const CLI::App& app, const std::vector<std::string>& topic) {
         }
         command = found;
     }
-    std::cout << command->help();
+    // help() itself would show the help of the command that is running: help.
+    std::cout << command->get_formatter()->make_help(command, "", CLI::AppFormatMode::Normal);
     return ExitOk;
 }
 
