@@ -273,6 +273,24 @@ class Applier {
             f->setBoolean(false);
     }
 
+    // A kind given to a record that never had a window gets the whole hour or day for the
+    // window fields that hold nothing, as a new record would.
+    void fillEmptyWindow(const std::vector<Setting>& settings) {
+        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
+        if (!kind || kind == ScheduleKind::EveryMinute) return;
+        const auto given = [&](const char* key) {
+            return std::any_of(settings.begin(), settings.end(),
+                               [&](const Setting& s) { return s.key == key; });
+        };
+        if (kind == ScheduleKind::EveryYear && s_.startDate.isNull() && !given("from"))
+            problem("from", std::string("a yearly ") + s_.what +
+                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        if (s_.startTime.isNull()) s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
+        if (s_.endTime.isNull())
+            s_.endTime.setDateTime(kind == ScheduleKind::EveryHour ? *tryEncodeTime(0, 59, 0)
+                                                                   : *tryEncodeTime(23, 59, 0));
+    }
+
     // A new yearly window without an end is its first day.
     void closeYearlyWindow(const std::vector<Setting>& settings) {
         if (storedScheduleKind(s_.interval.asInteger()) != ScheduleKind::EveryYear) return;
@@ -716,7 +734,10 @@ std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setti
     Applier a(dm, silenceSchedule(dm), context);
     if (newRecord) a.defaults(settings, false);
     for (const Setting& s : settings)
-        if (s.key == "schedule" && !newRecord) a.schedule(s);
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
     for (const Setting& s : settings)
         if (s.key == "from" || s.key == "to") a.window(s);
     if (newRecord) a.closeYearlyWindow(settings);
@@ -917,7 +938,10 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
     Applier a(dm, taskSchedule(dm), context);
     if (newRecord) a.defaults(settings, true);
     for (const Setting& s : settings)
-        if (s.key == "schedule" && !newRecord) a.schedule(s);
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
     const bool everyMinute =
         storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
     for (const Setting& s : settings) {

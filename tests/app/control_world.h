@@ -70,7 +70,11 @@ class ControlWorld {
         const std::string base = dir.path() + "/io" + std::to_string(++serial);
         writeFile(base + ".in", input);
         std::vector<std::string> env = environment();
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        for (const std::string& extra : extraEnv) {
+            const std::string key = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(key); });
+            env.push_back(extra);
+        }
         const pid_t pid =
             spawn(program, args, env, cwd, base + ".in", base + ".out", base + ".err");
         CtlOutcome o;

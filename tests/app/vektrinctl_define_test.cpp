@@ -134,6 +134,10 @@ TEST_F(DefineTest, SetChangesOnlyTheGivenFieldsAndRmRemoves) {
     EXPECT_EQ(task("nightly")["EndCode"], 5);
     ok({"set", "nightly", "--no-stopped"});
     EXPECT_EQ(task("nightly")["EndCode"], 6);
+    // A task that never had a window gets the whole day for what it lacks.
+    ok({"set", "other", "--daily", "--from", "07:30"});
+    EXPECT_EQ(task("other")["StartTime"], "07:30:00");
+    EXPECT_EQ(task("other")["EndTime"], "23:59:00");
     o = ok({"rm", "nightly"});
     EXPECT_EQ(o.out, "Removed task 1 (nightly).\n");
     EXPECT_EQ(exported()["Tasks"].size(), 1u);
