@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
     Usage, Vektrinctl,
     ::testing::Values(CtlCase{{}, 64, "", "Usage:", true},
                       CtlCase{{"help", "frobnicate"}, 64, "", "Usage:", true},
-                      CtlCase{{"eval", "--bogus"}, 64, "", "Usage:", true},
+                      CtlCase{{"status", "--bogus"}, 64, "", "Usage:", true},
                       CtlCase{{"--bogus", "eval", "1"}, 64, "", "Usage:", true},
                       CtlCase{{"eval"}, 64, "", "Usage:", true},
                       CtlCase{{"eval", "1", "2"}, 64, "", "Usage:", true},
