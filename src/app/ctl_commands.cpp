@@ -9,9 +9,7 @@
 #include <iostream>
 
 namespace vektrin::ctl {
-namespace {
 
-// Every failure ends with its message on standard error and its own exit code.
 std::function<int()> guarded(const Context& context, std::function<int()> run) {
     return [&context, run = std::move(run)] {
         try {
@@ -40,8 +38,6 @@ std::function<int()> guarded(const Context& context, std::function<int()> run) {
         }
     };
 }
-
-} // namespace
 
 void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) {
     // Options live as long as app does: main keeps both until the chosen command has run.
@@ -104,8 +100,13 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
     });
 
     CLI::App* protocol = app.add_subcommand("protocol", "Print the protocol lines, filtered");
-    protocol->add_option("--log", values->protocol.logFile, "the protocol file")
-        ->capture_default_str();
+    protocol->add_option("--log", values->protocol.logFile,
+                         "the protocol file (default: the running scheduler's; else the one in "
+                         "~/.local/state/vektrin, else Vektrin.log here)");
+    protocol
+        ->add_option("-n,--lines", values->protocol.lastLines,
+                     "only the last N lines that pass the filters")
+        ->check(CLI::Range(0, 1 << 30));
     protocol->add_option("--since", values->since, "only lines of this day and later")
         ->option_text("YYYY-MM-DD")
         ->check(
@@ -113,12 +114,14 @@ void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen) 
                 return parseIsoDate(text) ? std::string() : "expected YYYY-MM-DD";
             },
             "DATE");
-    protocol->add_option("--task", values->protocol.task, "only the lines about this AppName");
+    protocol->add_option("--task", values->protocol.task,
+                         "only the lines about this AppName (with the launch error line that "
+                         "follows its \"Executes\" line)");
     protocol->add_flag("-f,--follow", values->protocol.follow,
                        "Go on printing lines as they are written");
     protocol->callback([&, values] {
         if (!values->since.empty()) values->protocol.since = parseIsoDate(values->since);
-        chosen = guarded(context, [values] { return runProtocol(values->protocol); });
+        chosen = guarded(context, [&, values] { return runProtocol(context, values->protocol); });
     });
 }
 

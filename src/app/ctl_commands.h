@@ -38,6 +38,10 @@ class CommandError : public std::runtime_error {
     int exitCode_;
 };
 
+// A command's run that ends every failure with its message on standard error and its own exit
+// code.
+std::function<int()> guarded(const Context& context, std::function<int()> run);
+
 // Adds the commands to app; the one the user names stores its run in chosen.
 void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
 // The timeline of the coming hours or days (ctl_timeline.cpp).

@@ -1,12 +1,17 @@
-// protocol: the lines of the protocol file, filtered by day and task, and followed as they come.
+// protocol: the lines of the protocol file, filtered by day and task, the last of them or all,
+// and followed as they come.
 
+#include "app/ctl_control.h"
 #include "app/ctl_run.h"
 #include "engine/protocol_file.h"
 #include "platform/clock.h"
+#include "platform/places.h"
 #include "platform/regional.h"
+#include "platform/strings.h"
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
@@ -20,27 +25,54 @@ class LineFilter {
   public:
     explicit LineFilter(const ProtocolOptions& options)
         : options_(options),
-          // The scheduler wrote the dates in the short date format of the same user's locale.
-          dateOf_(RegionalSettings::fromLocale().shortDateFormat,
-                  decodeDate(SystemClock().now()).year),
-          needle_("<" + options.task + ">") {}
+          // A log outlives changes of locale: each line is read in the format that wrote it.
+          dates_(RegionalSettings::fromLocale().shortDateFormat,
+                 decodeDate(SystemClock().now()).year),
+          needle_("<" + options.task + ">"),
+          executes_(str::taskMessage(str::Executes, options.task)) {}
 
     bool accepts(std::string_view line) {
         if (options_.since) {
-            const DateTime date = dateOf_(line);
             // A line without a date of its own goes with the line before it.
-            if (date != 0) previousInRange_ = date >= *options_.since;
+            if (const std::optional<DateTime> date = dates_.read(line))
+                previousInRange_ = *date >= *options_.since;
             if (!previousInRange_) return false;
         }
-        return options_.task.empty() || line.find(needle_) != std::string_view::npos;
+        if (options_.task.empty()) return true;
+        const bool named = line.find(needle_) != std::string_view::npos;
+        // A failed launch writes its error, without the task's name, right after "Executes".
+        const bool launchError =
+            afterExecutes_ && line.find(str::LaunchErrorPrefix) != std::string_view::npos;
+        afterExecutes_ = named && line.find(executes_) != std::string_view::npos;
+        return named || launchError;
     }
 
   private:
     const ProtocolOptions& options_;
-    ProtocolDateReader dateOf_;
+    ProtocolLineDates dates_;
     std::string needle_;
+    std::string executes_;
     bool previousInRange_ = false;
+    bool afterExecutes_ = false;
 };
+
+// The protocol named, else the running scheduler's (or the one a scheduler that ended without
+// cleaning up named), else where the service and scripts/run keep it, else the current
+// directory's.
+std::string protocolPath(const Context& context, const ProtocolOptions& options) {
+    if (!options.logFile.empty()) return options.logFile;
+    struct stat st {};
+    const std::string scheduler = schedulerLogPath(context);
+    if (!scheduler.empty() && stat(scheduler.c_str(), &st) == 0) return scheduler;
+    const std::string state = places::stateDirectory() + "/Vektrin.log";
+    if (stat(state.c_str(), &st) == 0) return state;
+    if (stat("Vektrin.log", &st) == 0) return "Vektrin.log";
+    throw CommandError(ExitDataError, "No protocol found: no scheduler of the tables tells where "
+                                      "it writes, and neither " +
+                                          state +
+                                          " nor Vektrin.log in the current directory is there. "
+                                          "Name it with --log FILE.");
+}
 
 // Reads a file from an offset on, handing over complete lines only.
 class LineReader {
@@ -115,14 +147,17 @@ class LineReader {
 
 } // namespace
 
-int runProtocol(const ProtocolOptions& options) {
+int runProtocol(const Context& context, const ProtocolOptions& options) {
+    const std::string path = protocolPath(context, options);
     LineFilter filter(options);
-    LineReader reader(options.logFile);
+    LineReader reader(path);
     if (!reader.open())
-        throw CommandError(ExitDataError,
-                           "Cannot read " + options.logFile + ": " + std::strerror(errno));
+        throw CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
     std::string lastSeen;
     bool catchingUp = false;
+    // With -n, the lines of the first reading wait here until it is known which are the last.
+    std::deque<std::string> last;
+    bool keepLast = options.lastLines > 0;
     auto emit = [&](std::string_view line) {
         if (catchingUp) {
             // The rewritten log starts with the kept lines, which have been printed already.
@@ -130,17 +165,30 @@ int runProtocol(const ProtocolOptions& options) {
             return;
         }
         lastSeen = line;
-        if (filter.accepts(line)) std::cout << line << '\n';
+        if (!filter.accepts(line)) return;
+        if (!keepLast) {
+            std::cout << line << '\n';
+            return;
+        }
+        last.emplace_back(line);
+        if (last.size() > static_cast<std::size_t>(options.lastLines)) last.pop_front();
+    };
+    const auto printLast = [&] {
+        for (const std::string& line : last)
+            std::cout << line << '\n';
+        last.clear();
+        keepLast = false;
     };
     const auto readError = [&] {
-        return CommandError(ExitDataError,
-                            "Cannot read " + options.logFile + ": " + std::strerror(errno));
+        return CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
     };
     if (!reader.drain(emit)) throw readError();
     if (!options.follow) {
         reader.flushPending(emit);
+        printLast();
         return ExitOk;
     }
+    printLast();
     // Until interrupted: look for new lines four times a second.
     for (;;) {
         std::cout.flush();

@@ -15,11 +15,12 @@ int runExport(const Context& context, const std::string& outputFile);
 int runImport(const Context& context, const std::string& inputFile, bool replace);
 
 struct ProtocolOptions {
-    std::string logFile = "Vektrin.log";
+    std::string logFile;           // empty: the running scheduler's, or where one keeps it
     std::optional<DateTime> since; // a day
     std::string task;              // AppName; empty for every line
     bool follow = false;
+    int lastLines = 0; // only the last lines that pass the filters; 0 for all
 };
-int runProtocol(const ProtocolOptions& options);
+int runProtocol(const Context& context, const ProtocolOptions& options);
 
 } // namespace vektrin::ctl

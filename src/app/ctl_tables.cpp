@@ -1,5 +1,6 @@
 #include "app/ctl_tables.h"
 
+#include "engine/operator_commands.h"
 #include "platform/aliases.h"
 #include "platform/strings.h"
 
@@ -92,7 +93,7 @@ std::string damageOf(const std::string& path) {
 
 } // namespace
 
-std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
+std::string tablesDirectory(const Context& context) {
     const std::string file = context.aliasesFile.empty() ? aliasesFilePath() : context.aliasesFile;
     std::optional<std::string> directory;
     try {
@@ -115,11 +116,16 @@ std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
                            "The database alias Control is not defined: there is no aliases file (" +
                                places + ").");
     }
-    context.tablesDirectory = *directory;
+    return *directory;
+}
+
+std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
+    const std::string directory = tablesDirectory(context);
+    context.tablesDirectory = directory;
     try {
-        return std::make_unique<TDataCtrl>(*directory, messages, mode);
+        return std::make_unique<TDataCtrl>(directory, messages, mode);
     } catch (const DatabaseError& e) {
-        throw tableFailure(*directory, e);
+        throw tableFailure(directory, e);
     } catch (const std::exception& e) {
         throw CommandError(ExitDataError, e.what());
     }
@@ -150,25 +156,9 @@ CommandError tableFailure(const std::string& directory, const std::exception& e)
 }
 
 void locateTask(TDataCtrl& dm, const std::string& task) {
-    Table& t = dm.Table1;
-    std::int64_t id = 0;
-    auto [end, ec] = std::from_chars(task.data(), task.data() + task.size(), id);
-    if (ec == std::errc() && end == task.data() + task.size())
-        for (t.first(); !t.eof(); t.next())
-            if (dm.Table1AppID.asInteger() == id) return;
-
-    Table::Bookmark found = 0;
-    int matches = 0;
-    for (t.first(); !t.eof(); t.next())
-        if (dm.Table1AppName.asString() == task) {
-            if (matches++ == 0) found = t.getBookmark();
-        }
-    if (matches == 0) throw CommandError(ExitNotFound, "No task has the AppID or AppName " + task);
-    // Two tasks may share a name; a prediction for the wrong one would mislead.
-    if (matches > 1)
-        throw CommandError(ExitNotFound, std::to_string(matches) + " tasks are named " + task +
-                                             "; give the AppID");
-    t.gotoBookmark(found);
+    const TaskLookup found = lookupTask(dm, task);
+    if (found.bookmark == 0) throw CommandError(ExitNotFound, found.problem);
+    dm.Table1.gotoBookmark(found.bookmark);
 }
 
 std::string formatMoment(const schedule::LaunchMoment& moment) {
@@ -180,6 +170,13 @@ std::string isoDate(DateTime value) {
     const DateParts d = decodeDate(datePart(value));
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buffer;
+}
+
+std::string clockTime(DateTime value) {
+    const TimeParts t = decodeTime(value);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
     return buffer;
 }
 
@@ -228,19 +225,19 @@ std::string scheduleDescription(TDataCtrl& dm) {
         return fill(str::ScheduleEveryHour, {std::to_string(decodeTime(startTime).minute),
                                              std::to_string(decodeTime(endTime).minute), repeat});
     case ScheduleKind::EveryDay:
-        return fill(str::ScheduleEveryDay, {isoTime(startTime), isoTime(endTime), repeat});
+        return fill(str::ScheduleEveryDay, {clockTime(startTime), clockTime(endTime), repeat});
     case ScheduleKind::Weekly: {
         const int k = startDay % 7;
         return fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
-                                          isoTime(startTime), isoTime(endTime), repeat});
+                                          clockTime(startTime), clockTime(endTime), repeat});
     }
     case ScheduleKind::EveryMonth:
         return fill(str::ScheduleEveryMonth,
-                    {std::to_string(startDay), isoTime(startTime), isoTime(endTime), repeat});
+                    {std::to_string(startDay), clockTime(startTime), clockTime(endTime), repeat});
     case ScheduleKind::EveryYear:
         return fill(str::ScheduleEveryYear,
-                    {isoDate(dm.Table1StartDate.asDateTime()), isoTime(startTime),
-                     isoDate(dm.Table1EndDate.asDateTime()), isoTime(endTime), repeat});
+                    {isoDate(dm.Table1StartDate.asDateTime()), clockTime(startTime),
+                     isoDate(dm.Table1EndDate.asDateTime()), clockTime(endTime), repeat});
     }
     return {};
 }

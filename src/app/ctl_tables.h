@@ -20,6 +20,9 @@ namespace vektrin::ctl {
 // their directory in the context for tableFailure. The commands that only read open them
 // read-only: they work on a directory or files without write permission, and create nothing.
 std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode);
+// The directory of the alias Control, without opening anything there; CommandError (data error)
+// when the alias is not defined or the aliases file cannot be read.
+std::string tablesDirectory(const Context& context);
 
 // The path of the file that holds table.
 std::string tableFilePath(TDataCtrl& dm, const Table& table);
@@ -28,7 +31,8 @@ std::string tableFilePath(TDataCtrl& dm, const Table& table);
 // directory when no single file is to blame.
 CommandError tableFailure(const std::string& directory, const std::exception& e);
 
-// Puts the task table on the task named by its AppID or, failing that, its AppName.
+// Puts the task table on the task named by its AppID or, failing that, its AppName; a name that
+// several tasks share is refused with their AppIDs.
 void locateTask(TDataCtrl& dm, const std::string& task);
 
 // "YYYY-MM-DD HH:MM", the moment form of every command's output.
@@ -36,6 +40,8 @@ std::string formatMoment(const schedule::LaunchMoment& moment);
 // ISO 8601: "YYYY-MM-DD", "HH:MM:SS" (".mmm" added when the milliseconds are not 0).
 std::string isoDate(DateTime value);
 std::string isoTime(DateTime value);
+// "HH:MM:SS", the time form of the text output.
+std::string clockTime(DateTime value);
 std::optional<DateTime> parseIsoDate(std::string_view text);
 std::optional<DateTime> parseIsoTime(std::string_view text);
 

@@ -25,7 +25,8 @@ std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, schedule::NextLa
 
 std::string lastText(TDataCtrl& dm) {
     if (dm.Table1LastDate.isNull() && dm.Table1LastTime.isNull()) return "-";
-    return isoDate(dm.Table1LastDate.asDateTime()) + ' ' + isoTime(dm.Table1LastTime.asDateTime());
+    return isoDate(dm.Table1LastDate.asDateTime()) + ' ' +
+           clockTime(dm.Table1LastTime.asDateTime());
 }
 
 // The schedule fields read as the pass reads them.
@@ -104,6 +105,8 @@ int runTasks(const Context& context, bool json) {
     schedule::NextLaunchSearch search(silenceRows(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
+    if (!json)
+        std::cout << "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n";
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         const auto next = nextMoment(*dm, search, now);
         if (json) {

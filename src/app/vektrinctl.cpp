@@ -1,14 +1,18 @@
 // vektrinctl: try conditions and command strings exactly as the scheduler evaluates them, before
 // putting them into a task. One function per subcommand; add new ones to `Subcommands`. The
-// commands on the tables and the protocol live in ctl_*.cpp.
+// commands on the tables, the protocol and the running scheduler live in ctl_*.cpp, each group
+// registered by one call in main.
 
 #include "app/ctl_commands.h"
+#include "app/ctl_control.h"
+#include "app/ctl_define.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
 #include "engine/command_string.h"
 #include "platform/clock.h"
 #include "platform/strings.h"
+#include "platform/version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -116,6 +120,24 @@ const Subcommand Subcommands[] = {
      "the command string", runExpand},
 };
 
+// help [COMMAND...]: the help of a command, on standard output.
+int printHelp(const CLI::App& app, const std::vector<std::string>& topic) {
+    const CLI::App* command = &app;
+    for (const std::string& word : topic) {
+        const CLI::App* found = nullptr;
+        for (const CLI::App* sub : command->get_subcommands([](const CLI::App*) { return true; }))
+            if (sub->get_name() == word) found = sub;
+        if (!found) {
+            std::cerr << "No command is called " << word << "\n" << command->help();
+            return ExitUsage;
+        }
+        command = found;
+    }
+    // help() itself would show the help of the command that is running: help.
+    std::cout << command->get_formatter()->make_help(command, "", CLI::AppFormatMode::Normal);
+    return ExitOk;
+}
+
 // A condition may well begin with "-" ("-(1)", "--2"): the word after a subcommand's name is its
 // argument whatever it looks like, unless it asks for help.
 std::vector<char*> withLiteralArgument(int argc, char** argv) {
@@ -159,6 +181,7 @@ int main(int argc, char** argv) {
     app.add_option("--aliases", options.aliases,
                    "The aliases file that names the tables' directory")
         ->option_text("FILE");
+    app.set_version_flag("--version", "vektrinctl " + fileVersion(), "Print the version and exit");
     app.require_subcommand(1);
 
     std::function<int()> chosen;
@@ -171,16 +194,41 @@ int main(int argc, char** argv) {
             [&, i] { chosen = [&, i] { return Subcommands[i].run(options, arguments[i]); }; });
     }
 
+    std::vector<std::string> helpTopic;
+    CLI::App* help = app.add_subcommand("help", "Print the help of a command, as \"vektrinctl "
+                                                "help resource add\"");
+    help->add_option("COMMAND", helpTopic, "the command and its sub-command");
+    help->callback([&] { chosen = [&] { return printHelp(app, helpTopic); }; });
+
     ctl::Context context;
     context.now = [&options] { return nowFor(options); };
+    // tasks, next, due, export, import, protocol
     ctl::addCommands(app, context, chosen);
     ctl::addTimelineCommand(app, context, chosen);
+
+    // add, set, rm, resource, silence
+    ctl::addDefinitionCommands(app, context, chosen);
+
+    // edit
+    ctl::addEditCommand(app, context, chosen);
+
+    // status, run, interrupt, cancel-wait, stop, resume
+    ctl::addControlCommands(app, context, chosen);
 
     try {
         std::vector<char*> args = withLiteralArgument(argc, argv);
         app.parse(static_cast<int>(args.size()), args.data());
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return ExitOk;
+    } catch (const CLI::CallForAllHelp&) {
+        std::cout << app.help("", CLI::AppFormatMode::All);
+        return ExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::cout << e.what() << '\n';
+        return ExitOk;
     } catch (const CLI::ParseError& e) {
-        if (e.get_exit_code() != 0) std::cerr << e.what() << '\n';
+        std::cerr << e.what() << '\n';
         std::cerr << app.help();
         return ExitUsage;
     }

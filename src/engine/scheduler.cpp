@@ -17,9 +17,9 @@ namespace vektrin {
 Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows,
                      OperatorPort& port, SettingsStore& settings, RegionalSettings regional,
                      SchedulerConfig config)
-    : clock_(clock), processes_(processes), windows_(windows), port_(port), settings_(settings),
-      regional_(std::move(regional)), config_(std::move(config)), evaluator_(*this),
-      ProtocolFile(config_.logPath) {}
+    : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(port),
+      settings_(settings), regional_(std::move(regional)), config_(std::move(config)),
+      evaluator_(*this), ProtocolFile(config_.logPath) {}
 
 Scheduler::~Scheduler() {
     // The tables close before the lock on them goes.
@@ -157,7 +157,7 @@ Scheduler::StartResult Scheduler::FormCreate() {
 }
 
 void Scheduler::startWithTables(const std::string& directory) {
-    DataCtrl = std::make_unique<TDataCtrl>(directory, port_);
+    DataCtrl = std::make_unique<TDataCtrl>(directory, messages_);
     DataCtrl->setResourceTable(&resourceTable);
 
     const std::string version = config_.fileVersion.empty() ? fileVersion() : config_.fileVersion;

@@ -80,6 +80,13 @@ class Scheduler : public ConditionEnvironment {
     void beginPause(PauseWindow window);
     void endPause(PauseWindow window);
     bool windowOpen(PauseWindow window) const { return windowOpen_[static_cast<int>(window)]; }
+    // The scheduling-state colour the indicator shows (StatusNeutral before the first).
+    int statusColour() const { return statusColor_; }
+    // Whether a pass is under way: only while a message box it raised waits for the operator.
+    bool passRunning() const { return inTimer1_ || inTimer2_; }
+    // While a sink is set, the messages of the operations (and of the data module's posts) go
+    // into it instead of a box: an operator command from outside the windows answers with them.
+    void divertMessages(std::vector<std::string>* sink) { messages_.sink = sink; }
 
     double EvaluateCondition(std::string_view text) { return evaluator_.EvaluateCondition(text); }
     bool ConditionError() const { return evaluator_.ConditionError(); }
@@ -148,6 +155,19 @@ class Scheduler : public ConditionEnvironment {
     ProcessControl& processes_;
     WindowSystem& windows_;
     OperatorPort& port_;
+    // The operator's message boxes, or the sink of divertMessages.
+    struct Messages final : MessagePort {
+        explicit Messages(OperatorPort& p) : port(p) {}
+        void showMessage(std::string_view text, MessageKind kind = MessageKind::Plain) override {
+            if (sink)
+                sink->emplace_back(text);
+            else
+                port.showMessage(text, kind);
+        }
+        OperatorPort& port;
+        std::vector<std::string>* sink = nullptr;
+    };
+    Messages messages_;
     SettingsStore& settings_;
     RegionalSettings regional_;
     SchedulerConfig config_;

@@ -60,7 +60,7 @@ void Scheduler::RunNowClick() {
 
     const int n = RunningTasks.freeSlot();
     if (n == 0) {
-        port_.showMessage(str::TooManyTasks);
+        messages_.showMessage(str::TooManyTasks);
         return;
     }
     TRunningTask& slot = RunningTasks.slot(n);
@@ -116,7 +116,7 @@ void Scheduler::RunNowClick() {
     t.post();
     freeSlot(n, false);
     WriteProtocol(std::string(str::LaunchErrorPrefix) + text);
-    port_.showMessage(text);
+    messages_.showMessage(text);
 }
 
 void Scheduler::freeSlot(int slotNumber, bool processExisted) {

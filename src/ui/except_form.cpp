@@ -21,15 +21,8 @@ TExceptForm::TExceptForm(Scheduler& scheduler, MessagePort& messages, QWidget* p
     // encoded goes to the general error report.
     SchedulePages::Checks checks{
         .digitKeysOnly = false,
-        .notNumber = {},
-        .minute = {.resetTo = 0,
-                   .low16Bits = true,
-                   .aboveHighest = {},
-                   .notEncodable = str::InvalidTimeEncode},
-        .day = {.resetTo = 1,
-                .low16Bits = true,
-                .aboveHighest = {},
-                .notEncodable = str::InvalidDateEncode},
+        .minute = fields::SilenceMinute,
+        .day = fields::SilenceDay,
         .refuse = [](std::string_view text) { throw std::runtime_error(std::string(text)); },
     };
     PanelForPages =

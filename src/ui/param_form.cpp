@@ -73,15 +73,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     // The task editor refuses what is typed wrong with its own messages and stores nothing.
     SchedulePages::Checks checks{
         .digitKeysOnly = true,
-        .notNumber = str::OnlyDigitsAllowed,
-        .minute = {.resetTo = {},
-                   .low16Bits = false,
-                   .aboveHighest = str::MinuteAboveSixty,
-                   .notEncodable = str::OnlyDigitsAllowed},
-        .day = {.resetTo = {},
-                .low16Bits = true,
-                .aboveHighest = str::DayAboveThirtyOne,
-                .notEncodable = str::OnlyDigitsAllowed},
+        .minute = fields::TaskMinute,
+        .day = fields::TaskDay,
         .refuse = [this](std::string_view text) { message(text); },
     };
     PanelForPages =
@@ -328,10 +321,9 @@ void TParamForm::EditEndConditionChange() {
 bool TParamForm::GoodConditions() {
     bool malformed = false;
     for (const DBEdit* edit : {EditStartCondition, EditEndCondition}) {
-        const std::string condition = trimmedCondition(edit->text());
-        if (condition.empty()) continue;
-        scheduler_.EvaluateCondition(condition);
-        malformed = malformed || scheduler_.ConditionError();
+        // Both are evaluated, each with its trace line, as the operator expects.
+        const bool accepted = fields::conditionAccepted(scheduler_, edit->text().toStdString());
+        malformed = malformed || !accepted;
     }
     if (!malformed) return true;
     message(str::BadConditionNotation);

@@ -1,6 +1,7 @@
 #include "ui/resource_form.h"
 
 #include "engine/scheduler.h"
+#include "engine/task_fields.h"
 #include "platform/strings.h"
 #include "reports/resource_report.h"
 #include "ui/form_widgets.h"
@@ -47,7 +48,8 @@ TResourceForm::TResourceForm(Scheduler& scheduler, MessagePort& messages, QWidge
 }
 
 void TResourceForm::EditResourceNoExit() {
-    if (dm_.Table2ResourceNo.asInteger() > 31) messages_.showMessage(str::ResourceAboveMaximum);
+    if (fields::aboveResourceMaximum(dm_.Table2ResourceNo.asInteger()))
+        messages_.showMessage(str::ResourceAboveMaximum);
 }
 
 void TResourceForm::ButtonExitClick() {

@@ -1,9 +1,7 @@
 #include "ui/schedule_encoding.h"
 
 #include "engine/schedule_rules.h"
-
-#include <charconv>
-#include <cstdint>
+#include "engine/task_fields.h"
 
 namespace vektrin::encoding {
 
@@ -29,19 +27,7 @@ int weekDayItem(DateTime date) {
 }
 
 std::optional<int> toInteger(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && text.front() == '-') return std::nullopt;
-    }
-    if (text.empty()) return std::nullopt;
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    return fields::editInteger(text);
 }
 
 } // namespace vektrin::encoding

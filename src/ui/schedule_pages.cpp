@@ -203,39 +203,31 @@ bool SchedulePages::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SchedulePages::EditHourTimeChange(QLineEdit* edit) {
-    plainEditChanged(edit, checks_.minute, 59,
+    plainEditChanged(edit, checks_.minute,
                      edit == EditHourStartTime ? fields_.startTime : fields_.endTime, true);
 }
 
 void SchedulePages::EditMonthDateChange(QLineEdit* edit) {
-    plainEditChanged(edit, checks_.day, 31,
+    plainEditChanged(edit, checks_.day,
                      edit == EditMonthStartDate ? fields_.startDate : fields_.endDate, false);
 }
 
 // Every change of the text runs this, so each intermediate text is stored or refused while the
 // operator types.
-void SchedulePages::plainEditChanged(QLineEdit* edit, const EditCheck& check, int highest,
-                                     Field& field, bool minute) {
+void SchedulePages::plainEditChanged(QLineEdit* edit, const EditCheck& check, Field& field,
+                                     bool minute) {
     if (filling_) return;
     guarded(scheduler_, [&] {
-        const QString text = edit->text();
-        std::optional<int> value = encoding::toInteger(text.toStdString());
-        if (!value) {
-            if (!check.resetTo) {
-                if (text.isEmpty()) return;
-                return checks_.refuse(checks_.notNumber);
-            }
-            // The new text runs this handler again, which stores the value already.
-            value = check.resetTo;
-            edit->setText(QString::number(*value));
-        }
-        const int number = check.low16Bits ? static_cast<std::uint16_t>(*value) : *value;
-        if (!check.aboveHighest.empty() && number > highest)
-            return checks_.refuse(check.aboveHighest);
+        const std::string text = edit->text().toStdString();
+        const fields::EditVerdict verdict =
+            minute ? fields::minuteEdit(text, check) : fields::dayEdit(text, check);
+        if (verdict.ignore) return;
+        // The new text runs this handler again, which stores the value.
+        if (verdict.resetText) return edit->setText(QString::number(*verdict.resetText));
+        if (!verdict.editsRecord) return checks_.refuse(verdict.refusal);
         fields_.table.edit();
-        const auto encoded = minute ? encoding::minuteTime(number) : encoding::dayDate(number);
-        if (!encoded) return checks_.refuse(check.notEncodable);
-        field.setDateTime(*encoded);
+        if (!verdict.value) return checks_.refuse(verdict.refusal);
+        field.setDateTime(*verdict.value);
     });
 }
 

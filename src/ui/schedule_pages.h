@@ -4,6 +4,8 @@
 // the week and day of the month and the date and time fields the scheduling pass reads; each
 // editor gives its table's fields, its texts and how its minute and day edits check what is typed.
 
+#include "engine/task_fields.h"
+
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -45,23 +47,12 @@ class SchedulePages : public QWidget {
         std::string_view repeatInterval;
     };
 
-    // What a minute or day edit does with its text.
-    struct EditCheck {
-        // A text that is no number (an empty one too) is replaced by this value, which is then
-        // stored; without it an empty text is passed over and any other is refused as no number.
-        std::optional<int> resetTo;
-        // Whether the number counts by its low 16 bits only.
-        bool low16Bits = true;
-        // The refusal of a value above the edit's highest (59 minutes, day 31) before the record
-        // is touched; without it the encoding refuses such a value once the record is in editing.
-        std::string_view aboveHighest;
-        // The refusal of a value the encoding cannot hold.
-        std::string_view notEncodable;
-    };
+    // What a minute or day edit does with its text: the editor's rules from the core
+    // (fields::TaskMinute, fields::SilenceDay, ...), which vektrinctl checks with too.
+    using EditCheck = fields::EditCheck;
     struct Checks {
         // Only digits and editing keys can be typed; every other character enters as "?".
         bool digitKeysOnly = false;
-        std::string_view notNumber;
         EditCheck minute, day;
         // How a refusal reaches the operator.
         std::function<void(std::string_view)> refuse;
@@ -90,8 +81,7 @@ class SchedulePages : public QWidget {
 
   private:
     void buildPages(const Texts& texts);
-    void plainEditChanged(QLineEdit* edit, const EditCheck& check, int highest, Field& field,
-                          bool minute);
+    void plainEditChanged(QLineEdit* edit, const EditCheck& check, Field& field, bool minute);
 
     Scheduler& scheduler_;
     DataBinding& binding_;

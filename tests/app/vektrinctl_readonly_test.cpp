@@ -123,7 +123,9 @@ class ReadOnlyTables : public ::testing::TestWithParam<std::tuple<Shape, Runner>
 };
 
 TEST_P(ReadOnlyTables, TheReadingCommandsWorkAndWriteNothing) {
-    const std::string task = hasTasks() ? "1\tnightly\t" : "";
+    const std::string task =
+        "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n" +
+        std::string(hasTasks() ? "1\tnightly\t" : "");
     struct Command {
         std::vector<std::string> args;
         std::string outStart;

@@ -297,7 +297,8 @@ TEST(VektrinctlTasks, LinesAndJsonShowTheRecordAsTheReportDoes) {
                 {"weekly", 3, day(1, 1, 10), at(7, 5), 0, at(8, 0), 15, "", true}});
     Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "tasks"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_EQ(o.out, "1\tyear end\tEvery year, beginning from 2024-12-31 23:00:00 to\u043e "
+    EXPECT_EQ(o.out, "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n"
+                     "1\tyear end\tEvery year, beginning from 2024-12-31 23:00:00 to\u043e "
                      "2025-01-01 23:30:00 with an interval of 30 minute.\tNormal\tFalse\t"
                      "Have not executed yet\t-\t2024-12-31 23:00\n"
                      "2\tweekly\tWeekly on wednesdays from 07:05:00 to 08:00:00 with an interval "
@@ -439,7 +440,7 @@ TEST(VektrinctlTransfer, ReplaceTakesAnAppIdThatAddingRefuses) {
               R"({"Format": "vektrin-tables", "Tasks": [{"AppID": 1, "AppName": "new"}]})");
     EXPECT_EQ(tables.ctl({"import", tables.dir().file("doc.json")}).exitCode, 2);
     ASSERT_EQ(tables.ctl({"import", "--replace", tables.dir().file("doc.json")}).exitCode, 0);
-    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(0, 6), "1\tnew\t");
+    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(62, 6), "1\tnew\t"); // after the header
     EXPECT_EQ(Json::parse(tables.ctl({"export"}).out)["Tasks"].size(), 1u);
 }
 
@@ -578,7 +579,8 @@ TEST_F(HeldTables, AReaderInTheMiddleOfATransactionHindersNothing) {
 
 TEST_F(HeldTables, AWriterKeepsTheImportOutButNotTheReaders) {
     exec("BEGIN IMMEDIATE; UPDATE \"Vektrin\" SET \"AppName\" = 'renamed';");
-    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(0, 8), "1\tfirst\t"); // the last committed state
+    // The last committed state, after the header.
+    EXPECT_EQ(tables.ctl({"tasks"}).out.substr(62, 8), "1\tfirst\t");
     const Outcome o = tables.ctl({"import", tables.dir().file("doc.json")});
     EXPECT_EQ(o.exitCode, 2); // after the busy timeout
     EXPECT_NE(o.err.find("Nothing was imported"), std::string::npos) << o.err;
@@ -607,7 +609,7 @@ TEST(VektrinctlUsage, ExitCodes) {
         {{"next", "twin", "-n", "0"}, 64, ""},
         {{"tasks", "--bogus"}, 64, ""},
         {{"import"}, 64, ""},
-        {{"due", "--help"}, 64, ""},
+        {{"due", "--bogus"}, 64, ""},
     };
     for (const Case& c : cases) {
         const Outcome o = tables.ctl(c.args);
@@ -615,8 +617,8 @@ TEST(VektrinctlUsage, ExitCodes) {
             << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
         EXPECT_EQ(o.out, c.out) << c.args[0];
     }
-    // Help names the command's own options.
-    EXPECT_NE(tables.ctl({"next", "--help"}).err.find("--count"), std::string::npos);
+    // Help names the command's own options, on standard output.
+    EXPECT_NE(tables.ctl({"next", "--help"}).out.find("--count"), std::string::npos);
 
     TempDir empty;
     writeFile(empty.file("aliases.ini"), "[Orlimb]\npath=/tmp\n");

@@ -96,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Usage, Vektrinctl,
     ::testing::Values(CtlCase{{}, 64, "", "Usage:", true},
-                      CtlCase{{"--help"}, 64, "", "Usage:", true},
-                      CtlCase{{"eval", "--help"}, 64, "", "Usage:", true},
+                      CtlCase{{"help", "frobnicate"}, 64, "", "Usage:", true},
+                      CtlCase{{"status", "--bogus"}, 64, "", "Usage:", true},
                       CtlCase{{"--bogus", "eval", "1"}, 64, "", "Usage:", true},
                       CtlCase{{"eval"}, 64, "", "Usage:", true},
                       CtlCase{{"eval", "1", "2"}, 64, "", "Usage:", true},

@@ -51,7 +51,7 @@ for c in "${cases[@]}"; do
   [ "$(grep -v '/demo/' <<<"$before")" = "$after" ] || fail "$name: other files changed"
 
   listed=$("$ctl" --aliases "$home/$file" tasks 2>&1)
-  count=$(grep -c . <<<"$listed")
+  count=$(grep -vc -e '^$' -e $'^AppID\tAppName\t' <<<"$listed")
   [ "$count" = "$tasks" ] || fail "$name: $count tasks, expected $tasks: $listed"
   if [ "$tasks" = 2 ]; then
     # Each a shell command that writes into the demo directory; the first due every minute.

@@ -1,0 +1,132 @@
+# bash completion of vektrinctl: sub-commands, their options, and task, resource and week-day
+# names where a command takes one. Installed as share/bash-completion/completions/vektrinctl.
+
+_vektrinctl_tasks() {
+    # AppIDs and names from the tables vektrinctl would use (the same --aliases file).
+    "${_vektrinctl_cmd[@]}" tasks 2>/dev/null | tail -n +2 | cut -f1,2 | tr '\t' '\n'
+}
+
+_vektrinctl_resources() {
+    "${_vektrinctl_cmd[@]}" resource list 2>/dev/null | tail -n +2 | cut -f1,2 | tr '\t' '\n'
+}
+
+# Files through bash-completion where it is there, else plain names.
+_vektrinctl_files() {
+    if declare -F _filedir >/dev/null; then
+        _filedir "$@"
+    else
+        COMPREPLY=($(compgen -f -- "$cur"))
+    fi
+}
+
+_vektrinctl() {
+    # Without bash-completion's helpers: the words as bash split them.
+    local cword=$COMP_CWORD
+    local words=("${COMP_WORDS[@]}")
+    local cur=${words[cword]} prev=${words[cword - 1]}
+
+    local commands="add set rm edit resource silence status run interrupt cancel-wait stop resume
+        tasks next due export import protocol eval expand help"
+    local kinds="--every-minute --hourly --daily --weekly --monthly --yearly --from --to"
+    local taskopts="--command --dir $kinds --repeat --window --priority --if --until --interrupt
+        --no-interrupt --wait-if-busy --no-wait-if-busy --conflicts --stopped"
+
+    # The global options before the command, kept for the lookups of names.
+    _vektrinctl_cmd=("${words[0]}")
+    local i command="" sub="" first=0
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --aliases | --at)
+                _vektrinctl_cmd+=("${words[i]}" "${words[i + 1]}")
+                ((i++))
+                ;;
+            --aliases=* | --at=*) _vektrinctl_cmd+=("${words[i]}") ;;
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                    first=$i
+                elif [[ -z $sub && ($command == resource || $command == silence || $command == help) ]]; then
+                    sub=${words[i]}
+                fi
+                ;;
+        esac
+    done
+
+    case $prev in
+        --aliases | --log | -o | --output | --dir)
+            _vektrinctl_files
+            return
+            ;;
+        --window)
+            COMPREPLY=($(compgen -W "normal hidden minimized maximized" -- "$cur"))
+            return
+            ;;
+        --priority)
+            COMPREPLY=($(compgen -W "normal low high realtime" -- "$cur"))
+            return
+            ;;
+        --weekly)
+            COMPREPLY=($(compgen -W "monday tuesday wednesday thursday friday saturday sunday" -- "$cur"))
+            return
+            ;;
+        --conflicts)
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W "$(_vektrinctl_resources)" -- "$cur"))
+            return
+            ;;
+        --at | --from | --to | --repeat | --monthly | --command | --if | --until | --since | --task | -n | --lines | --count | --max-wait | --number | --name)
+            return
+            ;;
+    esac
+
+    if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "$commands --aliases --at --trace --version --help" -- "$cur"))
+        return
+    fi
+
+    local options="" takesTask=0
+    case $command in
+        add) options="$taskopts" ;;
+        set) options="--name $taskopts --no-stopped" takesTask=1 ;;
+        rm | run | interrupt | cancel-wait | stop | resume | next) takesTask=1 ;;
+        edit) options="--no-retry" takesTask=1 ;;
+        status | tasks | due) options="--json" ;;
+        export) options="--output" ;;
+        import) options="--replace" ;;
+        protocol) options="--log --since --task --follow --lines" ;;
+        help) COMPREPLY=($(compgen -W "$commands" -- "$cur")) && return ;;
+        resource)
+            case $sub in
+                "") COMPREPLY=($(compgen -W "list add set rm" -- "$cur")) && return ;;
+                list) options="--json" ;;
+                add) options="--max-wait" ;;
+                set) options="--number --name --max-wait" ;;
+            esac
+            if [[ $sub == set || $sub == rm ]] && [[ $cur != -* ]]; then
+                local IFS=$'\n'
+                COMPREPLY=($(compgen -W "$(_vektrinctl_resources)" -- "$cur"))
+                return
+            fi
+            ;;
+        silence)
+            case $sub in
+                "") COMPREPLY=($(compgen -W "list add set rm" -- "$cur")) && return ;;
+                list) options="--json" ;;
+                add | set) options="$kinds" ;;
+            esac
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options --help" -- "$cur"))
+    elif ((takesTask)) && ((cword == first + 1)); then
+        local IFS=$'\n'
+        COMPREPLY=($(compgen -W "$(_vektrinctl_tasks)" -- "$cur"))
+        # Names with blanks stay one word.
+        COMPREPLY=("${COMPREPLY[@]// /\\ }")
+    elif [[ $command == import ]]; then
+        _vektrinctl_files json
+    fi
+}
+complete -F _vektrinctl vektrinctl

@@ -1,0 +1,300 @@
+#include "app/control_socket.h"
+
+#include "engine/operator_commands.h"
+#include "engine/scheduler.h"
+#include "platform/places.h"
+#include "ui/main_form.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+// A client that neither finishes its request nor takes its answer in this time is dropped.
+constexpr int ConnectionDeadlineMs = 5000;
+// More at once than any operator types; the rest are closed at once.
+constexpr std::size_t MaxConnections = 32;
+
+QString qstr(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString isoMoment(DateTime value) {
+    const DateParts d = decodeDate(datePart(value));
+    const TimeParts t = decodeTime(value);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                  t.hour, t.minute, t.second);
+    return QString::fromLatin1(buffer);
+}
+
+QByteArray line(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QByteArray refusal(const QString& error) {
+    return line(QJsonObject{{"ok", false}, {"error", error}});
+}
+
+std::optional<OperatorCommand> commandNamed(const QString& name) {
+    if (name == "run") return OperatorCommand::RunNow;
+    if (name == "interrupt") return OperatorCommand::Interrupt;
+    if (name == "cancel-wait") return OperatorCommand::CancelWaiting;
+    if (name == "stop") return OperatorCommand::Stop;
+    if (name == "resume") return OperatorCommand::Resume;
+    return std::nullopt;
+}
+
+} // namespace
+
+struct ControlSocket::Connection {
+    int fd = -1;
+    QByteArray request;
+    QByteArray pending; // the answer's part not sent yet
+    bool answered = false;
+    std::unique_ptr<QSocketNotifier> reader;
+    std::unique_ptr<QSocketNotifier> writer;
+    std::unique_ptr<QTimer> deadline;
+};
+
+ControlSocket::ControlSocket(TMainForm& form, Identity identity, QObject* parent)
+    : QObject(parent), form_(form), identity_(std::move(identity)) {}
+
+ControlSocket::~ControlSocket() {
+    while (!connections_.empty())
+        drop(connections_.begin()->first);
+    delete listener_;
+    if (listenFd_ >= 0) {
+        ::close(listenFd_);
+        ::unlink(socketPath_.c_str());
+        ::unlink(stateFile_.c_str());
+    }
+}
+
+bool ControlSocket::open(std::string& error) {
+    std::string directory;
+    try {
+        directory = places::runtimeDirectory(true);
+    } catch (const places::PlaceError& e) {
+        error = e.what();
+        return false;
+    }
+    const std::string key = places::schedulerKey(identity_.tableDirectory);
+    socketPath_ = places::socketPath(directory, key);
+    stateFile_ = places::stateFilePath(directory, key);
+    if (socketPath_.size() > places::MaxSocketPath) {
+        error = "The socket path " + socketPath_ + " is longer than a socket address holds";
+        return false;
+    }
+    struct stat st {};
+    if (lstat(socketPath_.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode)) {
+            error = socketPath_ + " is there and is no socket; it is left as it is";
+            return false;
+        }
+        // Left by a scheduler of this table directory that did not end cleanly.
+        ::unlink(socketPath_.c_str());
+    }
+    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) {
+        error = std::string("Cannot make a socket: ") + std::strerror(errno);
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(socketPath_.c_str(), 0600) != 0 || ::listen(listenFd_, 16) != 0) {
+        error = "Cannot listen on " + socketPath_ + ": " + std::strerror(errno);
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return false;
+    }
+    listener_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read);
+    connect(listener_, &QSocketNotifier::activated, this, [this] { acceptConnections(); });
+
+    const QJsonObject state{{"PID", identity_.pid},
+                            {"Started", qstr(identity_.started)},
+                            {"TableDirectory", qstr(identity_.tableDirectory)},
+                            {"Log", qstr(identity_.logPath)},
+                            {"Socket", qstr(socketPath_)},
+                            {"Version", qstr(identity_.version)}};
+    try {
+        const QByteArray text = QJsonDocument(state).toJson(QJsonDocument::Indented);
+        places::writeFileAtomically(stateFile_, text.toStdString());
+    } catch (const places::PlaceError& e) {
+        // The socket serves without it; only the protocol's place is harder to find.
+        error = e.what();
+    }
+    return true;
+}
+
+void ControlSocket::acceptConnections() {
+    for (;;) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
+        if (connections_.size() >= MaxConnections) {
+            ::close(fd);
+            continue;
+        }
+        auto c = std::make_unique<Connection>();
+        c->fd = fd;
+        c->deadline = std::make_unique<QTimer>();
+        c->deadline->setSingleShot(true);
+        connect(c->deadline.get(), &QTimer::timeout, this, [this, fd] { drop(fd); });
+        c->deadline->start(ConnectionDeadlineMs);
+        Connection& connection = *c;
+        connections_[fd] = std::move(c);
+
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != geteuid()) {
+            respond(connection,
+                    refusal(QStringLiteral("Refused: the connection comes from user %1; this "
+                                           "scheduler takes commands from user %2 only")
+                                .arg(peer.uid)
+                                .arg(geteuid())));
+            continue;
+        }
+        connection.reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(connection.reader.get(), &QSocketNotifier::activated, this,
+                [this, fd] { readFrom(fd); });
+    }
+}
+
+void ControlSocket::readFrom(int fd) {
+    auto it = connections_.find(fd);
+    if (it == connections_.end()) return;
+    Connection& c = *it->second;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return; // more to come
+        const bool ended = n <= 0;
+        if (n > 0) c.request.append(buffer, n);
+        const qsizetype newline = c.request.indexOf('\n');
+        if (c.request.size() > MaxRequest && (newline < 0 || newline > MaxRequest)) {
+            c.reader->setEnabled(false);
+            return respond(c, refusal(QStringLiteral("The request is larger than %1 KiB: refused")
+                                          .arg(MaxRequest / 1024)));
+        }
+        if (newline >= 0 || ended) {
+            c.reader->setEnabled(false);
+            if (n < 0) return drop(fd); // the client went away
+            const QByteArray request = newline >= 0 ? c.request.left(newline) : c.request;
+            return respond(c, answer(request));
+        }
+    }
+}
+
+void ControlSocket::respond(Connection& c, const QByteArray& answerLine) {
+    c.answered = true;
+    c.pending = answerLine;
+    writeTo(c.fd);
+}
+
+void ControlSocket::writeTo(int fd) {
+    auto it = connections_.find(fd);
+    if (it == connections_.end()) return;
+    Connection& c = *it->second;
+    while (!c.pending.isEmpty()) {
+        const ssize_t n = ::send(fd, c.pending.constData(), static_cast<size_t>(c.pending.size()),
+                                 MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The client reads slowly: go on when it has room, never wait for it here.
+            if (!c.writer) {
+                c.writer = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+                connect(c.writer.get(), &QSocketNotifier::activated, this,
+                        [this, fd] { writeTo(fd); });
+            }
+            return;
+        }
+        if (n <= 0) break; // gone
+        c.pending.remove(0, n);
+    }
+    drop(fd);
+}
+
+void ControlSocket::drop(int fd) {
+    auto it = connections_.find(fd);
+    if (it == connections_.end()) return;
+    // The notifiers go before the descriptor they watch.
+    std::unique_ptr<Connection> c = std::move(it->second);
+    connections_.erase(it);
+    c->reader.reset();
+    c->writer.reset();
+    c->deadline.reset();
+    ::close(fd);
+}
+
+QByteArray ControlSocket::answer(const QByteArray& request) {
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(request, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return refusal(QStringLiteral("The request is not JSON: %1 (at byte %2)")
+                           .arg(parseError.errorString())
+                           .arg(parseError.offset));
+    if (!document.isObject()) return refusal(QStringLiteral("The request is not a JSON object"));
+    const QJsonObject object = document.object();
+    const QJsonValue command = object.value("command");
+    if (!command.isString()) return refusal(QStringLiteral("The request names no \"command\""));
+    if (form_.isShutDown()) return refusal(QStringLiteral("The scheduler is ending its work"));
+    if (command.toString() == "status") return statusAnswer();
+    const QJsonValue task = object.value("task");
+    if (!commandNamed(command.toString()))
+        return refusal(QStringLiteral("Unknown command \"%1\"").arg(command.toString()));
+    if (!task.isString() || task.toString().isEmpty())
+        return refusal(
+            QStringLiteral("The command \"%1\" needs a \"task\"").arg(command.toString()));
+    return commandAnswer(command.toString(), task.toString());
+}
+
+QByteArray ControlSocket::commandAnswer(const QString& command, const QString& task) {
+    const OperatorAnswer a =
+        operatorCommand(form_.scheduler(), *commandNamed(command), task.toStdString());
+    if (!a.ok) return refusal(qstr(a.text));
+    return line(QJsonObject{{"ok", true}, {"message", qstr(a.text)}});
+}
+
+QByteArray ControlSocket::statusAnswer() {
+    const SchedulerStatus status = schedulerStatus(form_.scheduler());
+    QJsonArray running;
+    for (const RunningTaskStatus& r : status.running)
+        running.append(QJsonObject{
+            {"slot", r.slot},
+            {"appId", r.appId},
+            {"appName", qstr(r.appName)},
+            {"pid", static_cast<qint64>(r.processId)},
+            {"since", r.since ? QJsonValue(isoMoment(*r.since)) : QJsonValue(QJsonValue::Null)}});
+    QJsonArray windows;
+    for (const std::string& w : status.openWindows)
+        windows.append(qstr(w));
+    return line(QJsonObject{{"ok", true},
+                            {"message", QStringLiteral("running")},
+                            {"pid", identity_.pid},
+                            {"started", qstr(identity_.started)},
+                            {"tableDirectory", qstr(identity_.tableDirectory)},
+                            {"log", qstr(identity_.logPath)},
+                            {"socket", qstr(socketPath_)},
+                            {"version", qstr(identity_.version)},
+                            {"colour", qstr(status.colour)},
+                            {"paused", status.paused},
+                            {"pausedBy", qstr(status.pausedBy)},
+                            {"openWindows", windows},
+                            {"runningTasks", running}});
+}
+
+} // namespace vektrin

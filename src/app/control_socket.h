@@ -1,0 +1,71 @@
+#pragma once
+// The scheduler's control socket: vektrinctl's way to the running scheduler. A Unix socket in a
+// directory only the user may enter; a connection of another user is refused by its peer
+// credentials. One request per connection (a JSON object of at most 64 KiB), answered with one
+// JSON line. Socket notifiers on the main thread call the engine's operator commands between the
+// passes: nothing waits for a client, and no other thread touches the tables.
+//
+// Beside the socket a state file names the running scheduler (PID, start, table directory,
+// protocol, socket), for vektrinctl to find its protocol; both go at a clean end.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace vektrin {
+
+class TMainForm;
+
+class ControlSocket : public QObject {
+    Q_OBJECT
+  public:
+    // The largest request read; a longer one is refused.
+    static constexpr int MaxRequest = 64 * 1024;
+
+    struct Identity {
+        long long pid = 0;
+        std::string started;        // "YYYY-MM-DD HH:MM:SS"
+        std::string tableDirectory; // the alias Control's directory
+        std::string logPath;        // absolute
+        std::string version;
+    };
+
+    ControlSocket(TMainForm& form, Identity identity, QObject* parent = nullptr);
+    // Closes the socket and removes the socket file and the state file.
+    ~ControlSocket() override;
+
+    // Makes the runtime directory, replaces a socket file nobody listens on any more (this
+    // scheduler holds the lock of its table directory, so no other one can), listens, and writes
+    // the state file. False, with the reason, when it cannot.
+    bool open(std::string& error);
+    const std::string& socketPath() const { return socketPath_; }
+
+    // The answer line (with its line end) to one request.
+    QByteArray answer(const QByteArray& request);
+
+  private:
+    struct Connection;
+    void acceptConnections();
+    void readFrom(int fd);
+    void respond(Connection& c, const QByteArray& line);
+    void writeTo(int fd);
+    void drop(int fd);
+    QByteArray statusAnswer();
+    QByteArray commandAnswer(const QString& command, const QString& task);
+
+    TMainForm& form_;
+    Identity identity_;
+    std::string socketPath_;
+    std::string stateFile_;
+    int listenFd_ = -1;
+    QSocketNotifier* listener_ = nullptr;
+    std::map<int, std::unique_ptr<Connection>> connections_;
+};
+
+} // namespace vektrin

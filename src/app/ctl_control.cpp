@@ -1,0 +1,307 @@
+// status, run, interrupt, cancel-wait, stop and resume: the running scheduler, from a terminal.
+
+#include "app/ctl_control.h"
+
+#include "app/ctl_tables.h"
+#include "engine/operator_commands.h"
+#include "platform/places.h"
+#include "platform/strings.h"
+#include "store/task_states.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace vektrin::ctl {
+namespace {
+
+// Longer than any command takes; a scheduler that does not answer by then is stuck.
+constexpr int AnswerTimeoutMs = 10000;
+
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+std::string field(const Json& object, const char* key) {
+    const auto it = object.find(key);
+    return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::string colourWords(const std::string& colour) {
+    if (colour == "green") return "runs (green)";
+    if (colour == "red") return "stopped: a silence period is in force (red)";
+    if (colour == "yellow") return "starts again at the next minute (yellow)";
+    return "not started yet";
+}
+
+int runStatus(const Context& context, bool json) {
+    const SchedulerPlace place = schedulerPlace(context);
+    const std::optional<Json> answer = askScheduler(place, Json{{"command", "status"}});
+    if (!answer) {
+        if (json)
+            std::cout << Json{{"running", false}, {"tableDirectory", place.tableDirectory}}.dump(2)
+                      << '\n';
+        else
+            std::cout << "vektrin is not running for the tables in " << place.tableDirectory
+                      << ".\n";
+        return ExitNotRunning;
+    }
+    if (!answer->value("ok", false)) throw CommandError(ExitDataError, field(*answer, "error"));
+    if (json) {
+        Json out = *answer;
+        out.erase("ok");
+        out.erase("message");
+        Json ordered = Json{{"running", true}};
+        ordered.update(out);
+        std::cout << ordered.dump(2) << '\n';
+        return ExitOk;
+    }
+    const Json& a = *answer;
+    std::cout << "vektrin is running: PID " << a.value("pid", 0LL) << ", started "
+              << field(a, "started") << ", version " << field(a, "version") << '\n';
+    std::cout << "Tables:      " << field(a, "tableDirectory") << '\n';
+    std::cout << "Protocol:    " << field(a, "log") << '\n';
+    std::cout << "Scheduling:  ";
+    if (a.value("paused", false))
+        std::cout << "paused: " << field(a, "pausedBy") << " (" << field(a, "colour") << ")\n";
+    else
+        std::cout << colourWords(field(a, "colour")) << '\n';
+    const Json tasks = a.value("runningTasks", Json::array());
+    std::cout << "Running:     "
+              << (tasks.empty()
+                      ? "no task"
+                      : std::to_string(tasks.size()) + (tasks.size() == 1 ? " task" : " tasks"))
+              << '\n';
+    for (const Json& t : tasks) {
+        std::cout << "  slot " << t.value("slot", 0) << "  AppID " << t.value("appId", 0) << "  "
+                  << field(t, "appName") << "  PID " << t.value("pid", 0LL);
+        if (t.contains("since") && t["since"].is_string())
+            std::cout << "  since " << t["since"].get<std::string>();
+        std::cout << '\n';
+    }
+    return ExitOk;
+}
+
+// Without a scheduler the switch goes straight into the record, as the menu command would set
+// it; the protocol belongs to the scheduler and gets no line.
+int changeStoppedDirectly(const Context& context, bool stop, const std::string& task) {
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const TaskLookup found = lookupTask(*dm, task);
+    if (found.bookmark == 0) throw CommandError(ExitNotFound, found.problem);
+    Table& t = dm->Table1;
+    t.gotoBookmark(found.bookmark);
+    const std::string name = dm->Table1AppName.asString();
+    if (dm->Table1Stopped.asBoolean() == stop) {
+        std::cout << str::taskMessage(stop ? str::CommandAlreadyStopped : str::CommandNotStopped,
+                                      name)
+                  << '\n';
+        return ExitOk;
+    }
+    t.edit();
+    dm->Table1Stopped.setBoolean(stop);
+    setCompletionCode(dm->Table1EndCode,
+                      stop ? CompletionCode::Suspended : CompletionCode::Resumed);
+    const DateTime now = context.now();
+    dm->Table1LastDate.setDateTime(datePart(now));
+    dm->Table1LastTime.setDateTime(timePart(now));
+    t.post();
+    transaction.commit();
+    std::cout << str::taskMessage(stop ? str::TaskSchedulingStopped : str::TaskSchedulingResumed,
+                                  name)
+              << " (No scheduler runs: the table is changed directly, without a protocol line.)\n";
+    return ExitOk;
+}
+
+int runControl(const Context& context, const std::string& command, const std::string& task) {
+    const SchedulerPlace place = schedulerPlace(context);
+    const std::optional<Json> answer =
+        askScheduler(place, Json{{"command", command}, {"task", task}});
+    if (!answer) {
+        if (command == "stop" || command == "resume")
+            return changeStoppedDirectly(context, command == "stop", task);
+        std::cerr << "No scheduler runs for the tables in " << place.tableDirectory
+                  << ": nothing was done.\n";
+        return ExitNotRunning;
+    }
+    if (answer->value("ok", false)) {
+        std::cout << field(*answer, "message") << '\n';
+        return ExitOk;
+    }
+    std::cerr << field(*answer, "error") << '\n';
+    return ExitNotFound;
+}
+
+} // namespace
+
+SchedulerPlace schedulerPlace(const Context& context) {
+    SchedulerPlace place;
+    place.tableDirectory = tablesDirectory(context);
+    try {
+        const std::string directory = places::runtimeDirectory(false);
+        const std::string key = places::schedulerKey(place.tableDirectory);
+        place.socketPath = places::socketPath(directory, key);
+        place.stateFile = places::stateFilePath(directory, key);
+    } catch (const places::PlaceError& e) {
+        // The scheduler cannot listen there either.
+        place.problem = e.what();
+    }
+    return place;
+}
+
+std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& request) {
+    if (place.socketPath.empty()) {
+        std::cerr << place.problem << '\n';
+        return std::nullopt;
+    }
+    if (place.socketPath.size() > places::MaxSocketPath) return std::nullopt;
+    Descriptor socket{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    if (socket.fd < 0)
+        throw CommandError(ExitDataError,
+                           std::string("Cannot make a socket: ") + std::strerror(errno));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, place.socketPath.c_str(), place.socketPath.size() + 1);
+    if (::connect(socket.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        // No socket, or one left by a scheduler that is gone.
+        if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) return std::nullopt;
+        throw CommandError(ExitDataError, "Cannot reach the scheduler at " + place.socketPath +
+                                              ": " + std::strerror(errno));
+    }
+    const std::string text = request.dump() + "\n";
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::send(socket.fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break; // refused before reading: its answer says why
+        done += static_cast<std::size_t>(n);
+    }
+    ::shutdown(socket.fd, SHUT_WR);
+
+    std::string reply;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(AnswerTimeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        pollfd p{socket.fd, POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0)
+            throw CommandError(ExitDataError,
+                               "The scheduler at " + place.socketPath + " did not answer within " +
+                                   std::to_string(AnswerTimeoutMs / 1000) + " seconds");
+        char buffer[8192];
+        const ssize_t n = ::recv(socket.fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        reply.append(buffer, static_cast<std::size_t>(n));
+        if (reply.find('\n') != std::string::npos) break;
+    }
+    const auto end = reply.find('\n');
+    if (end != std::string::npos) reply.resize(end);
+    if (reply.empty())
+        throw CommandError(ExitDataError, "The scheduler at " + place.socketPath +
+                                              " closed the connection without an answer");
+    try {
+        Json answer = Json::parse(reply);
+        if (!answer.is_object()) throw std::runtime_error("not an object");
+        return answer;
+    } catch (const std::exception&) {
+        throw CommandError(ExitDataError,
+                           "The scheduler at " + place.socketPath +
+                               " answered what is no answer: " + reply.substr(0, 200));
+    }
+}
+
+std::string openEditorRefusal(const Context& context, const std::vector<std::string>& windows) {
+    static const std::pair<const char*, std::string_view> refusals[] = {
+        {"Tasks", str::CloseTasksFormBeforeExit},
+        {"Conflicts", str::CloseConflictsFormBeforeExit},
+        {"Exceptions", str::CloseExceptionsFormBeforeExit},
+        {"Protocol", str::CloseProtocolFormBeforeExit},
+    };
+    const std::optional<Json> answer =
+        askScheduler(schedulerPlace(context), Json{{"command", "status"}});
+    if (!answer || !answer->contains("openWindows")) return {};
+    const Json& open = (*answer)["openWindows"];
+    for (const auto& [name, refusal] : refusals) {
+        const bool isOpen = std::find(open.begin(), open.end(), Json(name)) != open.end();
+        const bool matters = std::find(windows.begin(), windows.end(), name) != windows.end();
+        if (isOpen && matters) return std::string(refusal);
+    }
+    return {};
+}
+
+std::string schedulerLogPath(const Context& context) {
+    SchedulerPlace place;
+    try {
+        place = schedulerPlace(context);
+    } catch (const CommandError&) {
+        return {}; // no alias: no scheduler either
+    }
+    if (const auto answer = askScheduler(place, Json{{"command", "status"}}))
+        if (const std::string log = field(*answer, "log"); !log.empty()) return log;
+    if (place.stateFile.empty()) return {};
+    std::ifstream in(place.stateFile);
+    std::stringstream text;
+    text << in.rdbuf();
+    try {
+        return field(Json::parse(text.str()), "Log");
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void addControlCommands(CLI::App& app, Context& context, std::function<int()>& chosen) {
+    struct Values {
+        bool statusJson = false;
+        std::string task;
+    };
+    auto values = std::make_shared<Values>();
+
+    CLI::App* status = app.add_subcommand(
+        "status", "Say whether the scheduler of the tables runs: PID, start, tables, protocol, "
+                  "scheduling state and running tasks (exit 0 when it runs, 3 when not)");
+    status->add_flag("--json", values->statusJson, "One JSON object");
+    status->callback([&, values] {
+        chosen = guarded(context, [&, values] { return runStatus(context, values->statusJson); });
+    });
+
+    const struct {
+        const char* name;
+        const char* description;
+    } commands[] = {
+        {"run", "Run a task now, as the grid menu's \"Run now\" does (exit 3 when no scheduler "
+                "runs)"},
+        {"interrupt", "Interrupt a running task, as \"Interrupt execution\" does"},
+        {"cancel-wait", "End a task's waiting for busy resources, as \"Cancel waiting\" does"},
+        {"stop", "Stop scheduling a task, as \"Suspend\" does (without a scheduler, in the table "
+                 "directly)"},
+        {"resume", "Resume scheduling a stopped task, as \"Resume\" does (without a scheduler, in "
+                   "the table directly)"},
+    };
+    for (const auto& c : commands) {
+        CLI::App* cmd = app.add_subcommand(c.name, c.description);
+        cmd->add_option("TASK", values->task, "the task's AppID or AppName")->required();
+        const std::string name = c.name;
+        cmd->callback([&, values, name] {
+            chosen = guarded(context,
+                             [&, values, name] { return runControl(context, name, values->task); });
+        });
+    }
+}
+
+} // namespace vektrin::ctl

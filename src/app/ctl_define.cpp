@@ -1,0 +1,1205 @@
+// add, set and rm of tasks, resources and silence periods: definitions in the operator's own
+// words, checked with the editors' rules and messages, written all or nothing.
+
+#include "app/ctl_define.h"
+
+#include "app/ctl_control.h"
+#include "app/ctl_json.h"
+#include "app/ctl_tables.h"
+#include "condition/condition_errors.h"
+#include "condition/environment.h"
+#include "condition/evaluator.h"
+#include "engine/command_string.h"
+#include "engine/operator_commands.h"
+#include "engine/schedule_rules.h"
+#include "engine/task_fields.h"
+#include "platform/regional.h"
+#include "platform/strings.h"
+
+#include <CLI/CLI.hpp>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <map>
+
+namespace vektrin::ctl {
+namespace {
+
+// Conditions are tried as the task editor tries them, without its protocol lines.
+class CheckEnvironment final : public ConditionEnvironment {
+  public:
+    explicit CheckEnvironment(DateTime now)
+        : now_(now), regional_(RegionalSettings::fromLocale()) {}
+    std::string unpackCommandString(std::string_view text) override {
+        const DateTime today = datePart(now_);
+        return UnpackCommandString(text, today, today, now_);
+    }
+    void writeProtocol(std::string_view) override {}
+    void showTooComplex() override { tooComplex = true; }
+    const RegionalSettings& regional() const override { return regional_; }
+    bool tooComplex = false;
+
+  private:
+    DateTime now_;
+    RegionalSettings regional_;
+};
+
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int length = c < 0x80         ? 1
+                           : (c >> 5) == 6  ? 2
+                           : (c >> 4) == 14 ? 3
+                           : (c >> 3) == 30 ? 4
+                                            : 0;
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
+        for (int k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
+                return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// What makes a text unfit for a field of width characters; empty when it fits.
+std::string textProblem(std::string_view text, int width) {
+    if (!isUtf8(text)) return "is not UTF-8 text";
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return "holds a control character";
+    if (characterCount(text) > static_cast<std::size_t>(width))
+        return "is longer than " + std::to_string(width) + " characters";
+    return {};
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string twoDigits(int value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d", value);
+    return buffer;
+}
+
+// "HH:MM", with ":SS" when there are seconds.
+std::string shortTime(DateTime value) {
+    const TimeParts t = decodeTime(value);
+    std::string text = twoDigits(t.hour) + ':' + twoDigits(t.minute);
+    if (t.second != 0) text += ':' + twoDigits(t.second);
+    return text;
+}
+
+// The messages of a terminal, where no edit can be reset to its lowest value: a silence period's
+// minute or day that is no number is refused as the task editor refuses it.
+fields::EditCheck refusingCheck(fields::EditCheck check) {
+    check.resetTo.reset();
+    check.notNumber = str::OnlyDigitsAllowed;
+    return check;
+}
+
+// The schedule fields of a task or a silence period, with the minute and day rules of its editor.
+struct ScheduleFields {
+    Field& interval;
+    Field& startDate;
+    Field& startTime;
+    Field& endDate;
+    Field& endTime;
+    fields::EditCheck minuteCheck;
+    fields::EditCheck dayCheck;
+    const char* what; // "task" or "silence period"
+};
+
+ScheduleFields taskSchedule(TDataCtrl& dm) {
+    return {dm.Table1Interval, dm.Table1StartDate, dm.Table1StartTime, dm.Table1EndDate,
+            dm.Table1EndTime,  fields::TaskMinute, fields::TaskDay,    "task"};
+}
+
+ScheduleFields silenceSchedule(TDataCtrl& dm) {
+    return {dm.Table3Interval,
+            dm.Table3StartDate,
+            dm.Table3StartTime,
+            dm.Table3EndDate,
+            dm.Table3EndTime,
+            refusingCheck(fields::SilenceMinute),
+            refusingCheck(fields::SilenceDay),
+            "silence period"};
+}
+
+class Applier {
+  public:
+    Applier(TDataCtrl& dm, ScheduleFields schedule, const Context& context)
+        : dm_(dm), s_(std::move(schedule)), context_(context) {}
+
+    std::vector<Problem> problems;
+
+    void problem(const std::string& key, std::string message) {
+        problems.push_back({key, std::move(message), key == "schedule" ? kindOption_ : ""});
+    }
+
+    // The kind word and its day or days: "weekly friday", "monthly 1-5".
+    void schedule(const Setting& setting) {
+        const std::string value = lower(trimmed(setting.value));
+        const auto blank = value.find(' ');
+        const std::string word = value.substr(0, blank);
+        const std::string argument =
+            blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
+        const std::optional<ScheduleKind> kind = fields::kindFromWord(word);
+        kindOption_ = kind ? std::string(fields::kindWord(*kind)) : std::string();
+        if (!kind)
+            return problem(setting.key,
+                           "expected every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY] or "
+                           "yearly, not \"" +
+                               setting.value + "\"");
+        const bool needsDay = kind == ScheduleKind::Weekly || kind == ScheduleKind::EveryMonth;
+        if (!needsDay && !argument.empty())
+            return problem(setting.key, std::string(fields::kindWord(*kind)) + " takes no day");
+        if (needsDay && argument.empty())
+            return problem(setting.key, std::string(fields::kindWord(*kind)) + " needs a day");
+        if (kind == ScheduleKind::Weekly) {
+            const std::optional<int> day = fields::weekDayFromWord(argument);
+            if (!day)
+                return problem(setting.key, "expected a week day (monday .. sunday, or 1 .. 7), "
+                                            "not \"" +
+                                                argument + "\"");
+            s_.startDate.setDateTime(*tryEncodeDate(1, 1, *day + 1));
+        }
+        if (kind == ScheduleKind::EveryMonth) {
+            const auto dash = argument.find('-', 1);
+            const std::string first = trimmed(argument.substr(0, dash));
+            const std::string last =
+                dash == std::string::npos ? first : trimmed(argument.substr(dash + 1));
+            const auto a = day(setting.key, first);
+            const auto b = last == first ? a : day(setting.key, last);
+            if (!a || !b) return;
+            s_.startDate.setDateTime(*a);
+            s_.endDate.setDateTime(*b);
+        }
+        s_.interval.setInteger(intervalOf(*kind));
+    }
+
+    // "from" and "to", read by the record's kind.
+    void window(const Setting& setting) {
+        const bool from = setting.key == "from";
+        const std::string value = trimmed(setting.value);
+        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
+        if (!kind)
+            return problem(setting.key, "the schedule kind " +
+                                            std::to_string(s_.interval.asInteger()) +
+                                            " has no window; give a schedule first");
+        switch (*kind) {
+        case ScheduleKind::EveryMinute:
+            return problem(setting.key,
+                           std::string("has no meaning for a ") + s_.what + " of every minute");
+        case ScheduleKind::EveryHour: {
+            const fields::EditVerdict v = fields::minuteEdit(value, s_.minuteCheck);
+            if (!v.value)
+                return problem(setting.key, std::string(v.refusal.empty() ? s_.minuteCheck.notNumber
+                                                                          : v.refusal));
+            (from ? s_.startTime : s_.endTime).setDateTime(*v.value);
+            return;
+        }
+        case ScheduleKind::EveryDay:
+        case ScheduleKind::Weekly:
+        case ScheduleKind::EveryMonth: {
+            const std::optional<DateTime> time = fields::timeFromText(value);
+            if (!time) return problem(setting.key, fields::invalidTimeMessage(value));
+            (from ? s_.startTime : s_.endTime).setDateTime(*time);
+            return;
+        }
+        case ScheduleKind::EveryYear: {
+            const auto blank = value.find(' ');
+            const std::string dateText = value.substr(0, blank);
+            const std::string timeText =
+                blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
+            const std::optional<DateTime> date = fields::dateFromText(dateText);
+            if (!date) return problem(setting.key, fields::invalidDateMessage(dateText));
+            // A day without a time is the whole day.
+            std::optional<DateTime> time = timeText.empty()
+                                               ? tryEncodeTime(from ? 0 : 23, from ? 0 : 59, 0)
+                                               : fields::timeFromText(timeText);
+            if (!time) return problem(setting.key, fields::invalidTimeMessage(timeText));
+            (from ? s_.startDate : s_.endDate).setDateTime(*date);
+            (from ? s_.startTime : s_.endTime).setDateTime(*time);
+            return;
+        }
+        }
+    }
+
+    // A new record's window before the operator's values: the whole hour or day.
+    void defaults(const std::vector<Setting>& settings, bool task) {
+        s_.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
+        for (const Setting& s : settings)
+            if (s.key == "schedule") schedule(s);
+        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
+        if (kind == ScheduleKind::EveryHour) {
+            s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
+            s_.endTime.setDateTime(*tryEncodeTime(0, 59, 0));
+        } else if (kind != ScheduleKind::EveryMinute) {
+            s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
+            s_.endTime.setDateTime(*tryEncodeTime(23, 59, 0));
+        }
+        const auto given = [&](const char* key) {
+            return std::any_of(settings.begin(), settings.end(),
+                               [&](const Setting& s) { return s.key == key; });
+        };
+        if (kind == ScheduleKind::EveryYear && !given("from"))
+            problem("from", std::string("a yearly ") + s_.what +
+                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        if (!task) return;
+        // A task's switches and codes as its editor shows them on a new record.
+        for (Field* f : {&dm_.Table1RepeatInterval, &dm_.Table1Priority, &dm_.Table1RunType,
+                         &dm_.Table1Conflicts})
+            f->setInteger(0);
+        for (Field* f : {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes})
+            f->setBoolean(false);
+    }
+
+    // A kind given to a record that never had a window gets the whole hour or day for the
+    // window fields that hold nothing, as a new record would.
+    void fillEmptyWindow(const std::vector<Setting>& settings) {
+        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
+        if (!kind || kind == ScheduleKind::EveryMinute) return;
+        const auto given = [&](const char* key) {
+            return std::any_of(settings.begin(), settings.end(),
+                               [&](const Setting& s) { return s.key == key; });
+        };
+        if (kind == ScheduleKind::EveryYear && s_.startDate.isNull() && !given("from"))
+            problem("from", std::string("a yearly ") + s_.what +
+                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        if (s_.startTime.isNull()) s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
+        if (s_.endTime.isNull())
+            s_.endTime.setDateTime(kind == ScheduleKind::EveryHour ? *tryEncodeTime(0, 59, 0)
+                                                                   : *tryEncodeTime(23, 59, 0));
+    }
+
+    // A new yearly window without an end is its first day.
+    void closeYearlyWindow(const std::vector<Setting>& settings) {
+        if (storedScheduleKind(s_.interval.asInteger()) != ScheduleKind::EveryYear) return;
+        for (const Setting& s : settings)
+            if (s.key == "to") return;
+        if (!problems.empty()) return;
+        s_.endDate.setDateTime(s_.startDate.asDateTime());
+        s_.endTime.setDateTime(*tryEncodeTime(23, 59, 0));
+    }
+
+    std::optional<DateTime> day(const std::string& key, const std::string& text) {
+        const fields::EditVerdict v = fields::dayEdit(text, s_.dayCheck);
+        if (v.value) return v.value;
+        problem(key, std::string(v.refusal.empty() ? s_.dayCheck.notNumber : v.refusal));
+        return std::nullopt;
+    }
+
+    void text(const Setting& setting, Field& field, bool required) {
+        if (required && setting.value.empty()) return problem(setting.key, "is empty");
+        const std::string wrong = textProblem(setting.value, field.def().width);
+        if (!wrong.empty()) return problem(setting.key, wrong);
+        field.setString(setting.value);
+    }
+
+    void flag(const Setting& setting, Field& field) {
+        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        if (!value)
+            return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
+        field.setBoolean(*value);
+    }
+
+    // As the data layer takes a number typed into a bound edit, with its messages.
+    void number(const Setting& setting, Field& field) {
+        try {
+            field.setString(trimmed(setting.value));
+        } catch (const DatabaseError& e) {
+            problem(setting.key, e.what());
+        }
+    }
+
+    void condition(const Setting& setting, Field& field) {
+        const std::string wrong = textProblem(setting.value, field.def().width);
+        if (!wrong.empty()) return problem(setting.key, wrong);
+        CheckEnvironment environment(context_.now());
+        ConditionEvaluator evaluator(environment);
+        try {
+            if (!fields::conditionAccepted(evaluator, setting.value))
+                return problem(setting.key,
+                               std::string(environment.tooComplex ? str::TooComplexExpression
+                                                                  : str::BadConditionNotation));
+        } catch (const EvaluationFailure& e) {
+            // The editor would not let the window close either.
+            return problem(setting.key, e.what());
+        }
+        field.setString(setting.value);
+    }
+
+    // Resource numbers or names, separated by commas; empty for none.
+    void conflicts(const Setting& setting) {
+        std::uint32_t mask = 0;
+        std::string rest = setting.value;
+        while (!trimmed(rest).empty()) {
+            const auto comma = rest.find(',');
+            const std::string item = trimmed(rest.substr(0, comma));
+            rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+            if (item.empty()) continue;
+            const std::optional<std::int64_t> number = resourceNumber(item);
+            if (!number)
+                return problem(setting.key, "no resource has the number or name \"" + item + "\"");
+            mask |= std::uint32_t{1} << (*number - 1);
+        }
+        dm_.Table1Conflicts.setInteger(static_cast<std::int32_t>(mask));
+    }
+
+    std::optional<std::int64_t> resourceNumber(const std::string& item) {
+        Table& r = dm_.Table2;
+        const std::optional<int> asNumber = fields::editInteger(item);
+        std::optional<std::int64_t> byName;
+        for (r.first(); !r.eof(); r.next()) {
+            const std::int64_t no = dm_.Table2ResourceNo.asInteger();
+            if (no < 1 || no > 31) continue; // never a bit of a mask
+            if (asNumber && no == *asNumber) return no;
+            if (!byName && dm_.Table2ResourceName.asString() == item) byName = no;
+        }
+        return byName;
+    }
+
+    void stopped(const Setting& setting, bool newRecord) {
+        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        if (!value)
+            return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
+        if (!newRecord && dm_.Table1Stopped.asBoolean() == *value) return;
+        if (newRecord && !*value) return;
+        // As the suspend and resume command leaves the record.
+        dm_.Table1Stopped.setBoolean(*value);
+        setCompletionCode(dm_.Table1EndCode,
+                          *value ? CompletionCode::Suspended : CompletionCode::Resumed);
+        const DateTime now = context_.now();
+        dm_.Table1LastDate.setDateTime(datePart(now));
+        dm_.Table1LastTime.setDateTime(timePart(now));
+    }
+
+  private:
+    TDataCtrl& dm_;
+    ScheduleFields s_;
+    const Context& context_;
+    std::string kindOption_; // the kind's option, for the problems of "schedule"
+};
+
+std::string valueWord(std::int64_t value, std::string_view word) {
+    return word.empty() ? std::to_string(value) : std::string(word);
+}
+
+// A stored text as a line of the text form shows it.
+std::string shown(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
+
+// The schedule and window settings of a record.
+void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
+    const std::int64_t interval = s.interval.asInteger();
+    const std::optional<ScheduleKind> kind = storedScheduleKind(interval);
+    if (!kind) {
+        out.push_back({"schedule", "Interval " + std::to_string(interval)});
+        return;
+    }
+    std::string schedule(fields::kindWord(*kind));
+    const int startDay = schedule::dayOf(s.startDate.asDateTime());
+    if (kind == ScheduleKind::Weekly) {
+        const int k = startDay % 7;
+        schedule += " " + std::string(fields::weekDayWord((k == 0 ? 7 : k) - 1));
+    }
+    if (kind == ScheduleKind::EveryMonth) {
+        const int endDay = schedule::dayOf(s.endDate.asDateTime());
+        schedule += " " + std::to_string(startDay);
+        if (endDay != startDay) schedule += "-" + std::to_string(endDay);
+    }
+    out.push_back({"schedule", schedule});
+    switch (*kind) {
+    case ScheduleKind::EveryMinute:
+        return;
+    case ScheduleKind::EveryHour:
+        out.push_back({"from", std::to_string(decodeTime(s.startTime.asDateTime()).minute)});
+        out.push_back({"to", std::to_string(decodeTime(s.endTime.asDateTime()).minute)});
+        return;
+    case ScheduleKind::EveryYear:
+        out.push_back({"from", isoDate(s.startDate.asDateTime()) + " " +
+                                   shortTime(s.startTime.asDateTime())});
+        out.push_back(
+            {"to", isoDate(s.endDate.asDateTime()) + " " + shortTime(s.endTime.asDateTime())});
+        return;
+    default:
+        out.push_back({"from", shortTime(s.startTime.asDateTime())});
+        out.push_back({"to", shortTime(s.endTime.asDateTime())});
+    }
+}
+
+void report(const std::vector<Problem>& problems) {
+    for (const Problem& p : problems)
+        std::cerr << "--" << (p.option.empty() ? p.key : p.option) << ": " << p.message << '\n';
+    std::cerr << "Nothing was written.\n";
+}
+
+void refuseWhileOpen(const Context& context, const std::vector<std::string>& windows) {
+    const std::string refusal = openEditorRefusal(context, windows);
+    if (!refusal.empty())
+        throw CommandError(ExitNotFound, refusal + " (the running scheduler's editor would write "
+                                                   "over the change): nothing was written.");
+}
+
+std::string taskTitle(TDataCtrl& dm) {
+    return "task " + std::to_string(dm.Table1AppID.asInteger()) + " (" +
+           dm.Table1AppName.asString() + ")";
+}
+
+// ------------------------------------------------------------------ tasks
+
+int runAdd(const Context& context, const std::string& name, const std::vector<Setting>& given) {
+    refuseWhileOpen(context, {"Tasks"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    bool shared = false;
+    for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next())
+        shared = shared || dm->Table1AppName.asString() == name;
+    std::vector<Setting> settings{{"name", name}};
+    settings.insert(settings.end(), given.begin(), given.end());
+    dm->Table1.append();
+    const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, true);
+    if (!problems.empty()) {
+        dm->Table1.cancel();
+        report(problems);
+        return ExitDataError;
+    }
+    dm->Table1.post();
+    transaction.commit();
+    if (shared)
+        std::cerr << "Another task is named " << name << " too: name them by their AppIDs.\n";
+    std::cout << dm->Table1AppID.asInteger() << '\n';
+    return ExitOk;
+}
+
+int runSet(const Context& context, const std::string& task, const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Tasks"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    locateTask(*dm, task);
+    Table& t = dm->Table1;
+    const Table::Bookmark row = t.getBookmark();
+    const std::string title = taskTitle(*dm);
+    const std::vector<Column> before = storedValues(t);
+    t.edit();
+    const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, false);
+    const std::vector<Column> after = storedValues(t);
+    t.cancel();
+    if (!problems.empty()) {
+        report(problems);
+        return ExitDataError;
+    }
+    const std::vector<Column> changed = changedColumns(before, after);
+    if (changed.empty()) {
+        std::cout << "Nothing to change in " << title << ".\n";
+        return ExitOk;
+    }
+    updateColumns(dm->database(), "tasks.\"Vektrin\"", row, changed);
+    transaction.commit();
+    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    return ExitOk;
+}
+
+void deleteRow(Database& db, const std::string& table, Table::Bookmark rowid) {
+    Statement st(db.handle(), "DELETE FROM " + table + " WHERE rowid = ?");
+    sqlite3_bind_int64(st.get(), 1, rowid);
+    if (sqlite3_step(st.get()) != SQLITE_DONE)
+        throw DatabaseError(sqlite3_extended_errcode(db.handle()), sqlite3_errmsg(db.handle()));
+}
+
+int runRm(const Context& context, const std::string& task) {
+    refuseWhileOpen(context, {"Tasks"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    locateTask(*dm, task);
+    const std::string title = taskTitle(*dm);
+    deleteRow(dm->database(), "tasks.\"Vektrin\"", dm->Table1.getBookmark());
+    transaction.commit();
+    std::cout << "Removed " << title << ".\n";
+    return ExitOk;
+}
+
+// ------------------------------------------------------------------ resources
+
+// The resource named by its number or, failing that, its name (refused when several share it).
+Table::Bookmark locateResource(TDataCtrl& dm, const std::string& resource) {
+    Table& r = dm.Table2;
+    if (const std::optional<int> no = fields::editInteger(resource))
+        for (r.first(); !r.eof(); r.next())
+            if (dm.Table2ResourceNo.asInteger() == *no) return r.getBookmark();
+    std::vector<std::int64_t> numbers;
+    Table::Bookmark found = 0;
+    for (r.first(); !r.eof(); r.next())
+        if (dm.Table2ResourceName.asString() == resource) {
+            numbers.push_back(dm.Table2ResourceNo.asInteger());
+            found = r.getBookmark();
+        }
+    if (numbers.empty())
+        throw CommandError(ExitNotFound, "No resource has the number or name " + resource + ".");
+    if (numbers.size() > 1) {
+        std::string list;
+        for (std::int64_t n : numbers)
+            list += (list.empty() ? "" : ", ") + std::to_string(n);
+        throw CommandError(ExitNotFound, "Several resources are named " + resource +
+                                             ": give the number, one of " + list + ".");
+    }
+    r.gotoBookmark(found);
+    return found;
+}
+
+// The numbers the other resources hold, read before a record is edited (moving the cursor
+// would post it).
+std::vector<std::int64_t> otherNumbers(TDataCtrl& dm, Table::Bookmark self) {
+    std::vector<std::int64_t> numbers;
+    Table& r = dm.Table2;
+    for (r.first(); !r.eof(); r.next())
+        if (r.getBookmark() != self) numbers.push_back(dm.Table2ResourceNo.asInteger());
+    if (self != 0) r.gotoBookmark(self);
+    return numbers;
+}
+
+// The resource editor's and the table's rules, on the record being edited or inserted.
+std::vector<Problem> applyResourceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                           const std::vector<std::int64_t>& taken) {
+    std::vector<Problem> problems;
+    for (const Setting& s : settings) {
+        if (s.key == "number") {
+            const std::optional<int> no = fields::editInteger(s.value);
+            if (!no)
+                problems.push_back({s.key, "'" + s.value + "' is not a valid integer value"});
+            else if (fields::aboveResourceMaximum(*no))
+                problems.push_back({s.key, std::string(str::ResourceAboveMaximum)});
+            else if (*no < 1)
+                problems.push_back({s.key, "resource numbers run from 1 to 31"});
+            else if (std::find(taken.begin(), taken.end(), *no) != taken.end())
+                problems.push_back({s.key, std::string(str::ResourceNotUnique)});
+            else
+                dm.Table2ResourceNo.setInteger(*no);
+        } else if (s.key == "name") {
+            const std::string wrong = textProblem(s.value, dm.Table2ResourceName.def().width);
+            if (!wrong.empty())
+                problems.push_back({s.key, wrong});
+            else
+                dm.Table2ResourceName.setString(s.value);
+        } else if (s.key == "max-wait") {
+            const std::optional<DateTime> time = fields::timeFromText(trimmed(s.value));
+            if (!time)
+                problems.push_back({s.key, fields::invalidTimeMessage(s.value)});
+            else
+                dm.Table2MaxWait.setDateTime(*time);
+        }
+    }
+    return problems;
+}
+
+int runResourceList(const Context& context, bool json) {
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    Json all = Json::array();
+    const std::string file = tableFilePath(*dm, dm->Table2);
+    if (!json) std::cout << "ResourceNo\tResourceName\tMaxWait\n";
+    for (dm->Table2.first(); !dm->Table2.eof(); dm->Table2.next()) {
+        if (json) {
+            all.push_back(recordToJson(dm->Table2, false, file));
+            continue;
+        }
+        std::cout << dm->Table2ResourceNo.asInteger() << '\t' << dm->Table2ResourceName.asString()
+                  << '\t' << clockTime(dm->Table2MaxWait.asDateTime()) << '\n';
+    }
+    if (json) std::cout << all.dump(2) << '\n';
+    return ExitOk;
+}
+
+int runResourceAdd(const Context& context, const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const std::vector<std::int64_t> taken = otherNumbers(*dm, 0);
+    dm->Table2.append();
+    const std::vector<Problem> problems = applyResourceSettings(*dm, settings, taken);
+    if (!problems.empty()) {
+        dm->Table2.cancel();
+        report(problems);
+        return ExitDataError;
+    }
+    dm->Table2.post();
+    transaction.commit();
+    std::cout << "Added resource " << dm->Table2ResourceNo.asInteger() << " ("
+              << dm->Table2ResourceName.asString() << ").\n";
+    return ExitOk;
+}
+
+int runResourceSet(const Context& context, const std::string& resource,
+                   const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const Table::Bookmark row = locateResource(*dm, resource);
+    const std::string title = "resource " + std::to_string(dm->Table2ResourceNo.asInteger()) +
+                              " (" + dm->Table2ResourceName.asString() + ")";
+    const std::vector<std::int64_t> taken = otherNumbers(*dm, row);
+    const std::vector<Column> before = storedValues(dm->Table2);
+    dm->Table2.edit();
+    const std::vector<Problem> problems = applyResourceSettings(*dm, settings, taken);
+    const std::vector<Column> after = storedValues(dm->Table2);
+    dm->Table2.cancel();
+    if (!problems.empty()) {
+        report(problems);
+        return ExitDataError;
+    }
+    const std::vector<Column> changed = changedColumns(before, after);
+    if (changed.empty()) {
+        std::cout << "Nothing to change in " << title << ".\n";
+        return ExitOk;
+    }
+    updateColumns(dm->database(), "resources.\"VKResrcs\"", row, changed);
+    // Tasks name their resources by number, as they do when the editor renumbers one.
+    int users = 0;
+    const auto* was = std::get_if<std::int64_t>(&before.front().second);
+    const std::int64_t old = was ? *was : 0;
+    if (changed.front().first == "ResourceNo" && old >= 1 && old <= 31)
+        for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next())
+            if (static_cast<std::uint32_t>(dm->Table1Conflicts.asInteger()) & resourceBit(old))
+                ++users;
+    transaction.commit();
+    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    if (users > 0)
+        std::cerr << users << (users == 1 ? " task names" : " tasks name") << " resource " << old
+                  << " by its number and keep doing so: vektrinctl set TASK --conflicts changes "
+                     "that.\n";
+    return ExitOk;
+}
+
+int runResourceRm(const Context& context, const std::string& resource) {
+    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const Table::Bookmark row = locateResource(*dm, resource);
+    const std::int64_t no = dm->Table2ResourceNo.asInteger();
+    const std::string title =
+        "resource " + std::to_string(no) + " (" + dm->Table2ResourceName.asString() + ")";
+    // As the editor's deletion: no task needs the resource any more.
+    if (no >= 1 && no <= 31) {
+        Statement st(dm->database().handle(),
+                     "UPDATE tasks.\"Vektrin\" SET \"Conflicts\" = \"Conflicts\" & ~?1 "
+                     "WHERE \"Conflicts\" & ?1 != 0");
+        sqlite3_bind_int64(st.get(), 1, std::int64_t{1} << (no - 1));
+        if (sqlite3_step(st.get()) != SQLITE_DONE)
+            throw DatabaseError(sqlite3_extended_errcode(dm->database().handle()),
+                                sqlite3_errmsg(dm->database().handle()));
+    }
+    deleteRow(dm->database(), "resources.\"VKResrcs\"", row);
+    transaction.commit();
+    std::cout << "Removed " << title << ".\n";
+    return ExitOk;
+}
+
+// ------------------------------------------------------------------ silence periods
+
+// A silence period by its number in the table's order, as `silence list` shows it.
+Table::Bookmark locateSilence(TDataCtrl& dm, const std::string& number) {
+    const std::optional<int> n = fields::editInteger(number);
+    if (!n || *n < 1 || *n > dm.Table3.recordCount())
+        throw CommandError(ExitNotFound, "No silence period has the number " + number +
+                                             " (there are " +
+                                             std::to_string(dm.Table3.recordCount()) +
+                                             "; vektrinctl silence list shows them).");
+    dm.Table3.moveTo(*n - 1);
+    return dm.Table3.getBookmark();
+}
+
+std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                          const Context& context, bool newRecord) {
+    Applier a(dm, silenceSchedule(dm), context);
+    if (newRecord) a.defaults(settings, false);
+    for (const Setting& s : settings)
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
+    for (const Setting& s : settings)
+        if (s.key == "from" || s.key == "to") a.window(s);
+    if (newRecord) a.closeYearlyWindow(settings);
+    return a.problems;
+}
+
+int runSilenceList(const Context& context, bool json) {
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    Json all = Json::array();
+    const std::string file = tableFilePath(*dm, dm->Table3);
+    if (!json) std::cout << "No\tSchedule\tFrom\tTo\n";
+    int n = 0;
+    for (dm->Table3.first(); !dm->Table3.eof(); dm->Table3.next()) {
+        ++n;
+        if (json) {
+            Json record = Json::object();
+            record["No"] = n;
+            record.update(recordToJson(dm->Table3, false, file));
+            all.push_back(std::move(record));
+            continue;
+        }
+        std::vector<Setting> s;
+        scheduleSettings(s, silenceSchedule(*dm));
+        std::cout << n << '\t' << s[0].value << '\t' << (s.size() > 1 ? s[1].value : "-") << '\t'
+                  << (s.size() > 2 ? s[2].value : "-") << '\n';
+    }
+    if (json) std::cout << all.dump(2) << '\n';
+    return ExitOk;
+}
+
+int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    dm->Table3.first();
+    dm->Table3.append();
+    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, true);
+    if (!problems.empty()) {
+        dm->Table3.cancel();
+        report(problems);
+        return ExitDataError;
+    }
+    const bool always = dm->Table3Interval.asInteger() == intervalOf(ScheduleKind::EveryMinute);
+    dm->Table3.post();
+    transaction.commit();
+    std::cout << "Added silence period " << dm->Table3.recordCount() << ".\n";
+    if (always) std::cerr << "It silences every minute: no task is launched while it exists.\n";
+    return ExitOk;
+}
+
+int runSilenceSet(const Context& context, const std::string& number,
+                  const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const Table::Bookmark row = locateSilence(*dm, number);
+    const std::vector<Column> before = storedValues(dm->Table3);
+    dm->Table3.edit();
+    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, false);
+    const std::vector<Column> after = storedValues(dm->Table3);
+    dm->Table3.cancel();
+    if (!problems.empty()) {
+        report(problems);
+        return ExitDataError;
+    }
+    const std::vector<Column> changed = changedColumns(before, after);
+    if (changed.empty()) {
+        std::cout << "Nothing to change in silence period " << number << ".\n";
+        return ExitOk;
+    }
+    updateColumns(dm->database(), "silence.\"SYSEXCPT\"", row, changed);
+    transaction.commit();
+    std::cout << "Changed silence period " << number << ": " << columnNames(changed) << ".\n";
+    return ExitOk;
+}
+
+int runSilenceRm(const Context& context, const std::string& number) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    deleteRow(dm->database(), "silence.\"SYSEXCPT\"", locateSilence(*dm, number));
+    transaction.commit();
+    std::cout << "Removed silence period " << number << ".\n";
+    return ExitOk;
+}
+
+// ------------------------------------------------------------------ options
+
+// The kind options of tasks and silence periods, and their window.
+struct ScheduleOptions {
+    std::string weekly, monthly, from, to;
+    CLI::Option* everyMinute = nullptr;
+    CLI::Option* hourly = nullptr;
+    CLI::Option* daily = nullptr;
+    CLI::Option* weeklyOption = nullptr;
+    CLI::Option* monthlyOption = nullptr;
+    CLI::Option* yearly = nullptr;
+    CLI::Option* fromOption = nullptr;
+    CLI::Option* toOption = nullptr;
+
+    void add(CLI::App* cmd, const char* what) {
+        const auto flag = [cmd](const char* name, const std::string& help) {
+            return cmd->add_flag(name, help);
+        };
+        everyMinute = flag("--every-minute", std::string("A ") + what + " of every minute");
+        hourly = flag("--hourly", "Every hour; --from and --to are minutes of the hour");
+        daily = flag("--daily", "Every day; --from and --to are times HH:MM");
+        weeklyOption = cmd->add_option("--weekly", weekly, "Every week on DAY (monday .. sunday)")
+                           ->option_text("DAY");
+        monthlyOption = cmd->add_option("--monthly", monthly,
+                                        "Every month on the days DAY or DAY-DAY (1 .. 31)")
+                            ->option_text("DAY[-DAY]");
+        yearly = flag("--yearly", "Every year, between --from and --to as \"YYYY-MM-DD HH:MM\"");
+        CLI::Option* kinds[] = {everyMinute, hourly, daily, weeklyOption, monthlyOption, yearly};
+        for (CLI::Option* a : kinds)
+            for (CLI::Option* b : kinds)
+                if (a != b) a->excludes(b);
+        fromOption = cmd->add_option("--from", from,
+                                     "Start of the window: a minute (hourly), HH:MM, or "
+                                     "\"YYYY-MM-DD HH:MM\" (yearly)");
+        toOption = cmd->add_option("--to", to, "End of the window, written as --from");
+    }
+
+    void settings(std::vector<Setting>& out) const {
+        if (everyMinute->count()) out.push_back({"schedule", "every-minute"});
+        if (hourly->count()) out.push_back({"schedule", "hourly"});
+        if (daily->count()) out.push_back({"schedule", "daily"});
+        if (weeklyOption->count()) out.push_back({"schedule", "weekly " + weekly});
+        if (monthlyOption->count()) out.push_back({"schedule", "monthly " + monthly});
+        if (yearly->count()) out.push_back({"schedule", "yearly"});
+        if (fromOption->count()) out.push_back({"from", from});
+        if (toOption->count()) out.push_back({"to", to});
+    }
+};
+
+// The options of add and set, each given one a setting.
+struct TaskOptions {
+    ScheduleOptions schedule;
+    std::map<std::string, std::string> text;
+    std::map<std::string, CLI::Option*> given;
+    bool interrupt = false, waitIfBusy = false, stopped = false;
+    CLI::Option* interruptOption = nullptr;
+    CLI::Option* waitOption = nullptr;
+    CLI::Option* stoppedOption = nullptr;
+
+    void add(CLI::App* cmd, bool change) {
+        const auto option = [&](const char* key, const char* help, const char* shown) {
+            given[key] =
+                cmd->add_option(std::string("--") + key, text[key], help)->option_text(shown);
+        };
+        if (change) option("name", "The task's new name (at most 40 characters)", "NAME");
+        option("command", "The command string, with its date and time placeholders", "CMD");
+        option("dir", "The startup directory", "DIR");
+        schedule.add(cmd, "task");
+        option("repeat", "Minutes between launches inside the window; 0: once, at its start",
+               "MINUTES");
+        option("window", "The window mode: normal, hidden, minimized or maximized", "MODE");
+        option("priority", "The priority: normal, low, high or realtime", "PRIORITY");
+        option("if", "The launch condition (use --if=TEXT for a text beginning with -)",
+               "CONDITION");
+        option("until", "The termination condition: the task ends once it holds", "CONDITION");
+        option("conflicts", "The resources the task needs for itself, by number or name", "R1,R2");
+        interruptOption = cmd->add_flag("--interrupt,!--no-interrupt", interrupt,
+                                        "Whether a still-running instance is ended when the task "
+                                        "is due again (\"Interrupt pending\")");
+        waitOption = cmd->add_flag("--wait-if-busy,!--no-wait-if-busy", waitIfBusy,
+                                   "Whether the task waits for busy resources instead of being "
+                                   "skipped");
+        stoppedOption = change ? cmd->add_flag("--stopped,!--no-stopped", stopped,
+                                               "Whether the task is stopped (suspended)")
+                               : cmd->add_flag("--stopped", stopped, "Add the task stopped");
+    }
+
+    std::vector<Setting> settings() const {
+        std::vector<Setting> out;
+        schedule.settings(out);
+        for (const auto& [key, option] : given)
+            if (option->count()) out.push_back({key, text.at(key)});
+        if (interruptOption->count()) out.push_back({"interrupt", interrupt ? "yes" : "no"});
+        if (waitOption->count()) out.push_back({"wait-if-busy", waitIfBusy ? "yes" : "no"});
+        if (stoppedOption->count()) out.push_back({"stopped", stopped ? "yes" : "no"});
+        return out;
+    }
+};
+
+} // namespace
+
+const std::vector<std::string>& taskKeys() {
+    static const std::vector<std::string> keys = {
+        "name",  "command",   "dir",          "schedule",  "from",
+        "to",    "repeat",    "window",       "priority",  "if",
+        "until", "interrupt", "wait-if-busy", "conflicts", "stopped"};
+    return keys;
+}
+
+std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                       const Context& context, bool newRecord) {
+    Applier a(dm, taskSchedule(dm), context);
+    if (newRecord) a.defaults(settings, true);
+    for (const Setting& s : settings)
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
+    const bool everyMinute =
+        storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
+    for (const Setting& s : settings) {
+        const std::string& k = s.key;
+        if (k == "schedule") continue;
+        if (k == "name")
+            a.text(s, dm.Table1AppName, true);
+        else if (k == "command")
+            a.text(s, dm.Table1Application, true);
+        else if (k == "dir")
+            a.text(s, dm.Table1AppDirectory, false);
+        else if (k == "from" || k == "to")
+            a.window(s);
+        else if (k == "repeat" && everyMinute)
+            a.problem(k, "has no meaning for a task of every minute");
+        else if (k == "repeat")
+            a.number(s, dm.Table1RepeatInterval);
+        else if (k == "window" || k == "priority") {
+            const bool window = k == "window";
+            const std::optional<int> value = window ? fields::runTypeFromWord(trimmed(s.value))
+                                                    : fields::priorityFromWord(trimmed(s.value));
+            if (!value)
+                a.problem(k, std::string("expected ") +
+                                 (window ? "normal, hidden, minimized or maximized"
+                                         : "normal, low, high or realtime") +
+                                 ", not \"" + s.value + "\"");
+            else
+                (window ? dm.Table1RunType : dm.Table1Priority).setInteger(*value);
+        } else if (k == "if")
+            a.condition(s, dm.Table1StartCondition);
+        else if (k == "until")
+            a.condition(s, dm.Table1EndCondition);
+        else if (k == "interrupt")
+            a.flag(s, dm.Table1Interupt);
+        else if (k == "wait-if-busy")
+            a.flag(s, dm.Table1WaitRes);
+        else if (k == "conflicts")
+            a.conflicts(s);
+        else if (k == "stopped")
+            a.stopped(s, newRecord);
+        else
+            a.problem(
+                k, "no such setting; the settings are " + [] {
+                    std::string all;
+                    for (const std::string& key : taskKeys())
+                        all += (all.empty() ? "" : ", ") + key;
+                    return all;
+                }());
+    }
+    if (newRecord) a.closeYearlyWindow(settings);
+    return a.problems;
+}
+
+std::vector<Setting> taskSettings(TDataCtrl& dm) {
+    std::vector<Setting> out;
+    out.push_back({"name", shown(dm.Table1AppName.asString())});
+    out.push_back({"command", shown(dm.Table1Application.asString())});
+    out.push_back({"dir", shown(dm.Table1AppDirectory.asString())});
+    std::vector<Setting> schedule;
+    scheduleSettings(schedule, taskSchedule(dm));
+    out.insert(out.end(), schedule.begin(), schedule.end());
+    out.push_back({"repeat", std::to_string(dm.Table1RepeatInterval.asInteger())});
+    out.push_back({"window", valueWord(dm.Table1RunType.asInteger(),
+                                       fields::runTypeWord(dm.Table1RunType.asInteger()))});
+    out.push_back({"priority", valueWord(dm.Table1Priority.asInteger(),
+                                         fields::priorityWord(dm.Table1Priority.asInteger()))});
+    out.push_back({"if", shown(dm.Table1StartCondition.asString())});
+    out.push_back({"until", shown(dm.Table1EndCondition.asString())});
+    out.push_back({"interrupt", dm.Table1Interupt.asBoolean() ? "yes" : "no"});
+    out.push_back({"wait-if-busy", dm.Table1WaitRes.asBoolean() ? "yes" : "no"});
+    std::string conflicts;
+    const auto mask = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
+    for (int n = 1; n <= 32; ++n)
+        if (mask & (std::uint32_t{1} << (n - 1)))
+            conflicts += (conflicts.empty() ? "" : ", ") + std::to_string(n);
+    out.push_back({"conflicts", conflicts});
+    out.push_back({"stopped", dm.Table1Stopped.asBoolean() ? "yes" : "no"});
+    return out;
+}
+
+std::vector<Column> storedValues(Table& table) {
+    std::vector<Column> values;
+    for (int i = 0; i < table.fieldCount(); ++i) {
+        const FieldDef& def = table.fieldDef(i);
+        if (def.calculated) continue;
+        Field& f = table.field(i);
+        Value v;
+        if (!f.isNull()) {
+            switch (def.type) {
+            case FieldType::Text:
+                v = f.asString();
+                break;
+            case FieldType::Float:
+            case FieldType::Date:
+            case FieldType::Time:
+                v = f.asFloat();
+                break;
+            default:
+                v = f.asInteger();
+            }
+        }
+        values.emplace_back(def.name, std::move(v));
+    }
+    return values;
+}
+
+std::vector<Column> changedColumns(const std::vector<Column>& before,
+                                   const std::vector<Column>& after) {
+    std::vector<Column> changed;
+    for (std::size_t i = 0; i < after.size() && i < before.size(); ++i)
+        if (before[i].second != after[i].second) changed.push_back(after[i]);
+    return changed;
+}
+
+void updateColumns(Database& db, const std::string& table, Table::Bookmark rowid,
+                   const std::vector<Column>& columns) {
+    std::string sets;
+    for (const Column& c : columns)
+        sets += (sets.empty() ? "\"" : ", \"") + c.first + "\" = ?";
+    Statement st(db.handle(), "UPDATE " + table + " SET " + sets + " WHERE rowid = ?");
+    int param = 1;
+    for (const Column& c : columns) {
+        if (const auto* n = std::get_if<std::int64_t>(&c.second))
+            sqlite3_bind_int64(st.get(), param, *n);
+        else if (const auto* d = std::get_if<double>(&c.second))
+            sqlite3_bind_double(st.get(), param, *d);
+        else if (const auto* s = std::get_if<std::string>(&c.second))
+            sqlite3_bind_text(st.get(), param, s->data(), static_cast<int>(s->size()),
+                              SQLITE_TRANSIENT);
+        else
+            sqlite3_bind_null(st.get(), param);
+        ++param;
+    }
+    sqlite3_bind_int64(st.get(), param, rowid);
+    if (sqlite3_step(st.get()) != SQLITE_DONE)
+        throw DatabaseError(sqlite3_extended_errcode(db.handle()), sqlite3_errmsg(db.handle()));
+    if (sqlite3_changes(db.handle()) != 1)
+        throw CommandError(ExitNotFound, "The record was removed meanwhile: nothing was written.");
+}
+
+std::string columnNames(const std::vector<Column>& columns) {
+    std::string names;
+    for (const Column& c : columns)
+        names += (names.empty() ? "" : ", ") + c.first;
+    return names;
+}
+
+void addDefinitionCommands(CLI::App& app, Context& context, std::function<int()>& chosen) {
+    struct Values {
+        std::string task, name, resource, resourceName, maxWait, number, silence;
+        bool json = false;
+        TaskOptions add, set;
+        ScheduleOptions silenceAdd, silenceSet;
+        CLI::Option* resourceNumberOption = nullptr;
+        CLI::Option* resourceNameOption = nullptr;
+        CLI::Option* maxWaitOption = nullptr;
+    };
+    auto v = std::make_shared<Values>();
+
+    CLI::App* add = app.add_subcommand(
+        "add", "Add a task (every minute unless a kind is given) and print its AppID");
+    add->add_option("NAME", v->name, "the task's name (at most 40 characters)")->required();
+    v->add.add(add, false);
+    v->add.given["command"]->required();
+    add->callback([&, v] {
+        chosen = guarded(context, [&, v] { return runAdd(context, v->name, v->add.settings()); });
+    });
+
+    CLI::App* set = app.add_subcommand("set", "Change the given fields of a task");
+    set->add_option("TASK", v->task, "the task's AppID or AppName")->required();
+    v->set.add(set, true);
+    set->callback([&, v] {
+        chosen = guarded(context, [&, v] { return runSet(context, v->task, v->set.settings()); });
+    });
+
+    CLI::App* rm = app.add_subcommand("rm", "Remove a task");
+    rm->add_option("TASK", v->task, "the task's AppID or AppName")->required();
+    rm->callback([&, v] { chosen = guarded(context, [&, v] { return runRm(context, v->task); }); });
+
+    CLI::App* resource =
+        app.add_subcommand("resource", "List, add, change or remove conflicting resources");
+    resource->require_subcommand(1);
+    CLI::App* rList = resource->add_subcommand("list", "List the resources: number, name, "
+                                                       "longest wait");
+    rList->add_flag("--json", v->json, "An array of objects");
+    rList->callback([&, v] {
+        chosen = guarded(context, [&, v] { return runResourceList(context, v->json); });
+    });
+    CLI::App* rAdd = resource->add_subcommand("add", "Add a resource");
+    rAdd->add_option("NUMBER", v->number, "1 .. 31")->required();
+    rAdd->add_option("NAME", v->resourceName, "at most 80 characters")->required();
+    rAdd->add_option("--max-wait", v->maxWait,
+                     "The longest time a task waits for it, HH:MM or HH:MM:SS")
+        ->option_text("TIME");
+    rAdd->callback([&, v] {
+        chosen = guarded(context, [&, v] {
+            std::vector<Setting> s{{"number", v->number}, {"name", v->resourceName}};
+            s.push_back({"max-wait", v->maxWait.empty() ? "00:00" : v->maxWait});
+            return runResourceAdd(context, s);
+        });
+    });
+    CLI::App* rSet = resource->add_subcommand("set", "Change a resource");
+    rSet->add_option("RESOURCE", v->resource, "its number or name")->required();
+    v->resourceNumberOption = rSet->add_option("--number", v->number, "A new number, 1 .. 31");
+    v->resourceNameOption = rSet->add_option("--name", v->resourceName, "A new name");
+    v->maxWaitOption =
+        rSet->add_option("--max-wait", v->maxWait, "HH:MM or HH:MM:SS")->option_text("TIME");
+    rSet->callback([&, v] {
+        chosen = guarded(context, [&, v] {
+            std::vector<Setting> s;
+            if (v->resourceNumberOption->count()) s.push_back({"number", v->number});
+            if (v->resourceNameOption->count()) s.push_back({"name", v->resourceName});
+            if (v->maxWaitOption->count()) s.push_back({"max-wait", v->maxWait});
+            return runResourceSet(context, v->resource, s);
+        });
+    });
+    CLI::App* rRm =
+        resource->add_subcommand("rm", "Remove a resource; no task needs it any more afterwards");
+    rRm->add_option("RESOURCE", v->resource, "its number or name")->required();
+    rRm->callback([&, v] {
+        chosen = guarded(context, [&, v] { return runResourceRm(context, v->resource); });
+    });
+
+    CLI::App* silence =
+        app.add_subcommand("silence", "List, add, change or remove silence periods");
+    silence->require_subcommand(1);
+    CLI::App* sList =
+        silence->add_subcommand("list", "List the silence periods with their numbers");
+    sList->add_flag("--json", v->json, "An array of objects");
+    sList->callback(
+        [&, v] { chosen = guarded(context, [&, v] { return runSilenceList(context, v->json); }); });
+    CLI::App* sAdd = silence->add_subcommand("add", "Add a silence period");
+    v->silenceAdd.add(sAdd, "silence period");
+    sAdd->callback([&, v] {
+        chosen = guarded(context, [&, v] {
+            std::vector<Setting> s;
+            v->silenceAdd.settings(s);
+            if (s.empty() || s.front().key != "schedule")
+                throw CommandError(ExitUsage, "Give the kind: --every-minute, --hourly, --daily, "
+                                              "--weekly DAY, --monthly DAY or --yearly");
+            return runSilenceAdd(context, s);
+        });
+    });
+    CLI::App* sSet = silence->add_subcommand("set", "Change a silence period");
+    sSet->add_option("NUMBER", v->silence, "its number, as silence list shows it")->required();
+    v->silenceSet.add(sSet, "silence period");
+    sSet->callback([&, v] {
+        chosen = guarded(context, [&, v] {
+            std::vector<Setting> s;
+            v->silenceSet.settings(s);
+            return runSilenceSet(context, v->silence, s);
+        });
+    });
+    CLI::App* sRm = silence->add_subcommand("rm", "Remove a silence period");
+    sRm->add_option("NUMBER", v->silence, "its number, as silence list shows it")->required();
+    sRm->callback([&, v] {
+        chosen = guarded(context, [&, v] { return runSilenceRm(context, v->silence); });
+    });
+}
+
+} // namespace vektrin::ctl

@@ -1,0 +1,64 @@
+#pragma once
+// Definitions of tasks, resources and silence periods in the operator's own words, checked with
+// the editors' rules and messages: what add, set, rm and edit share.
+
+#include "app/ctl_commands.h"
+#include "store/data_ctrl.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace vektrin::ctl {
+
+// One value of a definition: the option's name without its dashes, which is also the key of
+// edit's text form ("name", "command", "schedule", "from", ...), and its text.
+struct Setting {
+    std::string key;
+    std::string value;
+};
+
+// What is wrong with one setting.
+struct Problem {
+    std::string key;
+    std::string message;
+    std::string option = {}; // the command-line option, when it is not --key
+};
+
+// The keys of a task, in the order edit writes them.
+const std::vector<std::string>& taskKeys();
+
+// Gives the task table's current record, being edited or inserted, the settings; "schedule" goes
+// first, since the window is read by the kind. Nothing is posted. A new record first gets the
+// defaults of its kind (every minute without one). Each problem names its setting.
+std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                       const Context& context, bool newRecord);
+
+// The current task record in settings: the text form edit shows.
+std::vector<Setting> taskSettings(TDataCtrl& dm);
+
+// The stored values of the current record by column, for comparing before and after.
+using Column = std::pair<std::string, Value>;
+std::vector<Column> storedValues(Table& table);
+// The columns whose values differ.
+std::vector<Column> changedColumns(const std::vector<Column>& before,
+                                   const std::vector<Column>& after);
+// Writes exactly these columns of the row (rowid), nothing else: a status field that the
+// scheduler changes meanwhile keeps its value.
+void updateColumns(Database& db, const std::string& table, Table::Bookmark rowid,
+                   const std::vector<Column>& columns);
+
+// The task definition columns of a change, for the summary: "StartTime, EndTime".
+std::string columnNames(const std::vector<Column>& columns);
+
+// add, set, rm, resource and silence.
+void addDefinitionCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
+// edit.
+void addEditCommand(CLI::App& app, Context& context, std::function<int()>& chosen);
+
+} // namespace vektrin::ctl

@@ -1,0 +1,196 @@
+#include "engine/task_fields.h"
+
+#include "platform/strings.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+
+namespace vektrin::fields {
+namespace {
+
+EditVerdict plainEdit(std::string_view text, const EditCheck& check, int highest, bool minute) {
+    EditVerdict verdict;
+    const std::optional<int> value = editInteger(text);
+    if (!value) {
+        if (check.resetTo) {
+            verdict.resetText = check.resetTo;
+        } else if (text.empty()) {
+            verdict.ignore = true;
+        } else {
+            verdict.refusal = check.notNumber;
+        }
+        return verdict;
+    }
+    const int number = check.low16Bits ? static_cast<std::uint16_t>(*value) : *value;
+    if (!check.aboveHighest.empty() && number > highest) {
+        verdict.refusal = check.aboveHighest;
+        return verdict;
+    }
+    verdict.editsRecord = true;
+    verdict.value = minute ? tryEncodeTime(0, number, 0) : tryEncodeDate(1, 1, number);
+    if (!verdict.value) verdict.refusal = check.notEncodable;
+    return verdict;
+}
+
+std::string lower(std::string_view word) {
+    std::string out(word);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+template <std::size_t N>
+std::optional<int> indexOf(const std::array<std::string_view, N>& words, std::string_view word) {
+    const std::string w = lower(word);
+    for (std::size_t i = 0; i < N; ++i)
+        if (w == words[i]) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+constexpr std::array<std::string_view, 6> KindWords = {"every-minute", "hourly",  "daily",
+                                                       "weekly",       "monthly", "yearly"};
+constexpr std::array<std::string_view, 7> DayWords = {"monday", "tuesday",  "wednesday", "thursday",
+                                                      "friday", "saturday", "sunday"};
+constexpr std::array<std::string_view, 4> RunTypeWords = {"normal", "hidden", "minimized",
+                                                          "maximized"};
+constexpr std::array<std::string_view, 4> PriorityWords = {"normal", "low", "high", "realtime"};
+
+std::optional<int> digits(std::string_view text, std::size_t pos, std::size_t count) {
+    if (pos + count > text.size()) return std::nullopt;
+    int value = 0;
+    const char* begin = text.data() + pos;
+    const auto [end, ec] = std::from_chars(begin, begin + count, value);
+    if (ec != std::errc() || end != begin + count) return std::nullopt;
+    return value;
+}
+
+std::string fillIn(std::string_view format, std::string_view text) {
+    std::string message(format);
+    const auto at = message.find("%s");
+    if (at != std::string::npos) message.replace(at, 2, text);
+    return message;
+}
+
+} // namespace
+
+const EditCheck TaskMinute{.resetTo = {},
+                           .low16Bits = false,
+                           .notNumber = str::OnlyDigitsAllowed,
+                           .aboveHighest = str::MinuteAboveSixty,
+                           .notEncodable = str::OnlyDigitsAllowed};
+const EditCheck TaskDay{.resetTo = {},
+                        .low16Bits = true,
+                        .notNumber = str::OnlyDigitsAllowed,
+                        .aboveHighest = str::DayAboveThirtyOne,
+                        .notEncodable = str::OnlyDigitsAllowed};
+const EditCheck SilenceMinute{.resetTo = 0,
+                              .low16Bits = true,
+                              .notNumber = {},
+                              .aboveHighest = {},
+                              .notEncodable = str::InvalidTimeEncode};
+const EditCheck SilenceDay{.resetTo = 1,
+                           .low16Bits = true,
+                           .notNumber = {},
+                           .aboveHighest = {},
+                           .notEncodable = str::InvalidDateEncode};
+
+EditVerdict minuteEdit(std::string_view text, const EditCheck& check) {
+    return plainEdit(text, check, 59, true);
+}
+
+EditVerdict dayEdit(std::string_view text, const EditCheck& check) {
+    return plainEdit(text, check, 31, false);
+}
+
+std::optional<int> editInteger(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return std::nullopt;
+    }
+    if (text.empty()) return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<ScheduleKind> kindFromWord(std::string_view word) {
+    const auto i = indexOf(KindWords, word);
+    return i ? std::optional(static_cast<ScheduleKind>(*i)) : std::nullopt;
+}
+
+std::string_view kindWord(ScheduleKind kind) {
+    return KindWords[static_cast<std::size_t>(kind)];
+}
+
+std::optional<int> weekDayFromWord(std::string_view word) {
+    if (word.size() == 1 && word[0] >= '1' && word[0] <= '7') return word[0] - '1';
+    if (const auto i = indexOf(DayWords, word)) return i;
+    const std::string w = lower(word);
+    if (w.size() == 3)
+        for (std::size_t i = 0; i < DayWords.size(); ++i)
+            if (DayWords[i].substr(0, 3) == w) return static_cast<int>(i);
+    return std::nullopt;
+}
+
+std::string_view weekDayWord(int item) {
+    return item >= 0 && item < 7 ? DayWords[static_cast<std::size_t>(item)] : std::string_view();
+}
+
+std::optional<int> runTypeFromWord(std::string_view word) {
+    return indexOf(RunTypeWords, word);
+}
+
+std::string_view runTypeWord(std::int64_t runType) {
+    return runType >= 0 && runType < 4 ? RunTypeWords[static_cast<std::size_t>(runType)]
+                                       : std::string_view();
+}
+
+std::optional<int> priorityFromWord(std::string_view word) {
+    const std::string w = lower(word);
+    if (w == "real-time" || w == "real time") return 3;
+    return indexOf(PriorityWords, w);
+}
+
+std::string_view priorityWord(std::int64_t priority) {
+    return priority >= 0 && priority < 4 ? PriorityWords[static_cast<std::size_t>(priority)]
+                                         : std::string_view();
+}
+
+std::optional<bool> flagFromWord(std::string_view word) {
+    const std::string w = lower(word);
+    if (w == "yes" || w == "true" || w == "on" || w == "1") return true;
+    if (w == "no" || w == "false" || w == "off" || w == "0") return false;
+    return std::nullopt;
+}
+
+std::optional<DateTime> timeFromText(std::string_view text) {
+    if ((text.size() != 5 && text.size() != 8) || text[2] != ':') return std::nullopt;
+    const auto h = digits(text, 0, 2), m = digits(text, 3, 2);
+    std::optional<int> s = 0;
+    if (text.size() == 8) s = text[5] == ':' ? digits(text, 6, 2) : std::nullopt;
+    if (!h || !m || !s) return std::nullopt;
+    return tryEncodeTime(*h, *m, *s);
+}
+
+std::optional<DateTime> dateFromText(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+    const auto y = digits(text, 0, 4), m = digits(text, 5, 2), d = digits(text, 8, 2);
+    if (!y || !m || !d) return std::nullopt;
+    return tryEncodeDate(*y, *m, *d);
+}
+
+std::string invalidTimeMessage(std::string_view text) {
+    return fillIn(str::InvalidTimeText, text);
+}
+
+std::string invalidDateMessage(std::string_view text) {
+    return fillIn(str::InvalidDateText, text);
+}
+
+} // namespace vektrin::fields

@@ -1,0 +1,162 @@
+#pragma once
+// A table directory with its own aliases file, runtime, state and working directories, the real
+// vektrin running headless on it when asked, and vektrinctl run against it.
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace vektrin::test {
+
+struct CtlOutcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class ControlWorld {
+  public:
+    TempDir dir;
+
+    ControlWorld() {
+        for (const char* d : {"tables", "work", "elsewhere", "config", "state"})
+            mkdir((dir.path() + "/" + d).c_str(), 0755);
+        mkdir(runtime().c_str(), 0700);
+        writeFile(aliases(), "[Control]\npath=" + tables() + "\n");
+    }
+    ~ControlWorld() { stop(); }
+    ControlWorld(const ControlWorld&) = delete;
+    ControlWorld& operator=(const ControlWorld&) = delete;
+
+    std::string tables() const { return dir.path() + "/tables"; }
+    std::string aliases() const { return dir.file("aliases.ini"); }
+    std::string runtime() const { return dir.path() + "/run"; }
+    std::string work() const { return dir.path() + "/work"; }
+    std::string logPath() const { return work() + "/Vektrin.log"; }
+    std::string log() const { return readFile(logPath()); }
+
+    static std::string bin(const char* name) {
+        return std::string(VEKTRIN_BINARY_DIR) + "/" + name;
+    }
+
+    std::vector<std::string> environment() const {
+        return {"VEKTRIN_ALIASES=" + aliases(),
+                "XDG_CONFIG_HOME=" + dir.path() + "/config",
+                "XDG_RUNTIME_DIR=" + runtime(),
+                "XDG_STATE_HOME=" + dir.path() + "/state",
+                "HOME=" + dir.path(),
+                "LC_ALL=C.UTF-8",
+                "TZ=UTC",
+                "QT_QPA_PLATFORM=offscreen",
+                "PATH=/usr/bin:/bin"};
+    }
+
+    // Runs a program to its end in `cwd` with standard input from `input`.
+    CtlOutcome runIn(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& cwd, const std::string& input = {},
+                     const std::vector<std::string>& extraEnv = {}) const {
+        static int serial = 0;
+        const std::string base = dir.path() + "/io" + std::to_string(++serial);
+        writeFile(base + ".in", input);
+        std::vector<std::string> env = environment();
+        for (const std::string& extra : extraEnv) {
+            const std::string key = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(key); });
+            env.push_back(extra);
+        }
+        const pid_t pid =
+            spawn(program, args, env, cwd, base + ".in", base + ".out", base + ".err");
+        CtlOutcome o;
+        o.exitCode = waitExit(pid);
+        o.out = readFile(base + ".out");
+        o.err = readFile(base + ".err");
+        return o;
+    }
+
+    CtlOutcome ctl(const std::vector<std::string>& args, const std::string& input = {},
+                   const std::vector<std::string>& extraEnv = {}) const {
+        return runIn(bin("vektrinctl"), args, dir.path() + "/elsewhere", input, extraEnv);
+    }
+
+    // Starts vektrin headless in the working directory and waits until its socket answers.
+    void start() {
+        ASSERT_EQ(access(bin("vektrin").c_str(), X_OK), 0) << "vektrin was not built";
+        vektrin_ = spawn(bin("vektrin"), {}, environment(), work(), "/dev/null",
+                         dir.file("vektrin.out"), dir.file("vektrin.err"));
+        for (int i = 0; i < 400; ++i) {
+            if (ctl({"status"}).exitCode == 0) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        FAIL() << "vektrin did not answer: " << readFile(dir.file("vektrin.err"));
+    }
+
+    // SIGTERM and the shutdown sequence; the exit status.
+    int stop() {
+        if (vektrin_ <= 0) return -1;
+        kill(vektrin_, SIGTERM);
+        const int status = waitExit(vektrin_);
+        vektrin_ = -1;
+        return status;
+    }
+
+    pid_t vektrinPid() const { return vektrin_; }
+
+    bool waitForLog(const std::string& text) const {
+        for (int i = 0; i < 400; ++i) {
+            if (log().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        return false;
+    }
+
+    static pid_t spawn(const std::string& program, const std::vector<std::string>& args,
+                       std::vector<std::string> env, const std::string& cwd, const std::string& in,
+                       const std::string& out, const std::string& err) {
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> argp, envp;
+        for (auto& a : argv)
+            argp.push_back(a.data());
+        argp.push_back(nullptr);
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid = 0;
+        const int failed =
+            posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        return failed == 0 ? pid : -1;
+    }
+
+    static int waitExit(pid_t pid) {
+        if (pid <= 0) return -1;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0)
+            if (errno != EINTR) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+  private:
+    pid_t vektrin_ = -1;
+};
+
+} // namespace vektrin::test

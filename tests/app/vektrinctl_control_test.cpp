@@ -1,0 +1,340 @@
+// The running scheduler from the command line: the real vektrin, headless, with its control
+// socket, and vektrinctl against it. Each command is checked through its protocol lines and the
+// record, as the grid menu's commands are.
+
+#include "app/control_world.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <dirent.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+namespace vektrin {
+namespace {
+
+using test::ControlWorld;
+using test::CtlOutcome;
+using Json = nlohmann::json;
+
+// Lines without their date and time stamps ("mm/dd/yy hh:mm:ss " in the C locale), whether the
+// protocol's CR LF or vektrinctl's LF end them.
+std::vector<std::string> messages(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line.size() > 18 ? line.substr(18) : line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+Json taskRecord(const ControlWorld& w, const std::string& name) {
+    const CtlOutcome o = w.ctl({"tasks", "--json"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    for (const Json& t : Json::parse(o.out))
+        if (t["AppName"] == name) return t;
+    ADD_FAILURE() << "no task " << name;
+    return Json::object();
+}
+
+std::vector<std::string> filesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(directory.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The raw answer of the socket to bytes sent on one connection.
+std::string askSocket(const std::string& socketPath, const std::string& request) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return "connect failed";
+    }
+    for (std::size_t done = 0; done < request.size();) {
+        const ssize_t n = send(fd, request.data() + done, request.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    shutdown(fd, SHUT_WR);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    return answer;
+}
+
+class ControlTest : public ::testing::Test {
+  protected:
+    ControlWorld world;
+
+    void SetUp() override {
+        if (access(ControlWorld::bin("vektrin").c_str(), X_OK) != 0)
+            GTEST_SKIP() << "vektrin was not built";
+    }
+
+    // Tasks that the scheduling pass never launches by itself: their year is long gone.
+    void addTask(const std::string& name, const std::string& command,
+                 std::vector<std::string> more = {}) {
+        std::vector<std::string> args = {"add",      name,     "--command", command,
+                                         "--yearly", "--from", "2001-01-01"};
+        args.insert(args.end(), more.begin(), more.end());
+        const CtlOutcome o = world.ctl(args);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+    }
+
+    std::string socketPath() const {
+        for (const std::string& f : filesIn(world.runtime() + "/vektrin"))
+            if (f.ends_with(".sock")) return world.runtime() + "/vektrin/" + f;
+        return {};
+    }
+};
+
+TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {
+    CtlOutcome o = world.ctl({"status"});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.out, "vektrin is not running for the tables in " + world.tables() + ".\n");
+
+    world.start();
+    addTask("sleeper", "sleep 60");
+    ASSERT_EQ(world.ctl({"run", "sleeper"}).exitCode, 0);
+    o = world.ctl({"status", "--json"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    const Json status = Json::parse(o.out);
+    EXPECT_EQ(status["running"], true);
+    EXPECT_EQ(status["pid"], world.vektrinPid());
+    EXPECT_EQ(status["tableDirectory"], world.tables());
+    EXPECT_EQ(status["log"], world.logPath());
+    EXPECT_EQ(status["colour"], "yellow"); // no scheduling pass yet
+    EXPECT_EQ(status["paused"], false);
+    ASSERT_EQ(status["runningTasks"].size(), 1u);
+    const Json& running = status["runningTasks"][0];
+    EXPECT_EQ(running["slot"], 1);
+    EXPECT_EQ(running["appName"], "sleeper");
+    EXPECT_GT(running["pid"].get<long long>(), 0);
+    EXPECT_TRUE(running["since"].is_string());
+    // The state file names the same scheduler.
+    const auto files = filesIn(world.runtime() + "/vektrin");
+    ASSERT_EQ(files.size(), 2u);
+    const Json state =
+        Json::parse(test::readFile(world.runtime() + "/vektrin/" + files[0])); // <key>.json
+    EXPECT_EQ(state["PID"], world.vektrinPid());
+    EXPECT_EQ(state["Log"], world.logPath());
+
+    o = world.ctl({"status"});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_NE(o.out.find("slot 1  AppID 1  sleeper  PID "), std::string::npos) << o.out;
+
+    EXPECT_EQ(world.stop(), 0);
+    // A clean end leaves neither socket nor state file.
+    EXPECT_TRUE(filesIn(world.runtime() + "/vektrin").empty());
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
+    EXPECT_EQ(world.ctl({"run", "sleeper"}).exitCode, 3);
+}
+
+TEST_F(ControlTest, EachCommandWritesItsProtocolLineAndRecord) {
+    world.start();
+    addTask("sleeper", "sleep 60");
+    addTask("missing", "no-such-program-here");
+    struct Step {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out, err;
+        std::vector<std::string> lines; // new protocol lines
+        double endCode;                 // sleeper's, afterwards
+    } steps[] = {
+        {{"run", "sleeper"}, 0, "Executes <sleeper>.\n", "", {"Executes <sleeper>."}, 2},
+        {{"interrupt", "1"},
+         0,
+         "Execution of <sleeper> is interrupted by person\n",
+         "",
+         {"Execution of <sleeper> is interrupted by person"},
+         3},
+        {{"interrupt", "sleeper"}, 1, "", "Task <sleeper> is not running.\n", {}, 3},
+        {{"cancel-wait", "sleeper"},
+         1,
+         "",
+         "Task <sleeper> is not waiting for resources.\n",
+         {},
+         3},
+        {{"stop", "sleeper"},
+         0,
+         "Scheduling of <sleeper> is stopped.\n",
+         "",
+         {"Scheduling of <sleeper> is stopped."},
+         5},
+        {{"resume", "sleeper"},
+         0,
+         "Scheduling of <sleeper> is resumed.\n",
+         "",
+         {"Scheduling of <sleeper> is resumed."},
+         6},
+        {{"run", "missing"},
+         1,
+         "",
+         "Launch error : Program not found\n",
+         {"Executes <missing>.", "Launch error : Program not found"},
+         6},
+        {{"run", "nosuch"}, 1, "", "No task has the AppID or AppName nosuch.\n", {}, 6},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.args[0] + " " + s.args[1]);
+        const std::size_t before = messages(world.log()).size();
+        const CtlOutcome o = world.ctl(s.args);
+        EXPECT_EQ(o.exitCode, s.exitCode);
+        EXPECT_EQ(o.out, s.out);
+        EXPECT_EQ(o.err, s.err);
+        const auto lines = messages(world.log());
+        EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
+                  s.lines);
+        EXPECT_EQ(taskRecord(world, "sleeper")["EndCode"], s.endCode);
+    }
+    // The launch error went to the command, not into a box on the scheduler's standard error.
+    EXPECT_EQ(test::readFile(world.dir.file("vektrin.err")).find("Program not found"),
+              std::string::npos);
+    EXPECT_EQ(taskRecord(world, "missing")["EndCode"], 12);
+}
+
+TEST_F(ControlTest, WithoutASchedulerStopAndResumeChangeTheRecord) {
+    addTask("nightly", "true");
+    CtlOutcome o = world.ctl({"stop", "nightly"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("Scheduling of <nightly> is stopped."), std::string::npos);
+    Json t = taskRecord(world, "nightly");
+    EXPECT_EQ(t["Stopped"], true);
+    EXPECT_EQ(t["EndCode"], 5);
+    o = world.ctl({"resume", "nightly"});
+    EXPECT_EQ(o.exitCode, 0);
+    t = taskRecord(world, "nightly");
+    EXPECT_EQ(t["Stopped"], false);
+    EXPECT_EQ(t["EndCode"], 6);
+    for (const char* command : {"run", "interrupt", "cancel-wait"}) {
+        o = world.ctl({command, "nightly"});
+        EXPECT_EQ(o.exitCode, 3) << command;
+        EXPECT_NE(o.err.find("No scheduler runs"), std::string::npos) << command;
+    }
+}
+
+TEST_F(ControlTest, ASocketNobodyListensOnIsNotRunningAndIsReplaced) {
+    world.start();
+    const std::string path = socketPath();
+    ASSERT_FALSE(path.empty());
+    // A scheduler that was killed leaves its socket file behind.
+    kill(world.vektrinPid(), SIGKILL);
+    world.stop();
+    ASSERT_EQ(access(path.c_str(), F_OK), 0);
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
+    world.start();
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 0);
+}
+
+TEST_F(ControlTest, BadRequestsAreRefusedAndTheSchedulerGoesOn) {
+    world.start();
+    const std::string path = socketPath();
+    const struct {
+        std::string request;
+        std::string error;
+    } cases[] = {
+        {"not json\n", "The request is not JSON"},
+        {"[1, 2]\n", "The request is not a JSON object"},
+        {"{\"task\": \"x\"}\n", "The request names no \"command\""},
+        {"{\"command\": \"reboot\"}\n", "Unknown command \"reboot\""},
+        {"{\"command\": \"run\"}\n", "The command \"run\" needs a \"task\""},
+        {"{\"command\": \"run\", \"task\": \"" + std::string(70000, 'x') + "\"}\n",
+         "The request is larger than 64 KiB"},
+        {"", "The request is not JSON"},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = askSocket(path, c.request);
+        ASSERT_FALSE(answer.empty());
+        const Json a = Json::parse(answer);
+        EXPECT_EQ(a["ok"], false);
+        EXPECT_NE(a["error"].get<std::string>().find(c.error), std::string::npos) << answer;
+    }
+    // A client that connects and says nothing holds nobody up.
+    const int idle = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(connect(idle, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 0);
+    close(idle);
+    EXPECT_EQ(world.stop(), 0);
+    EXPECT_NE(world.log().find("The Vektrin program completed ..."), std::string::npos);
+}
+
+// The scheduler runs as another user; the test, as root, may enter its directory but must still
+// be refused by the peer credentials.
+TEST_F(ControlTest, AConnectionOfAnotherUserIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the scheduler as another user";
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody) GTEST_SKIP() << "no user nobody";
+    for (const std::string d : {"", "/tables", "/work", "/run", "/config", "/state"})
+        ASSERT_EQ(chown((world.dir.path() + d).c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    chown(world.aliases().c_str(), nobody->pw_uid, nobody->pw_gid);
+    // vektrin as nobody: through setpriv, which drops to the user before it starts the program.
+    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv";
+    const std::string uid = std::to_string(nobody->pw_uid), gid = std::to_string(nobody->pw_gid);
+    const pid_t pid = ControlWorld::spawn(
+        "/usr/bin/setpriv",
+        {"--reuid=" + uid, "--regid=" + gid, "--clear-groups", ControlWorld::bin("vektrin")},
+        world.environment(), world.work(), "/dev/null", world.dir.file("vektrin.out"),
+        world.dir.file("vektrin.err"));
+    std::string path;
+    for (int i = 0; i < 400 && (path = socketPath()).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_FALSE(path.empty()) << test::readFile(world.dir.file("vektrin.err"));
+    const std::string answer = askSocket(path, "{\"command\": \"status\"}\n");
+    ASSERT_TRUE(Json::accept(answer)) << "answer [" << answer << "] err ["
+                                      << test::readFile(world.dir.file("vektrin.err")) << "]";
+    const Json a = Json::parse(answer);
+    EXPECT_EQ(a["ok"], false);
+    EXPECT_NE(a["error"].get<std::string>().find("comes from user 0"), std::string::npos);
+    kill(pid, SIGTERM);
+    EXPECT_EQ(ControlWorld::waitExit(pid), 0);
+}
+
+TEST_F(ControlTest, TheProtocolIsFoundWhereTheSchedulerWritesIt) {
+    world.start();
+    addTask("missing", "no-such-program-here");
+    addTask("other", "true");
+    world.ctl({"run", "missing"});
+    world.ctl({"stop", "other"});
+    // vektrinctl runs in another directory, without a Vektrin.log of its own.
+    CtlOutcome o = world.ctl({"protocol", "--task", "missing"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(messages(o.out), (std::vector<std::string>{"Executes <missing>.",
+                                                         "Launch error : Program not found"}));
+    o = world.ctl({"protocol", "-n", "2"});
+    const auto all = messages(world.log());
+    EXPECT_EQ(messages(o.out), std::vector<std::string>(all.end() - 2, all.end()));
+    EXPECT_EQ(all.back(), "Scheduling of <other> is stopped.");
+    world.stop();
+    // Without a scheduler: where the service keeps it, else here, else a clear refusal.
+    o = world.ctl({"protocol"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("No protocol found"), std::string::npos) << o.err;
+    mkdir((world.dir.path() + "/state/vektrin").c_str(), 0755);
+    test::writeFile(world.dir.path() + "/state/vektrin/Vektrin.log",
+                    "08/12/26 10:00:00 from the state directory\r\n");
+    o = world.ctl({"protocol"});
+    EXPECT_EQ(o.out, "08/12/26 10:00:00 from the state directory\n");
+}
+
+} // namespace
+} // namespace vektrin

@@ -1,0 +1,370 @@
+// Definitions from the command line: add, set, rm, resource, silence and edit, against real
+// tables, checked through tasks --json, export and the table files themselves.
+
+#include "app/control_world.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <map>
+
+namespace vektrin {
+namespace {
+
+using test::ControlWorld;
+using test::CtlOutcome;
+using Json = nlohmann::json;
+
+class DefineTest : public ::testing::Test {
+  protected:
+    ControlWorld world;
+
+    CtlOutcome ok(const std::vector<std::string>& args) {
+        CtlOutcome o = world.ctl(args);
+        EXPECT_EQ(o.exitCode, 0) << args[0] << ": " << o.err;
+        return o;
+    }
+    Json exported() { return Json::parse(ok({"export"}).out); }
+    Json task(const std::string& name) {
+        const Json all = exported();
+        for (const Json& t : all["Tasks"])
+            if (t["AppName"] == name) return t;
+        ADD_FAILURE() << "no task " << name;
+        return Json::object();
+    }
+    // The three table files, byte for byte.
+    std::map<std::string, std::string> tableFiles() const {
+        std::map<std::string, std::string> files;
+        for (const char* f : {"Vektrin.db", "VKResrcs.db", "SYSEXCPT.DB"})
+            files[f] = test::readFile(world.tables() + "/" + f);
+        return files;
+    }
+    // An editor that runs a shell script on the file ("$1").
+    std::string editor(const std::string& name, const std::string& script) {
+        const std::string path = world.dir.file(name);
+        test::writeFile(path, "#!/bin/sh\n" + script + "\n");
+        chmod(path.c_str(), 0755);
+        return "EDITOR=" + path;
+    }
+};
+
+struct AddCase {
+    std::vector<std::string> options;
+    Json expected; // fields of the exported record
+};
+
+TEST_F(DefineTest, AddTakesEveryFieldInTheOperatorsWords) {
+    ok({"resource", "add", "1", "modem", "--max-wait", "00:10"});
+    ok({"resource", "add", "2", "printer"});
+    const AddCase cases[] = {
+        {{}, {{"Interval", 0}, {"Stopped", false}, {"EndCode", nullptr}}},
+        {{"--hourly", "--from", "5", "--to", "50", "--repeat", "15"},
+         {{"Interval", 1},
+          {"StartTime", "00:05:00"},
+          {"EndTime", "00:50:00"},
+          {"RepeatInterval", 15}}},
+        {{"--hourly"}, {{"Interval", 1}, {"StartTime", "00:00:00"}, {"EndTime", "00:59:00"}}},
+        {{"--daily", "--from", "22:00"},
+         {{"Interval", 2},
+          {"StartTime", "22:00:00"},
+          {"EndTime", "23:59:00"},
+          {"RepeatInterval", 0}}},
+        {{"--weekly", "Fri", "--from", "07:30:15", "--to", "08:00"},
+         {{"Interval", 3},
+          {"StartDate", "0001-01-05"},
+          {"StartTime", "07:30:15"},
+          {"EndTime", "08:00:00"}}},
+        {{"--weekly", "7"}, {{"Interval", 3}, {"StartDate", "0001-01-07"}}},
+        {{"--monthly", "1-5"},
+         {{"Interval", 4}, {"StartDate", "0001-01-01"}, {"EndDate", "0001-01-05"}}},
+        {{"--monthly", "31"},
+         {{"Interval", 4}, {"StartDate", "0001-01-31"}, {"EndDate", "0001-01-31"}}},
+        {{"--yearly", "--from", "2026-12-24 10:00"},
+         {{"Interval", 5},
+          {"StartDate", "2026-12-24"},
+          {"StartTime", "10:00:00"},
+          {"EndDate", "2026-12-24"},
+          {"EndTime", "23:59:00"}}},
+        {{"--yearly", "--from", "2026-12-24", "--to", "2027-01-02 06:00"},
+         {{"StartTime", "00:00:00"}, {"EndDate", "2027-01-02"}, {"EndTime", "06:00:00"}}},
+        {{"--dir", "/srv", "--window", "hidden", "--priority", "RealTime", "--if", " GT(1) ",
+          "--until", "LT(1)", "--interrupt", "--wait-if-busy", "--conflicts", "printer, 1"},
+         {{"AppDirectory", "/srv"},
+          {"RunType", 1},
+          {"Priority", 3},
+          {"StartCondition", " GT(1) "},
+          {"EndCondition", "LT(1)"},
+          {"Interupt", true},
+          {"WaitRes", true},
+          {"Conflicts", 3}}},
+        {{"--stopped"}, {{"Stopped", true}, {"EndCode", 5.0}}},
+    };
+    int n = 0;
+    for (const AddCase& c : cases) {
+        const std::string name = "task " + std::to_string(++n);
+        std::vector<std::string> args = {"add", name, "--command", "run %TDD%"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CtlOutcome o = ok(args);
+        EXPECT_EQ(o.out, std::to_string(n) + "\n");
+        const Json t = task(name);
+        EXPECT_EQ(t["Application"], "run %TDD%");
+        for (const auto& [field, value] : c.expected.items())
+            EXPECT_EQ(t[field], value) << name << " " << field;
+    }
+}
+
+TEST_F(DefineTest, SetChangesOnlyTheGivenFieldsAndRmRemoves) {
+    ok({"add", "backup", "--command", "tar", "--daily", "--from", "22:00", "--to", "23:00"});
+    ok({"add", "other", "--command", "x"});
+    const Json before = task("backup");
+    CtlOutcome o = ok({"set", "backup", "--from", "21:30", "--repeat", "10", "--name", "nightly"});
+    EXPECT_EQ(o.out, "Changed task 1 (backup): AppName, StartTime, RepeatInterval.\n");
+    Json after = task("nightly");
+    for (const auto& [field, value] : before.items()) {
+        if (field == "AppName" || field == "StartTime" || field == "RepeatInterval") continue;
+        EXPECT_EQ(after[field], value) << field;
+    }
+    EXPECT_EQ(after["StartTime"], "21:30:00");
+    // A new kind keeps the window it finds: the hourly page reads minute 30.
+    ok({"set", "1", "--hourly"});
+    EXPECT_EQ(task("nightly")["StartTime"], "21:30:00");
+    EXPECT_EQ(ok({"set", "1", "--hourly"}).out, "Nothing to change in task 1 (nightly).\n");
+    // Stopped as the suspend command leaves it.
+    ok({"set", "nightly", "--stopped"});
+    EXPECT_EQ(task("nightly")["EndCode"], 5);
+    ok({"set", "nightly", "--no-stopped"});
+    EXPECT_EQ(task("nightly")["EndCode"], 6);
+    // A task that never had a window gets the whole day for what it lacks.
+    ok({"set", "other", "--daily", "--from", "07:30"});
+    EXPECT_EQ(task("other")["StartTime"], "07:30:00");
+    EXPECT_EQ(task("other")["EndTime"], "23:59:00");
+    o = ok({"rm", "nightly"});
+    EXPECT_EQ(o.out, "Removed task 1 (nightly).\n");
+    EXPECT_EQ(exported()["Tasks"].size(), 1u);
+    EXPECT_EQ(world.ctl({"rm", "nightly"}).exitCode, 1);
+}
+
+struct Refusal {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string error; // a part of standard error
+};
+
+TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
+    ok({"add", "twin", "--command", "x", "--yearly", "--from", "2001-01-01"});
+    ok({"add", "twin", "--command", "x"});
+    ok({"resource", "add", "3", "modem"});
+    ok({"silence", "add", "--daily", "--from", "12:00", "--to", "13:00"});
+    const std::string longName(41, 'n');
+    const Refusal cases[] = {
+        {{"add", "t", "--command", "x", "--hourly", "--from", "75"},
+         2,
+         "--from: Time cannot be greater than 60 min. !"},
+        {{"add", "t", "--command", "x", "--hourly", "--to", "x5"},
+         2,
+         "--to: Only digit characters allowed !"},
+        {{"add", "t", "--command", "x", "--hourly", "--from", "-5"},
+         2,
+         "--from: Only digit characters allowed !"},
+        {{"add", "t", "--command", "x", "--monthly", "32"},
+         2,
+         "--monthly: Day of month cannot be greater than 31 !"},
+        {{"add", "t", "--command", "x", "--monthly", "0-5"},
+         2,
+         "--monthly: Only digit characters allowed !"},
+        {{"add", "t", "--command", "x", "--weekly", "funday"}, 2, "--weekly: expected a week day"},
+        {{"add", "t", "--command", "x", "--daily", "--from", "25:00"},
+         2,
+         "--from: '25:00' is not a valid time"},
+        {{"add", "t", "--command", "x", "--yearly", "--from", "2026-02-30"},
+         2,
+         "--from: '2026-02-30' is not a valid date"},
+        {{"add", "t", "--command", "x", "--yearly"},
+         2,
+         "--from: a yearly task needs its first day"},
+        {{"add", "t", "--command", "x", "--from", "10:00"},
+         2,
+         "--from: has no meaning for a task of every minute"},
+        {{"add", "t", "--command", "x", "--if", "GT("},
+         2,
+         "--if: Error in launch or termination condition notation !"},
+        {{"add", "t", "--command", "x", "--until", "SQRT(0-1)"},
+         2,
+         "--until: Invalid floating point operation"},
+        {{"add", "t", "--command", "x", "--daily", "--repeat", "x"},
+         2,
+         "--repeat: 'x' is not a valid integer value"},
+        {{"add", "t", "--command", "x", "--daily", "--repeat", "40000"}, 2, "--repeat: "},
+        {{"add", "t", "--command", "x", "--priority", "urgent"},
+         2,
+         "--priority: expected normal, low, high or realtime, not \"urgent\""},
+        {{"add", "t", "--command", "x", "--window", "huge"}, 2, "--window: expected normal"},
+        {{"add", "t", "--command", "x", "--conflicts", "modem,fax"},
+         2,
+         "--conflicts: no resource has the number or name \"fax\""},
+        {{"add", longName, "--command", "x"}, 2, "--name: is longer than 40 characters"},
+        {{"add", "a\tb", "--command", "x"}, 2, "--name: holds a control character"},
+        {{"add", "t", "--command", "\xff"}, 2, "--command: is not UTF-8 text"},
+        {{"add", "t", "--command", ""}, 2, "--command: is empty"},
+        {{"add", "t"}, 64, "--command is required"},
+        {{"add", "t", "--command", "x", "--daily", "--hourly"}, 64, "excludes"},
+        {{"add", "t", "--command", "x", "--bogus"}, 64, "--bogus"},
+        {{"set", "twin", "--repeat", "1"},
+         1,
+         "Several tasks are named <twin>: give the AppID, one of 1, 2."},
+        {{"set", "nosuch", "--repeat", "1"}, 1, "No task has the AppID or AppName nosuch."},
+        {{"set", "1", "--from", "10:00", "--to", "99"}, 2, "--from: '10:00' is not a valid date"},
+        {{"rm", "twin"}, 1, "Several tasks are named <twin>"},
+        {{"resource", "add", "32", "x"}, 2, "--number: May be 31 conflicting resource maximum !!!"},
+        {{"resource", "add", "0", "x"}, 2, "--number: resource numbers run from 1 to 31"},
+        {{"resource", "add", "3", "x"},
+         2,
+         "--number: Resource number must be unique. Unable repetition !!!"},
+        {{"resource", "add", "4", "x", "--max-wait", "1:00"},
+         2,
+         "--max-wait: '1:00' is not a valid time"},
+        {{"resource", "set", "fax", "--name", "y"}, 1, "No resource has the number or name fax."},
+        {{"resource", "rm", "9"}, 1, "No resource has the number or name 9."},
+        {{"silence", "add", "--hourly", "--from", "60"},
+         2,
+         "--from: Invalid argument to time encode"},
+        {{"silence", "add", "--hourly", "--from", "x"},
+         2,
+         "--from: Only digit characters allowed !"},
+        {{"silence", "add", "--monthly", "32"}, 2, "--monthly: Invalid argument to date encode"},
+        {{"silence", "add"}, 64, "Give the kind"},
+        {{"silence", "set", "2", "--to", "14:00"}, 1, "No silence period has the number 2"},
+        {{"silence", "rm", "x"}, 1, "No silence period has the number x"},
+    };
+    const auto files = tableFiles();
+    for (const Refusal& c : cases) {
+        std::string label;
+        for (const std::string& a : c.args)
+            label += a + " ";
+        const CtlOutcome o = world.ctl(c.args);
+        EXPECT_EQ(o.exitCode, c.exitCode) << label << o.err;
+        EXPECT_NE(o.err.find(c.error), std::string::npos) << label << o.err;
+        if (c.exitCode == 2) {
+            EXPECT_NE(o.err.find("Nothing was written."), std::string::npos) << label;
+        }
+        EXPECT_EQ(o.out, "") << label;
+        EXPECT_TRUE(tableFiles() == files) << label;
+    }
+}
+
+TEST_F(DefineTest, ResourcesAndSilencePeriodsHaveTheSameThreeVerbs) {
+    ok({"resource", "add", "1", "modem", "--max-wait", "00:10"});
+    ok({"resource", "add", "5", "printer"});
+    ok({"add", "t", "--command", "x", "--conflicts", "1,5"});
+    ok({"resource", "set", "printer", "--name", "laser", "--max-wait", "01:30"});
+    EXPECT_EQ(ok({"resource", "list"}).out,
+              "ResourceNo\tResourceName\tMaxWait\n1\tmodem\t00:10:00\n5\tlaser\t01:30:00\n");
+    // Renumbered: the task still names number 5, and is told so.
+    CtlOutcome o = ok({"resource", "set", "laser", "--number", "6"});
+    EXPECT_NE(o.err.find("1 task names resource 5 by its number"), std::string::npos) << o.err;
+    // Removed: no task needs it any more, as after the editor's deletion.
+    ok({"resource", "rm", "modem"});
+    EXPECT_EQ(task("t")["Conflicts"], 16);
+    EXPECT_EQ(exported()["Resources"].size(), 1u);
+
+    ok({"silence", "add", "--weekly", "sunday"});
+    ok({"silence", "add", "--hourly", "--from", "0", "--to", "5"});
+    ok({"silence", "set", "1", "--from", "08:00", "--to", "09:00"});
+    EXPECT_EQ(ok({"silence", "list"}).out,
+              "No\tSchedule\tFrom\tTo\n1\tweekly sunday\t08:00\t09:00\n2\thourly\t0\t5\n");
+    ok({"silence", "rm", "1"});
+    EXPECT_EQ(ok({"silence", "list"}).out, "No\tSchedule\tFrom\tTo\n1\thourly\t0\t5\n");
+    o = ok({"silence", "add", "--every-minute"});
+    EXPECT_NE(o.err.find("no task is launched while it exists"), std::string::npos);
+}
+
+TEST_F(DefineTest, EditWritesWhatChangedAndAsksAgainOnAnError) {
+    ok({"add", "backup", "--command", "tar", "--daily", "--from", "22:00", "--to", "23:00"});
+    ok({"add", "other", "--command", "x", "--hourly"});
+    const Json other = task("other");
+
+    // No change: nothing written.
+    auto files = tableFiles();
+    CtlOutcome o = world.ctl({"edit"}, "", {editor("same.sh", "true")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "No changes were made.\n");
+    EXPECT_TRUE(tableFiles() == files);
+
+    // The editor fails: nothing written, whatever it did to the file.
+    o = world.ctl({"edit"}, "",
+                  {editor("fails.sh", "sed -i 's/^from = 22:00$/from = 21:00/' \"$1\"; exit 3")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("ended with status 3: nothing was written."), std::string::npos);
+    EXPECT_TRUE(tableFiles() == files);
+
+    // A good change: that field alone; a new block adds a task.
+    o = world.ctl({"edit"}, "",
+                  {editor("good.sh", "sed -i 's/^from = 22:00$/from = 21:30/' \"$1\"\n"
+                                     "printf '[task new]\\nname = fresh\\ncommand = y\\n"
+                                     "schedule = weekly monday\\n' >> \"$1\"")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Changed task 1 (backup): StartTime.\nAdded task 3 (fresh).\n");
+    EXPECT_EQ(task("backup")["StartTime"], "21:30:00");
+    EXPECT_EQ(task("other"), other);
+    EXPECT_EQ(task("fresh")["StartDate"], "0001-01-01");
+
+    // A bad change, then a good one after "y": the second run sees the problems on top.
+    const std::string count = world.dir.file("count");
+    const std::string twice =
+        editor("twice.sh",
+               "n=$(cat " + count + " 2>/dev/null || echo 0); n=$((n+1)); echo $n > " + count +
+                   "\nif [ $n = 1 ]; then sed -i 's/^from = 21:30$/from = 25:00/; "
+                   "s/^priority = normal$/priority = urgent/' \"$1\"; else cp \"$1\" " +
+                   world.dir.file("second") +
+                   "; sed -i 's/^from = 25:00$/from = 20:00/; s/^priority = urgent$/priority = "
+                   "low/' \"$1\"; fi");
+    o = world.ctl({"edit", "backup"}, "y\n", {twice});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Changed task 1 (backup): StartTime, Priority.\n");
+    EXPECT_NE(o.err.find("[task 1] backup, from: '25:00' is not a valid time"), std::string::npos)
+        << o.err;
+    EXPECT_NE(o.err.find("Edit again? [Y/n]"), std::string::npos);
+    EXPECT_EQ(test::readFile(world.dir.file("second"))
+                  .rfind("# ! [task 1] backup, from: '25:00' is not a valid time\n", 0),
+              0u);
+    EXPECT_EQ(task("backup")["StartTime"], "20:00:00");
+
+    // --no-retry: the problem, nothing written, the text kept.
+    files = tableFiles();
+    o = world.ctl(
+        {"edit", "--no-retry"}, "",
+        {editor("bad.sh",
+                "sed -i 's/^to = 23:00$/to = 23:61/; s/^repeat = 0$/rpeat = 1/' \"$1\"")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("no setting is called \"rpeat\""), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Your text is kept in "), std::string::npos);
+    EXPECT_TRUE(tableFiles() == files);
+    // No answer to the question is no.
+    o = world.ctl({"edit"}, "", {editor("bad2.sh", "sed -i 's/^to = 23:00$/to = 23:61/' \"$1\"")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("[task 1] backup, to: '23:61' is not a valid time"), std::string::npos)
+        << o.err;
+    EXPECT_TRUE(tableFiles() == files);
+}
+
+// While the operator edits, the scheduler runs the task: its status fields are not written back.
+TEST_F(DefineTest, EditLeavesTheStatusFieldsOfATaskThatRunsMeanwhile) {
+    if (access(ControlWorld::bin("vektrin").c_str(), X_OK) != 0)
+        GTEST_SKIP() << "vektrin was not built";
+    ok({"add", "sleeper", "--command", "sleep 60", "--yearly", "--from", "2001-01-01"});
+    world.start();
+    const CtlOutcome o = world.ctl(
+        {"edit"}, "",
+        {editor("runs.sh",
+                ControlWorld::bin("vektrinctl") +
+                    " run sleeper >/dev/null\nsed -i 's/^repeat = 0$/repeat = 5/' \"$1\"")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const Json t = task("sleeper");
+    EXPECT_EQ(t["RepeatInterval"], 5);
+    EXPECT_EQ(t["EndCode"], 2); // still running, as the scheduler wrote it
+    EXPECT_FALSE(t["LastDate"].is_null());
+    world.stop();
+}
+
+} // namespace
+} // namespace vektrin
