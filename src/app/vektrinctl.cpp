@@ -3,6 +3,7 @@
 // commands on the tables and the protocol live in ctl_*.cpp.
 
 #include "app/ctl_commands.h"
+#include "app/ctl_output.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
     ctl::Context context;
     context.now = [&options] { return nowFor(options); };
     ctl::addCommands(app, context, chosen);
+    ctl::addOutputCommand(app, context, chosen);
 
     try {
         std::vector<char*> args = withLiteralArgument(argc, argv);
