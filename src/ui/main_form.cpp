@@ -1,9 +1,11 @@
 #include "ui/main_form.h"
 
+#include "platform/run_output.h"
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
+#include "ui/output_form.h"
 #include "ui/protocol_form.h"
 #include "ui/task_grid.h"
 #include "ui/tray_icon.h"
@@ -52,6 +54,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     SchedulerConfig config;
     config.arguments = options_.arguments;
     config.programPath = options_.programPath;
+    config.outputDirectory = defaultOutputRoot();
     init(*clock_, *processes_, *windows_, *settings_, RegionalSettings::fromLocale(), config);
 }
 
@@ -81,10 +84,12 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
     TrayIcon1 = new TTrayIcon(this);
     TrayIcon1->setIconName("XICON1");
     connect(TrayIcon1, &TTrayIcon::doubleClicked, this, &TMainForm::TrayIcon1DblClick);
+    connect(TrayIcon1, &QSystemTrayIcon::messageClicked, this, &TMainForm::NoticeClick);
     buildWindow();
     buildMenus();
     TrayIcon1->setContextMenu(PopupMenu2.get());
     ProtocolForm = new TProtocolForm(*scheduler_, this);
+    OutputForm = new TOutputForm(*scheduler_, this);
     updateEditorCommands();
 }
 
@@ -96,6 +101,7 @@ TMainForm::~TMainForm() {
     delete DBGrid1;
     delete gridModel_;
     delete ProtocolForm;
+    delete OutputForm;
     delete TrayIcon1;
 }
 
@@ -167,6 +173,7 @@ void TMainForm::buildMenus() {
     Visualize = action(PopupMenu1, "Visualize", str::MenuUnhide);
     separator(PopupMenu1, "N6");
     Resume = action(PopupMenu1, "Resume", str::MenuSuspend);
+    Output = action(PopupMenu1, "Output", str::MenuOutput);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
     connect(TaskParameters, &QAction::triggered, this, &TMainForm::TaskParametersClick);
     connect(ConflRes, &QAction::triggered, this, &TMainForm::ConflResClick);
@@ -175,6 +182,7 @@ void TMainForm::buildMenus() {
     connect(CancelWaiting, &QAction::triggered, this, &TMainForm::CancelWaitingClick);
     connect(Visualize, &QAction::triggered, this, &TMainForm::VisualizeClick);
     connect(Resume, &QAction::triggered, this, &TMainForm::ResumeClick);
+    connect(Output, &QAction::triggered, this, &TMainForm::OutputClick);
 
     PopupMenu2 = std::make_unique<QMenu>();
     PopupMenu2->setObjectName("PopupMenu2");
@@ -507,6 +515,8 @@ void TMainForm::PopupMenu1Popup() {
                                   ? str::MenuHide
                                   : str::MenuUnhide));
     }
+    Output->setVisible(hasTask && hasRuns(scheduler_->outputDirectory(),
+                                          static_cast<std::int32_t>(d.Table1AppID.asInteger())));
 }
 
 void TMainForm::RunNowClick() {
@@ -556,6 +566,34 @@ void TMainForm::ShowMainFormClick() {
         }
     }
     ShowMainForm->setText(qs(isVisible() ? str::MenuHideMainWindow : str::MenuShowMainWindow));
+}
+
+void TMainForm::OutputClick() {
+    TDataCtrl& d = scheduler_->dataCtrl();
+    if (!started_ || d.Table1.isEmpty()) return;
+    OutputForm->showTask(static_cast<std::int32_t>(d.Table1AppID.asInteger()),
+                         d.Table1AppName.asString());
+}
+
+void TMainForm::NoticeClick() {
+    if (started_ && !shutDown_ && lastNotice_.appId != 0)
+        OutputForm->showTask(lastNotice_.appId, lastNotice_.task);
+}
+
+void TMainForm::notifyFailure(const TaskNotice& notice) {
+    lastNotice_ = notice;
+    if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) {
+        // One line, so that a service manager's journal keeps it as one entry.
+        std::string line = "vektrin: " + notice.task + ": " + notice.what;
+        std::replace_if(
+            line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+        return;
+    }
+    QString text = qs(notice.what);
+    if (!notice.lastLine.empty()) text += QLatin1Char('\n') + qs(notice.lastLine);
+    TrayIcon1->showMessage(qs(notice.task), text, QSystemTrayIcon::Warning, 10000);
 }
 
 void TMainForm::deleteTask() {

@@ -21,6 +21,7 @@ namespace vektrin {
 
 class TaskGridModel;
 class TDBGrid;
+class TOutputForm;
 class TProtocolForm;
 class TTrayIcon;
 
@@ -66,6 +67,9 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void setBusyCursor(bool busy) override;
     void closeMainWindow() override;
     void protocolChanged() override;
+    // On the desktop a notification of the tray icon (a click on it opens the output viewer);
+    // without one, a line on standard error.
+    void notifyFailure(const TaskNotice& notice) override;
 
     // Whether message boxes are answered at once (no screen anybody can see).
     static bool headless();
@@ -84,6 +88,9 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void ResumeClick();
     void ShowMainFormClick();
     void TrayIcon1DblClick() { ShowMainFormClick(); }
+    // The output viewer on the selected task, and on the task of the last notification.
+    void OutputClick();
+    void NoticeClick();
 
     // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
     using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
@@ -113,6 +120,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* CancelWaiting = nullptr;
     QAction* Visualize = nullptr;
     QAction* Resume = nullptr;
+    QAction* Output = nullptr;
 
     // Not a child of the main window: it must stay usable while an editor blocks the window.
     std::unique_ptr<QMenu> PopupMenu2;
@@ -125,6 +133,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
 
     TTrayIcon* TrayIcon1 = nullptr;
     TProtocolForm* ProtocolForm = nullptr;
+    TOutputForm* OutputForm = nullptr;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -166,6 +175,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;
+    TaskNotice lastNotice_; // what the tray icon's notification speaks of
 };
 
 } // namespace vektrin
