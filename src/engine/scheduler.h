@@ -132,7 +132,7 @@ class Scheduler : public ConditionEnvironment {
     // measured from the same moment as the later passes that settle it.
     DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
     // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
-    // Returns the run's output file (empty when none was kept).
+    // Returns the last line the run printed (empty when none was kept).
     std::string endRunningTask(int slotNumber, CompletionCode code,
                                std::string_view protocolFormat);
     void freeSlot(int slotNumber, bool processExisted);
@@ -146,11 +146,12 @@ class Scheduler : public ConditionEnvironment {
     // the operator when a task fails. None of them throws: output never costs a task its record.
     OutputSettings outputSettings();
     void outputProblem(std::string_view appName, const std::string& problem) noexcept;
+    // Closes off the slot's run file; returns the last line the run printed.
     std::string endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,
                           std::string_view appName) noexcept;
     void removeDeletedTasksOutput();
     void notifyFailure(std::int32_t appId, const std::string& appName, std::string what,
-                       const std::string& runFile) noexcept;
+                       std::string lastLine) noexcept;
 
     Clock& clock_;
     ProcessControl& processes_;

@@ -43,14 +43,23 @@ std::string TaskOutput::finish(int slot, const RunEnd& end, std::vector<std::str
     Run r = std::move(run(slot));
     run(slot) = Run{};
     if (r.path.empty()) return {};
+    // Removed meanwhile (its task deleted): nothing is left to close off.
+    if (::access(r.path.c_str(), F_OK) != 0) return {};
     const CapResult cap = capRunFile(r.path, r.maxBytes, r.cut);
     if (!cap.error.empty()) problems.push_back(cap.error);
     // Written last: a reader that sees the end finds the file in its final form.
     if (std::string error = recordRunEnd(r.path, end); !error.empty())
         problems.push_back(std::move(error));
-    for (std::string& problem : removeOldRuns(root_, r.appId, r.keepRuns))
+    // Read before the oldest runs go: this one may be among them, when an instance of the task
+    // that started later ended first.
+    std::string lastLine = lastOutputLine(r.path);
+    // Another instance of the task may still be writing to an older run file.
+    std::vector<std::string> live;
+    for (const Run& other : runs_)
+        if (!other.path.empty() && other.appId == r.appId) live.push_back(other.path);
+    for (std::string& problem : removeOldRuns(root_, r.appId, r.keepRuns, live))
         problems.push_back(std::move(problem));
-    return r.path;
+    return lastLine;
 }
 
 std::vector<std::string> TaskOutput::removeTask(std::int32_t appId) {
@@ -96,16 +105,16 @@ void Scheduler::outputProblem(std::string_view appName, const std::string& probl
 std::string Scheduler::endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,
                                  std::string_view appName) noexcept {
     std::vector<std::string> problems;
-    std::string runFile;
+    std::string lastLine;
     try {
-        runFile = output_.finish(slotNumber, RunEnd{clock_.now(), static_cast<int>(code), exitCode},
-                                 problems);
+        lastLine = output_.finish(slotNumber,
+                                  RunEnd{clock_.now(), static_cast<int>(code), exitCode}, problems);
     } catch (const std::exception& e) {
         problems.emplace_back(e.what());
     }
     for (const std::string& problem : problems)
         outputProblem(appName, problem);
-    return runFile;
+    return lastLine;
 }
 
 void Scheduler::removeDeletedTasksOutput() {
@@ -122,14 +131,14 @@ void Scheduler::removeDeletedTasksOutput() {
 }
 
 void Scheduler::notifyFailure(std::int32_t appId, const std::string& appName, std::string what,
-                              const std::string& runFile) noexcept {
+                              std::string lastLine) noexcept {
     try {
         if (!outputSettings().notifyOnFailure || !notices_.allow(appId, clock_.now())) return;
         TaskNotice notice;
         notice.appId = appId;
         notice.task = appName;
         notice.what = std::move(what);
-        if (!runFile.empty()) notice.lastLine = lastOutputLine(runFile);
+        notice.lastLine = std::move(lastLine);
         port_.notifyFailure(notice);
     } catch (...) {
         // A word that cannot be said changes nothing the run left behind.

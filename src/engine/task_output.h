@@ -31,7 +31,7 @@ class TaskOutput {
     // While the task runs: a run file above its limit is cut. Empty, or what went wrong.
     std::string watch(int slot);
     // The run ended: caps the file, records how it ended and removes the oldest runs of the
-    // task. Returns the run file (empty when none was kept); problems get what went wrong.
+    // task. Returns the run's last line (empty when none was kept); problems get what went wrong.
     std::string finish(int slot, const RunEnd& end, std::vector<std::string>& problems);
     // Every run of the task; problems as above.
     std::vector<std::string> removeTask(std::int32_t appId);

@@ -150,19 +150,19 @@ std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
     processes_.terminate(slot.processInfo());
     // Whatever happens to the record or the protocol, the process is gone, its output file is
     // closed off and its slot is freed.
-    std::string runFile;
+    std::string lastLine;
     struct Release {
         Scheduler& s;
         int n;
         CompletionCode code;
-        std::string& runFile;
+        std::string& lastLine;
         ~Release() {
-            runFile = s.endOutput(n, code, std::nullopt, s.RunningTasks.slot(n).Title);
+            lastLine = s.endOutput(n, code, std::nullopt, s.RunningTasks.slot(n).Title);
             s.freeSlot(n, true);
         }
     };
     {
-        Release release{*this, slotNumber, code, runFile};
+        Release release{*this, slotNumber, code, lastLine};
         Table& t = DataCtrl->Table1;
         t.edit();
         stampLast();
@@ -170,22 +170,22 @@ std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
         t.post();
         WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
     }
-    return runFile;
+    return lastLine;
 }
 
 void Scheduler::InterruptTask(std::int32_t appId) {
-    std::string runFile;
+    std::string lastLine;
     bool ended = false;
     for (int n = 1; n <= RunningTaskSlots; ++n)
         if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId) {
-            runFile =
+            lastLine =
                 endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
             ended = true;
         }
     refreshIcon();
     // Its termination condition ended it: the operator hears of it.
     if (ended)
-        notifyFailure(appId, DataCtrl->Table1AppName.asString(), std::string(str::Sost4), runFile);
+        notifyFailure(appId, DataCtrl->Table1AppName.asString(), std::string(str::Sost4), lastLine);
 }
 
 void Scheduler::InterruptClick() {
@@ -313,7 +313,7 @@ void Scheduler::Timer1Timer() {
             }
             const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
             const std::int32_t appId = slot.AppID;
-            const std::string runFile = endOutput(n, CompletionCode::Completed, q.status, name);
+            const std::string lastLine = endOutput(n, CompletionCode::Completed, q.status, name);
             freeSlot(n, true);
             ended = true;
             if (!found) {
@@ -324,7 +324,7 @@ void Scheduler::Timer1Timer() {
                 notifyFailure(
                     appId, name,
                     statusText(false, static_cast<double>(CompletionCode::Completed), q.status),
-                    runFile);
+                    lastLine);
             }
         }
         removeDeletedTasksOutput();

@@ -526,7 +526,8 @@ bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, Running
     return true;
 }
 
-std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep) {
+std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep,
+                                       const std::vector<std::string>& live) {
     std::vector<std::string> problems;
     std::vector<RunInfo> runs;
     try {
@@ -536,6 +537,7 @@ std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t app
         return problems;
     }
     for (std::size_t i = static_cast<std::size_t>(std::max(keep, 0)); i < runs.size(); ++i) {
+        if (std::find(live.begin(), live.end(), runs[i].path) != live.end()) continue;
         if (removeFile(runs[i].path, problems)) removeFile(runEndPath(runs[i].path), problems);
     }
     return problems;

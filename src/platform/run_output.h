@@ -106,9 +106,11 @@ CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes,
 bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, RunningCut& cut,
                      std::string& error);
 
-// Removes the oldest runs of the task beyond keep (their .log and .end files). Returns what could
-// not be removed, as sentences; empty when all went.
-std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep);
+// Removes the oldest runs of the task beyond keep (their .log and .end files), never one of the
+// run files in live (runs still going on). Returns what could not be removed, as sentences; empty
+// when all went.
+std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep,
+                                       const std::vector<std::string>& live = {});
 // Removes every run of the task and its directory (files of other names stay, and so does the
 // directory then). Returns the problems, as above.
 std::vector<std::string> removeTaskRuns(const std::string& root, std::int32_t appId);

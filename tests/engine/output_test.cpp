@@ -152,6 +152,40 @@ TEST_F(OutputTest, EndedRunsAreCappedAndOnlyTheNewestAreKept) {
                                        "20261207-100034.end", "20261207-100034.log"));
 }
 
+// Two instances of one task (Run now while it runs): the one that started later ends first, and
+// the older run file, still being written, is not taken for an old run.
+TEST_F(OutputTest, ARunStillGoingOnIsNeverRemovedAsAnOldOne) {
+    setting("Output", "KeepRuns", "1");
+    startWith(*real, root());
+    const std::string go = dir.file("go");
+    test::writeFile(dir.file("twice.sh"), "if mkdir " + dir.file("first") +
+                                              " 2>/dev/null; then\n"
+                                              "  while [ ! -e " +
+                                              go +
+                                              " ]; do sleep 0.01; done\n"
+                                              "  echo first ends; exit 9\n"
+                                              "fi\n"
+                                              "echo second ends\n");
+    const auto id = task("twice", "sh " + dir.file("twice.sh"));
+    select(id);
+    scheduler->RunNowClick();
+    while (!fs::exists(dir.file("first")))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    clock.advanceSeconds(1);
+    run(id); // the second instance, ended
+    EXPECT_THAT(files(id),
+                ElementsAre("20261207-100030.log", "20261207-100031.end", "20261207-100031.log"));
+    test::writeFile(go, "");
+    for (int i = 0; i < 400 && scheduler->RunningTasks.anyTaskRunning(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        scheduler->Timer1Timer();
+    }
+    // The newest run by its start is kept; the failure still quotes the run that ended.
+    EXPECT_THAT(files(id), ElementsAre("20261207-100031.end", "20261207-100031.log"));
+    ASSERT_EQ(port.notices.size(), 1u);
+    EXPECT_EQ(port.notices[0].lastLine, "first ends");
+}
+
 TEST_F(OutputTest, CaptureOffSendsBothStreamsToDevNull) {
     setting("Output", "Capture", "false");
     startWith(*real, root());
