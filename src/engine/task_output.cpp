@@ -22,6 +22,7 @@ std::string TaskOutput::begin(int slot, std::int32_t appId, DateTime start,
     r.appId = appId;
     r.maxBytes = settings.maxBytes;
     r.keepRuns = settings.keepRuns;
+    r.watch = std::make_unique<RunningFileWatch>(r.path, r.maxBytes);
     return r.path;
 }
 
@@ -33,10 +34,7 @@ void TaskOutput::abandon(int slot) {
 
 std::string TaskOutput::watch(int slot) {
     Run& r = run(slot);
-    if (r.path.empty()) return {};
-    std::string error;
-    truncateRunning(r.path, r.maxBytes, r.cut, error);
-    return error;
+    return r.watch ? r.watch->poll() : std::string();
 }
 
 std::string TaskOutput::finish(int slot, const RunEnd& end, std::vector<std::string>& problems) {
@@ -45,7 +43,8 @@ std::string TaskOutput::finish(int slot, const RunEnd& end, std::vector<std::str
     if (r.path.empty()) return {};
     // Removed meanwhile (its task deleted): nothing is left to close off.
     if (::access(r.path.c_str(), F_OK) != 0) return {};
-    const CapResult cap = capRunFile(r.path, r.maxBytes, r.cut);
+    const RunningCut cut = r.watch ? r.watch->finish() : RunningCut{};
+    const CapResult cap = capRunFile(r.path, r.maxBytes, cut);
     if (!cap.error.empty()) problems.push_back(cap.error);
     // Written last: a reader that sees the end finds the file in its final form.
     if (std::string error = recordRunEnd(r.path, end); !error.empty())

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,7 @@ class TaskOutput {
         std::int32_t appId = 0;
         std::uint64_t maxBytes = OutputSettings::DefaultMaxBytes;
         int keepRuns = OutputSettings::DefaultKeepRuns;
-        RunningCut cut;
+        std::unique_ptr<RunningFileWatch> watch;
     };
     Run& run(int slot) { return runs_[static_cast<std::size_t>(slot - 1)]; }
 

@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <pwd.h>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -29,6 +31,11 @@ class FdGuard {
     FdGuard(const FdGuard&) = delete;
     FdGuard& operator=(const FdGuard&) = delete;
     int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_;
@@ -197,6 +204,18 @@ std::optional<DateTime> parseMoment(const std::string& text) {
     if (!date || !time) return std::nullopt;
     return *date + *time;
 }
+
+// Closing the last descriptor of a removed file frees what it held, which for a file of a few
+// hundred megabytes takes the kernel a good part of a second: done off the caller's thread.
+void closeInBackground(int fd) {
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::exception&) {
+        ::close(fd);
+    }
+}
+
+constexpr std::uint64_t LargeFile = std::uint64_t{8} << 20;
 
 bool removeFile(const std::string& path, std::vector<std::string>& problems) {
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
@@ -484,6 +503,7 @@ CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes, const R
         result.error = "cannot rename " + tmp + " to " + runFile + ": " + reason(error);
         return result;
     }
+    if (size > LargeFile) closeInBackground(in.release());
     result.capped = true;
     result.leftOut = leftOut;
     return result;
@@ -524,6 +544,67 @@ bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, Running
     const off_t after = ::lseek(fd.get(), 0, SEEK_CUR);
     cut.keptFrom = after > 0 ? static_cast<std::uint64_t>(after) : head + marker.size();
     return true;
+}
+
+struct RunningFileWatch::Job {
+    std::mutex mutex;
+    bool done = false;
+    RunningCut cut;
+    std::string error;
+    std::thread thread;
+};
+
+RunningFileWatch::RunningFileWatch(std::string runFile, std::uint64_t maxBytes)
+    : path_(std::move(runFile)), maxBytes_(maxBytes) {}
+
+RunningFileWatch::~RunningFileWatch() {
+    finish();
+}
+
+std::string RunningFileWatch::takeUp() {
+    if (job_->thread.joinable()) job_->thread.join();
+    cut_ = job_->cut;
+    std::string error = std::move(job_->error);
+    job_.reset();
+    return error;
+}
+
+std::string RunningFileWatch::poll() {
+    if (job_) {
+        {
+            const std::lock_guard<std::mutex> lock(job_->mutex);
+            if (!job_->done) return {};
+        }
+        if (std::string error = takeUp(); !error.empty()) return error;
+    }
+    if (maxBytes_ > UINT64_MAX / OutputSettings::RunningFactor) return {};
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) <= OutputSettings::RunningFactor * maxBytes_)
+        return {};
+    auto job = std::make_shared<Job>();
+    job->cut = cut_;
+    const auto work = [job, path = path_, maxBytes = maxBytes_] {
+        RunningCut cut = job->cut;
+        std::string error;
+        truncateRunning(path, maxBytes, cut, error);
+        const std::lock_guard<std::mutex> lock(job->mutex);
+        job->cut = cut;
+        job->error = std::move(error);
+        job->done = true;
+    };
+    job_ = job;
+    try {
+        job->thread = std::thread(work);
+    } catch (const std::exception&) {
+        work(); // no thread to spare: cut here and now
+    }
+    return {};
+}
+
+RunningCut RunningFileWatch::finish() {
+    if (job_) takeUp();
+    return cut_;
 }
 
 std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep,

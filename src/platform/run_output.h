@@ -7,6 +7,7 @@
 #include "platform/date_time.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,6 +106,32 @@ CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes,
 // appending after the marker. Returns true when it cut; error set when it could not.
 bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, RunningCut& cut,
                      std::string& error);
+
+// Keeps the file of a run that goes on below RunningFactor * maxBytes with truncateRunning. A cut
+// frees what the file held, which costs the kernel about a quarter of a second per GiB: it is
+// made on a thread of its own, so the monitoring pass that asks for it never waits.
+class RunningFileWatch {
+  public:
+    RunningFileWatch(std::string runFile, std::uint64_t maxBytes);
+    ~RunningFileWatch();
+    RunningFileWatch(const RunningFileWatch&) = delete;
+    RunningFileWatch& operator=(const RunningFileWatch&) = delete;
+
+    // Never waits: takes up a finished cut, and starts one when the file is above its limit and
+    // no cut is under way. Returns what went wrong with a cut (once), else empty.
+    std::string poll();
+    // Waits for a cut under way; what has been cut from the file so far.
+    RunningCut finish();
+
+  private:
+    struct Job;
+    std::string takeUp();
+
+    std::string path_;
+    std::uint64_t maxBytes_;
+    RunningCut cut_;
+    std::shared_ptr<Job> job_;
+};
 
 // Removes the oldest runs of the task beyond keep (their .log and .end files), never one of the
 // run files in live (runs still going on). Returns what could not be removed, as sentences; empty
