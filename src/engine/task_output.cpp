@@ -13,7 +13,7 @@ std::string TaskOutput::begin(int slot, std::int32_t appId, DateTime start,
     Run& r = run(slot);
     r = Run{};
     if (root_.empty() || !settings.capture) return {};
-    NewRunFile file = createRunFile(root_, appId, start);
+    NewRunFile file = createRunFile(root_, appId, start, settings.maxBytes);
     if (file.path.empty()) {
         whyNot = file.error;
         return {};

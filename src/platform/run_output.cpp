@@ -17,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vektrin {
@@ -321,12 +322,23 @@ std::string taskOutputDirectory(const std::string& root, std::int32_t appId) {
     return root + "/" + std::to_string(appId);
 }
 
-NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start) {
+NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
+                         std::uint64_t minimumFree) {
     NewRunFile result;
     const std::string dir = taskOutputDirectory(root, appId);
     if (int error = makeDirectories(dir)) {
         result.error = "cannot create the directory " + dir + ": " + reason(error);
         return result;
+    }
+    struct statvfs fs {};
+    if (minimumFree > 0 && ::statvfs(dir.c_str(), &fs) == 0) {
+        const std::uint64_t free = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+        if (free < minimumFree) {
+            result.error = "the file system of " + dir + " has " + std::to_string(free) +
+                           " bytes free, less than [Output] MaxBytes (" +
+                           std::to_string(minimumFree) + ")";
+            return result;
+        }
     }
     const std::string stamp = runStamp(start);
     for (int sequence = 1; sequence < 10000; ++sequence) {

@@ -52,7 +52,10 @@ struct NewRunFile {
 
 // Creates the run file of a run that starts at `start` (and the directories up to it, mode 0700).
 // A second run of the task in the same second gets <stem>-2.log, and so on: never an existing file.
-NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start);
+// A file system with less than minimumFree bytes left for the user gets none: a task whose output
+// cannot be written may fail for it, while /dev/null takes everything.
+NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
+                         std::uint64_t minimumFree = 0);
 
 // How a run ended, as its .end file keeps it.
 struct RunEnd {

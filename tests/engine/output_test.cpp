@@ -211,6 +211,25 @@ TEST_F(OutputTest, AnUnusableDirectoryLeavesTheLaunchAlone) {
     EXPECT_EQ(port.notices[0].lastLine, "");
 }
 
+// A file system too full to take what a run may print: the task gets /dev/null rather than
+// write errors that it might fail for.
+TEST_F(OutputTest, AFullFileSystemLeavesTheLaunchAlone) {
+    setting("Output", "MaxBytes", "1000000000G");
+    startWith(*real, root());
+    const auto id = task("full", "sh -c 'echo lost; exit 3'");
+    run(id);
+    select(id);
+    EXPECT_EQ(dm().Table1Sost.asString(), "Completed with a code 3");
+    bool said = false;
+    for (const std::string& line : protocol())
+        said = said || (line.starts_with("Output of <full> is not kept: the file system of " +
+                                         taskOutputDirectory(root(), id) + " has ") &&
+                        line.ends_with(" bytes free, less than [Output] MaxBytes "
+                                       "(1073741824000000000)"));
+    EXPECT_TRUE(said) << test::readFile(dir.file("Vektrin.log"));
+    EXPECT_THAT(files(id), IsEmpty());
+}
+
 TEST_F(OutputTest, ACapThatCannotBeWrittenKeepsTheWholeFileAndTheExitCode) {
     setting("Output", "MaxBytes", "4");
     startWith(*real, root());
