@@ -26,7 +26,7 @@ _vektrinctl() {
     local cur=${words[cword]} prev=${words[cword - 1]}
 
     local commands="add set rm edit resource silence status run interrupt cancel-wait stop resume
-        tasks next due export import protocol eval expand help"
+        tasks next due timeline export import protocol output eval expand help"
     local kinds="--every-minute --hourly --daily --weekly --monthly --yearly --from --to"
     local taskopts="--command --dir $kinds --repeat --window --priority --if --until --interrupt
         --no-interrupt --wait-if-busy --no-wait-if-busy --conflicts --stopped"
@@ -75,7 +75,14 @@ _vektrinctl() {
             COMPREPLY=($(compgen -W "$(_vektrinctl_resources)" -- "$cur"))
             return
             ;;
-        --at | --from | --to | --repeat | --monthly | --command | --if | --until | --since | --task | -n | --lines | --count | --max-wait | --number | --name)
+        --task)
+            [[ $command == timeline ]] || return
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W "$(_vektrinctl_tasks)" -- "$cur"))
+            COMPREPLY=("${COMPREPLY[@]// /\\ }")
+            return
+            ;;
+        --at | --from | --to | --repeat | --monthly | --command | --if | --until | --since | -n | --lines | --count | --max-wait | --number | --name | --run | --hours | --days)
             return
             ;;
     esac
@@ -90,6 +97,8 @@ _vektrinctl() {
         add) options="$taskopts" ;;
         set) options="--name $taskopts --no-stopped" takesTask=1 ;;
         rm | run | interrupt | cancel-wait | stop | resume | next) takesTask=1 ;;
+        output) options="--run --list --follow" takesTask=1 ;;
+        timeline) options="--from --to --hours --days --task --output --text" ;;
         edit) options="--no-retry" takesTask=1 ;;
         status | tasks | due) options="--json" ;;
         export) options="--output" ;;

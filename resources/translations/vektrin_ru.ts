@@ -945,5 +945,25 @@ Maybe Vektrin runs already?</source>
         <source>The period from %s to %s lies outside the dates the tables hold (1899-12-30 to 9999-12-31).</source>
         <translation>Период с %s по %s выходит за даты, которые хранят таблицы (с 1899-12-30 по 9999-12-31).</translation>
     </message>
+    <message>
+        <source>Output...</source>
+        <translation>Вывод...</translation>
+    </message>
+    <message>
+        <source>Output of &lt;%s&gt;</source>
+        <translation>Вывод задачи &lt;%s&gt;</translation>
+    </message>
+    <message>
+        <source>No output of this task has been kept.</source>
+        <translation>Вывод этой задачи не сохранялся.</translation>
+    </message>
+    <message>
+        <source>The output cannot be read: </source>
+        <translation>Вывод не удаётся прочитать: </translation>
+    </message>
+    <message>
+        <source>Kept runs</source>
+        <translation>Сохранённые запуски</translation>
+    </message>
 </context>
 </TS>

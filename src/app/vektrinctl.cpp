@@ -6,6 +6,7 @@
 #include "app/ctl_commands.h"
 #include "app/ctl_control.h"
 #include "app/ctl_define.h"
+#include "app/ctl_output.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
@@ -214,6 +215,9 @@ int main(int argc, char** argv) {
 
     // status, run, interrupt, cancel-wait, stop, resume
     ctl::addControlCommands(app, context, chosen);
+
+    // output
+    ctl::addOutputCommand(app, context, chosen);
 
     try {
         std::vector<char*> args = withLiteralArgument(argc, argv);

@@ -4,6 +4,7 @@
 
 #include "store/message_port.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,15 @@ constexpr int StatusNeutral = -1;
 
 // The four windows that pause scheduling while open, by their tray menu items.
 enum class PauseWindow { Tasks, ResourcesEdit, ConflictsEdit, ProtocolShow };
+
+// A run that ended badly (a code other than 0, a launch error, its termination condition) or a
+// wait that is over: worth a word to the operator.
+struct TaskNotice {
+    std::int32_t appId = 0;
+    std::string task;     // AppName
+    std::string what;     // what happened, in the words of the status text or the protocol
+    std::string lastLine; // the last line the run printed; empty when none
+};
 
 class OperatorPort : public MessagePort {
   public:
@@ -32,6 +42,8 @@ class OperatorPort : public MessagePort {
     // Drops the protocol viewer's lines (it reloads on its next showing) before the log is
     // rewritten.
     virtual void protocolChanged() {}
+    // At most once a minute per task, and only while [Notify] OnFailure is on.
+    virtual void notifyFailure(const TaskNotice&) {}
 };
 
 // Leaves the process at once with a status, after its message has been shown; no shutdown runs.

@@ -19,7 +19,7 @@ Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& wind
                      SchedulerConfig config)
     : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(port),
       settings_(settings), regional_(std::move(regional)), config_(std::move(config)),
-      evaluator_(*this), ProtocolFile(config_.logPath) {}
+      evaluator_(*this), ProtocolFile(config_.logPath), output_(config_.outputDirectory) {}
 
 Scheduler::~Scheduler() {
     // The tables close before the lock on them goes.
@@ -170,6 +170,12 @@ void Scheduler::startWithTables(const std::string& directory) {
     RunningTasks.initialise();
     resourceTable.initialise();
     ResetStaleStates();
+    // A deleted task's runs go with it: those deleted here at the next monitoring pass, those
+    // deleted while no scheduler ran (or by another program) at the first.
+    DataCtrl->Table1.beforeDelete = [this](Table&) {
+        deletedTasks_.push_back(static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger()));
+    };
+    if (!output_.root().empty()) deletedTasks_ = tasksWithRuns(output_.root());
     resourceTable.load(DataCtrl->Table2);
 
     ProtocolClearing(10, datePart(clock_.now()));
@@ -244,6 +250,7 @@ void Scheduler::FormClose() {
         } catch (const std::exception& e) {
             reportError(e.what());
         }
+        endOutput(n, CompletionCode::InterruptedByPerson, std::nullopt, slot.Title);
         freeSlot(n, true);
     }
     try {

@@ -10,6 +10,7 @@
 #include "engine/operator_port.h"
 #include "engine/protocol_log.h"
 #include "engine/schedule_rules.h"
+#include "engine/task_output.h"
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "platform/regional.h"
@@ -31,8 +32,9 @@ struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
     std::string programPath;            // the program file's full path (the language value's name)
     std::string logPath = "Vektrin.log";
-    std::string aliasesFile; // empty: the usual lookup
-    std::string fileVersion; // empty: the version compiled in
+    std::string aliasesFile;     // empty: the usual lookup
+    std::string fileVersion;     // empty: the version compiled in
+    std::string outputDirectory; // where what task runs print is kept; empty: nowhere
 };
 
 class Scheduler : public ConditionEnvironment {
@@ -126,6 +128,8 @@ class Scheduler : public ConditionEnvironment {
     ProtocolLog& protocolFile() { return ProtocolFile; }
     Clock& clock() { return clock_; }
     WindowSystem& windows() { return windows_; }
+    // Where the runs' output is kept (empty: nowhere).
+    const std::string& outputDirectory() const { return output_.root(); }
 
   private:
     void setTimer1(bool enabled);
@@ -143,13 +147,26 @@ class Scheduler : public ConditionEnvironment {
     // measured from the same moment as the later passes that settle it.
     DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
     // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
-    void endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat);
+    // Returns the last line the run printed (empty when none was kept).
+    std::string endRunningTask(int slotNumber, CompletionCode code,
+                               std::string_view protocolFormat);
     void freeSlot(int slotNumber, bool processExisted);
     void refreshIcon();
     void retitleWindows();
     void markSkippedLaunches();
     void settleWaiting(DateTime now);
     std::string launchErrorText(const LaunchResult& result) const;
+    // What task runs print: the settings as they are now (their problems said once in the
+    // protocol), the end of a run's file, the removal of deleted tasks' runs, and the word to
+    // the operator when a task fails. None of them throws: output never costs a task its record.
+    OutputSettings outputSettings();
+    void outputProblem(std::string_view appName, const std::string& problem) noexcept;
+    // Closes off the slot's run file; returns the last line the run printed.
+    std::string endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,
+                          std::string_view appName) noexcept;
+    void removeDeletedTasksOutput();
+    void notifyFailure(std::int32_t appId, const std::string& appName, std::string what,
+                       std::string lastLine) noexcept;
 
     Clock& clock_;
     ProcessControl& processes_;
@@ -189,6 +206,10 @@ class Scheduler : public ConditionEnvironment {
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;
     bool started_ = false;
+    TaskOutput output_;
+    FailureNotices notices_;
+    std::vector<std::string> outputProblemsSaid_;
+    std::vector<std::int32_t> deletedTasks_; // whose runs go at the next monitoring pass
 };
 
 } // namespace vektrin

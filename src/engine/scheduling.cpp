@@ -142,6 +142,8 @@ void Scheduler::settleWaiting(DateTime now) {
         setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingTimeOver);
         stampLast();
         t.post();
+        notifyFailure(static_cast<std::int32_t>(dm.Table1AppID.asInteger()),
+                      dm.Table1AppName.asString(), std::string(str::Sost10), {});
         return;
     }
     t.edit();

@@ -9,9 +9,11 @@
 #include "engine/schedule_rules.h"
 #include "engine/task_rows.h"
 #include "platform/strings.h"
+#include "store/status_text.h"
 #include "store/table.h"
 
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 namespace vektrin {
@@ -82,8 +84,12 @@ void Scheduler::RunNowClick() {
         request.priority = static_cast<int>(dm.Table1Priority.asInteger());
         request.runType = static_cast<int>(dm.Table1RunType.asInteger());
         WriteProtocol(str::taskMessage(str::Executes, name));
+        std::string whyNot;
+        request.outputPath = output_.begin(n, slot.AppID, clock_.now(), outputSettings(), whyNot);
+        if (!whyNot.empty()) WriteProtocol(str::taskMessage(str::OutputNotKept, name) + whyNot);
         result = processes_.launch(request);
     } catch (...) {
+        output_.abandon(n);
         // Nothing was started (a full disk refused the line, say): the record must not go on
         // saying that the task runs.
         try {
@@ -107,8 +113,18 @@ void Scheduler::RunNowClick() {
         slot.RunTypeApplied = false;
         slot.ConditionErrorReported = false;
         SetIcon("XICON2");
+        if (result.outputError != 0) {
+            // The task runs all the same, its output going to /dev/null.
+            output_.abandon(n);
+            try {
+                WriteProtocol(str::taskMessage(str::OutputNotKept, name) + "cannot open " +
+                              request.outputPath + ": " + std::strerror(result.outputError));
+            } catch (const std::exception&) {
+            }
+        }
         return;
     }
+    output_.abandon(n);
     const std::string text = launchErrorText(result);
     t.edit();
     setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
@@ -116,6 +132,7 @@ void Scheduler::RunNowClick() {
     t.post();
     freeSlot(n, false);
     WriteProtocol(std::string(str::LaunchErrorPrefix) + text);
+    notifyFailure(slot.AppID, name, std::string(str::LaunchErrorPrefix) + text, {});
     messages_.showMessage(text);
 }
 
@@ -127,29 +144,48 @@ void Scheduler::freeSlot(int slotNumber, bool processExisted) {
     DataCtrl->Table1.freeBookmark(slot.Bookmark);
 }
 
-void Scheduler::endRunningTask(int slotNumber, CompletionCode code,
-                               std::string_view protocolFormat) {
+std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
+                                      std::string_view protocolFormat) {
     TRunningTask& slot = RunningTasks.slot(slotNumber);
     processes_.terminate(slot.processInfo());
-    // Whatever happens to the record or the protocol, the process is gone and its slot is freed.
+    // Whatever happens to the record or the protocol, the process is gone, its output file is
+    // closed off and its slot is freed.
+    std::string lastLine;
     struct Release {
         Scheduler& s;
         int n;
-        ~Release() { s.freeSlot(n, true); }
-    } release{*this, slotNumber};
-    Table& t = DataCtrl->Table1;
-    t.edit();
-    stampLast();
-    setCompletionCode(DataCtrl->Table1EndCode, code);
-    t.post();
-    WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
+        CompletionCode code;
+        std::string& lastLine;
+        ~Release() {
+            lastLine = s.endOutput(n, code, std::nullopt, s.RunningTasks.slot(n).Title);
+            s.freeSlot(n, true);
+        }
+    };
+    {
+        Release release{*this, slotNumber, code, lastLine};
+        Table& t = DataCtrl->Table1;
+        t.edit();
+        stampLast();
+        setCompletionCode(DataCtrl->Table1EndCode, code);
+        t.post();
+        WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
+    }
+    return lastLine;
 }
 
 void Scheduler::InterruptTask(std::int32_t appId) {
+    std::string lastLine;
+    bool ended = false;
     for (int n = 1; n <= RunningTaskSlots; ++n)
-        if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
-            endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
+        if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId) {
+            lastLine =
+                endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
+            ended = true;
+        }
     refreshIcon();
+    // Its termination condition ended it: the operator hears of it.
+    if (ended)
+        notifyFailure(appId, DataCtrl->Table1AppName.asString(), std::string(str::Sost4), lastLine);
 }
 
 void Scheduler::InterruptClick() {
@@ -244,6 +280,8 @@ void Scheduler::Timer1Timer() {
             if (q.state == ExitState::QueryFailed) continue;
             const bool found = t.gotoBookmark(slot.Bookmark);
             if (q.state == ExitState::Running) {
+                if (std::string problem = output_.watch(n); !problem.empty())
+                    outputProblem(slot.Title, problem);
                 if (!found) continue;
                 const std::string condition =
                     trimBlanksAndControls(dm.Table1EndCondition.asString());
@@ -273,9 +311,23 @@ void Scheduler::Timer1Timer() {
                 dm.Table1ExitCode.setInteger(q.status);
                 t.post();
             }
+            const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
+            const std::int32_t appId = slot.AppID;
+            const std::string lastLine = endOutput(n, CompletionCode::Completed, q.status, name);
             freeSlot(n, true);
             ended = true;
+            if (!found) {
+                // The task was deleted while it ran: its runs go with it.
+                for (const std::string& problem : output_.removeTask(appId))
+                    outputProblem(name, problem);
+            } else if (q.status != 0) {
+                notifyFailure(
+                    appId, name,
+                    statusText(false, static_cast<double>(CompletionCode::Completed), q.status),
+                    lastLine);
+            }
         }
+        removeDeletedTasksOutput();
         if (ended) refreshIcon();
         if (PauseStart != 0) {
             markSkippedLaunches();

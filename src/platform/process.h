@@ -23,6 +23,8 @@ struct LaunchRequest {
     std::string directory;   // empty: the scheduler's own working directory
     int priority = 0;        // 0 normal, 1 low, 2 high, 3 real time; others: normal
     int runType = 0; // 0 normal, 1 hidden, 2 minimised, 3 maximised (applied to its window later)
+    // The file both output streams are appended to, in the order written; empty: /dev/null.
+    std::string outputPath;
 };
 
 // The four members the slot keeps; handle 0 means no process.
@@ -37,6 +39,8 @@ struct LaunchResult {
     LaunchFailure failure = LaunchFailure::None;
     int errorNumber = 0; // errno of the failure
     ProcessInfo info;
+    // errno when outputPath could not be opened: the task was started with /dev/null instead.
+    int outputError = 0;
 };
 
 enum class ExitState { Running, Exited, QueryFailed };

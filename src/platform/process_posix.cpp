@@ -222,13 +222,21 @@ class SpawnSetup {
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-    // Returns 0 or the errno of the step that could not be prepared.
-    int prepare(int dirFd) {
+    // Returns 0 or the errno of the step that could not be prepared. outputFd, when not -1, is
+    // the run file both output streams share (one open file, so their order is kept).
+    int prepare(int dirFd, int outputFd) {
         int error = 0;
         if (dirFd != AT_FDCWD) error = posix_spawn_file_actions_addfchdir_np(&actions, dirFd);
         if (!error) error = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        if (!error) error = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        if (!error) error = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (outputFd >= 0) {
+            if (!error) error = posix_spawn_file_actions_adddup2(&actions, outputFd, 1);
+            if (!error) error = posix_spawn_file_actions_adddup2(&actions, outputFd, 2);
+        } else {
+            if (!error)
+                error = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            if (!error)
+                error = posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        }
         // Whatever a library opened without O_CLOEXEC must not reach the task either.
         if (!error) error = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
         // A task starts clean: no blocked signals, no ignored ones (SIGPIPE, SIGCHLD, ...).
@@ -381,8 +389,27 @@ LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
     if (resolved.failure != LaunchFailure::None)
         return failed(resolved.failure, resolved.errorNumber);
 
+    // The run file is opened here, not in the child: a file that cannot be opened leaves the task
+    // with /dev/null instead of failing its launch. Appending, so a file cut while the task runs
+    // goes on from its new end.
+    UniqueFd output;
+    int outputError = 0;
+    if (!request.outputPath.empty()) {
+        const int fd = awayFromStandardStreams(
+            open(request.outputPath.c_str(),
+                 O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
+        if (fd < 0) {
+            outputError = errno;
+        } else {
+            // A FIFO in its place must not block the open; the task gets a plain descriptor.
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            output.reset(fd);
+        }
+    }
+
     SpawnSetup setup;
-    if (int error = setup.prepare(dirFd)) return failed(failureForErrno(error), error);
+    if (int error = setup.prepare(dirFd, output.get()))
+        return failed(failureForErrno(error), error);
 
     std::vector<char*> argv;
     argv.reserve(split.arguments.size() + 1);
@@ -419,6 +446,7 @@ LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
 
     owned_.insert(fd);
     LaunchResult result;
+    result.outputError = outputError;
     result.info.processHandle = fd;
     result.info.threadHandle = 0; // a pidfd stands for the whole process; there is nothing else
     result.info.processId = static_cast<std::uint32_t>(pid);

@@ -1,9 +1,11 @@
 #include "ui/main_form.h"
 
+#include "platform/run_output.h"
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
+#include "ui/output_form.h"
 #include "ui/protocol_form.h"
 #include "ui/task_grid.h"
 #include "ui/timeline_form.h"
@@ -53,6 +55,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     SchedulerConfig config;
     config.arguments = options_.arguments;
     config.programPath = options_.programPath;
+    config.outputDirectory = defaultOutputRoot();
     init(*clock_, *processes_, *windows_, *settings_, RegionalSettings::fromLocale(), config);
 }
 
@@ -82,10 +85,12 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
     TrayIcon1 = new TTrayIcon(this);
     TrayIcon1->setIconName("XICON1");
     connect(TrayIcon1, &TTrayIcon::doubleClicked, this, &TMainForm::TrayIcon1DblClick);
+    connect(TrayIcon1, &QSystemTrayIcon::messageClicked, this, &TMainForm::NoticeClick);
     buildWindow();
     buildMenus();
     TrayIcon1->setContextMenu(PopupMenu2.get());
     ProtocolForm = new TProtocolForm(*scheduler_, this);
+    OutputForm = new TOutputForm(*scheduler_, this);
     updateEditorCommands();
 }
 
@@ -98,6 +103,7 @@ TMainForm::~TMainForm() {
     delete gridModel_;
     delete ProtocolForm;
     delete TimelineForm;
+    delete OutputForm;
     delete TrayIcon1;
 }
 
@@ -171,6 +177,7 @@ void TMainForm::buildMenus() {
     Resume = action(PopupMenu1, "Resume", str::MenuSuspend);
     separator(PopupMenu1, "N7");
     Timeline = action(PopupMenu1, "Timeline", str::MenuTimeline);
+    Output = action(PopupMenu1, "Output", str::MenuOutput);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
     connect(TaskParameters, &QAction::triggered, this, &TMainForm::TaskParametersClick);
     connect(ConflRes, &QAction::triggered, this, &TMainForm::ConflResClick);
@@ -180,6 +187,7 @@ void TMainForm::buildMenus() {
     connect(Visualize, &QAction::triggered, this, &TMainForm::VisualizeClick);
     connect(Resume, &QAction::triggered, this, &TMainForm::ResumeClick);
     connect(Timeline, &QAction::triggered, this, &TMainForm::TimelineClick);
+    connect(Output, &QAction::triggered, this, &TMainForm::OutputClick);
 
     PopupMenu2 = std::make_unique<QMenu>();
     PopupMenu2->setObjectName("PopupMenu2");
@@ -518,6 +526,8 @@ void TMainForm::PopupMenu1Popup() {
                                   ? str::MenuHide
                                   : str::MenuUnhide));
     }
+    Output->setVisible(hasTask && hasRuns(scheduler_->outputDirectory(),
+                                          static_cast<std::int32_t>(d.Table1AppID.asInteger())));
 }
 
 void TMainForm::RunNowClick() {
@@ -600,6 +610,46 @@ bool TMainForm::selectTimelineTask(qint64 record, qint64 appId) {
     });
     if (found && !isVisible()) ShowMainFormClick();
     return found;
+}
+
+void TMainForm::OutputClick() {
+    TDataCtrl& d = scheduler_->dataCtrl();
+    if (!started_ || d.Table1.isEmpty()) return;
+    OutputForm->showTask(static_cast<std::int32_t>(d.Table1AppID.asInteger()),
+                         d.Table1AppName.asString());
+}
+
+void TMainForm::NoticeClick() {
+    if (started_ && !shutDown_ && lastNotice_.appId != 0)
+        OutputForm->showTask(lastNotice_.appId, lastNotice_.task);
+}
+
+QString TMainForm::noticeText(const TaskNotice& notice) {
+    // The launch error's prefix is the protocol's, kept English there; here it reads as the
+    // grid's status does.
+    const std::string_view what = notice.what;
+    const std::string_view prefix = str::LaunchErrorPrefix;
+    QString text =
+        what.substr(0, prefix.size()) == prefix
+            ? qs(str::Sost12) + QStringLiteral(": ") + messageText(what.substr(prefix.size()))
+            : messageText(what);
+    if (!notice.lastLine.empty()) text += QLatin1Char('\n') + plainText(notice.lastLine);
+    return text;
+}
+
+void TMainForm::notifyFailure(const TaskNotice& notice) {
+    lastNotice_ = notice;
+    if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) {
+        // One line, so that a service manager's journal keeps it as one entry.
+        std::string line = "vektrin: " + notice.task + ": " + notice.what;
+        std::replace_if(
+            line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+        return;
+    }
+    TrayIcon1->showMessage(plainText(notice.task), noticeText(notice), QSystemTrayIcon::Warning,
+                           10000);
 }
 
 void TMainForm::deleteTask() {

@@ -21,6 +21,7 @@ namespace vektrin {
 
 class TaskGridModel;
 class TDBGrid;
+class TOutputForm;
 class TProtocolForm;
 class TTimelineForm;
 class TTrayIcon;
@@ -67,6 +68,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void setBusyCursor(bool busy) override;
     void closeMainWindow() override;
     void protocolChanged() override;
+    // On the desktop a notification of the tray icon (a click on it opens the output viewer);
+    // without one, a line on standard error.
+    void notifyFailure(const TaskNotice& notice) override;
+    // A notification's text in the interface's language: what happened, then the run's last line
+    // as it was printed.
+    static QString noticeText(const TaskNotice& notice);
 
     // Whether message boxes are answered at once (no screen anybody can see).
     static bool headless();
@@ -90,6 +97,9 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // Makes the task of a timeline lane the grid's current record; false while an editor is open
     // or the task is gone.
     bool selectTimelineTask(qint64 record, qint64 appId);
+    // The output viewer on the selected task, and on the task of the last notification.
+    void OutputClick();
+    void NoticeClick();
 
     // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
     using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
@@ -120,6 +130,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* Visualize = nullptr;
     QAction* Resume = nullptr;
     QAction* Timeline = nullptr;
+    QAction* Output = nullptr;
 
     // Not a child of the main window: it must stay usable while an editor blocks the window.
     std::unique_ptr<QMenu> PopupMenu2;
@@ -134,6 +145,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     TTrayIcon* TrayIcon1 = nullptr;
     TProtocolForm* ProtocolForm = nullptr;
     TTimelineForm* TimelineForm = nullptr; // made when first asked for
+    TOutputForm* OutputForm = nullptr;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -175,6 +187,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;
+    TaskNotice lastNotice_; // what the tray icon's notification speaks of
 };
 
 } // namespace vektrin

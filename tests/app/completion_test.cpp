@@ -29,6 +29,9 @@ TEST(Completion, OffersCommandsOptionsAndTheNamesInTheTables) {
         {"vektrinctl add x --conflicts ", "3\nmodem\n"},
         {"vektrinctl silence ", "list\nadd\nset\nrm\n"},
         {"vektrinctl help re", "resource\nresume\n"},
+        {"vektrinctl output noon --l", "--list\n"},
+        {"vektrinctl timeline --task n", "night\\ backup\nnoon\n"},
+        {"vektrinctl o", "output\n"},
     };
     for (const auto& c : cases) {
         const std::string program = "source " + script +

@@ -136,12 +136,14 @@ class FakePort : public OperatorPort {
     void stopTimer2() override { timer2 = false; }
     void setBusyCursor(bool) override {}
     void closeMainWindow() override { closeRequested = true; }
+    void notifyFailure(const TaskNotice& notice) override { notices.push_back(notice); }
 
     std::vector<std::string> messages;
     std::vector<MessageKind> kinds;
     std::vector<std::string> icons;
     std::vector<int> colours;
     std::vector<int> timer2Delays;
+    std::vector<TaskNotice> notices;
     std::string title;
     bool timer1 = false;
     bool timer2 = false;

@@ -86,7 +86,7 @@ void MainFormTest::buttonsAndMenuItems() {
              (QStringList{"TaskParameters=Task parameters", "ConflRes=Conflicting resources",
                           "N4=-", "RunNow=Run now", "Interrupt=Interrupt execution",
                           "CancelWaiting=Cancel waiting", "Visualize=Unhide", "N6=-",
-                          "Resume=Suspend", "N7=-", "Timeline=Timeline..."}));
+                          "Resume=Suspend", "N7=-", "Timeline=Timeline...", "Output=Output..."}));
     QCOMPARE(
         items(form->PopupMenu2.get()),
         (QStringList{"ShowMainForm=Hide main window", "N5=-", "Tasks=Tasks",

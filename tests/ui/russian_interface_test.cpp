@@ -11,6 +11,7 @@
 #include "store/task_states.h"
 #include "ui/editors.h"
 #include "ui/except_form.h"
+#include "ui/output_form.h"
 #include "ui/param_form.h"
 #include "ui/protocol_form.h"
 #include "ui/resource_form.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
@@ -287,6 +289,7 @@ class RussianInterfaceTest : public QObject {
     void editorsOnEveryPage();
     void protocolViewer();
     void timelineWindow();
+    void outputViewerAndFailureNotice();
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
 };
@@ -487,6 +490,54 @@ void RussianInterfaceTest::timelineWindow() {
     Findings f;
     showAndWalk(form->TimelineForm, f, "timeline");
     form->TimelineForm->hide();
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+void RussianInterfaceTest::outputViewerAndFailureNotice() {
+    UiEnv env;
+    MainFormPlatform p = env.platform();
+    p.config.outputDirectory = env.dir.file("output");
+    TestForm form(p);
+    QVERIFY(form.start() == -1);
+    form.Timer1.stop();
+    const auto id = addTask(form, "Резервная копия");
+    for (int status : {0, 3}) {
+        selectTask(form, id);
+        form.RunNowClick();
+        writeFile(env.processes.launches.back().outputPath, "printed\n");
+        env.processes.exit(env.processes.lastHandle, status);
+        form.scheduler().Timer1Timer();
+        env.clock.advanceSeconds(90);
+    }
+    selectTask(form, id);
+    form.PopupMenu1Popup();
+    Findings f;
+    walkMenu(form.PopupMenu1, f, "grid menu with runs");
+    form.Output->trigger();
+    QCOMPARE(form.OutputForm->RunList->count(), 2);
+    showAndWalk(form.OutputForm, f, "output viewer");
+    for (int row = 0; row < form.OutputForm->RunList->count(); ++row)
+        f.text("output run", form.OutputForm->RunList->item(row)->text());
+    form.OutputForm->hide();
+    const auto none = addTask(form, "Без вывода");
+    form.OutputForm->showTask(none, "Без вывода");
+    f.text("output run", form.OutputForm->RunList->item(0)->text());
+    form.OutputForm->hide();
+
+    // A notification's words; the run's last line stays as it was printed.
+    const struct {
+        const char* what;
+        const char* shown;
+    } notices[] = {
+        {"Completed with a code 3", "Завершена с кодом 3"},
+        {"Launch error : Program not found", "Ошибка запуска задачи: Программа не найдена"},
+        {"Interrupted by program", "Прервана программой"},
+        {"Time of a resource liberation waiting is over",
+         "Время ожидания освобождения ресурса истекло"},
+    };
+    for (const auto& n : notices)
+        QCOMPARE(TMainForm::noticeText({id, "Задача", n.what, "Disk full"}),
+                 QString::fromUtf8(n.shown) + "\nDisk full");
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 

@@ -1,0 +1,202 @@
+// output: the bytes a run of a task printed, the list of its kept runs, and following a run
+// while it goes on.
+
+#include "app/ctl_output.h"
+
+#include "app/ctl_tables.h"
+#include "platform/run_output.h"
+#include "platform/strings.h"
+#include "store/status_text.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vektrin::ctl {
+namespace {
+
+struct OutputOptions {
+    std::string task;
+    int run = 1; // 1: the last run, 2: the one before, ...
+    bool list = false;
+    bool follow = false;
+};
+
+std::string moment(DateTime value) {
+    return isoDate(value) + " " + isoTime(value);
+}
+
+CommandError readFailure(const std::string& path) {
+    return CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
+}
+
+// Copies the file from offset on to standard output; returns the new offset.
+off_t copyFrom(int fd, off_t offset, const std::string& path) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw readFailure(path);
+        }
+        if (n == 0) return offset;
+        std::cout.write(buffer, n);
+        offset += n;
+    }
+}
+
+// Where the marker line of a cut begins, or -1: what follows it is new since the cut.
+off_t markerOffset(int fd) {
+    std::string text;
+    char buffer[1 << 16];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        at += n;
+    }
+    for (std::size_t at = text.find("... "); at != std::string::npos;
+         at = text.find("... ", at + 1)) {
+        if (at > 0 && text[at - 1] != '\n') continue;
+        std::size_t p = at + 4;
+        const std::size_t digits = p;
+        while (p < text.size() && text[p] >= '0' && text[p] <= '9')
+            ++p;
+        const std::string_view rest = std::string_view(text).substr(p);
+        if (p > digits && rest.starts_with(" bytes left out ...\n")) return static_cast<off_t>(at);
+    }
+    return -1;
+}
+
+// Prints the run and goes on printing what it appends until its end is recorded. A file cut
+// while the run goes on is taken up again at its marker line.
+int follow(const RunInfo& run) {
+    const int fd = ::open(run.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw readFailure(run.path);
+    const std::unique_ptr<int, void (*)(int*)> closer(new int(fd), [](int* p) {
+        ::close(*p);
+        delete p;
+    });
+    off_t offset = copyFrom(fd, 0, run.path);
+    for (;;) {
+        std::cout.flush();
+        // The end is recorded after the file took its final form: what is read after seeing it
+        // is all there is. Capping replaces the file by another; this descriptor keeps the whole.
+        const bool ended = readRunEnd(run.path).has_value();
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_size < offset) {
+            const off_t marker = markerOffset(fd);
+            offset = marker >= 0 && marker <= st.st_size ? marker : st.st_size;
+        }
+        offset = copyFrom(fd, offset, run.path);
+        if (ended) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    std::cout.flush();
+    return ExitOk;
+}
+
+int runOutput(const Context& context, const OutputOptions& options) {
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    locateTask(*dm, options.task);
+    const auto appId = static_cast<std::int32_t>(dm->Table1AppID.asInteger());
+    const std::string name = dm->Table1AppName.asString();
+    const std::string root = defaultOutputRoot();
+    std::vector<RunInfo> runs;
+    try {
+        runs = listRuns(root, appId);
+    } catch (const std::exception& e) {
+        throw CommandError(ExitDataError, e.what());
+    }
+    const std::string where = taskOutputDirectory(root, appId);
+
+    if (options.list) {
+        if (runs.empty()) std::cerr << "No run of " << name << " is kept in " << where << '\n';
+        int number = 0;
+        for (const RunInfo& run : runs) {
+            std::cout << ++number << '\t' << moment(run.start) << '\t';
+            if (run.end) {
+                std::cout << moment(run.end->end) << '\t'
+                          << (run.end->exitCode ? std::to_string(*run.end->exitCode) : "-") << '\t'
+                          << statusText(false, run.end->endCode, run.end->exitCode.value_or(0));
+            } else {
+                std::cout << "-\t-\t" << str::Sost2;
+            }
+            std::cout << '\t' << run.size << '\n';
+        }
+        return ExitOk;
+    }
+
+    if (runs.empty())
+        throw CommandError(ExitNotFound, "No run of " + name + " is kept in " + where);
+    if (options.run > static_cast<int>(runs.size()))
+        throw CommandError(
+            ExitNotFound,
+            "Run " + std::to_string(options.run) + " of " + name + " is not kept: there " +
+                (runs.size() == 1 ? "is 1 run" : "are " + std::to_string(runs.size()) + " runs") +
+                " (vektrinctl output --list)");
+    const RunInfo& run = runs[static_cast<std::size_t>(options.run - 1)];
+    if (options.follow) return follow(run);
+    const int fd = ::open(run.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw readFailure(run.path);
+    try {
+        copyFrom(fd, 0, run.path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    std::cout.flush();
+    return ExitOk;
+}
+
+} // namespace
+
+void addOutputCommand(CLI::App& app, Context& context, std::function<int()>& chosen) {
+    auto options = std::make_shared<OutputOptions>();
+    CLI::App* output = app.add_subcommand(
+        "output", "Print what the last run of a task printed (standard output and error as "
+                  "written), an earlier run, or the list of its kept runs");
+    output->add_option("TASK", options->task, "the task's AppID or AppName")->required();
+    CLI::Option* run =
+        output->add_option("--run", options->run, "the run: 1 the last, 2 the one before, ...")
+            ->option_text("N")
+            ->check(CLI::Range(1, 1000000));
+    CLI::Option* follow = output->add_flag("-f,--follow", options->follow,
+                                           "Go on printing while the run goes on, until it ends");
+    output
+        ->add_flag("--list", options->list,
+                   "List the kept runs, newest first: number, start, end, exit code, status and "
+                   "size in bytes, separated by tabs")
+        ->excludes(run)
+        ->excludes(follow);
+    output->callback([&context, &chosen, options] {
+        chosen = [&context, options]() -> int {
+            try {
+                return runOutput(context, *options);
+            } catch (const CommandError& e) {
+                std::cerr << e.what() << '\n';
+                return e.exitCode();
+            } catch (const DatabaseError& e) {
+                const std::string& directory = context.tablesDirectory;
+                std::cerr << (directory.empty() ? std::string(e.what())
+                                                : tableFailure(directory, e).what())
+                          << '\n';
+                return ExitDataError;
+            } catch (const std::exception& e) {
+                std::cerr << e.what() << '\n';
+                return ExitDataError;
+            }
+        };
+    });
+}
+
+} // namespace vektrin::ctl

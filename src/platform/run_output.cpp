@@ -1,0 +1,724 @@
+#include "platform/run_output.h"
+
+#include "platform/ini_file.h"
+#include "platform/settings_store.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <pwd.h>
+#include <stdexcept>
+#include <string_view>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+class FdGuard {
+  public:
+    explicit FdGuard(int fd) : fd_(fd) {}
+    ~FdGuard() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FdGuard(const FdGuard&) = delete;
+    FdGuard& operator=(const FdGuard&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+  private:
+    int fd_;
+};
+
+std::string reason(int error) {
+    return std::strerror(error);
+}
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return {};
+}
+
+// mkdir -p, each missing directory private to the user: what tasks print may be confidential.
+int makeDirectories(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        if (int error = makeDirectories(path.substr(0, slash))) return error;
+    }
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Copies [from, to) of one file to the end of another in blocks.
+bool copyRange(int in, int out, std::uint64_t from, std::uint64_t to) {
+    char buffer[1 << 16];
+    while (from < to) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, to - from));
+        const ssize_t n = ::pread(in, buffer, want, static_cast<off_t>(from));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break; // shorter than it was: nothing more to copy
+        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) return false;
+        from += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+// The marker, on a line of its own whatever the byte before it.
+std::string markerAfter(int fd, std::uint64_t at, std::uint64_t leftOut) {
+    std::string marker = leftOutLine(leftOut);
+    char before = '\n';
+    if (at > 0 && ::pread(fd, &before, 1, static_cast<off_t>(at - 1)) != 1) before = '\n';
+    if (before != '\n') marker.insert(marker.begin(), '\n');
+    return marker;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::optional<bool> parseSwitch(const std::string& text) {
+    const std::string t = lower(trimmed(text));
+    if (t == "true" || t == "yes" || t == "on" || t == "1") return true;
+    if (t == "false" || t == "no" || t == "off" || t == "0") return false;
+    return std::nullopt;
+}
+
+// A whole number, optionally followed by K, M or G (binary multiples).
+std::optional<std::uint64_t> parseBytes(const std::string& text) {
+    const std::string t = lower(trimmed(text));
+    std::size_t digits = 0;
+    while (digits < t.size() && t[digits] >= '0' && t[digits] <= '9')
+        ++digits;
+    if (digits == 0 || digits > 19) return std::nullopt;
+    std::uint64_t value = std::strtoull(t.substr(0, digits).c_str(), nullptr, 10);
+    const std::string suffix = t.substr(digits);
+    int shift = 0;
+    if (suffix == "k" || suffix == "kib")
+        shift = 10;
+    else if (suffix == "m" || suffix == "mib")
+        shift = 20;
+    else if (suffix == "g" || suffix == "gib")
+        shift = 30;
+    else if (!suffix.empty())
+        return std::nullopt;
+    if (value > (UINT64_MAX >> shift)) return std::nullopt;
+    return value << shift;
+}
+
+std::optional<int> parseCount(const std::string& text) {
+    const std::string t = trimmed(text);
+    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(t);
+}
+
+// "20261207-100030" or "20261207-100030-2": the start and the sequence number.
+bool parseStem(std::string_view stem, DateTime& start, int& sequence) {
+    if (stem.size() < 15 || stem[8] != '-') return false;
+    int parts[6] = {};
+    static constexpr int at[6][2] = {{0, 4}, {4, 2}, {6, 2}, {9, 2}, {11, 2}, {13, 2}};
+    for (int i = 0; i < 6; ++i) {
+        for (int k = 0; k < at[i][1]; ++k) {
+            const char c = stem[static_cast<std::size_t>(at[i][0] + k)];
+            if (c < '0' || c > '9') return false;
+            parts[i] = parts[i] * 10 + (c - '0');
+        }
+    }
+    sequence = 1;
+    if (stem.size() > 15) {
+        const std::string_view rest = stem.substr(15);
+        if (rest.size() < 2 || rest.size() > 7 || rest[0] != '-' || rest[1] == '0') return false;
+        sequence = 0;
+        for (char c : rest.substr(1)) {
+            if (c < '0' || c > '9') return false;
+            sequence = sequence * 10 + (c - '0');
+        }
+        if (sequence < 2) return false;
+    }
+    const auto date = tryEncodeDate(parts[0], parts[1], parts[2]);
+    const auto time = tryEncodeTime(parts[3], parts[4], parts[5]);
+    if (!date || !time) return false;
+    start = *date + *time;
+    return true;
+}
+
+std::string momentText(DateTime value) {
+    const DateParts d = decodeDate(value);
+    const TimeParts t = decodeTime(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+std::optional<DateTime> parseMoment(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
+                    &consumed) != 6 ||
+        static_cast<std::size_t>(consumed) != text.size())
+        return std::nullopt;
+    const auto date = tryEncodeDate(y, mo, d);
+    const auto time = tryEncodeTime(h, mi, s);
+    if (!date || !time) return std::nullopt;
+    return *date + *time;
+}
+
+// Closing the last descriptor of a removed file frees what it held, which for a file of a few
+// hundred megabytes takes the kernel a good part of a second: done off the caller's thread.
+void closeInBackground(int fd) {
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::exception&) {
+        ::close(fd);
+    }
+}
+
+constexpr std::uint64_t LargeFile = std::uint64_t{8} << 20;
+
+bool removeFile(const std::string& path, std::vector<std::string>& problems) {
+    if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+    problems.push_back("Cannot remove " + path + ": " + reason(errno));
+    return false;
+}
+
+struct DirEntries {
+    std::vector<std::string> names;
+    int error = 0;
+};
+
+DirEntries readDirectory(const std::string& path) {
+    DirEntries result;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) {
+        result.error = errno;
+        return result;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") result.names.emplace_back(name);
+    }
+    ::closedir(dir);
+    return result;
+}
+
+// A capping that a crash interrupted leaves its temporary file; it is never a run.
+constexpr std::string_view CapSuffix = ".log.cap";
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+} // namespace
+
+std::string stateHome() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
+        std::string dir = state;
+        while (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        return dir;
+    }
+    return homeDirectory() + "/.local/state";
+}
+
+std::string defaultOutputRoot() {
+    return stateHome() + "/vektrin/output";
+}
+
+OutputSettings readOutputSettings(const SettingsStore& settings,
+                                  std::vector<std::string>& problems) {
+    OutputSettings result;
+    try {
+        if (auto value = settings.read("Output", "Capture")) {
+            if (auto on = parseSwitch(*value))
+                result.capture = *on;
+            else
+                problems.push_back("The setting [Output] Capture=\"" + *value +
+                                   "\" is neither true nor false; true is used.");
+        }
+        if (auto value = settings.read("Output", "MaxBytes")) {
+            const auto bytes = parseBytes(*value);
+            if (bytes && *bytes > 0)
+                result.maxBytes = *bytes;
+            else
+                problems.push_back("The setting [Output] MaxBytes=\"" + *value +
+                                   "\" is not a size in bytes (such as 1048576 or 1M); " +
+                                   std::to_string(OutputSettings::DefaultMaxBytes) + " is used.");
+        }
+        if (auto value = settings.read("Output", "KeepRuns")) {
+            const auto count = parseCount(*value);
+            if (count && *count > 0)
+                result.keepRuns = *count;
+            else
+                problems.push_back("The setting [Output] KeepRuns=\"" + *value +
+                                   "\" is not a number of runs from 1 on; " +
+                                   std::to_string(OutputSettings::DefaultKeepRuns) + " is used.");
+        }
+        if (auto value = settings.read("Notify", "OnFailure")) {
+            if (auto on = parseSwitch(*value))
+                result.notifyOnFailure = *on;
+            else
+                problems.push_back("The setting [Notify] OnFailure=\"" + *value +
+                                   "\" is neither true nor false; true is used.");
+        }
+    } catch (const ConfigFileError& e) {
+        problems.push_back(std::string(e.what()) + "; the output settings' defaults are used.");
+    }
+    return result;
+}
+
+std::string runStamp(DateTime moment) {
+    const DateParts d = decodeDate(moment);
+    const TimeParts t = decodeTime(moment);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d-%02d%02d%02d", d.year, d.month, d.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+std::string taskOutputDirectory(const std::string& root, std::int32_t appId) {
+    return root + "/" + std::to_string(appId);
+}
+
+NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
+                         std::uint64_t minimumFree) {
+    NewRunFile result;
+    const std::string dir = taskOutputDirectory(root, appId);
+    if (int error = makeDirectories(dir)) {
+        result.error = "cannot create the directory " + dir + ": " + reason(error);
+        return result;
+    }
+    struct statvfs fs {};
+    if (minimumFree > 0 && ::statvfs(dir.c_str(), &fs) == 0) {
+        const std::uint64_t free = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+        if (free < minimumFree) {
+            result.error = "the file system of " + dir + " has " + std::to_string(free) +
+                           " bytes free, less than [Output] MaxBytes (" +
+                           std::to_string(minimumFree) + ")";
+            return result;
+        }
+    }
+    const std::string stamp = runStamp(start);
+    for (int sequence = 1; sequence < 10000; ++sequence) {
+        std::string path = dir + "/" + stamp;
+        if (sequence > 1) path += "-" + std::to_string(sequence);
+        path += ".log";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            result.path = std::move(path);
+            return result;
+        }
+        if (errno != EEXIST) {
+            result.error = "cannot create " + path + ": " + reason(errno);
+            return result;
+        }
+    }
+    result.error = "cannot create a run file in " + dir + ": too many runs in one second";
+    return result;
+}
+
+std::string runEndPath(const std::string& runFile) {
+    std::string path = runFile;
+    if (endsWith(path, ".log")) path.resize(path.size() - 4);
+    return path + ".end";
+}
+
+std::string recordRunEnd(const std::string& runFile, const RunEnd& end) {
+    std::string text =
+        "end=" + momentText(end.end) + "\ncode=" + std::to_string(end.endCode) + "\n";
+    if (end.exitCode) text += "exit=" + std::to_string(*end.exitCode) + "\n";
+    const std::string path = runEndPath(runFile);
+    const std::string tmp = path + ".tmp";
+    {
+        FdGuard fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        if (fd.get() < 0) return "cannot create " + tmp + ": " + reason(errno);
+        if (!writeAll(fd.get(), text.data(), text.size())) {
+            const int error = errno;
+            ::unlink(tmp.c_str());
+            return "cannot write " + tmp + ": " + reason(error);
+        }
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(tmp.c_str());
+        return "cannot rename " + tmp + " to " + path + ": " + reason(error);
+    }
+    return {};
+}
+
+std::optional<RunEnd> readRunEnd(const std::string& runFile) {
+    FdGuard fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return std::nullopt;
+    char buffer[512];
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer - 1);
+    if (n <= 0) return std::nullopt;
+    RunEnd end;
+    bool haveEnd = false;
+    std::string_view text(buffer, static_cast<std::size_t>(n));
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        const std::string_view line = text.substr(0, nl);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        const std::string_view key = line.substr(0, eq);
+        const std::string value(line.substr(eq + 1));
+        if (key == "end") {
+            if (auto moment = parseMoment(value)) {
+                end.end = *moment;
+                haveEnd = true;
+            }
+        } else if (key == "code") {
+            if (auto code = parseCount(value)) end.endCode = *code;
+        } else if (key == "exit") {
+            char* stop = nullptr;
+            const long exit = std::strtol(value.c_str(), &stop, 10);
+            if (!value.empty() && *stop == '\0') end.exitCode = static_cast<int>(exit);
+        }
+    }
+    if (!haveEnd) return std::nullopt;
+    return end;
+}
+
+std::vector<RunInfo> listRuns(const std::string& root, std::int32_t appId) {
+    if (root.empty()) return {};
+    const std::string dir = taskOutputDirectory(root, appId);
+    DirEntries entries = readDirectory(dir);
+    if (entries.error == ENOENT) return {};
+    if (entries.error)
+        throw std::runtime_error("Cannot read the directory " + dir + ": " + reason(entries.error));
+    std::vector<RunInfo> runs;
+    for (const std::string& name : entries.names) {
+        if (!endsWith(name, ".log")) continue;
+        RunInfo run;
+        run.stem = name.substr(0, name.size() - 4);
+        if (!parseStem(run.stem, run.start, run.sequence)) continue;
+        run.path = dir + "/" + name;
+        struct stat st {};
+        if (::stat(run.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        run.size = static_cast<std::uint64_t>(st.st_size);
+        run.end = readRunEnd(run.path);
+        runs.push_back(std::move(run));
+    }
+    std::sort(runs.begin(), runs.end(), [](const RunInfo& a, const RunInfo& b) {
+        const std::string_view sa = std::string_view(a.stem).substr(0, 15);
+        const std::string_view sb = std::string_view(b.stem).substr(0, 15);
+        if (sa != sb) return sa > sb;
+        return a.sequence > b.sequence;
+    });
+    return runs;
+}
+
+bool hasRuns(const std::string& root, std::int32_t appId) {
+    if (root.empty()) return false;
+    const DirEntries entries = readDirectory(taskOutputDirectory(root, appId));
+    DateTime start = 0;
+    int sequence = 0;
+    for (const std::string& name : entries.names)
+        if (endsWith(name, ".log") &&
+            parseStem(std::string_view(name).substr(0, name.size() - 4), start, sequence))
+            return true;
+    return false;
+}
+
+std::string leftOutLine(std::uint64_t bytes) {
+    return "... " + std::to_string(bytes) + " bytes left out ...\n";
+}
+
+CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes, const RunningCut& cut) {
+    CapResult result;
+    FdGuard in(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        result.error = "cannot read " + runFile + ": " + reason(errno);
+        return result;
+    }
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) {
+        result.error = "cannot read " + runFile + ": " + reason(errno);
+        return result;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t head = maxBytes / 2;
+    const std::uint64_t tail = maxBytes - head;
+    // What the run wrote after the head (and after the marker of a cut while it ran).
+    const std::uint64_t keptFrom =
+        cut.leftOut > 0 && cut.keptFrom <= size ? cut.keptFrom : std::min(head, size);
+    const std::uint64_t written = size - keptFrom;
+    const std::uint64_t extra = written > tail ? written - tail : 0;
+    const std::uint64_t leftOut =
+        (cut.leftOut > 0 && cut.keptFrom <= size ? cut.leftOut : 0) + extra;
+    if (leftOut == 0) return result;
+    const std::uint64_t tailFrom = size - std::min(written, tail);
+
+    const std::string tmp = runFile.substr(0, runFile.size() - 4) + std::string(CapSuffix);
+    ::unlink(tmp.c_str());
+    FdGuard out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0) {
+        result.error = "cannot create " + tmp + ": " + reason(errno);
+        return result;
+    }
+    const std::string marker = markerAfter(in.get(), head, leftOut);
+    if (!copyRange(in.get(), out.get(), 0, head) ||
+        !writeAll(out.get(), marker.data(), marker.size()) ||
+        !copyRange(in.get(), out.get(), tailFrom, size)) {
+        const int error = errno;
+        ::unlink(tmp.c_str());
+        result.error = "cannot write " + tmp + ": " + reason(error);
+        return result;
+    }
+    if (::rename(tmp.c_str(), runFile.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(tmp.c_str());
+        result.error = "cannot rename " + tmp + " to " + runFile + ": " + reason(error);
+        return result;
+    }
+    if (size > LargeFile) closeInBackground(in.release());
+    result.capped = true;
+    result.leftOut = leftOut;
+    return result;
+}
+
+bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, RunningCut& cut,
+                     std::string& error) {
+    if (maxBytes > UINT64_MAX / OutputSettings::RunningFactor) return false;
+    struct stat st {};
+    if (::stat(runFile.c_str(), &st) != 0) return false; // gone: nothing to keep small
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size <= OutputSettings::RunningFactor * maxBytes) return false;
+    // Appending, as the task does: the marker lands at the end whatever it writes meanwhile.
+    FdGuard fd(::open(runFile.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
+    if (fd.get() < 0) {
+        error = "cannot open " + runFile + ": " + reason(errno);
+        return false;
+    }
+    const std::uint64_t head = maxBytes / 2;
+    if (::fstat(fd.get(), &st) != 0) {
+        error = "cannot read " + runFile + ": " + reason(errno);
+        return false;
+    }
+    const std::uint64_t from = cut.leftOut > 0 ? cut.keptFrom : head;
+    const auto now = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t dropped = now > from ? now - from : 0;
+    const std::string marker = markerAfter(fd.get(), head, cut.leftOut + dropped);
+    if (::ftruncate(fd.get(), static_cast<off_t>(head)) != 0) {
+        error = "cannot shorten " + runFile + ": " + reason(errno);
+        return false;
+    }
+    cut.leftOut += dropped;
+    if (!writeAll(fd.get(), marker.data(), marker.size())) {
+        error = "cannot write " + runFile + ": " + reason(errno);
+        cut.keptFrom = head;
+        return true;
+    }
+    const off_t after = ::lseek(fd.get(), 0, SEEK_CUR);
+    cut.keptFrom = after > 0 ? static_cast<std::uint64_t>(after) : head + marker.size();
+    return true;
+}
+
+struct RunningFileWatch::Job {
+    std::mutex mutex;
+    bool done = false;
+    RunningCut cut;
+    std::string error;
+    std::thread thread;
+};
+
+RunningFileWatch::RunningFileWatch(std::string runFile, std::uint64_t maxBytes)
+    : path_(std::move(runFile)), maxBytes_(maxBytes) {}
+
+RunningFileWatch::~RunningFileWatch() {
+    finish();
+}
+
+std::string RunningFileWatch::takeUp() {
+    if (job_->thread.joinable()) job_->thread.join();
+    cut_ = job_->cut;
+    std::string error = std::move(job_->error);
+    job_.reset();
+    return error;
+}
+
+std::string RunningFileWatch::poll() {
+    if (job_) {
+        {
+            const std::lock_guard<std::mutex> lock(job_->mutex);
+            if (!job_->done) return {};
+        }
+        if (std::string error = takeUp(); !error.empty()) return error;
+    }
+    if (maxBytes_ > UINT64_MAX / OutputSettings::RunningFactor) return {};
+    struct stat st {};
+    if (::stat(path_.c_str(), &st) != 0 ||
+        static_cast<std::uint64_t>(st.st_size) <= OutputSettings::RunningFactor * maxBytes_)
+        return {};
+    auto job = std::make_shared<Job>();
+    job->cut = cut_;
+    const auto work = [job, path = path_, maxBytes = maxBytes_] {
+        RunningCut cut = job->cut;
+        std::string error;
+        truncateRunning(path, maxBytes, cut, error);
+        const std::lock_guard<std::mutex> lock(job->mutex);
+        job->cut = cut;
+        job->error = std::move(error);
+        job->done = true;
+    };
+    job_ = job;
+    try {
+        job->thread = std::thread(work);
+    } catch (const std::exception&) {
+        work(); // no thread to spare: cut here and now
+    }
+    return {};
+}
+
+RunningCut RunningFileWatch::finish() {
+    if (job_) takeUp();
+    return cut_;
+}
+
+std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep,
+                                       const std::vector<std::string>& live) {
+    std::vector<std::string> problems;
+    std::vector<RunInfo> runs;
+    try {
+        runs = listRuns(root, appId);
+    } catch (const std::exception& e) {
+        problems.emplace_back(e.what());
+        return problems;
+    }
+    for (std::size_t i = static_cast<std::size_t>(std::max(keep, 0)); i < runs.size(); ++i) {
+        if (std::find(live.begin(), live.end(), runs[i].path) != live.end()) continue;
+        if (removeFile(runs[i].path, problems)) removeFile(runEndPath(runs[i].path), problems);
+    }
+    return problems;
+}
+
+std::vector<std::string> removeTaskRuns(const std::string& root, std::int32_t appId) {
+    std::vector<std::string> problems;
+    if (root.empty()) return problems;
+    const std::string dir = taskOutputDirectory(root, appId);
+    const DirEntries entries = readDirectory(dir);
+    if (entries.error == ENOENT) return problems;
+    if (entries.error) {
+        problems.push_back("Cannot read the directory " + dir + ": " + reason(entries.error));
+        return problems;
+    }
+    bool others = false;
+    for (const std::string& name : entries.names) {
+        DateTime start = 0;
+        int sequence = 0;
+        std::string_view stem = name;
+        for (std::string_view suffix : {std::string_view(".log"), std::string_view(".end"),
+                                        std::string_view(".end.tmp"), CapSuffix}) {
+            if (endsWith(name, suffix)) {
+                stem = std::string_view(name).substr(0, name.size() - suffix.size());
+                break;
+            }
+        }
+        if (stem.size() == name.size() || !parseStem(stem, start, sequence)) {
+            others = true;
+            continue;
+        }
+        removeFile(dir + "/" + name, problems);
+    }
+    if (!others && problems.empty() && ::rmdir(dir.c_str()) != 0 && errno != ENOENT)
+        problems.push_back("Cannot remove the directory " + dir + ": " + reason(errno));
+    return problems;
+}
+
+std::vector<std::int32_t> tasksWithRuns(const std::string& root) {
+    std::vector<std::int32_t> ids;
+    if (root.empty()) return ids;
+    for (const std::string& name : readDirectory(root).names) {
+        if (name.empty() || name.size() > 10 ||
+            name.find_first_not_of("0123456789") != std::string::npos || name[0] == '0')
+            continue;
+        const long long id = std::stoll(name);
+        if (id > INT32_MAX) continue;
+        struct stat st {};
+        if (::stat((root + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            ids.push_back(static_cast<std::int32_t>(id));
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+std::string lastOutputLine(const std::string& runFile, int maxCharacters) {
+    FdGuard fd(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return {};
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return {};
+    constexpr std::uint64_t Window = 1 << 16;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t from = size > Window ? size - Window : 0;
+    std::string text(static_cast<std::size_t>(size - from), '\0');
+    const ssize_t n = ::pread(fd.get(), text.data(), text.size(), static_cast<off_t>(from));
+    if (n <= 0) return {};
+    text.resize(static_cast<std::size_t>(n));
+    std::size_t end = text.size();
+    while (end > 0) {
+        const std::size_t start = text.rfind('\n', end - 1);
+        const std::size_t first = start == std::string::npos ? 0 : start + 1;
+        std::string line = trimmed(std::string_view(text).substr(first, end - first));
+        if (!line.empty()) {
+            // At most maxCharacters UTF-8 characters; a continuation byte never starts one.
+            int characters = 0;
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;
+                if (++characters > maxCharacters) {
+                    line.resize(i);
+                    break;
+                }
+            }
+            return line;
+        }
+        if (start == std::string::npos) break;
+        end = start;
+    }
+    return {};
+}
+
+} // namespace vektrin

@@ -1,0 +1,151 @@
+#include "ui/output_form.h"
+
+#include "engine/scheduler.h"
+#include "platform/strings.h"
+#include "store/status_text.h"
+#include "ui/busy_cursor.h"
+#include "ui/form_widgets.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace vektrin {
+
+// Rows as wide as the widest line, so the view scrolls sideways to every line's end (as in the
+// protocol viewer).
+class OutputLineDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    int width = 0;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
+        return {std::max(hint.width(), width), hint.height()};
+    }
+};
+
+TOutputForm::TOutputForm(Scheduler& scheduler, QWidget* parent)
+    : QDialog(parent), scheduler_(scheduler), model_(this) {
+    setObjectName("OutputForm");
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    resize(720, 373);
+
+    Lines = named(new QListView(this), "Lines");
+    Lines->setModel(&model_);
+    Lines->setUniformItemSizes(true);
+    Lines->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Lines->setSelectionMode(QAbstractItemView::SingleSelection);
+    Lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Lines->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    Lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Lines->setTextElideMode(Qt::ElideNone);
+    delegate_ = new OutputLineDelegate(Lines);
+    Lines->setItemDelegate(delegate_);
+
+    ExitButton = named(new QPushButton(qs(str::OutputExitButton), this), "ExitButton");
+    ExitButton->setAutoDefault(false);
+    connect(ExitButton, &QPushButton::clicked, this, &TOutputForm::ExitButtonClick);
+
+    RunsGroup = named(new QGroupBox(qs(str::OutputRunsGroup), this), "RunsGroup");
+    RunList = named(new QListWidget(RunsGroup), "RunList");
+    auto* groupLayout = new QVBoxLayout(RunsGroup);
+    groupLayout->addWidget(RunList);
+    connect(RunList, &QListWidget::currentRowChanged, this, &TOutputForm::showRun);
+
+    auto* panel = new QWidget(this);
+    panel->setFixedWidth(250);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(4, 0, 0, 0);
+    panelLayout->addWidget(ExitButton);
+    panelLayout->addSpacing(12);
+    panelLayout->addWidget(RunsGroup, 1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(Lines, 1);
+    layout->addWidget(panel);
+}
+
+void TOutputForm::showTask(std::int32_t appId, const std::string& appName) {
+    appId_ = appId;
+    // The task's name is data: only the words around it are translated.
+    QString caption = qs(str::OutputFormCaption);
+    caption.replace(caption.indexOf(QLatin1String("%s")), 2, plainText(appName));
+    setWindowTitle(caption);
+    runs_.clear();
+    try {
+        runs_ = listRuns(scheduler_.outputDirectory(), appId);
+    } catch (const std::exception& e) {
+        scheduler_.reportError(std::string(str::OutputCannotRead) + e.what());
+    }
+    const RegionalSettings& regional = scheduler_.regional();
+    const QSignalBlocker quiet(RunList);
+    RunList->clear();
+    for (const RunInfo& run : runs_) {
+        const std::string status =
+            run.end ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
+                    : std::string(str::OutputRunGoesOn);
+        RunList->addItem(plainText(regional.formatDate(run.start) + " " +
+                                   regional.formatTime(run.start) + "  ") +
+                         messageText(status));
+    }
+    if (runs_.empty()) {
+        auto* none = new QListWidgetItem(qs(str::OutputNoRuns), RunList);
+        none->setFlags(Qt::NoItemFlags);
+    }
+    RunList->setCurrentRow(runs_.empty() ? -1 : 0);
+    showRun(runs_.empty() ? -1 : 0);
+    show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        raise();
+        activateWindow();
+    }
+}
+
+void TOutputForm::showRun(int row) {
+    if (row < 0 || row >= static_cast<int>(runs_.size())) {
+        model_.clear();
+        fitRowsToLines();
+        return;
+    }
+    BusyCursor busy;
+    // Output lines begin with no date of ours.
+    const ProtocolLineDates noDates("", 2000, {});
+    try {
+        model_.load(runs_[static_cast<std::size_t>(row)].path, noDates);
+    } catch (const std::exception& e) {
+        scheduler_.reportError(std::string(str::OutputCannotRead) + e.what());
+    }
+    fitRowsToLines();
+    // The end of a run is what tells how it went.
+    Lines->scrollToBottom();
+}
+
+void TOutputForm::fitRowsToLines() {
+    QStyleOptionViewItem option;
+    option.initFrom(Lines);
+    option.font = Lines->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    int widest = 0;
+    for (int row : model_.longestLines())
+        widest = std::max(
+            widest, delegate_->QStyledItemDelegate::sizeHint(option, model_.index(row, 0)).width());
+    delegate_->width = widest;
+    Lines->doItemsLayout();
+}
+
+void TOutputForm::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    // The next showing reads the files again; meanwhile the lines need no memory.
+    model_.clear();
+}
+
+} // namespace vektrin

@@ -1,0 +1,54 @@
+#pragma once
+// The output viewer: what one run of a task printed, one line per row as the protocol viewer
+// shows its lines, with the task's kept runs beside it (newest first). Read-only; it touches no
+// table, so scheduling goes on while it is open.
+
+#include "platform/run_output.h"
+#include "ui/protocol_lines_model.h"
+
+#include <QDialog>
+#include <vector>
+
+class QGroupBox;
+class QListView;
+class QListWidget;
+class QPushButton;
+
+namespace vektrin {
+
+class Scheduler;
+
+class TOutputForm : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TOutputForm(Scheduler& scheduler, QWidget* parent = nullptr);
+
+    // Reads the task's runs again and shows the newest; the window is shown and raised.
+    void showTask(std::int32_t appId, const std::string& appName);
+    // Shows the run at that row of RunList (0: the newest).
+    void showRun(int row);
+    void ExitButtonClick() { reject(); }
+
+    std::int32_t appId() const { return appId_; }
+    const std::vector<RunInfo>& runs() const { return runs_; }
+    ProtocolLinesModel& lines() { return model_; }
+
+    QListView* Lines = nullptr;
+    QPushButton* ExitButton = nullptr;
+    QGroupBox* RunsGroup = nullptr;
+    QListWidget* RunList = nullptr;
+
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void fitRowsToLines();
+
+    Scheduler& scheduler_;
+    ProtocolLinesModel model_;
+    class OutputLineDelegate* delegate_ = nullptr;
+    std::int32_t appId_ = 0;
+    std::vector<RunInfo> runs_;
+};
+
+} // namespace vektrin

@@ -1,0 +1,186 @@
+// Runs the real vektrinctl output against kept runs of a temporary state directory: the last run,
+// an earlier one, the list, following a run while it goes on, and what is refused.
+
+#include "platform/run_output.h"
+#include "store/data_ctrl.h"
+#include "support/fake_messages.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+DateTime at(int h, int m, int s) {
+    return *tryEncodeDate(2026, 12, 7) + *tryEncodeTime(h, m, s);
+}
+
+class CtlOutputTest : public ::testing::Test {
+  protected:
+    test::TempDir dir;
+
+    void SetUp() override {
+        writeFile(dir.file("aliases.ini"), "[Control]\npath=" + dir.path() + "\n");
+        test::RecordingMessages messages;
+        TDataCtrl dm(dir.path(), messages);
+        for (const char* name : {"backup", "quiet"}) {
+            dm.Table1.append();
+            dm.Table1AppName.setString(name);
+            dm.Table1.post();
+        }
+    }
+
+    std::string root() const { return dir.file("state/vektrin/output"); }
+
+    std::vector<std::string> environment() const {
+        return {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + dir.file("state"), "HOME=" + dir.path()};
+    }
+
+    std::vector<std::string> arguments(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--aliases", dir.file("aliases.ini")});
+        return args;
+    }
+
+    // A kept run of task 1; without an end it still goes on.
+    std::string keep(DateTime start, const std::string& text, std::optional<RunEnd> end) {
+        const NewRunFile file = createRunFile(root(), 1, start);
+        EXPECT_EQ(file.error, "");
+        writeFile(file.path, text);
+        if (end) {
+            EXPECT_EQ(recordRunEnd(file.path, *end), "");
+        }
+        return file.path;
+    }
+};
+
+struct OutputCase {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+    std::string err; // "{root}" stands for the output directory
+};
+
+TEST_F(CtlOutputTest, PrintsListsAndRefuses) {
+    keep(at(9, 0, 0), "older\n", RunEnd{at(9, 0, 5), 1, 0});
+    keep(at(10, 0, 0), "out\nerr \xff\xfe\n", RunEnd{at(10, 0, 2), 1, 3});
+    keep(at(10, 0, 0), "second in that second\n", RunEnd{at(10, 1, 0), 3, std::nullopt});
+    keep(at(11, 0, 0), "still going\n", std::nullopt);
+
+    const OutputCase cases[] = {
+        {{"output", "backup"}, 0, "still going\n", ""},
+        {{"output", "1", "--run", "2"}, 0, "second in that second\n", ""},
+        {{"output", "backup", "--run", "3"}, 0, "out\nerr \xff\xfe\n", ""},
+        {{"output", "backup", "--list"},
+         0,
+         "1\t2026-12-07 11:00:00\t-\t-\tRuns\t12\n"
+         "2\t2026-12-07 10:00:00\t2026-12-07 10:01:00\t-\tInterrupted by person\t22\n"
+         "3\t2026-12-07 10:00:00\t2026-12-07 10:00:02\t3\tCompleted with a code 3\t11\n"
+         "4\t2026-12-07 09:00:00\t2026-12-07 09:00:05\t0\tCompleted successfully\t6\n",
+         ""},
+        {{"output", "backup", "--run", "5"},
+         1,
+         "",
+         "Run 5 of backup is not kept: there are 4 runs (vektrinctl output --list)\n"},
+        {{"output", "quiet"}, 1, "", "No run of quiet is kept in {root}/2\n"},
+        {{"output", "quiet", "--list"}, 0, "", "No run of quiet is kept in {root}/2\n"},
+        {{"output", "backup", "--run", "0"}, 64, "", "*"},
+        {{"output", "backup", "--list", "--run", "2"}, 64, "", "*"},
+        {{"output"}, 64, "", "*"},
+    };
+    for (const OutputCase& c : cases) {
+        const auto r = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl",
+                                        arguments(c.args), environment());
+        std::string label;
+        for (const std::string& a : c.args)
+            label += a + " ";
+        EXPECT_EQ(r.exitCode, c.exitCode) << label << r.err;
+        EXPECT_EQ(r.out, c.out) << label;
+        if (c.err != "*") {
+            std::string err = c.err;
+            if (const auto p = err.find("{root}"); p != std::string::npos)
+                err.replace(p, 6, root());
+            EXPECT_EQ(r.err, err) << label;
+        }
+    }
+    const auto missing = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl",
+                                          arguments({"output", "nosuch"}), environment());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("nosuch"), std::string::npos) << missing.err;
+}
+
+// Waits for something another process does; giving up only means it never happened.
+bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return condition();
+}
+
+TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpACut) {
+    const std::string run = keep(at(11, 0, 0), "first\n", std::nullopt);
+    const std::string out = dir.file("follow.out");
+    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
+    std::vector<std::string> args = arguments({"output", "backup", "--follow"});
+    args.insert(args.begin(), binary);
+    std::vector<std::string> env = environment();
+    std::vector<char*> argv, envp;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    const std::string many(1000, 'x');
+    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n"; }));
+    writeFile(run, "first\n" + many);
+    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n" + many; }));
+    // Cut while it runs: the follower goes on from the marker line.
+    RunningCut cut;
+    std::string error;
+    ASSERT_TRUE(truncateRunning(run, 8, cut, error)) << error;
+    ASSERT_EQ(readFile(run), "firs\n... 1002 bytes left out ...\n");
+    const std::string marker = "... 1002 bytes left out ...\n";
+    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n" + many + marker; }));
+    {
+        // Appended as the task would, not rewritten.
+        const int fd = open(run.c_str(), O_WRONLY | O_APPEND);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, "after the cut\n", 14), 14);
+        close(fd);
+    }
+    ASSERT_EQ(capRunFile(run, 8, cut).error, "");
+    ASSERT_EQ(recordRunEnd(run, RunEnd{at(11, 0, 9), 1, 0}), "");
+    int status = -1;
+    bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    ASSERT_TRUE(ended) << "vektrinctl output --follow did not end with its run";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFile(out), "first\n" + many + marker + "after the cut\n");
+}
+
+} // namespace
+} // namespace vektrin
