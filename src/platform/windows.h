@@ -11,7 +11,7 @@ namespace vektrin {
 using WindowId = std::uint32_t; // 0 = no window
 
 class WindowSystem {
-public:
+  public:
     virtual ~WindowSystem() = default;
     // Client windows from the top of the stacking order down; empty without a display.
     virtual std::vector<WindowId> topLevelWindows() = 0;
