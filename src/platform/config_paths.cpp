@@ -9,13 +9,6 @@
 namespace vektrin {
 namespace {
 
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    // A service started without HOME still has one in the password database.
-    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return {};
-}
-
 bool isAbsolute(std::string_view dir) {
     return !dir.empty() && dir.front() == '/';
 }
@@ -30,6 +23,22 @@ std::string joined(std::string dir, std::string_view file) {
 }
 
 } // namespace
+
+std::string homeDirectory() {
+    if (const char* home = std::getenv("HOME"); isAbsolute(home ? home : "")) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return {};
+}
+
+std::string stateHome() {
+    if (const char* state = std::getenv("XDG_STATE_HOME"); isAbsolute(state ? state : "")) {
+        std::string dir = state;
+        while (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        return dir;
+    }
+    return homeDirectory() + "/.local/state";
+}
 
 std::vector<std::string> configFileCandidates(std::string_view file) {
     std::vector<std::string> candidates;

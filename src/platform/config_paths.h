@@ -8,6 +8,13 @@
 
 namespace vektrin {
 
+// $HOME when it is absolute, else the user's entry in the password database (a service may be
+// started without HOME); empty when neither is known.
+std::string homeDirectory();
+
+// $XDG_STATE_HOME when it is absolute (without trailing slashes), else ~/.local/state.
+std::string stateHome();
+
 // Every place for the file, the user's own first. Relative directories in the variables are
 // ignored, as the base directory rules ask.
 std::vector<std::string> configFileCandidates(std::string_view file);

@@ -1,23 +1,17 @@
 #include "platform/places.h"
 
+#include "platform/config_paths.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vektrin::places {
 namespace {
-
-std::string homeDirectory() {
-    const char* home = std::getenv("HOME");
-    if (home && *home == '/') return home;
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return "/";
-}
 
 // An absolute directory from the variable, else nothing (the base directory rules ignore
 // relative ones).
@@ -35,9 +29,7 @@ std::string modeText(mode_t mode) {
 } // namespace
 
 std::string stateDirectory() {
-    std::string base = absoluteVariable("XDG_STATE_HOME");
-    if (base.empty()) base = homeDirectory() + "/.local/state";
-    return base + "/vektrin";
+    return stateHome() + "/vektrin";
 }
 
 std::string runtimeDirectory(bool create) {

@@ -1,6 +1,7 @@
 #include "platform/run_output.h"
 
 #include "platform/ini_file.h"
+#include "platform/places.h"
 #include "platform/settings_store.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <pwd.h>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
@@ -44,12 +44,6 @@ class FdGuard {
 
 std::string reason(int error) {
     return std::strerror(error);
-}
-
-std::string homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return {};
 }
 
 // mkdir -p, each missing directory private to the user: what tasks print may be confidential.
@@ -253,18 +247,8 @@ bool endsWith(std::string_view text, std::string_view end) {
 
 } // namespace
 
-std::string stateHome() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state && state[0] == '/') {
-        std::string dir = state;
-        while (dir.size() > 1 && dir.back() == '/')
-            dir.pop_back();
-        return dir;
-    }
-    return homeDirectory() + "/.local/state";
-}
-
 std::string defaultOutputRoot() {
-    return stateHome() + "/vektrin/output";
+    return places::stateDirectory() + "/output";
 }
 
 OutputSettings readOutputSettings(const SettingsStore& settings,

@@ -16,8 +16,6 @@ namespace vektrin {
 
 class SettingsStore;
 
-// $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
-std::string stateHome();
 // <state home>/vektrin/output.
 std::string defaultOutputRoot();
 
