@@ -21,8 +21,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 
 namespace vektrin::ctl {
 namespace {
@@ -456,6 +458,26 @@ void report(const std::vector<Problem>& problems) {
     std::cerr << "Nothing was written.\n";
 }
 
+// The stored columns that apply() changes in the current record of t, found by applying it while
+// editing and cancelling; nothing is posted. Refused (problems reported): nothing. before, when
+// given, gets the record as it was.
+std::optional<std::vector<Column>> changesOf(Table& t,
+                                             const std::function<std::vector<Problem>()>& apply,
+                                             std::vector<Column>* before = nullptr) {
+    std::vector<Column> was = storedValues(t);
+    t.edit();
+    const std::vector<Problem> problems = apply();
+    const std::vector<Column> now = storedValues(t);
+    t.cancel();
+    if (!problems.empty()) {
+        report(problems);
+        return std::nullopt;
+    }
+    std::vector<Column> changed = changedColumns(was, now);
+    if (before) *before = std::move(was);
+    return changed;
+}
+
 void refuseWhileOpen(const Context& context, const std::vector<std::string>& windows) {
     const std::string refusal = openEditorRefusal(context, windows);
     if (!refusal.empty())
@@ -502,16 +524,10 @@ int runSet(const Context& context, const std::string& task, const std::vector<Se
     Table& t = dm->Table1;
     const Table::Bookmark row = t.getBookmark();
     const std::string title = taskTitle(*dm);
-    const std::vector<Column> before = storedValues(t);
-    t.edit();
-    const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, false);
-    const std::vector<Column> after = storedValues(t);
-    t.cancel();
-    if (!problems.empty()) {
-        report(problems);
-        return ExitDataError;
-    }
-    const std::vector<Column> changed = changedColumns(before, after);
+    const auto changes =
+        changesOf(t, [&] { return applyTaskSettings(*dm, settings, context, false); });
+    if (!changes) return ExitDataError;
+    const std::vector<Column>& changed = *changes;
     if (changed.empty()) {
         std::cout << "Nothing to change in " << title << ".\n";
         return ExitOk;
@@ -659,16 +675,11 @@ int runResourceSet(const Context& context, const std::string& resource,
     const std::string title = "resource " + std::to_string(dm->Table2ResourceNo.asInteger()) +
                               " (" + dm->Table2ResourceName.asString() + ")";
     const std::vector<std::int64_t> taken = otherNumbers(*dm, row);
-    const std::vector<Column> before = storedValues(dm->Table2);
-    dm->Table2.edit();
-    const std::vector<Problem> problems = applyResourceSettings(*dm, settings, taken);
-    const std::vector<Column> after = storedValues(dm->Table2);
-    dm->Table2.cancel();
-    if (!problems.empty()) {
-        report(problems);
-        return ExitDataError;
-    }
-    const std::vector<Column> changed = changedColumns(before, after);
+    std::vector<Column> before;
+    const auto changes = changesOf(
+        dm->Table2, [&] { return applyResourceSettings(*dm, settings, taken); }, &before);
+    if (!changes) return ExitDataError;
+    const std::vector<Column>& changed = *changes;
     if (changed.empty()) {
         std::cout << "Nothing to change in " << title << ".\n";
         return ExitOk;
@@ -794,16 +805,10 @@ int runSilenceSet(const Context& context, const std::string& number,
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateSilence(*dm, number);
-    const std::vector<Column> before = storedValues(dm->Table3);
-    dm->Table3.edit();
-    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, false);
-    const std::vector<Column> after = storedValues(dm->Table3);
-    dm->Table3.cancel();
-    if (!problems.empty()) {
-        report(problems);
-        return ExitDataError;
-    }
-    const std::vector<Column> changed = changedColumns(before, after);
+    const auto changes =
+        changesOf(dm->Table3, [&] { return applySilenceSettings(*dm, settings, context, false); });
+    if (!changes) return ExitDataError;
+    const std::vector<Column>& changed = *changes;
     if (changed.empty()) {
         std::cout << "Nothing to change in silence period " << number << ".\n";
         return ExitOk;

@@ -3,6 +3,7 @@
 
 #include "app/ctl_output.h"
 
+#include "app/ctl_commands.h"
 #include "app/ctl_tables.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
@@ -179,23 +180,7 @@ void addOutputCommand(CLI::App& app, Context& context, std::function<int()>& cho
         ->excludes(run)
         ->excludes(follow);
     output->callback([&context, &chosen, options] {
-        chosen = [&context, options]() -> int {
-            try {
-                return runOutput(context, *options);
-            } catch (const CommandError& e) {
-                std::cerr << e.what() << '\n';
-                return e.exitCode();
-            } catch (const DatabaseError& e) {
-                const std::string& directory = context.tablesDirectory;
-                std::cerr << (directory.empty() ? std::string(e.what())
-                                                : tableFailure(directory, e).what())
-                          << '\n';
-                return ExitDataError;
-            } catch (const std::exception& e) {
-                std::cerr << e.what() << '\n';
-                return ExitDataError;
-            }
-        };
+        chosen = guarded(context, [&context, options] { return runOutput(context, *options); });
     });
 }
 

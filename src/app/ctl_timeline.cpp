@@ -21,7 +21,7 @@ namespace vektrin::ctl {
 namespace {
 
 // "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (a "T" may stand for the blank).
-std::optional<DateTime> parseMoment(std::string_view text) {
+std::optional<DateTime> parsePeriodMoment(std::string_view text) {
     if (text.size() < 10) return std::nullopt;
     const auto date = parseIsoDate(text.substr(0, 10));
     if (!date) return std::nullopt;
@@ -35,7 +35,7 @@ std::optional<DateTime> parseMoment(std::string_view text) {
 }
 
 std::string momentCheck(const std::string& text) {
-    return parseMoment(text)
+    return parsePeriodMoment(text)
                ? std::string()
                : "expected YYYY-MM-DD, \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"";
 }
@@ -122,9 +122,9 @@ struct TimelineOptions {
 };
 
 int runTimeline(const Context& context, const TimelineOptions& o) {
-    const DateTime from = o.from.empty() ? context.now() : *parseMoment(o.from);
+    const DateTime from = o.from.empty() ? context.now() : *parsePeriodMoment(o.from);
     DateTime to = from + 1;
-    if (!o.to.empty()) to = *parseMoment(o.to);
+    if (!o.to.empty()) to = *parsePeriodMoment(o.to);
     if (o.hours > 0) to = from + o.hours / 24.0;
     if (o.days > 0) to = from + o.days;
     const timeline::PeriodOrProblem period = timeline::makePeriod(from, to);
@@ -180,23 +180,7 @@ void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& c
         ->option_text("FILE");
     cmd->add_flag("--text", o->text, "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
     cmd->callback([&context, &chosen, o] {
-        chosen = [&context, o] {
-            try {
-                return runTimeline(context, *o);
-            } catch (const CommandError& e) {
-                std::cerr << e.what() << '\n';
-                return e.exitCode();
-            } catch (const DatabaseError& e) {
-                const std::string& directory = context.tablesDirectory;
-                std::cerr << (directory.empty() ? std::string(e.what())
-                                                : tableFailure(directory, e).what())
-                          << '\n';
-                return ExitDataError;
-            } catch (const std::exception& e) {
-                std::cerr << e.what() << '\n';
-                return ExitDataError;
-            }
-        };
+        chosen = guarded(context, [&context, o] { return runTimeline(context, *o); });
     });
 }
 

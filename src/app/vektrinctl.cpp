@@ -40,21 +40,8 @@ struct GlobalOptions {
     std::string aliases; // the aliases file; empty for the usual lookup
 };
 
-std::optional<DateTime> parseAt(const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
-                    &consumed) != 6 ||
-        static_cast<std::size_t>(consumed) != text.size())
-        return std::nullopt;
-    const auto date = tryEncodeDate(y, mo, d);
-    const auto time = tryEncodeTime(h, mi, s);
-    if (!date || !time) return std::nullopt;
-    return *date + *time;
-}
-
 DateTime nowFor(const GlobalOptions& options) {
-    if (!options.at.empty()) return *parseAt(options.at); // validated while parsing
+    if (!options.at.empty()) return *parseMoment(options.at); // validated while parsing
     return SystemClock().now();
 }
 
@@ -175,7 +162,7 @@ int main(int argc, char** argv) {
         ->option_text("\"YYYY-MM-DD HH:MM:SS\"")
         ->check(
             [](const std::string& text) {
-                return parseAt(text) ? std::string() : "expected \"YYYY-MM-DD HH:MM:SS\"";
+                return parseMoment(text) ? std::string() : "expected \"YYYY-MM-DD HH:MM:SS\"";
             },
             "DATETIME");
     app.add_flag("--trace", options.trace, "Write the evaluation's trace line to standard error");

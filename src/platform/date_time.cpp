@@ -1,6 +1,7 @@
 #include "platform/date_time.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace vektrin {
 namespace {
@@ -101,6 +102,18 @@ std::int64_t msOf(DateTime value) {
 int secondsOfDay(DateTime value) {
     if (!std::isfinite(value)) return 0;
     return static_cast<int>(std::lround(timePart(value) * SecondsPerDay));
+}
+
+std::optional<DateTime> parseMoment(const std::string& text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, consumed = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
+                    &consumed) != 6 ||
+        static_cast<std::size_t>(consumed) != text.size())
+        return std::nullopt;
+    const auto date = tryEncodeDate(y, mo, d);
+    const auto time = tryEncodeTime(h, mi, s);
+    if (!date || !time) return std::nullopt;
+    return *date + *time;
 }
 
 } // namespace vektrin

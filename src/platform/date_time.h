@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vektrin {
 
@@ -34,6 +35,10 @@ std::optional<DateTime> tryEncodeTime(int hour, int minute, int second, int ms =
 
 DateParts decodeDate(DateTime value);
 TimeParts decodeTime(DateTime value);
+
+// "YYYY-MM-DD HH:MM:SS" as written by the run files and taken by vektrinctl --at; empty when the
+// text is anything else or names no moment.
+std::optional<DateTime> parseMoment(const std::string& text);
 
 // Whole-day part, cut toward zero as the tables store dates.
 inline DateTime datePart(DateTime value) {

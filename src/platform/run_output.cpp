@@ -188,18 +188,6 @@ std::string momentText(DateTime value) {
     return text;
 }
 
-std::optional<DateTime> parseMoment(const std::string& text) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, consumed = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,
-                    &consumed) != 6 ||
-        static_cast<std::size_t>(consumed) != text.size())
-        return std::nullopt;
-    const auto date = tryEncodeDate(y, mo, d);
-    const auto time = tryEncodeTime(h, mi, s);
-    if (!date || !time) return std::nullopt;
-    return *date + *time;
-}
-
 // Closing the last descriptor of a removed file frees what it held, which for a file of a few
 // hundred megabytes takes the kernel a good part of a second: done off the caller's thread.
 void closeInBackground(int fd) {

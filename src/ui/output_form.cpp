@@ -9,28 +9,12 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace vektrin {
-
-// Rows as wide as the widest line, so the view scrolls sideways to every line's end (as in the
-// protocol viewer).
-class OutputLineDelegate : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    int width = 0;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
-        return {std::max(hint.width(), width), hint.height()};
-    }
-};
 
 TOutputForm::TOutputForm(Scheduler& scheduler, QWidget* parent)
     : QDialog(parent), scheduler_(scheduler), model_(this) {
@@ -38,17 +22,7 @@ TOutputForm::TOutputForm(Scheduler& scheduler, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     resize(720, 373);
 
-    Lines = named(new QListView(this), "Lines");
-    Lines->setModel(&model_);
-    Lines->setUniformItemSizes(true);
-    Lines->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Lines->setSelectionMode(QAbstractItemView::SingleSelection);
-    Lines->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Lines->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    Lines->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Lines->setTextElideMode(Qt::ElideNone);
-    delegate_ = new OutputLineDelegate(Lines);
-    Lines->setItemDelegate(delegate_);
+    Lines = named(new LineList(model_, this), "Lines");
 
     ExitButton = named(new QPushButton(qs(str::OutputExitButton), this), "ExitButton");
     ExitButton->setAutoDefault(false);
@@ -113,7 +87,7 @@ void TOutputForm::showTask(std::int32_t appId, const std::string& appName) {
 void TOutputForm::showRun(int row) {
     if (row < 0 || row >= static_cast<int>(runs_.size())) {
         model_.clear();
-        fitRowsToLines();
+        Lines->fitRowsToLines();
         return;
     }
     BusyCursor busy;
@@ -124,22 +98,9 @@ void TOutputForm::showRun(int row) {
     } catch (const std::exception& e) {
         scheduler_.reportError(std::string(str::OutputCannotRead) + e.what());
     }
-    fitRowsToLines();
+    Lines->fitRowsToLines();
     // The end of a run is what tells how it went.
     Lines->scrollToBottom();
-}
-
-void TOutputForm::fitRowsToLines() {
-    QStyleOptionViewItem option;
-    option.initFrom(Lines);
-    option.font = Lines->font();
-    option.fontMetrics = QFontMetrics(option.font);
-    int widest = 0;
-    for (int row : model_.longestLines())
-        widest = std::max(
-            widest, delegate_->QStyledItemDelegate::sizeHint(option, model_.index(row, 0)).width());
-    delegate_->width = widest;
-    Lines->doItemsLayout();
 }
 
 void TOutputForm::hideEvent(QHideEvent* event) {

@@ -4,13 +4,13 @@
 // table, so scheduling goes on while it is open.
 
 #include "platform/run_output.h"
+#include "ui/line_list.h"
 #include "ui/protocol_lines_model.h"
 
 #include <QDialog>
 #include <vector>
 
 class QGroupBox;
-class QListView;
 class QListWidget;
 class QPushButton;
 
@@ -33,7 +33,7 @@ class TOutputForm : public QDialog {
     const std::vector<RunInfo>& runs() const { return runs_; }
     ProtocolLinesModel& lines() { return model_; }
 
-    QListView* Lines = nullptr;
+    LineList* Lines = nullptr;
     QPushButton* ExitButton = nullptr;
     QGroupBox* RunsGroup = nullptr;
     QListWidget* RunList = nullptr;
@@ -42,11 +42,8 @@ class TOutputForm : public QDialog {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    void fitRowsToLines();
-
     Scheduler& scheduler_;
     ProtocolLinesModel model_;
-    class OutputLineDelegate* delegate_ = nullptr;
     std::int32_t appId_ = 0;
     std::vector<RunInfo> runs_;
 };

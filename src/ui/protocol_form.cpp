@@ -10,45 +10,13 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QSpinBox>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace vektrin {
-
-// Every row is as wide as the widest line, so the view's sideways range reaches every line's
-// end. The rows are measured once per loading (the longest lines only); a row painted wider
-// than that widens them all.
-class LineDelegate : public QStyledItemDelegate {
-  public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    // Grows while painting, hence mutable.
-    mutable int width = 0;
-
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        const QSize hint = QStyledItemDelegate::sizeHint(option, index);
-        return {std::max(hint.width(), width), hint.height()};
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyledItemDelegate::paint(painter, option, index);
-        const int needed = QStyledItemDelegate::sizeHint(option, index).width();
-        if (needed > width) {
-            width = needed;
-            // Laid out again once this paint is over, not inside it.
-            if (auto* view = qobject_cast<QAbstractItemView*>(parent()))
-                QMetaObject::invokeMethod(view, &QAbstractItemView::doItemsLayout,
-                                          Qt::QueuedConnection);
-        }
-    }
-};
 
 TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     : QDialog(parent), scheduler_(scheduler), model_(this) {
@@ -58,20 +26,8 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     // Resizable, so a long line can be read whole; the first showing has the classic size.
     resize(592, 373);
 
-    StringGrid1 = new QListView(this);
+    StringGrid1 = new LineList(model_, this);
     StringGrid1->setObjectName("StringGrid1");
-    StringGrid1->setModel(&model_);
-    // One height for every row lets the view place a million rows without asking each one.
-    StringGrid1->setUniformItemSizes(true);
-    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    StringGrid1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    StringGrid1->setTextElideMode(Qt::ElideNone);
-    StringGrid1->verticalScrollBar()->setTracking(true);
-    delegate_ = new LineDelegate(StringGrid1);
-    StringGrid1->setItemDelegate(delegate_);
 
     ExitButton = new QPushButton(qs(str::ProtocolExitButton), this);
     ExitButton->setObjectName("ExitButton");
@@ -130,28 +86,14 @@ void TProtocolForm::StringsCreate() {
     } catch (const std::exception& e) {
         scheduler_.reportError(e.what());
     }
-    fitRowsToLines();
+    StringGrid1->fitRowsToLines();
     // The newest events are what the protocol is opened for.
     StringGrid1->scrollToBottom();
 }
 
 void TProtocolForm::StringsDestroy() {
     model_.clear();
-    fitRowsToLines();
-}
-
-void TProtocolForm::fitRowsToLines() {
-    QStyleOptionViewItem option;
-    option.initFrom(StringGrid1);
-    option.font = StringGrid1->font();
-    option.fontMetrics = QFontMetrics(option.font);
-    int widest = 0;
-    for (int row : model_.longestLines())
-        widest = std::max(
-            widest, delegate_->QStyledItemDelegate::sizeHint(option, model_.index(row, 0)).width());
-    delegate_->width = widest;
-    // Laid out at once with the new width, in place of the layout the model's reset left pending.
-    StringGrid1->doItemsLayout();
+    StringGrid1->fitRowsToLines();
 }
 
 void TProtocolForm::setVisible(bool visible) {

@@ -3,6 +3,7 @@
 // of the last few days. One window for the whole run; every showing reads the file again.
 
 #include "platform/date_time.h"
+#include "ui/line_list.h"
 #include "ui/protocol_lines_model.h"
 
 #include <QDialog>
@@ -34,7 +35,7 @@ class TProtocolForm : public QDialog {
     DateTime LastProtocolDate = 0;
 
     ProtocolLinesModel& lines() { return model_; }
-    QListView* StringGrid1 = nullptr;
+    LineList* StringGrid1 = nullptr;
     QPushButton* ExitButton = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QSpinBox* UpDown1 = nullptr; // its text field is Edit1
@@ -48,12 +49,8 @@ class TProtocolForm : public QDialog {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    // Sizes the rows to the widest line, so the list scrolls sideways to every line's end.
-    void fitRowsToLines();
-
     Scheduler& scheduler_;
     ProtocolLinesModel model_;
-    class LineDelegate* delegate_ = nullptr;
 };
 
 } // namespace vektrin
