@@ -127,22 +127,25 @@ std::vector<Minute> launchesIn(schedule::NextLaunchSearch& search, const schedul
 
 } // namespace
 
-std::string silenceKindName(const schedule::Window& row) {
+std::string silenceKindName(const schedule::Window& row, const ChartWords& words) {
     const std::optional<ScheduleKind> kind = row.kind();
     if (!kind) return {};
+    const auto word = [&words](std::string_view text) {
+        return words ? words(text) : std::string(text);
+    };
     switch (*kind) {
     case ScheduleKind::EveryMinute:
-        return std::string(str::TimelineSilenceAlways);
+        return word(str::TimelineSilenceAlways);
     case ScheduleKind::EveryHour:
-        return std::string(str::SilenceEveryHour);
+        return word(str::SilenceEveryHour);
     case ScheduleKind::EveryDay:
-        return std::string(str::SilenceEveryDay);
+        return word(str::SilenceEveryDay);
     case ScheduleKind::Weekly:
-        return std::string(str::SilenceWeekly);
+        return word(str::SilenceWeekly);
     case ScheduleKind::EveryMonth:
-        return std::string(str::SilenceEveryMonth);
+        return word(str::SilenceEveryMonth);
     case ScheduleKind::EveryYear:
-        return std::string(str::SilenceEveryYear);
+        return word(str::SilenceEveryYear);
     }
     return {};
 }
@@ -395,18 +398,22 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
     return model;
 }
 
-std::string conflictText(const Model& model, const Conflict& c) {
+std::string conflictText(const Model& model, const Conflict& c, const ChartWords& words) {
+    const auto word = [&words](std::string_view text) {
+        return words ? words(text) : std::string(text);
+    };
     const std::vector<Resource>& resources = model.tables.resources;
     const std::string names = resourceNames(resources, c.resources);
     const std::string& holder = model.tables.tasks[static_cast<std::size_t>(c.holder)].name;
     std::string text;
     if (!c.waits)
-        text = fill(str::TimelineSkipped, {names, holder});
+        text = fill(word(str::TimelineSkipped), {names, holder});
     else if (c.waitSeconds <= 0)
-        text = fill(str::TimelineWaitsOnePass, {names, holder});
+        text = fill(word(str::TimelineWaitsOnePass), {names, holder});
     else
-        text = fill(str::TimelineWaits, {std::to_string((c.waitSeconds + 59) / 60), names, holder});
-    if (c.conditional) text += str::TimelineIfConditionsHold;
+        text = fill(word(str::TimelineWaits),
+                    {std::to_string((c.waitSeconds + 59) / 60), names, holder});
+    if (c.conditional) text += word(str::TimelineIfConditionsHold);
     return text;
 }
 

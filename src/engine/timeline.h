@@ -8,9 +8,11 @@
 #include "engine/next_launch.h"
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vektrin {
@@ -129,11 +131,16 @@ DateTime longestWait(const std::vector<Resource>& resources, std::uint32_t mask)
 // Resource numbers and names of a mask: "Printer (2)", joined by ", ".
 std::string resourceNames(const std::vector<Resource>& resources, std::uint32_t mask);
 
+// Gives the words of the chart (title, legend, notes, tooltips) in the operator's language; empty:
+// as they stand in the string table (the command line's English).
+using ChartWords = std::function<std::string(std::string_view)>;
+
 // What a conflict does to the later task, for the operator: "skipped: Printer (2) held by
 // <backup>".
-std::string conflictText(const Model& model, const Conflict& conflict);
+std::string conflictText(const Model& model, const Conflict& conflict,
+                         const ChartWords& words = {});
 // The kind of a silence row as the operator knows it ("Every day"; "always" for kind 0).
-std::string silenceKindName(const schedule::Window& row);
+std::string silenceKindName(const schedule::Window& row, const ChartWords& words = {});
 
 // The model as lines for scripts: "YYYY-MM-DD HH:MM<TAB>task<TAB>what", in time order; within a
 // minute silence begins, windows begin, launches, conflicts, windows end, silence ends, each in

@@ -323,8 +323,8 @@ class Renderer {
                  << width << "\" height=\"" << bottom - top << "\" fill=\"" << SilenceFill
                  << "\" fill-opacity=\"0.28\"><title>"
                  << xmlEscape(std::string(word(str::TimelineLegendSilence)) + " (" +
-                              silenceKindName(row) + "): " + moment(s.stretch.begin) + " - " +
-                              moment(s.stretch.end - 1))
+                              silenceKindName(row, words_) + "): " + moment(s.stretch.begin) +
+                              " - " + moment(s.stretch.end - 1))
                  << "</title></rect>\n";
         }
     }
@@ -367,10 +367,11 @@ class Renderer {
 
     void conflictMark(const Conflict& c, Minute first, Minute last, std::size_t n, int a, int b) {
         const std::string& other = model_.tables.tasks[static_cast<std::size_t>(c.other)].name;
-        std::string text = n == 1 ? moment(first) + " <" + other + "> " + conflictText(model_, c)
-                                  : fill(word(str::TimelineConflicts),
-                                         {std::to_string(n), moment(first), moment(last)}) +
-                                        ": <" + other + "> " + conflictText(model_, c);
+        std::string text =
+            n == 1 ? moment(first) + " <" + other + "> " + conflictText(model_, c, words_)
+                   : fill(word(str::TimelineConflicts),
+                          {std::to_string(n), moment(first), moment(last)}) +
+                         ": <" + other + "> " + conflictText(model_, c, words_);
         const double x0 = x(first);
         const double width = x(last) - x0;
         const auto centre = [&](int row) { return laneTop(row) + P::LaneHeight / 2; };

@@ -35,10 +35,6 @@ double xOf(const Period& period, Minute minute);
 // The lane (an index into model.lanes) drawn at a point of the document, or -1.
 int laneAt(const Model& model, double x, double y);
 
-// Gives the words of the chart (title, legend, notes) in the operator's language; empty: as they
-// stand in the string table (the command line's English).
-using ChartWords = std::function<std::string(std::string_view)>;
-
 // The whole document. Dates and times on the axis and in the tooltips are written in the regional
 // formats.
 std::string renderSvg(const Model& model, const RegionalSettings& regional,

@@ -484,11 +484,41 @@ void RussianInterfaceTest::timelineWindow() {
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
-    addTask(*form, "Резервная копия");
+    // Two tasks every minute on one resource, one with a launch condition, and a silence period
+    // of every kind: each tooltip of the chart has its words.
+    TDataCtrl& d = form->scheduler().dataCtrl();
+    d.Table2.append();
+    d.Table2ResourceNo.setInteger(1);
+    d.Table2ResourceName.setString("Принтер");
+    d.Table2.post();
+    for (const char* name : {"Резервная копия", "Печать"})
+        addTask(*form, name, [name](TDataCtrl& t) {
+            t.Table1Interval.setInteger(0);
+            t.Table1Conflicts.setInteger(1);
+            t.Table1WaitRes.setBoolean(std::string(name) == "Печать");
+            if (std::string(name) == "Печать") t.Table1StartCondition.setString("GT(1)");
+        });
+    // Every kind but "always", each an hour long where it has hours.
+    for (int kind = 1; kind < 6; ++kind) {
+        d.Table3.append();
+        d.Table3Interval.setInteger(kind);
+        d.Table3StartTime.setDateTime(*tryEncodeTime(kind == 1 ? 0 : 3, kind == 1 ? 15 : 0, 0));
+        d.Table3EndTime.setDateTime(*tryEncodeTime(kind == 1 ? 0 : 4, kind == 1 ? 20 : 0, 0));
+        d.Table3.post();
+    }
     form->TimelineClick();
     QVERIFY(form->TimelineForm);
     Findings f;
     showAndWalk(form->TimelineForm, f, "timeline");
+    const QString svg = QString::fromStdString(form->TimelineForm->svg());
+    static const QRegularExpression title(QStringLiteral("<title>([^<]*)</title>"));
+    int titles = 0;
+    for (auto it = title.globalMatch(svg); it.hasNext(); ++titles)
+        f.text(
+            "timeline tooltip",
+            it.next().captured(1).replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&"));
+    QVERIFY(svg.contains("class=\"conflict\""));
+    QVERIFY(titles > 3);
     form->TimelineForm->hide();
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
