@@ -5,6 +5,7 @@
 #include "app/ctl_tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
+#include "condition/file_search_cache.h"
 #include "engine/command_string.h"
 #include "engine/launch_condition.h"
 #include "platform/regional.h"
@@ -61,10 +62,14 @@ class QuietEnvironment final : public ConditionEnvironment {
     void writeProtocol(std::string_view) override {}
     void showTooComplex() override {}
     const RegionalSettings& regional() const override { return regional_; }
+    // Every task of the minute sees one reading of each search, as in the scheduling pass.
+    FileListing searchFiles(std::string_view pattern) override { return searches_.find(pattern); }
 
   private:
     DateTime now_;
     RegionalSettings regional_;
+    FileSearchCache searches_;
+    FileSearchCache::Scope minute_{searches_};
 };
 
 // The words of `due`: why the pass will or will not launch the task in this minute.

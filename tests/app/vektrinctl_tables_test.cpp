@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -287,6 +288,38 @@ TEST(VektrinctlDue, FloatingPointErrorIsAConditionErrorAndExitCodeTwo) {
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_EQ(o.out, "1\troot\tcondition-error\n2\tafter\tdue\n");
     EXPECT_EQ(o.err, "root: Invalid floating point operation\n");
+}
+
+TEST(VektrinctlDue, FileSearchesSharedByTheTasksKeepTheirOwnPatterns) {
+    // One reading of each search serves every task of the minute; searches of one directory
+    // with other patterns, or of a file and its directory, still get their own answers.
+    Tables tables;
+    const std::string in = tables.dir().file("in");
+    ASSERT_EQ(mkdir(in.c_str(), 0755), 0);
+    writeFile(in + "/a.dat", "12345");
+    const struct {
+        const char* name;
+        std::string condition;
+        const char* reason;
+    } cases[] = {
+        {"dat", "FE('" + in + "/*.dat')", "due"},
+        {"txt", "FE('" + in + "/*.txt')", "condition-false"},
+        {"dat again", "FE('" + in + "/*.dat')&GT(FSK('" + in + "/*.dat'))", "due"},
+        {"dir", "DE('" + in + "')", "condition-false"}, // a directory is no file
+        {"dir files", "DE('" + in + "/*')", "due"},
+        {"name", "NFE('" + in + "/a.dat')", "condition-false"},
+    };
+    std::vector<TaskRow> rows;
+    std::string expected;
+    int id = 0;
+    for (const auto& c : cases) {
+        rows.push_back({c.name, 0, 0, 0, 0, 0, 0, c.condition});
+        expected += std::to_string(++id) + "\t" + c.name + "\t" + c.reason + "\n";
+    }
+    tables.add(rows);
+    const Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "due"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, expected);
 }
 
 // ------------------------------------------------------------------------------------ tasks
