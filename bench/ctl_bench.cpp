@@ -2,10 +2,10 @@
 // two silence periods. bench/ctl_bench.sh times the program itself on a table of that size.
 
 #include "engine/next_launch.h"
+#include "random_windows.h"
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 #include <vector>
 
 namespace {
@@ -14,22 +14,10 @@ using namespace vektrin;
 using namespace vektrin::schedule;
 
 std::vector<Window> tasks(int count) {
-    std::mt19937 random(7);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    bench::RandomWindows windows;
     std::vector<Window> out;
-    for (int i = 0; i < count; ++i) {
-        Window w;
-        w.interval = i % 6;
-        const int from = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 23) * 3600;
-        const int length = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 8) * 3600;
-        w.startTime = from / SecondsPerDay;
-        w.endTime = std::min(from + length, w.interval == 1 ? 3599 : 86399) / SecondsPerDay;
-        w.repeatInterval = pick(0, 3) * 15;
-        w.startDate = w.interval == 5 ? *tryEncodeDate(2025, pick(1, 12), pick(1, 28))
-                                      : *tryEncodeDate(1, 1, pick(1, 28));
-        w.endDate = w.interval == 5 ? w.startDate + pick(0, 30) : *tryEncodeDate(1, 1, pick(1, 31));
-        out.push_back(w);
-    }
+    for (int i = 0; i < count; ++i)
+        out.push_back(windows.window(i));
     return out;
 }
 

@@ -3,6 +3,7 @@
 //   build/default/bench/output_bench --benchmark_repetitions=3
 
 #include "engine/scheduler.h"
+#include "first_instruction.h"
 #include "support/fake_clock.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
@@ -82,14 +83,7 @@ void BM_LaunchToFirstInstruction(benchmark::State& state) {
     int turn = 0;
     for (auto _ : state) {
         Rig& rig = turn == 0 ? off : on;
-        ::unlink(stamp.c_str());
-        timespec t0{};
-        clock_gettime(CLOCK_MONOTONIC, &t0);
-        rig.s->RunNowClick();
-        std::string text;
-        while ((text = test::readFile(stamp)).empty() || text.back() != '\n')
-            usleep(50);
-        latency[turn].push_back((std::stod(text) - (t0.tv_sec * 1e9 + t0.tv_nsec)) / 1000.0);
+        latency[turn].push_back(bench::microsToFirstInstruction(*rig.s, stamp));
         state.PauseTiming();
         while (rig.s->RunningTasks.anyTaskRunning())
             rig.s->Timer1Timer();

@@ -3,6 +3,7 @@
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/release/bench/pass_bench
 
 #include "engine/scheduler.h"
+#include "first_instruction.h"
 #include "support/fake_clock.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
@@ -196,15 +197,7 @@ void BM_LaunchToFirstInstruction(benchmark::State& state) {
     dm.Table1.post();
     std::vector<double> micros;
     for (auto _ : state) {
-        ::unlink(stamp.c_str());
-        timespec t0{};
-        clock_gettime(CLOCK_MONOTONIC, &t0);
-        rig.s->RunNowClick();
-        std::string text;
-        while ((text = test::readFile(stamp)).empty() || text.back() != '\n')
-            usleep(50);
-        const double started = std::stod(text);
-        micros.push_back((started - (t0.tv_sec * 1e9 + t0.tv_nsec)) / 1000.0);
+        micros.push_back(bench::microsToFirstInstruction(*rig.s, stamp));
         state.PauseTiming();
         while (rig.s->RunningTasks.anyTaskRunning())
             rig.s->Timer1Timer();

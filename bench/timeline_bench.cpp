@@ -3,10 +3,9 @@
 
 #include "engine/timeline.h"
 #include "engine/timeline_svg.h"
+#include "random_windows.h"
 
 #include <benchmark/benchmark.h>
-
-#include <random>
 
 namespace {
 
@@ -16,26 +15,16 @@ using namespace vektrin::timeline;
 // Every kind with random windows and repeat steps (as the launch-search benchmark), a tenth of
 // them on one of three resources, a third with a launch condition, and three silence periods.
 Tables tables(int count) {
-    std::mt19937 random(7);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    bench::RandomWindows windows;
     Tables t;
     for (int i = 0; i < count; ++i) {
         Task task;
         task.appId = i + 1;
         task.record = i + 1;
         task.name = "task number " + std::to_string(i + 1) + " & <more>";
-        schedule::Window& w = task.window;
-        w.interval = i % 6;
-        const int from = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 23) * 3600;
-        const int length = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 8) * 3600;
-        w.startTime = from / SecondsPerDay;
-        w.endTime = std::min(from + length, w.interval == 1 ? 3599 : 86399) / SecondsPerDay;
-        w.repeatInterval = pick(0, 3) * 15;
-        w.startDate = w.interval == 5 ? *tryEncodeDate(2025, pick(1, 12), pick(1, 28))
-                                      : *tryEncodeDate(1, 1, pick(1, 28));
-        w.endDate = w.interval == 5 ? w.startDate + pick(0, 30) : *tryEncodeDate(1, 1, pick(1, 31));
+        task.window = windows.window(i);
         task.conditional = i % 3 == 0;
-        task.conflicts = i % 10 == 0 ? 1u << pick(0, 2) : 0;
+        task.conflicts = i % 10 == 0 ? 1u << windows.pick(0, 2) : 0;
         task.waits = i % 20 == 0;
         t.tasks.push_back(std::move(task));
     }

@@ -4,16 +4,15 @@
 #include "app/ctl_define.h"
 
 #include "app/ctl_control.h"
+#include "app/ctl_environment.h"
 #include "app/ctl_json.h"
 #include "app/ctl_tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
-#include "engine/command_string.h"
 #include "engine/operator_commands.h"
 #include "engine/schedule_rules.h"
 #include "engine/task_fields.h"
-#include "platform/regional.h"
 #include "platform/strings.h"
 
 #include <CLI/CLI.hpp>
@@ -28,25 +27,6 @@
 
 namespace vektrin::ctl {
 namespace {
-
-// Conditions are tried as the task editor tries them, without its protocol lines.
-class CheckEnvironment final : public ConditionEnvironment {
-  public:
-    explicit CheckEnvironment(DateTime now)
-        : now_(now), regional_(RegionalSettings::fromLocale()) {}
-    std::string unpackCommandString(std::string_view text) override {
-        const DateTime today = datePart(now_);
-        return UnpackCommandString(text, today, today, now_);
-    }
-    void writeProtocol(std::string_view) override {}
-    void showTooComplex() override { tooComplex = true; }
-    const RegionalSettings& regional() const override { return regional_; }
-    bool tooComplex = false;
-
-  private:
-    DateTime now_;
-    RegionalSettings regional_;
-};
 
 bool isUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
@@ -336,7 +316,8 @@ class Applier {
     void condition(const Setting& setting, Field& field) {
         const std::string wrong = textProblem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
-        CheckEnvironment environment(context_.now());
+        // Tried as the task editor tries them, without its protocol lines.
+        TerminalEnvironment environment(context_.now());
         ConditionEvaluator evaluator(environment);
         try {
             if (!fields::conditionAccepted(evaluator, setting.value))

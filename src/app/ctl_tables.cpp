@@ -39,21 +39,6 @@ std::optional<int> number(std::string_view text, std::size_t pos, std::size_t di
     return value;
 }
 
-std::string fill(std::string_view format, const std::vector<std::string>& args) {
-    std::string out;
-    std::size_t arg = 0;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
-            arg < args.size()) {
-            out += args[arg++];
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
-
 bool isDamage(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
@@ -222,22 +207,23 @@ std::string scheduleDescription(TDataCtrl& dm) {
     case ScheduleKind::EveryMinute:
         return std::string(str::ScheduleEveryMinute);
     case ScheduleKind::EveryHour:
-        return fill(str::ScheduleEveryHour, {std::to_string(decodeTime(startTime).minute),
-                                             std::to_string(decodeTime(endTime).minute), repeat});
+        return str::fill(str::ScheduleEveryHour,
+                         {std::to_string(decodeTime(startTime).minute),
+                          std::to_string(decodeTime(endTime).minute), repeat});
     case ScheduleKind::EveryDay:
-        return fill(str::ScheduleEveryDay, {clockTime(startTime), clockTime(endTime), repeat});
+        return str::fill(str::ScheduleEveryDay, {clockTime(startTime), clockTime(endTime), repeat});
     case ScheduleKind::Weekly: {
         const int k = startDay % 7;
-        return fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
-                                          clockTime(startTime), clockTime(endTime), repeat});
+        return str::fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
+                                               clockTime(startTime), clockTime(endTime), repeat});
     }
     case ScheduleKind::EveryMonth:
-        return fill(str::ScheduleEveryMonth,
-                    {std::to_string(startDay), clockTime(startTime), clockTime(endTime), repeat});
+        return str::fill(str::ScheduleEveryMonth, {std::to_string(startDay), clockTime(startTime),
+                                                   clockTime(endTime), repeat});
     case ScheduleKind::EveryYear:
-        return fill(str::ScheduleEveryYear,
-                    {isoDate(dm.Table1StartDate.asDateTime()), clockTime(startTime),
-                     isoDate(dm.Table1EndDate.asDateTime()), clockTime(endTime), repeat});
+        return str::fill(str::ScheduleEveryYear,
+                         {isoDate(dm.Table1StartDate.asDateTime()), clockTime(startTime),
+                          isoDate(dm.Table1EndDate.asDateTime()), clockTime(endTime), repeat});
     }
     return {};
 }

@@ -1,14 +1,12 @@
 // tasks, next and due: what the tables hold and what the scheduling pass will make of it.
 
+#include "app/ctl_environment.h"
 #include "app/ctl_json.h"
 #include "app/ctl_run.h"
 #include "app/ctl_tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
-#include "condition/file_search_cache.h"
-#include "engine/command_string.h"
 #include "engine/launch_condition.h"
-#include "platform/regional.h"
 
 #include <iostream>
 
@@ -48,29 +46,6 @@ Json decodedSchedule(TDataCtrl& dm) {
     }
     return s;
 }
-
-// Conditions evaluated for `due` leave no trace: no protocol line, nothing on the terminal.
-class QuietEnvironment final : public ConditionEnvironment {
-  public:
-    explicit QuietEnvironment(DateTime now)
-        : now_(now), regional_(RegionalSettings::fromLocale()) {}
-    std::string unpackCommandString(std::string_view text) override {
-        // Without the companion product both period dates are today.
-        const DateTime today = datePart(now_);
-        return UnpackCommandString(text, today, today, now_);
-    }
-    void writeProtocol(std::string_view) override {}
-    void showTooComplex() override {}
-    const RegionalSettings& regional() const override { return regional_; }
-    // Every task of the minute sees one reading of each search, as in the scheduling pass.
-    FileListing searchFiles(std::string_view pattern) override { return searches_.find(pattern); }
-
-  private:
-    DateTime now_;
-    RegionalSettings regional_;
-    FileSearchCache searches_;
-    FileSearchCache::Scope minute_{searches_};
-};
 
 // The words of `due`: why the pass will or will not launch the task in this minute.
 const char* verdictWord(schedule::Verdict verdict) {
@@ -156,7 +131,8 @@ int runDue(const Context& context, bool json) {
     const std::vector<schedule::Window> silence =
         schedule::silencesInForce(silenceRows(*dm), moment);
 
-    QuietEnvironment environment(now);
+    // No trace, nothing on the terminal; one reading of each file search for the minute.
+    TerminalEnvironment environment(now);
     ConditionEvaluator evaluator(environment);
     int exitCode = ExitOk;
     const std::string file = tableFilePath(*dm, dm->Table1);

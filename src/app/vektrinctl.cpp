@@ -6,11 +6,11 @@
 #include "app/ctl_commands.h"
 #include "app/ctl_control.h"
 #include "app/ctl_define.h"
+#include "app/ctl_environment.h"
 #include "app/ctl_output.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"
-#include "engine/command_string.h"
 #include "platform/clock.h"
 #include "platform/strings.h"
 #include "platform/version.h"
@@ -45,32 +45,8 @@ DateTime nowFor(const GlobalOptions& options) {
     return SystemClock().now();
 }
 
-// The scheduler's surroundings as a terminal sees them: the trace on request, the message box
-// as a line on standard error.
-class CtlEnvironment final : public ConditionEnvironment {
-  public:
-    CtlEnvironment(DateTime now, bool trace)
-        : now_(now), trace_(trace), regional_(RegionalSettings::fromLocale()) {}
-
-    std::string unpackCommandString(std::string_view text) override {
-        // Without the companion product both period dates are today.
-        const DateTime today = datePart(now_);
-        return UnpackCommandString(text, today, today, now_);
-    }
-    void writeProtocol(std::string_view message) override {
-        if (trace_) std::cerr << message << '\n';
-    }
-    void showTooComplex() override { std::cerr << str::TooComplexExpression << '\n'; }
-    const RegionalSettings& regional() const override { return regional_; }
-
-  private:
-    DateTime now_;
-    bool trace_;
-    RegionalSettings regional_;
-};
-
 int runEval(const GlobalOptions& options, const std::string& condition) {
-    CtlEnvironment env(nowFor(options), options.trace);
+    ctl::TerminalEnvironment env(nowFor(options), {options.trace, true});
     ConditionEvaluator evaluator(env);
     double value = 0;
     try {
@@ -88,7 +64,7 @@ int runEval(const GlobalOptions& options, const std::string& condition) {
 }
 
 int runExpand(const GlobalOptions& options, const std::string& text) {
-    CtlEnvironment env(nowFor(options), false);
+    ctl::TerminalEnvironment env(nowFor(options));
     std::cout << env.unpackCommandString(text) << '\n';
     return ExitOk;
 }

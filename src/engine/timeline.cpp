@@ -20,21 +20,6 @@ namespace {
 
 constexpr int MinutesPerDay = 1440;
 
-std::string fill(std::string_view format, std::initializer_list<std::string> args) {
-    std::string out;
-    auto arg = args.begin();
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
-            arg != args.end()) {
-            out += *arg++;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
-
 // "YYYY-MM-DD HH:MM", as every vektrinctl command writes moments.
 std::string isoMinute(Minute m) {
     const schedule::LaunchMoment moment = launchMoment(m);
@@ -218,17 +203,17 @@ PeriodOrProblem makePeriod(DateTime from, DateTime to) {
     };
     if (!std::isfinite(from) || !std::isfinite(to) || from < 0 || to < 0 || from > last ||
         to > last) {
-        r.problem = fill(str::TimelinePeriodOutOfRange, {shown(from), shown(to)});
+        r.problem = str::fill(str::TimelinePeriodOutOfRange, {shown(from), shown(to)});
         return r;
     }
     if (to <= from) {
-        r.problem = fill(str::TimelinePeriodReversed, {isoOf(from), isoOf(to)});
+        r.problem = str::fill(str::TimelinePeriodReversed, {isoOf(from), isoOf(to)});
         return r;
     }
     // Whole milliseconds, so that 31 days to the minute is not refused for the doubles' dust.
     const std::int64_t fromMs = msOf(from), toMs = msOf(to);
     if (toMs - fromMs > std::int64_t{MaxDays} * 86400000) {
-        r.problem = fill(str::TimelinePeriodTooLong, {isoOf(from), isoOf(to)});
+        r.problem = str::fill(str::TimelinePeriodTooLong, {isoOf(from), isoOf(to)});
         return r;
     }
     r.period = Period{(fromMs + 59999) / 60000, (toMs + 59999) / 60000};
@@ -407,12 +392,12 @@ std::string conflictText(const Model& model, const Conflict& c, const ChartWords
     const std::string& holder = model.tables.tasks[static_cast<std::size_t>(c.holder)].name;
     std::string text;
     if (!c.waits)
-        text = fill(word(str::TimelineSkipped), {names, holder});
+        text = str::fill(word(str::TimelineSkipped), {names, holder});
     else if (c.waitSeconds <= 0)
-        text = fill(word(str::TimelineWaitsOnePass), {names, holder});
+        text = str::fill(word(str::TimelineWaitsOnePass), {names, holder});
     else
-        text = fill(word(str::TimelineWaits),
-                    {std::to_string((c.waitSeconds + 59) / 60), names, holder});
+        text = str::fill(word(str::TimelineWaits),
+                         {std::to_string((c.waitSeconds + 59) / 60), names, holder});
     if (c.conditional) text += word(str::TimelineIfConditionsHold);
     return text;
 }
@@ -420,8 +405,8 @@ std::string conflictText(const Model& model, const Conflict& c, const ChartWords
 namespace {
 
 std::string silenceText(const Model& model, int row, bool begins) {
-    return fill(begins ? str::TimelineSilenceBegins : str::TimelineSilenceEnds,
-                {silenceKindName(model.tables.silence[static_cast<std::size_t>(row)])});
+    return str::fill(begins ? str::TimelineSilenceBegins : str::TimelineSilenceEnds,
+                     {silenceKindName(model.tables.silence[static_cast<std::size_t>(row)])});
 }
 
 } // namespace

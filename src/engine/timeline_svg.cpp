@@ -61,21 +61,6 @@ struct Svg {
     }
 };
 
-std::string fill(std::string_view format, std::initializer_list<std::string> args) {
-    std::string out;
-    auto arg = args.begin();
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' &&
-            arg != args.end()) {
-            out += *arg++;
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
-}
-
 // Names longer than the name column are cut, by characters, not bytes.
 std::string cutName(const std::string& name, std::size_t characters) {
     std::size_t count = 0;
@@ -126,8 +111,8 @@ class Renderer {
     }
 
     std::string title() const {
-        return xmlEscape(fill(word(str::TimelineTitle),
-                              {moment(model_.period.begin), moment(model_.period.end)}));
+        return xmlEscape(str::fill(word(str::TimelineTitle),
+                                   {moment(model_.period.begin), moment(model_.period.end)}));
     }
 
     void section(int s, int sections, int place) {
@@ -146,8 +131,8 @@ class Renderer {
             svg_ << "<text x=\"" << P::PlotRight
                  << "\" y=\"44\" font-size=\"10\" "
                     "text-anchor=\"end\">"
-                 << xmlEscape(fill(word(str::TimelinePage),
-                                   {std::to_string(s + 1), std::to_string(sections)}))
+                 << xmlEscape(str::fill(word(str::TimelinePage),
+                                        {std::to_string(s + 1), std::to_string(sections)}))
                  << "</text>\n";
         // Stripes first, so that everything else lies on them.
         for (int l = 0; l < count; ++l)
@@ -303,7 +288,7 @@ class Renderer {
                      << "\" height=\"" << P::LaneHeight - 2 << "\" fill=\""
                      << (task.conditional ? "none" : LaunchColour) << "\" stroke=\"" << LaunchColour
                      << "\" stroke-width=\"0.5\"><title>"
-                     << xmlEscape(fill(
+                     << xmlEscape(str::fill(
                             word(str::TimelineLaunches),
                             {std::to_string(j - i + 1), moment(launches[i]), moment(launches[j])}))
                      << "</title></rect>\n";
@@ -369,8 +354,8 @@ class Renderer {
         const std::string& other = model_.tables.tasks[static_cast<std::size_t>(c.other)].name;
         std::string text =
             n == 1 ? moment(first) + " <" + other + "> " + conflictText(model_, c, words_)
-                   : fill(word(str::TimelineConflicts),
-                          {std::to_string(n), moment(first), moment(last)}) +
+                   : str::fill(word(str::TimelineConflicts),
+                               {std::to_string(n), moment(first), moment(last)}) +
                          ": <" + other + "> " + conflictText(model_, c, words_);
         const double x0 = x(first);
         const double width = x(last) - x0;

@@ -2,6 +2,7 @@
 // A table directory with its own aliases file, runtime, state and working directories, the real
 // vektrin running headless on it when asked, and vektrinctl run against it.
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -123,28 +123,7 @@ class ControlWorld {
     static pid_t spawn(const std::string& program, const std::vector<std::string>& args,
                        std::vector<std::string> env, const std::string& cwd, const std::string& in,
                        const std::string& out, const std::string& err) {
-        std::vector<std::string> argv{program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> argp, envp;
-        for (auto& a : argv)
-            argp.push_back(a.data());
-        argp.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid = 0;
-        const int failed =
-            posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        return failed == 0 ? pid : -1;
+        return test::startProgram(program, args, std::move(env), {in, out, err, cwd});
     }
 
     static int waitExit(pid_t pid) {

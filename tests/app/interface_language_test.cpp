@@ -2,13 +2,13 @@
 // it shows (headless: one line on standard error) is Russian after "vektrin RUS" and English
 // otherwise; a translation file that cannot be used leaves it English with one line saying why.
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -50,24 +50,8 @@ class InterfaceLanguageTest : public ::testing::Test {
                                         "HOME=" + dir.path(),
                                         "LC_ALL=C.UTF-8",
                                         "XDG_RUNTIME_DIR=" + dir.path()};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argv = {program};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> argp;
-        for (auto& a : argv)
-            argp.push_back(a.data());
-        argp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argp.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
+        const pid_t pid = test::startProgram(program, args, std::move(env),
+                                             {"", "", dir.file("stderr.txt"), dir.path()});
         int status = 0;
         waitpid(pid, &status, 0);
         err = test::readFile(dir.file("stderr.txt"));

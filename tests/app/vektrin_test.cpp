@@ -1,13 +1,13 @@
 // The real vektrin program, headless, against temporary alias directories.
 
 #include "support/file_size_limit.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,25 +37,8 @@ class VektrinProgramTest : public ::testing::Test {
             "VEKTRIN_ALIASES=" + aliases, "XDG_CONFIG_HOME=" + dir.path() + "/config",
             "HOME=" + dir.path(),         "LC_ALL=C.UTF-8",
             "PATH=/usr/bin:/bin",         "XDG_RUNTIME_DIR=" + dir.path()};
-        std::vector<char*> envp;
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argv = {binary()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> argp;
-        for (auto& a : argv)
-            argp.push_back(a.data());
-        argp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, (dir.path() + "/work").c_str());
-        posix_spawn_file_actions_addopen(&actions, 2, dir.file("stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        posix_spawn(&pid, binary().c_str(), &actions, nullptr, argp.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        return test::startProgram(binary(), args, std::move(env),
+                                  {"", "", dir.file("stderr.txt"), dir.path() + "/work"});
     }
 
     static int waitExit(pid_t pid) {

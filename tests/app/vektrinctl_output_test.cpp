@@ -13,7 +13,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -133,23 +132,10 @@ bool eventually(const std::function<bool()>& condition) {
 TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpACut) {
     const std::string run = keep(at(11, 0, 0), "first\n", std::nullopt);
     const std::string out = dir.file("follow.out");
-    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
-    std::vector<std::string> args = arguments({"output", "backup", "--follow"});
-    args.insert(args.begin(), binary);
-    std::vector<std::string> env = environment();
-    std::vector<char*> argv, envp;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = test::startProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl",
+                                         arguments({"output", "backup", "--follow"}), environment(),
+                                         {"", out, "", ""});
+    ASSERT_GT(pid, 0);
 
     const std::string many(1000, 'x');
     EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n"; }));

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -32,16 +31,11 @@ using test::TempDir;
 using test::writeFile;
 using Json = nlohmann::ordered_json;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::ProgramOutcome;
 
 Outcome run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
-    const auto r = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
-                                    {"LC_ALL=C", "TZ=" + tz});
-    return Outcome{r.exitCode, r.out, r.err};
+    return test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
+                            {"LC_ALL=C", "TZ=" + tz});
 }
 
 DateTime day(int y, int m, int d) {
@@ -537,23 +531,11 @@ TEST(VektrinctlProtocol, FollowPrintsNewLinesAndCarriesOnAfterClearing) {
     TempDir dir;
     const std::string log = dir.file("Vektrin.log");
     writeFile(log, "03/05/24 10:00:00 Executes <a>.\r\n03/06/24 10:00:00 Executes <b>.\r\n");
-    const std::string binary = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
     const std::string outPath = dir.file("out");
-    const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<std::string> args{binary, "protocol", "--log", log, "--follow", "--task", "b"};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string env = "LC_ALL=C";
-    char* envp[] = {env.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
+    const pid_t pid = test::startProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl",
+                                         {"protocol", "--log", log, "--follow", "--task", "b"},
+                                         {"LC_ALL=C"}, {"", outPath, "", ""});
+    ASSERT_GT(pid, 0);
 
     std::string expected = "03/06/24 10:00:00 Executes <b>.\n";
     EXPECT_EQ(waitForContent(outPath, expected), expected);

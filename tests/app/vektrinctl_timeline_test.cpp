@@ -20,11 +20,7 @@ using test::TempDir;
 using test::writeFile;
 using Json = nlohmann::ordered_json;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::ProgramOutcome;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -48,9 +44,8 @@ class Tables {
     }
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
         args.insert(args.begin(), {"--aliases", dir_.file("aliases.ini")});
-        const auto r = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
-                                        {"LC_ALL=C", "TZ=" + tz});
-        return Outcome{r.exitCode, r.out, r.err};
+        return test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
+                                {"LC_ALL=C", "TZ=" + tz});
     }
     std::string file(const std::string& name) const { return dir_.file(name); }
 

@@ -9,13 +9,8 @@
 
 namespace vektrin::test {
 
-ProgramOutcome runProgram(const std::string& binary, const std::vector<std::string>& args,
-                          std::vector<std::string> environment) {
-    TempDir io;
-    const std::string outPath = io.file("out"), errPath = io.file("err");
-    const int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const int errFd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-
+pid_t startProgram(const std::string& binary, const std::vector<std::string>& args,
+                   std::vector<std::string> environment, const ProgramPlaces& places) {
     std::vector<char*> argv{const_cast<char*>(binary.c_str())};
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -27,18 +22,36 @@ ProgramOutcome runProgram(const std::string& binary, const std::vector<std::stri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    if (!places.directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, places.directory.c_str());
+    if (!places.in.empty())
+        posix_spawn_file_actions_addopen(&actions, 0, places.in.c_str(), O_RDONLY, 0);
+    int fd = 1;
+    for (const std::string* path : {&places.out, &places.err}) {
+        if (!path->empty())
+            posix_spawn_file_actions_addopen(&actions, fd, path->c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ++fd;
+    }
     pid_t pid = 0;
+    const int failed =
+        posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0 ? pid : -1;
+}
+
+ProgramOutcome runProgram(const std::string& binary, const std::vector<std::string>& args,
+                          std::vector<std::string> environment) {
+    TempDir io;
+    const std::string outPath = io.file("out"), errPath = io.file("err");
+    const pid_t pid =
+        startProgram(binary, args, std::move(environment), {"", outPath, errPath, ""});
     ProgramOutcome o;
-    if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+    if (pid > 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&actions);
-    close(outFd);
-    close(errFd);
     o.out = readFile(outPath);
     o.err = readFile(errPath);
     return o;

@@ -214,17 +214,23 @@ void walkReport(ReportForm& report, Table& table, Findings& f, const QString& wh
 
 // A task per status the grid can show: every completion code, stopped, a failure's exit code
 // and a code without a text.
+// The fields of the task with completion code `code`: each kind, window mode and switch comes
+// up among the fifteen.
+void setStateFields(TDataCtrl& d, int code) {
+    d.Table1EndCode.setFloat(code);
+    d.Table1ExitCode.setInteger(code == 1 ? 3 : 0);
+    d.Table1Interval.setInteger(code % 6);
+    d.Table1StartDate.setDateTime(*tryEncodeDate(2026, 1, 1 + code % 7));
+    d.Table1RunType.setInteger(code % 4);
+    d.Table1Interupt.setBoolean(code % 2 == 0);
+    d.Table1WaitRes.setBoolean(code % 3 == 0);
+    d.Table1Conflicts.setInteger(code % 4);
+}
+
 void addTasksInEveryState(TMainForm& form) {
     for (int code = 0; code <= 14; ++code)
         addTask(form, "Задача " + std::to_string(code), [code](TDataCtrl& d) {
-            d.Table1EndCode.setFloat(code);
-            d.Table1ExitCode.setInteger(code == 1 ? 3 : 0);
-            d.Table1Interval.setInteger(code % 6);
-            d.Table1StartDate.setDateTime(*tryEncodeDate(2026, 1, 1 + code % 7));
-            d.Table1RunType.setInteger(code % 4);
-            d.Table1Interupt.setBoolean(code % 2 == 0);
-            d.Table1WaitRes.setBoolean(code % 3 == 0);
-            d.Table1Conflicts.setInteger(code % 4);
+            setStateFields(d, code);
             d.Table1Application.setString("");
         });
     addTask(form, "Остановленная", [](TDataCtrl& d) {
@@ -574,16 +580,8 @@ void RussianInterfaceTest::outputViewerAndFailureNotice() {
 void RussianInterfaceTest::reportsAndTheirPreviews() {
     EditorWorld world;
     for (int code = 0; code <= 14; ++code)
-        world.addTask("Задача " + std::to_string(code), [code](TDataCtrl& d) {
-            d.Table1EndCode.setFloat(code);
-            d.Table1ExitCode.setInteger(code == 1 ? 3 : 0);
-            d.Table1Interval.setInteger(code % 6);
-            d.Table1StartDate.setDateTime(*tryEncodeDate(2026, 1, 1 + code % 7));
-            d.Table1RunType.setInteger(code % 4);
-            d.Table1Interupt.setBoolean(code % 2 == 0);
-            d.Table1WaitRes.setBoolean(code % 3 == 0);
-            d.Table1Conflicts.setInteger(code % 4);
-        });
+        world.addTask("Задача " + std::to_string(code),
+                      [code](TDataCtrl& d) { setStateFields(d, code); });
     world.addTask("Остановленная", [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
     world.addResource(1, "Принтер", *tryEncodeTime(0, 30, 0));
     for (int kind = 0; kind < 6; ++kind)
