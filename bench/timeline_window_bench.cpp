@@ -46,7 +46,7 @@ class PaintWatch : public QObject {
 void fill(TDataCtrl& dm, int count) {
     std::mt19937 random(7);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    dm.database().begin();
+    Transaction transaction(dm.database());
     for (int i = 0; i < count; ++i) {
         dm.Table1.append();
         dm.Table1AppName.setString("task number " + std::to_string(i + 1));
@@ -73,7 +73,7 @@ void fill(TDataCtrl& dm, int count) {
     dm.Table3StartTime.setDateTime(12 / 24.0);
     dm.Table3EndTime.setDateTime(13 / 24.0);
     dm.Table3.post();
-    dm.database().commit();
+    transaction.commit();
 }
 
 } // namespace

@@ -16,7 +16,6 @@
 #include "platform/strings.h"
 
 #include <CLI/CLI.hpp>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -513,17 +512,17 @@ int runSet(const Context& context, const std::string& task, const std::vector<Se
         std::cout << "Nothing to change in " << title << ".\n";
         return ExitOk;
     }
-    updateColumns(dm->database(), "tasks.\"Vektrin\"", row, changed);
+    updateColumns(t, row, changed);
     transaction.commit();
     std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
     return ExitOk;
 }
 
-void deleteRow(Database& db, const std::string& table, Table::Bookmark rowid) {
-    Statement st(db.handle(), "DELETE FROM " + table + " WHERE rowid = ?");
-    sqlite3_bind_int64(st.get(), 1, rowid);
-    if (sqlite3_step(st.get()) != SQLITE_DONE)
-        throw DatabaseError(sqlite3_extended_errcode(db.handle()), sqlite3_errmsg(db.handle()));
+// Deletes the record with its data module handler (a resource takes its bit out of every task).
+void deleteRow(Table& table, Table::Bookmark rowid) {
+    if (!table.gotoBookmark(rowid))
+        throw CommandError(ExitNotFound, "The record was removed meanwhile: nothing was written.");
+    table.deleteRecord();
 }
 
 int runRm(const Context& context, const std::string& task) {
@@ -532,7 +531,7 @@ int runRm(const Context& context, const std::string& task) {
     Transaction transaction(dm->database());
     locateTask(*dm, task);
     const std::string title = taskTitle(*dm);
-    deleteRow(dm->database(), "tasks.\"Vektrin\"", dm->Table1.getBookmark());
+    deleteRow(dm->Table1, dm->Table1.getBookmark());
     transaction.commit();
     std::cout << "Removed " << title << ".\n";
     return ExitOk;
@@ -665,7 +664,7 @@ int runResourceSet(const Context& context, const std::string& resource,
         std::cout << "Nothing to change in " << title << ".\n";
         return ExitOk;
     }
-    updateColumns(dm->database(), "resources.\"VKResrcs\"", row, changed);
+    updateColumns(dm->Table2, row, changed);
     // Tasks name their resources by number, as they do when the editor renumbers one.
     int users = 0;
     const auto* was = std::get_if<std::int64_t>(&before.front().second);
@@ -692,16 +691,7 @@ int runResourceRm(const Context& context, const std::string& resource) {
     const std::string title =
         "resource " + std::to_string(no) + " (" + dm->Table2ResourceName.asString() + ")";
     // As the editor's deletion: no task needs the resource any more.
-    if (no >= 1 && no <= 31) {
-        Statement st(dm->database().handle(),
-                     "UPDATE tasks.\"Vektrin\" SET \"Conflicts\" = \"Conflicts\" & ~?1 "
-                     "WHERE \"Conflicts\" & ?1 != 0");
-        sqlite3_bind_int64(st.get(), 1, std::int64_t{1} << (no - 1));
-        if (sqlite3_step(st.get()) != SQLITE_DONE)
-            throw DatabaseError(sqlite3_extended_errcode(dm->database().handle()),
-                                sqlite3_errmsg(dm->database().handle()));
-    }
-    deleteRow(dm->database(), "resources.\"VKResrcs\"", row);
+    deleteRow(dm->Table2, row);
     transaction.commit();
     std::cout << "Removed " << title << ".\n";
     return ExitOk;
@@ -794,7 +784,7 @@ int runSilenceSet(const Context& context, const std::string& number,
         std::cout << "Nothing to change in silence period " << number << ".\n";
         return ExitOk;
     }
-    updateColumns(dm->database(), "silence.\"SYSEXCPT\"", row, changed);
+    updateColumns(dm->Table3, row, changed);
     transaction.commit();
     std::cout << "Changed silence period " << number << ": " << columnNames(changed) << ".\n";
     return ExitOk;
@@ -804,7 +794,7 @@ int runSilenceRm(const Context& context, const std::string& number) {
     refuseWhileOpen(context, {"Exceptions"});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
-    deleteRow(dm->database(), "silence.\"SYSEXCPT\"", locateSilence(*dm, number));
+    deleteRow(dm->Table3, locateSilence(*dm, number));
     transaction.commit();
     std::cout << "Removed silence period " << number << ".\n";
     return ExitOk;
@@ -1042,29 +1032,8 @@ std::vector<Column> changedColumns(const std::vector<Column>& before,
     return changed;
 }
 
-void updateColumns(Database& db, const std::string& table, Table::Bookmark rowid,
-                   const std::vector<Column>& columns) {
-    std::string sets;
-    for (const Column& c : columns)
-        sets += (sets.empty() ? "\"" : ", \"") + c.first + "\" = ?";
-    Statement st(db.handle(), "UPDATE " + table + " SET " + sets + " WHERE rowid = ?");
-    int param = 1;
-    for (const Column& c : columns) {
-        if (const auto* n = std::get_if<std::int64_t>(&c.second))
-            sqlite3_bind_int64(st.get(), param, *n);
-        else if (const auto* d = std::get_if<double>(&c.second))
-            sqlite3_bind_double(st.get(), param, *d);
-        else if (const auto* s = std::get_if<std::string>(&c.second))
-            sqlite3_bind_text(st.get(), param, s->data(), static_cast<int>(s->size()),
-                              SQLITE_TRANSIENT);
-        else
-            sqlite3_bind_null(st.get(), param);
-        ++param;
-    }
-    sqlite3_bind_int64(st.get(), param, rowid);
-    if (sqlite3_step(st.get()) != SQLITE_DONE)
-        throw DatabaseError(sqlite3_extended_errcode(db.handle()), sqlite3_errmsg(db.handle()));
-    if (sqlite3_changes(db.handle()) != 1)
+void updateColumns(Table& table, Table::Bookmark rowid, const std::vector<Column>& columns) {
+    if (!table.writeFields(rowid, columns))
         throw CommandError(ExitNotFound, "The record was removed meanwhile: nothing was written.");
 }
 

@@ -50,8 +50,7 @@ std::vector<Column> changedColumns(const std::vector<Column>& before,
                                    const std::vector<Column>& after);
 // Writes exactly these columns of the row (rowid), nothing else: a status field that the
 // scheduler changes meanwhile keeps its value.
-void updateColumns(Database& db, const std::string& table, Table::Bookmark rowid,
-                   const std::vector<Column>& columns);
+void updateColumns(Table& table, Table::Bookmark rowid, const std::vector<Column>& columns);
 
 // The task definition columns of a change, for the summary: "StartTime, EndTime".
 std::string columnNames(const std::vector<Column>& columns);

@@ -277,7 +277,7 @@ Outcome apply(const Context& context, const std::vector<Block>& original, const 
     }
     if (!o.problems.empty()) return o; // rolled back
     for (const Update& u : updates) {
-        updateColumns(dm->database(), "tasks.\"Vektrin\"", u.row, u.columns);
+        updateColumns(dm->Table1, u.row, u.columns);
         o.done.push_back("changed " + u.title + ": " + columnNames(u.columns));
     }
     transaction.commit();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <unistd.h>
 
 namespace vektrin {
 
@@ -136,7 +137,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
 
     // One scheduler per log and per table directory: both are locked before any table is touched,
     // so a second instance changes nothing that the first one relies on.
-    tableLock_ = std::make_unique<FileLock>(directory + "/" + TaskFileName);
+    const std::string taskFile = directory + "/" + TaskFileName;
+    const bool taskFileIsNew = access(taskFile.c_str(), F_OK) != 0;
+    tableLock_ = std::make_unique<FileLock>(taskFile);
     if (!ProtocolFile.open() || !tableLock_->locked()) {
         tableLock_.reset();
         ProtocolFile.close();
@@ -146,7 +149,7 @@ Scheduler::StartResult Scheduler::FormCreate() {
     }
 
     try {
-        startWithTables(directory);
+        startWithTables(directory, taskFileIsNew);
     } catch (const FatalExit&) {
         throw;
     } catch (const std::exception& e) {
@@ -156,8 +159,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
     return StartResult::Running;
 }
 
-void Scheduler::startWithTables(const std::string& directory) {
-    DataCtrl = std::make_unique<TDataCtrl>(directory, messages_);
+void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew) {
+    DataCtrl =
+        std::make_unique<TDataCtrl>(directory, messages_, OpenMode::ReadWrite, taskFileIsNew);
     DataCtrl->setResourceTable(&resourceTable);
 
     const std::string version = config_.fileVersion.empty() ? fileVersion() : config_.fileVersion;

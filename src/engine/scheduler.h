@@ -136,7 +136,7 @@ class Scheduler : public ConditionEnvironment {
     void enableTimer2();
     void disableTimer2();
     void armTimer2();
-    void startWithTables(const std::string& directory);
+    void startWithTables(const std::string& directory, bool taskFileIsNew);
     [[noreturn]] void abandonStart(const std::string& error);
     void ResetStaleStates();
     // Stamps today and now (or the given moment) into LastDate and LastTime of the record being

@@ -57,7 +57,7 @@ AttachedFile tableFile(std::string schema, std::string fileName, std::string tab
 }
 
 std::vector<AttachedFile> tableFiles() {
-    return {tableFile("tasks", TaskFileName, "Vektrin", taskFields()),
+    return {tableFile("main", TaskFileName, "Vektrin", taskFields()),
             tableFile("resources", ResourceFileName, "VKResrcs", resourceFields()),
             tableFile("silence", SilenceFileName, "SYSEXCPT", silenceFields())};
 }
@@ -68,9 +68,13 @@ void TDataCtrl::verify(const std::string& directory) {
     Database::verify(directory, tableFiles());
 }
 
-TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode)
-    : database_(std::make_unique<Database>(directory, tableFiles(), mode)), messages_(messages),
-      table1_(std::make_unique<Table>(*database_, "tasks", "Vektrin", taskFields())),
+TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode,
+                     bool taskFileIsNew)
+    : database_(std::make_unique<Database>(directory, tableFiles(), mode,
+                                           taskFileIsNew ? std::vector<std::string>{TaskFileName}
+                                                         : std::vector<std::string>{})),
+      messages_(messages),
+      table1_(std::make_unique<Table>(*database_, "main", "Vektrin", taskFields())),
       table2_(std::make_unique<Table>(*database_, "resources", "VKResrcs", resourceFields(),
                                       "ResourceNo")),
       table3_(std::make_unique<Table>(*database_, "silence", "SYSEXCPT", silenceFields())),

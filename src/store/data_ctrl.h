@@ -25,8 +25,9 @@ class TDataCtrl {
   public:
     // Opens (creating when missing) the three table files in directory. Read-only: nothing is
     // created or written, a missing file reads as an empty table.
+    // taskFileIsNew: the caller created the task table file empty itself (its lock).
     TDataCtrl(const std::string& directory, MessagePort& messages,
-              OpenMode mode = OpenMode::ReadWrite);
+              OpenMode mode = OpenMode::ReadWrite, bool taskFileIsNew = false);
     // Throws StoreOpenError, naming the path and the problem, for a directory or a table file that
     // a read-write opening would refuse; creates and writes nothing.
     static void verify(const std::string& directory);

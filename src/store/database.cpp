@@ -1,5 +1,6 @@
 #include "store/database.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -119,88 +120,151 @@ void checkDirectory(const std::string& directory, OpenMode mode) {
             std::strerror(errno));
 }
 
+// A rollback journal beside the file: a change its writer did not finish (or a file of another
+// program's; both are left for a writer to look at).
+bool halfDoneChange(const std::string& path) {
+    struct stat journal {};
+    return ::stat((path + "-journal").c_str(), &journal) == 0 && journal.st_size > 0;
+}
+
+bool writable(const std::string& path, const std::string& directory) {
+    return access(path.c_str(), W_OK) == 0 && access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
 } // namespace
 
 Database::Database(const std::string& directory, const std::vector<AttachedFile>& files,
-                   OpenMode mode)
-    : Database(directory, files, mode, Purpose::Use) {}
+                   OpenMode mode, const std::vector<std::string>& newFiles)
+    : Database(directory, files, mode, Purpose::Use, newFiles) {}
 
 void Database::verify(const std::string& directory, const std::vector<AttachedFile>& files) {
-    Database(directory, files, OpenMode::ReadWrite, Purpose::VerifyOnly);
+    Database(directory, files, OpenMode::ReadWrite, Purpose::VerifyOnly, {});
 }
 
 Database::Database(const std::string& directory, const std::vector<AttachedFile>& files,
-                   OpenMode mode, Purpose purpose)
+                   OpenMode mode, Purpose purpose, const std::vector<std::string>& newFiles)
     : directory_(directory), mode_(mode) {
     checkDirectory(directory, mode);
     std::vector<FileShape> shapes;
     for (const auto& f : files)
         shapes.push_back(inspectFile(directory + "/" + f.fileName, mode));
 
-    if (sqlite3_open_v2(":memory:", &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
-                            SQLITE_OPEN_URI,
-                        nullptr) != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw StoreOpenError("Cannot open the table connection");
-    }
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_extended_result_codes(db_, 1);
-
     // Until every file has shown the one table of ours with columns we know, nothing is written
-    // to any of them: not even the journal-mode switch.
-    const bool writing = mode == OpenMode::ReadWrite && purpose == Purpose::Use;
+    // to any of them: not even the journal-mode switch. The look is taken on a connection of its
+    // own, with every file attached read-only.
     std::vector<std::vector<const TableColumn*>> missing(files.size());
+    std::vector<bool> present(files.size(), false);
+    std::vector<std::string> readSources(files.size());
     std::string path;
     try {
+        openConnection(":memory:");
         for (size_t i = 0; i < files.size(); ++i) {
+            if (shapes[i] != FileShape::Database) continue;
             const AttachedFile& f = files[i];
             path = directory + "/" + f.fileName;
-            bool inMemory = shapes[i] != FileShape::Database && !writing;
-            if (shapes[i] == FileShape::Database) {
-                attach(path, f.schema, true);
-                missing[i] = verifyTableFile(path, f);
-                if (!missing[i].empty() && mode == OpenMode::ReadOnly)
-                    throw StoreOpenError("The table file " + path + " lacks the column \"" +
-                                         missing[i].front()->name +
-                                         "\"; a writing command adds it, this one reads only");
-                if (!writing && !hasTable(f.schema, f.table)) {
-                    exec("DETACH DATABASE " + f.schema);
-                    inMemory = true; // nothing to read, nothing may be created
-                } else if (writing) {
-                    exec("DETACH DATABASE " + f.schema);
-                    attach(path, f.schema, false);
-                }
-            } else if (writing) {
-                attach(path, f.schema, false);
-            }
-            if (inMemory) exec("ATTACH DATABASE ':memory:' AS " + f.schema);
+            AttachedFile look = f;
+            if (f.schema == "main") look.schema = "verified";
+            readSources[i] = attach(path, look.schema, true);
+            missing[i] = verifyTableFile(path, look);
+            present[i] = hasTable(look.schema, f.table);
+            if (!missing[i].empty() && mode == OpenMode::ReadOnly)
+                throw StoreOpenError("The table file " + path + " lacks the column \"" +
+                                     missing[i].front()->name +
+                                     "\"; a writing command adds it, this one reads only");
         }
+        close();
+        // A file emptied beside others that hold their tables lost its rows; made anew it would
+        // quietly start from nothing.
+        if (std::find(present.begin(), present.end(), true) != present.end())
+            for (size_t i = 0; i < files.size(); ++i)
+                if (shapes[i] == FileShape::Empty && std::find(newFiles.begin(), newFiles.end(),
+                                                               files[i].fileName) == newFiles.end())
+                    throw StoreOpenError("The table file " + directory + "/" + files[i].fileName +
+                                         " is empty while the other table files hold their "
+                                         "tables: it looks damaged; it was left untouched");
         if (purpose == Purpose::VerifyOnly) return;
+
+        // The working connection has the first file as its main database: SQLite makes a commit
+        // over several files atomic only then (it names the super-journal after the main file).
+        const bool writing = mode == OpenMode::ReadWrite;
+        std::vector<std::string> sources;
+        for (size_t i = 0; i < files.size(); ++i) {
+            path = directory + "/" + files[i].fileName;
+            if (writing)
+                sources.push_back(fileUri(path, "mode=rwc"));
+            else if (shapes[i] == FileShape::Database && present[i])
+                sources.push_back(readSources[i]);
+            else
+                sources.push_back(":memory:"); // nothing to read, nothing may be created
+        }
+        path = directory + "/" + files.front().fileName;
+        openConnection(sources.front());
+        for (size_t i = 1; i < files.size(); ++i) {
+            path = directory + "/" + files[i].fileName;
+            exec("ATTACH DATABASE " + quoteLiteral(sources[i]) + " AS " + files[i].schema);
+        }
         for (size_t i = 0; i < files.size(); ++i) {
             const AttachedFile& f = files[i];
             path = directory + "/" + f.fileName;
-            if (writing) {
-                exec("PRAGMA " + f.schema + ".journal_mode=WAL");
-                exec("PRAGMA " + f.schema + ".synchronous=FULL");
-            }
+            if (writing) useRollbackJournal(f, path);
             if (!hasTable(f.schema, f.table)) createTable(f);
             if (!missing[i].empty()) addColumns(path, f, missing[i]);
         }
     } catch (const DatabaseError& e) {
-        sqlite3_close(db_);
-        db_ = nullptr;
+        close();
         throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
     } catch (...) {
-        sqlite3_close(db_);
-        db_ = nullptr;
+        close();
         throw;
     }
 }
 
-Database::~Database() {
+void Database::openConnection(const std::string& mainSource) {
+    close();
+    const int rc = sqlite3_open_v2(mainSource.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        close();
+        throw DatabaseError(rc, reason);
+    }
+    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_extended_result_codes(db_, 1);
+}
+
+void Database::close() {
     if (db_) sqlite3_close(db_);
+    db_ = nullptr;
+}
+
+void Database::useRollbackJournal(const AttachedFile& f, const std::string& path) {
+    // A file of an earlier version may be in write-ahead mode, which another connection's open
+    // handle keeps it in for a moment: it is switched once nobody else has it open.
+    std::string journal;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        try {
+            Statement st(db_, "PRAGMA " + f.schema + ".journal_mode=DELETE");
+            if (sqlite3_step(st.get()) == SQLITE_ROW)
+                if (const auto* text =
+                        reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)))
+                    journal = text;
+        } catch (const DatabaseError& e) {
+            if (!isTransientFailure(e.code())) throw;
+        }
+        if (journal == "delete") break;
+        ::usleep(50 * 1000);
+    }
+    if (journal != "delete")
+        throw StoreOpenError("The table file " + path +
+                             " is held in write-ahead mode by another program that has it open; "
+                             "it was left as it is");
+    exec("PRAGMA " + f.schema + ".synchronous=FULL");
+}
+
+Database::~Database() {
+    close();
 }
 
 void Database::createTable(const AttachedFile& f) {
@@ -227,24 +291,37 @@ void Database::addColumns(const std::string& path, const AttachedFile& f,
                  path.c_str(), names.c_str());
 }
 
-void Database::attach(const std::string& path, const std::string& schema, bool readOnly) {
-    if (!readOnly) {
-        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "")) + " AS " + schema);
-        return;
+std::string Database::attach(const std::string& path, const std::string& schema, bool readOnly) {
+    const auto attachAs = [&](const std::string& uri) {
+        exec("ATTACH DATABASE " + quoteLiteral(uri) + " AS " + schema);
+        return uri;
+    };
+    if (!readOnly) return attachAs(fileUri(path, ""));
+    if (halfDoneChange(path)) {
+        // A change a killed writer left half done: only a connection that may write the file
+        // rolls it back before anything is read, and nobody else may read it as it stands.
+        if (!writable(path, directory_))
+            throw StoreOpenError("The table file " + path +
+                                 " has a change left half done beside it (" + path +
+                                 "-journal), which only a program that may write the file can "
+                                 "undo");
+        attachAs(fileUri(path, "mode=rw"));
+        exec("SELECT count(*) FROM " + schema + ".sqlite_master");
+        return fileUri(path, "mode=rw");
     }
     // A read-only look at a file whose directory we cannot write: SQLite cannot make the shared
     // memory file a WAL file needs (the attaching itself or the first read fails), so the file is
     // read as it stands on disk.
     bool attached = false;
     try {
-        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "mode=ro")) + " AS " + schema);
+        attachAs(fileUri(path, "mode=ro"));
         attached = true;
         exec("SELECT count(*) FROM " + schema + ".sqlite_master");
+        return fileUri(path, "mode=ro");
     } catch (const DatabaseError& e) {
         if ((e.code() & 0xFF) != SQLITE_CANTOPEN && (e.code() & 0xFF) != SQLITE_READONLY) throw;
         if (attached) exec("DETACH DATABASE " + schema);
-        exec("ATTACH DATABASE " + quoteLiteral(fileUri(path, "mode=ro&immutable=1")) + " AS " +
-             schema);
+        return attachAs(fileUri(path, "mode=ro&immutable=1"));
     }
 }
 
@@ -312,8 +389,53 @@ void Database::exec(const std::string& sql) {
     }
 }
 
-void Database::rollback() {
-    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+void Database::setBusyTimeout(int milliseconds) {
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+bool Database::inTransaction() const {
+    return db_ && !sqlite3_get_autocommit(db_);
+}
+
+Transaction::Transaction(Database& db) : db_(db) {
+    if (db_.inTransaction()) {
+        savepoint_ = "nested" + std::to_string(++db_.savepoints_);
+        db_.exec("SAVEPOINT " + savepoint_);
+    } else {
+        db_.exec("BEGIN IMMEDIATE");
+    }
+}
+
+Transaction::~Transaction() {
+    if (done_) return;
+    if (savepoint_.empty()) {
+        if (db_.inTransaction()) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        const std::string sql = "ROLLBACK TO " + savepoint_ + "; RELEASE " + savepoint_;
+        sqlite3_exec(db_.handle(), sql.c_str(), nullptr, nullptr, nullptr);
+        --db_.savepoints_;
+    }
+    ++db_.rollbacks_;
+}
+
+void Transaction::commit() {
+    db_.exec(savepoint_.empty() ? std::string("COMMIT") : "RELEASE " + savepoint_);
+    if (!savepoint_.empty()) --db_.savepoints_;
+    done_ = true;
+}
+
+bool isTransientFailure(int sqliteCode) {
+    switch (sqliteCode & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+        return true;
+    default:
+        return false;
+    }
 }
 
 Statement::Statement(sqlite3* db, const std::string& sql) {

@@ -61,8 +61,10 @@ class Database {
     // file of ours (another program's database, a column we do not know, a directory or a dangling
     // link in its place), without writing anything to it. A file of an older layout that lacks
     // columns we can add gets them, in one transaction, said once on standard error.
+    // newFiles: file names the caller itself created empty just now (a lock on the file), which
+    // are fresh tables rather than emptied ones.
     Database(const std::string& directory, const std::vector<AttachedFile>& files,
-             OpenMode mode = OpenMode::ReadWrite);
+             OpenMode mode = OpenMode::ReadWrite, const std::vector<std::string>& newFiles = {});
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -78,45 +80,58 @@ class Database {
 
     void exec(const std::string& sql);
 
-    void begin() { exec("BEGIN IMMEDIATE"); }
-    void commit() { exec("COMMIT"); }
-    void rollback();
+    // How long a statement waits for another connection's lock before it fails with
+    // SQLITE_BUSY. A command line can wait; the scheduler's event loop must not.
+    void setBusyTimeout(int milliseconds);
+    bool inTransaction() const;
+    // Counts the rollbacks of this connection: rows read before one may hold changes that never
+    // reached the files.
+    std::uint64_t rollbacks() const { return rollbacks_; }
 
   private:
+    friend class Transaction;
     enum class Purpose { Use, VerifyOnly };
     Database(const std::string& directory, const std::vector<AttachedFile>& files, OpenMode mode,
-             Purpose purpose);
-    void attach(const std::string& path, const std::string& schema, bool readOnly);
+             Purpose purpose, const std::vector<std::string>& newFiles);
+    void openConnection(const std::string& mainSource);
+    // Returns the address attached: read-only ones say how the file could be read.
+    std::string attach(const std::string& path, const std::string& schema, bool readOnly);
+    void useRollbackJournal(const AttachedFile& file, const std::string& path);
     // The columns a file of ours lacks; empty for a fresh file or a complete one.
     std::vector<const TableColumn*> verifyTableFile(const std::string& path,
                                                     const AttachedFile& file);
     void createTable(const AttachedFile& file);
     void addColumns(const std::string& path, const AttachedFile& file,
                     const std::vector<const TableColumn*>& missing);
+    void close();
 
     sqlite3* db_ = nullptr;
     std::string directory_;
     OpenMode mode_ = OpenMode::ReadWrite;
+    std::uint64_t rollbacks_ = 0;
+    int savepoints_ = 0;
 };
 
-// Groups posts into one commit (one disk flush); rolled back unless committed.
+// Groups changes into one commit: all of them reach the table files, or none, also when the
+// process is killed halfway (the files keep rollback journals, whose commit over several files is
+// atomic). Rolled back unless committed. Inside another transaction it is a savepoint of it.
 class Transaction {
   public:
-    explicit Transaction(Database& db) : db_(db) { db_.begin(); }
-    ~Transaction() {
-        if (!done_) db_.rollback();
-    }
+    explicit Transaction(Database& db);
+    ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        db_.commit();
-        done_ = true;
-    }
+    void commit();
 
   private:
     Database& db_;
+    std::string savepoint_; // empty for the outermost
     bool done_ = false;
 };
+
+// Whether a failure is the files' state of the moment (another connection's lock, a full or
+// failing disk) rather than something wrong with the change: worth trying again later.
+bool isTransientFailure(int sqliteCode);
 
 // A prepared statement that finalises itself.
 class Statement {

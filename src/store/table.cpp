@@ -292,19 +292,25 @@ Table::Table(Database& db, std::string schema, std::string name, std::vector<Fie
         if (defs_[i].type == FieldType::AutoInc) autoIncIndex_ = i;
         if (!orderBy_.empty() && defs_[i].name == orderBy_) orderIndex_ = i;
     }
+    if (defs_.size() > 64) throw DatabaseError(0, name_ + ": more fields than a post can track");
     calcValues_.resize(defs_.size());
-    load();
+    // The version first: a commit between the two then costs one needless read later, while the
+    // other order could keep rows older than the version they are taken for.
     dataVersion_ = readDataVersion();
+    rollbacksSeen_ = db_.rollbacks();
+    load();
 }
 
 Table::~Table() {
     sqlite3_finalize(versionStmt_);
-    sqlite3_finalize(updateStmt_);
+    for (auto& [columns, st] : updateStmts_)
+        sqlite3_finalize(st);
     sqlite3_finalize(insertStmt_);
     sqlite3_finalize(deleteStmt_);
 }
 
 sqlite3_stmt* Table::prepared(sqlite3_stmt*& slot, const std::string& sql) {
+    // sql is only read when the statement is not prepared yet.
     if (!slot && sqlite3_prepare_v3(db_.handle(), sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &slot,
                                     nullptr) != SQLITE_OK)
         throw DatabaseError(sqlite3_extended_errcode(db_.handle()), sqlite3_errmsg(db_.handle()));
@@ -366,6 +372,12 @@ void Table::load() {
     }
     if (rc != SQLITE_DONE)
         throw DatabaseError(sqlite3_extended_errcode(db_.handle()), sqlite3_errmsg(db_.handle()));
+    // Changes not yet written are what the record holds for this program.
+    if (!deferred_.empty())
+        for (Row& r : rows)
+            if (auto it = deferred_.find(r.rowid); it != deferred_.end())
+                for (const auto& [index, value] : it->second)
+                    r.values[static_cast<size_t>(index)] = value;
     rows_ = std::move(rows);
     if (pos_ >= static_cast<int>(rows_.size()))
         pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
@@ -394,6 +406,7 @@ void Table::setValue(int index, Value v) {
     requireEditing(index);
     buffer_.values[index] = std::move(v);
     modified_ = true;
+    dirty_ |= std::uint64_t{1} << index;
     calcValid_ = false;
     notifyRecord();
 }
@@ -527,6 +540,7 @@ void Table::edit() {
     buffer_ = rows_[pos_];
     state_ = State::Edit;
     modified_ = false;
+    dirty_ = 0;
     notifyState();
 }
 
@@ -536,6 +550,7 @@ void Table::insert() {
     insertPos_ = rows_.empty() ? 0 : pos_;
     state_ = State::Insert;
     modified_ = false;
+    dirty_ = 0;
     calcValid_ = false;
     notifyState();
 }
@@ -546,6 +561,7 @@ void Table::append() {
     insertPos_ = static_cast<int>(rows_.size());
     state_ = State::Insert;
     modified_ = false;
+    dirty_ = 0;
     calcValid_ = false;
     notifyState();
 }
@@ -554,6 +570,7 @@ void Table::cancel() {
     if (state_ == State::Browse) return;
     state_ = State::Browse;
     modified_ = false;
+    dirty_ = 0;
     calcValid_ = false;
     notifyState();
     notifyRecord();
@@ -579,64 +596,98 @@ int Table::sortedPosition(const Row& row) const {
     return static_cast<int>(i);
 }
 
+namespace {
+
+void bindValue(sqlite3_stmt* st, int param, const Value& v) {
+    if (auto* n = std::get_if<std::int64_t>(&v))
+        sqlite3_bind_int64(st, param, *n);
+    else if (auto* d = std::get_if<double>(&v))
+        sqlite3_bind_double(st, param, *d);
+    else if (auto* s = std::get_if<std::string>(&v))
+        sqlite3_bind_text(st, param, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else
+        sqlite3_bind_null(st, param);
+}
+
+[[noreturn]] void throwStepFailure(sqlite3* h) {
+    const int ext = sqlite3_extended_errcode(h);
+    const std::string msg = sqlite3_errmsg(h);
+    if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
+        throw DatabaseError(KeyViolationCode, "Key violation");
+    if (ext == SQLITE_CONSTRAINT_CHECK)
+        throw DatabaseError(MaxValueErrorCode, "Maximum validity check failed");
+    if (ext == SQLITE_CONSTRAINT_NOTNULL)
+        throw DatabaseError(RequiredFieldCode, "Field value required");
+    throw DatabaseError(ext, msg);
+}
+
+} // namespace
+
+bool Table::updateRow(std::int64_t rowid,
+                      const std::vector<std::pair<int, const Value*>>& columns) {
+    std::uint64_t set = 0;
+    for (const auto& [index, value] : columns)
+        set |= std::uint64_t{1} << index;
+    sqlite3_stmt*& slot = updateStmts_[set];
+    std::string sql;
+    if (!slot) {
+        std::string sets;
+        for (size_t i = 0; i < defs_.size(); ++i) {
+            if (!(set & (std::uint64_t{1} << i))) continue;
+            if (!sets.empty()) sets += ", ";
+            sets += "\"" + defs_[i].name + "\" = ?";
+        }
+        sql = "UPDATE " + schema_ + ".\"" + name_ + "\" SET " + sets + " WHERE rowid = ?";
+    }
+    sqlite3_stmt* st = prepared(slot, sql);
+    // Bound in the statement's column order, which is the fields' order.
+    std::vector<std::pair<int, const Value*>> ordered = columns;
+    std::sort(ordered.begin(), ordered.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    int param = 1;
+    for (const auto& [index, value] : ordered)
+        bindValue(st, param++, *value);
+    sqlite3_bind_int64(st, param, rowid);
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE) throwStepFailure(db_.handle());
+    return sqlite3_changes(db_.handle()) > 0;
+}
+
 void Table::writeRow(Row& row, bool inserting) {
     sqlite3* h = db_.handle();
-    sqlite3_stmt* st;
-    if (inserting) {
-        std::string cols, params;
-        for (const auto& d : defs_) {
-            if (!isStored(d)) continue;
-            if (!cols.empty()) {
-                cols += ", ";
-                params += ", ";
-            }
-            cols += "\"" + d.name + "\"";
-            params += "?";
-        }
-        st = prepared(insertStmt_, "INSERT INTO " + schema_ + ".\"" + name_ + "\" (" + cols +
-                                       ") VALUES (" + params + ")");
-    } else {
-        std::string sets;
-        for (const auto& d : defs_) {
-            if (!isStored(d)) continue;
-            if (!sets.empty()) sets += ", ";
-            sets += "\"" + d.name + "\" = ?";
-        }
-        st = prepared(updateStmt_,
-                      "UPDATE " + schema_ + ".\"" + name_ + "\" SET " + sets + " WHERE rowid = ?");
+    if (!inserting) {
+        std::vector<std::pair<int, const Value*>> columns;
+        for (size_t i = 0; i < defs_.size(); ++i)
+            if (isStored(defs_[i]) && (dirty_ & (std::uint64_t{1} << i)))
+                columns.emplace_back(static_cast<int>(i), &row.values[i]);
+        if (columns.empty()) return;
+        if (!updateRow(row.rowid, columns))
+            throw DatabaseError(RecordGoneCode,
+                                "The record was deleted by another program; the change was not "
+                                "stored");
+        return;
     }
+    std::string cols, params;
+    for (const auto& d : defs_) {
+        if (!isStored(d)) continue;
+        if (!cols.empty()) {
+            cols += ", ";
+            params += ", ";
+        }
+        cols += "\"" + d.name + "\"";
+        params += "?";
+    }
+    sqlite3_stmt* st = prepared(insertStmt_, "INSERT INTO " + schema_ + ".\"" + name_ + "\" (" +
+                                                 cols + ") VALUES (" + params + ")");
     int param = 1;
-    for (size_t i = 0; i < defs_.size(); ++i) {
-        if (!isStored(defs_[i])) continue;
-        const Value& v = row.values[i];
-        if (auto* n = std::get_if<std::int64_t>(&v))
-            sqlite3_bind_int64(st, param, *n);
-        else if (auto* d = std::get_if<double>(&v))
-            sqlite3_bind_double(st, param, *d);
-        else if (auto* s = std::get_if<std::string>(&v))
-            sqlite3_bind_text(st, param, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
-        else
-            sqlite3_bind_null(st, param);
-        ++param;
-    }
-    if (!inserting) sqlite3_bind_int64(st, param, row.rowid);
-    int rc = sqlite3_step(st);
+    for (size_t i = 0; i < defs_.size(); ++i)
+        if (isStored(defs_[i])) bindValue(st, param++, row.values[i]);
+    const int rc = sqlite3_step(st);
     sqlite3_reset(st);
-    if (rc != SQLITE_DONE) {
-        const int ext = sqlite3_extended_errcode(h);
-        const std::string msg = sqlite3_errmsg(h);
-        if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
-            throw DatabaseError(KeyViolationCode, "Key violation");
-        if (ext == SQLITE_CONSTRAINT_CHECK)
-            throw DatabaseError(MaxValueErrorCode, "Maximum validity check failed");
-        if (ext == SQLITE_CONSTRAINT_NOTNULL)
-            throw DatabaseError(RequiredFieldCode, "Field value required");
-        throw DatabaseError(ext, msg);
-    }
-    if (inserting) {
-        row.rowid = sqlite3_last_insert_rowid(h);
-        if (autoIncIndex_ >= 0) row.values[autoIncIndex_] = row.rowid;
-    }
+    if (rc != SQLITE_DONE) throwStepFailure(h);
+    row.rowid = sqlite3_last_insert_rowid(h);
+    if (autoIncIndex_ >= 0) row.values[autoIncIndex_] = row.rowid;
 }
 
 void Table::post() {
@@ -666,6 +717,10 @@ void Table::post() {
         if (action == PostErrorAction::Abort) throw AbortError();
         throw;
     }
+    finishPost(inserting);
+}
+
+void Table::finishPost(bool inserting) {
     if (inserting) {
         int at = sortedPosition(buffer_);
         rows_.insert(rows_.begin() + at, buffer_);
@@ -688,9 +743,68 @@ void Table::post() {
     bof_ = false;
     state_ = State::Browse;
     modified_ = false;
+    dirty_ = 0;
     calcValid_ = false;
     notifyState();
     notifyRecord();
+}
+
+bool Table::postDeferring() {
+    if (state_ != State::Edit) {
+        post();
+        return true;
+    }
+    if (deferred_.empty()) {
+        try {
+            post();
+            return true;
+        } catch (const DatabaseError& e) {
+            if (e.code() == RecordGoneCode) {
+                cancel();
+                return true;
+            }
+            if (!isTransientFailure(e.code())) throw;
+        }
+    }
+    auto& queued = deferred_[buffer_.rowid];
+    for (size_t i = 0; i < defs_.size(); ++i)
+        if (isStored(defs_[i]) && (dirty_ & (std::uint64_t{1} << i)))
+            queued[static_cast<int>(i)] = buffer_.values[i];
+    finishPost(false);
+    return false;
+}
+
+std::string Table::writeDeferred() {
+    if (deferred_.empty()) return {};
+    try {
+        Transaction transaction(db_);
+        for (const auto& [rowid, fields] : deferred_) {
+            std::vector<std::pair<int, const Value*>> columns;
+            for (const auto& [index, value] : fields)
+                columns.emplace_back(index, &value);
+            updateRow(rowid, columns); // a record deleted meanwhile takes its change along
+        }
+        transaction.commit();
+    } catch (const DatabaseError& e) {
+        if (isTransientFailure(e.code())) return e.what();
+        deferred_.clear();
+        throw;
+    }
+    deferred_.clear();
+    return {};
+}
+
+bool Table::writeFields(Bookmark bookmark,
+                        const std::vector<std::pair<std::string, Value>>& values) {
+    std::vector<std::pair<int, const Value*>> columns;
+    for (const auto& [fieldName, value] : values) {
+        const int index = field(fieldName).index();
+        if (!isStored(defs_[static_cast<size_t>(index)]))
+            throw DatabaseError(0, name_ + ": the field '" + fieldName + "' is not stored");
+        columns.emplace_back(index, &value);
+    }
+    if (columns.empty()) return indexOfRowid(bookmark) >= 0;
+    return updateRow(bookmark, columns);
 }
 
 void Table::deleteRecord() {
@@ -700,15 +814,21 @@ void Table::deleteRecord() {
     }
     if (state_ == State::Edit) cancel();
     if (rows_.empty()) throw DatabaseError(0, "Cannot perform this operation on an empty dataset");
-    if (beforeDelete) beforeDelete(*this);
     const std::int64_t rowid = rows_[pos_].rowid;
-    sqlite3_stmt* st =
-        prepared(deleteStmt_, "DELETE FROM " + schema_ + ".\"" + name_ + "\" WHERE rowid = ?");
-    sqlite3_bind_int64(st, 1, rowid);
-    int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE)
-        throw DatabaseError(sqlite3_extended_errcode(db_.handle()), sqlite3_errmsg(db_.handle()));
+    {
+        // What the handler changes elsewhere for the deletion goes with it, or stays with it.
+        Transaction transaction(db_);
+        if (beforeDelete) beforeDelete(*this);
+        sqlite3_stmt* st =
+            prepared(deleteStmt_, "DELETE FROM " + schema_ + ".\"" + name_ + "\" WHERE rowid = ?");
+        sqlite3_bind_int64(st, 1, rowid);
+        int rc = sqlite3_step(st);
+        sqlite3_reset(st);
+        if (rc != SQLITE_DONE)
+            throw DatabaseError(sqlite3_extended_errcode(db_.handle()),
+                                sqlite3_errmsg(db_.handle()));
+        transaction.commit();
+    }
     int idx = indexOfRowid(rowid); // the handler may have moved the cursor
     if (idx >= 0) {
         rows_.erase(rows_.begin() + idx);
@@ -726,6 +846,8 @@ void Table::refresh() {
     checkBrowseMode();
     const std::int64_t rowid = getBookmark();
     const int oldPos = pos_;
+    dataVersion_ = readDataVersion();
+    rollbacksSeen_ = db_.rollbacks();
     load();
     int idx = indexOfRowid(rowid);
     if (idx >= 0)
@@ -733,13 +855,12 @@ void Table::refresh() {
     else if (!rows_.empty())
         pos_ = std::min(oldPos, static_cast<int>(rows_.size()) - 1);
     eof_ = rows_.empty();
-    dataVersion_ = readDataVersion();
     notifyDataSet();
 }
 
 void Table::refreshIfChanged() {
     if (state_ != State::Browse) return;
-    if (readDataVersion() != dataVersion_) refresh();
+    if (readDataVersion() != dataVersion_ || db_.rollbacks() != rollbacksSeen_) refresh();
 }
 
 void Table::addObserver(TableObserver* o) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,7 @@ class Field {
 
     const FieldDef& def() const;
     const std::string& name() const { return def().name; }
+    int index() const { return index_; }
     bool isNull() const;
 
     std::int64_t asInteger() const;
@@ -73,6 +75,9 @@ class Field {
 };
 
 enum class PostErrorAction { Fail, Abort };
+
+// A post of an edited record that another connection deleted meanwhile.
+constexpr int RecordGoneCode = 8708;
 
 // Receives what grids and bound controls need to repaint; silent while controls are disabled.
 class TableObserver {
@@ -126,7 +131,23 @@ class Table {
     void edit();
     void insert(); // a new record at the current position
     void append(); // a new record after the last
+    // Writes a new record whole; of an edited one only the fields set since edit(), so that what
+    // another connection committed meanwhile to the other fields stays as it is. Fails with
+    // RecordGoneCode when another connection deleted the record.
     void post();
+    // post() for a writer that must not stop when the files cannot take a change now (another
+    // connection's lock, a full disk): the edited fields are then kept in memory (the record
+    // shows them), queued, and written by writeDeferred(); while changes are queued, later ones
+    // join the queue so that none overtakes another. Inserts are posted as by post(). False when
+    // deferred; a record deleted meanwhile is dropped with its change.
+    bool postDeferring();
+    // Writes the queued changes in one transaction. Empty when the queue is empty afterwards,
+    // else why the files refused them (they stay queued).
+    std::string writeDeferred();
+    bool hasDeferred() const { return !deferred_.empty(); }
+    // Writes the given stored fields of the record with the bookmark, and nothing else; false
+    // when there is no such record. The rows in memory follow at the next read.
+    bool writeFields(Bookmark bookmark, const std::vector<std::pair<std::string, Value>>& values);
     void cancel();
     void deleteRecord();
     // Reads the rows again, keeping the current record where it still exists.
@@ -160,6 +181,9 @@ class Table {
     };
 
     void load();
+    void finishPost(bool inserting);
+    // UPDATE of the given columns of one row; false when the row is not there.
+    bool updateRow(std::int64_t rowid, const std::vector<std::pair<int, const Value*>>& columns);
     const Value& currentValue(int index) const;
     void setValue(int index, Value v);
     void requireEditing(int index) const;
@@ -188,6 +212,7 @@ class Table {
     bool bof_ = true;
     State state_ = State::Browse;
     bool modified_ = false;
+    std::uint64_t dirty_ = 0; // the stored fields set since edit()
     Row buffer_;
     int insertPos_ = 0;
 
@@ -200,10 +225,12 @@ class Table {
     bool pendingDataSet_ = false;
 
     sqlite3_stmt* versionStmt_ = nullptr;
-    sqlite3_stmt* updateStmt_ = nullptr;
+    std::map<std::uint64_t, sqlite3_stmt*> updateStmts_; // by the set of columns written
     sqlite3_stmt* insertStmt_ = nullptr;
     sqlite3_stmt* deleteStmt_ = nullptr;
     std::int64_t dataVersion_ = -1;
+    std::uint64_t rollbacksSeen_ = 0;
+    std::map<std::int64_t, std::map<int, Value>> deferred_; // rowid → field → value
 };
 
 // Cuts a UTF-8 text to at most width characters without splitting a character.

@@ -9,9 +9,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <string_view>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -112,6 +117,19 @@ class ControlWorld {
 
     pid_t vektrinPid() const { return vektrin_; }
 
+    // The running scheduler's socket in the runtime directory; empty when there is none.
+    std::string socketPath() const {
+        const std::string directory = runtime() + "/vektrin";
+        std::string found;
+        if (DIR* d = opendir(directory.c_str())) {
+            while (const dirent* e = readdir(d))
+                if (std::string_view(e->d_name).ends_with(".sock"))
+                    found = directory + "/" + e->d_name;
+            closedir(d);
+        }
+        return found;
+    }
+
     bool waitForLog(const std::string& text) const {
         for (int i = 0; i < 400; ++i) {
             if (log().find(text) != std::string::npos) return true;
@@ -137,5 +155,29 @@ class ControlWorld {
   private:
     pid_t vektrin_ = -1;
 };
+
+// The raw answer of the socket to bytes sent on one connection.
+inline std::string askSocket(const std::string& socketPath, const std::string& request) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return "connect failed";
+    }
+    for (std::size_t done = 0; done < request.size();) {
+        const ssize_t n = send(fd, request.data() + done, request.size() - done, MSG_NOSIGNAL);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    shutdown(fd, SHUT_WR);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        answer.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    return answer;
+}
 
 } // namespace vektrin::test

@@ -15,6 +15,7 @@
 namespace vektrin {
 namespace {
 
+using test::askSocket;
 using test::ControlWorld;
 using test::CtlOutcome;
 using Json = nlohmann::json;
@@ -55,30 +56,6 @@ std::vector<std::string> filesIn(const std::string& directory) {
     return names;
 }
 
-// The raw answer of the socket to bytes sent on one connection.
-std::string askSocket(const std::string& socketPath, const std::string& request) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return "connect failed";
-    }
-    for (std::size_t done = 0; done < request.size();) {
-        const ssize_t n = send(fd, request.data() + done, request.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    shutdown(fd, SHUT_WR);
-    std::string answer;
-    char buffer[4096];
-    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        answer.append(buffer, static_cast<std::size_t>(n));
-    close(fd);
-    return answer;
-}
-
 class ControlTest : public ::testing::Test {
   protected:
     ControlWorld world;
@@ -98,11 +75,7 @@ class ControlTest : public ::testing::Test {
         ASSERT_EQ(o.exitCode, 0) << o.err;
     }
 
-    std::string socketPath() const {
-        for (const std::string& f : filesIn(world.runtime() + "/vektrin"))
-            if (f.ends_with(".sock")) return world.runtime() + "/vektrin/" + f;
-        return {};
-    }
+    std::string socketPath() const { return world.socketPath(); }
 };
 
 TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {

@@ -297,6 +297,10 @@ TEST(DamagedTables, EveryCommandNamesTheFile) {
         {"the resource table cut short", "VKResrcs.db",
          [](const std::string& path) { std::filesystem::resize_file(path, 5000); }, all,
          "cannot be opened: database disk image is malformed"},
+        {"the task table emptied", "Vektrin.db",
+         [](const std::string& path) { std::filesystem::resize_file(path, 0); }, all,
+         "is empty while the other table files hold their tables: it looks damaged; it was left "
+         "untouched"},
         {"text in place of the silence table", "SYSEXCPT.DB",
          [](const std::string& path) { writeFile(path, "not a table\n"); }, all,
          "is not a table file of this program; it was left untouched"},
