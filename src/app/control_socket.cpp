@@ -194,9 +194,22 @@ void ControlSocket::readFrom(int fd) {
             c.reader->setEnabled(false);
             if (n < 0) return drop(fd); // the client went away
             const QByteArray request = newline >= 0 ? c.request.left(newline) : c.request;
-            return respond(c, answer(request));
+            return serve(fd, request, 1);
         }
     }
+}
+
+void ControlSocket::serve(int fd, const QByteArray& request, int attempt) {
+    auto it = connections_.find(fd);
+    if (it == connections_.end()) return;
+    QByteArray line = answer(request);
+    if (line.isEmpty() && attempt * 1000 < ConnectionDeadlineMs - 1000) {
+        QTimer::singleShot(1000, this,
+                           [this, fd, request, attempt] { serve(fd, request, attempt + 1); });
+        return;
+    }
+    if (line.isEmpty()) line = refusal(QString::fromStdString(lastBusy_));
+    respond(*it->second, line);
 }
 
 void ControlSocket::respond(Connection& c, const QByteArray& answerLine) {
@@ -265,6 +278,10 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
 QByteArray ControlSocket::commandAnswer(const QString& command, const QString& task) {
     const OperatorAnswer a =
         operatorCommand(form_.scheduler(), *commandNamed(command), task.toStdString());
+    if (a.tryAgain) {
+        lastBusy_ = "The tables are held by another program: " + a.text;
+        return {};
+    }
     if (!a.ok) return refusal(qstr(a.text));
     return line(QJsonObject{{"ok", true}, {"message", qstr(a.text)}});
 }

@@ -46,7 +46,8 @@ class ControlSocket : public QObject {
     bool open(std::string& error);
     const std::string& socketPath() const { return socketPath_; }
 
-    // The answer line (with its line end) to one request.
+    // The answer line (with its line end) to one request; empty when the tables are held by
+    // another program for now and the request is worth asking again a second later.
     QByteArray answer(const QByteArray& request);
 
   private:
@@ -54,6 +55,9 @@ class ControlSocket : public QObject {
     void acceptConnections();
     void readFrom(int fd);
     void respond(Connection& c, const QByteArray& line);
+    // Answers the request now, or a second later while the tables are held (never waiting on the
+    // lock here, where the passes and the windows wait too).
+    void serve(int fd, const QByteArray& request, int attempt);
     void writeTo(int fd);
     void drop(int fd);
     QByteArray statusAnswer();
@@ -66,6 +70,7 @@ class ControlSocket : public QObject {
     int listenFd_ = -1;
     QSocketNotifier* listener_ = nullptr;
     std::map<int, std::unique_ptr<Connection>> connections_;
+    std::string lastBusy_; // why the last request had to wait
 };
 
 } // namespace vektrin

@@ -168,6 +168,9 @@ OperatorAnswer operatorCommand(Scheduler& scheduler, OperatorCommand command,
             t.cancel();
             return {false, diversion.joined()};
         }
+    } catch (const DatabaseError& e) {
+        if (t.state() != Table::State::Browse) t.cancel();
+        return {false, e.what(), isTransientFailure(e.code())};
     } catch (const std::exception& e) {
         if (t.state() != Table::State::Browse) t.cancel();
         return {false, e.what()};

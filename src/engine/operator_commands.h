@@ -30,7 +30,8 @@ enum class OperatorCommand { RunNow, Interrupt, CancelWaiting, Stop, Resume };
 
 struct OperatorAnswer {
     bool ok = false;
-    std::string text; // what happened, or why nothing did
+    std::string text;      // what happened, or why nothing did
+    bool tryAgain = false; // nothing happened because the tables are held or full for now
 };
 
 // Refused, with the main window's own refusal, while an editor or the protocol viewer is open (the

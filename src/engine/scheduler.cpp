@@ -186,6 +186,9 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     WriteProtocol(str::ProgramStarted);
     SetIcon("XICON1");
     WorkEnabled();
+    // From now on a lock held elsewhere is waited for no longer than the event loop may stand
+    // still; what cannot be written then is written at a later second.
+    DataCtrl->database().setBusyTimeout(TableLockWaitMs);
     setTimer1(true);
     SetStatusColor(StatusYellow);
 }
@@ -246,7 +249,7 @@ void Scheduler::FormClose() {
                 DataCtrl->Table1WaitBeginning.setFloat(0);
                 stampLast();
                 setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::InterruptedByPerson);
-                t.post();
+                postStatus();
             }
             WriteProtocol(
                 str::taskMessage(str::InterruptedEndOfWork,
@@ -355,6 +358,25 @@ void Scheduler::endPause(PauseWindow window) {
     SetStatusColor(StatusYellow);
 }
 
+void Scheduler::postStatus() {
+    Table& t = DataCtrl->Table1;
+    if (!t.postDeferring()) tablesUnusable(t.deferReason());
+}
+
+void Scheduler::writeDeferredStatus() {
+    const std::string reason = DataCtrl->Table1.writeDeferred();
+    if (!reason.empty()) tablesUnusable(reason);
+}
+
+void Scheduler::tablesUnusable(const std::string& reason) {
+    if (tablesUnusable_) return;
+    tablesUnusable_ = true;
+    std::string line(str::TablesUnusable);
+    line += reason;
+    if (!line.ends_with('.')) line += '.';
+    WriteProtocol(line);
+}
+
 void Scheduler::stampLast() {
     stampLast(clock_.now());
 }
@@ -379,7 +401,7 @@ void Scheduler::StoppedInverting() {
         setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Suspended);
     }
     stampLast();
-    t.post();
+    postStatus();
 }
 
 } // namespace vektrin

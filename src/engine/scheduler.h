@@ -28,6 +28,9 @@
 
 namespace vektrin {
 
+// How long the running scheduler waits for a table lock that another program holds.
+constexpr int TableLockWaitMs = 200;
+
 struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
     std::string programPath;            // the program file's full path (the language value's name)
@@ -143,6 +146,13 @@ class Scheduler : public ConditionEnvironment {
     // edited.
     void stampLast();
     void stampLast(DateTime moment);
+    // Posts the status change of the task record being edited. When the files cannot take it now
+    // (another program's lock, a full disk) it stays in memory and is written at a later second,
+    // so that neither pass stops for it and nothing waits on the lock.
+    void postStatus();
+    void writeDeferredStatus();
+    // The tables could not be read or written: said once until they can be used again.
+    void tablesUnusable(const std::string& reason);
     // The moment the scheduling pass fixed while one runs, else now: a wait begun by the pass is
     // measured from the same moment as the later passes that settle it.
     DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
@@ -154,6 +164,8 @@ class Scheduler : public ConditionEnvironment {
     void refreshIcon();
     void retitleWindows();
     void markSkippedLaunches();
+    // The scheduling pass's walk over the tasks.
+    void schedulingWalk(DateTime now, bool repeatedMinute);
     void settleWaiting(DateTime now);
     std::string launchErrorText(const LaunchResult& result) const;
     // What task runs print: the settings as they are now (their problems said once in the
@@ -206,6 +218,7 @@ class Scheduler : public ConditionEnvironment {
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;
     bool started_ = false;
+    bool tablesUnusable_ = false;
     TaskOutput output_;
     FailureNotices notices_;
     std::vector<std::string> outputProblemsSaid_;

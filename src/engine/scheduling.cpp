@@ -32,7 +32,7 @@ LaunchConditionOutcome Scheduler::launchConditionOutcome() {
         dm.Table1.edit();
         stampLast();
         setCompletionCode(dm.Table1EndCode, CompletionCode::SchedulingStarted);
-        dm.Table1.post();
+        postStatus();
     }
     return testLaunchCondition(evaluator_, dm.Table1StartCondition.asString());
 }
@@ -74,7 +74,19 @@ void Scheduler::Timer2Timer() {
     } forgetMoment{passMoment_};
 
     OrlimbActive = LoadOrlimbSettings();
+    try {
+        schedulingWalk(now, repeatedMinute);
+    } catch (const DatabaseError& e) {
+        // Another program holds the tables, or their disk refuses: this minute launches what it
+        // reached, and the next pass tries again.
+        if (!isTransientFailure(e.code())) throw;
+        tablesUnusable(e.what());
+        return;
+    }
+    if (!DataCtrl->Table1.hasDeferred()) tablesUnusable_ = false;
+}
 
+void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
     PassGuard guard(t);
@@ -141,7 +153,7 @@ void Scheduler::settleWaiting(DateTime now) {
         dm.Table1WaitBeginning.setFloat(0);
         setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingTimeOver);
         stampLast();
-        t.post();
+        postStatus();
         notifyFailure(static_cast<std::int32_t>(dm.Table1AppID.asInteger()),
                       dm.Table1AppName.asString(), std::string(str::Sost10), {});
         return;

@@ -49,12 +49,12 @@ void Scheduler::RunNowClick() {
             dm.Table1WaitBeginning.setDateTime(timePart(began));
             setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingForResources);
             stampLast(began);
-            t.post();
+            postStatus();
             WriteProtocol(str::taskMessage(str::SetToWaiting, name));
         } else {
             setCompletionCode(dm.Table1EndCode, CompletionCode::SkippedResourcesBusy);
             stampLast();
-            t.post();
+            postStatus();
             WriteProtocol(str::taskMessage(str::SkippedConflict, name));
         }
         return;
@@ -73,7 +73,7 @@ void Scheduler::RunNowClick() {
     t.edit();
     stampLast();
     setCompletionCode(dm.Table1EndCode, CompletionCode::Runs);
-    t.post();
+    postStatus();
 
     slot.Title = cutToWidth(name, 40);
     LaunchRequest request;
@@ -96,7 +96,7 @@ void Scheduler::RunNowClick() {
             t.edit();
             setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
             stampLast();
-            t.post();
+            postStatus();
         } catch (...) {
             t.cancel();
         }
@@ -129,7 +129,7 @@ void Scheduler::RunNowClick() {
     t.edit();
     setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
     stampLast();
-    t.post();
+    postStatus();
     freeSlot(n, false);
     WriteProtocol(std::string(str::LaunchErrorPrefix) + text);
     notifyFailure(slot.AppID, name, std::string(str::LaunchErrorPrefix) + text, {});
@@ -167,7 +167,7 @@ std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
         t.edit();
         stampLast();
         setCompletionCode(DataCtrl->Table1EndCode, code);
-        t.post();
+        postStatus();
         WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
     }
     return lastLine;
@@ -224,7 +224,7 @@ void Scheduler::CancelWaitingClick() {
     DataCtrl->Table1WaitBeginning.setFloat(0);
     setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingCancelled);
     stampLast();
-    t.post();
+    postStatus();
 }
 
 void Scheduler::retitleWindows() {
@@ -266,6 +266,10 @@ void Scheduler::Timer1Timer() {
 
     if (!timer2Enabled_ && decodeTime(clock_.now()).second == 1) enableTimer2();
     retitleWindows();
+    if (DataCtrl->Table1.hasDeferred()) {
+        writeDeferredStatus();
+        if (!DataCtrl->Table1.hasDeferred()) tablesUnusable_ = false;
+    }
 
     std::vector<std::string> errors;
     bool ended = false;
@@ -309,7 +313,7 @@ void Scheduler::Timer1Timer() {
                 stampLast();
                 setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
                 dm.Table1ExitCode.setInteger(q.status);
-                t.post();
+                postStatus();
             }
             const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
             const std::int32_t appId = slot.AppID;
@@ -330,8 +334,14 @@ void Scheduler::Timer1Timer() {
         removeDeletedTasksOutput();
         if (ended) refreshIcon();
         if (PauseStart != 0) {
-            markSkippedLaunches();
-            PauseStart = 0;
+            try {
+                markSkippedLaunches();
+                PauseStart = 0;
+            } catch (const DatabaseError& e) {
+                // The tables cannot be read now: the marking waits for the next second.
+                if (!isTransientFailure(e.code())) throw;
+                tablesUnusable(e.what());
+            }
         }
     }
     for (const auto& e : errors)
@@ -340,9 +350,11 @@ void Scheduler::Timer1Timer() {
 
 bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {
     TDataCtrl& dm = *DataCtrl;
+    // The active test ends a running instance of an Interrupt task: only a launch that fell into
+    // the pause may cost it that, never the mere closing of a window.
+    if (!schedule::launchSkipped(taskWindow(dm), from, to)) return false;
     if (ApplicationActive(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return false;
-    if (dm.Table1Stopped.asBoolean()) return false;
-    return schedule::launchSkipped(taskWindow(dm), from, to);
+    return !dm.Table1Stopped.asBoolean();
 }
 
 void Scheduler::markSkippedLaunches() {
@@ -353,7 +365,7 @@ void Scheduler::markSkippedLaunches() {
         t.edit();
         stampLast();
         setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingForScheduling);
-        t.post();
+        postStatus();
     }
 }
 

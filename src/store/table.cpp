@@ -321,8 +321,14 @@ sqlite3_stmt* Table::prepared(sqlite3_stmt*& slot, const std::string& sql) {
 
 std::int64_t Table::readDataVersion() {
     sqlite3_stmt* s = prepared(versionStmt_, "PRAGMA " + schema_ + ".data_version");
-    std::int64_t v = -1;
-    if (sqlite3_step(s) == SQLITE_ROW) v = sqlite3_column_int64(s, 0);
+    // A file that cannot be asked (another program's exclusive lock) cannot be trusted either.
+    if (sqlite3_step(s) != SQLITE_ROW) {
+        const int code = sqlite3_extended_errcode(db_.handle());
+        const std::string message = sqlite3_errmsg(db_.handle());
+        sqlite3_reset(s);
+        throw DatabaseError(code, message);
+    }
+    const std::int64_t v = sqlite3_column_int64(s, 0);
     sqlite3_reset(s);
     return v;
 }
@@ -533,7 +539,13 @@ void Table::edit() {
         return;
     }
     const std::int64_t rowid = rows_[pos_].rowid;
-    refreshIfChanged();
+    try {
+        refreshIfChanged();
+    } catch (const DatabaseError& e) {
+        // The file cannot be asked now; a post writes only the fields set, so the row as last
+        // read serves, and the post finds out whether the record is still there.
+        if (!isTransientFailure(e.code())) throw;
+    }
     int idx = indexOfRowid(rowid);
     if (idx < 0) throw DatabaseError(0, "Record not found or changed by another user");
     pos_ = idx;
@@ -764,6 +776,7 @@ bool Table::postDeferring() {
                 return true;
             }
             if (!isTransientFailure(e.code())) throw;
+            deferReason_ = e.what();
         }
     }
     auto& queued = deferred_[buffer_.rowid];
@@ -786,7 +799,7 @@ std::string Table::writeDeferred() {
         }
         transaction.commit();
     } catch (const DatabaseError& e) {
-        if (isTransientFailure(e.code())) return e.what();
+        if (isTransientFailure(e.code())) return deferReason_ = e.what();
         deferred_.clear();
         throw;
     }

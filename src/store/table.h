@@ -145,6 +145,8 @@ class Table {
     // else why the files refused them (they stay queued).
     std::string writeDeferred();
     bool hasDeferred() const { return !deferred_.empty(); }
+    // Why the last change was deferred.
+    const std::string& deferReason() const { return deferReason_; }
     // Writes the given stored fields of the record with the bookmark, and nothing else; false
     // when there is no such record. The rows in memory follow at the next read.
     bool writeFields(Bookmark bookmark, const std::vector<std::pair<std::string, Value>>& values);
@@ -231,6 +233,7 @@ class Table {
     std::int64_t dataVersion_ = -1;
     std::uint64_t rollbacksSeen_ = 0;
     std::map<std::int64_t, std::map<int, Value>> deferred_; // rowid → field → value
+    std::string deferReason_;
 };
 
 // Cuts a UTF-8 text to at most width characters without splitting a character.

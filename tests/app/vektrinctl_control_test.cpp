@@ -12,6 +12,9 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <sqlite3.h>
+#include <thread>
+
 namespace vektrin {
 namespace {
 
@@ -118,6 +121,26 @@ TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {
     EXPECT_TRUE(filesIn(world.runtime() + "/vektrin").empty());
     EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
     EXPECT_EQ(world.ctl({"run", "sleeper"}).exitCode, 3);
+}
+
+// A request that meets tables held by another program is answered when they come free (within
+// the connection's deadline); meanwhile the scheduler answers everything else.
+TEST_F(ControlTest, ARequestWaitsForHeldTablesWithoutHoldingTheSchedulerUp) {
+    addTask("held", "true");
+    world.start();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((world.tables() + "/Vektrin.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    CtlOutcome run;
+    std::thread runner([&] { run = world.ctl({"run", "held"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    runner.join();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Executes <held>.\n");
 }
 
 TEST_F(ControlTest, EachCommandWritesItsProtocolLineAndRecord) {

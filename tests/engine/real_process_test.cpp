@@ -48,6 +48,47 @@ TEST_F(RealProcessTest, ExitCodesAndSignalsReachTheRecord) {
     EXPECT_EQ(dm().Table1ExitCode.asInteger(), 128 + SIGKILL);
 }
 
+// Closing the viewer or an editor ends a running instance of an Interrupt task only when one of
+// the task's launches fell into the time the window was open.
+TEST_F(RealProcessTest, APauseEndsARunningInterruptTaskOnlyForALaunchInIt) {
+    const struct {
+        const char* name;
+        int kind; // every minute, or daily from 10:00
+        bool interrupt;
+        int pauseFrom; // minutes after 09:00
+        int pauseTo;
+        bool running; // afterwards
+        double code;
+    } cases[] = {
+        {"every minute", 0, true, 30, 31, true, 2},
+        {"daily, nothing due in the pause", 2, true, 30, 31, true, 2},
+        {"daily, due in the pause", 2, true, 59, 61, false, 13},
+        {"daily without interrupt, due in the pause", 2, false, 59, 61, true, 2},
+    };
+    for (const auto& c : cases) {
+        const auto id = addTask(c.name, [&](TDataCtrl& d) {
+            d.Table1Application.setString("sleep 60");
+            d.Table1Interval.setInteger(c.kind);
+            d.Table1StartTime.setDateTime(*tryEncodeTime(10, 0, 0));
+            d.Table1EndTime.setDateTime(*tryEncodeTime(18, 0, 0));
+            d.Table1Interupt.setBoolean(c.interrupt);
+        });
+        clock.set(2026, 12, 9, 9, 0);
+        select(id);
+        scheduler->RunNowClick();
+        ASSERT_EQ(code(id), 2) << c.name;
+        clock.value += c.pauseFrom / 1440.0;
+        scheduler->beginPause(PauseWindow::ProtocolShow);
+        clock.value += (c.pauseTo - c.pauseFrom) / 1440.0;
+        scheduler->endPause(PauseWindow::ProtocolShow);
+        scheduler->Timer1Timer();
+        EXPECT_EQ(scheduler->RunningTasks.AppIndex(id) != 0, c.running) << c.name;
+        EXPECT_EQ(code(id), c.code) << c.name;
+        select(id);
+        scheduler->InterruptClick();
+    }
+}
+
 TEST_F(RealProcessTest, InterruptionEndsTheWholeProcessGroup) {
     const std::string marker = dir.file("child.pid");
     const auto id = addTask("parent", [&](TDataCtrl& d) {

@@ -329,6 +329,46 @@ TEST_F(WaitingTest, TieBreakInTableOrder) {
     EXPECT_EQ(code(second), 7);
 }
 
+// Another program holding a lock on the tables: a pass that cannot read them says so once per
+// episode and the next one tries again; one that cannot write launches all the same and records
+// the statuses when the lock goes. Nothing waits for the lock longer than the busy timeout.
+TEST_F(SchedulingTest, AHeldLockCostsNoLaunchAndNoStatus) {
+    const auto id = task("minutely", 0, 0, 0, 0, 0, 0);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((tables() + "/Vektrin.db").c_str(), &other), SQLITE_OK);
+    const auto hold = [&](const char* sql) {
+        ASSERT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    };
+    const std::string said = "The scheduling pass could not use the tables: database is locked.";
+    const struct {
+        const char* lock; // held over two passes
+        int launches;     // in them
+        int lines;        // of the episode, in all
+    } cases[] = {
+        {"BEGIN EXCLUSIVE", 0, 1}, // nothing can be read: no launch
+        {"BEGIN IMMEDIATE; UPDATE Vektrin SET AppName = AppName", 2, 2}, // reads go on
+    };
+    int minute = 0;
+    for (const auto& c : cases) {
+        hold(c.lock);
+        size_t launched = pass(at(2026, 12, 8, 10, minute++)).size();
+        launched += pass(at(2026, 12, 8, 10, minute++)).size();
+        EXPECT_EQ(launched, static_cast<size_t>(c.launches)) << c.lock;
+        hold("COMMIT");
+        EXPECT_EQ(protocolLines(said), c.lines) << c.lock;
+        EXPECT_THAT(pass(at(2026, 12, 8, 10, minute++)), ElementsAre("minutely")) << c.lock;
+        EXPECT_EQ(code(id), 1) << c.lock;
+    }
+    // What was kept in memory reached the file.
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(other, "SELECT EndCode FROM Vektrin", -1, &st, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_double(st, 0), 1.0);
+    sqlite3_finalize(st);
+    sqlite3_close(other);
+}
+
 TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
     const auto day = task("ten-to-six", 2, 0, hm(10, 0), 0, hm(18, 0), 0);
     const auto later = task("at-noon", 2, 0, hm(12, 0), 0, hm(18, 0), 0);
