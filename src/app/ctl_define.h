@@ -30,6 +30,10 @@ struct Problem {
     std::string option = {}; // the command-line option, when it is not --key
 };
 
+// What add, set and import refuse in a condition: a text the field cannot hold, or one the task
+// editor would not let go (not well formed, too complex, ended by an error). Empty when none.
+std::string conditionProblem(const std::string& text, int width, const Context& context);
+
 // The keys of a task, in the order edit writes them.
 const std::vector<std::string>& taskKeys();
 
