@@ -95,7 +95,7 @@ ScheduleFields silenceSchedule(TDataCtrl& dm) {
 class Applier {
   public:
     Applier(TDataCtrl& dm, ScheduleFields schedule, const Context& context)
-        : dm_(dm), s_(std::move(schedule)), context_(context) {}
+        : dm_(dm), s_(std::move(schedule)), context_(context), conditions_(context) {}
 
     std::vector<Problem> problems;
 
@@ -280,7 +280,7 @@ class Applier {
     }
 
     void condition(const Setting& setting, Field& field) {
-        const std::string wrong = conditionProblem(setting.value, field.def().width, context_);
+        const std::string wrong = conditions_.problem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
@@ -334,6 +334,7 @@ class Applier {
     TDataCtrl& dm_;
     ScheduleFields s_;
     const Context& context_;
+    ConditionCheck conditions_;
     std::string kindOption_; // the kind's option, for the problems of "schedule"
 };
 
@@ -868,15 +869,21 @@ struct TaskOptions {
 
 } // namespace
 
-std::string conditionProblem(const std::string& text, int width, const Context& context) {
+ConditionCheck::ConditionCheck(const Context& context) : context_(context) {}
+
+ConditionCheck::~ConditionCheck() = default;
+
+std::string ConditionCheck::problem(const std::string& text, int width) {
     if (std::string wrong = fields::textProblem(text, width); !wrong.empty()) return wrong;
+    if (trimBlanksAndControls(text).empty()) return {};
     // Tried as the task editor tries them, without its protocol lines.
-    TerminalEnvironment environment(context.now());
-    ConditionEvaluator evaluator(environment);
+    if (!environment_) environment_ = std::make_unique<TerminalEnvironment>(context_.now());
+    environment_->tooComplex = false;
+    ConditionEvaluator evaluator(*environment_);
     try {
         if (!fields::conditionAccepted(evaluator, text))
-            return std::string(environment.tooComplex ? str::TooComplexExpression
-                                                      : str::BadConditionNotation);
+            return std::string(environment_->tooComplex ? str::TooComplexExpression
+                                                        : str::BadConditionNotation);
     } catch (const EvaluationFailure& e) {
         // The editor would not let the window close either.
         return e.what();

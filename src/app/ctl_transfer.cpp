@@ -124,7 +124,7 @@ bool fitsInt64(const Json& value) {
 class Validator {
   public:
     Validator(TDataCtrl& dm, bool replace, const Context& context)
-        : dm_(dm), replace_(replace), context_(context) {
+        : dm_(dm), replace_(replace), conditions_(context) {
         if (replace_) return;
         for (dm.Table1.first(); !dm.Table1.eof(); dm.Table1.next())
             appIds_.insert(dm.Table1AppID.asInteger());
@@ -206,10 +206,10 @@ class Validator {
     }
 
     // What add and set refuse in a value of the right type: the same rules, whatever way in.
-    std::string contentProblem(const FieldDef& def, const Json& value) const {
+    std::string contentProblem(const FieldDef& def, const Json& value) {
         if (value.is_string() && def.type == FieldType::Text) {
             const std::string& text = value.get_ref<const std::string&>();
-            return fields::holdsCondition(def.name) ? conditionProblem(text, def.width, context_)
+            return fields::holdsCondition(def.name) ? conditions_.problem(text, def.width)
                                                     : fields::textProblem(text, def.width);
         }
         if (value.is_number()) return fields::numberProblem(def.name, value.get<double>());
@@ -246,7 +246,7 @@ class Validator {
 
     TDataCtrl& dm_;
     bool replace_;
-    const Context& context_;
+    ConditionCheck conditions_;
     std::set<std::int64_t> appIds_;
     std::set<std::int64_t> resourceNos_;
     std::vector<std::string> problems_;
