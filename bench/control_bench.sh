@@ -2,7 +2,8 @@
 # Times the control socket: `vektrinctl status` and `vektrinctl run TASK` against a headless
 # vektrin on 10,000 tasks (median and 99th percentile of the whole command, and of the socket's
 # own round trip without the process start-up), checks that the "Executes" line is in the
-# protocol by the time the answer is there, and reads the scheduler's idle CPU with the socket open.
+# protocol by the time the answer is there, answers 200 clients at once, and reads the scheduler's
+# idle CPU with the socket open.
 # Usage: bench/control_bench.sh BUILD_DIR [IDLE_SECONDS]   (see docs/performance.md)
 set -eu
 build=$(cd "${1:?build directory}" && pwd)
@@ -92,6 +93,31 @@ print("status, socket round trip:              " + pct(status_sock))
 print("run target, vektrinctl:                 " + pct(run_cmd))
 print("run target, socket round trip:          " + pct(run_sock))
 print("runs whose Executes line was not yet written when the answer came: %d of %d" % (misses, N))
+
+# 200 clients at once, behind 40 that connect and say nothing: those beyond the 32 served at a
+# time wait in the listen queue, and every one is answered.
+import threading
+silent = []
+for _ in range(40):
+    s = socket.socket(socket.AF_UNIX)
+    s.connect(sock)
+    silent.append(s)
+answers = [None] * 200
+def client(i):
+    try:
+        answers[i] = ask({"command": "status"})
+    except Exception:
+        pass
+threads = [threading.Thread(target=client, args=(i,)) for i in range(200)]
+t = time.perf_counter()
+for th in threads:
+    th.start()
+for s in silent:
+    s.close()
+for th in threads:
+    th.join()
+print("200 status requests at once behind 40 silent clients: %d answered, the last after %.0f ms"
+      % (sum(1 for a in answers if a and a.get("ok")), (time.perf_counter() - t) * 1000))
 
 def ticks():
     fields = open("/proc/%d/stat" % pid).read().rsplit(")", 1)[1].split()

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Times vektrinctl itself on a task table of 10,000 tasks (every kind, two silence periods):
 # tasks --json, one next -n 5, and next -n 5 for 20 of the tasks one after another; then the
-# import of hostile documents (one record of 100,000 keys, 50,000 levels of nesting), which are
-# refused, so the figure is the reading and checking alone.
+# import of hostile documents (one record of 100,000 keys, 50,000 levels of nesting) and of 10,000
+# whole task records with and without conditions, all refused, so the figure is the reading and
+# checking alone.
 # Usage: bench/ctl_bench.sh BUILD_DIR   (a release build, see docs/performance.md)
 set -eu
 build=${1:?build directory}
@@ -36,11 +37,22 @@ doc = {"Format": "vektrin-tables", "Version": 1, "Tasks": tasks,
                            "EndDate": "2025-12-26", "EndTime": "23:59:00"}]}
 json.dump(doc, open(sys.argv[1], "w"))
 PY
-python3 - "$work/wide.json" "$work/deep.json" <<'PY'
+python3 - "$work/wide.json" "$work/deep.json" "$work/plain.json" "$work/conditions.json" <<'PY'
 import json, sys
 record = {"k%d" % i: "v" for i in range(100000)}
 json.dump({"Format": "vektrin-tables", "Version": 1, "Tasks": [record]}, open(sys.argv[1], "w"))
 open(sys.argv[2], "w").write("[" * 50000 + "]" * 50000)
+# 10,000 whole task records, the last one refused (so nothing is written and each run is the
+# same): without conditions, and with a launch and a termination condition each.
+def tasks(start, end):
+    t = [{"AppName": "task %d" % i, "Application": "run %d" % i, "AppDirectory": "/tmp",
+          "Interval": 2, "StartTime": "08:00:00", "EndTime": "18:00:00", "RepeatInterval": 30,
+          "Priority": 1, "RunType": 1, "Conflicts": 3, "StartCondition": start, "EndCondition": end}
+         for i in range(10000)]
+    t[-1]["Priority"] = 9
+    return {"Format": "vektrin-tables", "Version": 1, "Tasks": t}
+json.dump(tasks("", ""), open(sys.argv[3], "w"))
+json.dump(tasks("GT(1-2)|EQ(3-3)&GE(5*2-1)", "GT(0.5)&LT(2)"), open(sys.argv[4], "w"))
 PY
 
 v() { "$ctl" --aliases "$work/aliases.ini" --at "2025-03-07 09:30:00" "$@"; }
@@ -64,3 +76,5 @@ echo "20 x next -n 5 (separate runs):    $(best hundred)"
 echo "export, 10,000 tasks:              $(best v export)"
 echo "import, one record of 100,000 keys: $(best v import "$work/wide.json")"
 echo "import, 50,000 levels of nesting:   $(best v import "$work/deep.json")"
+echo "import checks, 10,000 whole tasks:  $(best v import "$work/plain.json")"
+echo "  the same with two conditions each: $(best v import "$work/conditions.json")"

@@ -17,13 +17,14 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vektrin {
 namespace {
 
 // A client that neither finishes its request nor takes its answer in this time is dropped.
 constexpr int ConnectionDeadlineMs = 5000;
-// More at once than any operator types; the rest are closed at once.
+// More at once than any operator types; the rest wait in the listen queue.
 constexpr std::size_t MaxConnections = 32;
 
 QString qstr(std::string_view text) {
@@ -78,76 +79,108 @@ ControlSocket::~ControlSocket() {
     if (listenFd_ >= 0) {
         ::close(listenFd_);
         ::unlink(socketPath_.c_str());
-        ::unlink(stateFile_.c_str());
     }
+    if (!stateFile_.empty()) ::unlink(stateFile_.c_str());
 }
 
-bool ControlSocket::open(std::string& error) {
-    std::string directory;
-    try {
-        directory = places::runtimeDirectory(true);
-    } catch (const places::PlaceError& e) {
-        error = e.what();
-        return false;
-    }
+bool ControlSocket::listenAt(const std::string& directory, std::string& problem) {
     const std::string key = places::schedulerKey(identity_.tableDirectory);
-    socketPath_ = places::socketPath(directory, key);
-    stateFile_ = places::stateFilePath(directory, key);
-    if (socketPath_.size() > places::MaxSocketPath) {
-        error = "The socket path " + socketPath_ + " is longer than a socket address holds";
-        return false;
-    }
+    const std::string path = places::socketPath(directory, key);
     struct stat st {};
-    if (lstat(socketPath_.c_str(), &st) == 0) {
+    if (lstat(path.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
-            error = socketPath_ + " is there and is no socket; it is left as it is";
+            problem = path + " is there and is no socket; it is left as it is";
             return false;
         }
         // Left by a scheduler of this table directory that did not end cleanly.
-        ::unlink(socketPath_.c_str());
+        ::unlink(path.c_str());
     }
-    listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) {
-        error = std::string("Cannot make a socket: ") + std::strerror(errno);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        problem = std::string("Cannot make a socket: ") + std::strerror(errno);
         return false;
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::chmod(socketPath_.c_str(), 0600) != 0 || ::listen(listenFd_, 16) != 0) {
-        error = "Cannot listen on " + socketPath_ + ": " + std::strerror(errno);
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return false;
-    }
-    listener_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read);
-    connect(listener_, &QSocketNotifier::activated, this, [this] { acceptConnections(); });
-
-    const QJsonObject state{{"PID", identity_.pid},
-                            {"Started", qstr(identity_.started)},
-                            {"TableDirectory", qstr(identity_.tableDirectory)},
-                            {"Log", qstr(identity_.logPath)},
-                            {"Socket", qstr(socketPath_)},
-                            {"Version", qstr(identity_.version)}};
     try {
-        const QByteArray text = QJsonDocument(state).toJson(QJsonDocument::Indented);
-        places::writeFileAtomically(stateFile_, text.toStdString());
+        const places::SocketAddress address(path);
+        // Clients beyond the connections served at once wait in the queue, not refused.
+        if (::bind(fd, address.get(), address.size()) != 0 || ::chmod(path.c_str(), 0600) != 0 ||
+            ::listen(fd, SOMAXCONN) != 0)
+            throw places::PlaceError("Cannot listen on " + path + ": " + std::strerror(errno));
     } catch (const places::PlaceError& e) {
-        // The socket serves without it; only the protocol's place is harder to find.
-        error = e.what();
+        problem = e.what();
+        ::close(fd);
+        return false;
     }
+    listenFd_ = fd;
+    socketPath_ = path;
     return true;
 }
 
-void ControlSocket::acceptConnections() {
-    for (;;) {
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
-        if (connections_.size() >= MaxConnections) {
-            ::close(fd);
+bool ControlSocket::open(std::string& error) {
+    // The runtime directory, else the private one under the state directory: a directory that
+    // another user made first in /tmp leaves the scheduler reachable all the same.
+    std::vector<std::string> problems, usable;
+    std::string stateDirectory;
+    for (auto place : {&places::runtimeDirectory, &places::privateRuntimeDirectory}) {
+        std::string directory;
+        try {
+            directory = place(true);
+        } catch (const places::PlaceError& e) {
+            problems.emplace_back(e.what());
             continue;
         }
+        usable.push_back(directory);
+        if (stateDirectory.empty()) stateDirectory = directory;
+        std::string problem;
+        if (listenAt(directory, problem)) {
+            stateDirectory = directory;
+            break;
+        }
+        problems.push_back(problem);
+    }
+    std::string reasons;
+    for (const std::string& p : problems)
+        reasons += (reasons.empty() ? "" : "; ") + p;
+    if (listenFd_ >= 0) {
+        listener_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read);
+        connect(listener_, &QSocketNotifier::activated, this, [this] { acceptConnections(); });
+        if (!reasons.empty()) error = reasons + "; the control socket is " + socketPath_;
+    } else {
+        error = reasons;
+    }
+    if (stateDirectory.empty()) return listenFd_ >= 0;
+    // A state file of these tables left in the other place by a scheduler that was killed would
+    // name a socket nobody listens on (this one holds the tables' lock: no other one runs).
+    const std::string key = places::schedulerKey(identity_.tableDirectory);
+    for (const std::string& directory : usable)
+        if (directory != stateDirectory) ::unlink(places::stateFilePath(directory, key).c_str());
+
+    // The state file says where the socket is, or why there is none, for vektrinctl to tell a
+    // scheduler it cannot reach from none.
+    const QJsonObject state{
+        {"PID", identity_.pid},
+        {"Started", qstr(identity_.started)},
+        {"TableDirectory", qstr(identity_.tableDirectory)},
+        {"Log", qstr(identity_.logPath)},
+        {"Socket", listenFd_ >= 0 ? QJsonValue(qstr(socketPath_)) : QJsonValue()},
+        {"SocketProblem", listenFd_ >= 0 ? QJsonValue() : QJsonValue(qstr(reasons))},
+        {"Version", qstr(identity_.version)}};
+    const std::string stateFile = places::stateFilePath(stateDirectory, key);
+    try {
+        const QByteArray text = QJsonDocument(state).toJson(QJsonDocument::Indented);
+        places::writeFileAtomically(stateFile, text.toStdString());
+        stateFile_ = stateFile;
+    } catch (const places::PlaceError& e) {
+        // The socket serves without it; only the protocol's place is harder to find.
+        error += (error.empty() ? "" : "; ") + std::string(e.what());
+    }
+    return listenFd_ >= 0;
+}
+
+void ControlSocket::acceptConnections() {
+    while (connections_.size() < MaxConnections) {
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->deadline = std::make_unique<QTimer>();
@@ -171,6 +204,8 @@ void ControlSocket::acceptConnections() {
         connect(connection.reader.get(), &QSocketNotifier::activated, this,
                 [this, fd] { readFrom(fd); });
     }
+    // At the limit the rest wait in the listen queue until a connection ends.
+    listener_->setEnabled(false);
 }
 
 void ControlSocket::readFrom(int fd) {
@@ -251,6 +286,8 @@ void ControlSocket::drop(int fd) {
     c->writer.reset();
     c->deadline.reset();
     ::close(fd);
+    if (listener_ && !listener_->isEnabled() && connections_.size() < MaxConnections)
+        listener_->setEnabled(true);
 }
 
 QByteArray ControlSocket::answer(const QByteArray& request) {

@@ -6,7 +6,8 @@
 // passes: nothing waits for a client, and no other thread touches the tables.
 //
 // Beside the socket a state file names the running scheduler (PID, start, table directory,
-// protocol, socket), for vektrinctl to find its protocol; both go at a clean end.
+// protocol, socket or why there is none), for vektrinctl to find it and its protocol; both go at
+// a clean end. At most MaxConnections are served at once; the others wait in the listen queue.
 
 #include <QByteArray>
 #include <QObject>
@@ -42,7 +43,10 @@ class ControlSocket : public QObject {
 
     // Makes the runtime directory, replaces a socket file nobody listens on any more (this
     // scheduler holds the lock of its table directory, so no other one can), listens, and writes
-    // the state file. False, with the reason, when it cannot.
+    // the state file. When the runtime directory cannot be used it listens in the private one
+    // under the state directory instead. False, with the reasons, when it listens nowhere; the
+    // state file then says why, for as long as this object lives. error also names a socket
+    // that is not in the runtime directory, and a state file that could not be written.
     bool open(std::string& error);
     const std::string& socketPath() const { return socketPath_; }
 
@@ -52,6 +56,7 @@ class ControlSocket : public QObject {
 
   private:
     struct Connection;
+    bool listenAt(const std::string& directory, std::string& problem);
     void acceptConnections();
     void readFrom(int fd);
     void respond(Connection& c, const QByteArray& line);

@@ -6,6 +6,7 @@
 #include "engine/operator_commands.h"
 #include "platform/places.h"
 #include "platform/strings.h"
+#include "store/data_ctrl.h"
 #include "store/task_states.h"
 
 #include <CLI/CLI.hpp>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <poll.h>
+#include <signal.h>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -48,7 +50,22 @@ std::string colourWords(const std::string& colour) {
 
 int runStatus(const Context& context, bool json) {
     const SchedulerPlace place = schedulerPlace(context);
-    const std::optional<Json> answer = askScheduler(place, Json{{"command", "status"}});
+    std::optional<Json> answer;
+    try {
+        answer = askScheduler(place, Json{{"command", "status"}});
+    } catch (const SchedulerUnreachable& e) {
+        if (!json) {
+            std::cout << e.what() << '\n';
+            return ExitUnreachable;
+        }
+        Json out{{"running", true},
+                 {"reachable", false},
+                 {"reason", e.reason()},
+                 {"tableDirectory", place.tableDirectory}};
+        if (place.pid > 0) out["pid"] = place.pid;
+        std::cout << out.dump(2) << '\n';
+        return ExitUnreachable;
+    }
     if (!answer) {
         if (json)
             std::cout << Json{{"running", false}, {"tableDirectory", place.tableDirectory}}.dump(2)
@@ -63,7 +80,7 @@ int runStatus(const Context& context, bool json) {
         Json out = *answer;
         out.erase("ok");
         out.erase("message");
-        Json ordered = Json{{"running", true}};
+        Json ordered = Json{{"running", true}, {"reachable", true}};
         ordered.update(out);
         std::cout << ordered.dump(2) << '\n';
         return ExitOk;
@@ -127,8 +144,18 @@ int changeStoppedDirectly(const Context& context, bool stop, const std::string& 
 
 int runControl(const Context& context, const std::string& command, const std::string& task) {
     const SchedulerPlace place = schedulerPlace(context);
-    const std::optional<Json> answer =
-        askScheduler(place, Json{{"command", command}, {"task", task}});
+    std::optional<Json> answer;
+    try {
+        answer = askScheduler(place, Json{{"command", command}, {"task", task}});
+    } catch (const SchedulerUnreachable& e) {
+        // Changed behind its back, the record would miss the scheduler's protocol line.
+        if (command == "stop" || command == "resume")
+            throw CommandError(ExitUnreachable,
+                               std::string(e.what()) + " Nothing was done (vektrinctl set TASK " +
+                                   (command == "stop" ? "--stopped" : "--no-stopped") +
+                                   " changes the record without it).");
+        throw CommandError(ExitUnreachable, std::string(e.what()) + " Nothing was done.");
+    }
     if (!answer) {
         if (command == "stop" || command == "resume")
             return changeStoppedDirectly(context, command == "stop", task);
@@ -146,39 +173,119 @@ int runControl(const Context& context, const std::string& command, const std::st
 
 } // namespace
 
+namespace {
+
+bool alive(long long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+std::optional<Json> readState(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    std::stringstream text;
+    text << in.rdbuf();
+    Json state = Json::parse(text.str(), nullptr, false);
+    if (!state.is_object()) return std::nullopt;
+    return state;
+}
+
+// Whether a scheduler runs for the place's tables, though it did not answer: it holds their lock.
+// Only where that cannot be read, a live process named by the state file (its PID may have been
+// given to another process since).
+bool schedulerRuns(const SchedulerPlace& place) {
+    if (const auto locked = places::lockedExclusively(place.tableDirectory + "/" + TaskFileName))
+        return *locked;
+    return alive(place.pid);
+}
+
+// Nothing when no scheduler runs; else it cannot be reached, for the reason given.
+std::nullopt_t noneUnlessRunning(const SchedulerPlace& place, const std::string& reason) {
+    if (schedulerRuns(place)) throw SchedulerUnreachable(place, reason);
+    return std::nullopt;
+}
+
+} // namespace
+
+SchedulerUnreachable::SchedulerUnreachable(const SchedulerPlace& place, const std::string& reason)
+    : CommandError(ExitUnreachable,
+                   "A scheduler runs for the tables in " + place.tableDirectory +
+                       (place.pid > 0 ? " (PID " + std::to_string(place.pid) + ")" : "") +
+                       " but cannot be reached: " + reason + "."),
+      reason_(reason) {}
+
 SchedulerPlace schedulerPlace(const Context& context) {
     SchedulerPlace place;
     place.tableDirectory = tablesDirectory(context);
-    try {
-        const std::string directory = places::runtimeDirectory(false);
-        const std::string key = places::schedulerKey(place.tableDirectory);
-        place.socketPath = places::socketPath(directory, key);
-        place.stateFile = places::stateFilePath(directory, key);
-    } catch (const places::PlaceError& e) {
-        // The scheduler cannot listen there either.
-        place.problem = e.what();
+    const std::string key = places::schedulerKey(place.tableDirectory);
+    std::string searched, unusable;
+    std::string socketFile; // a socket file where a scheduler would listen
+    for (auto candidate : {&places::runtimeDirectory, &places::privateRuntimeDirectory}) {
+        std::string directory;
+        try {
+            directory = candidate(false);
+        } catch (const places::PlaceError& e) {
+            // The scheduler does not listen there either.
+            unusable += std::string("; ") + e.what();
+            continue;
+        }
+        searched += (searched.empty() ? "" : " or ") + directory;
+        const std::string stateFile = places::stateFilePath(directory, key);
+        if (const std::optional<Json> state = readState(stateFile)) {
+            const auto named = state->find("PID");
+            const long long pid =
+                named != state->end() && named->is_number_integer() ? named->get<long long>() : 0;
+            if (alive(pid)) {
+                place.stateFile = stateFile;
+                place.pid = pid;
+                place.socketPath = field(*state, "Socket");
+                place.problem = "it has no control socket: " + field(*state, "SocketProblem");
+                return place;
+            }
+            if (place.stateFile.empty()) place.stateFile = stateFile; // left behind
+        }
+        // Without a state file, where a scheduler listens that could not write one.
+        const std::string path = places::socketPath(directory, key);
+        if (socketFile.empty() &&
+            (candidate == &places::runtimeDirectory || access(path.c_str(), F_OK) == 0))
+            socketFile = path;
     }
+    place.socketPath = socketFile;
+    place.problem = searched.empty() ? "no place for its socket can be used: " + unusable.substr(2)
+                                     : "it left no state file in " + searched +
+                                           " (was it started with another XDG_RUNTIME_DIR or "
+                                           "XDG_STATE_HOME?)" +
+                                           unusable;
     return place;
 }
 
 std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& request) {
-    if (place.socketPath.empty()) {
-        std::cerr << place.problem << '\n';
-        return std::nullopt;
-    }
-    if (place.socketPath.size() > places::MaxSocketPath) return std::nullopt;
+    if (place.socketPath.empty()) return noneUnlessRunning(place, place.problem);
     Descriptor socket{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (socket.fd < 0)
         throw CommandError(ExitDataError,
                            std::string("Cannot make a socket: ") + std::strerror(errno));
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, place.socketPath.c_str(), place.socketPath.size() + 1);
-    if (::connect(socket.fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        // No socket, or one left by a scheduler that is gone.
-        if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR) return std::nullopt;
-        throw CommandError(ExitDataError, "Cannot reach the scheduler at " + place.socketPath +
-                                              ": " + std::strerror(errno));
+    // A connection waits in the queue while the scheduler serves others, but not for ever.
+    const timeval wait{AnswerTimeoutMs / 1000, 0};
+    ::setsockopt(socket.fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    try {
+        const places::SocketAddress address(place.socketPath);
+        if (::connect(socket.fd, address.get(), address.size()) != 0) {
+            const std::string reason =
+                "cannot connect to " + place.socketPath + ": " + std::strerror(errno);
+            // No socket, or one left by a scheduler that is gone; without a live state file
+            // the places searched say more than the socket that is not there.
+            if (errno == ENOENT || errno == ECONNREFUSED || errno == ENOTDIR)
+                return noneUnlessRunning(place, place.pid > 0 ? reason : place.problem);
+            if (errno == EAGAIN || errno == EINPROGRESS)
+                throw SchedulerUnreachable(place, "it took no connection within " +
+                                                      std::to_string(AnswerTimeoutMs / 1000) +
+                                                      " seconds");
+            if (schedulerRuns(place)) throw SchedulerUnreachable(place, reason);
+            throw CommandError(ExitDataError, "Cannot reach the scheduler at " + place.socketPath +
+                                                  ": " + std::strerror(errno));
+        }
+    } catch (const places::PlaceError& e) {
+        return noneUnlessRunning(place, e.what());
     }
     const std::string text = request.dump() + "\n";
     for (std::size_t done = 0; done < text.size();) {
@@ -200,9 +307,9 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
         const int ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
         if (ready < 0 && errno == EINTR) continue;
         if (ready == 0)
-            throw CommandError(ExitDataError,
-                               "The scheduler at " + place.socketPath + " did not answer within " +
-                                   std::to_string(AnswerTimeoutMs / 1000) + " seconds");
+            throw SchedulerUnreachable(place,
+                                       "it did not answer at " + place.socketPath + " within " +
+                                           std::to_string(AnswerTimeoutMs / 1000) + " seconds");
         char buffer[8192];
         const ssize_t n = ::recv(socket.fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
@@ -213,8 +320,8 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
     const auto end = reply.find('\n');
     if (end != std::string::npos) reply.resize(end);
     if (reply.empty())
-        throw CommandError(ExitDataError, "The scheduler at " + place.socketPath +
-                                              " closed the connection without an answer");
+        throw SchedulerUnreachable(place, "it closed the connection at " + place.socketPath +
+                                              " without an answer");
     try {
         Json answer = Json::parse(reply);
         if (!answer.is_object()) throw std::runtime_error("not an object");
@@ -233,8 +340,12 @@ std::string openEditorRefusal(const Context& context, const std::vector<std::str
         {"Exceptions", str::CloseExceptionsFormBeforeExit},
         {"Protocol", str::CloseProtocolFormBeforeExit},
     };
-    const std::optional<Json> answer =
-        askScheduler(schedulerPlace(context), Json{{"command", "status"}});
+    std::optional<Json> answer;
+    try {
+        answer = askScheduler(schedulerPlace(context), Json{{"command", "status"}});
+    } catch (const SchedulerUnreachable&) {
+        return {}; // which windows it has open cannot be known
+    }
     if (!answer || !answer->contains("openWindows")) return {};
     const Json& open = (*answer)["openWindows"];
     for (const auto& [name, refusal] : refusals) {
@@ -252,17 +363,15 @@ std::string schedulerLogPath(const Context& context) {
     } catch (const CommandError&) {
         return {}; // no alias: no scheduler either
     }
-    if (const auto answer = askScheduler(place, Json{{"command", "status"}}))
-        if (const std::string log = field(*answer, "log"); !log.empty()) return log;
-    if (place.stateFile.empty()) return {};
-    std::ifstream in(place.stateFile);
-    std::stringstream text;
-    text << in.rdbuf();
     try {
-        return field(Json::parse(text.str()), "Log");
-    } catch (const std::exception&) {
-        return {};
+        if (const auto answer = askScheduler(place, Json{{"command", "status"}}))
+            if (const std::string log = field(*answer, "log"); !log.empty()) return log;
+    } catch (const SchedulerUnreachable&) {
+        // Its state file names the protocol all the same.
     }
+    if (place.stateFile.empty()) return {};
+    const std::optional<Json> state = readState(place.stateFile);
+    return state ? field(*state, "Log") : std::string();
 }
 
 void addControlCommands(CLI::App& app, Context& context, std::function<int()>& chosen) {
@@ -274,7 +383,8 @@ void addControlCommands(CLI::App& app, Context& context, std::function<int()>& c
 
     CLI::App* status = app.add_subcommand(
         "status", "Say whether the scheduler of the tables runs: PID, start, tables, protocol, "
-                  "scheduling state and running tasks (exit 0 when it runs, 3 when not)");
+                  "scheduling state and running tasks (exit 0 when it runs, 3 when not, 4 when it "
+                  "runs but cannot be reached)");
     status->add_flag("--json", values->statusJson, "One JSON object");
     status->callback([&, values] {
         chosen = guarded(context, [&, values] { return runStatus(context, values->statusJson); });

@@ -27,40 +27,6 @@
 namespace vektrin::ctl {
 namespace {
 
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const int length = c < 0x80         ? 1
-                           : (c >> 5) == 6  ? 2
-                           : (c >> 4) == 14 ? 3
-                           : (c >> 3) == 30 ? 4
-                                            : 0;
-        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
-        for (int k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
-                return false;
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
-}
-
-std::size_t characterCount(std::string_view text) {
-    std::size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
-// What makes a text unfit for a field of width characters; empty when it fits.
-std::string textProblem(std::string_view text, int width) {
-    if (!isUtf8(text)) return "is not UTF-8 text";
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F) return "holds a control character";
-    if (characterCount(text) > static_cast<std::size_t>(width))
-        return "is longer than " + std::to_string(width) + " characters";
-    return {};
-}
-
 std::string lower(std::string text) {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -128,7 +94,7 @@ ScheduleFields silenceSchedule(TDataCtrl& dm) {
 class Applier {
   public:
     Applier(TDataCtrl& dm, ScheduleFields schedule, const Context& context)
-        : dm_(dm), s_(std::move(schedule)), context_(context) {}
+        : dm_(dm), s_(std::move(schedule)), context_(context), conditions_(context) {}
 
     std::vector<Problem> problems;
 
@@ -291,7 +257,7 @@ class Applier {
 
     void text(const Setting& setting, Field& field, bool required) {
         if (required && setting.value.empty()) return problem(setting.key, "is empty");
-        const std::string wrong = textProblem(setting.value, field.def().width);
+        const std::string wrong = fields::textProblem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
@@ -313,20 +279,8 @@ class Applier {
     }
 
     void condition(const Setting& setting, Field& field) {
-        const std::string wrong = textProblem(setting.value, field.def().width);
+        const std::string wrong = conditions_.problem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
-        // Tried as the task editor tries them, without its protocol lines.
-        TerminalEnvironment environment(context_.now());
-        ConditionEvaluator evaluator(environment);
-        try {
-            if (!fields::conditionAccepted(evaluator, setting.value))
-                return problem(setting.key,
-                               std::string(environment.tooComplex ? str::TooComplexExpression
-                                                                  : str::BadConditionNotation));
-        } catch (const EvaluationFailure& e) {
-            // The editor would not let the window close either.
-            return problem(setting.key, e.what());
-        }
         field.setString(setting.value);
     }
 
@@ -379,6 +333,7 @@ class Applier {
     TDataCtrl& dm_;
     ScheduleFields s_;
     const Context& context_;
+    ConditionCheck conditions_;
     std::string kindOption_; // the kind's option, for the problems of "schedule"
 };
 
@@ -585,16 +540,19 @@ std::vector<Problem> applyResourceSettings(TDataCtrl& dm, const std::vector<Sett
             const std::optional<int> no = fields::editInteger(s.value);
             if (!no)
                 problems.push_back({s.key, "'" + s.value + "' is not a valid integer value"});
-            else if (fields::aboveResourceMaximum(*no))
-                problems.push_back({s.key, std::string(str::ResourceAboveMaximum)});
-            else if (*no < 1)
-                problems.push_back({s.key, "resource numbers run from 1 to 31"});
+            else if (const std::string wrong = fields::numberProblem("ResourceNo", *no);
+                     !wrong.empty())
+                // Above the highest, with the resource editor's own warning.
+                problems.push_back({s.key, fields::aboveResourceMaximum(*no)
+                                               ? std::string(str::ResourceAboveMaximum)
+                                               : wrong});
             else if (std::find(taken.begin(), taken.end(), *no) != taken.end())
                 problems.push_back({s.key, std::string(str::ResourceNotUnique)});
             else
                 dm.Table2ResourceNo.setInteger(*no);
         } else if (s.key == "name") {
-            const std::string wrong = textProblem(s.value, dm.Table2ResourceName.def().width);
+            const std::string wrong =
+                fields::textProblem(s.value, dm.Table2ResourceName.def().width);
             if (!wrong.empty())
                 problems.push_back({s.key, wrong});
             else
@@ -900,6 +858,28 @@ struct TaskOptions {
 };
 
 } // namespace
+
+ConditionCheck::ConditionCheck(const Context& context) : context_(context) {}
+
+ConditionCheck::~ConditionCheck() = default;
+
+std::string ConditionCheck::problem(const std::string& text, int width) {
+    if (std::string wrong = fields::textProblem(text, width); !wrong.empty()) return wrong;
+    if (trimBlanksAndControls(text).empty()) return {};
+    // Tried as the task editor tries them, without its protocol lines.
+    if (!environment_) environment_ = std::make_unique<TerminalEnvironment>(context_.now());
+    environment_->tooComplex = false;
+    ConditionEvaluator evaluator(*environment_);
+    try {
+        if (!fields::conditionAccepted(evaluator, text))
+            return std::string(environment_->tooComplex ? str::TooComplexExpression
+                                                        : str::BadConditionNotation);
+    } catch (const EvaluationFailure& e) {
+        // The editor would not let the window close either.
+        return e.what();
+    }
+    return {};
+}
 
 const std::vector<std::string>& taskKeys() {
     static const std::vector<std::string> keys = {

@@ -6,6 +6,7 @@
 #include "store/data_ctrl.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,25 @@ struct Problem {
     std::string key;
     std::string message;
     std::string option = {}; // the command-line option, when it is not --key
+};
+
+class TerminalEnvironment;
+
+// What add, set and import refuse in a condition: a text the field cannot hold, or one the task
+// editor would not let go (not well formed, too complex, ended by an error). One environment
+// (the locale's formats are slow to read) serves every condition checked.
+class ConditionCheck {
+  public:
+    explicit ConditionCheck(const Context& context);
+    ~ConditionCheck();
+    ConditionCheck(const ConditionCheck&) = delete;
+    ConditionCheck& operator=(const ConditionCheck&) = delete;
+    // Empty when the condition may be stored.
+    std::string problem(const std::string& text, int width);
+
+  private:
+    const Context& context_;
+    std::unique_ptr<TerminalEnvironment> environment_;
 };
 
 // The keys of a task, in the order edit writes them.

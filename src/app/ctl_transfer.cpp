@@ -1,8 +1,10 @@
 // export and import: the three tables as one JSON document, and back again in one transaction.
 
+#include "app/ctl_define.h"
 #include "app/ctl_json.h"
 #include "app/ctl_run.h"
 #include "app/ctl_tables.h"
+#include "engine/task_fields.h"
 
 #include <cerrno>
 #include <cmath>
@@ -121,7 +123,8 @@ bool fitsInt64(const Json& value) {
 // Collects every problem of the document before anything is written.
 class Validator {
   public:
-    explicit Validator(TDataCtrl& dm, bool replace) : dm_(dm), replace_(replace) {
+    Validator(TDataCtrl& dm, bool replace, const Context& context)
+        : dm_(dm), replace_(replace), conditions_(context) {
         if (replace_) return;
         for (dm.Table1.first(); !dm.Table1.eof(); dm.Table1.next())
             appIds_.insert(dm.Table1AppID.asInteger());
@@ -193,12 +196,24 @@ class Validator {
                 problems_.push_back(field + ": no such stored field");
                 continue;
             }
-            const std::string problem = problemWith(*def, it.value());
+            std::string problem = problemWith(*def, it.value());
+            if (problem.empty()) problem = contentProblem(*def, it.value());
             if (!problem.empty())
                 problems_.push_back(field + ": " + problem + ", not " + shortened(it.value()));
         }
         if (&s.table == &dm_.Table1) checkAppId(where, record);
         if (&s.table == &dm_.Table2) checkResourceNo(where, record);
+    }
+
+    // What add and set refuse in a value of the right type: the same rules, whatever way in.
+    std::string contentProblem(const FieldDef& def, const Json& value) {
+        if (value.is_string() && def.type == FieldType::Text) {
+            const std::string& text = value.get_ref<const std::string&>();
+            return fields::holdsCondition(def.name) ? conditions_.problem(text, def.width)
+                                                    : fields::textProblem(text, def.width);
+        }
+        if (value.is_number()) return fields::numberProblem(def.name, value.get<double>());
+        return {};
     }
 
     void checkAppId(const std::string& where, const Json& record) {
@@ -219,19 +234,19 @@ class Validator {
             problems_.push_back(where + ", field \"ResourceNo\": required");
             return;
         }
-        if (!fitsInt64(*value)) return; // reported as the wrong type
+        // A number of the wrong type or range is reported with the other fields.
+        if (!fitsInt64(*value) ||
+            !fields::numberProblem("ResourceNo", value->get<double>()).empty())
+            return;
         const std::int64_t no = value->get<std::int64_t>();
-        // Numbers outside 1..31 have no bit in a conflict mask.
-        if (no < 1 || no > 31)
-            problems_.push_back(where + ", field \"ResourceNo\": must be 1 to 31, not " +
-                                std::to_string(no));
-        else if (!resourceNos_.insert(no).second)
+        if (!resourceNos_.insert(no).second)
             problems_.push_back(where + ", field \"ResourceNo\": " + std::to_string(no) +
                                 " is already used");
     }
 
     TDataCtrl& dm_;
     bool replace_;
+    ConditionCheck conditions_;
     std::set<std::int64_t> appIds_;
     std::set<std::int64_t> resourceNos_;
     std::vector<std::string> problems_;
@@ -317,7 +332,7 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
     } catch (const CommandError& e) {
         throw refused(e.what());
     }
-    Validator validator(*dm, replace);
+    Validator validator(*dm, replace, context);
     validator.check(document);
     const std::vector<std::string>& problems = validator.problems();
     if (!problems.empty()) {

@@ -145,10 +145,10 @@ int main(int argc, char** argv) {
     auto control = std::make_unique<vektrin::ControlSocket>(form, identity);
     std::string controlError;
     const bool listening = control->open(controlError);
+    // Kept without a socket too: its state file tells vektrinctl why it cannot reach us.
     if (!controlError.empty())
         std::cerr << "vektrin: " << (listening ? "" : "no control socket: ") << controlError
                   << '\n';
-    if (!listening) control.reset();
 
     // A desktop logout quits the application: the tasks are interrupted and the closing line
     // written.

@@ -5,6 +5,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 
 namespace vektrin::fields {
 namespace {
@@ -72,7 +73,85 @@ std::string fillIn(std::string_view format, std::string_view text) {
     return message;
 }
 
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const int length = c < 0x80         ? 1
+                           : (c >> 5) == 6  ? 2
+                           : (c >> 4) == 14 ? 3
+                           : (c >> 3) == 30 ? 4
+                                            : 0;
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
+        for (int k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
+                return false;
+        i += static_cast<std::size_t>(length);
+    }
+    return true;
+}
+
+std::size_t characterCount(std::string_view text) {
+    std::size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+template <std::size_t N> std::string wordList(const std::array<std::string_view, N>& words) {
+    std::string list;
+    for (std::string_view w : words)
+        list += (list.empty() ? "" : ", ") + std::string(w);
+    return list;
+}
+
+// The coded columns: which numbers each knows, and how the refusal says so.
+struct CodedColumn {
+    std::string_view column;
+    bool (*known)(double value);
+    std::string (*expected)();
+};
+
+bool whole(double value, double lowest, double highest) {
+    return value == std::floor(value) && value >= lowest && value <= highest;
+}
+
+const CodedColumn CodedColumns[] = {
+    {"Interval",
+     [](double v) { return whole(v, -1e9, 1e9) && storedScheduleKind(std::llround(v)); },
+     [] { return "expected 0 to 5 (" + wordList(KindWords) + ")"; }},
+    {"RunType", [](double v) { return whole(v, 0, RunTypeWords.size() - 1); },
+     [] { return "expected 0 to 3 (" + wordList(RunTypeWords) + ")"; }},
+    {"Priority", [](double v) { return whole(v, 0, PriorityWords.size() - 1); },
+     [] { return "expected 0 to 3 (" + wordList(PriorityWords) + ")"; }},
+    // Numbers outside 1..31 have no bit in a conflict mask.
+    {"ResourceNo", [](double v) { return whole(v, 1, 31); },
+     [] { return std::string("must be 1 to 31"); }},
+    {"Conflicts", [](double v) { return whole(v, 0, 0x7FFFFFFF); },
+     [] { return std::string("names a resource above 31 (the mask's highest bit)"); }},
+    {"EndCode", [](double v) { return whole(v, -1e9, 1e9) && completionCode(v); },
+     [] { return std::string("is no completion code (0 to 14)"); }},
+};
+
 } // namespace
+
+std::string textProblem(std::string_view text, int width) {
+    if (!isUtf8(text)) return "is not UTF-8 text";
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return "holds a control character";
+    if (characterCount(text) > static_cast<std::size_t>(width))
+        return "is longer than " + std::to_string(width) + " characters";
+    return {};
+}
+
+std::string numberProblem(std::string_view column, double value) {
+    for (const CodedColumn& c : CodedColumns)
+        if (c.column == column) return c.known(value) ? std::string() : c.expected();
+    return {};
+}
+
+bool holdsCondition(std::string_view column) {
+    return column == "StartCondition" || column == "EndCondition";
+}
 
 const EditCheck TaskMinute{.resetTo = {},
                            .low16Bits = false,

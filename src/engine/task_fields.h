@@ -67,6 +67,19 @@ inline bool aboveResourceMaximum(std::int64_t resourceNo) {
     return resourceNo > 31;
 }
 
+// What a stored field may hold beyond its type, whichever way a value comes in (the operator's
+// words through vektrinctl add and set, whole records through import): the problem, worded to
+// follow the field's name; empty when the value may be stored.
+// A text: UTF-8 without control characters (a line end in a name would forge protocol lines),
+// at most width characters.
+std::string textProblem(std::string_view text, int width);
+// A number of a coded column: a schedule kind, window mode, priority, resource number, conflict
+// mask or completion code that the scheduler knows. Columns without a code take any number of
+// their type.
+std::string numberProblem(std::string_view column, double value);
+// The columns that hold a condition, which must be well formed too.
+bool holdsCondition(std::string_view column);
+
 // The operator's words for the coded fields, as vektrinctl takes and writes them.
 // Kinds: every-minute, hourly, daily, weekly, monthly, yearly.
 std::optional<ScheduleKind> kindFromWord(std::string_view word);

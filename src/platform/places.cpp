@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace vektrin::places {
@@ -26,23 +27,28 @@ std::string modeText(mode_t mode) {
     return buffer;
 }
 
-} // namespace
-
-std::string stateDirectory() {
-    return stateHome() + "/vektrin";
-}
-
-std::string runtimeDirectory(bool create) {
-    const std::string base = absoluteVariable("XDG_RUNTIME_DIR");
-    const std::string dir =
-        base.empty() ? "/tmp/vektrin-" + std::to_string(getuid()) : base + "/vektrin";
-    if (create && mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        throw PlaceError("Cannot make the directory " + dir + ": " + std::strerror(errno));
+// Makes dir (mode 0700) when asked and missing, with its parents when asked; then refuses it
+// unless only this user can reach into it.
+std::string privateDirectory(const std::string& dir, bool create, bool parents) {
+    if (create && parents)
+        for (std::size_t slash = dir.find('/', 1); slash != std::string::npos;
+             slash = dir.find('/', slash + 1))
+            if (mkdir(dir.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST)
+                throw PlaceError("Cannot make the directory " + dir.substr(0, slash) + ": " +
+                                 std::strerror(errno));
+    if (create) {
+        if (mkdir(dir.c_str(), 0700) == 0)
+            ::chmod(dir.c_str(), 0700); // whatever the umask took away
+        else if (errno != EEXIST)
+            throw PlaceError("Cannot make the directory " + dir + ": " + std::strerror(errno));
+    }
     struct stat st {};
     if (lstat(dir.c_str(), &st) != 0) {
         if (errno == ENOENT && !create) return dir;
         throw PlaceError("Cannot use the directory " + dir + ": " + std::strerror(errno));
     }
+    if (S_ISLNK(st.st_mode))
+        throw PlaceError("Cannot use " + dir + " for the control socket: it is a symbolic link");
     if (!S_ISDIR(st.st_mode))
         throw PlaceError("Cannot use " + dir + " for the control socket: it is not a directory");
     if (st.st_uid != getuid())
@@ -55,6 +61,23 @@ std::string runtimeDirectory(bool create) {
                          " for the control socket: its mode is " + modeText(st.st_mode) +
                          ", not 0700");
     return dir;
+}
+
+} // namespace
+
+std::string stateDirectory() {
+    return stateHome() + "/vektrin";
+}
+
+std::string runtimeDirectory(bool create) {
+    const std::string base = absoluteVariable("XDG_RUNTIME_DIR");
+    return privateDirectory(base.empty() ? "/tmp/vektrin-" + std::to_string(getuid())
+                                         : base + "/vektrin",
+                            create, false);
+}
+
+std::string privateRuntimeDirectory(bool create) {
+    return privateDirectory(stateDirectory() + "/run", create, true);
 }
 
 std::string schedulerKey(const std::string& tableDirectory) {
@@ -82,6 +105,52 @@ std::string stateFilePath(const std::string& runtimeDirectory, const std::string
 
 std::string socketPath(const std::string& runtimeDirectory, const std::string& key) {
     return runtimeDirectory + "/" + key + ".sock";
+}
+
+SocketAddress::SocketAddress(const std::string& path) {
+    address_.sun_family = AF_UNIX;
+    std::string reachable = path;
+    if (path.size() > MaxSocketPath) {
+        const auto slash = path.rfind('/');
+        const std::string directory = slash == 0 ? "/" : path.substr(0, slash);
+        directory_ = ::open(directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (directory_ < 0)
+            throw PlaceError("Cannot reach the socket " + path +
+                             ": its directory: " + std::strerror(errno));
+        reachable = "/proc/self/fd/" + std::to_string(directory_) + path.substr(slash);
+    }
+    if (reachable.size() > MaxSocketPath) {
+        if (directory_ >= 0) ::close(directory_);
+        throw PlaceError("The socket path " + path + " is longer than a socket address holds");
+    }
+    std::memcpy(address_.sun_path, reachable.c_str(), reachable.size() + 1);
+}
+
+SocketAddress::~SocketAddress() {
+    if (directory_ >= 0) ::close(directory_);
+}
+
+std::optional<bool> lockedExclusively(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT ? std::optional(false) : std::nullopt;
+    std::FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks) return std::nullopt;
+    // "1: FLOCK  ADVISORY  WRITE 1234 fe:00:10953002 0 EOF": device in hex, inode in decimal.
+    char line[256];
+    bool held = false;
+    while (!held && std::fgets(line, sizeof line, locks)) {
+        char kind[16], mode[16], access[16];
+        long pid = 0;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(line, "%*[^:]: %15s %15s %15s %ld %x:%x:%llu", kind, mode, access, &pid,
+                        &major, &minor, &inode) == 7)
+            held = std::strcmp(kind, "FLOCK") == 0 && std::strcmp(access, "WRITE") == 0 &&
+                   major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino;
+    }
+    std::fclose(locks);
+    return held;
 }
 
 void writeFileAtomically(const std::string& path, const std::string& text) {

@@ -3,8 +3,11 @@
 // socket, one pair per table directory (there is one scheduler per table directory); and the
 // state directory where the service and scripts/run keep the protocol.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace vektrin::places {
 
@@ -19,9 +22,14 @@ std::string stateDirectory();
 
 // $XDG_RUNTIME_DIR/vektrin, or /tmp/vektrin-<uid> without that variable. With create, a missing
 // directory is made with mode 0700. Throws PlaceError when the directory is there with another
-// owner or with access for others, or is no directory: a socket in it could be reached or
-// replaced by someone else.
+// owner or with access for others, or is a link or no directory: a socket in it could be reached
+// or replaced by someone else.
 std::string runtimeDirectory(bool create);
+
+// <state directory>/run: where the socket and the state file go when the runtime directory
+// cannot be used (in /tmp another local user may have made it first). Made 0700 with its missing
+// parents, and refused as the runtime directory is.
+std::string privateRuntimeDirectory(bool create);
 
 // A short hash of the canonical table directory: the name of its state file and socket.
 std::string schedulerKey(const std::string& tableDirectory);
@@ -32,6 +40,28 @@ std::string socketPath(const std::string& runtimeDirectory, const std::string& k
 
 // The longest path a Unix socket address holds (without its terminating NUL).
 constexpr std::size_t MaxSocketPath = 107;
+
+// The address of the Unix socket at path, to bind or connect. A longer path than an address
+// holds (a long home directory) is reached through a descriptor of its directory,
+// /proc/self/fd/<n>/<name>, open while the address lives. Throws PlaceError when neither works.
+class SocketAddress {
+  public:
+    explicit SocketAddress(const std::string& path);
+    ~SocketAddress();
+    SocketAddress(const SocketAddress&) = delete;
+    SocketAddress& operator=(const SocketAddress&) = delete;
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&address_); }
+    socklen_t size() const { return sizeof address_; }
+
+  private:
+    sockaddr_un address_{};
+    int directory_ = -1;
+};
+
+// Whether some process holds an exclusive flock(2) on the file, as a running scheduler holds its
+// task table, read from /proc/locks without touching the lock (a probe could make a scheduler
+// that starts at that moment fail). Empty when that cannot be known.
+std::optional<bool> lockedExclusively(const std::string& path);
 
 // Writes text to path through a file beside it that is renamed over it, so a reader sees the old
 // or the new text, never half of one; mode 0600. Throws PlaceError naming the path.

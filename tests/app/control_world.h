@@ -94,13 +94,14 @@ class ControlWorld {
         return runIn(bin("vektrinctl"), args, dir.path() + "/elsewhere", input, extraEnv);
     }
 
-    // Starts vektrin headless in the working directory and waits until its socket answers.
-    void start() {
+    // Starts vektrin headless in the working directory and waits until `status` exits with
+    // `answered` (0: its socket answers).
+    void start(int answered = 0) {
         ASSERT_EQ(access(bin("vektrin").c_str(), X_OK), 0) << "vektrin was not built";
         vektrin_ = spawn(bin("vektrin"), {}, environment(), work(), "/dev/null",
                          dir.file("vektrin.out"), dir.file("vektrin.err"));
         for (int i = 0; i < 400; ++i) {
-            if (ctl({"status"}).exitCode == 0) return;
+            if (ctl({"status"}).exitCode == answered) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
         FAIL() << "vektrin did not answer: " << readFile(dir.file("vektrin.err"));

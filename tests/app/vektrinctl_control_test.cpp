@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <dirent.h>
+#include <functional>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -240,6 +242,12 @@ TEST_F(ControlTest, ASocketNobodyListensOnIsNotRunningAndIsReplaced) {
     world.stop();
     ASSERT_EQ(access(path.c_str(), F_OK), 0);
     EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
+    // Its state file too, whose PID another process may have got since: nobody holds the lock.
+    const std::string state = path.substr(0, path.size() - 5) + ".json";
+    Json left = Json::parse(test::readFile(state));
+    left["PID"] = getpid();
+    test::writeFile(state, left.dump());
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
     world.start();
     EXPECT_EQ(world.ctl({"status"}).exitCode, 0);
 }
@@ -335,6 +343,123 @@ TEST_F(ControlTest, TheProtocolIsFoundWhereTheSchedulerWritesIt) {
                     "08/12/26 10:00:00 from the state directory\r\n");
     o = world.ctl({"protocol"});
     EXPECT_EQ(o.out, "08/12/26 10:00:00 from the state directory\n");
+}
+
+// A runtime directory that someone else could reach into leaves the scheduler listening in the
+// private one under the state directory, where vektrinctl finds it through the state file.
+TEST_F(ControlTest, AForeignRuntimeDirectoryLeavesTheSchedulerReachable) {
+    const passwd* nobody = getpwnam("nobody");
+    const struct {
+        const char* label;
+        std::function<std::string(const std::string&)> make; // a reason to skip, or empty
+    } cases[] = {
+        {"another owner",
+         [&](const std::string& d) -> std::string {
+             if (geteuid() != 0 || !nobody) return "needs root and a user nobody";
+             mkdir(d.c_str(), 0700);
+             return chown(d.c_str(), nobody->pw_uid, nobody->pw_gid) == 0 ? "" : "no chown";
+         }},
+        {"open to all",
+         [](const std::string& d) {
+             mkdir(d.c_str(), 0700);
+             chmod(d.c_str(), 0777);
+             return std::string();
+         }},
+        {"a link to a directory of ours",
+         [](const std::string& d) {
+             mkdir((d + "-real").c_str(), 0700);
+             symlink((d + "-real").c_str(), d.c_str());
+             return std::string();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ControlWorld w;
+        const std::string runtime = w.runtime() + "/vektrin";
+        if (const std::string skip = c.make(runtime); !skip.empty()) {
+            std::cout << "[  SKIPPED ] " << c.label << ": " << skip << '\n';
+            continue;
+        }
+        w.start();
+        const CtlOutcome o = w.ctl({"status", "--json"});
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+        const std::string fallback = w.dir.path() + "/state/vektrin/run";
+        EXPECT_TRUE(Json::parse(o.out)["socket"].get<std::string>().starts_with(fallback + "/"));
+        EXPECT_EQ(filesIn(fallback).size(), 2u);          // <key>.json names the socket beside it
+        EXPECT_EQ(w.ctl({"stop", "nosuch"}).exitCode, 1); // the scheduler's own answer
+        EXPECT_EQ(w.stop(), 0);
+        EXPECT_TRUE(filesIn(fallback).empty());
+        EXPECT_EQ(w.ctl({"status"}).exitCode, 3);
+    }
+}
+
+// A scheduler that runs without a socket vektrinctl can reach is told from none, with why.
+TEST_F(ControlTest, AnUnreachableSchedulerIsNotReportedAsNotRunning) {
+    for (const std::string d : {"/run/vektrin", "/state/vektrin", "/state/vektrin/run"})
+        mkdir((world.dir.path() + d).c_str(), 0700);
+    chmod((world.dir.path() + "/run/vektrin").c_str(), 0777);
+    chmod((world.dir.path() + "/state/vektrin/run").c_str(), 0777);
+    world.start(4);
+    const auto unreachable = [&](const std::vector<std::string>& args,
+                                 const std::vector<std::string>& env = {}) {
+        const CtlOutcome o = world.ctl(args, "", env);
+        EXPECT_EQ(o.exitCode, 4) << args[0];
+        EXPECT_NE(
+            (o.out + o.err)
+                .find("runs for the tables in " + world.tables() + " but cannot be reached: "),
+            std::string::npos)
+            << o.out << o.err;
+        return o.out + o.err;
+    };
+    EXPECT_NE(unreachable({"status"}).find("its mode is 0777, not 0700"), std::string::npos);
+    unreachable({"run", "any"});
+    unreachable({"stop", "any"}); // not behind its back
+    // Found by the lock on its tables where it left no state file.
+    EXPECT_NE(unreachable({"status"}, {"XDG_RUNTIME_DIR=" + world.dir.path() + "/elsewhere"})
+                  .find("it left no state file in " + world.dir.path() + "/elsewhere/vektrin"),
+              std::string::npos);
+    EXPECT_EQ(world.stop(), 0);
+    EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
+}
+
+// Clients beyond those served at once wait their turn: every one is answered.
+TEST_F(ControlTest, AHundredClientsAtOnceAreAllAnswered) {
+    world.start();
+    const std::string path = socketPath();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    // Silent clients take every place first.
+    std::vector<int> silent;
+    for (int i = 0; i < 40; ++i) {
+        silent.push_back(socket(AF_UNIX, SOCK_STREAM, 0));
+        ASSERT_EQ(connect(silent.back(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    std::atomic<int> connected = 0;
+    std::vector<std::string> answers(100);
+    std::vector<std::thread> clients;
+    for (std::string& answer : answers)
+        clients.emplace_back([&] {
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            ++connected;
+            const std::string request = "{\"command\": \"status\"}\n";
+            send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+            char buffer[4096];
+            for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                answer.append(buffer, static_cast<std::size_t>(n));
+            close(fd);
+        });
+    while (connected < 100)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int fd : silent)
+        close(fd);
+    for (std::thread& t : clients)
+        t.join();
+    for (const std::string& answer : answers) {
+        ASSERT_TRUE(Json::accept(answer)) << "[" << answer << "]";
+        EXPECT_EQ(Json::parse(answer)["ok"], true);
+    }
 }
 
 } // namespace

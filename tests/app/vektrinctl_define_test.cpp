@@ -216,7 +216,7 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {{"set", "1", "--from", "10:00", "--to", "99"}, 2, "--from: '10:00' is not a valid date"},
         {{"rm", "twin"}, 1, "Several tasks are named <twin>"},
         {{"resource", "add", "32", "x"}, 2, "--number: May be 31 conflicting resource maximum !!!"},
-        {{"resource", "add", "0", "x"}, 2, "--number: resource numbers run from 1 to 31"},
+        {{"resource", "add", "0", "x"}, 2, "--number: must be 1 to 31"},
         {{"resource", "add", "3", "x"},
          2,
          "--number: Resource number must be unique. Unable repetition !!!"},

@@ -459,7 +459,36 @@ INSTANTIATE_TEST_SUITE_P(
         BadImport{"resource without number", "Resources", R"({"ResourceName": "x"})",
                   "field \"ResourceNo\": required"},
         BadImport{"silence time", "SilencePeriods", R"({"Interval": 2, "EndTime": 0.5})",
-                  "SilencePeriods record 1, field \"EndTime\": expected a time"}));
+                  "SilencePeriods record 1, field \"EndTime\": expected a time"},
+        // What add and set refuse, import refuses too.
+        BadImport{"a line end in a name", "Tasks", R"({"AppName": "x\r\n01/01/25 forged"})",
+                  "Tasks record 3 (AppName \"x\\r\\n01/01/25 forged\"), field \"AppName\": "
+                  "holds a control character"},
+        BadImport{"an escape in a command", "Tasks", R"({"AppName": "x", "Application": "\u001b"})",
+                  "field \"Application\": holds a control character"},
+        BadImport{"a condition that does not parse", "Tasks",
+                  R"({"AppName": "x", "StartCondition": "GT("})",
+                  "field \"StartCondition\": Error in launch or termination condition notation"},
+        BadImport{"a condition ended by an error", "Tasks",
+                  R"j({"AppName": "x", "EndCondition": "SQRT(0-1)"})j",
+                  "field \"EndCondition\": Invalid floating point operation"},
+        BadImport{"an unknown kind", "Tasks", R"({"AppName": "x", "Interval": 6})",
+                  "field \"Interval\": expected 0 to 5 (every-minute, hourly"},
+        BadImport{"priority 4", "Tasks", R"({"AppName": "x", "Priority": 4})",
+                  "field \"Priority\": expected 0 to 3 (normal, low, high, realtime), not 4"},
+        BadImport{"run type -1", "Tasks", R"({"AppName": "x", "RunType": -1})",
+                  "field \"RunType\": expected 0 to 3 (normal, hidden"},
+        BadImport{"resource 32 in a mask", "Tasks", R"({"AppName": "x", "Conflicts": -1})",
+                  "field \"Conflicts\": names a resource above 31"},
+        BadImport{"no completion code", "Tasks", R"({"AppName": "x", "EndCode": 15})",
+                  "field \"EndCode\": is no completion code"},
+        BadImport{"resource 0", "Resources", R"({"ResourceNo": 0})",
+                  "Resources record 2, field \"ResourceNo\": must be 1 to 31, not 0"},
+        BadImport{"a tab in a resource name", "Resources",
+                  R"({"ResourceNo": 3, "ResourceName": "a\tb"})",
+                  "field \"ResourceName\": holds a control character"},
+        BadImport{"an unknown silence kind", "SilencePeriods", R"({"Interval": 7})",
+                  "SilencePeriods record 1, field \"Interval\": expected 0 to 5"}));
 
 TEST(VektrinctlTransfer, ReplaceTakesAnAppIdThatAddingRefuses) {
     Tables tables;
