@@ -74,8 +74,6 @@ int ProtocolLog::writeWhole(std::string_view text) {
         if (::ftruncate(fd_, tornAt_) != 0) return errno;
         tornAt_ = -1;
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) return errno;
     buffer_.assign(text);
     buffer_ += "\r\n";
     for (size_t done = 0; done < buffer_.size();) {
@@ -86,7 +84,10 @@ int ProtocolLog::writeWhole(std::string_view text) {
         }
         if (n < 0 && errno == EINTR) continue;
         const int error = n < 0 ? errno : ENOSPC;
-        if (done > 0 && ::ftruncate(fd_, st.st_size) != 0) tornAt_ = st.st_size;
+        // Appended at the end: the line began done bytes before where the file ends now.
+        struct stat st {};
+        if (done > 0 && ::fstat(fd_, &st) == 0) tornAt_ = st.st_size - static_cast<off_t>(done);
+        if (tornAt_ >= 0 && ::ftruncate(fd_, tornAt_) == 0) tornAt_ = -1;
         return error;
     }
     return 0;
