@@ -229,8 +229,8 @@ void Scheduler::startWithTables(const std::string& directory) {
 }
 
 void Scheduler::abandonStart(const std::string& error) {
-    // A table held by another writer, a full disk, a log that refuses lines: said once, written
-    // to the protocol when it still takes lines, and the locks given back for the next attempt.
+    // A table held by another writer, a full disk under the tables: said once, written to the
+    // protocol (held back when it takes no lines), and the locks given back for the next attempt.
     setTimer1(false);
     disableTimer2();
     port_.setBusyCursor(false);
