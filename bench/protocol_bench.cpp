@@ -1,16 +1,19 @@
 // Protocol clearing on a log of 1,000,000 lines over 30 days, cleared to 10 days: written under
 // the current locale alone, and written under four locales with a dateless line now and then.
-// Also what one line's date costs in each case, and the one-time look at the installed locales.
+// Also what one line's date costs in each case, the one-time look at the installed locales, and
+// what one protocol line costs on a file that takes it and on one that takes no more.
 
 #include "engine/protocol_file.h"
 #include "engine/scheduler.h"
 #include "platform/regional_locales.h"
 #include "support/fake_clock.h"
 #include "support/fake_platform.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <benchmark/benchmark.h>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 
 namespace vektrin {
@@ -112,6 +115,40 @@ void BM_InstalledShortDateFormats(benchmark::State& state) {
     state.counters["formats"] = static_cast<double>(platformShortDateFormats().size());
 }
 BENCHMARK(BM_InstalledShortDateFormats)->Unit(benchmark::kMicrosecond);
+
+// One line through WriteProtocol. Full: a file size limit at the log's size refuses every byte, as
+// a full disk does; each line first tries the held ones again, then is held (the first 1 MiB) or
+// counted.
+void writeLines(benchmark::State& state, bool full) {
+    test::TempDir dir;
+    test::FakeClock clock;
+    test::FakeProcesses processes;
+    test::FakeWindows windows;
+    test::FakePort port;
+    SettingsStore settings(dir.file("settings.ini"));
+    SchedulerConfig config;
+    config.logPath = dir.file("Vektrin.log");
+    Scheduler scheduler(clock, processes, windows, port, settings, current(), config);
+    scheduler.protocolFile().open();
+    scheduler.WriteProtocol("The Vektrin program started ...");
+    std::optional<test::FileSizeLimit> limit;
+    if (full) {
+        struct stat st {};
+        stat(config.logPath.c_str(), &st);
+        limit.emplace(static_cast<rlim_t>(st.st_size));
+    }
+    for (auto _ : state)
+        scheduler.WriteProtocol("Executes <nightly backup of the accounting database>.");
+    state.counters["held"] = static_cast<double>(scheduler.protocolFile().unwritten());
+}
+void BM_WriteProtocolLine(benchmark::State& state) {
+    writeLines(state, false);
+}
+BENCHMARK(BM_WriteProtocolLine);
+void BM_WriteProtocolLineFullDisk(benchmark::State& state) {
+    writeLines(state, true);
+}
+BENCHMARK(BM_WriteProtocolLineFullDisk);
 
 } // namespace
 } // namespace vektrin

@@ -965,5 +965,17 @@ Maybe Vektrin runs already?</source>
         <source>Kept runs</source>
         <translation>Сохранённые запуски</translation>
     </message>
+    <message>
+        <source>The protocol %s takes no more lines: %s. They are kept in memory until it takes them again.</source>
+        <translation>Протокол %s больше не принимает строк: %s. Они хранятся в памяти, пока он не примет их снова.</translation>
+    </message>
+    <message>
+        <source>The protocol %s takes lines again.</source>
+        <translation>Протокол %s снова принимает строки.</translation>
+    </message>
+    <message>
+        <source>%s lines never reached the protocol %s: %s.</source>
+        <translation>Потеряно строк: %s — протокол %s их не принял: %s.</translation>
+    </message>
 </context>
 </TS>

@@ -28,6 +28,15 @@ struct TaskNotice {
     std::string lastLine; // the last line the run printed; empty when none
 };
 
+// The protocol file stopped taking lines, takes them again, or was closed with lines it never took.
+struct ProtocolNotice {
+    enum class Kind { Refusing, Writable, Unwritten };
+    Kind kind = Kind::Refusing;
+    std::string path;        // from the root
+    std::string reason;      // why the file refuses lines (Refusing, Unwritten)
+    std::uint64_t lines = 0; // Unwritten: how many lines are lost
+};
+
 class OperatorPort : public MessagePort {
   public:
     virtual void setIcon(std::string_view name) = 0;                // "XICON1" / "XICON2"
@@ -44,6 +53,9 @@ class OperatorPort : public MessagePort {
     virtual void protocolChanged() {}
     // At most once a minute per task, and only while [Notify] OnFailure is on.
     virtual void notifyFailure(const TaskNotice&) {}
+    // Once when the protocol stops taking lines and once when it takes them again; the lines it
+    // never took when the scheduler ends.
+    virtual void notifyProtocol(const ProtocolNotice&) {}
 };
 
 // Leaves the process at once with a status, after its message has been shown; no shutdown runs.

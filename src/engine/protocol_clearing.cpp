@@ -2,6 +2,8 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 
+#include <cstring>
+
 namespace vektrin {
 
 void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
@@ -15,7 +17,7 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
     // Only the holder of the log may rewrite it: a log another scheduler holds is left alone.
     if (!ProtocolFile.isOpen() && !ProtocolFile.open()) {
         reportError(std::string(str::ProtocolNotCleared) + std::string(str::ProtocolNotReopened) +
-                    ProtocolFile.path());
+                    ProtocolFile.fullPath() + ": " + std::strerror(ProtocolFile.openError()));
         return;
     }
 
@@ -31,6 +33,9 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
     // The rewritten file was locked before it took the log's name; appending goes on through
     // that same descriptor, so no other scheduler can take the log in between.
     if (result.replaced) ProtocolFile.adopt(std::move(result.log));
+    // Lines held back while the file took none are newer than all it holds: they follow now, when
+    // the rewrite may have made room for them.
+    flushProtocol();
 
     if (!result.error.empty())
         reportError(result.replaced ? result.error

@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 namespace vektrin {
@@ -20,7 +22,10 @@ Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& wind
                      SchedulerConfig config)
     : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(port),
       settings_(settings), regional_(std::move(regional)), config_(std::move(config)),
-      evaluator_(*this), ProtocolFile(config_.logPath), output_(config_.outputDirectory) {}
+      evaluator_(*this),
+      ProtocolFile(
+          config_.logPath, [this] { return CurrentDateTime(); }, config_.protocolHeldBytes),
+      output_(config_.outputDirectory) {}
 
 Scheduler::~Scheduler() {
     // The tables close before the lock on them goes.
@@ -43,7 +48,38 @@ std::string Scheduler::CurrentDateTime() const {
 void Scheduler::WriteProtocol(std::string_view message) {
     std::string line = CurrentDateTime();
     line += message;
+    // A log that takes no lines (a full disk) costs no event its course: the line waits in memory
+    // and goes to the file, after those before it, when the file takes lines again.
     ProtocolFile.appendLine(line);
+    sayProtocolState();
+}
+
+void Scheduler::flushProtocol() {
+    ProtocolFile.flush();
+    sayProtocolState();
+}
+
+void Scheduler::sayProtocolState() {
+    if (ProtocolFile.refusing() == protocolRefusing_) return;
+    protocolRefusing_ = ProtocolFile.refusing();
+    ProtocolNotice notice;
+    notice.kind =
+        protocolRefusing_ ? ProtocolNotice::Kind::Refusing : ProtocolNotice::Kind::Writable;
+    notice.path = ProtocolFile.fullPath();
+    notice.reason = ProtocolFile.refusal();
+    port_.notifyProtocol(notice);
+}
+
+void Scheduler::closeProtocol() {
+    if (ProtocolFile.refusing() && !ProtocolFile.flush()) {
+        ProtocolNotice notice;
+        notice.kind = ProtocolNotice::Kind::Unwritten;
+        notice.path = ProtocolFile.fullPath();
+        notice.reason = ProtocolFile.refusal();
+        notice.lines = ProtocolFile.unwritten();
+        port_.notifyProtocol(notice);
+    }
+    ProtocolFile.close();
 }
 
 void Scheduler::showTooComplex() {
@@ -141,10 +177,16 @@ Scheduler::StartResult Scheduler::FormCreate() {
     const bool taskFileIsNew = access(taskFile.c_str(), F_OK) != 0;
     tableLock_ = std::make_unique<FileLock>(taskFile);
     if (!ProtocolFile.open() || !tableLock_->locked()) {
+        // "Runs already" only when another process holds the lock; else the file and why.
+        const int error = ProtocolFile.isOpen() ? 0 : ProtocolFile.openError();
+        const std::string message = error == 0 || error == EWOULDBLOCK
+                                        ? std::string(str::LogFileProblem)
+                                        : std::string(str::ProtocolNotReopened) +
+                                              ProtocolFile.fullPath() + ": " + std::strerror(error);
         tableLock_.reset();
         ProtocolFile.close();
         port_.setBusyCursor(false);
-        port_.showMessage(str::LogFileProblem, MessageKind::Error);
+        port_.showMessage(message, MessageKind::Error);
         throw FatalExit(1);
     }
 
@@ -194,20 +236,15 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
 }
 
 void Scheduler::abandonStart(const std::string& error) {
-    // A table held by another writer, a full disk, a log that refuses lines: said once, written
-    // to the protocol when it still takes lines, and the locks given back for the next attempt.
+    // A table held by another writer, a full disk under the tables: said once, written to the
+    // protocol (held back when it takes no lines), and the locks given back for the next attempt.
     setTimer1(false);
     disableTimer2();
     port_.setBusyCursor(false);
     reportError(error);
-    if (ProtocolFile.isOpen()) {
-        try {
-            WriteProtocol(std::string(str::ProgramNotStarted) + error);
-        } catch (const std::exception&) {
-        }
-    }
+    if (ProtocolFile.isOpen()) WriteProtocol(std::string(str::ProgramNotStarted) + error);
     DataCtrl.reset();
-    ProtocolFile.close();
+    closeProtocol();
     tableLock_.reset();
     throw FatalExit(1);
 }
@@ -266,7 +303,7 @@ void Scheduler::FormClose() {
     } catch (const std::exception& e) {
         reportError(e.what());
     }
-    ProtocolFile.close();
+    closeProtocol();
     started_ = false;
 }
 

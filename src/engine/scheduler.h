@@ -38,6 +38,7 @@ struct SchedulerConfig {
     std::string aliasesFile;     // empty: the usual lookup
     std::string fileVersion;     // empty: the version compiled in
     std::string outputDirectory; // where what task runs print is kept; empty: nowhere
+    std::size_t protocolHeldBytes = ProtocolLog::DefaultHeldBytes; // kept while the log refuses
 };
 
 class Scheduler : public ConditionEnvironment {
@@ -141,6 +142,11 @@ class Scheduler : public ConditionEnvironment {
     void armTimer2();
     void startWithTables(const std::string& directory, bool taskFileIsNew);
     [[noreturn]] void abandonStart(const std::string& error);
+    // Writes the protocol lines held back, and tells the operator when the log stops or starts
+    // taking lines; closing, of the lines it never took.
+    void flushProtocol();
+    void sayProtocolState();
+    void closeProtocol();
     void ResetStaleStates();
     // Stamps today and now (or the given moment) into LastDate and LastTime of the record being
     // edited.
@@ -206,6 +212,7 @@ class Scheduler : public ConditionEnvironment {
     std::unique_ptr<FileLock> tableLock_;
     std::unique_ptr<TDataCtrl> DataCtrl;
     ProtocolLog ProtocolFile;
+    bool protocolRefusing_ = false; // as the operator was last told
     std::string title_;
     int statusColor_ = StatusNeutral;
     bool timer2Enabled_ = false;

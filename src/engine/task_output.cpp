@@ -86,19 +86,13 @@ OutputSettings Scheduler::outputSettings() {
             outputProblemsSaid_.end())
             continue;
         outputProblemsSaid_.push_back(problem);
-        try {
-            WriteProtocol(std::string(str::OutputSettingsProblem) + problem);
-        } catch (const std::exception&) {
-        }
+        WriteProtocol(std::string(str::OutputSettingsProblem) + problem);
     }
     return settings;
 }
 
 void Scheduler::outputProblem(std::string_view appName, const std::string& problem) noexcept {
-    try {
-        WriteProtocol(str::taskMessage(str::OutputProblem, appName) + problem);
-    } catch (...) {
-    }
+    WriteProtocol(str::taskMessage(str::OutputProblem, appName) + problem);
 }
 
 std::string Scheduler::endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,

@@ -90,8 +90,8 @@ void Scheduler::RunNowClick() {
         result = processes_.launch(request);
     } catch (...) {
         output_.abandon(n);
-        // Nothing was started (a full disk refused the line, say): the record must not go on
-        // saying that the task runs.
+        // Nothing was started (the process layer failed, say): the record must not go on saying
+        // that the task runs.
         try {
             t.edit();
             setCompletionCode(dm.Table1EndCode, CompletionCode::LaunchError);
@@ -116,11 +116,8 @@ void Scheduler::RunNowClick() {
         if (result.outputError != 0) {
             // The task runs all the same, its output going to /dev/null.
             output_.abandon(n);
-            try {
-                WriteProtocol(str::taskMessage(str::OutputNotKept, name) + "cannot open " +
-                              request.outputPath + ": " + std::strerror(result.outputError));
-            } catch (const std::exception&) {
-            }
+            WriteProtocol(str::taskMessage(str::OutputNotKept, name) + "cannot open " +
+                          request.outputPath + ": " + std::strerror(result.outputError));
         }
         return;
     }
@@ -264,6 +261,7 @@ void Scheduler::Timer1Timer() {
         ~Reset() { flag = false; }
     } reset{inTimer1_};
 
+    flushProtocol();
     if (!timer2Enabled_ && decodeTime(clock_.now()).second == 1) enableTimer2();
     retitleWindows();
     if (DataCtrl->Table1.hasDeferred()) {

@@ -270,6 +270,7 @@ int TMainForm::start() {
         // asks first.
         ShowMainFormClick();
     }
+    if (startNotice_) notifyProtocol(*startNotice_);
     return -1;
 }
 
@@ -637,18 +638,58 @@ QString TMainForm::noticeText(const TaskNotice& notice) {
     return text;
 }
 
+namespace {
+
+// One line, so that a service manager's journal keeps it as one entry.
+void noticeLine(std::string line) {
+    line.insert(0, "vektrin: ");
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+} // namespace
+
 void TMainForm::notifyFailure(const TaskNotice& notice) {
     lastNotice_ = notice;
     if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) {
-        // One line, so that a service manager's journal keeps it as one entry.
-        std::string line = "vektrin: " + notice.task + ": " + notice.what;
-        std::replace_if(
-            line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-        std::fprintf(stderr, "%s\n", line.c_str());
-        std::fflush(stderr);
+        noticeLine(notice.task + ": " + notice.what);
         return;
     }
     TrayIcon1->showMessage(plainText(notice.task), noticeText(notice), QSystemTrayIcon::Warning,
+                           10000);
+}
+
+void TMainForm::notifyProtocol(const ProtocolNotice& notice) {
+    using Kind = ProtocolNotice::Kind;
+    if (!started_ && notice.kind != Kind::Unwritten && !headless()) {
+        // Start-up has not yet learnt whether there is a notification area: the word waits for
+        // it, unless the log took lines again meanwhile.
+        if (notice.kind == Kind::Writable && startNotice_)
+            startNotice_.reset();
+        else
+            startNotice_ = notice;
+        return;
+    }
+    QString text = qs(notice.kind == Kind::Refusing   ? str::ProtocolRefusesLines
+                      : notice.kind == Kind::Writable ? str::ProtocolTakesLinesAgain
+                                                      : str::ProtocolLinesUnwritten);
+    QStringList args;
+    if (notice.kind == Kind::Unwritten) args << QString::number(notice.lines);
+    args << plainText(notice.path);
+    if (notice.kind != Kind::Writable) args << plainText(notice.reason);
+    for (const QString& arg : args)
+        text.replace(text.indexOf(QLatin1String("%s")), 2, arg);
+    if (notice.kind == Kind::Unwritten || headless() || !trayAvailable_ ||
+        !QSystemTrayIcon::supportsMessages()) {
+        noticeLine(text.toStdString());
+        return;
+    }
+    lastNotice_ = {}; // a click on this notification opens no task's output
+    TrayIcon1->showMessage(QCoreApplication::applicationName(), text,
+                           notice.kind == Kind::Refusing ? QSystemTrayIcon::Warning
+                                                         : QSystemTrayIcon::Information,
                            10000);
 }
 

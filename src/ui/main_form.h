@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QDialog;
@@ -71,6 +72,8 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // On the desktop a notification of the tray icon (a click on it opens the output viewer);
     // without one, a line on standard error.
     void notifyFailure(const TaskNotice& notice) override;
+    // The same ways; the lines the protocol never took go to standard error, as the program ends.
+    void notifyProtocol(const ProtocolNotice& notice) override;
     // A notification's text in the interface's language: what happened, then the run's last line
     // as it was printed.
     static QString noticeText(const TaskNotice& notice);
@@ -187,7 +190,8 @@ class TMainForm : public QMainWindow, public OperatorPort {
     bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;
-    TaskNotice lastNotice_; // what the tray icon's notification speaks of
+    TaskNotice lastNotice_;                     // what the tray icon's notification speaks of
+    std::optional<ProtocolNotice> startNotice_; // said by start-up, shown once the tray is there
 };
 
 } // namespace vektrin

@@ -137,6 +137,7 @@ class FakePort : public OperatorPort {
     void setBusyCursor(bool) override {}
     void closeMainWindow() override { closeRequested = true; }
     void notifyFailure(const TaskNotice& notice) override { notices.push_back(notice); }
+    void notifyProtocol(const ProtocolNotice& n) override { protocolNotices.push_back(n.kind); }
 
     std::vector<std::string> messages;
     std::vector<MessageKind> kinds;
@@ -144,6 +145,7 @@ class FakePort : public OperatorPort {
     std::vector<int> colours;
     std::vector<int> timer2Delays;
     std::vector<TaskNotice> notices;
+    std::vector<ProtocolNotice::Kind> protocolNotices;
     std::string title;
     bool timer1 = false;
     bool timer2 = false;
