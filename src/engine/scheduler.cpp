@@ -19,7 +19,8 @@ Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& wind
                      SchedulerConfig config)
     : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(port),
       settings_(settings), regional_(std::move(regional)), config_(std::move(config)),
-      evaluator_(*this), ProtocolFile(config_.logPath), output_(config_.outputDirectory) {}
+      evaluator_(*this), ProtocolFile(config_.logPath),
+      output_(config_.outputDirectory, processes) {}
 
 Scheduler::~Scheduler() {
     // The tables close before the lock on them goes.
@@ -253,6 +254,7 @@ void Scheduler::FormClose() {
         endOutput(n, CompletionCode::InterruptedByPerson, std::nullopt, slot.Title);
         freeSlot(n, true);
     }
+    finishOutput(TaskOutput::Finish::All);
     try {
         t.checkBrowseMode();
         WriteProtocol(str::ProgramCompleted);
