@@ -339,11 +339,11 @@ void killSession(pid_t session) {
 // ------------------------------------------------------------------ the run file's keeper
 
 // The keeper's buffers. Only the forked keeper touches them: they cost the scheduler no memory.
-alignas(4096) char keeperBuffer[std::size_t{1} << 18];
+alignas(4096) char keeperBuffer[std::size_t{1} << 20];
 alignas(4096) char keeperMove[std::size_t{1} << 16];
 // The pipe between a task and its keeper: room for what a fast writer prints while the keeper
 // waits for its turn on a processor, so that the keeper takes it in large reads.
-constexpr int PipeSize = 1 << 18;
+constexpr int PipeSize = 1 << 20;
 
 void closeFrom(int first) noexcept {
     if (::close_range(static_cast<unsigned>(first), ~0U, 0) == 0) return;

@@ -285,8 +285,8 @@ TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
                             "left out"));
 
     const std::string go = dir.file("go");
-    const auto gone =
-        task("gone", "sh -c 'while [ ! -e " + go + " ]; do sleep 0.01; done; exit 4'");
+    const auto gone = task("gone", "sh -c 'while [ -d " + dir.path() + " ] && [ ! -e " + go +
+                                       " ]; do sleep 0.01; done; exit 4'");
     select(gone);
     scheduler->RunNowClick();
     umount2(small.path.c_str(), MNT_DETACH);
@@ -304,8 +304,9 @@ TEST_F(OutputTest, ARunIsEndedThoughALeftoverProcessStillWrites) {
     startWith(*real, root());
     const std::string go = dir.file("go");
     test::writeFile(dir.file("huge.sh"), "head -c 300000 /dev/zero | tr '\\0' a\n"
-                                         "(while [ ! -e " +
-                                             go + " ]; do sleep 0.01; done; echo tail-of-run) &\n");
+                                         "(while [ -d " +
+                                             dir.path() + " ] && [ ! -e " + go +
+                                             " ]; do sleep 0.01; done; echo tail-of-run) &\n");
     const auto id = task("huge", "sh " + dir.file("huge.sh"));
     select(id);
     scheduler->RunNowClick();
