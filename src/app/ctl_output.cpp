@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -54,31 +55,17 @@ off_t copyFrom(int fd, off_t offset, const std::string& path) {
     }
 }
 
-// Where the marker line of a cut begins, or -1: what follows it is new since the cut.
-off_t markerOffset(int fd) {
-    std::string text;
-    char buffer[1 << 16];
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
-        if (n <= 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        at += n;
-    }
-    for (std::size_t at = text.find("... "); at != std::string::npos;
-         at = text.find("... ", at + 1)) {
-        if (at > 0 && text[at - 1] != '\n') continue;
-        std::size_t p = at + 4;
-        const std::size_t digits = p;
-        while (p < text.size() && text[p] >= '0' && text[p] <= '9')
-            ++p;
-        const std::string_view rest = std::string_view(text).substr(p);
-        if (p > digits && rest.starts_with(" bytes left out ...\n")) return static_cast<off_t>(at);
-    }
-    return -1;
+// Where the stream of a run going on stood at a file offset, in the file as it was when its
+// marker line was the given one (at the offset head).
+std::uint64_t streamAt(std::uint64_t offset, std::uint64_t head, const MarkerAt& marker) {
+    if (marker.kind != MarkerAt::Marker || offset <= head) return offset;
+    return head + marker.leftOut + (offset > marker.end ? offset - marker.end : 0);
 }
 
-// Prints the run and goes on printing what it appends until its end is recorded. A file cut
-// while the run goes on is taken up again at its marker line.
+// Prints the run and goes on printing what it appends until its end is recorded. While the run
+// goes on its keeper cuts the file in place, raising the count of its marker line: what is printed
+// then goes on where the run's stream left off, with a marker line of its own for what was cut
+// before it could be printed.
 int follow(const RunInfo& run) {
     const int fd = ::open(run.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw readFailure(run.path);
@@ -86,20 +73,49 @@ int follow(const RunInfo& run) {
         ::close(*p);
         delete p;
     });
-    off_t offset = copyFrom(fd, 0, run.path);
+    const std::optional<std::uint64_t> head = runHead(run.path);
+    const auto markerNow = [&] { return head ? readMarker(fd, *head) : MarkerAt{}; };
+    MarkerAt marker = markerNow();
+    std::uint64_t offset = 0;
+    char last = '\n';
+    char buffer[1 << 16];
     for (;;) {
         std::cout.flush();
-        // The end is recorded after the file took its final form: what is read after seeing it
-        // is all there is. Capping replaces the file by another; this descriptor keeps the whole.
+        // The end is recorded once the keeper has given the file its final form: what is read
+        // after seeing it is all there is.
         const bool ended = readRunEnd(run.path).has_value();
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_size < offset) {
-            const off_t marker = markerOffset(fd);
-            offset = marker >= 0 && marker <= st.st_size ? marker : st.st_size;
+        bool cutting = false;
+        for (;;) {
+            const MarkerAt now = markerNow();
+            if (now.kind == MarkerAt::Busy) {
+                cutting = true;
+                break;
+            }
+            if (now.leftOut != marker.leftOut) {
+                const std::uint64_t stream = streamAt(offset, *head, marker);
+                const std::uint64_t kept = *head + now.leftOut; // where the tail's stream begins
+                if (stream <= *head) {
+                    offset = stream;
+                } else if (stream >= kept) {
+                    offset = now.end + (stream - kept);
+                } else {
+                    std::cout << (last == '\n' ? "" : "\n") << leftOutLine(kept - stream);
+                    last = '\n';
+                    offset = now.end;
+                }
+                marker = now;
+            }
+            const ssize_t n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset));
+            if (n < 0 && errno != EINTR) throw readFailure(run.path);
+            const MarkerAt after = markerNow();
+            if (n < 0 || after.kind != now.kind || after.leftOut != now.leftOut) continue;
+            if (n == 0) break;
+            std::cout.write(buffer, n);
+            last = buffer[n - 1];
+            offset += static_cast<std::uint64_t>(n);
         }
-        offset = copyFrom(fd, offset, run.path);
-        if (ended) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        if (ended && !cutting) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(cutting ? 5 : 250));
     }
     std::cout.flush();
     return ExitOk;

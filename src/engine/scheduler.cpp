@@ -25,7 +25,7 @@ Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& wind
       evaluator_(*this),
       ProtocolFile(
           config_.logPath, [this] { return CurrentDateTime(); }, config_.protocolHeldBytes),
-      output_(config_.outputDirectory) {}
+      output_(config_.outputDirectory, processes) {}
 
 Scheduler::~Scheduler() {
     // The tables close before the lock on them goes.
@@ -297,6 +297,7 @@ void Scheduler::FormClose() {
         endOutput(n, CompletionCode::InterruptedByPerson, std::nullopt, slot.Title);
         freeSlot(n, true);
     }
+    finishOutput(TaskOutput::Finish::All);
     try {
         t.checkBrowseMode();
         WriteProtocol(str::ProgramCompleted);

@@ -162,10 +162,10 @@ class Scheduler : public ConditionEnvironment {
     // The moment the scheduling pass fixed while one runs, else now: a wait begun by the pass is
     // measured from the same moment as the later passes that settle it.
     DateTime eventMoment() const { return passMoment_ ? *passMoment_ : clock_.now(); }
-    // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions).
-    // Returns the last line the run printed (empty when none was kept).
-    std::string endRunningTask(int slotNumber, CompletionCode code,
-                               std::string_view protocolFormat);
+    // Ends one occupied slot's process and frees the slot (the shared steps of the interruptions);
+    // notice, when not empty, is the word to the operator once the run's output is complete.
+    void endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat,
+                        std::string notice = {});
     void freeSlot(int slotNumber, bool processExisted);
     void refreshIcon();
     void retitleWindows();
@@ -179,9 +179,11 @@ class Scheduler : public ConditionEnvironment {
     // the operator when a task fails. None of them throws: output never costs a task its record.
     OutputSettings outputSettings();
     void outputProblem(std::string_view appName, const std::string& problem) noexcept;
-    // Closes off the slot's run file; returns the last line the run printed.
-    std::string endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,
-                          std::string_view appName) noexcept;
+    // The slot's task has ended: its run is closed off once its keeper has written everything,
+    // and then the notice (when not empty) is said with the run's last line.
+    void endOutput(int slotNumber, CompletionCode code, std::optional<int> exitCode,
+                   std::string appName, std::string notice = {}) noexcept;
+    void finishOutput(TaskOutput::Finish which) noexcept;
     void removeDeletedTasksOutput();
     void notifyFailure(std::int32_t appId, const std::string& appName, std::string what,
                        std::string lastLine) noexcept;

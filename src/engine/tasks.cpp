@@ -84,8 +84,8 @@ void Scheduler::RunNowClick() {
         request.priority = static_cast<int>(dm.Table1Priority.asInteger());
         request.runType = static_cast<int>(dm.Table1RunType.asInteger());
         WriteProtocol(str::taskMessage(str::Executes, name));
-        std::string whyNot;
-        request.outputPath = output_.begin(n, slot.AppID, clock_.now(), outputSettings(), whyNot);
+        const std::string whyNot =
+            output_.begin(n, slot.AppID, clock_.now(), outputSettings(), request);
         if (!whyNot.empty()) WriteProtocol(str::taskMessage(str::OutputNotKept, name) + whyNot);
         result = processes_.launch(request);
     } catch (...) {
@@ -113,6 +113,7 @@ void Scheduler::RunNowClick() {
         slot.RunTypeApplied = false;
         slot.ConditionErrorReported = false;
         SetIcon("XICON2");
+        output_.started(n, result.keeper);
         if (result.outputError != 0) {
             // The task runs all the same, its output going to /dev/null.
             output_.abandon(n);
@@ -141,25 +142,25 @@ void Scheduler::freeSlot(int slotNumber, bool processExisted) {
     DataCtrl->Table1.freeBookmark(slot.Bookmark);
 }
 
-std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
-                                      std::string_view protocolFormat) {
+void Scheduler::endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat,
+                               std::string notice) {
     TRunningTask& slot = RunningTasks.slot(slotNumber);
     processes_.terminate(slot.processInfo());
     // Whatever happens to the record or the protocol, the process is gone, its output file is
     // closed off and its slot is freed.
-    std::string lastLine;
     struct Release {
         Scheduler& s;
         int n;
         CompletionCode code;
-        std::string& lastLine;
+        std::string name;
+        std::string& notice;
         ~Release() {
-            lastLine = s.endOutput(n, code, std::nullopt, s.RunningTasks.slot(n).Title);
+            s.endOutput(n, code, std::nullopt, name, std::move(notice));
             s.freeSlot(n, true);
         }
     };
     {
-        Release release{*this, slotNumber, code, lastLine};
+        Release release{*this, slotNumber, code, DataCtrl->Table1AppName.asString(), notice};
         Table& t = DataCtrl->Table1;
         t.edit();
         stampLast();
@@ -167,22 +168,15 @@ std::string Scheduler::endRunningTask(int slotNumber, CompletionCode code,
         postStatus();
         WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
     }
-    return lastLine;
 }
 
 void Scheduler::InterruptTask(std::int32_t appId) {
-    std::string lastLine;
-    bool ended = false;
     for (int n = 1; n <= RunningTaskSlots; ++n)
-        if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId) {
-            lastLine =
-                endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram);
-            ended = true;
-        }
+        if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
+            // Its termination condition ended it: the operator hears of it.
+            endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram,
+                           std::string(str::Sost4));
     refreshIcon();
-    // Its termination condition ended it: the operator hears of it.
-    if (ended)
-        notifyFailure(appId, DataCtrl->Table1AppName.asString(), std::string(str::Sost4), lastLine);
 }
 
 void Scheduler::InterruptClick() {
@@ -282,8 +276,6 @@ void Scheduler::Timer1Timer() {
             if (q.state == ExitState::QueryFailed) continue;
             const bool found = t.gotoBookmark(slot.Bookmark);
             if (q.state == ExitState::Running) {
-                if (std::string problem = output_.watch(n); !problem.empty())
-                    outputProblem(slot.Title, problem);
                 if (!found) continue;
                 const std::string condition =
                     trimBlanksAndControls(dm.Table1EndCondition.asString());
@@ -315,20 +307,20 @@ void Scheduler::Timer1Timer() {
             }
             const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
             const std::int32_t appId = slot.AppID;
-            const std::string lastLine = endOutput(n, CompletionCode::Completed, q.status, name);
+            endOutput(
+                n, CompletionCode::Completed, q.status, name,
+                found && q.status != 0
+                    ? statusText(false, static_cast<double>(CompletionCode::Completed), q.status)
+                    : std::string());
             freeSlot(n, true);
             ended = true;
             if (!found) {
                 // The task was deleted while it ran: its runs go with it.
                 for (const std::string& problem : output_.removeTask(appId))
                     outputProblem(name, problem);
-            } else if (q.status != 0) {
-                notifyFailure(
-                    appId, name,
-                    statusText(false, static_cast<double>(CompletionCode::Completed), q.status),
-                    lastLine);
             }
         }
+        finishOutput(TaskOutput::Finish::Pass);
         removeDeletedTasksOutput();
         if (ended) refreshIcon();
         if (PauseStart != 0) {

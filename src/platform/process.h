@@ -23,8 +23,11 @@ struct LaunchRequest {
     std::string directory;   // empty: the scheduler's own working directory
     int priority = 0;        // 0 normal, 1 low, 2 high, 3 real time; others: normal
     int runType = 0; // 0 normal, 1 hidden, 2 minimised, 3 maximised (applied to its window later)
-    // The file both output streams are appended to, in the order written; empty: /dev/null.
+    // The run file both output streams go to, in the order written; empty: /dev/null. A keeper
+    // process drains them from a pipe into the file and keeps it bounded (output_keeper.h) by
+    // outputMaxBytes.
     std::string outputPath;
+    std::uint64_t outputMaxBytes = 0;
 };
 
 // The four members the slot keeps; handle 0 means no process.
@@ -39,8 +42,14 @@ struct LaunchResult {
     LaunchFailure failure = LaunchFailure::None;
     int errorNumber = 0; // errno of the failure
     ProcessInfo info;
-    // errno when outputPath could not be opened: the task was started with /dev/null instead.
+    // errno when outputPath could not be opened or its keeper not started: the task was started
+    // with /dev/null instead.
     int outputError = 0;
+    // The run file's keeper (handle 0: none), a process of its own session that outlives the
+    // scheduler: it ends once every process holding the task's output has closed it. queryExit
+    // answers 0, or the errno of the first write the file refused (what could not be written is
+    // counted in the file's marker line). Closed like a task's handle.
+    ProcessInfo keeper;
 };
 
 enum class ExitState { Running, Exited, QueryFailed };

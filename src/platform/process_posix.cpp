@@ -1,4 +1,5 @@
 #include "platform/command_line.h"
+#include "platform/output_keeper.h"
 #include "platform/process.h"
 
 #include <cerrno>
@@ -16,8 +17,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -46,6 +49,11 @@ class UniqueFd {
         fd_ = fd;
     }
     int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_ = -1;
@@ -223,7 +231,7 @@ class SpawnSetup {
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
     // Returns 0 or the errno of the step that could not be prepared. outputFd, when not -1, is
-    // the run file both output streams share (one open file, so their order is kept).
+    // the pipe to the run file's keeper that both output streams share (so their order is kept).
     int prepare(int dirFd, int outputFd) {
         int error = 0;
         if (dirFd != AT_FDCWD) error = posix_spawn_file_actions_addfchdir_np(&actions, dirFd);
@@ -328,6 +336,122 @@ void killSession(pid_t session) {
         if (killNewSessionMembers(session, signalled) == 0) return;
 }
 
+// ------------------------------------------------------------------ the run file's keeper
+
+// The keeper's buffers. Only the forked keeper touches them: they cost the scheduler no memory.
+alignas(4096) char keeperBuffer[std::size_t{1} << 20];
+alignas(4096) char keeperMove[std::size_t{1} << 16];
+// The pipe between a task and its keeper: room for what a fast writer prints while the keeper
+// waits for its turn on a processor, so that the keeper takes it in large reads.
+constexpr int PipeSize = 1 << 20;
+
+void closeFrom(int first) noexcept {
+    if (::close_range(static_cast<unsigned>(first), ~0U, 0) == 0) return;
+    struct rlimit limit {};
+    const rlim_t last =
+        ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536 ? limit.rlim_cur : 65536;
+    for (rlim_t fd = static_cast<rlim_t>(first); fd < last; ++fd)
+        ::close(static_cast<int>(fd));
+}
+
+// The child of a multi-threaded program: async-signal-safe calls only, until _exit. It leaves the
+// scheduler's session, so that neither a signal to the scheduler's nor the end of the task's
+// session takes it down in the middle of a cut, and keeps no descriptor but its two: the
+// scheduler's locked files (protocol, tables) must not outlive it. Its exit status is 0 or the
+// errno of the first write the file refused.
+[[noreturn]] void becomeKeeper(int in, int file, std::uint64_t maxBytes) noexcept {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig)
+        ::sigaction(sig, &standard, nullptr);
+    ::setsid();
+    ::prctl(PR_SET_NAME, "vektrin-output", 0, 0, 0);
+    if (::dup2(in, 0) != 0 || ::dup2(file, 1) != 1) ::_exit(EBADF);
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null > 2) ::dup2(null, 2);
+    closeFrom(3);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int error = keepRunFile(0, 1, maxBytes, keeperBuffer, sizeof keeperBuffer, keeperMove,
+                                  sizeof keeperMove);
+    ::_exit(error >= 0 && error < 128 ? error : EIO);
+}
+
+// A fork without exec: nothing to find at run time, and no allocation in the child.
+pid_t forkKeeper(int in, int file, std::uint64_t maxBytes) {
+    sigset_t all;
+    sigset_t old;
+    sigfillset(&all);
+    // No handler of the scheduler's may run in the child before the defaults are back.
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    const pid_t pid = ::_Fork();
+    if (pid == 0) becomeKeeper(in, file, maxBytes);
+    const int error = errno;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = error;
+    return pid;
+}
+
+struct Keeper {
+    UniqueFd output; // the pipe's end for the task
+    UniqueFd handle; // the keeper's pidfd
+    pid_t pid = 0;
+    int error = 0;
+};
+
+// The run file opened here, not in the child: a file that cannot be opened or a keeper that
+// cannot be started leaves the task with /dev/null instead of failing its launch.
+void startKeeper(const LaunchRequest& request, Keeper& keeper) {
+    UniqueFd file(awayFromStandardStreams(
+        open(request.outputPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK)));
+    struct stat st {};
+    if (file.get() < 0 || fstat(file.get(), &st) != 0) {
+        keeper.error = errno;
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        keeper.error = EINVAL;
+        return;
+    }
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) {
+        keeper.error = errno;
+        return;
+    }
+    UniqueFd in(ends[0]);
+    UniqueFd out(ends[1]);
+    in.reset(awayFromStandardStreams(in.release()));
+    out.reset(awayFromStandardStreams(out.release()));
+    if (in.get() < 0 || out.get() < 0) {
+        keeper.error = errno;
+        return;
+    }
+    fcntl(out.get(), F_SETPIPE_SZ, PipeSize);
+    const pid_t pid = forkKeeper(in.get(), file.get(), request.outputMaxBytes);
+    if (pid < 0) {
+        keeper.error = errno;
+        return;
+    }
+    const int handle = awayFromStandardStreams(pidfd_open(pid, 0));
+    if (handle < 0) {
+        keeper.error = errno;
+        kill(pid, SIGKILL);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return;
+    }
+    // A task of low priority does not get a keeper that competes with everything else.
+    if (request.priority == 1) {
+        struct sched_param param {};
+        setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 19);
+        sched_setscheduler(pid, SCHED_IDLE, &param);
+    }
+    keeper.handle.reset(handle);
+    keeper.pid = pid;
+    keeper.output.reset(out.release());
+}
+
 class PosixProcessControl final : public ProcessControl {
   public:
     ~PosixProcessControl() override {
@@ -389,26 +513,25 @@ LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
     if (resolved.failure != LaunchFailure::None)
         return failed(resolved.failure, resolved.errorNumber);
 
-    // The run file is opened here, not in the child: a file that cannot be opened leaves the task
-    // with /dev/null instead of failing its launch. Appending, so a file cut while the task runs
-    // goes on from its new end.
-    UniqueFd output;
-    int outputError = 0;
-    if (!request.outputPath.empty()) {
-        const int fd = awayFromStandardStreams(
-            open(request.outputPath.c_str(),
-                 O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
-        if (fd < 0) {
-            outputError = errno;
-        } else {
-            // A FIFO in its place must not block the open; the task gets a plain descriptor.
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            output.reset(fd);
+    // The task writes into a pipe that the keeper drains into the run file.
+    Keeper keeper;
+    if (!request.outputPath.empty()) startKeeper(request, keeper);
+
+    // Whatever happens to the launch, the keeper is not left behind unreaped: without the task
+    // it finds its pipe closed at once and ends.
+    struct KeeperGuard {
+        PosixProcessControl& control;
+        Keeper& keeper;
+        ~KeeperGuard() {
+            keeper.output.reset(-1);
+            if (keeper.handle.get() < 0) return;
+            control.owned_.insert(keeper.handle.get());
+            control.close(keeper.handle.release());
         }
-    }
+    } keeperGuard{*this, keeper};
 
     SpawnSetup setup;
-    if (int error = setup.prepare(dirFd, output.get()))
+    if (int error = setup.prepare(dirFd, keeper.output.get()))
         return failed(failureForErrno(error), error);
 
     std::vector<char*> argv;
@@ -446,7 +569,13 @@ LaunchResult PosixProcessControl::launch(const LaunchRequest& request) {
 
     owned_.insert(fd);
     LaunchResult result;
-    result.outputError = outputError;
+    result.outputError = keeper.error;
+    if (keeper.handle.get() >= 0) {
+        const int handle = keeper.handle.release();
+        owned_.insert(handle);
+        result.keeper = {handle, 0, static_cast<std::uint32_t>(keeper.pid),
+                         static_cast<std::uint32_t>(keeper.pid)};
+    }
     result.info.processHandle = fd;
     result.info.threadHandle = 0; // a pidfd stands for the whole process; there is nothing else
     result.info.processId = static_cast<std::uint32_t>(pid);

@@ -1,6 +1,7 @@
 #include "platform/run_output.h"
 
 #include "platform/ini_file.h"
+#include "platform/output_keeper.h"
 #include "platform/places.h"
 #include "platform/settings_store.h"
 
@@ -9,10 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <stdexcept>
 #include <string_view>
-#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -69,33 +68,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-// Copies [from, to) of one file to the end of another in blocks.
-bool copyRange(int in, int out, std::uint64_t from, std::uint64_t to) {
-    char buffer[1 << 16];
-    while (from < to) {
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, to - from));
-        const ssize_t n = ::pread(in, buffer, want, static_cast<off_t>(from));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) break; // shorter than it was: nothing more to copy
-        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) return false;
-        from += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
-// The marker, on a line of its own whatever the byte before it.
-std::string markerAfter(int fd, std::uint64_t at, std::uint64_t leftOut) {
-    std::string marker = leftOutLine(leftOut);
-    char before = '\n';
-    if (at > 0 && ::pread(fd, &before, 1, static_cast<off_t>(at - 1)) != 1) before = '\n';
-    if (before != '\n') marker.insert(marker.begin(), '\n');
-    return marker;
 }
 
 std::string trimmed(std::string_view text) {
@@ -188,18 +160,6 @@ std::string momentText(DateTime value) {
     return text;
 }
 
-// Closing the last descriptor of a removed file frees what it held, which for a file of a few
-// hundred megabytes takes the kernel a good part of a second: done off the caller's thread.
-void closeInBackground(int fd) {
-    try {
-        std::thread([fd] { ::close(fd); }).detach();
-    } catch (const std::exception&) {
-        ::close(fd);
-    }
-}
-
-constexpr std::uint64_t LargeFile = std::uint64_t{8} << 20;
-
 bool removeFile(const std::string& path, std::vector<std::string>& problems) {
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
     problems.push_back("Cannot remove " + path + ": " + reason(errno));
@@ -226,11 +186,32 @@ DirEntries readDirectory(const std::string& path) {
     return result;
 }
 
-// A capping that a crash interrupted leaves its temporary file; it is never a run.
+// Left beside runs by earlier versions (a capping or an end record that a crash interrupted).
 constexpr std::string_view CapSuffix = ".log.cap";
 
 bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// The .end file's size from the run's start on: room for the end written over it in place.
+constexpr std::size_t EndFileSize = 128;
+
+std::string endPathOf(const std::string& runFile) {
+    std::string path = runFile;
+    if (endsWith(path, ".log")) path.resize(path.size() - 4);
+    return path + ".end";
+}
+
+// "head=N" and line ends: a run going on, whose keeper puts its marker line at offset N.
+std::string reserveRunEnd(const std::string& runFile, std::uint64_t head) {
+    const std::string path = endPathOf(runFile);
+    FdGuard fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    std::string text = "head=" + std::to_string(head) + "\n";
+    text.resize(EndFileSize, '\n');
+    if (fd.get() >= 0 && writeAll(fd.get(), text.data(), text.size())) return {};
+    const int error = errno;
+    ::unlink(path.c_str());
+    return (fd.get() < 0 ? "cannot create " : "cannot write ") + path + ": " + reason(error);
 }
 
 } // namespace
@@ -243,14 +224,18 @@ OutputSettings readOutputSettings(const SettingsStore& settings,
                                   std::vector<std::string>& problems) {
     OutputSettings result;
     try {
-        if (auto value = settings.read("Output", "Capture")) {
+        const auto values = settings.read({{"Output", "Capture"},
+                                           {"Output", "MaxBytes"},
+                                           {"Output", "KeepRuns"},
+                                           {"Notify", "OnFailure"}});
+        if (const auto& value = values[0]) {
             if (auto on = parseSwitch(*value))
                 result.capture = *on;
             else
                 problems.push_back("The setting [Output] Capture=\"" + *value +
                                    "\" is neither true nor false; true is used.");
         }
-        if (auto value = settings.read("Output", "MaxBytes")) {
+        if (const auto& value = values[1]) {
             const auto bytes = parseBytes(*value);
             if (bytes && *bytes > 0)
                 result.maxBytes = *bytes;
@@ -259,7 +244,7 @@ OutputSettings readOutputSettings(const SettingsStore& settings,
                                    "\" is not a size in bytes (such as 1048576 or 1M); " +
                                    std::to_string(OutputSettings::DefaultMaxBytes) + " is used.");
         }
-        if (auto value = settings.read("Output", "KeepRuns")) {
+        if (const auto& value = values[2]) {
             const auto count = parseCount(*value);
             if (count && *count > 0)
                 result.keepRuns = *count;
@@ -268,7 +253,7 @@ OutputSettings readOutputSettings(const SettingsStore& settings,
                                    "\" is not a number of runs from 1 on; " +
                                    std::to_string(OutputSettings::DefaultKeepRuns) + " is used.");
         }
-        if (auto value = settings.read("Notify", "OnFailure")) {
+        if (const auto& value = values[3]) {
             if (auto on = parseSwitch(*value))
                 result.notifyOnFailure = *on;
             else
@@ -295,7 +280,7 @@ std::string taskOutputDirectory(const std::string& root, std::int32_t appId) {
 }
 
 NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
-                         std::uint64_t minimumFree) {
+                         std::uint64_t maxBytes, std::uint64_t minimumFree) {
     NewRunFile result;
     const std::string dir = taskOutputDirectory(root, appId);
     if (int error = makeDirectories(dir)) {
@@ -320,6 +305,11 @@ NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime s
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ::close(fd);
+            if (std::string error = reserveRunEnd(path, maxBytes / 2); !error.empty()) {
+                ::unlink(path.c_str());
+                result.error = std::move(error);
+                return result;
+            }
             result.path = std::move(path);
             return result;
         }
@@ -333,31 +323,23 @@ NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime s
 }
 
 std::string runEndPath(const std::string& runFile) {
-    std::string path = runFile;
-    if (endsWith(path, ".log")) path.resize(path.size() - 4);
-    return path + ".end";
+    return endPathOf(runFile);
 }
 
 std::string recordRunEnd(const std::string& runFile, const RunEnd& end) {
-    std::string text =
-        "end=" + momentText(end.end) + "\ncode=" + std::to_string(end.endCode) + "\n";
+    std::string text = "code=" + std::to_string(end.endCode) + "\n";
     if (end.exitCode) text += "exit=" + std::to_string(*end.exitCode) + "\n";
+    text += "end=" + momentText(end.end) + "\n";
     const std::string path = runEndPath(runFile);
-    const std::string tmp = path + ".tmp";
-    {
-        FdGuard fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (fd.get() < 0) return "cannot create " + tmp + ": " + reason(errno);
-        if (!writeAll(fd.get(), text.data(), text.size())) {
-            const int error = errno;
-            ::unlink(tmp.c_str());
-            return "cannot write " + tmp + ": " + reason(error);
-        }
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(tmp.c_str());
-        return "cannot rename " + tmp + " to " + path + ": " + reason(error);
-    }
+    FdGuard fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    if (fd.get() < 0) return "cannot open " + path + ": " + reason(errno);
+    struct stat st {};
+    // Over the whole reservation, so that nothing of it is left to be read as part of the end.
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 &&
+        static_cast<std::uint64_t>(st.st_size) <= EndFileSize)
+        text.resize(std::max(text.size(), static_cast<std::size_t>(st.st_size)), '\n');
+    if (!writeAll(fd.get(), text.data(), text.size()))
+        return "cannot write " + path + ": " + reason(errno);
     return {};
 }
 
@@ -369,6 +351,7 @@ std::optional<RunEnd> readRunEnd(const std::string& runFile) {
     if (n <= 0) return std::nullopt;
     RunEnd end;
     bool haveEnd = false;
+    bool haveCode = false;
     std::string_view text(buffer, static_cast<std::size_t>(n));
     while (!text.empty()) {
         const std::size_t nl = text.find('\n');
@@ -379,20 +362,38 @@ std::optional<RunEnd> readRunEnd(const std::string& runFile) {
         const std::string_view key = line.substr(0, eq);
         const std::string value(line.substr(eq + 1));
         if (key == "end") {
-            if (auto moment = parseMoment(value)) {
+            // Whole, or the end is still being written.
+            if (auto moment = value.size() == 19 ? parseMoment(value) : std::nullopt) {
                 end.end = *moment;
                 haveEnd = true;
             }
         } else if (key == "code") {
-            if (auto code = parseCount(value)) end.endCode = *code;
+            if (auto code = parseCount(value)) {
+                end.endCode = *code;
+                haveCode = true;
+            }
         } else if (key == "exit") {
             char* stop = nullptr;
             const long exit = std::strtol(value.c_str(), &stop, 10);
             if (!value.empty() && *stop == '\0') end.exitCode = static_cast<int>(exit);
         }
     }
-    if (!haveEnd) return std::nullopt;
+    if (!haveEnd || !haveCode) return std::nullopt;
     return end;
+}
+
+std::optional<std::uint64_t> runHead(const std::string& runFile) {
+    FdGuard fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
+    char buffer[EndFileSize + 1];
+    const ssize_t n = fd.get() < 0 ? -1 : ::read(fd.get(), buffer, sizeof buffer - 1);
+    if (n <= 0) return std::nullopt;
+    const std::string_view text(buffer, static_cast<std::size_t>(n));
+    if (!text.starts_with("head=")) return std::nullopt;
+    const std::string digits(text.substr(5, text.find('\n') - 5));
+    if (digits.empty() || digits.size() > 19 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::strtoull(digits.c_str(), nullptr, 10);
 }
 
 std::vector<RunInfo> listRuns(const std::string& root, std::int32_t appId) {
@@ -437,158 +438,40 @@ bool hasRuns(const std::string& root, std::int32_t appId) {
 }
 
 std::string leftOutLine(std::uint64_t bytes) {
-    return "... " + std::to_string(bytes) + " bytes left out ...\n";
+    char line[MarkerMax];
+    return std::string(line, formatMarker(line, bytes, false));
 }
 
-CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes, const RunningCut& cut) {
-    CapResult result;
-    FdGuard in(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) {
-        result.error = "cannot read " + runFile + ": " + reason(errno);
-        return result;
-    }
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0) {
-        result.error = "cannot read " + runFile + ": " + reason(errno);
-        return result;
-    }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    const std::uint64_t head = maxBytes / 2;
-    const std::uint64_t tail = maxBytes - head;
-    // What the run wrote after the head (and after the marker of a cut while it ran).
-    const std::uint64_t keptFrom =
-        cut.leftOut > 0 && cut.keptFrom <= size ? cut.keptFrom : std::min(head, size);
-    const std::uint64_t written = size - keptFrom;
-    const std::uint64_t extra = written > tail ? written - tail : 0;
-    const std::uint64_t leftOut =
-        (cut.leftOut > 0 && cut.keptFrom <= size ? cut.leftOut : 0) + extra;
-    if (leftOut == 0) return result;
-    const std::uint64_t tailFrom = size - std::min(written, tail);
-
-    const std::string tmp = runFile.substr(0, runFile.size() - 4) + std::string(CapSuffix);
-    ::unlink(tmp.c_str());
-    FdGuard out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.get() < 0) {
-        result.error = "cannot create " + tmp + ": " + reason(errno);
-        return result;
-    }
-    const std::string marker = markerAfter(in.get(), head, leftOut);
-    if (!copyRange(in.get(), out.get(), 0, head) ||
-        !writeAll(out.get(), marker.data(), marker.size()) ||
-        !copyRange(in.get(), out.get(), tailFrom, size)) {
-        const int error = errno;
-        ::unlink(tmp.c_str());
-        result.error = "cannot write " + tmp + ": " + reason(error);
-        return result;
-    }
-    if (::rename(tmp.c_str(), runFile.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(tmp.c_str());
-        result.error = "cannot rename " + tmp + " to " + runFile + ": " + reason(error);
-        return result;
-    }
-    if (size > LargeFile) closeInBackground(in.release());
-    result.capped = true;
-    result.leftOut = leftOut;
-    return result;
-}
-
-bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, RunningCut& cut,
-                     std::string& error) {
-    if (maxBytes > UINT64_MAX / OutputSettings::RunningFactor) return false;
-    struct stat st {};
-    if (::stat(runFile.c_str(), &st) != 0) return false; // gone: nothing to keep small
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    if (size <= OutputSettings::RunningFactor * maxBytes) return false;
-    // Appending, as the task does: the marker lands at the end whatever it writes meanwhile.
-    FdGuard fd(::open(runFile.c_str(), O_RDWR | O_APPEND | O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = "cannot open " + runFile + ": " + reason(errno);
-        return false;
-    }
-    const std::uint64_t head = maxBytes / 2;
-    if (::fstat(fd.get(), &st) != 0) {
-        error = "cannot read " + runFile + ": " + reason(errno);
-        return false;
-    }
-    const std::uint64_t from = cut.leftOut > 0 ? cut.keptFrom : head;
-    const auto now = static_cast<std::uint64_t>(st.st_size);
-    const std::uint64_t dropped = now > from ? now - from : 0;
-    const std::string marker = markerAfter(fd.get(), head, cut.leftOut + dropped);
-    if (::ftruncate(fd.get(), static_cast<off_t>(head)) != 0) {
-        error = "cannot shorten " + runFile + ": " + reason(errno);
-        return false;
-    }
-    cut.leftOut += dropped;
-    if (!writeAll(fd.get(), marker.data(), marker.size())) {
-        error = "cannot write " + runFile + ": " + reason(errno);
-        cut.keptFrom = head;
-        return true;
-    }
-    const off_t after = ::lseek(fd.get(), 0, SEEK_CUR);
-    cut.keptFrom = after > 0 ? static_cast<std::uint64_t>(after) : head + marker.size();
-    return true;
-}
-
-struct RunningFileWatch::Job {
-    std::mutex mutex;
-    bool done = false;
-    RunningCut cut;
-    std::string error;
-    std::thread thread;
-};
-
-RunningFileWatch::RunningFileWatch(std::string runFile, std::uint64_t maxBytes)
-    : path_(std::move(runFile)), maxBytes_(maxBytes) {}
-
-RunningFileWatch::~RunningFileWatch() {
-    finish();
-}
-
-std::string RunningFileWatch::takeUp() {
-    if (job_->thread.joinable()) job_->thread.join();
-    cut_ = job_->cut;
-    std::string error = std::move(job_->error);
-    job_.reset();
-    return error;
-}
-
-std::string RunningFileWatch::poll() {
-    if (job_) {
-        {
-            const std::lock_guard<std::mutex> lock(job_->mutex);
-            if (!job_->done) return {};
-        }
-        if (std::string error = takeUp(); !error.empty()) return error;
-    }
-    if (maxBytes_ > UINT64_MAX / OutputSettings::RunningFactor) return {};
-    struct stat st {};
-    if (::stat(path_.c_str(), &st) != 0 ||
-        static_cast<std::uint64_t>(st.st_size) <= OutputSettings::RunningFactor * maxBytes_)
-        return {};
-    auto job = std::make_shared<Job>();
-    job->cut = cut_;
-    const auto work = [job, path = path_, maxBytes = maxBytes_] {
-        RunningCut cut = job->cut;
-        std::string error;
-        truncateRunning(path, maxBytes, cut, error);
-        const std::lock_guard<std::mutex> lock(job->mutex);
-        job->cut = cut;
-        job->error = std::move(error);
-        job->done = true;
-    };
-    job_ = job;
-    try {
-        job->thread = std::thread(work);
-    } catch (const std::exception&) {
-        work(); // no thread to spare: cut here and now
-    }
-    return {};
-}
-
-RunningCut RunningFileWatch::finish() {
-    if (job_) takeUp();
-    return cut_;
+MarkerAt readMarker(int fd, std::uint64_t at) {
+    MarkerAt found;
+    char buffer[MarkerMax];
+    const ssize_t n = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(at));
+    if (n <= 0) return found;
+    std::string_view text(buffer, static_cast<std::size_t>(n));
+    std::size_t length = 0;
+    if (text.starts_with('\n')) length = 1;
+    if (!text.substr(length).starts_with("... ")) return found;
+    length += 4;
+    const std::size_t digits = length;
+    std::uint64_t leftOut = 0;
+    while (length < text.size() && length - digits < 19 && text[length] >= '0' &&
+           text[length] <= '9')
+        leftOut = leftOut * 10 + static_cast<std::uint64_t>(text[length++] - '0');
+    constexpr std::string_view rest = " bytes left out ...";
+    if (length == digits || !text.substr(length).starts_with(rest) ||
+        length + rest.size() >= text.size())
+        return found;
+    length += rest.size();
+    const char last = text[length++];
+    if (last == '\n')
+        found.kind = MarkerAt::Marker;
+    else if (last == ' ')
+        found.kind = MarkerAt::Busy;
+    else
+        return found;
+    found.leftOut = leftOut;
+    found.end = at + length;
+    return found;
 }
 
 std::vector<std::string> removeOldRuns(const std::string& root, std::int32_t appId, int keep,

@@ -1,13 +1,13 @@
 #pragma once
 // What task runs printed: one file per run, <root>/<AppID>/<YYYYMMDD-HHMMSS>.log, holding the
-// run's standard output and standard error as written, and beside it <stem>.end once the run has
-// ended (when, how, the exit code). The child writes into its file directly; the scheduler only
-// creates it, caps it when the run ends and removes the oldest runs.
+// run's standard output and standard error as written, and beside it <stem>.end, made with the run
+// file and rewritten in place once the run has ended (when, how, the exit code). A keeper process
+// (output_keeper.h) writes the run file and keeps it bounded; the scheduler creates both files,
+// records the end and removes the oldest runs.
 
 #include "platform/date_time.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,8 +23,6 @@ std::string defaultOutputRoot();
 struct OutputSettings {
     static constexpr std::uint64_t DefaultMaxBytes = std::uint64_t{1} << 20;
     static constexpr int DefaultKeepRuns = 10;
-    // While a run goes on, its file may grow to this many times MaxBytes before it is cut.
-    static constexpr std::uint64_t RunningFactor = 64;
 
     bool capture = true;                      // [Output] Capture
     std::uint64_t maxBytes = DefaultMaxBytes; // [Output] MaxBytes
@@ -48,11 +46,14 @@ struct NewRunFile {
     std::string error; // then: the path tried and the reason
 };
 
-// Creates the run file of a run that starts at `start` (and the directories up to it, mode 0700).
-// A second run of the task in the same second gets <stem>-2.log, and so on: never an existing file.
-// A file system with less than minimumFree bytes left for the user gets none: a task whose output
-// cannot be written may fail for it, while /dev/null takes everything.
+// Creates the run file of a run that starts at `start` (and the directories up to it, mode 0700),
+// and its .end file, which says the run goes on and reserves the room its end takes, so that a
+// full disk cannot keep the end from being recorded. A second run of the task in the same second
+// gets <stem>-2.log, and so on: never an existing file. maxBytes is what the run's keeper keeps.
+// A file system with less than minimumFree bytes left for the user gets none: its output would
+// mostly be left out.
 NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
+                         std::uint64_t maxBytes = OutputSettings::DefaultMaxBytes,
                          std::uint64_t minimumFree = 0);
 
 // How a run ended, as its .end file keeps it.
@@ -74,9 +75,14 @@ struct RunInfo {
 
 // The .end file beside a run file.
 std::string runEndPath(const std::string& runFile);
-// Writes the .end file (replacing it atomically). Empty on success, else the reason.
+// Writes the end into the .end file, over what createRunFile reserved: no new block is needed.
+// The end's moment is its last line, so that a reader who catches the write half done still
+// sees a run going on. Empty on success, else the reason.
 std::string recordRunEnd(const std::string& runFile, const RunEnd& end);
 std::optional<RunEnd> readRunEnd(const std::string& runFile);
+// Of a run going on: where its marker line goes once bytes are left out (maxBytes/2 of its
+// keeper). None for an ended run.
+std::optional<std::uint64_t> runHead(const std::string& runFile);
 
 // The runs of a task, newest first. A directory that is not there has no runs; one that cannot be
 // read throws std::runtime_error naming it. An empty root has no runs (nor anything below).
@@ -87,52 +93,13 @@ bool hasRuns(const std::string& root, std::int32_t appId);
 // The marker line put where bytes were left out: "... N bytes left out ...".
 std::string leftOutLine(std::uint64_t bytes);
 
-// Keeps a run file within maxBytes once its run has ended: the first maxBytes/2 bytes and the
-// last maxBytes/2, with one marker line between them. A run file that was cut while it ran
-// (truncateRunning) is passed its cut: the marker then counts those bytes too.
-struct RunningCut {
-    std::uint64_t leftOut = 0;  // bytes dropped while it ran
-    std::uint64_t keptFrom = 0; // where what the run wrote after the last cut begins
-};
-struct CapResult {
-    bool capped = false;
+// Where a reader finds the marker line at a given offset of a run file going on.
+struct MarkerAt {
+    enum Kind { None, Busy, Marker } kind = None; // Busy: the keeper is cutting the file
     std::uint64_t leftOut = 0;
-    std::string error; // empty when the file is as it should be
+    std::uint64_t end = 0; // the offset after the marker line
 };
-CapResult capRunFile(const std::string& runFile, std::uint64_t maxBytes,
-                     const RunningCut& cut = {});
-
-// While a run goes on: when its file is above RunningFactor * maxBytes, cuts it in place to its
-// first maxBytes/2 bytes followed by the marker line, so the disk cannot fill. The task goes on
-// appending after the marker. Returns true when it cut; error set when it could not.
-bool truncateRunning(const std::string& runFile, std::uint64_t maxBytes, RunningCut& cut,
-                     std::string& error);
-
-// Keeps the file of a run that goes on below RunningFactor * maxBytes with truncateRunning. A cut
-// frees what the file held, which costs the kernel about a quarter of a second per GiB: it is
-// made on a thread of its own, so the monitoring pass that asks for it never waits.
-class RunningFileWatch {
-  public:
-    RunningFileWatch(std::string runFile, std::uint64_t maxBytes);
-    ~RunningFileWatch();
-    RunningFileWatch(const RunningFileWatch&) = delete;
-    RunningFileWatch& operator=(const RunningFileWatch&) = delete;
-
-    // Never waits: takes up a finished cut, and starts one when the file is above its limit and
-    // no cut is under way. Returns what went wrong with a cut (once), else empty.
-    std::string poll();
-    // Waits for a cut under way; what has been cut from the file so far.
-    RunningCut finish();
-
-  private:
-    struct Job;
-    std::string takeUp();
-
-    std::string path_;
-    std::uint64_t maxBytes_;
-    RunningCut cut_;
-    std::shared_ptr<Job> job_;
-};
+MarkerAt readMarker(int fd, std::uint64_t at);
 
 // Removes the oldest runs of the task beyond keep (their .log and .end files), never one of the
 // run files in live (runs still going on). Returns what could not be removed, as sentences; empty

@@ -3,7 +3,9 @@
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace vektrin {
 
@@ -13,10 +15,40 @@ SettingsStore::SettingsStore() : readPaths_(configFileCandidates("settings.ini")
 
 std::optional<std::string> SettingsStore::read(const std::string& keyPath,
                                                const std::string& name) const {
-    for (const auto& file : readPaths_)
+    return read(std::vector<Name>{{keyPath, name}}).front();
+}
+
+std::vector<std::optional<std::string>> SettingsStore::read(const std::vector<Name>& names) const {
+    std::vector<std::optional<std::string>> values(names.size());
+    std::size_t found = 0;
+    for (const auto& file : readPaths_) {
+        if (found == names.size()) break;
+        ++loads_;
         if (auto ini = IniFile::load(file, "settings file"))
-            if (auto value = ini->value(keyPath, name)) return value;
-    return std::nullopt;
+            for (std::size_t i = 0; i < names.size(); ++i)
+                if (!values[i] && (values[i] = ini->value(names[i].keyPath, names[i].name)))
+                    ++found;
+    }
+    return values;
+}
+
+std::string SettingsStore::stamp() const {
+    std::string stamp;
+    for (const auto& file : readPaths_) {
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0) {
+            stamp += "-" + std::to_string(errno) + ";";
+            continue;
+        }
+        for (const auto part :
+             {static_cast<long long>(st.st_dev), static_cast<long long>(st.st_ino),
+              static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+              static_cast<long long>(st.st_mtim.tv_nsec), static_cast<long long>(st.st_ctim.tv_sec),
+              static_cast<long long>(st.st_ctim.tv_nsec)})
+            stamp += std::to_string(part) + ":";
+        stamp += ";";
+    }
+    return stamp;
 }
 
 bool SettingsStore::write(const std::string& keyPath, const std::string& name,

@@ -3,6 +3,7 @@
 // path, one line per value name. Section and value names compare without regard to letter case,
 // as registry names do.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,17 @@ class SettingsStore {
     const std::string& path() const { return path_; }
     // Throws ConfigFileError when a settings file is there but cannot be read.
     std::optional<std::string> read(const std::string& keyPath, const std::string& name) const;
+    // Several values, each file read at most once. Throws as read does.
+    struct Name {
+        std::string keyPath;
+        std::string name;
+    };
+    std::vector<std::optional<std::string>> read(const std::vector<Name>& names) const;
+    // What the settings files are now (which files, their sizes and change times): while it stays
+    // the same, so do the values read. Costs a stat per file, no reading.
+    std::string stamp() const;
+    // How many times a settings file has been read.
+    std::uint64_t loads() const { return loads_; }
     // Creates the directory and file as needed and keeps everything else the file holds. False
     // when it cannot be written, when the file that is there cannot be read (it is then left as it
     // is), or when the name or value cannot be kept in the file; lastError() says which.
@@ -29,6 +41,7 @@ class SettingsStore {
     std::string path_;
     std::vector<std::string> readPaths_;
     std::string lastError_;
+    mutable std::uint64_t loads_ = 0;
 };
 
 inline constexpr const char* LocalesKey = "Software\\Borland\\Locales";

@@ -1,6 +1,7 @@
 // Runs the real vektrinctl output against kept runs of a temporary state directory: the last run,
 // an earlier one, the list, following a run while it goes on, and what is refused.
 
+#include "platform/output_keeper.h"
 #include "platform/run_output.h"
 #include "store/data_ctrl.h"
 #include "support/fake_messages.h"
@@ -129,33 +130,36 @@ bool eventually(const std::function<bool()>& condition) {
     return condition();
 }
 
-TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpACut) {
-    const std::string run = keep(at(11, 0, 0), "first\n", std::nullopt);
+// The keeper cuts the file in place while the follower reads it: what is printed goes on where the
+// run's stream left off, with a marker line of its own for what was cut before it could be read.
+TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpEachCut) {
+    const std::string run = createRunFile(root(), 1, at(11, 0, 0), 16).path;
+    const int fd = open(run.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    char move[64];
+    RunFileKeeper keeper(fd, 16, move, sizeof move);
+    const auto take = [&](const std::string& text) { keeper.take(text.data(), text.size()); };
+    take("first\n");
     const std::string out = dir.file("follow.out");
     const pid_t pid = test::startProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl",
                                          arguments({"output", "backup", "--follow"}), environment(),
                                          {"", out, "", ""});
     ASSERT_GT(pid, 0);
-
-    const std::string many(1000, 'x');
-    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n"; }));
-    writeFile(run, "first\n" + many);
-    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n" + many; }));
-    // Cut while it runs: the follower goes on from the marker line.
-    RunningCut cut;
-    std::string error;
-    ASSERT_TRUE(truncateRunning(run, 8, cut, error)) << error;
-    ASSERT_EQ(readFile(run), "firs\n... 1002 bytes left out ...\n");
-    const std::string marker = "... 1002 bytes left out ...\n";
-    EXPECT_TRUE(eventually([&] { return readFile(out) == "first\n" + many + marker; }));
-    {
-        // Appended as the task would, not rewritten.
-        const int fd = open(run.c_str(), O_WRONLY | O_APPEND);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(write(fd, "after the cut\n", 14), 14);
-        close(fd);
-    }
-    ASSERT_EQ(capRunFile(run, 8, cut).error, "");
+    std::string expected = "first\n";
+    const auto printed = [&](const std::string& more) {
+        expected += more;
+        EXPECT_TRUE(eventually([&] { return readFile(out) == expected; })) << readFile(out);
+    };
+    printed("");
+    take(std::string(1000, 'x')); // the head fills up; 990 bytes are cut
+    printed("xx\n... 990 bytes left out ...\n" + std::string(8, 'x'));
+    take("after the cut\n");
+    printed("after the cut\n");
+    take(std::string(100, 'z')); // 92 bytes of it are cut before the follower sees them
+    printed("... 92 bytes left out ...\n" + std::string(8, 'z'));
+    keeper.finish();
+    close(fd);
+    ASSERT_EQ(readFile(run), "first\nxx\n... 1104 bytes left out ...\n" + std::string(8, 'z'));
     ASSERT_EQ(recordRunEnd(run, RunEnd{at(11, 0, 9), 1, 0}), "");
     int status = -1;
     bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
@@ -165,7 +169,7 @@ TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpACut) {
     }
     ASSERT_TRUE(ended) << "vektrinctl output --follow did not end with its run";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(readFile(out), "first\n" + many + marker + "after the cut\n");
+    EXPECT_EQ(readFile(out), expected);
 }
 
 } // namespace

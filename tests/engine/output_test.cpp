@@ -1,14 +1,20 @@
 // What task runs print: captured by real child processes into one file per run, capped, the
-// oldest runs removed, and a word to the operator when a run fails.
+// oldest runs removed, runs ended on a full or vanishing file system, the settings read when they
+// change, and a word to the operator when a run fails.
 
+#include "platform/output_keeper.h"
 #include "platform/run_output.h"
+#include "platform/settings_store.h"
 #include "support/engine_fixture.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <set>
+#include <sys/mount.h>
 #include <thread>
+#include <unistd.h>
 
 namespace vektrin {
 namespace {
@@ -40,13 +46,19 @@ class OutputTest : public test::EngineTest {
         return addTask(name, [&](TDataCtrl& d) { d.Table1Application.setString(command); });
     }
 
-    // Runs the monitoring pass until the task's code changes from 2 (at most ten seconds).
+    // Runs the monitoring pass until the task's code changes from 2 and its newest run has ended
+    // (at most ten seconds).
     void settle(std::int32_t id) {
-        for (int i = 0; i < 400 && code(id) == 2; ++i) {
+        const auto going = [&] {
+            const auto runs =
+                fs::is_directory(root()) ? listRuns(root(), id) : std::vector<RunInfo>{};
+            return code(id) == 2 || (!runs.empty() && !runs.front().end);
+        };
+        for (int i = 0; i < 400 && going(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             scheduler->Timer1Timer();
         }
-        ASSERT_NE(code(id), 2) << "the task did not end";
+        ASSERT_FALSE(going()) << "the task did not end";
     }
 
     void run(std::int32_t id) {
@@ -173,8 +185,8 @@ TEST_F(OutputTest, ARunStillGoingOnIsNeverRemovedAsAnOldOne) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     clock.advanceSeconds(1);
     run(id); // the second instance, ended
-    EXPECT_THAT(files(id),
-                ElementsAre("20261207-100030.log", "20261207-100031.end", "20261207-100031.log"));
+    EXPECT_THAT(files(id), ElementsAre("20261207-100030.end", "20261207-100030.log",
+                                       "20261207-100031.end", "20261207-100031.log"));
     test::writeFile(go, "");
     for (int i = 0; i < 400 && scheduler->RunningTasks.anyTaskRunning(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -230,55 +242,90 @@ TEST_F(OutputTest, AFullFileSystemLeavesTheLaunchAlone) {
     EXPECT_THAT(files(id), IsEmpty());
 }
 
-TEST_F(OutputTest, ACapThatCannotBeWrittenKeepsTheWholeFileAndTheExitCode) {
-    setting("Output", "MaxBytes", "4");
+// A tmpfs of a few megabytes for the runs, gone at the end.
+struct SmallFileSystem {
+    std::string path;
+    std::string refused; // why there is none
+    SmallFileSystem(const std::string& at, const char* size) : path(at) {
+        fs::create_directories(at);
+        if (geteuid() != 0)
+            refused = "mounting a file system needs root";
+        else if (mount("tmpfs", at.c_str(), "tmpfs", 0, size) != 0)
+            refused = std::string("mount refused: ") + std::strerror(errno);
+    }
+    ~SmallFileSystem() {
+        if (refused.empty()) umount2(path.c_str(), MNT_DETACH);
+    }
+};
+
+// The disk full while a task writes as fast as it can: its writes never fail, and the run ends
+// with its code, its end recorded in the room reserved for it. A file system unmounted under a
+// running task takes its run along and leaves the record right.
+TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
+    SmallFileSystem small(dir.file("state"), "size=1m");
+    if (!small.refused.empty()) GTEST_SKIP() << small.refused;
+    setting("Output", "MaxBytes", "256K");
     startWith(*real, root());
-    const auto id = task("uncapped", "sh -c 'echo 0123456789; exit 6'");
-    // Where the capped copy would go, something that cannot be replaced.
-    fs::create_directories(taskOutputDirectory(root(), id) + "/20261207-100030.log.cap/x");
-    run(id);
-    select(id);
-    EXPECT_EQ(dm().Table1ExitCode.asInteger(), 6);
-    const std::vector<RunInfo> runs = listRuns(root(), id);
+    const auto full = task("full", "sh -c 'head -c 50000000 /dev/zero && exit 3'");
+    select(full);
+    scheduler->RunNowClick();
+    fs::create_directories(root());
+    test::writeFile(root() + "/filler", std::string(700 << 10, 'f'));
+    settle(full);
+    select(full);
+    EXPECT_EQ(dm().Table1ExitCode.asInteger(), 3);
+    const std::vector<RunInfo> runs = listRuns(root(), full);
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(test::readFile(runs[0].path), "0123456789\n");
     ASSERT_TRUE(runs[0].end);
-    EXPECT_EQ(runs[0].end->exitCode, 6);
-    bool said = false;
-    for (const std::string& line : protocol())
-        said = said || line.starts_with("Output of <uncapped>: cannot create ");
-    EXPECT_TRUE(said);
+    EXPECT_EQ(runs[0].end->endCode, 1);
+    EXPECT_EQ(runs[0].end->exitCode, 3);
+    EXPECT_LE(runs[0].size, (256u << 10) + MarkerMax);
+    EXPECT_TRUE(protocolHas("Output of <full>: cannot write " + runs[0].path +
+                            ": No space left on device; what could not be written is counted as "
+                            "left out"));
+
+    const std::string go = dir.file("go");
+    const auto gone = task("gone", "sh -c 'while [ -d " + dir.path() + " ] && [ ! -e " + go +
+                                       " ]; do sleep 0.01; done; exit 4'");
+    select(gone);
+    scheduler->RunNowClick();
+    umount2(small.path.c_str(), MNT_DETACH);
+    test::writeFile(go, "");
+    settle(gone);
+    select(gone);
+    EXPECT_EQ(dm().Table1ExitCode.asInteger(), 4);
+    EXPECT_THAT(listRuns(root(), gone), IsEmpty());
 }
 
-// A task that prints without end: its file is cut while it runs, and capped with one marker that
-// counts everything left out.
-TEST_F(OutputTest, AHugeWriterIsCutWhileItRunsAndCappedWhenItEnds) {
+// A task that leaves a process behind holding its output: the run is ended after a few passes all
+// the same, the file stays bounded, and it takes its final shape when the last writer is gone.
+TEST_F(OutputTest, ARunIsEndedThoughALeftoverProcessStillWrites) {
     setting("Output", "MaxBytes", "4096");
     startWith(*real, root());
     const std::string go = dir.file("go");
     test::writeFile(dir.file("huge.sh"), "head -c 300000 /dev/zero | tr '\\0' a\n"
-                                         "while [ ! -e " +
-                                             go +
-                                             " ]; do sleep 0.01; done\n"
-                                             "echo tail-of-run\n");
+                                         "(while [ -d " +
+                                             dir.path() + " ] && [ ! -e " + go +
+                                             " ]; do sleep 0.01; done; echo tail-of-run) &\n");
     const auto id = task("huge", "sh " + dir.file("huge.sh"));
     select(id);
     scheduler->RunNowClick();
-    ASSERT_EQ(code(id), 2) << test::readFile(dir.file("Vektrin.log"));
-    const std::string file = listRuns(root(), id).at(0).path;
-    for (int i = 0; i < 400 && fs::file_size(file) < 300000; ++i)
+    for (int i = 0; i < 400 && code(id) == 2; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_EQ(fs::file_size(file), 300000u);
-    scheduler->Timer1Timer();
-    // The cut is made beside the pass, which does not wait for it.
-    const std::string marker = "\n... 297952 bytes left out ...\n";
-    const std::string cut = std::string(2048, 'a') + marker;
-    for (int i = 0; i < 400 && test::readFile(file) != cut; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    EXPECT_EQ(test::readFile(file), cut);
+        scheduler->Timer1Timer();
+    }
+    const RunInfo going = listRuns(root(), id).at(0);
+    EXPECT_FALSE(going.end);
+    EXPECT_LE(going.size, 2 * 4096 + MarkerMax);
+    for (int pass = 1; pass < TaskOutput::GracePasses; ++pass)
+        scheduler->Timer1Timer();
+    EXPECT_TRUE(listRuns(root(), id).at(0).end);
     test::writeFile(go, "");
-    settle(id);
-    EXPECT_EQ(test::readFile(file), std::string(2048, 'a') + marker + "tail-of-run\n");
+    const std::string capped = std::string(2048, 'a') + "\n... 295916 bytes left out ...\n" +
+                               std::string(2036, 'a') + "tail-of-run\n";
+    for (int i = 0; i < 400 && test::readFile(going.path) != capped; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    EXPECT_EQ(test::readFile(going.path), capped);
 }
 
 // ------------------------------------------------------------------ deleted tasks
@@ -297,7 +344,7 @@ TEST_F(OutputTest, ADeletedTaskTakesItsRunsAlong) {
     run(done);
     select(running);
     scheduler->RunNowClick();
-    ASSERT_EQ(files(running).size(), 1u);
+    ASSERT_EQ(files(running).size(), 2u);
 
     for (auto id : {done, running}) {
         select(id);
@@ -308,7 +355,7 @@ TEST_F(OutputTest, ADeletedTaskTakesItsRunsAlong) {
     EXPECT_FALSE(fs::exists(root() + "/77"));
     EXPECT_THAT(files(78), ElementsAre("notes.txt"));
     // Still running: its runs go when it ends.
-    EXPECT_EQ(files(running).size(), 1u);
+    EXPECT_EQ(files(running).size(), 2u);
     for (int n = 1; n <= RunningTaskSlots; ++n)
         if (scheduler->RunningTasks.slot(n).occupied())
             real->terminate(scheduler->RunningTasks.slot(n).processInfo());
@@ -448,6 +495,26 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
     // The defaults hold: captured, and both failures said.
     EXPECT_EQ(listRuns(root(), id).size(), 2u);
     EXPECT_EQ(port.notices.size(), 2u);
+}
+
+TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
+    setting("Output", "KeepRuns", "5");
+    const auto id = task("t", "prog");
+    const auto launch = [&] {
+        select(id);
+        scheduler->RunNowClick();
+        processes.exit(processes.lastHandle, 1);
+        scheduler->Timer1Timer();
+    };
+    launch();
+    const std::uint64_t loads = settings->loads();
+    for (int i = 0; i < 5; ++i)
+        launch();
+    EXPECT_EQ(settings->loads(), loads);
+    setting("Output", "Capture", "false");
+    launch();
+    EXPECT_EQ(processes.launches.back().outputPath, "");
+    EXPECT_EQ(settings->loads(), loads + 1);
 }
 
 TEST_F(NoticeTest, WithoutAnOutputDirectoryNothingIsKept) {
