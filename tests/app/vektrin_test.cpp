@@ -109,12 +109,16 @@ TEST_F(VektrinProgramTest, StartUpFailuresAfterTheTablesAreOpenEndWithStatusOne)
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_EQ(waitExit(launch({}, dir.file("aliases.ini"))), 1);
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    // A task left running, whose reset the next start-up must write.
+    sqlite3_exec(holder, "INSERT INTO Vektrin (AppName, EndCode) VALUES ('left', 2)", nullptr,
+                 nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("locked"), std::string::npos);
     EXPECT_NE(log().find("The Vektrin program could not start: "), std::string::npos);
 
     {
-        // The limit is inherited by the program: its log cannot grow by another byte.
+        // The limit is inherited by the program: no file can grow by another byte, so the reset
+        // cannot be written (the log's lines would wait in memory).
         test::FileSizeLimit full(static_cast<rlim_t>(log().size()));
         EXPECT_EQ(waitExit(launch({}, dir.file("aliases.ini"))), 1);
     }
