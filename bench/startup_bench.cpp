@@ -1,16 +1,20 @@
-// Start-up to timers enabled over 10,000 tasks of which 1,000 need the stale reset, and the cost of
-// one post (edit + post of a task record).
+// Start-up to timers enabled over 10,000 tasks of which 1,000 need the stale reset, the cost of
+// one post (edit + post of a task record), a pass whose launches and ends write their records, and
+// what a reader of all tasks (vektrinctl tasks) pays while the scheduler writes.
 
 #include "engine/scheduler.h"
 #include "support/fake_clock.h"
+#include "support/fake_messages.h"
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace vektrin {
 namespace {
@@ -110,6 +114,71 @@ void BM_PostOneTask(benchmark::State& state) {
     s->FormClose();
 }
 BENCHMARK(BM_PostOneTask)->Unit(benchmark::kMicrosecond)->Iterations(1000);
+
+// A scheduling pass that launches 20 every-minute tasks (20 records say "Runs") and the monitoring
+// pass that records their ends (20 more), among 10,000 tasks.
+void BM_PassWritingFortyRecords(benchmark::State& state) {
+    Fixture f;
+    sqlite3* db = nullptr;
+    sqlite3_open((f.dir.path() + "/tables/Vektrin.db").c_str(), &db);
+    sqlite3_exec(db, "UPDATE Vektrin SET Interval = 0, EndCode = 1 WHERE AppID <= 20", nullptr,
+                 nullptr, nullptr);
+    sqlite3_close(db);
+    auto s = f.make();
+    s->FormCreate();
+    int minute = 0;
+    for (auto _ : state) {
+        f.clock.set(2026, 12, 7, 11, ++minute % 60, 1);
+        s->Timer2Timer();
+        for (auto& [handle, proc] : f.processes.procs)
+            proc.state = ExitState::Exited;
+        s->Timer1Timer();
+    }
+    if (f.processes.launches.size() != static_cast<std::size_t>(20 * state.iterations()))
+        state.SkipWithError("not every pass launched the 20 tasks");
+    s->FormClose();
+}
+BENCHMARK(BM_PassWritingFortyRecords)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// Opening the tables read-only and reading every task, as `vektrinctl tasks` does, while the
+// scheduler posts a status every 2 ms on its own thread (a busy minute, far above the usual).
+void BM_ReadAllTasksWhileTheSchedulerWrites(benchmark::State& state) {
+    Fixture f;
+    auto s = f.make();
+    s->FormCreate();
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        TDataCtrl& dm = s->dataCtrl();
+        dm.Table1.first();
+        for (int i = 0; !done; ++i) {
+            dm.Table1.edit();
+            dm.Table1LastTime.setDateTime((i % 1000) / 1440.0);
+            dm.Table1.postDeferring();
+            dm.Table1.writeDeferred();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::vector<double> millis;
+    test::RecordingMessages messages;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        TDataCtrl reader(f.dir.path() + "/tables", messages, OpenMode::ReadOnly);
+        std::size_t names = 0;
+        for (reader.Table1.first(); !reader.Table1.eof(); reader.Table1.next())
+            names += reader.Table1AppName.asString().size();
+        benchmark::DoNotOptimize(names);
+        millis.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count());
+    }
+    done = true;
+    writer.join();
+    std::sort(millis.begin(), millis.end());
+    state.counters["median_ms"] = millis[millis.size() / 2];
+    state.counters["p99_ms"] = millis[millis.size() * 99 / 100];
+    s->FormClose();
+}
+BENCHMARK(BM_ReadAllTasksWhileTheSchedulerWrites)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 } // namespace
 } // namespace vektrin

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
@@ -24,7 +25,7 @@ int rounds(int usual) {
     return wanted ? std::atoi(wanted) : usual;
 }
 
-// The first column of every row of a query over the three table files.
+// The first column of every row of a query (or statements) over the three table files.
 std::vector<std::string> query(const std::string& tables, const std::string& sql) {
     sqlite3* db = nullptr;
     std::vector<std::string> rows;
@@ -40,13 +41,16 @@ std::vector<std::string> query(const std::string& tables, const std::string& sql
     const std::string attach = "ATTACH '" + tables + "/VKResrcs.db' AS resources; ATTACH '" +
                                tables + "/SYSEXCPT.DB' AS silence";
     EXPECT_EQ(sqlite3_exec(db, attach.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_stmt* st = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        rows.emplace_back(text ? text : "");
+    for (const char* next = sql.c_str(); *next;) {
+        sqlite3_stmt* st = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, next, -1, &st, &next), SQLITE_OK) << sql;
+        if (!st) break;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            rows.emplace_back(text ? text : "");
+        }
+        sqlite3_finalize(st);
     }
-    sqlite3_finalize(st);
     sqlite3_close(db);
     return rows;
 }
@@ -90,114 +94,92 @@ TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
 
 // ----------------------------------------------------------------------- killed at any moment
 
-// Kills the command after a random part of the time it takes when left alone (SIGKILL or, every
-// other time, SIGINT), then asks whether the tables hold a state that is all or nothing of it.
-class KilledCommands : public ::testing::Test {
-  protected:
-    ControlWorld world;
-    std::mt19937 random{20261209};
-
-    void ok(const std::vector<std::string>& args) {
-        const auto o = world.ctl(args);
-        ASSERT_EQ(o.exitCode, 0) << args[0] << ": " << o.err;
-    }
-
-    // The microseconds the command takes to its end.
-    long long lasting(const std::vector<std::string>& args) {
-        const auto t0 = std::chrono::steady_clock::now();
-        ok(args);
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-                   std::chrono::steady_clock::now() - t0)
-            .count();
-    }
-
-    void killSomewhere(const std::vector<std::string>& args, long long span, int round) {
-        std::vector<std::string> env = world.environment();
-        const pid_t pid = ControlWorld::spawn(ControlWorld::bin("vektrinctl"), args, env,
-                                              world.work(), "/dev/null", "/dev/null", "/dev/null");
-        const long long after = std::uniform_int_distribution<long long>(0, span)(random);
-        std::this_thread::sleep_for(std::chrono::microseconds(after));
-        kill(pid, round % 2 ? SIGINT : SIGKILL);
-        ControlWorld::waitExit(pid);
-    }
-
-    void writeDocument(const std::string& name, const std::string& mark, int tasks, bool resources,
-                       int silenceHour) {
-        std::string doc = R"({"Format": "vektrin-tables", "Tasks": [)";
-        for (int i = 0; i < tasks; ++i)
-            doc += std::string(i ? ", " : "") + R"({"AppName": ")" + mark + "-" +
-                   std::to_string(i) + R"(", "Conflicts": 1})";
-        doc += "]";
-        if (resources)
-            doc += R"(, "Resources": [{"ResourceNo": 1, "ResourceName": ")" + mark + R"("}])";
-        doc += R"(, "SilencePeriods": [{"Interval": 2, "StartTime": "0)" +
-               std::to_string(silenceHour) + R"(:00:00", "EndTime": "0)" +
-               std::to_string(silenceHour) + R"(:30:00"}]})";
-        test::writeFile(world.dir.file(name), doc);
-    }
-};
-
-TEST_F(KilledCommands, ImportReplacingTheTablesIsAllOrNothing) {
-    writeDocument("a.json", "a", 300, true, 1);
-    writeDocument("b.json", "b", 200, true, 2);
-    ok({"import", "--replace", world.dir.file("a.json")});
-    const long long span = lasting({"import", "--replace", world.dir.file("b.json")}) * 6 / 5;
-    for (int round = 0; round < rounds(100); ++round) {
-        killSomewhere({"import", "--replace", world.dir.file(round % 2 ? "a.json" : "b.json")},
-                      span, round);
-        const auto tasks =
-            query(world.tables(), "SELECT substr(AppName, 1, 1) || count(*) FROM Vektrin "
-                                  "GROUP BY substr(AppName, 1, 1)");
-        const auto resources = query(world.tables(), "SELECT ResourceName FROM VKResrcs");
-        const auto silence = query(world.tables(), "SELECT round(StartTime * 24) FROM SYSEXCPT");
-        const bool a = tasks == std::vector<std::string>{"a300"} &&
-                       resources == std::vector<std::string>{"a"} &&
-                       silence == std::vector<std::string>{"1.0"};
-        const bool b = tasks == std::vector<std::string>{"b200"} &&
-                       resources == std::vector<std::string>{"b"} &&
-                       silence == std::vector<std::string>{"2.0"};
-        ASSERT_TRUE(a || b) << "round " << round << ": tasks " << testing::PrintToString(tasks)
-                            << ", resources " << testing::PrintToString(resources) << ", silence "
-                            << testing::PrintToString(silence);
-    }
+// A document of tasks named <mark>-<n> that need resource 1, the resource itself when asked, and
+// one silence period beginning at <hour>:00.
+std::string document(const std::string& mark, int tasks, bool resource, int hour) {
+    std::string doc = R"({"Format": "vektrin-tables", "Tasks": [)";
+    for (int i = 0; i < tasks; ++i)
+        doc += std::string(i ? ", " : "") + R"({"AppName": ")" + mark + "-" + std::to_string(i) +
+               R"(", "Conflicts": 1})";
+    doc += "]";
+    if (resource) doc += R"(, "Resources": [{"ResourceNo": 1, "ResourceName": ")" + mark + "\"}]";
+    const std::string h = "0" + std::to_string(hour);
+    return doc + R"(, "SilencePeriods": [{"Interval": 2, "StartTime": ")" + h +
+           R"(:00:00", "EndTime": ")" + h + R"(:30:00"}]})";
 }
 
-TEST_F(KilledCommands, ImportAddingToTheTablesIsAllOrNothing) {
-    writeDocument("more.json", "m", 50, false, 3);
-    const long long span = lasting({"import", world.dir.file("more.json")}) * 6 / 5;
-    int imports = 1;
-    for (int round = 0; round < rounds(100); ++round) {
-        killSomewhere({"import", world.dir.file("more.json")}, span, round);
-        const auto tasks = query(world.tables(), "SELECT count(*) FROM Vektrin");
-        const auto silence = query(world.tables(), "SELECT count(*) FROM SYSEXCPT");
-        ASSERT_EQ(tasks.size(), 1u);
-        const int n = std::stoi(tasks[0]);
-        ASSERT_EQ(n % 50, 0) << "round " << round;
-        ASSERT_EQ(silence, std::vector<std::string>{std::to_string(n / 50)}) << "round " << round;
-        imports = n / 50;
-    }
-    EXPECT_GE(imports, 1);
-}
-
-// A resource goes together with its bit in every task that named it, or stays with it.
-TEST_F(KilledCommands, RemovingAResourceIsAllOrNothing) {
-    writeDocument("many.json", "t", 3000, false, 4);
-    ok({"import", world.dir.file("many.json")});
-    const auto restore = [&] {
-        ok({"resource", "add", "1", "printer"});
-        query(world.tables(), "UPDATE Vektrin SET Conflicts = 1 RETURNING 1");
+// Each command that changes several table files, killed (SIGKILL, or every other time SIGINT)
+// after a random part of the time it takes when left alone; the tables must then hold all of it
+// or none of it.
+TEST(KilledCommands, EveryChangeOverSeveralFilesIsAllOrNothing) {
+    const struct {
+        const char* family;
+        std::vector<std::vector<std::string>> setup;
+        std::vector<std::string> (*command)(int round);
+        const char* state; // a query of one row and column
+        std::vector<std::string> whole;
+        const char* restoreSql; // when the state shows the command done; may be empty
+    } families[] = {
+        {"import --replace",
+         {{"import", "--replace", "@a.json"}},
+         [](int round) -> std::vector<std::string> {
+             return {"import", "--replace", round % 2 ? "@a.json" : "@b.json"};
+         },
+         "SELECT (SELECT group_concat(DISTINCT substr(AppName, 1, 1)) || count(*) FROM Vektrin) "
+         "|| (SELECT group_concat(ResourceName) FROM VKResrcs) || (SELECT group_concat(CAST("
+         "round(StartTime * 24) AS INTEGER)) FROM SYSEXCPT)",
+         {"a300a1", "b200b2"},
+         ""},
+        {"import",
+         {},
+         [](int) -> std::vector<std::string> {
+             return {"import", "@more.json"};
+         },
+         "SELECT (SELECT count(*) FROM Vektrin) - 50 * (SELECT count(*) FROM SYSEXCPT)",
+         {"0"},
+         ""},
+        {"resource rm",
+         {{"import", "@many.json"}, {"resource", "add", "1", "printer"}},
+         [](int) -> std::vector<std::string> {
+             return {"resource", "rm", "1"};
+         },
+         "SELECT (SELECT count(*) FROM VKResrcs) || ':' || (SELECT sum(Conflicts) FROM Vektrin)",
+         {"1:3000", "0:0"},
+         "INSERT INTO VKResrcs (ResourceNo, ResourceName) VALUES (1, 'printer'); "
+         "UPDATE Vektrin SET Conflicts = 1"},
     };
-    ok({"resource", "add", "1", "printer"});
-    const long long span = lasting({"resource", "rm", "1"}) * 6 / 5;
-    restore();
-    for (int round = 0; round < rounds(100); ++round) {
-        killSomewhere({"resource", "rm", "1"}, span, round);
-        const auto state = query(world.tables(), "SELECT (SELECT count(*) FROM VKResrcs) || ':' "
-                                                 "|| (SELECT sum(Conflicts) FROM Vektrin)");
-        ASSERT_TRUE(state == std::vector<std::string>{"1:3000"} ||
-                    state == std::vector<std::string>{"0:0"})
-            << "round " << round << ": " << testing::PrintToString(state);
-        if (state[0] == "0:0") restore();
+    std::mt19937 random(20261209);
+    for (const auto& f : families) {
+        ControlWorld world;
+        const auto withFiles = [&](std::vector<std::string> args) {
+            for (std::string& a : args)
+                if (a.starts_with("@")) a = world.dir.file(a.substr(1));
+            return args;
+        };
+        test::writeFile(world.dir.file("a.json"), document("a", 300, true, 1));
+        test::writeFile(world.dir.file("b.json"), document("b", 200, true, 2));
+        test::writeFile(world.dir.file("more.json"), document("m", 50, false, 3));
+        test::writeFile(world.dir.file("many.json"), document("t", 3000, false, 4));
+        for (const auto& args : f.setup)
+            ASSERT_EQ(world.ctl(withFiles(args)).exitCode, 0) << f.family;
+        const auto t0 = std::chrono::steady_clock::now();
+        ASSERT_EQ(world.ctl(withFiles(f.command(0))).exitCode, 0) << f.family;
+        const auto span = (std::chrono::steady_clock::now() - t0) * 6 / 5;
+        if (*f.restoreSql) query(world.tables(), f.restoreSql);
+        const std::string before = query(world.tables(), f.state).at(0);
+        for (int round = 1; round <= rounds(100); ++round) {
+            const pid_t pid = ControlWorld::spawn(
+                ControlWorld::bin("vektrinctl"), withFiles(f.command(round)), world.environment(),
+                world.work(), "/dev/null", "/dev/null", "/dev/null");
+            std::this_thread::sleep_for(std::uniform_real_distribution<double>(0, 1)(random) *
+                                        span);
+            kill(pid, round % 2 ? SIGINT : SIGKILL);
+            ControlWorld::waitExit(pid);
+            const std::string state = query(world.tables(), f.state).at(0);
+            ASSERT_NE(std::find(f.whole.begin(), f.whole.end(), state), f.whole.end())
+                << f.family << ", round " << round << ": " << state;
+            if (*f.restoreSql && state != before) query(world.tables(), f.restoreSql);
+        }
     }
 }
 
