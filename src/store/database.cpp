@@ -162,11 +162,11 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             if (shapes[i] != FileShape::Database) continue;
             const AttachedFile& f = files[i];
             path = directory + "/" + f.fileName;
-            AttachedFile look = f;
-            if (f.schema == "main") look.schema = "verified";
-            readSources[i] = attach(path, look.schema, true);
-            missing[i] = verifyTableFile(path, look);
-            present[i] = hasTable(look.schema, f.table);
+            // The task file becomes main only on the working connection.
+            const std::string schema = f.schema == "main" ? "verified" : f.schema;
+            readSources[i] = attach(path, schema, true);
+            missing[i] = verifyTableFile(path, f, schema);
+            present[i] = hasTable(schema, f.table);
             if (!missing[i].empty() && mode == OpenMode::ReadOnly)
                 throw StoreOpenError("The table file " + path + " lacks the column \"" +
                                      missing[i].front()->name +
@@ -326,14 +326,15 @@ std::string Database::attach(const std::string& path, const std::string& schema,
 }
 
 std::vector<const TableColumn*> Database::verifyTableFile(const std::string& path,
-                                                          const AttachedFile& f) {
+                                                          const AttachedFile& f,
+                                                          const std::string& schema) {
     const auto refuse = [&](const std::string& problem) {
         throw StoreOpenError("The table file " + path + " " + problem +
                              ": it is not a table file of this program; it was left untouched");
     };
     {
         Statement objects(db_,
-                          "SELECT type, name FROM " + f.schema + ".sqlite_master ORDER BY rowid");
+                          "SELECT type, name FROM " + schema + ".sqlite_master ORDER BY rowid");
         while (sqlite3_step(objects.get()) == SQLITE_ROW) {
             const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(objects.get(), 0));
             const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(objects.get(), 1));
@@ -347,11 +348,11 @@ std::vector<const TableColumn*> Database::verifyTableFile(const std::string& pat
                    "\"");
         }
     }
-    if (!hasTable(f.schema, f.table)) return {}; // an empty database becomes a fresh table
+    if (!hasTable(schema, f.table)) return {}; // an empty database becomes a fresh table
 
     // Columns are read by name, so their order does not matter; one we do not know does.
     std::vector<bool> present(f.columns.size(), false);
-    Statement info(db_, "PRAGMA " + f.schema + ".table_info(" + quoteIdentifier(f.table) + ")");
+    Statement info(db_, "PRAGMA " + schema + ".table_info(" + quoteIdentifier(f.table) + ")");
     while (sqlite3_step(info.get()) == SQLITE_ROW) {
         const auto* raw = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
         const std::string column = raw ? raw : "";

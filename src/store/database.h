@@ -98,8 +98,9 @@ class Database {
     std::string attach(const std::string& path, const std::string& schema, bool readOnly);
     void useRollbackJournal(const AttachedFile& file, const std::string& path);
     // The columns a file of ours lacks; empty for a fresh file or a complete one.
-    std::vector<const TableColumn*> verifyTableFile(const std::string& path,
-                                                    const AttachedFile& file);
+    // schema: where the file is attached. The columns returned are those of file.
+    std::vector<const TableColumn*>
+    verifyTableFile(const std::string& path, const AttachedFile& file, const std::string& schema);
     void createTable(const AttachedFile& file);
     void addColumns(const std::string& path, const AttachedFile& file,
                     const std::vector<const TableColumn*>& missing);

@@ -296,9 +296,15 @@ Table::Table(Database& db, std::string schema, std::string name, std::vector<Fie
     calcValues_.resize(defs_.size());
     // The version first: a commit between the two then costs one needless read later, while the
     // other order could keep rows older than the version they are taken for.
-    dataVersion_ = readDataVersion();
-    rollbacksSeen_ = db_.rollbacks();
-    load();
+    try {
+        dataVersion_ = readDataVersion();
+        rollbacksSeen_ = db_.rollbacks();
+        load();
+    } catch (...) {
+        // No destructor runs for a half-made table: its statement would keep the connection open.
+        sqlite3_finalize(versionStmt_);
+        throw;
+    }
 }
 
 Table::~Table() {
