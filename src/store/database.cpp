@@ -166,6 +166,9 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             if (f.schema == "main") look.schema = "verified";
             readSources[i] = attach(path, look.schema, true);
             missing[i] = verifyTableFile(path, look);
+            // The copy goes at the end of the turn: its columns are the file's own.
+            for (const TableColumn*& c : missing[i])
+                c = &f.columns[static_cast<size_t>(c - look.columns.data())];
             present[i] = hasTable(look.schema, f.table);
             if (!missing[i].empty() && mode == OpenMode::ReadOnly)
                 throw StoreOpenError("The table file " + path + " lacks the column \"" +
