@@ -303,7 +303,7 @@ void Scheduler::Timer1Timer() {
             WriteProtocol(str::taskMessage(str::TaskCompleted,
                                            found ? dm.Table1AppName.asString() : slot.Title));
             if (found) {
-                EditGuard edit(t);
+                EditGuard editing(t);
                 t.edit();
                 stampLast();
                 setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
