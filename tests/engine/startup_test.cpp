@@ -323,8 +323,7 @@ TEST_F(EngineTest, ShutdownInterruptsEveryRunningTaskAndWritesTheClosingLine) {
     select(b);
     scheduler->RunNowClick();
     dm().Table1.edit();
-    // Left by an editor still open: dropped, as closing the editor drops it.
-    dm().Table1AppName.setString("beta renamed");
+    dm().Table1AppName.setString("beta renamed"); // dropped, as closing its editor drops it
     scheduler->FormClose();
     const auto lines = protocol();
     ASSERT_GE(lines.size(), 4u);

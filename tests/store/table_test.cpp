@@ -111,8 +111,7 @@ TEST_F(DataCtrlTest, BookmarksSurvivePostsAndDeletesOfOtherRecords) {
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"b2", "d", "e"}));
 }
 
-// A move never posts: over a change it is refused; an edit that changed nothing it drops. A
-// reader of every row moves nothing.
+// A move never posts (over a change it is refused); a reader of every row moves nothing.
 TEST_F(DataCtrlTest, MovingOnNeverPostsAnEditAndCancelDropsIt) {
     addTask("a");
     addTask("b");
