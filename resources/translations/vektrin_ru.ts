@@ -214,6 +214,10 @@ Maybe Vektrin runs already?</source>
         <translation>«%s» — неверная дата</translation>
     </message>
     <message>
+        <source>A record of this table has changes that are not stored yet: store or cancel them first</source>
+        <translation>В записи этой таблицы есть несохранённые изменения: сначала сохраните или отмените их</translation>
+    </message>
+    <message>
         <source>Report</source>
         <translation>Отчёт</translation>
     </message>

@@ -30,7 +30,8 @@ constexpr std::pair<std::string_view, std::string_view> WindowNames[] = {
     {"Protocol", "the protocol viewer is open"},
 };
 
-// Gives the operator's message boxes back whatever ends the command.
+// A command from outside the windows shows no box on the desktop (its answer says what happened);
+// the boxes go back to the operator whatever ends the command.
 struct Diversion {
     Scheduler& scheduler;
     std::vector<std::string> messages;
@@ -47,33 +48,32 @@ struct Diversion {
     }
 };
 
-OperatorAnswer runNow(Scheduler& s, Diversion& diversion, const std::string& name) {
-    TDataCtrl& dm = s.dataCtrl();
-    s.RunNowClick();
-    const std::optional<CompletionCode> code = completionCode(dm.Table1EndCode);
-    if (code == CompletionCode::LaunchError)
-        return {false, std::string(str::LaunchErrorPrefix) + diversion.joined()};
-    // No free slot: a box, and the record as it was.
-    if (!diversion.messages.empty()) return {false, diversion.joined()};
-    switch (code.value_or(CompletionCode::Unknown)) {
-    case CompletionCode::Runs:
+OperatorAnswer runNow(Scheduler& s, const std::string& name) {
+    const RunNowResult result = s.RunNowClick();
+    switch (result.outcome) {
+    case RunOutcome::Launched:
         return {true, str::taskMessage(str::Executes, name)};
-    case CompletionCode::WaitingForResources:
+    case RunOutcome::SetWaiting:
         return {false, str::taskMessage(str::SetToWaiting, name)};
-    case CompletionCode::SkippedResourcesBusy:
+    case RunOutcome::SkippedResources:
         return {false, str::taskMessage(str::SkippedConflict, name)};
-    default:
-        return {false, str::taskMessage(str::CommandTaskNotRunning, name)};
+    case RunOutcome::NoFreeSlot:
+        return {false, std::string(str::TooManyTasks)};
+    case RunOutcome::LaunchError:
+        return {false, std::string(str::LaunchErrorPrefix) + result.launchError};
+    case RunOutcome::NoTask:
+        break;
     }
+    return {false, str::taskMessage(str::CommandTaskNotRunning, name)};
 }
 
-OperatorAnswer onTask(Scheduler& s, Diversion& diversion, OperatorCommand command) {
+OperatorAnswer onTask(Scheduler& s, OperatorCommand command) {
     TDataCtrl& dm = s.dataCtrl();
     const std::string name = dm.Table1AppName.asString();
     const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
     switch (command) {
     case OperatorCommand::RunNow:
-        return runNow(s, diversion, name);
+        return runNow(s, name);
     case OperatorCommand::Interrupt:
         // The menu item is always there; on a task without a process it changes nothing.
         if (s.RunningTasks.AppIndex(appId) == 0)
@@ -156,23 +156,19 @@ OperatorAnswer operatorCommand(Scheduler& scheduler, OperatorCommand command,
     if (scheduler.passRunning()) return {false, std::string(str::CommandPassBusy)};
     Table& t = scheduler.dataCtrl().Table1;
     try {
-        t.checkBrowseMode();
         PassGuard guard(t);
         const TaskLookup found = lookupTask(scheduler.dataCtrl(), task);
         if (found.bookmark == 0 || !t.gotoBookmark(found.bookmark)) return {false, found.problem};
         Diversion diversion(scheduler);
         try {
-            return onTask(scheduler, diversion, command);
+            return onTask(scheduler, command);
         } catch (const AbortError&) {
             // The data module has said why; its message is in the diversion.
-            t.cancel();
             return {false, diversion.joined()};
         }
     } catch (const DatabaseError& e) {
-        if (t.state() != Table::State::Browse) t.cancel();
         return {false, e.what(), isTransientFailure(e.code())};
     } catch (const std::exception& e) {
-        if (t.state() != Table::State::Browse) t.cancel();
         return {false, e.what()};
     }
 }

@@ -257,6 +257,7 @@ void Scheduler::ResetStaleStates() {
         Transaction transaction(DataCtrl->database());
         for (t.first(); !t.eof(); t.next()) {
             if (!isStaleCode(completionCode(DataCtrl->Table1EndCode))) continue;
+            EditGuard guard(t);
             t.edit();
             setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Unknown);
             t.post();
@@ -275,6 +276,8 @@ void Scheduler::FormClose() {
     setTimer1(false);
     disableTimer2();
     Table& t = DataCtrl->Table1;
+    // What an editor still open holds unposted goes as its closing drops it.
+    t.cancel();
     for (int n = 1; n <= RunningTaskSlots; ++n) {
         TRunningTask& slot = RunningTasks.slot(n);
         if (!slot.occupied()) continue;
@@ -282,6 +285,7 @@ void Scheduler::FormClose() {
             const bool found = t.gotoBookmark(slot.Bookmark);
             processes_.terminate(slot.processInfo());
             if (found) {
+                EditGuard guard(t);
                 t.edit();
                 DataCtrl->Table1WaitBeginning.setFloat(0);
                 stampLast();
@@ -299,7 +303,6 @@ void Scheduler::FormClose() {
     }
     finishOutput(TaskOutput::Finish::All);
     try {
-        t.checkBrowseMode();
         WriteProtocol(str::ProgramCompleted);
     } catch (const std::exception& e) {
         reportError(e.what());
@@ -427,6 +430,7 @@ void Scheduler::stampLast(DateTime moment) {
 void Scheduler::StoppedInverting() {
     Table& t = DataCtrl->Table1;
     if (t.isEmpty()) return;
+    EditGuard guard(t);
     t.edit();
     const std::string name = DataCtrl->Table1AppName.asString();
     if (DataCtrl->Table1Stopped.asBoolean()) {

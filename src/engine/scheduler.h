@@ -41,6 +41,21 @@ struct SchedulerConfig {
     std::size_t protocolHeldBytes = ProtocolLog::DefaultHeldBytes; // kept while the log refuses
 };
 
+// What RunNowClick did with the current task.
+enum class RunOutcome {
+    Launched,         // its process runs in a slot (code 2)
+    SkippedResources, // a running task holds one of its resources (code 8)
+    SetWaiting,       // the same, and it waits for them (code 7)
+    NoFreeSlot,       // every slot is taken: nothing changed
+    LaunchError,      // the process could not be made (code 12)
+    NoTask,           // the table is empty
+};
+
+struct RunNowResult {
+    RunOutcome outcome = RunOutcome::NoTask;
+    std::string launchError; // for LaunchError: the text the operator is shown
+};
+
 class Scheduler : public ConditionEnvironment {
   public:
     Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows, OperatorPort& port,
@@ -68,8 +83,10 @@ class Scheduler : public ConditionEnvironment {
     void Timer1Timer();
     void Timer2Timer();
 
-    // Operations on the task table's current record.
-    void RunNowClick();
+    // Operations on the task table's current record. Each one that edits the record has posted
+    // or cancelled it when it returns. RunNowClick still shows the operator its boxes (no free
+    // slot, a launch error).
+    RunNowResult RunNowClick();
     void InterruptTask(std::int32_t appId);
     void InterruptClick();
     bool ApplicationActive(std::int32_t appId);

@@ -29,6 +29,7 @@ constexpr std::int64_t RepeatedStretchMinutes = 180;
 LaunchConditionOutcome Scheduler::launchConditionOutcome() {
     TDataCtrl& dm = *DataCtrl;
     if (completionCode(dm.Table1EndCode) == CompletionCode::WaitingForScheduling) {
+        EditGuard guard(dm.Table1);
         dm.Table1.edit();
         stampLast();
         setCompletionCode(dm.Table1EndCode, CompletionCode::SchedulingStarted);
@@ -142,6 +143,7 @@ void Scheduler::settleWaiting(DateTime now) {
     Table& t = dm.Table1;
     const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
     const DateTime longest = resourceTable.longestWait(conflicts);
+    EditGuard guard(t);
     if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
         // The wait began at LastDate + WaitBeginning (written together), so a wait that crosses
         // midnight ends after the longest wait like any other.
@@ -160,7 +162,9 @@ void Scheduler::settleWaiting(DateTime now) {
     }
     t.edit();
     dm.Table1WaitBeginning.setFloat(0);
-    RunNowClick();
+    // A launch posts the cleared beginning with its own change. Without a free slot it changes
+    // nothing, and the task goes on waiting with a wait that counts from midnight.
+    if (RunNowClick().outcome == RunOutcome::NoFreeSlot) postStatus();
 }
 
 } // namespace vektrin

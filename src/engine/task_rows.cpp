@@ -15,8 +15,8 @@ schedule::Window taskWindow(TDataCtrl& dm) {
 
 std::vector<schedule::Window> silenceRows(TDataCtrl& dm) {
     std::vector<schedule::Window> rows;
-    Table& t = dm.Table3;
-    for (t.first(); !t.eof(); t.next()) {
+    // The stored periods: a change the silence editor has not stored is not in force.
+    dm.Table3.forEachRow([&] {
         schedule::Window w;
         w.interval = static_cast<int>(dm.Table3Interval.asInteger());
         w.startDate = dm.Table3StartDate.asDateTime();
@@ -24,7 +24,7 @@ std::vector<schedule::Window> silenceRows(TDataCtrl& dm) {
         w.endDate = dm.Table3EndDate.asDateTime();
         w.endTime = dm.Table3EndTime.asDateTime();
         rows.push_back(w);
-    }
+    });
     return rows;
 }
 

@@ -34,11 +34,12 @@ std::string Scheduler::launchErrorText(const LaunchResult& r) const {
     }
 }
 
-void Scheduler::RunNowClick() {
+RunNowResult Scheduler::RunNowClick() {
     ++launchAttempts_;
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
-    if (t.isEmpty()) return;
+    if (t.isEmpty()) return {RunOutcome::NoTask, {}};
+    EditGuard guard(t);
     const std::string name = dm.Table1AppName.asString();
     const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
 
@@ -51,19 +52,19 @@ void Scheduler::RunNowClick() {
             stampLast(began);
             postStatus();
             WriteProtocol(str::taskMessage(str::SetToWaiting, name));
-        } else {
-            setCompletionCode(dm.Table1EndCode, CompletionCode::SkippedResourcesBusy);
-            stampLast();
-            postStatus();
-            WriteProtocol(str::taskMessage(str::SkippedConflict, name));
+            return {RunOutcome::SetWaiting, {}};
         }
-        return;
+        setCompletionCode(dm.Table1EndCode, CompletionCode::SkippedResourcesBusy);
+        stampLast();
+        postStatus();
+        WriteProtocol(str::taskMessage(str::SkippedConflict, name));
+        return {RunOutcome::SkippedResources, {}};
     }
 
     const int n = RunningTasks.freeSlot();
     if (n == 0) {
         messages_.showMessage(str::TooManyTasks);
-        return;
+        return {RunOutcome::NoFreeSlot, {}};
     }
     TRunningTask& slot = RunningTasks.slot(n);
     slot.AppID = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
@@ -98,7 +99,7 @@ void Scheduler::RunNowClick() {
             stampLast();
             postStatus();
         } catch (...) {
-            t.cancel();
+            // The guard drops what could not be written.
         }
         freeSlot(n, false);
         throw;
@@ -120,7 +121,7 @@ void Scheduler::RunNowClick() {
             WriteProtocol(str::taskMessage(str::OutputNotKept, name) + "cannot open " +
                           request.outputPath + ": " + std::strerror(result.outputError));
         }
-        return;
+        return {RunOutcome::Launched, {}};
     }
     output_.abandon(n);
     const std::string text = launchErrorText(result);
@@ -132,6 +133,7 @@ void Scheduler::RunNowClick() {
     WriteProtocol(std::string(str::LaunchErrorPrefix) + text);
     notifyFailure(slot.AppID, name, std::string(str::LaunchErrorPrefix) + text, {});
     messages_.showMessage(text);
+    return {RunOutcome::LaunchError, text};
 }
 
 void Scheduler::freeSlot(int slotNumber, bool processExisted) {
@@ -162,6 +164,7 @@ void Scheduler::endRunningTask(int slotNumber, CompletionCode code, std::string_
     {
         Release release{*this, slotNumber, code, DataCtrl->Table1AppName.asString(), notice};
         Table& t = DataCtrl->Table1;
+        EditGuard guard(t);
         t.edit();
         stampLast();
         setCompletionCode(DataCtrl->Table1EndCode, code);
@@ -211,6 +214,7 @@ void Scheduler::CancelWaitingClick() {
     Table& t = DataCtrl->Table1;
     if (t.isEmpty()) return;
     WriteProtocol(str::taskMessage(str::WaitingCancelled, DataCtrl->Table1AppName.asString()));
+    EditGuard guard(t);
     t.edit();
     DataCtrl->Table1WaitBeginning.setFloat(0);
     setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingCancelled);
@@ -299,6 +303,7 @@ void Scheduler::Timer1Timer() {
             WriteProtocol(str::taskMessage(str::TaskCompleted,
                                            found ? dm.Table1AppName.asString() : slot.Title));
             if (found) {
+                EditGuard editing(t);
                 t.edit();
                 stampLast();
                 setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
@@ -352,6 +357,7 @@ void Scheduler::markSkippedLaunches() {
     const DateTime now = clock_.now();
     for (t.first(); !t.eof(); t.next()) {
         if (!IsDispIntervalSkipped(PauseStart, now)) continue;
+        EditGuard guard(t);
         t.edit();
         stampLast();
         setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::WaitingForScheduling);

@@ -132,6 +132,7 @@ void TDataCtrl::Table2PostError(Table&, const DatabaseError& e, PostErrorAction&
 void TDataCtrl::Table2BeforeDelete(Table& dataSet) {
     const ResourceMask bit = resourceBit(dataSet.field("ResourceNo").asInteger());
     for (Table1.first(); !Table1.eof(); Table1.next()) {
+        EditGuard guard(Table1);
         Table1.edit();
         Table1Conflicts.setInteger(static_cast<std::int32_t>(
             static_cast<ResourceMask>(Table1Conflicts.asInteger()) & ~bit));

@@ -1,5 +1,7 @@
 #include "store/table.h"
 
+#include "platform/strings.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -399,13 +401,14 @@ void Table::load() {
 }
 
 const Value& Table::currentValue(int index) const {
+    if (peek_ >= 0) return rows_[static_cast<size_t>(peek_)].values[index];
     if (state_ != State::Browse) return buffer_.values[index];
     if (rows_.empty()) return NullValue;
     return rows_[pos_].values[index];
 }
 
 void Table::requireEditing(int index) const {
-    if (state_ == State::Browse)
+    if (state_ == State::Browse || peek_ >= 0)
         throw DatabaseError(0, name_ + ": Dataset not in edit or insert mode (field '" +
                                    defs_[index].name + "')");
 }
@@ -440,20 +443,29 @@ void Table::computeCalcFields() const {
     calcValid_ = true;
 }
 
-void Table::checkBrowseMode() {
+void Table::leaveEditing() {
     if (state_ == State::Browse) return;
-    if (modified_ || state_ == State::Edit) {
-        if (modified_)
-            post();
-        else
-            cancel();
-    } else {
-        cancel();
+    if (modified_) throw DatabaseError(EditPendingCode, std::string(str::RecordChangePending));
+    cancel();
+}
+
+void Table::forEachRow(const std::function<void()>& visit) {
+    refreshIfChanged();
+    struct Done {
+        Table& t;
+        ~Done() {
+            t.peek_ = -1;
+            t.calcValid_ = false;
+        }
+    } done{*this};
+    for (peek_ = 0; peek_ < static_cast<int>(rows_.size()); ++peek_) {
+        calcValid_ = false;
+        visit();
     }
 }
 
 void Table::first() {
-    checkBrowseMode();
+    leaveEditing();
     refreshIfChanged();
     pos_ = 0;
     bof_ = true;
@@ -463,7 +475,7 @@ void Table::first() {
 }
 
 void Table::last() {
-    checkBrowseMode();
+    leaveEditing();
     pos_ = rows_.empty() ? 0 : static_cast<int>(rows_.size()) - 1;
     eof_ = true;
     bof_ = rows_.size() <= 1;
@@ -472,7 +484,7 @@ void Table::last() {
 }
 
 void Table::next() {
-    checkBrowseMode();
+    leaveEditing();
     if (pos_ + 1 < static_cast<int>(rows_.size())) {
         ++pos_;
         bof_ = false;
@@ -485,7 +497,7 @@ void Table::next() {
 }
 
 void Table::prior() {
-    checkBrowseMode();
+    leaveEditing();
     if (pos_ > 0) {
         --pos_;
         eof_ = false;
@@ -498,7 +510,7 @@ void Table::prior() {
 }
 
 void Table::moveTo(int index) {
-    checkBrowseMode();
+    leaveEditing();
     if (rows_.empty()) return;
     pos_ = std::clamp(index, 0, static_cast<int>(rows_.size()) - 1);
     eof_ = false;
@@ -525,7 +537,7 @@ int Table::indexOfRowid(std::int64_t rowid) const {
 }
 
 bool Table::gotoBookmark(Bookmark bookmark) {
-    checkBrowseMode();
+    leaveEditing();
     int idx = indexOfRowid(bookmark);
     if (idx < 0) return false;
     if (idx != pos_ || eof_) {
@@ -563,7 +575,7 @@ void Table::edit() {
 }
 
 void Table::insert() {
-    checkBrowseMode();
+    leaveEditing();
     buffer_ = Row{0, std::vector<Value>(defs_.size())};
     insertPos_ = rows_.empty() ? 0 : pos_;
     state_ = State::Insert;
@@ -574,7 +586,7 @@ void Table::insert() {
 }
 
 void Table::append() {
-    checkBrowseMode();
+    leaveEditing();
     buffer_ = Row{0, std::vector<Value>(defs_.size())};
     insertPos_ = static_cast<int>(rows_.size());
     state_ = State::Insert;
@@ -862,7 +874,7 @@ void Table::deleteRecord() {
 }
 
 void Table::refresh() {
-    checkBrowseMode();
+    leaveEditing();
     const std::int64_t rowid = getBookmark();
     const int oldPos = pos_;
     dataVersion_ = readDataVersion();

@@ -78,6 +78,8 @@ enum class PostErrorAction { Fail, Abort };
 
 // A post of an edited record that another connection deleted meanwhile.
 constexpr int RecordGoneCode = 8708;
+// A move (or refresh, insert) while the current record holds changes nobody posted or cancelled.
+constexpr int EditPendingCode = 8709;
 
 // Receives what grids and bound controls need to repaint; silent while controls are disabled.
 class TableObserver {
@@ -107,7 +109,9 @@ class Table {
     int fieldCount() const { return static_cast<int>(defs_.size()); }
     const FieldDef& fieldDef(int index) const { return defs_[index]; }
 
-    // Navigation. A record left in edit state is posted first.
+    // Navigation. An edit that changed nothing is dropped; a record with changes is never posted
+    // by a move: whoever changed it posts or cancels it first, else the move fails with
+    // EditPendingCode and the record stays as it is.
     void first();
     void last();
     void next();
@@ -158,8 +162,11 @@ class Table {
     void refreshIfChanged();
     // Whether another connection committed to the file since the rows were last read.
     bool changedOnDisk() { return readDataVersion() != dataVersion_; }
-    // Posts when in edit or insert state.
-    void checkBrowseMode();
+    // Runs visit once for every row as last read (read again first when another connection
+    // changed the file and no record is being edited), in the table's order, the fields reading
+    // that row. Neither the cursor nor a record being edited is touched, so a reader of the whole
+    // table never disturbs an editor. visit only reads.
+    void forEachRow(const std::function<void()>& visit);
 
     // Handlers of the data module.
     std::function<void(Table&)> onCalcFields;
@@ -183,6 +190,8 @@ class Table {
     };
 
     void load();
+    // What a move does with the record being edited (see first()).
+    void leaveEditing();
     void finishPost(bool inserting);
     // UPDATE of the given columns of one row; false when the row is not there.
     bool updateRow(std::int64_t rowid, const std::vector<std::pair<int, const Value*>>& columns);
@@ -217,6 +226,7 @@ class Table {
     std::uint64_t dirty_ = 0; // the stored fields set since edit()
     Row buffer_;
     int insertPos_ = 0;
+    int peek_ = -1; // the row forEachRow reads, -1 outside it
 
     mutable bool calcValid_ = false;
     mutable std::vector<Value> calcValues_;
@@ -234,6 +244,27 @@ class Table {
     std::uint64_t rollbacksSeen_ = 0;
     std::map<std::int64_t, std::map<int, Value>> deferred_; // rowid → field → value
     std::string deferReason_;
+};
+
+// Held by an operation that edits records of the table: whatever ends it without a post (an early
+// return, an exception) cancels the edit it opened, so no change outlives the operation. An edit
+// that was open before (an operation called inside another) is left to the one that opened it.
+class EditGuard {
+  public:
+    explicit EditGuard(Table& t) : table_(t), owns_(t.state() == Table::State::Browse) {}
+    ~EditGuard() {
+        if (!owns_ || table_.state() == Table::State::Browse) return;
+        try {
+            table_.cancel();
+        } catch (...) {
+        }
+    }
+    EditGuard(const EditGuard&) = delete;
+    EditGuard& operator=(const EditGuard&) = delete;
+
+  private:
+    Table& table_;
+    bool owns_;
 };
 
 // Cuts a UTF-8 text to at most width characters without splitting a character.

@@ -80,6 +80,12 @@ bool DataBinding::updateRecord() {
     return true;
 }
 
+bool DataBinding::storeBeforeMove() {
+    if (!updateRecord()) return false;
+    if (table_.modified()) table_.post();
+    return true;
+}
+
 void DataBinding::refuse(std::string_view text) {
     messages_.showMessage(text);
     if (afterMessage) afterMessage();
@@ -476,7 +482,7 @@ void DBGrid::rowChosen(int row) {
     Table& t = binding().table();
     if (row == t.recNo() && t.state() != Table::State::Insert) return;
     try {
-        if (binding().updateRecord()) t.moveTo(row);
+        if (binding().storeBeforeMove()) t.moveTo(row);
     } catch (const AbortError&) {
     } catch (const std::exception& e) {
         binding().refuse(e.what());
@@ -535,7 +541,8 @@ void DBNavigator::click(Button which) {
             t.deleteRecord();
             break;
         default:
-            if (!binding_.updateRecord()) return;
+            // Moving on (and inserting, refreshing) stores the record as the operator left it.
+            if (!binding_.storeBeforeMove()) return;
             switch (which) {
             case nbFirst:
                 t.first();

@@ -44,6 +44,10 @@ class DataBinding : public QObject, public TableObserver {
     // Writes every control's unsaved text into the record. False when a value was refused: the
     // message has been shown and the control keeps its text.
     bool updateRecord();
+    // The operator moves to another record (a navigator button, a row of the grid): the record
+    // with its unsaved texts is stored first. False when a value was refused; a refused post
+    // throws.
+    bool storeBeforeMove();
 
     // Shows a refusal of the data layer, then runs afterMessage (forms show their record again
     // when they regain activation from a message box).

@@ -72,8 +72,13 @@ void EditorForm::FormClose() {
 }
 
 void EditorForm::done(int result) {
+    dropUnstored();
     FormClose();
     QDialog::done(result);
+}
+
+void EditorForm::dropUnstored() {
+    table_.cancel();
 }
 
 void EditorForm::postAndClose(const std::function<void()>& settle) {
@@ -87,7 +92,7 @@ void EditorForm::postAndClose(const std::function<void()>& settle) {
 
 void EditorForm::showTableReport(const std::function<std::unique_ptr<ReportForm>()>& create) {
     guarded([&] {
-        if (!binding_->updateRecord()) return;
+        if (!binding_->storeBeforeMove()) return;
         std::unique_ptr<ReportForm> report;
         {
             BusyCursor busy;

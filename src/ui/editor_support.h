@@ -67,8 +67,8 @@ class EditorForm : public QDialog {
     // "Exit": settle runs first, the edits' texts go into the record, a record with unposted
     // changes is posted, and the window closes; a refused post keeps it open.
     void postAndClose(const std::function<void()>& settle = {});
-    // "Report": the edits' texts go into the record first (the report walks the table, which
-    // posts it), the hourglass shows while create builds the report, then its preview.
+    // "Report": the record is stored first (the report walks the table, as moving to another
+    // record does), the hourglass shows while create builds the report, then its preview.
     void showTableReport(const std::function<std::unique_ptr<ReportForm>()>& create);
 
     Scheduler& scheduler_;
@@ -81,6 +81,10 @@ class EditorForm : public QDialog {
     QPushButton* ButtonExit;
 
   private:
+    // Closing the window, however it is closed, stores nothing: the changes "Exit" did not post
+    // are dropped here, the one place where the operator would be asked to keep them.
+    void dropUnstored();
+
     std::function<void(Table&)> previousBeforePost_;
     bool beforePostInstalled_ = false;
 };

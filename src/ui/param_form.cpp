@@ -30,6 +30,15 @@ std::string trimmedCondition(const QString& text) {
     return text.mid(begin, end - begin).toStdString();
 }
 
+// Set for the length of a scope.
+struct Flag {
+    explicit Flag(bool& f) : flag(f) { flag = true; }
+    ~Flag() { flag = false; }
+    Flag(const Flag&) = delete;
+    Flag& operator=(const Flag&) = delete;
+    bool& flag;
+};
+
 void setTextColour(QLabel* label, const QColor& colour) {
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, colour);
@@ -215,54 +224,36 @@ void TParamForm::ComboBoxIntervalChange(int index) {
     guarded([&] { PanelForPages->PagesInit(index); });
 }
 
+// The resources are read where they are, without moving their table: their editor may be open
+// from the tray with a change of its own.
 void TParamForm::ConflictsListShow() {
-    Table& resources = dm_.Table2;
     const auto mask = static_cast<ResourceMask>(dm_.Table1Conflicts.asInteger());
     listBookmark_ = dm_.Table1.getBookmark();
     listInserting_ = dm_.Table1.state() == Table::State::Insert;
     listMask_ = dm_.Table1Conflicts.asInteger();
-    filling_ = true;
-    walkingResources_ = true;
-    resources.disableControls();
-    try {
-        ListBoxConflicts->clear();
-        for (resources.first(); !resources.eof(); resources.next()) {
-            const std::int64_t number = dm_.Table2ResourceNo.asInteger();
-            auto* line =
-                new QListWidgetItem(QString::number(number) + ' ' +
-                                        QString::fromStdString(dm_.Table2ResourceName.asString()),
-                                    ListBoxConflicts);
-            line->setSelected((mask & resourceBit(number)) != 0);
-        }
-    } catch (...) {
-        resources.enableControls();
-        filling_ = false;
-        walkingResources_ = false;
-        throw;
-    }
-    resources.enableControls();
-    filling_ = false;
-    walkingResources_ = false;
+    const Flag filling(filling_);
+    const Flag walking(walkingResources_);
+    ListBoxConflicts->clear();
+    dm_.Table2.forEachRow([&] {
+        const std::int64_t number = dm_.Table2ResourceNo.asInteger();
+        auto* line =
+            new QListWidgetItem(QString::number(number) + ' ' +
+                                    QString::fromStdString(dm_.Table2ResourceName.asString()),
+                                ListBoxConflicts);
+        line->setSelected((mask & resourceBit(number)) != 0);
+    });
 }
 
 void TParamForm::ConflictsListUpdate() {
-    Table& resources = dm_.Table2;
     ResourceMask mask = 0;
-    walkingResources_ = true;
-    resources.disableControls();
-    try {
+    {
+        const Flag walking(walkingResources_);
         int position = 0;
-        for (resources.first(); !resources.eof(); resources.next(), ++position) {
-            const QListWidgetItem* line = ListBoxConflicts->item(position);
+        dm_.Table2.forEachRow([&] {
+            const QListWidgetItem* line = ListBoxConflicts->item(position++);
             if (line && line->isSelected()) mask |= resourceBit(dm_.Table2ResourceNo.asInteger());
-        }
-    } catch (...) {
-        resources.enableControls();
-        walkingResources_ = false;
-        throw;
+        });
     }
-    resources.enableControls();
-    walkingResources_ = false;
     dm_.Table1.edit();
     dm_.Table1Conflicts.setInteger(static_cast<std::int32_t>(mask));
     listMask_ = static_cast<std::int32_t>(mask);

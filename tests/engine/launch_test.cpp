@@ -114,7 +114,7 @@ TEST_F(LaunchTest, TwentyRunningTasksRefuseAnotherWithoutTouchingItsRecord) {
     const auto other = addTask("one too many", [](TDataCtrl& d) { d.Table1EndCode.setFloat(11); });
     select(other);
     const size_t lines = protocol().size();
-    scheduler->RunNowClick();
+    EXPECT_EQ(scheduler->RunNowClick().outcome, RunOutcome::NoFreeSlot);
     EXPECT_EQ(port.messages.back(), "Too many tasks executes. Try later !!!");
     EXPECT_EQ(code(other), 11);
     EXPECT_EQ(protocol().size(), lines);
@@ -129,10 +129,13 @@ TEST_F(LaunchTest, BusyResourcesMakeTheTaskWaitOrSkip) {
     const auto skipper =
         addTask("skipper", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b110); });
     const auto free = addTask("free", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b1000); });
+    std::vector<RunOutcome> outcomes;
     for (auto id : {holder, waiter, skipper, free}) {
         select(id);
-        scheduler->RunNowClick();
+        outcomes.push_back(scheduler->RunNowClick().outcome);
     }
+    EXPECT_THAT(outcomes, ElementsAre(RunOutcome::Launched, RunOutcome::SetWaiting,
+                                      RunOutcome::SkippedResources, RunOutcome::Launched));
     EXPECT_EQ(code(holder), 2);
     EXPECT_EQ(code(waiter), 7);
     EXPECT_EQ(code(skipper), 8);
@@ -270,6 +273,26 @@ TEST_F(LaunchTest, OperatorInterruptAndCancelWaiting) {
     EXPECT_EQ(dm().Table1WaitBeginning.asDateTime(), 0);
     EXPECT_THAT(tail(1),
                 ElementsAre("Waiting of the resource liberation for <alpha> is interrupted."));
+}
+
+// An operation whose write fails leaves no edit behind for whoever moves next.
+TEST_F(LaunchTest, AFailedWriteLeavesNoEdit) {
+    const auto launch = [&] { scheduler->RunNowClick(); };
+    const std::pair<std::function<void()>, std::function<void()>> operations[] = {
+        {[] {}, launch},
+        {launch, [&] { scheduler->InterruptClick(); }},
+        {[] {}, [&] { scheduler->CancelWaitingClick(); }},
+        {[&] { launch(), processes.exit(processes.lastHandle, 0); },
+         [&] { scheduler->Timer1Timer(); }},
+    };
+    for (const auto& [before, operation] : operations) {
+        select(addTask("t"));
+        before();
+        dm().Table1.beforePost = [](Table&) { throw std::runtime_error("refused"); };
+        EXPECT_THROW(operation(), std::runtime_error);
+        dm().Table1.beforePost = nullptr;
+        EXPECT_EQ(dm().Table1.state(), Table::State::Browse);
+    }
 }
 
 TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {

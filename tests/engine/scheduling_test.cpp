@@ -301,6 +301,21 @@ TEST_F(WaitingTest, LaunchesWhenFreedEvenInSilence) {
     EXPECT_EQ(dm().Table1WaitBeginning.asDateTime(), 0);
 }
 
+// Resources free, every slot taken: the cleared beginning is stored by the task's own turn.
+TEST_F(WaitingTest, FreedResourcesWithoutAFreeSlotClearTheBeginning) {
+    pass(at(2026, 12, 8, 10, 0), false);
+    processes.exit(1, 0);
+    scheduler->Timer1Timer();
+    select(task("filler", 6, 0, 0, 0, 0, 0));
+    while (scheduler->RunningTasks.freeSlot() != 0)
+        scheduler->RunNowClick();
+    pass(at(2026, 12, 8, 10, 1), false);
+    dm().Table1.refresh(); // what the file holds
+    select(waiter);
+    EXPECT_EQ(dm().Table1EndCode.asFloat(), 7);
+    EXPECT_EQ(dm().Table1WaitBeginning.asDateTime(), 0);
+}
+
 TEST_F(WaitingTest, AWaitAcrossMidnightEndsAfterTheLongestWait) {
     // The wait began at 23:50; twenty minutes later it is over, on the next day.
     dm().Table1.gotoBookmark(0);

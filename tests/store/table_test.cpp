@@ -111,17 +111,22 @@ TEST_F(DataCtrlTest, BookmarksSurvivePostsAndDeletesOfOtherRecords) {
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"b2", "d", "e"}));
 }
 
-TEST_F(DataCtrlTest, MovingOnPostsAnEditAndCancelDropsIt) {
+// A move never posts (over a change it is refused); a reader of every row moves nothing.
+TEST_F(DataCtrlTest, MovingOnNeverPostsAnEditAndCancelDropsIt) {
     addTask("a");
     addTask("b");
     dm->Table1.first();
     dm->Table1.edit();
     dm->Table1AppName.setString("changed");
-    dm->Table1.next(); // posts
-    dm->Table1.edit();
-    dm->Table1AppName.setString("dropped");
+    for (auto move : {&Table::first, &Table::next, &Table::last, &Table::refresh})
+        EXPECT_THROW((dm->Table1.*move)(), DatabaseError);
+    std::vector<std::string> read;
+    dm->Table1.forEachRow([&] { read.push_back(dm->Table1AppName.asString()); });
+    EXPECT_EQ(dm->Table1AppName.asString(), "changed");
     dm->Table1.cancel();
-    EXPECT_EQ(taskNames(), (std::vector<std::string>{"changed", "b"}));
+    dm->Table1.edit();
+    dm->Table1.next();
+    EXPECT_EQ(taskNames(), read);
 }
 
 TEST_F(DataCtrlTest, SettingAFieldOutsideEditingIsRefused) {

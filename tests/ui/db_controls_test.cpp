@@ -163,6 +163,7 @@ class DBControlsTest : public QObject {
         nav->button(DBNavigator::nbNext)->click();
         QCOMPARE(clicked, QList<int>{DBNavigator::nbNext});
         QCOMPARE(name->text(), QString("Modem"));
+        dm().Table2.refresh(); // what the file holds
         dm().Table2.first();
         QCOMPARE(dm().Table2ResourceName.asString(), std::string("Printers"));
     }

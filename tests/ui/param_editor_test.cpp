@@ -575,6 +575,17 @@ class ParamEditorTest : public QObject {
         QCOMPARE(dm().Table1AppName.asString(), std::string("new"));
     }
 
+    // A value confirmed with Return is not stored by closing the window, then or later.
+    void closingStoresNothing() {
+        world->addTask("one");
+        open();
+        QTest::keyClicks(child<QLineEdit>("EditAppName"), "x\r");
+        form->close();
+        form.reset();
+        dm().Table1.refresh(); // what the file holds; refused over an edit left open
+        QCOMPARE(dm().Table1AppName.asString(), std::string("one"));
+    }
+
     void exitWithMalformedConditionPostsButStaysOpen() {
         world->addTask("t");
         open();
