@@ -3,7 +3,6 @@
 #include "engine/operator_commands.h"
 #include "engine/scheduler.h"
 #include "platform/places.h"
-#include "ui/main_form.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -69,8 +68,10 @@ struct ControlSocket::Connection {
     std::unique_ptr<QTimer> deadline;
 };
 
-ControlSocket::ControlSocket(TMainForm& form, Identity identity, QObject* parent)
-    : QObject(parent), form_(form), identity_(std::move(identity)) {}
+ControlSocket::ControlSocket(Scheduler& scheduler, std::function<bool()> shuttingDown,
+                             Identity identity, QObject* parent)
+    : QObject(parent), scheduler_(scheduler), shuttingDown_(std::move(shuttingDown)),
+      identity_(std::move(identity)) {}
 
 ControlSocket::~ControlSocket() {
     while (!connections_.empty())
@@ -301,7 +302,7 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
     const QJsonObject object = document.object();
     const QJsonValue command = object.value("command");
     if (!command.isString()) return refusal(QStringLiteral("The request names no \"command\""));
-    if (form_.isShutDown()) return refusal(QStringLiteral("The scheduler is ending its work"));
+    if (shuttingDown_()) return refusal(QStringLiteral("The scheduler is ending its work"));
     if (command.toString() == "status") return statusAnswer();
     const QJsonValue task = object.value("task");
     if (!commandNamed(command.toString()))
@@ -314,7 +315,7 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
 
 QByteArray ControlSocket::commandAnswer(const QString& command, const QString& task) {
     const OperatorAnswer a =
-        operatorCommand(form_.scheduler(), *commandNamed(command), task.toStdString());
+        operatorCommand(scheduler_, *commandNamed(command), task.toStdString());
     if (a.tryAgain) {
         lastBusy_ = "The tables are held by another program: " + a.text;
         return {};
@@ -324,7 +325,7 @@ QByteArray ControlSocket::commandAnswer(const QString& command, const QString& t
 }
 
 QByteArray ControlSocket::statusAnswer() {
-    const SchedulerStatus status = schedulerStatus(form_.scheduler());
+    const SchedulerStatus status = schedulerStatus(scheduler_);
     QJsonArray running;
     for (const RunningTaskStatus& r : status.running)
         running.append(QJsonObject{

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,7 +22,7 @@ class QTimer;
 
 namespace vektrin {
 
-class TMainForm;
+class Scheduler;
 
 class ControlSocket : public QObject {
     Q_OBJECT
@@ -37,7 +38,9 @@ class ControlSocket : public QObject {
         std::string version;
     };
 
-    ControlSocket(TMainForm& form, Identity identity, QObject* parent = nullptr);
+    // shuttingDown says whether the scheduler has begun its shutdown: requests are refused then.
+    ControlSocket(Scheduler& scheduler, std::function<bool()> shuttingDown, Identity identity,
+                  QObject* parent = nullptr);
     // Closes the socket and removes the socket file and the state file.
     ~ControlSocket() override;
 
@@ -68,7 +71,8 @@ class ControlSocket : public QObject {
     QByteArray statusAnswer();
     QByteArray commandAnswer(const QString& command, const QString& task);
 
-    TMainForm& form_;
+    Scheduler& scheduler_;
+    std::function<bool()> shuttingDown_;
     Identity identity_;
     std::string socketPath_;
     std::string stateFile_;

@@ -1,158 +1,136 @@
-// vektrin: the scheduler with its tray icon and main window.
+// vektrin: the scheduler. Where there is a display it hands over to the desktop (tray icon and
+// windows, a module loaded only then); without one, or with --headless, it runs here on a core
+// application, and the widgets are never loaded.
 
-#include "app/control_socket.h"
-#include "ui/main_form.h"
+#include "app/desktop.h"
+#include "app/headless.h"
+#include "app/session.h"
+#include "platform/run_output.h"
+#include "platform/strings.h"
 #include "ui/translation.h"
 
-#include "platform/clock.h"
-#include "platform/strings.h"
-#include "platform/version.h"
-
-#include <QApplication>
-#include <QSocketNotifier>
+#include <QCoreApplication>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <dlfcn.h>
 #include <iostream>
-#include <memory>
-#include <sys/socket.h>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
 
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int signo) {
-    const char c = static_cast<char>(signo);
-    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+bool isSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && *value;
 }
 
-std::string programPath(const char* argv0) {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n > 0) return std::string(buf, static_cast<size_t>(n));
-    return argv0;
+// Qt's options of displays and windows: (name, whether a value follows).
+constexpr std::pair<std::string_view, bool> WindowOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"display", true},         {"geometry", true},
+    {"title", true},           {"name", true},
+    {"style", true},           {"stylesheet", true},
+    {"reverse", false},        {"widgetcount", false},
+    {"nograb", false},         {"dograb", false},
+    {"sync", false},
+};
+
+// The option's entry in WindowOptions (Qt takes "-name" and "--name"); nullptr for another word.
+const std::pair<std::string_view, bool>* windowOption(std::string_view arg) {
+    if (!arg.starts_with("-")) return nullptr;
+    arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+    arg = arg.substr(0, arg.find('='));
+    for (const auto& option : WindowOptions)
+        if (option.first == arg) return &option;
+    return nullptr;
 }
 
-constexpr int ExitUsage = 64; // EX_USAGE
+// The Qt platform asked for: -platform NAME, else the first of QT_QPA_PLATFORM's, without its
+// options. Empty when none is.
+std::string askedPlatform(int argc, char** argv) {
+    std::string platform = isSet("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
+    for (int i = 1; i + 1 < argc; ++i)
+        if (const auto* option = windowOption(argv[i]);
+            option && option->first == "platform" &&
+            std::string_view(argv[i]).find('=') == std::string_view::npos)
+            platform = argv[++i];
+    return platform.substr(0, platform.find_first_of(";:"));
+}
 
-constexpr const char* Usage =
-    "Usage: vektrin [LANGUAGE]\n"
-    "The Vektrin task scheduler: in the notification area, or headless where there is no\n"
-    "desktop. vektrinctl commands it from a terminal.\n"
-    "\n"
-    "  (no argument)  run the scheduler on the tables of the alias Control\n"
-    "  RUS, ENG       record the interface language for the next start, and exit\n"
-    "  --version      print the version and exit\n"
-    "  -h, --help     print this help and exit\n"
-    "\n"
-    "Qt's own options (-platform offscreen, -display :1, ...) are taken too.\n"
-    "The manual: man vektrin.\n";
-
-// Answers --version and --help before anything else, without a display; 64 for another option.
-// Returns -1 when the program goes on.
-int answerOptions(int argc, char** argv, bool qtHasTaken) {
+// Headless, the window options mean nothing and --headless is said: they are dropped, so that
+// the rest reads as on the desktop.
+void dropWindowOptions(int& argc, char** argv) {
+    int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--version") {
-            std::cout << "vektrin " << vektrin::fileVersion() << '\n';
-            return 0;
+        if (arg == "--headless") continue;
+        if (const auto* option = windowOption(arg)) {
+            if (option->second && arg.find('=') == std::string_view::npos && i + 1 < argc) ++i;
+            continue;
         }
-        if (arg == "--help" || arg == "-h") {
-            std::cout << Usage;
-            return 0;
-        }
-        // A word beginning with "-" is no language; Qt has taken its own options by then.
-        if (qtHasTaken && arg.starts_with("-")) {
-            std::cerr << "vektrin: unknown option " << arg << "\n" << Usage;
-            return ExitUsage;
-        }
+        argv[kept++] = argv[i];
     }
-    return -1;
+    argc = kept;
+    argv[argc] = nullptr;
 }
 
-std::string currentDirectory() {
-    char buffer[4096];
-    return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string(".");
-}
-
-std::string isoNow() {
-    const vektrin::DateTime now = vektrin::SystemClock().now();
-    const vektrin::DateParts d = vektrin::decodeDate(vektrin::datePart(now));
-    const vektrin::TimeParts t = vektrin::decodeTime(now);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                  t.hour, t.minute, t.second);
-    return buffer;
+// Loads the desktop module and runs it; 1 when it cannot be loaded.
+int runDesktop(int argc, char** argv, const std::string& program) {
+    const std::string directory = program.substr(0, program.rfind('/') + 1);
+    const std::string installed =
+        directory + VEKTRIN_DESKTOP_FROM_BINDIR + "/" + vektrin::DesktopModule;
+    const std::string built = directory + vektrin::DesktopModule;
+    const bool inBuildTree =
+        access(installed.c_str(), F_OK) != 0 && access(built.c_str(), F_OK) == 0;
+    void* module = dlopen((inBuildTree ? built : installed).c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = module ? dlsym(module, vektrin::DesktopEntry) : nullptr;
+    if (!entry) {
+        const char* why = dlerror();
+        std::cerr << "vektrin: the desktop cannot be loaded: " << (why ? why : "no entry")
+                  << "\nvektrin --headless runs the scheduler without it.\n";
+        return 1;
+    }
+    return reinterpret_cast<vektrin::DesktopMain>(entry)(argc, argv);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    using namespace vektrin;
     if (const int status = answerOptions(argc, argv, false); status >= 0) return status;
     // A file that may grow no further (a size limit) fails its write like a full disk, which is
     // reported, instead of killing the scheduler.
     std::signal(SIGXFSZ, SIG_IGN);
-    // Without a desktop the same binary runs as a headless scheduler instead of aborting.
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!display || !*display) && (!wayland || !*wayland) && !std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-
-    QApplication app(argc, argv);
-    if (const int status = answerOptions(argc, argv, true); status >= 0) return status;
-    QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(
-        QString::fromUtf8(vektrin::str::ApplicationTitle.data(),
-                          static_cast<int>(vektrin::str::ApplicationTitle.size())));
-    // Ties the windows to the installed vektrin.desktop: its icon and name in task switchers.
-    QGuiApplication::setDesktopFileName(QStringLiteral("vektrin"));
-
-    vektrin::MainFormOptions options;
+    const std::string program = programPath(argv[0]);
+    // Offscreen and minimal show nothing anybody can see: headless too.
+    const std::string platform = askedPlatform(argc, argv);
+    const bool invisible = platform == "offscreen" || platform == "minimal";
+    bool asked = false;
     for (int i = 1; i < argc; ++i)
-        options.arguments.emplace_back(argv[i]);
-    options.programPath = programPath(argv[0]);
-    // The language recorded for this program's path, before any window takes its texts.
-    vektrin::installChosenLanguage(app, options.programPath);
-    vektrin::TMainForm form(options);
-    // SIGTERM, SIGINT and SIGHUP end the program through the normal shutdown sequence; they are
-    // caught from before start-up, and one that arrives meanwhile is handled once the loop runs.
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
-        struct sigaction sa {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        for (int s : {SIGTERM, SIGINT, SIGHUP})
-            sigaction(s, &sa, nullptr);
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &form, [&form] {
-            char c;
-            [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
-            form.closeMainWindow();
-        });
-    }
-    const int status = form.start();
-    if (status >= 0) return status;
+        asked = asked || std::string_view(argv[i]) == "--headless";
+    if (!asked && !invisible && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")))
+        return runDesktop(argc, argv, program);
 
-    // vektrinctl's way in. The scheduler runs without it, only not commanded from a terminal.
-    vektrin::ControlSocket::Identity identity;
-    identity.pid = getpid();
-    identity.started = isoNow();
-    identity.tableDirectory = form.scheduler().dataCtrl().database().directory();
-    identity.logPath = currentDirectory() + "/Vektrin.log";
-    identity.version = vektrin::fileVersion();
-    auto control = std::make_unique<vektrin::ControlSocket>(form, identity);
-    std::string controlError;
-    const bool listening = control->open(controlError);
-    // Kept without a socket too: its state file tells vektrinctl why it cannot reach us.
-    if (!controlError.empty())
-        std::cerr << "vektrin: " << (listening ? "" : "no control socket: ") << controlError
-                  << '\n';
+    dropWindowOptions(argc, argv);
+    QCoreApplication app(argc, argv);
+    if (const int status = answerOptions(argc, argv, true); status >= 0) return status;
+    QCoreApplication::setApplicationName(plainText(str::ApplicationTitle));
+    installChosenLanguage(app, program);
 
-    // A desktop logout quits the application: the tasks are interrupted and the closing line
-    // written.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form, [&form] { form.shutdown(); });
-    std::signal(SIGPIPE, SIG_IGN);
-    return app.exec();
+    SchedulerConfig config;
+    for (int i = 1; i < argc; ++i)
+        config.arguments.emplace_back(argv[i]);
+    config.programPath = program;
+    config.outputDirectory = defaultOutputRoot();
+    // Started with --headless inside a desktop session, the tasks' windows are still looked after.
+    HeadlessScheduler scheduler(std::move(config), isSet("DISPLAY") && !invisible);
+    catchEndSignals(&scheduler, [&scheduler] { scheduler.closeMainWindow(); });
+    if (const int status = scheduler.start(); status >= 0) return status;
+    return serveScheduler(
+        app, scheduler.scheduler(), &scheduler, [&scheduler] { return scheduler.isShutDown(); },
+        [&scheduler] { scheduler.shutdown(); });
 }

@@ -1,10 +1,12 @@
 #include "ui/main_form.h"
 
+#include "engine/handler_guard.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
+#include "ui/operator_lines.h"
 #include "ui/output_form.h"
 #include "ui/protocol_form.h"
 #include "ui/task_grid.h"
@@ -24,8 +26,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <unistd.h>
 
 namespace vektrin {
 namespace {
@@ -254,11 +254,7 @@ void TMainForm::createGrid() {
 }
 
 int TMainForm::start() {
-    try {
-        if (scheduler_->FormCreate() == Scheduler::StartResult::Finished) return 0;
-    } catch (const FatalExit& e) {
-        return e.status();
-    }
+    if (const int status = startScheduler(*scheduler_); status >= 0) return status;
     started_ = true;
     createGrid();
     updateEditorCommands();
@@ -275,15 +271,7 @@ int TMainForm::start() {
 }
 
 template <class F> void TMainForm::guarded(F&& handler) {
-    try {
-        handler();
-    } catch (const FatalExit& e) {
-        std::fflush(nullptr);
-        ::_exit(e.status());
-    } catch (const AbortError&) {
-    } catch (const std::exception& e) {
-        scheduler_->reportError(e.what());
-    }
+    guardHandler(*scheduler_, std::forward<F>(handler));
 }
 
 void TMainForm::Timer1Timer() {
@@ -322,17 +310,10 @@ void TMainForm::closeMainWindow() {
 // ------------------------------------------------------------------ messages
 
 void TMainForm::showMessage(std::string_view text, MessageKind kind) {
+    // Nobody can answer a box here: one line on standard error, answered OK at once.
+    if (headless()) return writeMessageLine(text);
     const QString qtext = messageText(text);
     const QString caption = QCoreApplication::applicationName();
-    if (headless()) {
-        // Nobody can answer a box here: one line on standard error, answered OK at once.
-        QString line = qtext;
-        line.replace("\r\n", " ").replace('\n', ' ');
-        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
-                     line.toLocal8Bit().constData());
-        std::fflush(stderr);
-        return;
-    }
     QMessageBox box(kind == MessageKind::Error         ? QMessageBox::Critical
                     : kind == MessageKind::Information ? QMessageBox::Information
                                                        : QMessageBox::NoIcon,
@@ -638,23 +619,10 @@ QString TMainForm::noticeText(const TaskNotice& notice) {
     return text;
 }
 
-namespace {
-
-// One line, so that a service manager's journal keeps it as one entry.
-void noticeLine(std::string line) {
-    line.insert(0, "vektrin: ");
-    std::replace_if(
-        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
-}
-
-} // namespace
-
 void TMainForm::notifyFailure(const TaskNotice& notice) {
     lastNotice_ = notice;
     if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) {
-        noticeLine(notice.task + ": " + notice.what);
+        writeTaskNoticeLine(notice);
         return;
     }
     TrayIcon1->showMessage(plainText(notice.task), noticeText(notice), QSystemTrayIcon::Warning,
@@ -672,18 +640,10 @@ void TMainForm::notifyProtocol(const ProtocolNotice& notice) {
             startNotice_ = notice;
         return;
     }
-    QString text = qs(notice.kind == Kind::Refusing   ? str::ProtocolRefusesLines
-                      : notice.kind == Kind::Writable ? str::ProtocolTakesLinesAgain
-                                                      : str::ProtocolLinesUnwritten);
-    QStringList args;
-    if (notice.kind == Kind::Unwritten) args << QString::number(notice.lines);
-    args << plainText(notice.path);
-    if (notice.kind != Kind::Writable) args << plainText(notice.reason);
-    for (const QString& arg : args)
-        text.replace(text.indexOf(QLatin1String("%s")), 2, arg);
+    const QString text = protocolNoticeText(notice);
     if (notice.kind == Kind::Unwritten || headless() || !trayAvailable_ ||
         !QSystemTrayIcon::supportsMessages()) {
-        noticeLine(text.toStdString());
+        writeNoticeLine(text.toStdString());
         return;
     }
     lastNotice_ = {}; // a click on this notification opens no task's output

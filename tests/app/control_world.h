@@ -67,6 +67,17 @@ class ControlWorld {
                 "PATH=/usr/bin:/bin"};
     }
 
+    // environment() with the variables of extraEnv in place of its own.
+    std::vector<std::string> environment(const std::vector<std::string>& extraEnv) const {
+        std::vector<std::string> env = environment();
+        for (const std::string& extra : extraEnv) {
+            const std::string key = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.starts_with(key); });
+            env.push_back(extra);
+        }
+        return env;
+    }
+
     // Runs a program to its end in `cwd` with standard input from `input`.
     CtlOutcome runIn(const std::string& program, const std::vector<std::string>& args,
                      const std::string& cwd, const std::string& input = {},
@@ -74,14 +85,8 @@ class ControlWorld {
         static int serial = 0;
         const std::string base = dir.path() + "/io" + std::to_string(++serial);
         writeFile(base + ".in", input);
-        std::vector<std::string> env = environment();
-        for (const std::string& extra : extraEnv) {
-            const std::string key = extra.substr(0, extra.find('=') + 1);
-            std::erase_if(env, [&](const std::string& e) { return e.starts_with(key); });
-            env.push_back(extra);
-        }
-        const pid_t pid =
-            spawn(program, args, env, cwd, base + ".in", base + ".out", base + ".err");
+        const pid_t pid = spawn(program, args, environment(extraEnv), cwd, base + ".in",
+                                base + ".out", base + ".err");
         CtlOutcome o;
         o.exitCode = waitExit(pid);
         o.out = readFile(base + ".out");
@@ -96,9 +101,10 @@ class ControlWorld {
 
     // Starts vektrin headless in the working directory and waits until `status` exits with
     // `answered` (0: its socket answers).
-    void start(int answered = 0) {
+    void start(int answered = 0, const std::vector<std::string>& args = {},
+               const std::vector<std::string>& extraEnv = {}) {
         ASSERT_EQ(access(bin("vektrin").c_str(), X_OK), 0) << "vektrin was not built";
-        vektrin_ = spawn(bin("vektrin"), {}, environment(), work(), "/dev/null",
+        vektrin_ = spawn(bin("vektrin"), args, environment(extraEnv), work(), "/dev/null",
                          dir.file("vektrin.out"), dir.file("vektrin.err"));
         for (int i = 0; i < 400; ++i) {
             if (ctl({"status"}).exitCode == answered) return;

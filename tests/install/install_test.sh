@@ -51,6 +51,7 @@ if [ "$with_ui" = ON ]; then
   expected+=(
     bin/vektrin
     lib/systemd/user/vektrin.service
+    libexec/vektrin/vektrin-desktop.so
     share/applications/vektrin.desktop
     share/icons/hicolor/16x16/apps/vektrin.png
     share/icons/hicolor/32x32/apps/vektrin.png
@@ -109,7 +110,8 @@ while IFS='|' read -r prefix exec unitdir; do
   done
   unit=$root$prefix/$unitdir/vektrin.service
   if [ -f "$unit" ]; then
-    grep -q "exec \"$prefix/bin/vektrin\"" "$unit" || fail "$prefix: the unit does not start $prefix/bin/vektrin"
+    grep -q "exec \"$prefix/bin/vektrin\" --headless" "$unit" ||
+      fail "$prefix: the unit does not start $prefix/bin/vektrin --headless"
   else
     fail "$prefix: no unit in $unitdir"
   fi
@@ -171,12 +173,29 @@ else
   else
     exe=$(readlink "/proc/$pid/exe")
     [ "$exe" = "$dest/usr/bin/vektrin" ] || fail "the service's main process is $exe, not vektrin"
+    ! grep -Eq 'libQt6(Gui|Widgets)' "/proc/$pid/maps" || fail "the service maps the widgets"
     kill -TERM "$pid"
     wait "$pid"
     rc=$?
     [ $rc = 0 ] || fail "vektrin ended by SIGTERM exited $rc"
     grep -q 'The Vektrin program completed' "$log" || fail "no closing line after SIGTERM"
   fi
+fi
+
+# ------------------------------------------------------------------ the desktop on a display
+# The installed program finds its installed desktop module: on a display it runs with the
+# widgets, and SIGTERM ends it through its shutdown.
+if have xvfb-run; then
+  mkdir -p "$work/desktop"
+  out=$(cd "$work/desktop" && env -u QT_QPA_PLATFORM VEKTRIN_ALIASES="$work/aliases.ini" \
+    XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$0" & pid=$!
+      for _ in $(seq 200); do grep -qs "program started" Vektrin.log && break; sleep 0.1; done
+      grep -q libQt6Widgets "/proc/$pid/maps" && kill -TERM "$pid" && wait "$pid" && echo desktop ran' \
+    "$dest/usr/bin/vektrin" 2>&1)
+  [[ $out == *"desktop ran"* ]] || fail "the installed vektrin on a display: $out"
+else
+  skip "xvfb-run missing (xvfb)"
 fi
 
 # ------------------------------------------------------------------ validators

@@ -1,0 +1,32 @@
+#include "app/desktop.h"
+
+#include "app/session.h"
+#include "platform/strings.h"
+#include "ui/main_form.h"
+#include "ui/translation.h"
+
+#include <QApplication>
+
+int vektrinDesktopMain(int argc, char** argv) {
+    using namespace vektrin;
+    QApplication app(argc, argv);
+    if (const int status = answerOptions(argc, argv, true); status >= 0) return status;
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(plainText(str::ApplicationTitle));
+    // Ties the windows to the installed vektrin.desktop: its icon and name in task switchers.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vektrin"));
+
+    MainFormOptions options;
+    for (int i = 1; i < argc; ++i)
+        options.arguments.emplace_back(argv[i]);
+    options.programPath = programPath(argv[0]);
+    // The language recorded for this program's path, before any window takes its texts.
+    installChosenLanguage(app, options.programPath);
+    TMainForm form(options);
+    catchEndSignals(&form, [&form] { form.closeMainWindow(); });
+    const int status = form.start();
+    if (status >= 0) return status;
+    return serveScheduler(
+        app, form.scheduler(), &form, [&form] { return form.isShutDown(); },
+        [&form] { form.shutdown(); });
+}

@@ -1,0 +1,84 @@
+#include "app/headless.h"
+
+#include "engine/handler_guard.h"
+#include "platform/regional.h"
+#include "ui/operator_lines.h"
+#include "ui/translation.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+namespace vektrin {
+
+HeadlessScheduler::HeadlessScheduler(SchedulerConfig config, bool windowsOnDisplay)
+    : processes_(makePosixProcessControl()),
+      windows_(windowsOnDisplay ? makeX11WindowSystem() : makeNullWindowSystem()) {
+    timer1_.setInterval(1000);
+    timer1_.setTimerType(Qt::PreciseTimer);
+    timer2_.setSingleShot(true);
+    timer2_.setTimerType(Qt::PreciseTimer);
+    scheduler_ = std::make_unique<Scheduler>(clock_, *processes_, *windows_, *this, settings_,
+                                             RegionalSettings::fromLocale(), std::move(config));
+    connect(&timer1_, &QTimer::timeout, this,
+            [this] { guardHandler(*scheduler_, [this] { scheduler_->Timer1Timer(); }); });
+    connect(&timer2_, &QTimer::timeout, this,
+            [this] { guardHandler(*scheduler_, [this] { scheduler_->Timer2Timer(); }); });
+}
+
+HeadlessScheduler::~HeadlessScheduler() {
+    timer1_.stop();
+    timer2_.stop();
+}
+
+int HeadlessScheduler::start() {
+    if (const int status = startScheduler(*scheduler_); status >= 0) return status;
+    started_ = true;
+    return -1;
+}
+
+void HeadlessScheduler::shutdown() {
+    if (shutDown_ || !started_) return;
+    shutDown_ = true;
+    timer1_.stop();
+    timer2_.stop();
+    guardHandler(*scheduler_, [this] { scheduler_->FormClose(); });
+}
+
+void HeadlessScheduler::closeMainWindow() {
+    shutdown();
+    QCoreApplication::quit();
+}
+
+void HeadlessScheduler::showMessage(std::string_view text, MessageKind) {
+    writeMessageLine(text);
+}
+
+void HeadlessScheduler::setApplicationTitle(const std::string& title) {
+    // The caption of the message lines.
+    QCoreApplication::setApplicationName(plainText(title));
+}
+
+void HeadlessScheduler::setTimer1Enabled(bool enabled) {
+    if (enabled)
+        timer1_.start();
+    else
+        timer1_.stop();
+}
+
+void HeadlessScheduler::startTimer2(int firstDelayMs) {
+    timer2_.start(std::max(1, firstDelayMs));
+}
+
+void HeadlessScheduler::stopTimer2() {
+    timer2_.stop();
+}
+
+void HeadlessScheduler::notifyFailure(const TaskNotice& notice) {
+    writeTaskNoticeLine(notice);
+}
+
+void HeadlessScheduler::notifyProtocol(const ProtocolNotice& notice) {
+    writeNoticeLine(protocolNoticeText(notice).toStdString());
+}
+
+} // namespace vektrin
