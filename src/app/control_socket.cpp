@@ -3,6 +3,7 @@
 #include "engine/operator_commands.h"
 #include "engine/scheduler.h"
 #include "platform/places.h"
+#include "platform/text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,12 +32,7 @@ QString qstr(std::string_view text) {
 }
 
 QString isoMoment(DateTime value) {
-    const DateParts d = decodeDate(datePart(value));
-    const TimeParts t = decodeTime(value);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                  t.hour, t.minute, t.second);
-    return QString::fromLatin1(buffer);
+    return QString::fromStdString(text::isoStamp(value));
 }
 
 QByteArray line(const QJsonObject& object) {

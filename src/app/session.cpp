@@ -3,6 +3,7 @@
 #include "app/control_socket.h"
 #include "engine/scheduler.h"
 #include "platform/clock.h"
+#include "platform/text.h"
 #include "platform/version.h"
 
 #include <QSocketNotifier>
@@ -45,13 +46,7 @@ std::string currentDirectory() {
 }
 
 std::string isoNow() {
-    const DateTime now = SystemClock().now();
-    const DateParts d = decodeDate(datePart(now));
-    const TimeParts t = decodeTime(now);
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                  t.hour, t.minute, t.second);
-    return buffer;
+    return text::isoStamp(SystemClock().now());
 }
 
 } // namespace

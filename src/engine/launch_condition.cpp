@@ -1,13 +1,11 @@
 #include "engine/launch_condition.h"
 
+#include "platform/text.h"
+
 namespace vektrin {
 
 std::string trimBlanksAndControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return std::string(s);
+    return std::string(text::trimmedOfControls(s));
 }
 
 LaunchConditionOutcome testLaunchCondition(ConditionEvaluator& evaluator, std::string_view text) {

@@ -4,19 +4,12 @@
 #include "platform/aliases.h"
 #include "platform/codepage.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 
 #include <fstream>
 
 namespace vektrin {
 namespace {
-
-std::string trimControls(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return std::string(s);
-}
 
 int columnNumber(const std::string& line, size_t from, size_t count) {
     const std::string part = from < line.size() ? line.substr(from, count) : std::string();
@@ -54,9 +47,12 @@ OrlimbKey ReadOrlimbKey(const std::string& fileName, const std::string& key) {
         if (line.empty() || line.front() == ';') continue;
         const size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        if (oemToUtf8(trimControls(std::string_view(line).substr(0, eq))) != key) continue;
+        if (oemToUtf8(std::string(text::trimmedOfControls(std::string_view(line).substr(0, eq)))) !=
+            key)
+            continue;
         result.found = true;
-        result.value = oemToUtf8(trimControls(std::string_view(line).substr(eq + 1)));
+        result.value =
+            oemToUtf8(std::string(text::trimmedOfControls(std::string_view(line).substr(eq + 1))));
         break;
     }
     return result;

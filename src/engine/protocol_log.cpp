@@ -11,11 +11,6 @@
 
 namespace vektrin {
 
-void UniqueFd::reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
 bool ProtocolLog::open() {
     if (fd_ >= 0) return true;
     // The lock belongs to a file, not to its name. The scheduler that holds the log renames a

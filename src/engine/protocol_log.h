@@ -2,6 +2,8 @@
 // The protocol file: one line per event, CR LF line ends, written through at once. The scheduler
 // holds it with an exclusive lock, so two schedulers never share one log.
 
+#include "platform/unique_fd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -10,35 +12,6 @@
 #include <string_view>
 
 namespace vektrin {
-
-// Owns one open file descriptor.
-class UniqueFd {
-  public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void reset();
-
-  private:
-    int fd_ = -1;
-};
 
 class ProtocolLog {
   public:

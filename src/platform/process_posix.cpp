@@ -1,6 +1,7 @@
 #include "platform/command_line.h"
 #include "platform/output_keeper.h"
 #include "platform/process.h"
+#include "platform/unique_fd.h"
 
 #include <cerrno>
 #include <csignal>
@@ -34,30 +35,6 @@ extern char** environ;
 namespace vektrin {
 
 namespace {
-
-class UniqueFd {
-  public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_ = -1;
-};
 
 LaunchResult failed(LaunchFailure failure, int errorNumber) {
     LaunchResult result;

@@ -1,5 +1,7 @@
 #include "platform/regional.h"
 
+#include "platform/text.h"
+
 #include <cctype>
 #include <cstdio>
 #include <langinfo.h>
@@ -7,12 +9,6 @@
 
 namespace vektrin {
 namespace {
-
-std::string twoDigits(int v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
 
 bool startsWithCI(std::string_view s, size_t pos, std::string_view word) {
     if (s.size() - pos < word.size()) return false;
@@ -51,10 +47,10 @@ std::string format(std::string_view pattern, DateTime value) {
         }
         switch (c) {
         case 'd':
-            out += n >= 2 ? twoDigits(d.day) : std::to_string(d.day);
+            out += n >= 2 ? text::twoDigits(d.day) : std::to_string(d.day);
             break;
         case 'm':
-            out += n >= 2 ? twoDigits(d.month) : std::to_string(d.month);
+            out += n >= 2 ? text::twoDigits(d.month) : std::to_string(d.month);
             break;
         case 'y': {
             if (n >= 3) {
@@ -62,21 +58,21 @@ std::string format(std::string_view pattern, DateTime value) {
                 std::snprintf(buf, sizeof buf, "%04d", d.year);
                 out += buf;
             } else {
-                out += twoDigits(d.year % 100);
+                out += text::twoDigits(d.year % 100);
             }
             break;
         }
         case 'h': {
             int h = t.hour;
             if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
-            out += n >= 2 ? twoDigits(h) : std::to_string(h);
+            out += n >= 2 ? text::twoDigits(h) : std::to_string(h);
             break;
         }
         case 'n':
-            out += n >= 2 ? twoDigits(t.minute) : std::to_string(t.minute);
+            out += n >= 2 ? text::twoDigits(t.minute) : std::to_string(t.minute);
             break;
         case 's':
-            out += n >= 2 ? twoDigits(t.second) : std::to_string(t.second);
+            out += n >= 2 ? text::twoDigits(t.second) : std::to_string(t.second);
             break;
         }
         i += n;

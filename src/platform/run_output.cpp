@@ -4,6 +4,8 @@
 #include "platform/output_keeper.h"
 #include "platform/places.h"
 #include "platform/settings_store.h"
+#include "platform/text.h"
+#include "platform/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,25 +23,6 @@
 
 namespace vektrin {
 namespace {
-
-class FdGuard {
-  public:
-    explicit FdGuard(int fd) : fd_(fd) {}
-    ~FdGuard() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 std::string reason(int error) {
     return std::strerror(error);
@@ -70,23 +53,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-std::string trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
-std::string lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 std::optional<bool> parseSwitch(const std::string& text) {
-    const std::string t = lower(trimmed(text));
+    const std::string t = text::lower(text::trimmed(text, " \t\r\n"));
     if (t == "true" || t == "yes" || t == "on" || t == "1") return true;
     if (t == "false" || t == "no" || t == "off" || t == "0") return false;
     return std::nullopt;
@@ -94,7 +62,7 @@ std::optional<bool> parseSwitch(const std::string& text) {
 
 // A whole number, optionally followed by K, M or G (binary multiples).
 std::optional<std::uint64_t> parseBytes(const std::string& text) {
-    const std::string t = lower(trimmed(text));
+    const std::string t = text::lower(text::trimmed(text, " \t\r\n"));
     std::size_t digits = 0;
     while (digits < t.size() && t[digits] >= '0' && t[digits] <= '9')
         ++digits;
@@ -115,7 +83,7 @@ std::optional<std::uint64_t> parseBytes(const std::string& text) {
 }
 
 std::optional<int> parseCount(const std::string& text) {
-    const std::string t = trimmed(text);
+    const std::string t(text::trimmed(text, " \t\r\n"));
     if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoi(t);
@@ -149,15 +117,6 @@ bool parseStem(std::string_view stem, DateTime& start, int& sequence) {
     if (!date || !time) return false;
     start = *date + *time;
     return true;
-}
-
-std::string momentText(DateTime value) {
-    const DateParts d = decodeDate(value);
-    const TimeParts t = decodeTime(value);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
-                  t.hour, t.minute, t.second);
-    return text;
 }
 
 bool removeFile(const std::string& path, std::vector<std::string>& problems) {
@@ -205,7 +164,7 @@ std::string endPathOf(const std::string& runFile) {
 // "head=N" and line ends: a run going on, whose keeper puts its marker line at offset N.
 std::string reserveRunEnd(const std::string& runFile, std::uint64_t head) {
     const std::string path = endPathOf(runFile);
-    FdGuard fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     std::string text = "head=" + std::to_string(head) + "\n";
     text.resize(EndFileSize, '\n');
     if (fd.get() >= 0 && writeAll(fd.get(), text.data(), text.size())) return {};
@@ -329,9 +288,9 @@ std::string runEndPath(const std::string& runFile) {
 std::string recordRunEnd(const std::string& runFile, const RunEnd& end) {
     std::string text = "code=" + std::to_string(end.endCode) + "\n";
     if (end.exitCode) text += "exit=" + std::to_string(*end.exitCode) + "\n";
-    text += "end=" + momentText(end.end) + "\n";
+    text += "end=" + text::isoStamp(end.end) + "\n";
     const std::string path = runEndPath(runFile);
-    FdGuard fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
     if (fd.get() < 0) return "cannot open " + path + ": " + reason(errno);
     struct stat st {};
     // Over the whole reservation, so that nothing of it is left to be read as part of the end.
@@ -344,7 +303,7 @@ std::string recordRunEnd(const std::string& runFile, const RunEnd& end) {
 }
 
 std::optional<RunEnd> readRunEnd(const std::string& runFile) {
-    FdGuard fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;
     char buffer[512];
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer - 1);
@@ -383,7 +342,7 @@ std::optional<RunEnd> readRunEnd(const std::string& runFile) {
 }
 
 std::optional<std::uint64_t> runHead(const std::string& runFile) {
-    FdGuard fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(runEndPath(runFile).c_str(), O_RDONLY | O_CLOEXEC));
     char buffer[EndFileSize + 1];
     const ssize_t n = fd.get() < 0 ? -1 : ::read(fd.get(), buffer, sizeof buffer - 1);
     if (n <= 0) return std::nullopt;
@@ -542,7 +501,7 @@ std::vector<std::int32_t> tasksWithRuns(const std::string& root) {
 }
 
 std::string lastOutputLine(const std::string& runFile, int maxCharacters) {
-    FdGuard fd(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return {};
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return {};
@@ -557,7 +516,8 @@ std::string lastOutputLine(const std::string& runFile, int maxCharacters) {
     while (end > 0) {
         const std::size_t start = text.rfind('\n', end - 1);
         const std::size_t first = start == std::string::npos ? 0 : start + 1;
-        std::string line = trimmed(std::string_view(text).substr(first, end - first));
+        std::string line(
+            text::trimmed(std::string_view(text).substr(first, end - first), " \t\r\n"));
         if (!line.empty()) {
             // At most maxCharacters UTF-8 characters; a continuation byte never starts one.
             int characters = 0;
