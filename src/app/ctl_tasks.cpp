@@ -17,7 +17,7 @@ std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, schedule::NextLa
                                                  DateTime now) {
     // The pass passes stopped tasks by.
     if (dm.Table1Stopped.asBoolean()) return std::nullopt;
-    const auto found = search.next(taskWindow(dm), now, 1);
+    const auto found = search.next(Schedule::ofTask(dm), now, 1);
     if (found.empty()) return std::nullopt;
     return found.front();
 }
@@ -30,19 +30,19 @@ std::string lastText(TDataCtrl& dm) {
 
 // The schedule fields read as the pass reads them.
 Json decodedSchedule(TDataCtrl& dm) {
-    const schedule::Window w = taskWindow(dm);
+    const Schedule w = Schedule::ofTask(dm);
     Json s = Json::object();
     s["Kind"] = w.interval & 0x7F; // the low seven bits, as the pass reads them
     s["Description"] = scheduleDescription(dm);
     const std::optional<ScheduleKind> kind = w.kind();
     if (kind == ScheduleKind::EveryHour) {
-        s["StartMinute"] = decodeTime(w.startTime).minute;
-        s["EndMinute"] = decodeTime(w.endTime).minute;
+        s["StartMinute"] = w.startMinute();
+        s["EndMinute"] = w.endMinute();
     } else if (kind == ScheduleKind::Weekly) {
-        s["Weekday"] = schedule::dayOf(w.startDate);
+        s["Weekday"] = w.weekday();
     } else if (kind == ScheduleKind::EveryMonth) {
-        s["FirstDay"] = schedule::dayOf(w.startDate);
-        s["LastDay"] = schedule::dayOf(w.endDate);
+        s["FirstDay"] = w.firstDay();
+        s["LastDay"] = w.lastDay();
     }
     return s;
 }
@@ -82,7 +82,7 @@ const char* verdictWord(schedule::Verdict verdict) {
 int runTasks(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
-    schedule::NextLaunchSearch search(silenceRows(*dm));
+    schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
     if (!json)
@@ -114,8 +114,8 @@ int runNext(const Context& context, const std::string& task, int count) {
                   << " is stopped: the scheduler launches it not at all\n";
         return ExitOk;
     }
-    schedule::NextLaunchSearch search(silenceRows(*dm));
-    const auto moments = search.next(taskWindow(*dm), context.now(), count);
+    schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
+    const auto moments = search.next(Schedule::ofTask(*dm), context.now(), count);
     for (const auto& m : moments)
         std::cout << formatMoment(m) << '\n';
     if (static_cast<int>(moments.size()) < count)
@@ -128,8 +128,8 @@ int runDue(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
-    const std::vector<schedule::Window> silence =
-        schedule::silencesInForce(silenceRows(*dm), moment);
+    const std::vector<Schedule> silence =
+        schedule::silencesInForce(Schedule::silenceTable(*dm), moment);
 
     // No trace, nothing on the terminal; one reading of each file search for the minute.
     TerminalEnvironment environment(now);

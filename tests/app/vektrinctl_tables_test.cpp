@@ -343,8 +343,8 @@ TEST(VektrinctlTasks, LinesAndJsonShowTheRecordAsTheReportDoes) {
     EXPECT_EQ(weekly["StartTime"], "07:05:00");
     EXPECT_EQ(weekly["Stopped"], true);
     EXPECT_EQ(weekly["Next"], nullptr);
-    // The pass reads the week day without reducing it: day 10 is no week day, never due.
-    EXPECT_EQ(weekly["Schedule"]["Weekday"], 10);
+    // Day 10 is Wednesday for the pass as in the description (10 modulo 7).
+    EXPECT_EQ(weekly["Schedule"]["Weekday"], 3);
     EXPECT_EQ(json[0]["Next"], "2024-12-31 23:00");
     EXPECT_EQ(json[0]["EndDate"], "2025-01-01");
 }
