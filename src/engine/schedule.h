@@ -111,6 +111,8 @@ struct Schedule {
     DateTime endTime = 0;
     int repeatInterval = 0; // minutes; tasks only
 
+    friend bool operator==(const Schedule&, const Schedule&) = default;
+
     // ------------------------------------------------------------------------- the rows
     static Schedule read(const ScheduleColumns& columns);
     // The current task record, and every row of the silence-period table in table order.

@@ -362,7 +362,8 @@ const char* FullDocument = R"json({
      "EndCondition": "", "RunType": 3, "Stopped": false, "Interupt": true, "LastDate": "2024-03-01",
      "LastTime": "09:00:00", "EndCode": 1, "ExitCode": -3, "Conflicts": 5, "WaitResources": 7,
      "IntResources": -1, "WaitBeginning": "00:00:00", "WaitRes": true},
-    {"AppID": 9, "AppName": "bare"}
+    {"AppID": 9, "AppName": "bare"},
+    {"AppID": 10, "AppName": "on day 15", "Interval": 3, "StartDate": "0001-01-15"}
   ],
   "Resources": [
     {"ResourceNo": 31, "ResourceName": "modem", "MaxWait": "00:10:00"},
@@ -386,6 +387,8 @@ TEST(VektrinctlTransfer, ExportImportExportIsIdentical) {
     EXPECT_EQ(exported["Tasks"][0]["AppName"], "Отчёт");
     EXPECT_EQ(exported["Tasks"][0]["StartTime"], "12:00:00.250");
     EXPECT_EQ(exported["Tasks"][1]["AppID"], 9);
+    // A weekly task's day above 7 is stored as the week day every view shows: 15 is Monday.
+    EXPECT_EQ(exported["Tasks"][2]["StartDate"], "0001-01-01");
     EXPECT_EQ(exported["Resources"][0]["ResourceNo"], 1); // the table's order
 
     Tables copy;
