@@ -2,6 +2,7 @@
 
 #include "engine/schedule.h"
 
+#include "engine/launch_condition.h"
 #include "engine/task_fields.h"
 #include "platform/strings.h"
 
@@ -39,16 +40,8 @@ std::string shortTime(DateTime value) {
     return text;
 }
 
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
 std::string lowerTrimmed(std::string_view text) {
-    std::string out = trimmed(text);
+    std::string out = trimBlanksAndControls(text);
     for (char& c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
@@ -182,7 +175,7 @@ WordsTaken Schedule::takeScheduleWords(std::string_view words, const fields::Edi
     const auto blank = value.find(' ');
     const std::string word = value.substr(0, blank);
     const std::string argument =
-        blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
+        blank == std::string::npos ? std::string() : trimBlanksAndControls(value.substr(blank + 1));
     taken.kind = fields::kindFromWord(word);
     const auto refuse = [&](std::string problem) {
         taken.problems.push_back(std::move(problem));
@@ -207,9 +200,9 @@ WordsTaken Schedule::takeScheduleWords(std::string_view words, const fields::Edi
     }
     if (kind == ScheduleKind::EveryMonth) {
         const auto dash = argument.find('-', 1);
-        const std::string first = trimmed(argument.substr(0, dash));
+        const std::string first = trimBlanksAndControls(argument.substr(0, dash));
         const std::string last =
-            dash == std::string::npos ? first : trimmed(argument.substr(dash + 1));
+            dash == std::string::npos ? first : trimBlanksAndControls(argument.substr(dash + 1));
         const auto day = [&](const std::string& text) -> std::optional<DateTime> {
             const fields::EditVerdict v = fields::dayEdit(text, dayCheck);
             if (!v.value)
@@ -233,7 +226,7 @@ WordsTaken Schedule::takeWindowWords(bool from, std::string_view words,
                                      const fields::EditCheck& minuteCheck, std::string_view what) {
     using namespace schedule;
     WordsTaken taken;
-    const std::string value = trimmed(words);
+    const std::string value = trimBlanksAndControls(words);
     const auto refuse = [&](std::string problem) {
         taken.problems.push_back(std::move(problem));
         return taken;
@@ -267,8 +260,9 @@ WordsTaken Schedule::takeWindowWords(bool from, std::string_view words,
     case ScheduleKind::EveryYear: {
         const auto blank = value.find(' ');
         const std::string dateText = value.substr(0, blank);
-        const std::string timeText =
-            blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
+        const std::string timeText = blank == std::string::npos
+                                         ? std::string()
+                                         : trimBlanksAndControls(value.substr(blank + 1));
         const std::optional<DateTime> date = fields::dateFromText(dateText);
         if (!date) return refuse(fields::invalidDateMessage(dateText));
         // A day without a time is the whole day.
