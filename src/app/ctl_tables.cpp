@@ -186,8 +186,8 @@ std::optional<DateTime> parseIsoTime(std::string_view text) {
     return tryEncodeTime(*h, *m, *s, *ms);
 }
 
-std::string scheduleDescription(TDataCtrl& dm) {
-    return Schedule::ofTask(dm).description({isoDate, clockTime}).text();
+std::string scheduleDescription(const Schedule& schedule) {
+    return schedule.description({isoDate, clockTime}).text();
 }
 
 std::string runTypeName(std::int64_t runType) {

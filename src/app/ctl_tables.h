@@ -44,9 +44,9 @@ std::string clockTime(DateTime value);
 std::optional<DateTime> parseIsoDate(std::string_view text);
 std::optional<DateTime> parseIsoTime(std::string_view text);
 
-// The schedule description of the printed task list (the current task's), with ISO dates and times
-// so that it reads the same in every locale.
-std::string scheduleDescription(TDataCtrl& dm);
+// The schedule description of the printed task list, with ISO dates and times so that it reads
+// the same in every locale.
+std::string scheduleDescription(const Schedule& schedule);
 std::string runTypeName(std::int64_t runType);
 
 } // namespace vektrin::ctl

@@ -13,11 +13,11 @@
 namespace vektrin::ctl {
 namespace {
 
-std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, schedule::NextLaunchSearch& search,
-                                                 DateTime now) {
+std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, const Schedule& window,
+                                                 schedule::NextLaunchSearch& search, DateTime now) {
     // The pass passes stopped tasks by.
     if (dm.Table1Stopped.asBoolean()) return std::nullopt;
-    const auto found = search.next(Schedule::ofTask(dm), now, 1);
+    const auto found = search.next(window, now, 1);
     if (found.empty()) return std::nullopt;
     return found.front();
 }
@@ -29,11 +29,10 @@ std::string lastText(TDataCtrl& dm) {
 }
 
 // The schedule fields read as the pass reads them.
-Json decodedSchedule(TDataCtrl& dm) {
-    const Schedule w = Schedule::ofTask(dm);
+Json decodedSchedule(const Schedule& w) {
     Json s = Json::object();
     s["Kind"] = w.interval & 0x7F; // the low seven bits, as the pass reads them
-    s["Description"] = scheduleDescription(dm);
+    s["Description"] = scheduleDescription(w);
     const std::optional<ScheduleKind> kind = w.kind();
     if (kind == ScheduleKind::EveryHour) {
         s["StartMinute"] = w.startMinute();
@@ -88,17 +87,19 @@ int runTasks(const Context& context, bool json) {
     if (!json)
         std::cout << "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n";
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
-        const auto next = nextMoment(*dm, search, now);
+        const Schedule window = Schedule::ofTask(*dm);
+        const auto next = nextMoment(*dm, window, search, now);
         if (json) {
             Json record = recordToJson(dm->Table1, true, file);
-            record["Schedule"] = decodedSchedule(*dm);
+            record["Schedule"] = decodedSchedule(window);
             record["Next"] = next ? Json(formatMoment(*next)) : Json(nullptr);
             all.push_back(std::move(record));
             continue;
         }
         std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
-                  << scheduleDescription(*dm) << '\t' << runTypeName(dm->Table1RunType.asInteger())
-                  << '\t' << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
+                  << scheduleDescription(window) << '\t'
+                  << runTypeName(dm->Table1RunType.asInteger()) << '\t'
+                  << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
                   << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
                   << (next ? formatMoment(*next) : "-") << '\n';
     }
