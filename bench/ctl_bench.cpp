@@ -13,20 +13,20 @@ namespace {
 using namespace vektrin;
 using namespace vektrin::schedule;
 
-std::vector<Window> tasks(int count) {
+std::vector<Schedule> tasks(int count) {
     bench::RandomWindows windows;
-    std::vector<Window> out;
+    std::vector<Schedule> out;
     for (int i = 0; i < count; ++i)
         out.push_back(windows.window(i));
     return out;
 }
 
-std::vector<Window> silence() {
-    Window lunch;
+std::vector<Schedule> silence() {
+    Schedule lunch;
     lunch.interval = 2;
     lunch.startTime = 12 * 3600 / SecondsPerDay;
     lunch.endTime = 13 * 3600 / SecondsPerDay;
-    Window holidays;
+    Schedule holidays;
     holidays.interval = 5;
     holidays.startDate = *tryEncodeDate(2025, 12, 24);
     holidays.endDate = *tryEncodeDate(2025, 12, 26);
@@ -35,13 +35,13 @@ std::vector<Window> silence() {
 }
 
 void NextFiveOfTenThousandTasks(benchmark::State& state) {
-    const std::vector<Window> all = tasks(10000);
+    const std::vector<Schedule> all = tasks(10000);
     const DateTime now = *tryEncodeDate(2025, 3, 7) + 9.5 / 24;
     std::size_t found = 0;
     for (auto _ : state) {
         // A new search object each time: the silence of each day is worked out afresh.
         NextLaunchSearch search(silence());
-        for (const Window& w : all)
+        for (const Schedule& w : all)
             found += search.next(w, now, 5).size();
     }
     benchmark::DoNotOptimize(found);

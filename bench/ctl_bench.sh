@@ -12,31 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '[Control]\npath=%s\n' "$work" > "$work/aliases.ini"
 
-python3 - "$work/tasks.json" <<'PY'
-import json, random, sys
-random = random.Random(7)  # the same tables on every run
-tasks = []
-for i in range(10000):
-    kind = i % 6
-    t = {"AppName": "task %d" % i, "Interval": kind, "RepeatInterval": random.choice([0, 15, 30, 45])}
-    if kind == 1:
-        a, b = sorted(random.sample(range(60), 2))
-        t.update(StartTime="00:%02d:00" % a, EndTime="00:%02d:00" % b)
-    elif kind >= 2:
-        a = random.randrange(0, 20)
-        t.update(StartTime="%02d:00:00" % a, EndTime="%02d:00:00" % (a + random.randrange(0, 4)))
-    if kind in (3, 4):
-        t.update(StartDate="0001-01-%02d" % random.randrange(1, 29), EndDate="0001-01-%02d" % random.randrange(1, 32))
-    if kind == 5:
-        m = random.randrange(1, 13)
-        t.update(StartDate="2025-%02d-01" % m, EndDate="2025-%02d-20" % m)
-    tasks.append(t)
-doc = {"Format": "vektrin-tables", "Version": 1, "Tasks": tasks,
-       "SilencePeriods": [{"Interval": 2, "StartTime": "12:00:00", "EndTime": "13:00:00"},
-                          {"Interval": 5, "StartDate": "2025-12-24", "StartTime": "00:00:00",
-                           "EndDate": "2025-12-26", "EndTime": "23:59:00"}]}
-json.dump(doc, open(sys.argv[1], "w"))
-PY
+python3 "$(dirname "$0")/task_table.py" "$work/tasks.json"
 python3 - "$work/wide.json" "$work/deep.json" "$work/plain.json" "$work/conditions.json" <<'PY'
 import json, sys
 record = {"k%d" % i: "v" for i in range(100000)}

@@ -2,7 +2,7 @@
 // Task windows of every kind alike, with random hours, lengths and repeat steps: the tasks the
 // launch-search and timeline benchmarks measure. The same pick gives the same windows.
 
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "platform/date_time.h"
 
 #include <algorithm>
@@ -17,8 +17,8 @@ class RandomWindows {
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random_); }
 
     // The window of the i-th task: kind i % 6.
-    schedule::Window window(int i) {
-        schedule::Window w;
+    Schedule window(int i) {
+        Schedule w;
         w.interval = i % 6;
         const int from = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 23) * 3600;
         const int length = w.interval == 1 ? pick(0, 59) * 60 : pick(0, 8) * 3600;

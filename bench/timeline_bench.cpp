@@ -22,22 +22,22 @@ Tables tables(int count) {
         task.appId = i + 1;
         task.record = i + 1;
         task.name = "task number " + std::to_string(i + 1) + " & <more>";
-        task.window = windows.window(i);
+        task.schedule = windows.window(i);
         task.conditional = i % 3 == 0;
         task.conflicts = i % 10 == 0 ? 1u << windows.pick(0, 2) : 0;
         task.waits = i % 20 == 0;
         t.tasks.push_back(std::move(task));
     }
     t.resources = {{1, "Printer", 0.5 / 24}, {2, "Modem", 0}, {3, "Tape", 2.0 / 24}};
-    schedule::Window lunch;
+    Schedule lunch;
     lunch.interval = 2;
     lunch.startTime = 12 * 3600 / SecondsPerDay;
     lunch.endTime = 13 * 3600 / SecondsPerDay;
-    schedule::Window sunday;
+    Schedule sunday;
     sunday.interval = 3;
     sunday.startDate = *tryEncodeDate(1, 1, 7);
     sunday.endTime = (86400 - 60) / SecondsPerDay;
-    schedule::Window quarter;
+    Schedule quarter;
     quarter.interval = 1;
     quarter.startTime = 15 * 60 / SecondsPerDay;
     quarter.endTime = 20 * 60 / SecondsPerDay;

@@ -11,14 +11,13 @@
 #include "condition/environment.h"
 #include "condition/evaluator.h"
 #include "engine/operator_commands.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "engine/task_fields.h"
 #include "platform/strings.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -27,32 +26,12 @@
 namespace vektrin::ctl {
 namespace {
 
-std::string lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
     return std::string(text);
-}
-
-std::string twoDigits(int value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%02d", value);
-    return buffer;
-}
-
-// "HH:MM", with ":SS" when there are seconds.
-std::string shortTime(DateTime value) {
-    const TimeParts t = decodeTime(value);
-    std::string text = twoDigits(t.hour) + ':' + twoDigits(t.minute);
-    if (t.second != 0) text += ':' + twoDigits(t.second);
-    return text;
 }
 
 // The messages of a terminal, where no edit can be reset to its lowest value: a silence period's
@@ -63,32 +42,21 @@ fields::EditCheck refusingCheck(fields::EditCheck check) {
     return check;
 }
 
-// The schedule fields of a task or a silence period, with the minute and day rules of its editor.
+// The schedule columns of a task or a silence period, with the minute and day rules of its editor.
 struct ScheduleFields {
-    Field& interval;
-    Field& startDate;
-    Field& startTime;
-    Field& endDate;
-    Field& endTime;
+    ScheduleColumns columns;
     fields::EditCheck minuteCheck;
     fields::EditCheck dayCheck;
     const char* what; // "task" or "silence period"
 };
 
 ScheduleFields taskSchedule(TDataCtrl& dm) {
-    return {dm.Table1Interval, dm.Table1StartDate, dm.Table1StartTime, dm.Table1EndDate,
-            dm.Table1EndTime,  fields::TaskMinute, fields::TaskDay,    "task"};
+    return {ScheduleColumns::ofTasks(dm), fields::TaskMinute, fields::TaskDay, "task"};
 }
 
 ScheduleFields silenceSchedule(TDataCtrl& dm) {
-    return {dm.Table3Interval,
-            dm.Table3StartDate,
-            dm.Table3StartTime,
-            dm.Table3EndDate,
-            dm.Table3EndTime,
-            refusingCheck(fields::SilenceMinute),
-            refusingCheck(fields::SilenceDay),
-            "silence period"};
+    return {ScheduleColumns::ofSilence(dm), refusingCheck(fields::SilenceMinute),
+            refusingCheck(fields::SilenceDay), "silence period"};
 }
 
 class Applier {
@@ -104,111 +72,30 @@ class Applier {
 
     // The kind word and its day or days: "weekly friday", "monthly 1-5".
     void schedule(const Setting& setting) {
-        const std::string value = lower(trimmed(setting.value));
-        const auto blank = value.find(' ');
-        const std::string word = value.substr(0, blank);
-        const std::string argument =
-            blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
-        const std::optional<ScheduleKind> kind = fields::kindFromWord(word);
-        kindOption_ = kind ? std::string(fields::kindWord(*kind)) : std::string();
-        if (!kind)
-            return problem(setting.key,
-                           "expected every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY] or "
-                           "yearly, not \"" +
-                               setting.value + "\"");
-        const bool needsDay = kind == ScheduleKind::Weekly || kind == ScheduleKind::EveryMonth;
-        if (!needsDay && !argument.empty())
-            return problem(setting.key, std::string(fields::kindWord(*kind)) + " takes no day");
-        if (needsDay && argument.empty())
-            return problem(setting.key, std::string(fields::kindWord(*kind)) + " needs a day");
-        if (kind == ScheduleKind::Weekly) {
-            const std::optional<int> day = fields::weekDayFromWord(argument);
-            if (!day)
-                return problem(setting.key, "expected a week day (monday .. sunday, or 1 .. 7), "
-                                            "not \"" +
-                                                argument + "\"");
-            s_.startDate.setDateTime(*tryEncodeDate(1, 1, *day + 1));
-        }
-        if (kind == ScheduleKind::EveryMonth) {
-            const auto dash = argument.find('-', 1);
-            const std::string first = trimmed(argument.substr(0, dash));
-            const std::string last =
-                dash == std::string::npos ? first : trimmed(argument.substr(dash + 1));
-            const auto a = day(setting.key, first);
-            const auto b = last == first ? a : day(setting.key, last);
-            if (!a || !b) return;
-            s_.startDate.setDateTime(*a);
-            s_.endDate.setDateTime(*b);
-        }
-        s_.interval.setInteger(intervalOf(*kind));
+        Schedule window = Schedule::read(s_.columns);
+        const schedule::WordsTaken taken = window.takeScheduleWords(setting.value, s_.dayCheck);
+        kindOption_ = taken.kind ? std::string(fields::kindWord(*taken.kind)) : std::string();
+        took(setting.key, window, taken);
     }
 
     // "from" and "to", read by the record's kind.
     void window(const Setting& setting) {
-        const bool from = setting.key == "from";
-        const std::string value = trimmed(setting.value);
-        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
-        if (!kind)
-            return problem(setting.key, "the schedule kind " +
-                                            std::to_string(s_.interval.asInteger()) +
-                                            " has no window; give a schedule first");
-        switch (*kind) {
-        case ScheduleKind::EveryMinute:
-            return problem(setting.key,
-                           std::string("has no meaning for a ") + s_.what + " of every minute");
-        case ScheduleKind::EveryHour: {
-            const fields::EditVerdict v = fields::minuteEdit(value, s_.minuteCheck);
-            if (!v.value)
-                return problem(setting.key, std::string(v.refusal.empty() ? s_.minuteCheck.notNumber
-                                                                          : v.refusal));
-            (from ? s_.startTime : s_.endTime).setDateTime(*v.value);
-            return;
-        }
-        case ScheduleKind::EveryDay:
-        case ScheduleKind::Weekly:
-        case ScheduleKind::EveryMonth: {
-            const std::optional<DateTime> time = fields::timeFromText(value);
-            if (!time) return problem(setting.key, fields::invalidTimeMessage(value));
-            (from ? s_.startTime : s_.endTime).setDateTime(*time);
-            return;
-        }
-        case ScheduleKind::EveryYear: {
-            const auto blank = value.find(' ');
-            const std::string dateText = value.substr(0, blank);
-            const std::string timeText =
-                blank == std::string::npos ? std::string() : trimmed(value.substr(blank + 1));
-            const std::optional<DateTime> date = fields::dateFromText(dateText);
-            if (!date) return problem(setting.key, fields::invalidDateMessage(dateText));
-            // A day without a time is the whole day.
-            std::optional<DateTime> time = timeText.empty()
-                                               ? tryEncodeTime(from ? 0 : 23, from ? 0 : 59, 0)
-                                               : fields::timeFromText(timeText);
-            if (!time) return problem(setting.key, fields::invalidTimeMessage(timeText));
-            (from ? s_.startDate : s_.endDate).setDateTime(*date);
-            (from ? s_.startTime : s_.endTime).setDateTime(*time);
-            return;
-        }
-        }
+        Schedule window = Schedule::read(s_.columns);
+        took(setting.key, window,
+             window.takeWindowWords(setting.key == "from", setting.value, s_.minuteCheck, s_.what));
     }
 
     // A new record's window before the operator's values: the whole hour or day.
     void defaults(const std::vector<Setting>& settings, bool task) {
-        s_.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
+        s_.columns.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
         for (const Setting& s : settings)
             if (s.key == "schedule") schedule(s);
-        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
-        if (kind == ScheduleKind::EveryHour) {
-            s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
-            s_.endTime.setDateTime(*tryEncodeTime(0, 59, 0));
-        } else if (kind != ScheduleKind::EveryMinute) {
-            s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
-            s_.endTime.setDateTime(*tryEncodeTime(23, 59, 0));
-        }
-        const auto given = [&](const char* key) {
-            return std::any_of(settings.begin(), settings.end(),
-                               [&](const Setting& s) { return s.key == key; });
-        };
-        if (kind == ScheduleKind::EveryYear && !given("from"))
+        const std::optional<ScheduleKind> kind =
+            storedScheduleKind(s_.columns.interval.asInteger());
+        if (kind != ScheduleKind::EveryMinute)
+            Schedule::wholeWindow(kind).write(s_.columns,
+                                              schedule::StartTimeColumn | schedule::EndTimeColumn);
+        if (kind == ScheduleKind::EveryYear && !given(settings, "from"))
             problem("from", std::string("a yearly ") + s_.what +
                                 " needs its first day: YYYY-MM-DD [HH:MM]");
         if (!task) return;
@@ -223,36 +110,25 @@ class Applier {
     // A kind given to a record that never had a window gets the whole hour or day for the
     // window fields that hold nothing, as a new record would.
     void fillEmptyWindow(const std::vector<Setting>& settings) {
-        const std::optional<ScheduleKind> kind = storedScheduleKind(s_.interval.asInteger());
+        const ScheduleColumns& c = s_.columns;
+        const std::optional<ScheduleKind> kind = storedScheduleKind(c.interval.asInteger());
         if (!kind || kind == ScheduleKind::EveryMinute) return;
-        const auto given = [&](const char* key) {
-            return std::any_of(settings.begin(), settings.end(),
-                               [&](const Setting& s) { return s.key == key; });
-        };
-        if (kind == ScheduleKind::EveryYear && s_.startDate.isNull() && !given("from"))
+        if (kind == ScheduleKind::EveryYear && c.startDate.isNull() && !given(settings, "from"))
             problem("from", std::string("a yearly ") + s_.what +
                                 " needs its first day: YYYY-MM-DD [HH:MM]");
-        if (s_.startTime.isNull()) s_.startTime.setDateTime(*tryEncodeTime(0, 0, 0));
-        if (s_.endTime.isNull())
-            s_.endTime.setDateTime(kind == ScheduleKind::EveryHour ? *tryEncodeTime(0, 59, 0)
-                                                                   : *tryEncodeTime(23, 59, 0));
+        unsigned empty = 0;
+        if (c.startTime.isNull()) empty |= schedule::StartTimeColumn;
+        if (c.endTime.isNull()) empty |= schedule::EndTimeColumn;
+        Schedule::wholeWindow(kind).write(c, empty);
     }
 
     // A new yearly window without an end is its first day.
     void closeYearlyWindow(const std::vector<Setting>& settings) {
-        if (storedScheduleKind(s_.interval.asInteger()) != ScheduleKind::EveryYear) return;
-        for (const Setting& s : settings)
-            if (s.key == "to") return;
-        if (!problems.empty()) return;
-        s_.endDate.setDateTime(s_.startDate.asDateTime());
-        s_.endTime.setDateTime(*tryEncodeTime(23, 59, 0));
-    }
-
-    std::optional<DateTime> day(const std::string& key, const std::string& text) {
-        const fields::EditVerdict v = fields::dayEdit(text, s_.dayCheck);
-        if (v.value) return v.value;
-        problem(key, std::string(v.refusal.empty() ? s_.dayCheck.notNumber : v.refusal));
-        return std::nullopt;
+        Schedule window = Schedule::read(s_.columns);
+        if (window.shownKind() != ScheduleKind::EveryYear) return;
+        if (given(settings, "to") || !problems.empty()) return;
+        window.endOnFirstDay();
+        window.write(s_.columns, schedule::EndDateColumn | schedule::EndTimeColumn);
     }
 
     void text(const Setting& setting, Field& field, bool required) {
@@ -330,6 +206,18 @@ class Applier {
     }
 
   private:
+    // The problems of words taken into window, or the columns they set.
+    void took(const std::string& key, const Schedule& window, const schedule::WordsTaken& taken) {
+        for (const std::string& p : taken.problems)
+            problem(key, p);
+        window.write(s_.columns, taken.columns);
+    }
+
+    static bool given(const std::vector<Setting>& settings, const char* key) {
+        return std::any_of(settings.begin(), settings.end(),
+                           [&](const Setting& s) { return s.key == key; });
+    }
+
     TDataCtrl& dm_;
     ScheduleFields s_;
     const Context& context_;
@@ -350,41 +238,11 @@ std::string shown(std::string text) {
 
 // The schedule and window settings of a record.
 void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
-    const std::int64_t interval = s.interval.asInteger();
-    const std::optional<ScheduleKind> kind = storedScheduleKind(interval);
-    if (!kind) {
-        out.push_back({"schedule", "Interval " + std::to_string(interval)});
-        return;
-    }
-    std::string schedule(fields::kindWord(*kind));
-    const int startDay = schedule::dayOf(s.startDate.asDateTime());
-    if (kind == ScheduleKind::Weekly) {
-        const int k = startDay % 7;
-        schedule += " " + std::string(fields::weekDayWord((k == 0 ? 7 : k) - 1));
-    }
-    if (kind == ScheduleKind::EveryMonth) {
-        const int endDay = schedule::dayOf(s.endDate.asDateTime());
-        schedule += " " + std::to_string(startDay);
-        if (endDay != startDay) schedule += "-" + std::to_string(endDay);
-    }
-    out.push_back({"schedule", schedule});
-    switch (*kind) {
-    case ScheduleKind::EveryMinute:
-        return;
-    case ScheduleKind::EveryHour:
-        out.push_back({"from", std::to_string(decodeTime(s.startTime.asDateTime()).minute)});
-        out.push_back({"to", std::to_string(decodeTime(s.endTime.asDateTime()).minute)});
-        return;
-    case ScheduleKind::EveryYear:
-        out.push_back({"from", isoDate(s.startDate.asDateTime()) + " " +
-                                   shortTime(s.startTime.asDateTime())});
-        out.push_back(
-            {"to", isoDate(s.endDate.asDateTime()) + " " + shortTime(s.endTime.asDateTime())});
-        return;
-    default:
-        out.push_back({"from", shortTime(s.startTime.asDateTime())});
-        out.push_back({"to", shortTime(s.endTime.asDateTime())});
-    }
+    const schedule::Words words = Schedule::read(s.columns).words();
+    out.push_back({"schedule", words.schedule});
+    if (words.from.empty()) return;
+    out.push_back({"from", words.from});
+    out.push_back({"to", words.to});
 }
 
 void report(const std::vector<Problem>& problems) {

@@ -151,13 +151,6 @@ std::string formatMoment(const schedule::LaunchMoment& moment) {
            twoDigits(moment.minute % 60);
 }
 
-std::string isoDate(DateTime value) {
-    const DateParts d = decodeDate(datePart(value));
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return buffer;
-}
-
 std::string clockTime(DateTime value) {
     const TimeParts t = decodeTime(value);
     char buffer[32];
@@ -193,39 +186,8 @@ std::optional<DateTime> parseIsoTime(std::string_view text) {
     return tryEncodeTime(*h, *m, *s, *ms);
 }
 
-std::string scheduleDescription(TDataCtrl& dm) {
-    static constexpr std::array<std::string_view, 7> days = {
-        str::OnMondays, str::OnTuesdays,  str::OnWednesdays, str::OnThursdays,
-        str::OnFridays, str::OnSaturdays, str::OnSundays};
-    const DateTime startTime = dm.Table1StartTime.asDateTime();
-    const DateTime endTime = dm.Table1EndTime.asDateTime();
-    const std::string repeat = std::to_string(dm.Table1RepeatInterval.asInteger());
-    const int startDay = decodeDate(dm.Table1StartDate.asDateTime()).day;
-    const std::optional<ScheduleKind> kind = storedScheduleKind(dm.Table1Interval.asInteger());
-    if (!kind) return {};
-    switch (*kind) {
-    case ScheduleKind::EveryMinute:
-        return std::string(str::ScheduleEveryMinute);
-    case ScheduleKind::EveryHour:
-        return str::fill(str::ScheduleEveryHour,
-                         {std::to_string(decodeTime(startTime).minute),
-                          std::to_string(decodeTime(endTime).minute), repeat});
-    case ScheduleKind::EveryDay:
-        return str::fill(str::ScheduleEveryDay, {clockTime(startTime), clockTime(endTime), repeat});
-    case ScheduleKind::Weekly: {
-        const int k = startDay % 7;
-        return str::fill(str::ScheduleWeekly, {std::string(days[(k == 0 ? 7 : k) - 1]),
-                                               clockTime(startTime), clockTime(endTime), repeat});
-    }
-    case ScheduleKind::EveryMonth:
-        return str::fill(str::ScheduleEveryMonth, {std::to_string(startDay), clockTime(startTime),
-                                                   clockTime(endTime), repeat});
-    case ScheduleKind::EveryYear:
-        return str::fill(str::ScheduleEveryYear,
-                         {isoDate(dm.Table1StartDate.asDateTime()), clockTime(startTime),
-                          isoDate(dm.Table1EndDate.asDateTime()), clockTime(endTime), repeat});
-    }
-    return {};
+std::string scheduleDescription(const Schedule& schedule) {
+    return schedule.description({isoDate, clockTime}).text();
 }
 
 std::string runTypeName(std::int64_t runType) {

@@ -4,7 +4,6 @@
 
 #include "app/ctl_commands.h"
 #include "engine/next_launch.h"
-#include "engine/schedule_rules.h"
 #include "engine/task_rows.h"
 #include "store/data_ctrl.h"
 
@@ -37,8 +36,8 @@ void locateTask(TDataCtrl& dm, const std::string& task);
 
 // "YYYY-MM-DD HH:MM", the moment form of every command's output.
 std::string formatMoment(const schedule::LaunchMoment& moment);
-// ISO 8601: "YYYY-MM-DD", "HH:MM:SS" (".mmm" added when the milliseconds are not 0).
-std::string isoDate(DateTime value);
+// ISO 8601 times (isoDate is the platform's): "HH:MM:SS", ".mmm" added when the milliseconds are
+// not 0.
 std::string isoTime(DateTime value);
 // "HH:MM:SS", the time form of the text output.
 std::string clockTime(DateTime value);
@@ -47,7 +46,7 @@ std::optional<DateTime> parseIsoTime(std::string_view text);
 
 // The schedule description of the printed task list, with ISO dates and times so that it reads
 // the same in every locale.
-std::string scheduleDescription(TDataCtrl& dm);
+std::string scheduleDescription(const Schedule& schedule);
 std::string runTypeName(std::int64_t runType);
 
 } // namespace vektrin::ctl

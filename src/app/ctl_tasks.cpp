@@ -13,11 +13,11 @@
 namespace vektrin::ctl {
 namespace {
 
-std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, schedule::NextLaunchSearch& search,
-                                                 DateTime now) {
+std::optional<schedule::LaunchMoment> nextMoment(TDataCtrl& dm, const Schedule& window,
+                                                 schedule::NextLaunchSearch& search, DateTime now) {
     // The pass passes stopped tasks by.
     if (dm.Table1Stopped.asBoolean()) return std::nullopt;
-    const auto found = search.next(taskWindow(dm), now, 1);
+    const auto found = search.next(window, now, 1);
     if (found.empty()) return std::nullopt;
     return found.front();
 }
@@ -29,20 +29,19 @@ std::string lastText(TDataCtrl& dm) {
 }
 
 // The schedule fields read as the pass reads them.
-Json decodedSchedule(TDataCtrl& dm) {
-    const schedule::Window w = taskWindow(dm);
+Json decodedSchedule(const Schedule& w) {
     Json s = Json::object();
     s["Kind"] = w.interval & 0x7F; // the low seven bits, as the pass reads them
-    s["Description"] = scheduleDescription(dm);
+    s["Description"] = scheduleDescription(w);
     const std::optional<ScheduleKind> kind = w.kind();
     if (kind == ScheduleKind::EveryHour) {
-        s["StartMinute"] = decodeTime(w.startTime).minute;
-        s["EndMinute"] = decodeTime(w.endTime).minute;
+        s["StartMinute"] = w.startMinute();
+        s["EndMinute"] = w.endMinute();
     } else if (kind == ScheduleKind::Weekly) {
-        s["Weekday"] = schedule::dayOf(w.startDate);
+        s["Weekday"] = w.weekday();
     } else if (kind == ScheduleKind::EveryMonth) {
-        s["FirstDay"] = schedule::dayOf(w.startDate);
-        s["LastDay"] = schedule::dayOf(w.endDate);
+        s["FirstDay"] = w.firstDay();
+        s["LastDay"] = w.lastDay();
     }
     return s;
 }
@@ -82,23 +81,25 @@ const char* verdictWord(schedule::Verdict verdict) {
 int runTasks(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
-    schedule::NextLaunchSearch search(silenceRows(*dm));
+    schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
     if (!json)
         std::cout << "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n";
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
-        const auto next = nextMoment(*dm, search, now);
+        const Schedule window = Schedule::ofTask(*dm);
+        const auto next = nextMoment(*dm, window, search, now);
         if (json) {
             Json record = recordToJson(dm->Table1, true, file);
-            record["Schedule"] = decodedSchedule(*dm);
+            record["Schedule"] = decodedSchedule(window);
             record["Next"] = next ? Json(formatMoment(*next)) : Json(nullptr);
             all.push_back(std::move(record));
             continue;
         }
         std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
-                  << scheduleDescription(*dm) << '\t' << runTypeName(dm->Table1RunType.asInteger())
-                  << '\t' << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
+                  << scheduleDescription(window) << '\t'
+                  << runTypeName(dm->Table1RunType.asInteger()) << '\t'
+                  << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
                   << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
                   << (next ? formatMoment(*next) : "-") << '\n';
     }
@@ -114,8 +115,8 @@ int runNext(const Context& context, const std::string& task, int count) {
                   << " is stopped: the scheduler launches it not at all\n";
         return ExitOk;
     }
-    schedule::NextLaunchSearch search(silenceRows(*dm));
-    const auto moments = search.next(taskWindow(*dm), context.now(), count);
+    schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
+    const auto moments = search.next(Schedule::ofTask(*dm), context.now(), count);
     for (const auto& m : moments)
         std::cout << formatMoment(m) << '\n';
     if (static_cast<int>(moments.size()) < count)
@@ -128,8 +129,8 @@ int runDue(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     const schedule::PassMoment moment = schedule::passMoment(now);
-    const std::vector<schedule::Window> silence =
-        schedule::silencesInForce(silenceRows(*dm), moment);
+    const std::vector<Schedule> silence =
+        schedule::silencesInForce(Schedule::silenceTable(*dm), moment);
 
     // No trace, nothing on the terminal; one reading of each file search for the minute.
     TerminalEnvironment environment(now);

@@ -4,6 +4,7 @@
 #include "app/ctl_json.h"
 #include "app/ctl_run.h"
 #include "app/ctl_tables.h"
+#include "engine/schedule.h"
 #include "engine/task_fields.h"
 
 #include <cerrno>
@@ -365,6 +366,9 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
                 s.table.append();
                 for (auto it = record.begin(); it != record.end(); ++it)
                     setField(s.table.field(it.key()), it.value());
+                // A weekly task's day is the week day every view shows of it.
+                if (&s.table == &dm->Table1)
+                    Schedule::storeShownWeekDay(ScheduleColumns::ofTasks(*dm));
                 s.table.post();
                 ++added;
             }

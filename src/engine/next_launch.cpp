@@ -10,8 +10,8 @@ constexpr int MinutesPerDay = 1440;
 
 // Calls visit(minute) for each minute of a day in which the kind's time rule can hold, in
 // ascending order, until visit returns false. Only proposes: every minute is still put to
-// decide(), so a proposal can never make a task due that the pass would not launch.
-template <class Visit> void forEachCandidate(const Window& w, Visit visit) {
+// Schedule::decide(), so a proposal can never make a task due that the pass would not launch.
+template <class Visit> void forEachCandidate(const Schedule& w, Visit visit) {
     const std::optional<ScheduleKind> kind = w.kind();
     if (!kind) return;
     const bool hourly = kind == ScheduleKind::EveryHour;
@@ -88,7 +88,7 @@ bool existsOnLocalClock(const LaunchMoment& moment) {
            normalised.tm_min == wanted.tm_min;
 }
 
-NextLaunchSearch::NextLaunchSearch(std::vector<Window> silence, int horizonDays)
+NextLaunchSearch::NextLaunchSearch(std::vector<Schedule> silence, int horizonDays)
     : silence_(std::move(silence)), horizonDays_(horizonDays) {}
 
 PassMoment NextLaunchSearch::DayInfo::at(const LaunchMoment& moment) const {
@@ -110,8 +110,8 @@ const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
     if (silence_.empty()) return s;
     for (int m = 0; m < MinutesPerDay; ++m) {
         const PassMoment moment = s.at(LaunchMoment{day, m});
-        for (const Window& row : silence_)
-            if (silenceInForce(row, moment)) {
+        for (const Schedule& row : silence_)
+            if (row.silenceInForce(moment)) {
                 s.silenced.set(static_cast<std::size_t>(m));
                 break;
             }
@@ -120,11 +120,11 @@ const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
     return s;
 }
 
-std::vector<LaunchMoment> NextLaunchSearch::next(const Window& task, DateTime after, int count) {
+std::vector<LaunchMoment> NextLaunchSearch::next(const Schedule& task, DateTime after, int count) {
     std::vector<LaunchMoment> found;
     if (count <= 0) return found;
     const LaunchMoment from = minuteOf(after);
-    if (decide(task, passMoment(after)).reason == Reason::NeverDue) return found;
+    if (task.decide(passMoment(after)).reason == Reason::NeverDue) return found;
 
     for (std::int64_t day = from.day; day <= from.day + horizonDays_; ++day) {
         const DayInfo& info = dayInfo(day);
@@ -133,7 +133,7 @@ std::vector<LaunchMoment> NextLaunchSearch::next(const Window& task, DateTime af
         forEachCandidate(task, [&](int minute) {
             if (day == from.day && minute <= from.minute) return true;
             const LaunchMoment candidate{day, minute};
-            const Reason reason = decide(task, info.at(candidate)).reason;
+            const Reason reason = task.decide(info.at(candidate)).reason;
             // The candidate's time of day lies in the window, so only the day can be wrong: no
             // other candidate of this day can be due either.
             if (reason == Reason::OutsideWindow && first) return false;

@@ -3,7 +3,7 @@
 // silence rules the pass decides with. What cannot be known ahead (launch conditions, a running
 // instance, waiting for resources) is left out.
 
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 
 #include <bitset>
 #include <cstdint>
@@ -29,11 +29,11 @@ class NextLaunchSearch {
     // Five years covers every kind's cycle, a yearly window included, with room to spare.
     static constexpr int DefaultHorizonDays = 5 * 366;
 
-    explicit NextLaunchSearch(std::vector<Window> silence, int horizonDays = DefaultHorizonDays);
+    explicit NextLaunchSearch(std::vector<Schedule> silence, int horizonDays = DefaultHorizonDays);
 
     // Up to count launch minutes after the minute that holds `after`, in ascending order; fewer
     // when the horizon ends first.
-    std::vector<LaunchMoment> next(const Window& task, DateTime after, int count);
+    std::vector<LaunchMoment> next(const Schedule& task, DateTime after, int count);
 
   private:
     struct DayInfo {
@@ -45,7 +45,7 @@ class NextLaunchSearch {
     };
     const DayInfo& dayInfo(std::int64_t day);
 
-    std::vector<Window> silence_;
+    std::vector<Schedule> silence_;
     int horizonDays_;
     // Shared by every task searched with this object: each day is worked out once.
     std::unordered_map<std::int64_t, DayInfo> dayCache_;

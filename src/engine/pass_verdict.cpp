@@ -16,29 +16,29 @@ PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool r
     case LaunchConditionOutcome::True:
         break;
     }
-    const KindDecision d = decide(task.window, moment);
+    const KindDecision d = task.schedule.decide(moment);
     if (d.reason != Reason::Due) {
         const Verdict why = d.reason == Reason::NeverDue        ? Verdict::NeverDue
                             : d.reason == Reason::OutsideWindow ? Verdict::OutsideWindow
                                                                 : Verdict::OffStep;
         return {why, d.stopCheck && task.running && task.interruptible};
     }
-    const std::optional<ScheduleKind> kind = task.window.kind();
+    const std::optional<ScheduleKind> kind = task.schedule.kind();
     if (repeatedMinute && kind != ScheduleKind::EveryMinute && kind != ScheduleKind::EveryHour)
         return {Verdict::RepeatedMinute};
     if (!task.running) return {Verdict::Launch};
     return {task.interruptible ? Verdict::Replace : Verdict::StillRunning};
 }
 
-std::vector<Window> silencesInForce(const std::vector<Window>& silenceRows,
-                                    const PassMoment& moment) {
-    std::vector<Window> inForce;
-    for (const Window& row : silenceRows)
-        if (silenceInForce(row, moment)) inForce.push_back(row);
+std::vector<Schedule> silencesInForce(const std::vector<Schedule>& silenceRows,
+                                      const PassMoment& moment) {
+    std::vector<Schedule> inForce;
+    for (const Schedule& row : silenceRows)
+        if (row.silenceInForce(moment)) inForce.push_back(row);
     return inForce;
 }
 
-bool silenced(const TaskState&, const std::vector<Window>& inForce) {
+bool silenced(const TaskState&, const std::vector<Schedule>& inForce) {
     return !inForce.empty();
 }
 

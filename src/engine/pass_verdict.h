@@ -3,7 +3,7 @@
 // its tests. The pass acts on the answer; `vektrinctl due` prints it.
 
 #include "engine/launch_condition.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 
 #include <functional>
 #include <optional>
@@ -13,7 +13,7 @@ namespace vektrin::schedule {
 
 // What the pass knows of a task when it reaches it.
 struct TaskState {
-    Window window;
+    Schedule schedule;
     bool stopped = false;
     std::optional<CompletionCode> code;
     bool running = false;       // an instance of it runs
@@ -53,10 +53,10 @@ PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool r
                          const PassQuestions& ask);
 
 // The silence periods in force at the moment (worked out once for a pass, not for every task).
-std::vector<Window> silencesInForce(const std::vector<Window>& silenceRows,
-                                    const PassMoment& moment);
+std::vector<Schedule> silencesInForce(const std::vector<Schedule>& silenceRows,
+                                      const PassMoment& moment);
 // Whether one of the periods in force keeps this task from being launched. Every period silences
 // every task today; the task is here so that a rule of its own has one place.
-bool silenced(const TaskState& task, const std::vector<Window>& inForce);
+bool silenced(const TaskState& task, const std::vector<Schedule>& inForce);
 
 } // namespace vektrin::schedule

@@ -1,12 +1,19 @@
-#include "engine/schedule_rules.h"
+// The kinds' time rules: when a task is due, when a silence period is in force, and whether a
+// task's launch fell into a pause.
 
-#include <cmath>
+#include "engine/schedule.h"
 
-namespace vektrin::schedule {
+#include <algorithm>
+
+namespace vektrin {
 namespace {
 
+using schedule::KindDecision;
+using schedule::PassMoment;
+using schedule::Reason;
+
 // Window start and end of kinds 1 to 5 in seconds since midnight.
-void windowBounds(const Window& w, const PassMoment& m, int& s, int& e) {
+void windowBounds(const Schedule& w, const PassMoment& m, int& s, int& e) {
     const int base = w.kind() == ScheduleKind::EveryHour ? m.hourStart : 0;
     s = base + secondsOfDay(w.startTime);
     e = base + secondsOfDay(w.endTime);
@@ -30,11 +37,7 @@ bool momentIn(std::int64_t start, std::int64_t end, std::int64_t step, std::int6
 
 } // namespace
 
-int dayOf(DateTime date) {
-    return decodeDate(datePart(date)).day;
-}
-
-PassMoment passMoment(DateTime now) {
+PassMoment schedule::passMoment(DateTime now) {
     PassMoment m;
     m.nowDateTime = now;
     m.today = datePart(now);
@@ -46,30 +49,30 @@ PassMoment passMoment(DateTime now) {
     return m;
 }
 
-KindDecision decide(const Window& w, const PassMoment& m) {
-    const std::optional<ScheduleKind> kind = w.kind();
-    if (!kind) return {Reason::NeverDue, false};
-    if (*kind == ScheduleKind::EveryMinute) return {Reason::Due, false};
+KindDecision Schedule::decide(const PassMoment& m) const {
+    const std::optional<ScheduleKind> k = kind();
+    if (!k) return {Reason::NeverDue, false};
+    if (*k == ScheduleKind::EveryMinute) return {Reason::Due, false};
 
     int s = 0, e = 0;
-    windowBounds(w, m, s, e);
-    const int step = w.repeatInterval != 0 ? w.repeatInterval * 60 : 86400;
+    windowBounds(*this, m, s, e);
+    const int step = repeatInterval != 0 ? repeatInterval * 60 : 86400;
     const bool pastEnd = m.nowTime >= e;
 
     bool dayOk = true;
     bool stopDay = true;
-    switch (*kind) {
+    switch (*k) {
     case ScheduleKind::Weekly:
-        dayOk = m.weekday == dayOf(w.startDate);
+        dayOk = m.weekday == weekday();
         stopDay = dayOk;
         break;
     case ScheduleKind::EveryMonth:
-        dayOk = dayOf(w.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(w.endDate);
-        stopDay = m.dayOfMonth >= dayOf(w.endDate);
+        dayOk = firstDay() <= m.dayOfMonth && m.dayOfMonth <= lastDay();
+        stopDay = m.dayOfMonth >= lastDay();
         break;
     case ScheduleKind::EveryYear:
-        dayOk = datePart(w.startDate) <= m.today && m.today <= datePart(w.endDate);
-        stopDay = m.today >= datePart(w.endDate);
+        dayOk = datePart(startDate) <= m.today && m.today <= datePart(endDate);
+        stopDay = m.today >= datePart(endDate);
         break;
     default:
         break;
@@ -85,55 +88,56 @@ KindDecision decide(const Window& w, const PassMoment& m) {
     return d;
 }
 
-bool silenceInForce(const Window& row, const PassMoment& m) {
-    const std::optional<ScheduleKind> kind = row.kind();
-    if (!kind) return false;
-    if (*kind == ScheduleKind::EveryMinute) return true;
+bool Schedule::silenceInForce(const PassMoment& m) const {
+    const std::optional<ScheduleKind> k = kind();
+    if (!k) return false;
+    if (*k == ScheduleKind::EveryMinute) return true;
     int s = 0, e = 0;
-    windowBounds(row, m, s, e);
+    windowBounds(*this, m, s, e);
     if (!inWindow(s, e, m.nowTime)) return false;
-    switch (*kind) {
+    switch (*k) {
     case ScheduleKind::Weekly:
-        return m.weekday == dayOf(row.startDate);
+        // A silence period's day is read as it stands (the report names no week day above 7).
+        return m.weekday == dayOf(startDate);
     case ScheduleKind::EveryMonth:
-        return dayOf(row.startDate) <= m.dayOfMonth && m.dayOfMonth <= dayOf(row.endDate);
+        return firstDay() <= m.dayOfMonth && m.dayOfMonth <= lastDay();
     case ScheduleKind::EveryYear:
-        return datePart(row.startDate) <= m.today && m.today <= datePart(row.endDate);
+        return datePart(startDate) <= m.today && m.today <= datePart(endDate);
     default:
         return true;
     }
 }
 
-bool launchSkipped(const Window& w, DateTime from, DateTime to) {
+bool Schedule::launchSkipped(DateTime from, DateTime to) const {
     to += 1.0 / 1440;
     // A repeat of a day or more, or below zero, has no form as hours and minutes of one day: such
     // a task is treated as launching once per window, as with 0.
-    const std::int64_t step = (w.repeatInterval > 0 && w.repeatInterval < 1440)
-                                  ? std::int64_t{w.repeatInterval} * 60000
+    const std::int64_t step = (repeatInterval > 0 && repeatInterval < 1440)
+                                  ? std::int64_t{repeatInterval} * 60000
                                   : std::int64_t{86399} * 1000;
     const std::int64_t f = timeOfDayMs(from);
     const std::int64_t t2 = timeOfDayMs(to);
-    const std::int64_t startFrac = timeOfDayMs(w.startTime);
-    const std::int64_t endFrac = timeOfDayMs(w.endTime);
+    const std::int64_t startFrac = timeOfDayMs(startTime);
+    const std::int64_t endFrac = timeOfDayMs(endTime);
     constexpr std::int64_t HourMs = 3600000;
-    const std::optional<ScheduleKind> kind = w.kind();
-    if (!kind) return false;
-    switch (*kind) {
+    const std::optional<ScheduleKind> k = kind();
+    if (!k) return false;
+    switch (*k) {
     case ScheduleKind::EveryHour:
         return momentIn(startFrac + f / HourMs * HourMs, endFrac + t2 / HourMs * HourMs, step, f,
                         t2);
     case ScheduleKind::EveryDay:
         return momentIn(startFrac, endFrac, step, f, t2);
     case ScheduleKind::Weekly:
-        if (isoDayOfWeek(datePart(from)) != dayOf(w.startDate)) return false;
+        if (isoDayOfWeek(datePart(from)) != weekday()) return false;
         return momentIn(startFrac, endFrac, step, f, t2);
     case ScheduleKind::EveryMonth: {
         const int d = decodeDate(datePart(from)).day;
-        if (!(dayOf(w.startDate) <= d && d <= dayOf(w.endDate))) return false;
+        if (!(firstDay() <= d && d <= lastDay())) return false;
         return momentIn(startFrac, endFrac, step, f, t2);
     }
     case ScheduleKind::EveryYear: {
-        const DateTime day = datePart(w.startDate);
+        const DateTime day = datePart(startDate);
         return momentIn(msOf(day) + startFrac, msOf(day) + endFrac, step, msOf(from), msOf(to));
     }
     default:
@@ -141,4 +145,24 @@ bool launchSkipped(const Window& w, DateTime from, DateTime to) {
     }
 }
 
-} // namespace vektrin::schedule
+std::vector<Schedule::MinuteSpan> Schedule::windowMinutes() const {
+    std::vector<MinuteSpan> out;
+    const std::optional<ScheduleKind> k = kind();
+    if (!k || *k == ScheduleKind::EveryMinute) return out;
+    const bool hourly = *k == ScheduleKind::EveryHour;
+    const int s = secondsOfDay(startTime);
+    const int e = secondsOfDay(endTime);
+    for (int hour = 0; hour < (hourly ? 24 : 1); ++hour) {
+        const int base = hourly ? hour * 3600 : 0;
+        MinuteSpan span{(base + s + 59) / 60, (base + e) / 60};
+        if (hourly) {
+            span.first = std::max(span.first, hour * 60);
+            span.last = std::min(span.last, hour * 60 + 59);
+        }
+        span.last = std::min(span.last, 1439);
+        if (span.first <= span.last) out.push_back(span);
+    }
+    return out;
+}
+
+} // namespace vektrin

@@ -1,7 +1,7 @@
 #include "engine/scheduler.h"
 
 #include "engine/command_string.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/aliases.h"
 #include "platform/strings.h"
@@ -362,7 +362,7 @@ void Scheduler::SetStatusColor(int colour) {
 
 bool Scheduler::WorkEnabled() {
     const schedule::PassMoment moment = schedule::passMoment(eventMoment());
-    silencesInForce_ = schedule::silencesInForce(silenceRows(*DataCtrl), moment);
+    silencesInForce_ = schedule::silencesInForce(Schedule::silenceTable(*DataCtrl), moment);
     const bool answer = silencesInForce_.empty();
     SetStatusColor(answer ? StatusGreen : StatusRed);
     return answer;

@@ -9,7 +9,7 @@
 #include "engine/launch_condition.h"
 #include "engine/operator_port.h"
 #include "engine/protocol_log.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "engine/task_output.h"
 #include "platform/clock.h"
 #include "platform/process.h"
@@ -239,7 +239,7 @@ class Scheduler : public ConditionEnvironment {
     bool inTimer1_ = false;
     bool inTimer2_ = false;
     std::optional<DateTime> passMoment_;
-    std::vector<schedule::Window> silencesInForce_; // as WorkEnabled last found them
+    std::vector<Schedule> silencesInForce_; // as WorkEnabled last found them
     std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
     std::int64_t lastPassMinute_ = -1;
     std::int64_t highWaterMinute_ = -1;

@@ -5,7 +5,7 @@
 #include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
 
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/strings.h"
 

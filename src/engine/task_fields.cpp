@@ -1,5 +1,6 @@
 #include "engine/task_fields.h"
 
+#include "engine/schedule.h"
 #include "platform/strings.h"
 
 #include <array>
@@ -29,7 +30,7 @@ EditVerdict plainEdit(std::string_view text, const EditCheck& check, int highest
         return verdict;
     }
     verdict.editsRecord = true;
-    verdict.value = minute ? tryEncodeTime(0, number, 0) : tryEncodeDate(1, 1, number);
+    verdict.value = minute ? Schedule::minuteTime(number) : Schedule::dayDate(number);
     if (!verdict.value) verdict.refusal = check.notEncodable;
     return verdict;
 }

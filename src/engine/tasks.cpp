@@ -6,7 +6,7 @@
 #include "engine/pass_guard.h"
 
 #include "condition/condition_errors.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/strings.h"
 #include "store/status_text.h"
@@ -347,7 +347,7 @@ bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {
     TDataCtrl& dm = *DataCtrl;
     // The active test ends a running instance of an Interrupt task: only a launch that fell into
     // the pause may cost it that, never the mere closing of a window.
-    if (!schedule::launchSkipped(taskWindow(dm), from, to)) return false;
+    if (!Schedule::ofTask(dm).launchSkipped(from, to)) return false;
     if (ApplicationActive(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return false;
     return !dm.Table1Stopped.asBoolean();
 }

@@ -59,41 +59,25 @@ void addStretch(std::vector<Stretch>& out, Stretch s) {
 // period. `applies` answers, for the first minute of a window, whether the day's test passes:
 // the kind's rule for tasks, the in-force test for silence rows.
 template <class Applies>
-std::vector<Stretch> windowStretches(const schedule::Window& w, const Period& period,
-                                     Applies applies) {
+std::vector<Stretch> windowStretches(const Schedule& w, const Period& period, Applies applies) {
     std::vector<Stretch> out;
-    const std::optional<ScheduleKind> kind = w.kind();
-    if (!kind || period.end <= period.begin) return out;
-    if (*kind == ScheduleKind::EveryMinute) return out;
-    const bool hourly = *kind == ScheduleKind::EveryHour;
+    if (period.end <= period.begin) return out;
+    const std::vector<Schedule::MinuteSpan> spans = w.windowMinutes();
     const Minute firstDay = period.begin / MinutesPerDay;
     const Minute lastDay = (period.end - 1) / MinutesPerDay;
-    const int s = secondsOfDay(w.startTime);
-    const int e = secondsOfDay(w.endTime);
-    for (Minute day = firstDay; day <= lastDay; ++day) {
+    for (Minute day = firstDay; !spans.empty() && day <= lastDay; ++day) {
         const schedule::PassMoment midnight = schedule::passMoment(static_cast<double>(day));
-        for (int p = 0; p < (hourly ? 24 : 1); ++p) {
-            const int base = hourly ? p * 3600 : 0;
-            // The minutes whose start lies in [S, E]; an hourly window belongs to its own hour,
-            // since the pass measures it from the hour it runs in.
-            int lo = (base + s + 59) / 60;
-            int hi = (base + e) / 60;
-            if (hourly) {
-                lo = std::max(lo, p * 60);
-                hi = std::min(hi, p * 60 + 59);
-            }
-            hi = std::min(hi, MinutesPerDay - 1);
-            if (lo > hi) continue;
-            if (!applies(at(midnight, lo))) continue;
-            const Minute begin = std::max(day * MinutesPerDay + lo, period.begin);
-            const Minute end = std::min(day * MinutesPerDay + hi + 1, period.end);
+        for (const Schedule::MinuteSpan& span : spans) {
+            if (!applies(at(midnight, span.first))) continue;
+            const Minute begin = std::max(day * MinutesPerDay + span.first, period.begin);
+            const Minute end = std::min(day * MinutesPerDay + span.last + 1, period.end);
             if (begin < end) addStretch(out, {begin, end});
         }
     }
     return out;
 }
 
-std::vector<Minute> launchesIn(schedule::NextLaunchSearch& search, const schedule::Window& w,
+std::vector<Minute> launchesIn(schedule::NextLaunchSearch& search, const Schedule& w,
                                const Period& period) {
     std::vector<Minute> out;
     const auto length = static_cast<int>(period.end - period.begin);
@@ -112,7 +96,7 @@ std::vector<Minute> launchesIn(schedule::NextLaunchSearch& search, const schedul
 
 } // namespace
 
-std::string silenceKindName(const schedule::Window& row, const ChartWords& words) {
+std::string silenceKindName(const Schedule& row, const ChartWords& words) {
     const std::optional<ScheduleKind> kind = row.kind();
     if (!kind) return {};
     const auto word = [&words](std::string_view text) {
@@ -171,7 +155,7 @@ Tables readTables(TDataCtrl& dm) {
             task.appId = dm.Table1AppID.asInteger();
             task.record = t.getBookmark();
             task.name = dm.Table1AppName.asString();
-            task.window = taskWindow(dm);
+            task.schedule = Schedule::ofTask(dm);
             task.stopped = dm.Table1Stopped.asBoolean();
             task.conditional = !trimBlanksAndControls(dm.Table1StartCondition.asString()).empty();
             task.conflicts = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
@@ -191,7 +175,7 @@ Tables readTables(TDataCtrl& dm) {
         }
     }
     PassGuard guard(dm.Table3);
-    tables.silence = silenceRows(dm);
+    tables.silence = Schedule::silenceTable(dm);
     return tables;
 }
 
@@ -283,19 +267,18 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
         // The pass passes stopped tasks by.
         if (tasks[i].stopped) continue;
         if (!isShown[i] && tasks[i].conflicts == 0) continue;
-        launches[i] = launchesIn(search, tasks[i].window, period);
+        launches[i] = launchesIn(search, tasks[i].schedule, period);
     }
 
     // Silence first: the pass asks it before anything else about a task.
     for (std::size_t r = 0; r < model.tables.silence.size(); ++r) {
-        const schedule::Window& row = model.tables.silence[r];
+        const Schedule& row = model.tables.silence[r];
         std::vector<Stretch> stretches;
         if (row.kind() == ScheduleKind::EveryMinute) {
             if (period.begin < period.end) stretches.push_back({period.begin, period.end});
         } else {
-            stretches = windowStretches(row, period, [&](const schedule::PassMoment& m) {
-                return schedule::silenceInForce(row, m);
-            });
+            stretches = windowStretches(
+                row, period, [&](const schedule::PassMoment& m) { return row.silenceInForce(m); });
         }
         for (const Stretch& s : stretches)
             model.silence.push_back({static_cast<int>(r), s});
@@ -367,9 +350,9 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
         lane.task = i;
         lane.launches = std::move(launches[static_cast<std::size_t>(i)]);
         if (!tasks[static_cast<std::size_t>(i)].stopped) {
-            const schedule::Window& w = tasks[static_cast<std::size_t>(i)].window;
+            const Schedule& w = tasks[static_cast<std::size_t>(i)].schedule;
             lane.windows = windowStretches(w, period, [&](const schedule::PassMoment& m) {
-                return schedule::decide(w, m).reason != schedule::Reason::OutsideWindow;
+                return w.decide(m).reason != schedule::Reason::OutsideWindow;
             });
         }
         model.lanes.push_back(std::move(lane));

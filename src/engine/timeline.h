@@ -38,7 +38,7 @@ struct Task {
     std::int64_t appId = 0;
     std::int64_t record = 0; // the record's bookmark in the task table
     std::string name;
-    schedule::Window window;
+    Schedule schedule;
     bool stopped = false;
     bool conditional = false;    // a launch condition: whether it holds is known only then
     std::uint32_t conflicts = 0; // resource mask
@@ -55,7 +55,7 @@ struct Resource {
 struct Tables {
     std::vector<Task> tasks;
     std::vector<Resource> resources;
-    std::vector<schedule::Window> silence;
+    std::vector<Schedule> silence;
 };
 
 // Reads the three tables; the task table's current record stays where it was.
@@ -140,7 +140,7 @@ using ChartWords = std::function<std::string(std::string_view)>;
 std::string conflictText(const Model& model, const Conflict& conflict,
                          const ChartWords& words = {});
 // The kind of a silence row as the operator knows it ("Every day"; "always" for kind 0).
-std::string silenceKindName(const schedule::Window& row, const ChartWords& words = {});
+std::string silenceKindName(const Schedule& row, const ChartWords& words = {});
 
 // The model as lines for scripts: "YYYY-MM-DD HH:MM<TAB>task<TAB>what", in time order; within a
 // minute silence begins, windows begin, launches, conflicts, windows end, silence ends, each in

@@ -303,7 +303,7 @@ class Renderer {
         for (const SilenceStretch& s : model_.silence) {
             const double x0 = x(s.stretch.begin);
             const double width = std::max(x(s.stretch.end) - x0, 0.6);
-            const schedule::Window& row = model_.tables.silence[static_cast<std::size_t>(s.row)];
+            const Schedule& row = model_.tables.silence[static_cast<std::size_t>(s.row)];
             svg_ << "<rect class=\"silence\" x=\"" << x0 << "\" y=\"" << top << "\" width=\""
                  << width << "\" height=\"" << bottom - top << "\" fill=\"" << SilenceFill
                  << "\" fill-opacity=\"0.28\"><title>"

@@ -104,6 +104,13 @@ int secondsOfDay(DateTime value) {
     return static_cast<int>(std::lround(timePart(value) * SecondsPerDay));
 }
 
+std::string isoDate(DateTime value) {
+    const DateParts d = decodeDate(datePart(value));
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buffer;
+}
+
 std::optional<DateTime> parseMoment(const std::string& text) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, consumed = 0;
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &y, &mo, &d, &h, &mi, &s,

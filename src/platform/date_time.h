@@ -40,6 +40,9 @@ TimeParts decodeTime(DateTime value);
 // text is anything else or names no moment.
 std::optional<DateTime> parseMoment(const std::string& text);
 
+// "YYYY-MM-DD", the date form of vektrinctl, the same in every locale.
+std::string isoDate(DateTime value);
+
 // Whole-day part, cut toward zero as the tables store dates.
 inline DateTime datePart(DateTime value) {
     return static_cast<double>(static_cast<int64_t>(value));

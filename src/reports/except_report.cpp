@@ -3,8 +3,6 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 
-#include <array>
-
 namespace vektrin {
 
 TExceptReportForm::TExceptReportForm(Scheduler& scheduler)
@@ -38,51 +36,15 @@ TExceptReportForm::TExceptReportForm(Scheduler& scheduler)
 }
 
 QString TExceptReportForm::KindText() const {
-    static constexpr std::array<std::string_view, 6> kinds = {
-        str::SilenceEveryMinute, str::SilenceEveryHour,  str::SilenceEveryDay,
-        str::SilenceWeekly,      str::SilenceEveryMonth, str::SilenceEveryYear};
-    const std::optional<ScheduleKind> kind = storedScheduleKind(dm_.Table3Interval.asInteger());
-    return kind ? qtText(kinds[static_cast<int>(*kind)]) : QString();
+    return phraseText(Schedule::read(ScheduleColumns::ofSilence(dm_)).silenceKindText());
 }
 
 QString TExceptReportForm::QualifierText() const {
-    const int day = decodeDate(dm_.Table3StartDate.asDateTime()).day;
-    switch (
-        storedScheduleKind(dm_.Table3Interval.asInteger()).value_or(ScheduleKind::EveryMinute)) {
-    case ScheduleKind::Weekly: {
-        // The day of month read as it stands: the editor always stores days 1 to 7 here.
-        static constexpr std::array<std::string_view, 7> days = {
-            str::OnMondays, str::OnTuesdays,  str::OnWednesdays, str::OnThursdays,
-            str::OnFridays, str::OnSaturdays, str::OnSundays};
-        return day >= 1 && day <= 7 ? qtText(days[day - 1]) : QString();
-    }
-    case ScheduleKind::EveryMonth:
-        return formatText(str::SilenceOnDay, {QString::number(day)});
-    default:
-        return {};
-    }
+    return phraseText(Schedule::read(ScheduleColumns::ofSilence(dm_)).silenceQualifier());
 }
 
 QString TExceptReportForm::PeriodText() const {
-    const DateTime startTime = dm_.Table3StartTime.asDateTime();
-    const DateTime endTime = dm_.Table3EndTime.asDateTime();
-    const std::optional<ScheduleKind> kind = storedScheduleKind(dm_.Table3Interval.asInteger());
-    if (!kind) return {};
-    switch (*kind) {
-    case ScheduleKind::EveryHour:
-        return formatText(str::SilenceMinutes, {QString::number(decodeTime(startTime).minute),
-                                                QString::number(decodeTime(endTime).minute)});
-    case ScheduleKind::EveryDay:
-    case ScheduleKind::Weekly:
-    case ScheduleKind::EveryMonth:
-        return formatText(str::SilenceFromTo, {timeText(startTime), timeText(endTime)});
-    case ScheduleKind::EveryYear:
-        return formatText(str::SilenceFromTo,
-                          {dateText(dm_.Table3StartDate.asDateTime()) + ' ' + timeText(startTime),
-                           dateText(dm_.Table3EndDate.asDateTime()) + ' ' + timeText(endTime)});
-    default:
-        return {};
-    }
+    return phraseText(Schedule::read(ScheduleColumns::ofSilence(dm_)).silencePeriod(textForms()));
 }
 
 } // namespace vektrin

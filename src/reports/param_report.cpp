@@ -8,13 +8,6 @@
 #include <array>
 
 namespace vektrin {
-namespace {
-
-QString number(std::int64_t value) {
-    return QString::number(value);
-}
-
-} // namespace
 
 TParamReportForm::TParamReportForm(Scheduler& scheduler)
     : ReportForm(scheduler, scheduler.dataCtrl().Table1, qtText(str::ReportTasksTitle)),
@@ -52,42 +45,8 @@ TParamReportForm::TParamReportForm(Scheduler& scheduler)
     band.height = y + 2;
 }
 
-QString TParamReportForm::weekDayText() const {
-    static constexpr std::array<std::string_view, 7> days = {
-        str::OnMondays, str::OnTuesdays,  str::OnWednesdays, str::OnThursdays,
-        str::OnFridays, str::OnSaturdays, str::OnSundays};
-    const int k = decodeDate(dm_.Table1StartDate.asDateTime()).day % 7;
-    return qtText(days[(k == 0 ? 7 : k) - 1]);
-}
-
 QString TParamReportForm::IntervalText() const {
-    const DateTime startTime = dm_.Table1StartTime.asDateTime();
-    const DateTime endTime = dm_.Table1EndTime.asDateTime();
-    const QString repeat = number(dm_.Table1RepeatInterval.asInteger());
-    const std::optional<ScheduleKind> kind = storedScheduleKind(dm_.Table1Interval.asInteger());
-    if (!kind) return {};
-    switch (*kind) {
-    case ScheduleKind::EveryMinute:
-        return qtText(str::ScheduleEveryMinute);
-    case ScheduleKind::EveryHour:
-        return formatText(str::ScheduleEveryHour, {number(decodeTime(startTime).minute),
-                                                   number(decodeTime(endTime).minute), repeat});
-    case ScheduleKind::EveryDay:
-        return formatText(str::ScheduleEveryDay, {timeText(startTime), timeText(endTime), repeat});
-    case ScheduleKind::Weekly:
-        return formatText(str::ScheduleWeekly,
-                          {weekDayText(), timeText(startTime), timeText(endTime), repeat});
-    case ScheduleKind::EveryMonth:
-        return formatText(str::ScheduleEveryMonth,
-                          {number(decodeDate(dm_.Table1StartDate.asDateTime()).day),
-                           timeText(startTime), timeText(endTime), repeat});
-    case ScheduleKind::EveryYear:
-        return formatText(str::ScheduleEveryYear,
-                          {dateText(dm_.Table1StartDate.asDateTime()), timeText(startTime),
-                           dateText(dm_.Table1EndDate.asDateTime()), timeText(endTime), repeat});
-    default:
-        return {};
-    }
+    return phraseText(Schedule::ofTask(dm_).description(textForms()));
 }
 
 QString TParamReportForm::RunTypeText() const {

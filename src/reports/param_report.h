@@ -19,9 +19,6 @@ class TParamReportForm : public ReportForm {
     QString ResourcesText() const;
 
   private:
-    // "on mondays" .. "on sundays" from the day of month, taken modulo 7 (0 as 7).
-    QString weekDayText() const;
-
     TDataCtrl& dm_;
 };
 

@@ -28,6 +28,12 @@ QString ReportForm::timeText(DateTime value) const {
     return QString::fromStdString(scheduler_.regional().formatTime(value));
 }
 
+schedule::TextForms ReportForm::textForms() const {
+    const RegionalSettings& regional = scheduler_.regional();
+    return {[&regional](DateTime v) { return regional.formatDate(v); },
+            [&regional](DateTime v) { return regional.formatTime(v); }};
+}
+
 void ReportForm::buildTitleBand(const QString& title, Qt::Alignment titleAlignment,
                                 double ruleThickness) {
     const double width = BandedReport::contentWidth();
@@ -103,14 +109,16 @@ QString versionField(const QString& title) {
     return title.mid(p + 2, length);
 }
 
-QString formatText(std::string_view format, std::initializer_list<QString> args) {
-    const QString f = qtText(format);
+QString phraseText(const schedule::Phrase& phrase) {
+    if (phrase.format.empty()) return {};
+    const QString f = qtText(phrase.format);
     QString out;
-    auto next = args.begin();
+    auto next = phrase.values.begin();
     for (qsizetype i = 0; i < f.size(); ++i) {
         if (f[i] == '%' && i + 1 < f.size() && (f[i + 1] == 's' || f[i + 1] == 'd') &&
-            next != args.end()) {
-            out += *next++;
+            next != phrase.values.end()) {
+            out += next->ofStringTable ? qtText(next->text) : QString::fromStdString(next->text);
+            ++next;
             ++i;
             continue;
         }

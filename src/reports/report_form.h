@@ -2,12 +2,12 @@
 // What the three printed lists share: a banded report over one table with the common title band
 // (title, version field, date and time), its preview with printing, and export to PDF.
 
+#include "engine/schedule.h"
 #include "platform/date_time.h"
 #include "reports/banded_report.h"
 #include "ui/translation.h"
 
 #include <QString>
-#include <initializer_list>
 #include <string_view>
 
 class QPagedPaintDevice;
@@ -43,6 +43,8 @@ class ReportForm {
 
     QString dateText(DateTime value) const;
     QString timeText(DateTime value) const;
+    // Dates and times as dateText and timeText write them, for the phrases of a schedule.
+    schedule::TextForms textForms() const;
 
     Scheduler& scheduler_;
 
@@ -55,8 +57,9 @@ class ReportForm {
 // separator (0 when absent) and L the title's length: the L - p - 2 characters from p + 3.
 QString versionField(const QString& title);
 
-// Fills each "%s" or "%d" of format with the next argument, in order.
-QString formatText(std::string_view format, std::initializer_list<QString> args);
+// A phrase in the interface's language: its format and its values of the string table
+// translated, each "%s" or "%d" filled with the next value in order.
+QString phraseText(const schedule::Phrase& phrase);
 
 // A text of the string table in the interface's language.
 inline QString qtText(std::string_view text) {

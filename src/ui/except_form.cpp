@@ -26,9 +26,7 @@ TExceptForm::TExceptForm(Scheduler& scheduler, MessagePort& messages, QWidget* p
         .refuse = [](std::string_view text) { throw std::runtime_error(std::string(text)); },
     };
     PanelForPages =
-        new SchedulePages(scheduler_, *binding_,
-                          {dm_.Table3, dm_.Table3StartDate, dm_.Table3StartTime, dm_.Table3EndDate,
-                           dm_.Table3EndTime, nullptr},
+        new SchedulePages(scheduler_, *binding_, dm_.Table3, ScheduleColumns::ofSilence(dm_),
                           {{{{str::ExceptPage0},
                              {str::ExceptPage1, str::ExceptHourStart, str::ExceptHourEnd},
                              {str::ExceptPage2, str::ExceptDayStart, str::ExceptDayEnd},

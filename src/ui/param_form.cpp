@@ -87,9 +87,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
         .refuse = [this](std::string_view text) { message(text); },
     };
     PanelForPages =
-        new SchedulePages(scheduler_, *binding_,
-                          {dm_.Table1, dm_.Table1StartDate, dm_.Table1StartTime, dm_.Table1EndDate,
-                           dm_.Table1EndTime, &dm_.Table1RepeatInterval},
+        new SchedulePages(scheduler_, *binding_, dm_.Table1, ScheduleColumns::ofTasks(dm_),
                           {{{{str::ParamPage0},
                              {str::ParamPage1, str::ParamHourStart, str::ParamHourEnd},
                              {str::ParamPage2, str::ParamDayStart, str::ParamDayEnd},
@@ -221,7 +219,11 @@ void TParamForm::DBNavigatorClick(DBNavigator::Button button) {
 }
 
 void TParamForm::ComboBoxIntervalChange(int index) {
-    guarded([&] { PanelForPages->PagesInit(index); });
+    guarded([&] {
+        // A task made weekly stores the week day its page shows, the day it will launch on.
+        Schedule::storeShownWeekDay(ScheduleColumns::ofTasks(dm_));
+        PanelForPages->PagesInit(index);
+    });
 }
 
 // The resources are read where they are, without moving their table: their editor may be open

@@ -1,11 +1,9 @@
 #include "ui/schedule_pages.h"
 
-#include "engine/schedule_rules.h"
 #include "platform/strings.h"
 #include "ui/db_controls.h"
 #include "ui/editor_support.h"
 #include "ui/form_widgets.h"
-#include "ui/schedule_encoding.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -19,9 +17,10 @@
 
 namespace vektrin {
 
-SchedulePages::SchedulePages(Scheduler& scheduler, DataBinding& binding, Fields fields,
-                             const Texts& texts, Checks checks)
-    : scheduler_(scheduler), binding_(binding), fields_(fields), checks_(std::move(checks)) {
+SchedulePages::SchedulePages(Scheduler& scheduler, DataBinding& binding, Table& table,
+                             ScheduleColumns columns, const Texts& texts, Checks checks)
+    : scheduler_(scheduler), binding_(binding), table_(table), columns_(columns),
+      checks_(std::move(checks)) {
     setObjectName("PanelForPages");
     buildPages(texts);
 
@@ -78,10 +77,10 @@ void SchedulePages::buildPages(const Texts& texts) {
         return e;
     };
     // The third row of every page but the first, where the table has a repeat interval.
-    const int rows = fields_.repeatInterval ? 3 : 2;
+    const int rows = columns_.repeatInterval ? 3 : 2;
     auto repeatRow = [&](QGridLayout& grid, const char* name) {
-        if (!fields_.repeatInterval) return;
-        auto* e = named(new DBEdit(binding_, *fields_.repeatInterval), name);
+        if (!columns_.repeatInterval) return;
+        auto* e = named(new DBEdit(binding_, *columns_.repeatInterval), name);
         e->setMaximumWidth(60);
         labelledRow(grid, 2, qs(texts.repeatInterval), e);
     };
@@ -106,8 +105,8 @@ void SchedulePages::buildPages(const Texts& texts) {
     repeatRow(*g, "DBEditHourInterval");
 
     g = page(2);
-    labelledRow(*g, 0, start(2), timeEdit(fields_.startTime, "DBEditDayStartTime"));
-    labelledRow(*g, 1, end(2), timeEdit(fields_.endTime, "DBEditDayEndTime"));
+    labelledRow(*g, 0, start(2), timeEdit(columns_.startTime, "DBEditDayStartTime"));
+    labelledRow(*g, 1, end(2), timeEdit(columns_.endTime, "DBEditDayEndTime"));
     repeatRow(*g, "DBEditDayInterval");
 
     g = page(3);
@@ -124,8 +123,8 @@ void SchedulePages::buildPages(const Texts& texts) {
     }
     g->addWidget(RadioGroupWeekDays, 0, 0, rows, 1);
     auto* times = new QGridLayout;
-    labelledRow(*times, 0, start(3), timeEdit(fields_.startTime, "DBEditWeekStartTime"));
-    labelledRow(*times, 1, end(3), timeEdit(fields_.endTime, "DBEditWeekEndTime"));
+    labelledRow(*times, 0, start(3), timeEdit(columns_.startTime, "DBEditWeekStartTime"));
+    labelledRow(*times, 1, end(3), timeEdit(columns_.endTime, "DBEditWeekEndTime"));
     repeatRow(*times, "DBEditWeekInterval");
     g->addLayout(times, 0, 1, rows, 2);
 
@@ -133,15 +132,15 @@ void SchedulePages::buildPages(const Texts& texts) {
     EditMonthStartDate = plainEdit("EditMonthStartDate");
     EditMonthEndDate = plainEdit("EditMonthEndDate");
     labelledRow(*g, 0, start(4), EditMonthStartDate,
-                timeEdit(fields_.startTime, "DBEditMonthStartTime"));
-    labelledRow(*g, 1, end(4), EditMonthEndDate, timeEdit(fields_.endTime, "DBEditMonthEndTime"));
+                timeEdit(columns_.startTime, "DBEditMonthStartTime"));
+    labelledRow(*g, 1, end(4), EditMonthEndDate, timeEdit(columns_.endTime, "DBEditMonthEndTime"));
     repeatRow(*g, "DBEditMonthInterval");
 
     g = page(5);
-    labelledRow(*g, 0, start(5), dateEdit(fields_.startDate, "DBEditYearStartDate"),
-                timeEdit(fields_.startTime, "DBEditYearStartTime"));
-    labelledRow(*g, 1, end(5), dateEdit(fields_.endDate, "DBEditYaerEndDate"),
-                timeEdit(fields_.endTime, "DBEditYearEndTime"));
+    labelledRow(*g, 0, start(5), dateEdit(columns_.startDate, "DBEditYearStartDate"),
+                timeEdit(columns_.startTime, "DBEditYearStartTime"));
+    labelledRow(*g, 1, end(5), dateEdit(columns_.endDate, "DBEditYaerEndDate"),
+                timeEdit(columns_.endTime, "DBEditYearEndTime"));
     repeatRow(*g, "DBEditYearInterval");
 
     // The panel keeps the height of its tallest page, so the window does not jump.
@@ -163,22 +162,18 @@ void SchedulePages::PagesInit(int kind) {
         page->raise();
         page->setVisible(true);
         page->setEnabled(true);
+        const Schedule shown = Schedule::read(columns_);
         switch (storedScheduleKind(kind).value_or(ScheduleKind::EveryMinute)) {
         case ScheduleKind::EveryHour:
-            EditHourStartTime->setText(
-                QString::number(encoding::minuteOf(fields_.startTime.asDateTime())));
-            EditHourEndTime->setText(
-                QString::number(encoding::minuteOf(fields_.endTime.asDateTime())));
+            EditHourStartTime->setText(QString::number(shown.startMinute()));
+            EditHourEndTime->setText(QString::number(shown.endMinute()));
             break;
         case ScheduleKind::Weekly:
-            weekDays_->button(encoding::weekDayItem(fields_.startDate.asDateTime()))
-                ->setChecked(true);
+            weekDays_->button(shown.weekDayItem())->setChecked(true);
             break;
         case ScheduleKind::EveryMonth:
-            EditMonthStartDate->setText(
-                QString::number(schedule::dayOf(fields_.startDate.asDateTime())));
-            EditMonthEndDate->setText(
-                QString::number(schedule::dayOf(fields_.endDate.asDateTime())));
+            EditMonthStartDate->setText(QString::number(shown.firstDay()));
+            EditMonthEndDate->setText(QString::number(shown.lastDay()));
             break;
         default:
             break;
@@ -204,12 +199,12 @@ bool SchedulePages::eventFilter(QObject* watched, QEvent* event) {
 
 void SchedulePages::EditHourTimeChange(QLineEdit* edit) {
     plainEditChanged(edit, checks_.minute,
-                     edit == EditHourStartTime ? fields_.startTime : fields_.endTime, true);
+                     edit == EditHourStartTime ? columns_.startTime : columns_.endTime, true);
 }
 
 void SchedulePages::EditMonthDateChange(QLineEdit* edit) {
     plainEditChanged(edit, checks_.day,
-                     edit == EditMonthStartDate ? fields_.startDate : fields_.endDate, false);
+                     edit == EditMonthStartDate ? columns_.startDate : columns_.endDate, false);
 }
 
 // Every change of the text runs this, so each intermediate text is stored or refused while the
@@ -225,7 +220,7 @@ void SchedulePages::plainEditChanged(QLineEdit* edit, const EditCheck& check, Fi
         // The new text runs this handler again, which stores the value.
         if (verdict.resetText) return edit->setText(QString::number(*verdict.resetText));
         if (!verdict.editsRecord) return checks_.refuse(verdict.refusal);
-        fields_.table.edit();
+        table_.edit();
         if (!verdict.value) return checks_.refuse(verdict.refusal);
         field.setDateTime(*verdict.value);
     });
@@ -233,8 +228,8 @@ void SchedulePages::plainEditChanged(QLineEdit* edit, const EditCheck& check, Fi
 
 void SchedulePages::RadioGroupWeekDaysClick(int item) {
     guarded(scheduler_, [&] {
-        fields_.table.edit();
-        fields_.startDate.setDateTime(encoding::weekDayDate(item));
+        table_.edit();
+        columns_.startDate.setDateTime(Schedule::weekDayDate(item));
     });
 }
 

@@ -4,6 +4,7 @@
 // the week and day of the month and the date and time fields the scheduling pass reads; each
 // editor gives its table's fields, its texts and how its minute and day edits check what is typed.
 
+#include "engine/schedule.h"
 #include "engine/task_fields.h"
 
 #include <QWidget>
@@ -27,17 +28,6 @@ class Table;
 class SchedulePages : public QWidget {
     Q_OBJECT
   public:
-    // The record the pages edit; repeatInterval is null where the table has none, and its row
-    // is then left out of every page.
-    struct Fields {
-        Table& table;
-        Field& startDate;
-        Field& startTime;
-        Field& endDate;
-        Field& endTime;
-        Field* repeatInterval = nullptr;
-    };
-
     // A page's caption and the labels of its start and end rows (the first page has no rows).
     struct PageTexts {
         std::string_view caption, start = {}, end = {};
@@ -58,8 +48,10 @@ class SchedulePages : public QWidget {
         std::function<void(std::string_view)> refuse;
     };
 
-    SchedulePages(Scheduler& scheduler, DataBinding& binding, Fields fields, const Texts& texts,
-                  Checks checks);
+    // The pages edit the columns of table's current record; where the table has no repeat
+    // interval, its row is left out of every page.
+    SchedulePages(Scheduler& scheduler, DataBinding& binding, Table& table, ScheduleColumns columns,
+                  const Texts& texts, Checks checks);
 
     // The combo box of the six interval kinds, bound to field.
     static DBComboBox* intervalComboBox(DataBinding& binding, Field& field);
@@ -85,7 +77,8 @@ class SchedulePages : public QWidget {
 
     Scheduler& scheduler_;
     DataBinding& binding_;
-    Fields fields_;
+    Table& table_;
+    ScheduleColumns columns_;
     Checks checks_;
     // Set while a page is filled from the record, so that its change handlers do not store the
     // shown values back.

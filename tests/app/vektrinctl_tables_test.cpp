@@ -343,8 +343,8 @@ TEST(VektrinctlTasks, LinesAndJsonShowTheRecordAsTheReportDoes) {
     EXPECT_EQ(weekly["StartTime"], "07:05:00");
     EXPECT_EQ(weekly["Stopped"], true);
     EXPECT_EQ(weekly["Next"], nullptr);
-    // The pass reads the week day without reducing it: day 10 is no week day, never due.
-    EXPECT_EQ(weekly["Schedule"]["Weekday"], 10);
+    // Day 10 is Wednesday for the pass as in the description (10 modulo 7).
+    EXPECT_EQ(weekly["Schedule"]["Weekday"], 3);
     EXPECT_EQ(json[0]["Next"], "2024-12-31 23:00");
     EXPECT_EQ(json[0]["EndDate"], "2025-01-01");
 }
@@ -362,7 +362,8 @@ const char* FullDocument = R"json({
      "EndCondition": "", "RunType": 3, "Stopped": false, "Interupt": true, "LastDate": "2024-03-01",
      "LastTime": "09:00:00", "EndCode": 1, "ExitCode": -3, "Conflicts": 5, "WaitResources": 7,
      "IntResources": -1, "WaitBeginning": "00:00:00", "WaitRes": true},
-    {"AppID": 9, "AppName": "bare"}
+    {"AppID": 9, "AppName": "bare"},
+    {"AppID": 10, "AppName": "on day 15", "Interval": 3, "StartDate": "0001-01-15"}
   ],
   "Resources": [
     {"ResourceNo": 31, "ResourceName": "modem", "MaxWait": "00:10:00"},
@@ -386,6 +387,8 @@ TEST(VektrinctlTransfer, ExportImportExportIsIdentical) {
     EXPECT_EQ(exported["Tasks"][0]["AppName"], "Отчёт");
     EXPECT_EQ(exported["Tasks"][0]["StartTime"], "12:00:00.250");
     EXPECT_EQ(exported["Tasks"][1]["AppID"], 9);
+    // A weekly task's day above 7 is stored as the week day every view shows: 15 is Monday.
+    EXPECT_EQ(exported["Tasks"][2]["StartDate"], "0001-01-01");
     EXPECT_EQ(exported["Resources"][0]["ResourceNo"], 1); // the table's order
 
     Tables copy;

@@ -20,7 +20,7 @@ DateTime timeOf(int seconds) {
     return seconds / SecondsPerDay;
 }
 
-std::vector<LaunchMoment> everyMinute(const Window& task, const std::vector<Window>& silence,
+std::vector<LaunchMoment> everyMinute(const Schedule& task, const std::vector<Schedule>& silence,
                                       DateTime after, int days, int count) {
     std::vector<LaunchMoment> found;
     const LaunchMoment from = minuteOf(after);
@@ -29,10 +29,10 @@ std::vector<LaunchMoment> everyMinute(const Window& task, const std::vector<Wind
             if (day == from.day && m <= from.minute) continue;
             const LaunchMoment candidate{day, m};
             const PassMoment moment = passMoment(candidate.toDateTime());
-            if (decide(task, moment).reason != Reason::Due) continue;
+            if (task.decide(moment).reason != Reason::Due) continue;
             bool silenced = false;
-            for (const Window& row : silence)
-                silenced = silenced || silenceInForce(row, moment);
+            for (const Schedule& row : silence)
+                silenced = silenced || row.silenceInForce(moment);
             if (silenced) continue;
             found.push_back(candidate);
             if (static_cast<int>(found.size()) == count) return found;
@@ -48,7 +48,7 @@ TEST_P(NextLaunchAgainstEveryMinute, SameMoments) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
 
     for (int round = 0; round < 40; ++round) {
-        Window task;
+        Schedule task;
         task.interval = pick(0, 7);
         // Times with seconds, windows that end before they start, odd and negative steps.
         task.startTime = timeOf(pick(0, 86399));
@@ -62,9 +62,9 @@ TEST_P(NextLaunchAgainstEveryMinute, SameMoments) {
         task.startDate = task.interval == 5 ? date(2024, 3, pick(1, 12)) : date(1, 1, pick(1, 9));
         task.endDate = task.interval == 5 ? date(2024, 3, pick(5, 20)) : date(1, 1, pick(1, 31));
 
-        std::vector<Window> silence;
+        std::vector<Schedule> silence;
         for (int n = pick(0, 2); n > 0; --n) {
-            Window row;
+            Schedule row;
             row.interval = pick(1, 5);
             row.startTime = timeOf(pick(0, 86399));
             row.endTime = timeOf(pick(0, 86399));

@@ -4,7 +4,7 @@
 // store them.
 
 #include "engine/pass_verdict.h"
-#include "engine/schedule_rules.h"
+#include "engine/schedule.h"
 #include "support/dates.h"
 
 #include <gtest/gtest.h>
@@ -46,7 +46,7 @@ std::string text(DateTime value) {
     return out;
 }
 
-std::string text(const Window& w) {
+std::string text(const Schedule& w) {
     return "interval " + std::to_string(w.interval) + ", " + text(w.startDate) + " " +
            text(w.startTime) + " to " + text(w.endDate) + " " + text(w.endTime) + ", repeat " +
            std::to_string(w.repeatInterval);
@@ -96,7 +96,7 @@ TEST(ScheduleRules, DayEncodings) {
     };
     // clang-format on
     for (const DayCase& c : cases) {
-        EXPECT_EQ(dayOf(c.date), c.dayOf) << text(c.date);
+        EXPECT_EQ(Schedule::dayOf(c.date), c.dayOf) << text(c.date);
         EXPECT_EQ(isoDayOfWeek(c.date), c.weekday) << text(c.date);
     }
 }
@@ -104,7 +104,7 @@ TEST(ScheduleRules, DayEncodings) {
 // ---------------------------------------------------------------------------------- decide
 
 struct DecideCase {
-    Window task;
+    Schedule task;
     DateTime now;
     Reason reason;
     bool stopCheck;
@@ -217,8 +217,13 @@ TEST(ScheduleRules, Decide) {
         {{3, d1(3), hm(6, 0), 0, hm(6, 0)}, dec(16, 6, 0), Due, Go},
         {{3, date(2026, 12, 3), hm(6, 0), 0, hm(6, 0)}, dec(9, 6, 0), Due, Go}, // day 3: Wednesday
         {{3, date(2026, 12, 3), hm(6, 0), 0, hm(6, 0)}, dec(3, 6, 0), Out, Go},
-        {{3, d1(10), hm(6, 0), 0, hm(6, 0)}, dec(10, 6, 0), Out, Go}, // no week day has number 10
-        {{3, 0, hm(6, 0), 0, hm(6, 0)}, dec(9, 6, 0), Out, Go},       // never set: day 30
+        // a day above 7 is read modulo 7 (0 as 7), as every view shows it
+        {{3, d1(10), hm(6, 0), 0, hm(6, 0)}, dec(9, 6, 0), Due, Go},
+        {{3, d1(10), hm(6, 0), 0, hm(6, 0)}, dec(10, 6, 0), Out, Go},
+        {{3, d1(14), hm(6, 0), 0, hm(6, 0)}, dec(13, 6, 0), Due, Go},
+        {{3, date(2026, 5, 15), hm(6, 0), 0, hm(6, 0)}, dec(7, 6, 0), Due, Go},
+        {{3, 0, hm(6, 0), 0, hm(6, 0)}, dec(8, 6, 0), Due, Go}, // never set: day 30, Tuesday
+        {{3, 0, hm(6, 0), 0, hm(6, 0)}, dec(9, 6, 0), Out, Go},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0), 30}, dec(9, 6, 30), Due, Go},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0), 30}, dec(9, 6, 59), Off, Go},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0), 30}, dec(9, 7, 0), Due, Go},
@@ -276,7 +281,7 @@ TEST(ScheduleRules, Decide) {
     int row = 0;
     for (const DecideCase& c : cases) {
         ++row;
-        const KindDecision d = decide(c.task, passMoment(c.now));
+        const KindDecision d = c.task.decide(passMoment(c.now));
         EXPECT_EQ(d.reason, c.reason)
             << "row " << row << ": " << text(c.task) << " at " << text(c.now);
         EXPECT_EQ(d.stopCheck, c.stopCheck)
@@ -287,7 +292,7 @@ TEST(ScheduleRules, Decide) {
 // ---------------------------------------------------------------------------------- silence
 
 struct SilenceCase {
-    Window row;
+    Schedule row;
     DateTime now;
     bool inForce;
 };
@@ -329,6 +334,7 @@ TEST(ScheduleRules, SilenceInForce) {
         {{3, date(2026, 12, 2), hm(0, 0), 0, hm(23, 59)}, dec(8, 9, 0), true}, // day 2: Tuesday
         {{3, date(2026, 12, 2), hm(0, 0), 0, hm(23, 59)}, dec(2, 9, 0), false},
         {{3, d1(9), hm(0, 0), 0, hm(23, 59)}, dec(9, 9, 0), false},
+        {{3, d1(9), hm(0, 0), 0, hm(23, 59)}, dec(8, 9, 0), false}, // its day as it stands
         {{3, d1(7), hm(9, 0), 0, hm(10, 0)}, dec(13, 9, 30), true},
         {{3, d1(7), hm(9, 0), 0, hm(10, 0)}, dec(13, 10, 1), false},
         // days 24 to 26 of every month
@@ -367,17 +373,17 @@ TEST(ScheduleRules, SilenceInForce) {
     int row = 0;
     for (const SilenceCase& c : cases) {
         ++row;
-        EXPECT_EQ(silenceInForce(c.row, passMoment(c.now)), c.inForce)
+        EXPECT_EQ(c.row.silenceInForce(passMoment(c.now)), c.inForce)
             << "row " << row << ": " << text(c.row) << " at " << text(c.now);
     }
 
     // Every row is looked at; a task is silenced when any is in force, and every row silences
     // every task.
-    const Window noon{2, 0, hm(12, 0), 0, hm(13, 0)};
-    const Window lunch{2, 0, hm(12, 30), 0, hm(13, 30)};
-    const Window never{2, 0, hm(22, 0), 0, hm(6, 0)};
+    const Schedule noon{2, 0, hm(12, 0), 0, hm(13, 0)};
+    const Schedule lunch{2, 0, hm(12, 30), 0, hm(13, 30)};
+    const Schedule never{2, 0, hm(22, 0), 0, hm(6, 0)};
     struct RowsCase {
-        std::vector<Window> rows;
+        std::vector<Schedule> rows;
         DateTime now;
         std::size_t inForce;
     };
@@ -391,12 +397,12 @@ TEST(ScheduleRules, SilenceInForce) {
     };
     TaskState task;
     TaskState stopped;
-    stopped.window.interval = 6;
+    stopped.schedule.interval = 6;
     stopped.stopped = true;
     row = 0;
     for (const RowsCase& c : tables) {
         ++row;
-        const std::vector<Window> inForce = silencesInForce(c.rows, passMoment(c.now));
+        const std::vector<Schedule> inForce = silencesInForce(c.rows, passMoment(c.now));
         EXPECT_EQ(inForce.size(), c.inForce) << "table " << row;
         EXPECT_EQ(silenced(task, inForce), c.inForce > 0) << "table " << row;
         EXPECT_EQ(silenced(stopped, inForce), c.inForce > 0) << "table " << row;
@@ -406,7 +412,7 @@ TEST(ScheduleRules, SilenceInForce) {
 // -------------------------------------------------------------- a launch fallen into a pause
 
 struct SkippedCase {
-    Window task;
+    Schedule task;
     DateTime from, to; // the pause
     bool skipped;
 };
@@ -460,6 +466,7 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{3, d1(7), hm(6, 0), 0, hm(7, 0)}, dec(13, 5, 58), dec(13, 6, 3), true},
         {{3, d1(2), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), true},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), false},
+        {{3, d1(10), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true}, // 10: Wednesday
         // monthly, days 10 to 20 at 08:00: the day of the pause's start
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(9, 7, 58), dec(9, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(10, 7, 58), dec(10, 8, 3), true},
@@ -497,7 +504,7 @@ TEST(ScheduleRules, LaunchSkipped) {
     int row = 0;
     for (const SkippedCase& c : cases) {
         ++row;
-        EXPECT_EQ(launchSkipped(c.task, c.from, c.to), c.skipped)
+        EXPECT_EQ(c.task.launchSkipped(c.from, c.to), c.skipped)
             << "row " << row << ": " << text(c.task) << " paused " << text(c.from) << " to "
             << text(c.to);
     }
@@ -510,7 +517,7 @@ struct VerdictCase {
     std::optional<CompletionCode> code;
     bool silenced;
     LaunchConditionOutcome condition;
-    Window window;
+    Schedule window;
     bool running, interruptible, repeatedMinute;
     Verdict verdict;
     bool endsRunning;
@@ -521,14 +528,14 @@ struct VerdictCase {
 // repeated minute, then the running instance. What the order does not reach is not asked.
 TEST(ScheduleRules, PassVerdict) {
     // At Tuesday 2026-12-08 10:00.
-    const Window due{2, 0, hm(10, 0), 0, hm(18, 0)};
-    const Window offStep{2, 0, hm(9, 0), 0, hm(18, 0)};
-    const Window offAtEnd{2, 0, hm(8, 0), 0, hm(10, 0)};
-    const Window before{2, 0, hm(11, 0), 0, hm(12, 0)};
-    const Window after{2, 0, hm(8, 0), 0, hm(9, 0)};
-    const Window minutely{0};
-    const Window hourly{1, 0, minute(0), 0, minute(30)};
-    const Window never{6};
+    const Schedule due{2, 0, hm(10, 0), 0, hm(18, 0)};
+    const Schedule offStep{2, 0, hm(9, 0), 0, hm(18, 0)};
+    const Schedule offAtEnd{2, 0, hm(8, 0), 0, hm(10, 0)};
+    const Schedule before{2, 0, hm(11, 0), 0, hm(12, 0)};
+    const Schedule after{2, 0, hm(8, 0), 0, hm(9, 0)};
+    const Schedule minutely{0};
+    const Schedule hourly{1, 0, minute(0), 0, minute(30)};
+    const Schedule never{6};
     constexpr bool yes = true, no = false;
     const std::optional<CompletionCode> none, waits = CompletionCode::WaitingForResources,
                                               paused = CompletionCode::WaitingForScheduling,
@@ -576,7 +583,7 @@ TEST(ScheduleRules, PassVerdict) {
     for (const VerdictCase& c : cases) {
         ++row;
         TaskState task;
-        task.window = c.window;
+        task.schedule = c.window;
         task.stopped = c.stopped;
         task.code = c.code;
         task.running = c.running;

@@ -72,7 +72,7 @@ class Timeline : public ::testing::Test {
 
 struct SilenceCase {
     const char* label;
-    schedule::Window row;
+    Schedule row;
     DateTime from, to;
     std::vector<std::string> stretches;
 };
@@ -81,7 +81,7 @@ TEST_F(Timeline, SilenceStretchesOfEachKind) {
     const DateTime monday = day(2024, 3, 4);
     auto row = [](int interval, DateTime startTime, DateTime endTime, DateTime startDate = 0,
                   DateTime endDate = 0) {
-        schedule::Window w;
+        Schedule w;
         w.interval = interval;
         w.startTime = startTime;
         w.endTime = endTime;
@@ -171,15 +171,15 @@ struct ConflictCase {
     const char* label;
     std::vector<DailyTask> tasks; // in the table's order
     std::vector<std::string> conflicts;
-    std::vector<schedule::Window> silence = {};
+    std::vector<Schedule> silence = {};
 };
 
 Task daily(const DailyTask& d, int appId) {
     Task t;
     t.appId = appId;
     t.name = d.name;
-    t.window.interval = 2;
-    t.window.startTime = t.window.endTime = d.time;
+    t.schedule.interval = 2;
+    t.schedule.startTime = t.schedule.endTime = d.time;
     t.conflicts = d.conflicts;
     t.waits = d.waits;
     t.conditional = d.conditional;
@@ -200,7 +200,7 @@ std::string describe(const Model& m, const Conflict& c) {
 
 TEST_F(Timeline, ConflictsFollowThePassOrderAndTheWaitingTimes) {
     const DateTime t22 = at(22, 0);
-    schedule::Window silence22;
+    Schedule silence22;
     silence22.interval = 2;
     silence22.startTime = silence22.endTime = t22;
     const ConflictCase cases[] = {
@@ -324,10 +324,10 @@ TEST_F(Timeline, LanesBySortedFirstLaunchWithTheirWindows) {
     auto task = [](const char* name, int interval, DateTime s, DateTime e, int repeat) {
         Task t;
         t.name = name;
-        t.window.interval = interval;
-        t.window.startTime = s;
-        t.window.endTime = e;
-        t.window.repeatInterval = repeat;
+        t.schedule.interval = interval;
+        t.schedule.startTime = s;
+        t.schedule.endTime = e;
+        t.schedule.repeatInterval = repeat;
         return t;
     };
     tables.tasks = {task("late", 2, at(2, 30), at(2, 30), 0), task("never", 6, 0, 0, 0),
@@ -366,7 +366,7 @@ TEST_F(Timeline, TextLinesInTimeOrderWithNamesKeptOnOneLine) {
     Task backup = daily({"backup", at(22, 0), 1}, 1);
     Task print = daily({"print\trun", at(22, 0), 1, true, true}, 2);
     tables.tasks = {backup, print};
-    schedule::Window quiet;
+    Schedule quiet;
     quiet.interval = 2;
     quiet.startTime = at(21, 58);
     quiet.endTime = at(21, 59);

@@ -313,6 +313,20 @@ class ParamEditorTest : public QObject {
         QCOMPARE(child<QLineEdit>("DBEditMonthStartTime")->text(), QString("08:15:00"));
     }
 
+    // A task made weekly stores the week day its page shows, the day the pass launches it on.
+    void switchingToWeeklyStoresTheShownDay() {
+        world->addTask("monthly", [](TDataCtrl& d) {
+            d.Table1Interval.setInteger(4);
+            d.Table1StartDate.setDateTime(dayOfYearOne(15));
+        });
+        open();
+        auto* combo = child<QComboBox>("ComboBoxInterval");
+        combo->setCurrentIndex(3);
+        emit combo->activated(3);
+        QVERIFY(child<QRadioButton>("RadioGroupWeekDays0")->isChecked());
+        QCOMPARE(dm().Table1StartDate.asDateTime(), dayOfYearOne(1));
+    }
+
     void storedKindOutsideTheListShowsNoPage() {
         world->addTask("odd", [](TDataCtrl& d) {
             d.Table1Interval.setInteger(9);

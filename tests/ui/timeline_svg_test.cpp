@@ -28,10 +28,10 @@ Task task(const std::string& name, int appId, int interval, DateTime start, Date
     Task t;
     t.appId = appId;
     t.name = name;
-    t.window.interval = interval;
-    t.window.startTime = start;
-    t.window.endTime = end;
-    t.window.repeatInterval = repeat;
+    t.schedule.interval = interval;
+    t.schedule.startTime = start;
+    t.schedule.endTime = end;
+    t.schedule.repeatInterval = repeat;
     return t;
 }
 
@@ -310,7 +310,7 @@ void TimelineSvgTest::silenceConflictsAndRegionalFormats() {
                     task("print", 2, 2, at(22, 0), at(22, 0), 0)};
     tables.tasks[0].conflicts = tables.tasks[1].conflicts = 1;
     tables.resources = {{1, "Printer", 0}};
-    schedule::Window sunday;
+    Schedule sunday;
     sunday.interval = 3;
     sunday.startDate = day(1, 1, 7);
     sunday.startTime = at(8, 0);
