@@ -79,7 +79,11 @@ void TExceptForm::DBNavigatorClick(DBNavigator::Button button) {
 }
 
 void TExceptForm::ComboBoxIntervalChange(int index) {
-    guarded([&] { PanelForPages->PagesInit(index); });
+    guarded([&] {
+        // The editors store a week day 1..7 for this kind: the day its page shows.
+        Schedule::storeShownWeekDay(ScheduleColumns::ofSilence(dm_));
+        PanelForPages->PagesInit(index);
+    });
 }
 
 void TExceptForm::ButtonExitClick() {

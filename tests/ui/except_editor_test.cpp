@@ -159,6 +159,10 @@ class ExceptEditorTest : public QObject {
         QCOMPARE(child<QLineEdit>("EditHourStartTime")->text(), QString("30"));
         // Showing the values stored nothing back.
         QVERIFY(messages().empty());
+        // Made weekly, day 9 is stored as the Tuesday the page shows.
+        combo->setCurrentIndex(3);
+        emit combo->activated(3);
+        QCOMPARE(dm().Table3StartDate.asDateTime(), dayOfYearOne(2));
     }
 
     void insertAppendsAndExitPosts() {
