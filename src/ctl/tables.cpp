@@ -1,4 +1,4 @@
-#include "app/ctl_tables.h"
+#include "ctl/tables.h"
 
 #include "engine/operator_commands.h"
 #include "platform/aliases.h"

@@ -2,7 +2,7 @@
 // Definitions of tasks, resources and silence periods in the operator's own words, checked with
 // the editors' rules and messages: what add, set, rm and edit share.
 
-#include "app/ctl_commands.h"
+#include "ctl/command.h"
 #include "store/data_ctrl.h"
 
 #include <functional>

@@ -1,8 +1,8 @@
 // status, run, interrupt, cancel-wait, stop and resume: the running scheduler, from a terminal.
 
-#include "app/ctl_control.h"
+#include "ctl/control.h"
 
-#include "app/ctl_tables.h"
+#include "ctl/tables.h"
 #include "engine/operator_commands.h"
 #include "platform/places.h"
 #include "platform/strings.h"

@@ -1,12 +1,12 @@
 // add, set and rm of tasks, resources and silence periods: definitions in the operator's own
 // words, checked with the editors' rules and messages, written all or nothing.
 
-#include "app/ctl_define.h"
+#include "ctl/define.h"
 
-#include "app/ctl_control.h"
-#include "app/ctl_environment.h"
-#include "app/ctl_json.h"
-#include "app/ctl_tables.h"
+#include "ctl/control.h"
+#include "ctl/environment.h"
+#include "ctl/json.h"
+#include "ctl/tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"

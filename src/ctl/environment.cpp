@@ -1,4 +1,4 @@
-#include "app/ctl_environment.h"
+#include "ctl/environment.h"
 
 #include "engine/command_string.h"
 #include "platform/strings.h"

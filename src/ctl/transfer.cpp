@@ -1,9 +1,9 @@
 // export and import: the three tables as one JSON document, and back again in one transaction.
 
-#include "app/ctl_define.h"
-#include "app/ctl_json.h"
-#include "app/ctl_run.h"
-#include "app/ctl_tables.h"
+#include "ctl/define.h"
+#include "ctl/json.h"
+#include "ctl/run.h"
+#include "ctl/tables.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
 

@@ -1,7 +1,7 @@
-#include "app/ctl_commands.h"
+#include "ctl/command.h"
 
-#include "app/ctl_run.h"
-#include "app/ctl_tables.h"
+#include "ctl/run.h"
+#include "ctl/tables.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>

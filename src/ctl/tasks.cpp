@@ -1,9 +1,9 @@
 // tasks, next and due: what the tables hold and what the scheduling pass will make of it.
 
-#include "app/ctl_environment.h"
-#include "app/ctl_json.h"
-#include "app/ctl_run.h"
-#include "app/ctl_tables.h"
+#include "ctl/environment.h"
+#include "ctl/json.h"
+#include "ctl/run.h"
+#include "ctl/tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "engine/launch_condition.h"

@@ -1,10 +1,10 @@
 // output: the bytes a run of a task printed, the list of its kept runs, and following a run
 // while it goes on.
 
-#include "app/ctl_output.h"
+#include "ctl/output.h"
 
-#include "app/ctl_commands.h"
-#include "app/ctl_tables.h"
+#include "ctl/command.h"
+#include "ctl/tables.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
 #include "store/status_text.h"

@@ -1,8 +1,8 @@
 // protocol: the lines of the protocol file, filtered by day and task, the last of them or all,
 // and followed as they come.
 
-#include "app/ctl_control.h"
-#include "app/ctl_run.h"
+#include "ctl/control.h"
+#include "ctl/run.h"
 #include "engine/protocol_file.h"
 #include "platform/clock.h"
 #include "platform/places.h"

@@ -2,7 +2,7 @@
 // What the table commands share: opening the tables of the alias, finding a task, reading a
 // record's schedule, and the fixed, locale-independent text forms of dates and times.
 
-#include "app/ctl_commands.h"
+#include "ctl/command.h"
 #include "engine/next_launch.h"
 #include "engine/task_rows.h"
 #include "store/data_ctrl.h"

@@ -1,7 +1,7 @@
 #pragma once
 // vektrinctl output: what a task's runs printed, as the scheduler kept it.
 
-#include "app/ctl_commands.h"
+#include "ctl/command.h"
 
 #include <functional>
 

@@ -2,8 +2,8 @@
 // The running scheduler as vektrinctl reaches it: through the control socket of its table
 // directory, one request and one answer per connection.
 
-#include "app/ctl_commands.h"
-#include "app/ctl_json.h"
+#include "ctl/command.h"
+#include "ctl/json.h"
 
 #include <functional>
 #include <optional>

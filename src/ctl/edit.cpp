@@ -1,9 +1,9 @@
 // edit: the task definitions in a text file for the operator's editor, and back. Only what the
 // operator changed is written, in one transaction, and definition fields only.
 
-#include "app/ctl_control.h"
-#include "app/ctl_define.h"
-#include "app/ctl_tables.h"
+#include "ctl/control.h"
+#include "ctl/define.h"
+#include "ctl/tables.h"
 #include "engine/operator_commands.h"
 #include "engine/task_fields.h"
 

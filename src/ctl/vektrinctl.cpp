@@ -3,11 +3,11 @@
 // commands on the tables, the protocol and the running scheduler live in ctl_*.cpp, each group
 // registered by one call in main.
 
-#include "app/ctl_commands.h"
-#include "app/ctl_control.h"
-#include "app/ctl_define.h"
-#include "app/ctl_environment.h"
-#include "app/ctl_output.h"
+#include "ctl/command.h"
+#include "ctl/control.h"
+#include "ctl/define.h"
+#include "ctl/environment.h"
+#include "ctl/output.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "condition/evaluator.h"

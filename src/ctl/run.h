@@ -1,7 +1,7 @@
 #pragma once
 // One function per table command; each returns the exit code or throws CommandError.
 
-#include "app/ctl_commands.h"
+#include "ctl/command.h"
 
 #include <optional>
 #include <string>

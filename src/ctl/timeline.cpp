@@ -1,7 +1,7 @@
 // timeline: the coming hours or days of the tables as an SVG chart, or as lines for scripts.
 
-#include "app/ctl_commands.h"
-#include "app/ctl_tables.h"
+#include "ctl/command.h"
+#include "ctl/tables.h"
 #include "engine/timeline.h"
 #include "engine/timeline_svg.h"
 #include "platform/strings.h"

@@ -1,7 +1,7 @@
-#include "app/ctl_json.h"
+#include "ctl/json.h"
 
-#include "app/ctl_commands.h"
-#include "app/ctl_tables.h"
+#include "ctl/command.h"
+#include "ctl/tables.h"
 
 #include <cmath>
 #include <cstdio>
