@@ -1,12 +1,14 @@
 #pragma once
-// The vektrinctl commands that work on the tables and the protocol: tasks, next, due, export,
-// import, protocol.
+// The shape of every vektrinctl command, the exit codes they share and what ends one with its
+// message; the commands themselves live one group a file (tasks, define, resources, silence, edit,
+// transfer, protocol, timeline, control, output, and the tries of vektrinctl.cpp).
 
 #include "platform/date_time.h"
 
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -22,6 +24,7 @@ constexpr int ExitUsage = 64; // EX_USAGE
 struct Context {
     std::string aliasesFile;       // empty: the usual lookup
     std::function<DateTime()> now; // --at, or the clock
+    bool trace = false;            // --trace: the evaluation's trace line on standard error
     // The directory of the tables once a command has opened them, so that a failure met later
     // can name the file.
     mutable std::string tablesDirectory;
@@ -42,9 +45,37 @@ class CommandError : public std::runtime_error {
 // code.
 std::function<int()> guarded(const Context& context, std::function<int()> run);
 
-// Adds the commands to app; the one the user names stores its run in chosen.
-void addCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
-// The timeline of the coming hours or days (ctl_timeline.cpp).
-void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& chosen);
+using Run = std::function<int(const Context&)>;
+
+// One command: the words that name it after vektrinctl ("add", "resource add"), what it does, and
+// its declaration: the arguments and options it puts on its own parser, and the run (reading what
+// they were given) that returns its exit status. A group of commands ("resource") has no
+// declaration.
+struct Command {
+    std::string name;
+    std::string description;
+    std::function<Run(CLI::App&)> declare;
+};
+
+std::vector<Command> taskCommands();     // tasks, next, due
+std::vector<Command> defineCommands();   // add, set, rm
+std::vector<Command> editCommands();     // edit
+std::vector<Command> resourceCommands(); // resource list, add, set, rm
+std::vector<Command> silenceCommands();  // silence list, add, set, rm
+std::vector<Command> transferCommands(); // export, import
+std::vector<Command> protocolCommands(); // protocol
+std::vector<Command> timelineCommands(); // timeline
+std::vector<Command> controlCommands();  // status, run, interrupt, cancel-wait, stop, resume
+std::vector<Command> outputCommands();   // output
+std::vector<Command> tryCommands();      // eval, expand
+
+// Puts the commands on app (a group before its members); the one named on the command line
+// leaves its guarded run in chosen.
+void declareCommands(CLI::App& app, const std::vector<Command>& commands, const Context& context,
+                     std::function<int()>& chosen);
+
+// vektrinctl with these arguments (without the program's name), in this process: what it prints
+// goes to std::cout and std::cerr; returns the exit status.
+int vektrinctl(const std::vector<std::string>& arguments);
 
 } // namespace vektrin::ctl

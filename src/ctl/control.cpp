@@ -374,26 +374,22 @@ std::string schedulerLogPath(const Context& context) {
     return state ? field(*state, "Log") : std::string();
 }
 
-void addControlCommands(CLI::App& app, Context& context, std::function<int()>& chosen) {
-    struct Values {
-        bool statusJson = false;
-        std::string task;
+std::vector<Command> controlCommands() {
+    std::vector<Command> commands = {
+        {"status",
+         "Say whether the scheduler of the tables runs: PID, start, tables, protocol, scheduling "
+         "state and running tasks (exit 0 when it runs, 3 when not, 4 when it runs but cannot be "
+         "reached)",
+         [](CLI::App& cmd) -> Run {
+             auto json = std::make_shared<bool>(false);
+             cmd.add_flag("--json", *json, "One JSON object");
+             return [json](const Context& context) { return runStatus(context, *json); };
+         }},
     };
-    auto values = std::make_shared<Values>();
-
-    CLI::App* status = app.add_subcommand(
-        "status", "Say whether the scheduler of the tables runs: PID, start, tables, protocol, "
-                  "scheduling state and running tasks (exit 0 when it runs, 3 when not, 4 when it "
-                  "runs but cannot be reached)");
-    status->add_flag("--json", values->statusJson, "One JSON object");
-    status->callback([&, values] {
-        chosen = guarded(context, [&, values] { return runStatus(context, values->statusJson); });
-    });
-
     const struct {
         const char* name;
         const char* description;
-    } commands[] = {
+    } onTask[] = {
         {"run", "Run a task now, as the grid menu's \"Run now\" does (exit 3 when no scheduler "
                 "runs)"},
         {"interrupt", "Interrupt a running task, as \"Interrupt execution\" does"},
@@ -403,15 +399,16 @@ void addControlCommands(CLI::App& app, Context& context, std::function<int()>& c
         {"resume", "Resume scheduling a stopped task, as \"Resume\" does (without a scheduler, in "
                    "the table directly)"},
     };
-    for (const auto& c : commands) {
-        CLI::App* cmd = app.add_subcommand(c.name, c.description);
-        cmd->add_option("TASK", values->task, "the task's AppID or AppName")->required();
-        const std::string name = c.name;
-        cmd->callback([&, values, name] {
-            chosen = guarded(context,
-                             [&, values, name] { return runControl(context, name, values->task); });
-        });
-    }
+    for (const auto& c : onTask)
+        commands.push_back(
+            {c.name, c.description, [name = std::string(c.name)](CLI::App& cmd) {
+                 auto task = std::make_shared<std::string>();
+                 cmd.add_option("TASK", *task, "the task's AppID or AppName")->required();
+                 return Run([name, task](const Context& context) {
+                     return runControl(context, name, *task);
+                 });
+             }});
+    return commands;
 }
 
 } // namespace vektrin::ctl

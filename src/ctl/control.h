@@ -55,6 +55,5 @@ std::string openEditorRefusal(const Context& context, const std::vector<std::str
 std::string schedulerLogPath(const Context& context);
 
 // status, run, interrupt, cancel-wait, stop, resume.
-void addControlCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
 
 } // namespace vektrin::ctl

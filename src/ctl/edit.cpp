@@ -2,7 +2,7 @@
 // operator changed is written, in one transaction, and definition fields only.
 
 #include "ctl/control.h"
-#include "ctl/define.h"
+#include "ctl/fields.h"
 #include "ctl/tables.h"
 #include "engine/operator_commands.h"
 #include "engine/task_fields.h"
@@ -385,25 +385,26 @@ int runEdit(const Context& context, const std::optional<std::string>& task, bool
 
 } // namespace
 
-void addEditCommand(CLI::App& app, Context& context, std::function<int()>& chosen) {
-    struct Values {
-        std::string task;
-        bool noRetry = false;
-        CLI::Option* taskOption = nullptr;
-    };
-    auto v = std::make_shared<Values>();
-    CLI::App* edit = app.add_subcommand(
-        "edit", "Edit the definitions of one task or of all in $VISUAL or $EDITOR (else vi); "
-                "write what changed, all or nothing");
-    v->taskOption = edit->add_option("TASK", v->task, "the task's AppID or AppName; all without");
-    edit->add_flag("--no-retry", v->noRetry,
-                   "On an error, say what is wrong and end instead of asking to edit again");
-    edit->callback([&, v] {
-        chosen = guarded(context, [&, v] {
-            return runEdit(context, v->taskOption->count() ? std::optional(v->task) : std::nullopt,
-                           !v->noRetry);
-        });
-    });
+std::vector<Command> editCommands() {
+    return {{"edit",
+             "Edit the definitions of one task or of all in $VISUAL or $EDITOR (else vi); write "
+             "what changed, all or nothing",
+             [](CLI::App& cmd) -> Run {
+                 struct Values {
+                     std::string task;
+                     bool noRetry = false;
+                 };
+                 auto v = std::make_shared<Values>();
+                 CLI::Option* task =
+                     cmd.add_option("TASK", v->task, "the task's AppID or AppName; all without");
+                 cmd.add_flag("--no-retry", v->noRetry,
+                              "On an error, say what is wrong and end instead of asking to edit "
+                              "again");
+                 return [v, task](const Context& context) {
+                     return runEdit(context, task->count() ? std::optional(v->task) : std::nullopt,
+                                    !v->noRetry);
+                 };
+             }}};
 }
 
 } // namespace vektrin::ctl

@@ -1,8 +1,6 @@
 // output: the bytes a run of a task printed, the list of its kept runs, and following a run
 // while it goes on.
 
-#include "ctl/output.h"
-
 #include "ctl/command.h"
 #include "ctl/tables.h"
 #include "platform/run_output.h"
@@ -177,27 +175,27 @@ int runOutput(const Context& context, const OutputOptions& options) {
 
 } // namespace
 
-void addOutputCommand(CLI::App& app, Context& context, std::function<int()>& chosen) {
-    auto options = std::make_shared<OutputOptions>();
-    CLI::App* output = app.add_subcommand(
-        "output", "Print what the last run of a task printed (standard output and error as "
-                  "written), an earlier run, or the list of its kept runs");
-    output->add_option("TASK", options->task, "the task's AppID or AppName")->required();
-    CLI::Option* run =
-        output->add_option("--run", options->run, "the run: 1 the last, 2 the one before, ...")
-            ->option_text("N")
-            ->check(CLI::Range(1, 1000000));
-    CLI::Option* follow = output->add_flag("-f,--follow", options->follow,
-                                           "Go on printing while the run goes on, until it ends");
-    output
-        ->add_flag("--list", options->list,
-                   "List the kept runs, newest first: number, start, end, exit code, status and "
-                   "size in bytes, separated by tabs")
-        ->excludes(run)
-        ->excludes(follow);
-    output->callback([&context, &chosen, options] {
-        chosen = guarded(context, [&context, options] { return runOutput(context, *options); });
-    });
+std::vector<Command> outputCommands() {
+    return {{"output",
+             "Print what the last run of a task printed (standard output and error as written), "
+             "an earlier run, or the list of its kept runs",
+             [](CLI::App& cmd) -> Run {
+                 auto options = std::make_shared<OutputOptions>();
+                 cmd.add_option("TASK", options->task, "the task's AppID or AppName")->required();
+                 CLI::Option* run = cmd.add_option("--run", options->run,
+                                                   "the run: 1 the last, 2 the one before, ...")
+                                        ->option_text("N")
+                                        ->check(CLI::Range(1, 1000000));
+                 CLI::Option* follow =
+                     cmd.add_flag("-f,--follow", options->follow,
+                                  "Go on printing while the run goes on, until it ends");
+                 cmd.add_flag("--list", options->list,
+                              "List the kept runs, newest first: number, start, end, exit code, "
+                              "status and size in bytes, separated by tabs")
+                     ->excludes(run)
+                     ->excludes(follow);
+                 return [options](const Context& context) { return runOutput(context, *options); };
+             }}};
 }
 
 } // namespace vektrin::ctl

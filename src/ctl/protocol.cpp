@@ -2,7 +2,7 @@
 // and followed as they come.
 
 #include "ctl/control.h"
-#include "ctl/run.h"
+#include "ctl/tables.h"
 #include "engine/protocol_file.h"
 #include "platform/clock.h"
 #include "platform/places.h"
@@ -18,8 +18,21 @@
 #include <thread>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+
+#include <memory>
+#include <optional>
+
 namespace vektrin::ctl {
 namespace {
+
+struct ProtocolOptions {
+    std::string logFile;           // empty: the running scheduler's, or where one keeps it
+    std::optional<DateTime> since; // a day
+    std::string task;              // AppName; empty for every line
+    bool follow = false;
+    int lastLines = 0; // only the last lines that pass the filters; 0 for all
+};
 
 class LineFilter {
   public:
@@ -145,8 +158,6 @@ class LineReader {
     std::string pending_;
 };
 
-} // namespace
-
 int runProtocol(const Context& context, const ProtocolOptions& options) {
     const std::string path = protocolPath(context, options);
     LineFilter filter(options);
@@ -207,6 +218,40 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
             }
         }
     }
+}
+
+} // namespace
+
+std::vector<Command> protocolCommands() {
+    return {{"protocol", "Print the protocol lines, filtered", [](CLI::App& cmd) -> Run {
+                 struct Values {
+                     ProtocolOptions protocol;
+                     std::string since;
+                 };
+                 auto v = std::make_shared<Values>();
+                 cmd.add_option("--log", v->protocol.logFile,
+                                "the protocol file (default: the running scheduler's; else the "
+                                "one in ~/.local/state/vektrin, else Vektrin.log here)");
+                 cmd.add_option("-n,--lines", v->protocol.lastLines,
+                                "only the last N lines that pass the filters")
+                     ->check(CLI::Range(0, 1 << 30));
+                 cmd.add_option("--since", v->since, "only lines of this day and later")
+                     ->option_text("YYYY-MM-DD")
+                     ->check(
+                         [](const std::string& text) {
+                             return parseIsoDate(text) ? std::string() : "expected YYYY-MM-DD";
+                         },
+                         "DATE");
+                 cmd.add_option("--task", v->protocol.task,
+                                "only the lines about this AppName (with the launch error line "
+                                "that follows its \"Executes\" line)");
+                 cmd.add_flag("-f,--follow", v->protocol.follow,
+                              "Go on printing lines as they are written");
+                 return [v](const Context& context) {
+                     if (!v->since.empty()) v->protocol.since = parseIsoDate(v->since);
+                     return runProtocol(context, v->protocol);
+                 };
+             }}};
 }
 
 } // namespace vektrin::ctl

@@ -1,14 +1,17 @@
 // tasks, next and due: what the tables hold and what the scheduling pass will make of it.
 
-#include "ctl/environment.h"
-#include "ctl/json.h"
-#include "ctl/run.h"
-#include "ctl/tables.h"
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
+#include "ctl/environment.h"
+#include "ctl/json.h"
+#include "ctl/tables.h"
 #include "engine/launch_condition.h"
 
 #include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
 
 namespace vektrin::ctl {
 namespace {
@@ -75,8 +78,6 @@ const char* verdictWord(schedule::Verdict verdict) {
     }
     return "never-due";
 }
-
-} // namespace
 
 int runTasks(const Context& context, bool json) {
     auto dm = openTables(context, OpenMode::ReadOnly);
@@ -171,6 +172,41 @@ int runDue(const Context& context, bool json) {
     }
     if (json) std::cout << all.dump(2) << '\n';
     return exitCode;
+}
+
+} // namespace
+
+std::vector<Command> taskCommands() {
+    return {
+        {"tasks",
+         "List every task: AppID, AppName, schedule, run type, stopped, status, last change and "
+         "next launch, separated by tabs",
+         [](CLI::App& cmd) -> Run {
+             auto json = std::make_shared<bool>(false);
+             cmd.add_flag("--json", *json, "An array of objects keyed by field name");
+             return [json](const Context& context) { return runTasks(context, *json); };
+         }},
+        {"next", "Print the next launch moments of a task, one \"YYYY-MM-DD HH:MM\" per line",
+         [](CLI::App& cmd) -> Run {
+             struct Values {
+                 std::string task;
+                 int count = 5;
+             };
+             auto v = std::make_shared<Values>();
+             cmd.add_option("TASK", v->task, "the task's AppID or AppName")->required();
+             cmd.add_option("-n,--count", v->count, "how many moments")
+                 ->check(CLI::Range(1, 100000));
+             return [v](const Context& context) { return runNext(context, v->task, v->count); };
+         }},
+        {"due",
+         "For the minute of --at, say of every task whether the scheduling pass launches it, or "
+         "why not",
+         [](CLI::App& cmd) -> Run {
+             auto json = std::make_shared<bool>(false);
+             cmd.add_flag("--json", *json, "An array of objects");
+             return [json](const Context& context) { return runDue(context, *json); };
+         }},
+    };
 }
 
 } // namespace vektrin::ctl

@@ -1,8 +1,8 @@
 // timeline: the coming hours or days of the tables as an SVG chart, or as lines for scripts.
 
+#include "engine/timeline.h"
 #include "ctl/command.h"
 #include "ctl/tables.h"
-#include "engine/timeline.h"
 #include "engine/timeline_svg.h"
 #include "platform/strings.h"
 
@@ -156,32 +156,38 @@ int runTimeline(const Context& context, const TimelineOptions& o) {
 
 } // namespace
 
-void addTimelineCommand(CLI::App& app, Context& context, std::function<int()>& chosen) {
-    auto o = std::make_shared<TimelineOptions>();
-    CLI::App* cmd = app.add_subcommand(
-        "timeline", "Draw the launches, windows, silence periods and resource conflicts of the "
-                    "coming hours or days as an SVG chart (or, with --text, as lines)");
-    cmd->add_option("--from", o->from, "where the period begins (default: --at, or now)")
-        ->option_text("MOMENT")
-        ->check(momentCheck, "MOMENT");
-    auto* to = cmd->add_option("--to", o->to, "where the period ends (it holds at most 31 days)")
-                   ->option_text("MOMENT")
-                   ->check(momentCheck, "MOMENT");
-    auto* hours = cmd->add_option("--hours", o->hours, "the period's length in hours")
-                      ->check(CLI::Range(1, timeline::MaxDays * 24));
-    auto* days = cmd->add_option("--days", o->days, "the period's length in days (default: 1)")
+std::vector<Command> timelineCommands() {
+    return {
+        {"timeline",
+         "Draw the launches, windows, silence periods and resource conflicts of the coming "
+         "hours or days as an SVG chart (or, with --text, as lines)",
+         [](CLI::App& app) -> Run {
+             auto o = std::make_shared<TimelineOptions>();
+             CLI::App* cmd = &app;
+             cmd->add_option("--from", o->from, "where the period begins (default: --at, or now)")
+                 ->option_text("MOMENT")
+                 ->check(momentCheck, "MOMENT");
+             auto* to =
+                 cmd->add_option("--to", o->to, "where the period ends (it holds at most 31 days)")
+                     ->option_text("MOMENT")
+                     ->check(momentCheck, "MOMENT");
+             auto* hours = cmd->add_option("--hours", o->hours, "the period's length in hours")
+                               ->check(CLI::Range(1, timeline::MaxDays * 24));
+             auto* days =
+                 cmd->add_option("--days", o->days, "the period's length in days (default: 1)")
                      ->check(CLI::Range(1, timeline::MaxDays));
-    to->excludes(hours)->excludes(days);
-    hours->excludes(days);
-    cmd->add_option("--task", o->tasks,
+             to->excludes(hours)->excludes(days);
+             hours->excludes(days);
+             cmd->add_option(
+                    "--task", o->tasks,
                     "only these tasks, by AppID or AppName (default: every task not stopped)")
-        ->option_text("TASK ...");
-    cmd->add_option("-o,--output", o->output, "the file (standard output without)")
-        ->option_text("FILE");
-    cmd->add_flag("--text", o->text, "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
-    cmd->callback([&context, &chosen, o] {
-        chosen = guarded(context, [&context, o] { return runTimeline(context, *o); });
-    });
+                 ->option_text("TASK ...");
+             cmd->add_option("-o,--output", o->output, "the file (standard output without)")
+                 ->option_text("FILE");
+             cmd->add_flag("--text", o->text,
+                           "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
+             return [o](const Context& context) { return runTimeline(context, *o); };
+         }}};
 }
 
 } // namespace vektrin::ctl

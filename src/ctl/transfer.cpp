@@ -1,8 +1,7 @@
 // export and import: the three tables as one JSON document, and back again in one transaction.
 
-#include "ctl/define.h"
+#include "ctl/fields.h"
 #include "ctl/json.h"
-#include "ctl/run.h"
 #include "ctl/tables.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
@@ -17,6 +16,10 @@
 #include <set>
 #include <unistd.h>
 #include <unordered_set>
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
 
 namespace vektrin::ctl {
 namespace {
@@ -253,8 +256,6 @@ class Validator {
     std::vector<std::string> problems_;
 };
 
-} // namespace
-
 int runExport(const Context& context, const std::string& outputFile) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     Json document = Json::object();
@@ -282,8 +283,6 @@ int runExport(const Context& context, const std::string& outputFile) {
                                (errno ? ": " + std::string(std::strerror(errno)) : ""));
     return ExitOk;
 }
-
-namespace {
 
 CommandError refused(const std::string& message) {
     return CommandError(ExitDataError, message + "\n" + NothingImported);
@@ -316,8 +315,6 @@ std::string readDocument(const std::string& inputFile, const std::string& label)
     if (fd != 0) ::close(fd);
     return text;
 }
-
-} // namespace
 
 int runImport(const Context& context, const std::string& inputFile, bool replace) {
     const std::string label = inputFile == "-" ? std::string("standard input") : inputFile;
@@ -379,6 +376,32 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
     }
     std::cerr << added << " records imported\n";
     return ExitOk;
+}
+
+} // namespace
+
+std::vector<Command> transferCommands() {
+    return {
+        {"export", "Write tasks, resources and silence periods as one JSON document",
+         [](CLI::App& cmd) -> Run {
+             auto file = std::make_shared<std::string>();
+             cmd.add_option("-o,--output", *file, "the file (standard output without)");
+             return [file](const Context& context) { return runExport(context, *file); };
+         }},
+        {"import", "Add the records of an exported document to the tables, all or none",
+         [](CLI::App& cmd) -> Run {
+             struct Values {
+                 std::string file;
+                 bool replace = false;
+             };
+             auto v = std::make_shared<Values>();
+             cmd.add_option("FILE", v->file, "the JSON document (- for standard input)")
+                 ->required();
+             cmd.add_flag("--replace", v->replace,
+                          "Replace everything in the three tables by the document");
+             return [v](const Context& context) { return runImport(context, v->file, v->replace); };
+         }},
+    };
 }
 
 } // namespace vektrin::ctl

@@ -1,19 +1,22 @@
 #pragma once
 // Definitions of tasks, resources and silence periods in the operator's own words, checked with
-// the editors' rules and messages: what add, set, rm and edit share.
+// the editors' rules and messages: what add, set, rm, edit, import, resource and silence share.
 
 #include "ctl/command.h"
 #include "store/data_ctrl.h"
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace CLI {
 class App;
-}
+class Option;
+} // namespace CLI
 
 namespace vektrin::ctl {
 
@@ -75,9 +78,55 @@ void updateColumns(Table& table, Table::Bookmark rowid, const std::vector<Column
 // The task definition columns of a change, for the summary: "StartTime, EndTime".
 std::string columnNames(const std::vector<Column>& columns);
 
-// add, set, rm, resource and silence.
-void addDefinitionCommands(CLI::App& app, Context& context, std::function<int()>& chosen);
-// edit.
-void addEditCommand(CLI::App& app, Context& context, std::function<int()>& chosen);
+// The silence period table's current record as "schedule", "from" and "to" settings.
+std::vector<Setting> silenceSettings(TDataCtrl& dm);
+// Gives the silence table's current record, being edited or inserted, the settings, as
+// applyTaskSettings does for a task.
+std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                          const Context& context, bool newRecord);
+
+// Each problem on standard error, then "Nothing was written.".
+void report(const std::vector<Problem>& problems);
+// The stored columns that apply() changes in the current record of t, found by applying it while
+// editing and cancelling; nothing is posted. Refused (problems reported): nothing. before, when
+// given, gets the record as it was.
+std::optional<std::vector<Column>> changesOf(Table& t,
+                                             const std::function<std::vector<Problem>()>& apply,
+                                             std::vector<Column>* before = nullptr);
+// Refused while the running scheduler has one of these windows open: its editor would write over
+// the change.
+void refuseWhileOpen(const Context& context, const std::vector<std::string>& windows);
+// Deletes the record with its data module handler (a resource takes its bit out of every task).
+void deleteRow(Table& table, Table::Bookmark rowid);
+
+// The kind options of tasks and silence periods, and their window.
+struct ScheduleOptions {
+    std::string weekly, monthly, from, to;
+    CLI::Option* everyMinute = nullptr;
+    CLI::Option* hourly = nullptr;
+    CLI::Option* daily = nullptr;
+    CLI::Option* weeklyOption = nullptr;
+    CLI::Option* monthlyOption = nullptr;
+    CLI::Option* yearly = nullptr;
+    CLI::Option* fromOption = nullptr;
+    CLI::Option* toOption = nullptr;
+
+    void add(CLI::App* cmd, const char* what);
+    void settings(std::vector<Setting>& out) const;
+};
+
+// The options of add and set, each given one a setting.
+struct TaskOptions {
+    ScheduleOptions schedule;
+    std::map<std::string, std::string> text;
+    std::map<std::string, CLI::Option*> given;
+    bool interrupt = false, waitIfBusy = false, stopped = false;
+    CLI::Option* interruptOption = nullptr;
+    CLI::Option* waitOption = nullptr;
+    CLI::Option* stoppedOption = nullptr;
+
+    void add(CLI::App* cmd, bool change);
+    std::vector<Setting> settings() const;
+};
 
 } // namespace vektrin::ctl

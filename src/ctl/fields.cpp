@@ -1,0 +1,547 @@
+// What add, set, edit, import, resource and silence share: the operator's words for a record's
+// fields, checked with the editors' rules and messages, and the options that carry them.
+
+#include "ctl/fields.h"
+
+#include "condition/condition_errors.h"
+#include "condition/environment.h"
+#include "condition/evaluator.h"
+#include "ctl/control.h"
+#include "ctl/environment.h"
+#include "ctl/json.h"
+#include "ctl/tables.h"
+#include "engine/operator_commands.h"
+#include "engine/schedule.h"
+#include "engine/task_fields.h"
+#include "platform/strings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+
+namespace vektrin::ctl {
+namespace {
+
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
+// The messages of a terminal, where no edit can be reset to its lowest value: a silence period's
+// minute or day that is no number is refused as the task editor refuses it.
+fields::EditCheck refusingCheck(fields::EditCheck check) {
+    check.resetTo.reset();
+    check.notNumber = str::OnlyDigitsAllowed;
+    return check;
+}
+
+// The schedule columns of a task or a silence period, with the minute and day rules of its editor.
+struct ScheduleFields {
+    ScheduleColumns columns;
+    fields::EditCheck minuteCheck;
+    fields::EditCheck dayCheck;
+    const char* what; // "task" or "silence period"
+};
+
+ScheduleFields taskSchedule(TDataCtrl& dm) {
+    return {ScheduleColumns::ofTasks(dm), fields::TaskMinute, fields::TaskDay, "task"};
+}
+
+ScheduleFields silenceSchedule(TDataCtrl& dm) {
+    return {ScheduleColumns::ofSilence(dm), refusingCheck(fields::SilenceMinute),
+            refusingCheck(fields::SilenceDay), "silence period"};
+}
+
+class Applier {
+  public:
+    Applier(TDataCtrl& dm, ScheduleFields schedule, const Context& context)
+        : dm_(dm), s_(std::move(schedule)), context_(context), conditions_(context) {}
+
+    std::vector<Problem> problems;
+
+    void problem(const std::string& key, std::string message) {
+        problems.push_back({key, std::move(message), key == "schedule" ? kindOption_ : ""});
+    }
+
+    // The kind word and its day or days: "weekly friday", "monthly 1-5".
+    void schedule(const Setting& setting) {
+        Schedule window = Schedule::read(s_.columns);
+        const schedule::WordsTaken taken = window.takeScheduleWords(setting.value, s_.dayCheck);
+        kindOption_ = taken.kind ? std::string(fields::kindWord(*taken.kind)) : std::string();
+        took(setting.key, window, taken);
+    }
+
+    // "from" and "to", read by the record's kind.
+    void window(const Setting& setting) {
+        Schedule window = Schedule::read(s_.columns);
+        took(setting.key, window,
+             window.takeWindowWords(setting.key == "from", setting.value, s_.minuteCheck, s_.what));
+    }
+
+    // A new record's window before the operator's values: the whole hour or day.
+    void defaults(const std::vector<Setting>& settings, bool task) {
+        s_.columns.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
+        for (const Setting& s : settings)
+            if (s.key == "schedule") schedule(s);
+        const std::optional<ScheduleKind> kind =
+            storedScheduleKind(s_.columns.interval.asInteger());
+        if (kind != ScheduleKind::EveryMinute)
+            Schedule::wholeWindow(kind).write(s_.columns,
+                                              schedule::StartTimeColumn | schedule::EndTimeColumn);
+        if (kind == ScheduleKind::EveryYear && !given(settings, "from"))
+            problem("from", std::string("a yearly ") + s_.what +
+                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        if (!task) return;
+        // A task's switches and codes as its editor shows them on a new record.
+        for (Field* f : {&dm_.Table1RepeatInterval, &dm_.Table1Priority, &dm_.Table1RunType,
+                         &dm_.Table1Conflicts})
+            f->setInteger(0);
+        for (Field* f : {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes})
+            f->setBoolean(false);
+    }
+
+    // A kind given to a record that never had a window gets the whole hour or day for the
+    // window fields that hold nothing, as a new record would.
+    void fillEmptyWindow(const std::vector<Setting>& settings) {
+        const ScheduleColumns& c = s_.columns;
+        const std::optional<ScheduleKind> kind = storedScheduleKind(c.interval.asInteger());
+        if (!kind || kind == ScheduleKind::EveryMinute) return;
+        if (kind == ScheduleKind::EveryYear && c.startDate.isNull() && !given(settings, "from"))
+            problem("from", std::string("a yearly ") + s_.what +
+                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        unsigned empty = 0;
+        if (c.startTime.isNull()) empty |= schedule::StartTimeColumn;
+        if (c.endTime.isNull()) empty |= schedule::EndTimeColumn;
+        Schedule::wholeWindow(kind).write(c, empty);
+    }
+
+    // A new yearly window without an end is its first day.
+    void closeYearlyWindow(const std::vector<Setting>& settings) {
+        Schedule window = Schedule::read(s_.columns);
+        if (window.shownKind() != ScheduleKind::EveryYear) return;
+        if (given(settings, "to") || !problems.empty()) return;
+        window.endOnFirstDay();
+        window.write(s_.columns, schedule::EndDateColumn | schedule::EndTimeColumn);
+    }
+
+    void text(const Setting& setting, Field& field, bool required) {
+        if (required && setting.value.empty()) return problem(setting.key, "is empty");
+        const std::string wrong = fields::textProblem(setting.value, field.def().width);
+        if (!wrong.empty()) return problem(setting.key, wrong);
+        field.setString(setting.value);
+    }
+
+    void flag(const Setting& setting, Field& field) {
+        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        if (!value)
+            return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
+        field.setBoolean(*value);
+    }
+
+    // As the data layer takes a number typed into a bound edit, with its messages.
+    void number(const Setting& setting, Field& field) {
+        try {
+            field.setString(trimmed(setting.value));
+        } catch (const DatabaseError& e) {
+            problem(setting.key, e.what());
+        }
+    }
+
+    void condition(const Setting& setting, Field& field) {
+        const std::string wrong = conditions_.problem(setting.value, field.def().width);
+        if (!wrong.empty()) return problem(setting.key, wrong);
+        field.setString(setting.value);
+    }
+
+    // Resource numbers or names, separated by commas; empty for none.
+    void conflicts(const Setting& setting) {
+        std::uint32_t mask = 0;
+        std::string rest = setting.value;
+        while (!trimmed(rest).empty()) {
+            const auto comma = rest.find(',');
+            const std::string item = trimmed(rest.substr(0, comma));
+            rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+            if (item.empty()) continue;
+            const std::optional<std::int64_t> number = resourceNumber(item);
+            if (!number)
+                return problem(setting.key, "no resource has the number or name \"" + item + "\"");
+            mask |= std::uint32_t{1} << (*number - 1);
+        }
+        dm_.Table1Conflicts.setInteger(static_cast<std::int32_t>(mask));
+    }
+
+    std::optional<std::int64_t> resourceNumber(const std::string& item) {
+        Table& r = dm_.Table2;
+        const std::optional<int> asNumber = fields::editInteger(item);
+        std::optional<std::int64_t> byName;
+        for (r.first(); !r.eof(); r.next()) {
+            const std::int64_t no = dm_.Table2ResourceNo.asInteger();
+            if (no < 1 || no > 31) continue; // never a bit of a mask
+            if (asNumber && no == *asNumber) return no;
+            if (!byName && dm_.Table2ResourceName.asString() == item) byName = no;
+        }
+        return byName;
+    }
+
+    void stopped(const Setting& setting, bool newRecord) {
+        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        if (!value)
+            return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
+        if (!newRecord && dm_.Table1Stopped.asBoolean() == *value) return;
+        if (newRecord && !*value) return;
+        // As the suspend and resume command leaves the record.
+        dm_.Table1Stopped.setBoolean(*value);
+        setCompletionCode(dm_.Table1EndCode,
+                          *value ? CompletionCode::Suspended : CompletionCode::Resumed);
+        const DateTime now = context_.now();
+        dm_.Table1LastDate.setDateTime(datePart(now));
+        dm_.Table1LastTime.setDateTime(timePart(now));
+    }
+
+  private:
+    // The problems of words taken into window, or the columns they set.
+    void took(const std::string& key, const Schedule& window, const schedule::WordsTaken& taken) {
+        for (const std::string& p : taken.problems)
+            problem(key, p);
+        window.write(s_.columns, taken.columns);
+    }
+
+    static bool given(const std::vector<Setting>& settings, const char* key) {
+        return std::any_of(settings.begin(), settings.end(),
+                           [&](const Setting& s) { return s.key == key; });
+    }
+
+    TDataCtrl& dm_;
+    ScheduleFields s_;
+    const Context& context_;
+    ConditionCheck conditions_;
+    std::string kindOption_; // the kind's option, for the problems of "schedule"
+};
+
+std::string valueWord(std::int64_t value, std::string_view word) {
+    return word.empty() ? std::to_string(value) : std::string(word);
+}
+
+// A stored text as a line of the text form shows it.
+std::string shown(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
+
+// The schedule and window settings of a record.
+void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
+    const schedule::Words words = Schedule::read(s.columns).words();
+    out.push_back({"schedule", words.schedule});
+    if (words.from.empty()) return;
+    out.push_back({"from", words.from});
+    out.push_back({"to", words.to});
+}
+
+} // namespace
+
+void ScheduleOptions::add(CLI::App* cmd, const char* what) {
+    const auto flag = [cmd](const char* name, const std::string& help) {
+        return cmd->add_flag(name, help);
+    };
+    everyMinute = flag("--every-minute", std::string("A ") + what + " of every minute");
+    hourly = flag("--hourly", "Every hour; --from and --to are minutes of the hour");
+    daily = flag("--daily", "Every day; --from and --to are times HH:MM");
+    weeklyOption = cmd->add_option("--weekly", weekly, "Every week on DAY (monday .. sunday)")
+                       ->option_text("DAY");
+    monthlyOption =
+        cmd->add_option("--monthly", monthly, "Every month on the days DAY or DAY-DAY (1 .. 31)")
+            ->option_text("DAY[-DAY]");
+    yearly = flag("--yearly", "Every year, between --from and --to as \"YYYY-MM-DD HH:MM\"");
+    CLI::Option* kinds[] = {everyMinute, hourly, daily, weeklyOption, monthlyOption, yearly};
+    for (CLI::Option* a : kinds)
+        for (CLI::Option* b : kinds)
+            if (a != b) a->excludes(b);
+    fromOption = cmd->add_option("--from", from,
+                                 "Start of the window: a minute (hourly), HH:MM, or "
+                                 "\"YYYY-MM-DD HH:MM\" (yearly)");
+    toOption = cmd->add_option("--to", to, "End of the window, written as --from");
+}
+
+void ScheduleOptions::settings(std::vector<Setting>& out) const {
+    if (everyMinute->count()) out.push_back({"schedule", "every-minute"});
+    if (hourly->count()) out.push_back({"schedule", "hourly"});
+    if (daily->count()) out.push_back({"schedule", "daily"});
+    if (weeklyOption->count()) out.push_back({"schedule", "weekly " + weekly});
+    if (monthlyOption->count()) out.push_back({"schedule", "monthly " + monthly});
+    if (yearly->count()) out.push_back({"schedule", "yearly"});
+    if (fromOption->count()) out.push_back({"from", from});
+    if (toOption->count()) out.push_back({"to", to});
+}
+
+void TaskOptions::add(CLI::App* cmd, bool change) {
+    const auto option = [&](const char* key, const char* help, const char* shown) {
+        given[key] = cmd->add_option(std::string("--") + key, text[key], help)->option_text(shown);
+    };
+    if (change) option("name", "The task's new name (at most 40 characters)", "NAME");
+    option("command", "The command string, with its date and time placeholders", "CMD");
+    option("dir", "The startup directory", "DIR");
+    schedule.add(cmd, "task");
+    option("repeat", "Minutes between launches inside the window; 0: once, at its start",
+           "MINUTES");
+    option("window", "The window mode: normal, hidden, minimized or maximized", "MODE");
+    option("priority", "The priority: normal, low, high or realtime", "PRIORITY");
+    option("if", "The launch condition (use --if=TEXT for a text beginning with -)", "CONDITION");
+    option("until", "The termination condition: the task ends once it holds", "CONDITION");
+    option("conflicts", "The resources the task needs for itself, by number or name", "R1,R2");
+    interruptOption = cmd->add_flag("--interrupt,!--no-interrupt", interrupt,
+                                    "Whether a still-running instance is ended when the task "
+                                    "is due again (\"Interrupt pending\")");
+    waitOption = cmd->add_flag("--wait-if-busy,!--no-wait-if-busy", waitIfBusy,
+                               "Whether the task waits for busy resources instead of being "
+                               "skipped");
+    stoppedOption = change ? cmd->add_flag("--stopped,!--no-stopped", stopped,
+                                           "Whether the task is stopped (suspended)")
+                           : cmd->add_flag("--stopped", stopped, "Add the task stopped");
+}
+
+std::vector<Setting> TaskOptions::settings() const {
+    std::vector<Setting> out;
+    schedule.settings(out);
+    for (const auto& [key, option] : given)
+        if (option->count()) out.push_back({key, text.at(key)});
+    if (interruptOption->count()) out.push_back({"interrupt", interrupt ? "yes" : "no"});
+    if (waitOption->count()) out.push_back({"wait-if-busy", waitIfBusy ? "yes" : "no"});
+    if (stoppedOption->count()) out.push_back({"stopped", stopped ? "yes" : "no"});
+    return out;
+}
+
+void report(const std::vector<Problem>& problems) {
+    for (const Problem& p : problems)
+        std::cerr << "--" << (p.option.empty() ? p.key : p.option) << ": " << p.message << '\n';
+    std::cerr << "Nothing was written.\n";
+}
+
+// The stored columns that apply() changes in the current record of t, found by applying it while
+// editing and cancelling; nothing is posted. Refused (problems reported): nothing. before, when
+// given, gets the record as it was.
+std::optional<std::vector<Column>> changesOf(Table& t,
+                                             const std::function<std::vector<Problem>()>& apply,
+                                             std::vector<Column>* before) {
+    std::vector<Column> was = storedValues(t);
+    t.edit();
+    const std::vector<Problem> problems = apply();
+    const std::vector<Column> now = storedValues(t);
+    t.cancel();
+    if (!problems.empty()) {
+        report(problems);
+        return std::nullopt;
+    }
+    std::vector<Column> changed = changedColumns(was, now);
+    if (before) *before = std::move(was);
+    return changed;
+}
+
+void refuseWhileOpen(const Context& context, const std::vector<std::string>& windows) {
+    const std::string refusal = openEditorRefusal(context, windows);
+    if (!refusal.empty())
+        throw CommandError(ExitNotFound, refusal + " (the running scheduler's editor would write "
+                                                   "over the change): nothing was written.");
+}
+
+// Deletes the record with its data module handler (a resource takes its bit out of every task).
+void deleteRow(Table& table, Table::Bookmark rowid) {
+    if (!table.gotoBookmark(rowid))
+        throw CommandError(ExitNotFound, "The record was removed meanwhile: nothing was written.");
+    table.deleteRecord();
+}
+
+std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                          const Context& context, bool newRecord) {
+    Applier a(dm, silenceSchedule(dm), context);
+    if (newRecord) a.defaults(settings, false);
+    for (const Setting& s : settings)
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
+    for (const Setting& s : settings)
+        if (s.key == "from" || s.key == "to") a.window(s);
+    if (newRecord) a.closeYearlyWindow(settings);
+    return a.problems;
+}
+
+std::vector<Setting> silenceSettings(TDataCtrl& dm) {
+    std::vector<Setting> out;
+    scheduleSettings(out, silenceSchedule(dm));
+    return out;
+}
+
+ConditionCheck::ConditionCheck(const Context& context) : context_(context) {}
+
+ConditionCheck::~ConditionCheck() = default;
+
+std::string ConditionCheck::problem(const std::string& text, int width) {
+    if (std::string wrong = fields::textProblem(text, width); !wrong.empty()) return wrong;
+    if (trimBlanksAndControls(text).empty()) return {};
+    // Tried as the task editor tries them, without its protocol lines.
+    if (!environment_) environment_ = std::make_unique<TerminalEnvironment>(context_.now());
+    environment_->tooComplex = false;
+    ConditionEvaluator evaluator(*environment_);
+    try {
+        if (!fields::conditionAccepted(evaluator, text))
+            return std::string(environment_->tooComplex ? str::TooComplexExpression
+                                                        : str::BadConditionNotation);
+    } catch (const EvaluationFailure& e) {
+        // The editor would not let the window close either.
+        return e.what();
+    }
+    return {};
+}
+
+const std::vector<std::string>& taskKeys() {
+    static const std::vector<std::string> keys = {
+        "name",  "command",   "dir",          "schedule",  "from",
+        "to",    "repeat",    "window",       "priority",  "if",
+        "until", "interrupt", "wait-if-busy", "conflicts", "stopped"};
+    return keys;
+}
+
+std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
+                                       const Context& context, bool newRecord) {
+    Applier a(dm, taskSchedule(dm), context);
+    if (newRecord) a.defaults(settings, true);
+    for (const Setting& s : settings)
+        if (s.key == "schedule" && !newRecord) {
+            a.schedule(s);
+            a.fillEmptyWindow(settings);
+        }
+    const bool everyMinute =
+        storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
+    for (const Setting& s : settings) {
+        const std::string& k = s.key;
+        if (k == "schedule") continue;
+        if (k == "name")
+            a.text(s, dm.Table1AppName, true);
+        else if (k == "command")
+            a.text(s, dm.Table1Application, true);
+        else if (k == "dir")
+            a.text(s, dm.Table1AppDirectory, false);
+        else if (k == "from" || k == "to")
+            a.window(s);
+        else if (k == "repeat" && everyMinute)
+            a.problem(k, "has no meaning for a task of every minute");
+        else if (k == "repeat")
+            a.number(s, dm.Table1RepeatInterval);
+        else if (k == "window" || k == "priority") {
+            const bool window = k == "window";
+            const std::optional<int> value = window ? fields::runTypeFromWord(trimmed(s.value))
+                                                    : fields::priorityFromWord(trimmed(s.value));
+            if (!value)
+                a.problem(k, std::string("expected ") +
+                                 (window ? "normal, hidden, minimized or maximized"
+                                         : "normal, low, high or realtime") +
+                                 ", not \"" + s.value + "\"");
+            else
+                (window ? dm.Table1RunType : dm.Table1Priority).setInteger(*value);
+        } else if (k == "if")
+            a.condition(s, dm.Table1StartCondition);
+        else if (k == "until")
+            a.condition(s, dm.Table1EndCondition);
+        else if (k == "interrupt")
+            a.flag(s, dm.Table1Interupt);
+        else if (k == "wait-if-busy")
+            a.flag(s, dm.Table1WaitRes);
+        else if (k == "conflicts")
+            a.conflicts(s);
+        else if (k == "stopped")
+            a.stopped(s, newRecord);
+        else
+            a.problem(
+                k, "no such setting; the settings are " + [] {
+                    std::string all;
+                    for (const std::string& key : taskKeys())
+                        all += (all.empty() ? "" : ", ") + key;
+                    return all;
+                }());
+    }
+    if (newRecord) a.closeYearlyWindow(settings);
+    return a.problems;
+}
+
+std::vector<Setting> taskSettings(TDataCtrl& dm) {
+    std::vector<Setting> out;
+    out.push_back({"name", shown(dm.Table1AppName.asString())});
+    out.push_back({"command", shown(dm.Table1Application.asString())});
+    out.push_back({"dir", shown(dm.Table1AppDirectory.asString())});
+    std::vector<Setting> schedule;
+    scheduleSettings(schedule, taskSchedule(dm));
+    out.insert(out.end(), schedule.begin(), schedule.end());
+    out.push_back({"repeat", std::to_string(dm.Table1RepeatInterval.asInteger())});
+    out.push_back({"window", valueWord(dm.Table1RunType.asInteger(),
+                                       fields::runTypeWord(dm.Table1RunType.asInteger()))});
+    out.push_back({"priority", valueWord(dm.Table1Priority.asInteger(),
+                                         fields::priorityWord(dm.Table1Priority.asInteger()))});
+    out.push_back({"if", shown(dm.Table1StartCondition.asString())});
+    out.push_back({"until", shown(dm.Table1EndCondition.asString())});
+    out.push_back({"interrupt", dm.Table1Interupt.asBoolean() ? "yes" : "no"});
+    out.push_back({"wait-if-busy", dm.Table1WaitRes.asBoolean() ? "yes" : "no"});
+    std::string conflicts;
+    const auto mask = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
+    for (int n = 1; n <= 32; ++n)
+        if (mask & (std::uint32_t{1} << (n - 1)))
+            conflicts += (conflicts.empty() ? "" : ", ") + std::to_string(n);
+    out.push_back({"conflicts", conflicts});
+    out.push_back({"stopped", dm.Table1Stopped.asBoolean() ? "yes" : "no"});
+    return out;
+}
+
+std::vector<Column> storedValues(Table& table) {
+    std::vector<Column> values;
+    for (int i = 0; i < table.fieldCount(); ++i) {
+        const FieldDef& def = table.fieldDef(i);
+        if (def.calculated) continue;
+        Field& f = table.field(i);
+        Value v;
+        if (!f.isNull()) {
+            switch (def.type) {
+            case FieldType::Text:
+                v = f.asString();
+                break;
+            case FieldType::Float:
+            case FieldType::Date:
+            case FieldType::Time:
+                v = f.asFloat();
+                break;
+            default:
+                v = f.asInteger();
+            }
+        }
+        values.emplace_back(def.name, std::move(v));
+    }
+    return values;
+}
+
+std::vector<Column> changedColumns(const std::vector<Column>& before,
+                                   const std::vector<Column>& after) {
+    std::vector<Column> changed;
+    for (std::size_t i = 0; i < after.size() && i < before.size(); ++i)
+        if (before[i].second != after[i].second) changed.push_back(after[i]);
+    return changed;
+}
+
+void updateColumns(Table& table, Table::Bookmark rowid, const std::vector<Column>& columns) {
+    if (!table.writeFields(rowid, columns))
+        throw CommandError(ExitNotFound, "The record was removed meanwhile: nothing was written.");
+}
+
+std::string columnNames(const std::vector<Column>& columns) {
+    std::string names;
+    for (const Column& c : columns)
+        names += (names.empty() ? "" : ", ") + c.first;
+    return names;
+}
+
+} // namespace vektrin::ctl

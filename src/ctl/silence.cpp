@@ -1,0 +1,165 @@
+// silence list, add, set and rm.
+
+#include "ctl/fields.h"
+
+#include "condition/condition_errors.h"
+#include "condition/environment.h"
+#include "condition/evaluator.h"
+#include "ctl/control.h"
+#include "ctl/environment.h"
+#include "ctl/json.h"
+#include "ctl/tables.h"
+#include "engine/operator_commands.h"
+#include "engine/schedule.h"
+#include "engine/task_fields.h"
+#include "platform/strings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+
+namespace vektrin::ctl {
+namespace {
+
+// A silence period by its number in the table's order, as `silence list` shows it.
+Table::Bookmark locateSilence(TDataCtrl& dm, const std::string& number) {
+    const std::optional<int> n = fields::editInteger(number);
+    if (!n || *n < 1 || *n > dm.Table3.recordCount())
+        throw CommandError(ExitNotFound, "No silence period has the number " + number +
+                                             " (there are " +
+                                             std::to_string(dm.Table3.recordCount()) +
+                                             "; vektrinctl silence list shows them).");
+    dm.Table3.moveTo(*n - 1);
+    return dm.Table3.getBookmark();
+}
+
+int runSilenceList(const Context& context, bool json) {
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    Json all = Json::array();
+    const std::string file = tableFilePath(*dm, dm->Table3);
+    if (!json) std::cout << "No\tSchedule\tFrom\tTo\n";
+    int n = 0;
+    for (dm->Table3.first(); !dm->Table3.eof(); dm->Table3.next()) {
+        ++n;
+        if (json) {
+            Json record = Json::object();
+            record["No"] = n;
+            record.update(recordToJson(dm->Table3, false, file));
+            all.push_back(std::move(record));
+            continue;
+        }
+        const std::vector<Setting> s = silenceSettings(*dm);
+        std::cout << n << '\t' << s[0].value << '\t' << (s.size() > 1 ? s[1].value : "-") << '\t'
+                  << (s.size() > 2 ? s[2].value : "-") << '\n';
+    }
+    if (json) std::cout << all.dump(2) << '\n';
+    return ExitOk;
+}
+
+int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    dm->Table3.first();
+    dm->Table3.append();
+    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, true);
+    if (!problems.empty()) {
+        dm->Table3.cancel();
+        report(problems);
+        return ExitDataError;
+    }
+    const bool always = dm->Table3Interval.asInteger() == intervalOf(ScheduleKind::EveryMinute);
+    dm->Table3.post();
+    transaction.commit();
+    std::cout << "Added silence period " << dm->Table3.recordCount() << ".\n";
+    if (always) std::cerr << "It silences every minute: no task is launched while it exists.\n";
+    return ExitOk;
+}
+
+int runSilenceSet(const Context& context, const std::string& number,
+                  const std::vector<Setting>& settings) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    const Table::Bookmark row = locateSilence(*dm, number);
+    const auto changes =
+        changesOf(dm->Table3, [&] { return applySilenceSettings(*dm, settings, context, false); });
+    if (!changes) return ExitDataError;
+    const std::vector<Column>& changed = *changes;
+    if (changed.empty()) {
+        std::cout << "Nothing to change in silence period " << number << ".\n";
+        return ExitOk;
+    }
+    updateColumns(dm->Table3, row, changed);
+    transaction.commit();
+    std::cout << "Changed silence period " << number << ": " << columnNames(changed) << ".\n";
+    return ExitOk;
+}
+
+int runSilenceRm(const Context& context, const std::string& number) {
+    refuseWhileOpen(context, {"Exceptions"});
+    auto dm = openTables(context, OpenMode::ReadWrite);
+    Transaction transaction(dm->database());
+    deleteRow(dm->Table3, locateSilence(*dm, number));
+    transaction.commit();
+    std::cout << "Removed silence period " << number << ".\n";
+    return ExitOk;
+}
+
+} // namespace
+
+std::vector<Command> silenceCommands() {
+    const auto numberArgument = [](CLI::App& cmd, std::string& number) {
+        cmd.add_option("NUMBER", number, "its number, as silence list shows it")->required();
+    };
+    return {
+        {"silence", "List, add, change or remove silence periods", nullptr},
+        {"silence list", "List the silence periods with their numbers",
+         [](CLI::App& cmd) -> Run {
+             auto json = std::make_shared<bool>(false);
+             cmd.add_flag("--json", *json, "An array of objects");
+             return [json](const Context& context) { return runSilenceList(context, *json); };
+         }},
+        {"silence add", "Add a silence period",
+         [](CLI::App& cmd) -> Run {
+             auto options = std::make_shared<ScheduleOptions>();
+             options->add(&cmd, "silence period");
+             return [options](const Context& context) {
+                 std::vector<Setting> s;
+                 options->settings(s);
+                 if (s.empty() || s.front().key != "schedule")
+                     throw CommandError(ExitUsage,
+                                        "Give the kind: --every-minute, --hourly, --daily, "
+                                        "--weekly DAY, --monthly DAY or --yearly");
+                 return runSilenceAdd(context, s);
+             };
+         }},
+        {"silence set", "Change a silence period",
+         [numberArgument](CLI::App& cmd) -> Run {
+             struct Values {
+                 std::string number;
+                 ScheduleOptions options;
+             };
+             auto v = std::make_shared<Values>();
+             numberArgument(cmd, v->number);
+             v->options.add(&cmd, "silence period");
+             return [v](const Context& context) {
+                 std::vector<Setting> s;
+                 v->options.settings(s);
+                 return runSilenceSet(context, v->number, s);
+             };
+         }},
+        {"silence rm", "Remove a silence period",
+         [numberArgument](CLI::App& cmd) -> Run {
+             auto number = std::make_shared<std::string>();
+             numberArgument(cmd, *number);
+             return [number](const Context& context) { return runSilenceRm(context, *number); };
+         }},
+    };
+}
+
+} // namespace vektrin::ctl
