@@ -2,6 +2,7 @@
 // the record and the field, shows none of the JSON library's own text, ends "Nothing was
 // imported." when it is an import, and leaves the table files byte for byte as they were.
 
+#include "ctl/in_process.h"
 #include "store/data_ctrl.h"
 #include "support/fake_messages.h"
 #include "support/run_program.h"
@@ -54,7 +55,7 @@ class Tables {
 
     test::ProgramOutcome ctl(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--aliases", aliases()});
-        return test::runProgram(Ctl, args, {"LC_ALL=C", "TZ=UTC"});
+        return test::runVektrinctl(args);
     }
     std::map<std::string, std::string> contents() const {
         std::map<std::string, std::string> files;

@@ -2,6 +2,7 @@
 // schedule (also across a clock change), and what it says to bad input, an empty table and a
 // table of 10,000 tasks.
 
+#include "ctl/in_process.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -52,8 +53,7 @@ class Tables {
     }
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
         args.insert(args.begin(), {"--aliases", dir_.file("aliases.ini")});
-        return test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
-                                {"LC_ALL=C", "TZ=" + tz});
+        return test::runVektrinctl(args, {"LC_ALL=C", "TZ=" + tz});
     }
     std::string file(const std::string& name) const { return dir_.file(name); }
 

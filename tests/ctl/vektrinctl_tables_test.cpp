@@ -1,6 +1,7 @@
 // Runs the real vektrinctl against temporary alias directories: predictions, the pass's reasons,
 // export and import, the protocol filter, and tables that another process holds open.
 
+#include "ctl/in_process.h"
 #include "store/data_ctrl.h"
 #include "support/fake_messages.h"
 #include "support/run_program.h"
@@ -35,8 +36,7 @@ using Json = nlohmann::ordered_json;
 using Outcome = test::ProgramOutcome;
 
 Outcome run(const std::vector<std::string>& args, const std::string& tz = "UTC") {
-    return test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
-                            {"LC_ALL=C", "TZ=" + tz});
+    return test::runVektrinctl(args, {"LC_ALL=C", "TZ=" + tz});
 }
 
 DateTime day(int y, int m, int d) {

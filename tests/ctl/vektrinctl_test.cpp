@@ -1,5 +1,6 @@
 // Runs the real vektrinctl binary and checks what a user sees: output, error text, exit code.
 
+#include "ctl/in_process.h"
 #include "support/run_program.h"
 #include <gtest/gtest.h>
 
@@ -26,8 +27,7 @@ struct Outcome {
 
 Outcome run(const std::vector<std::string>& args) {
     // The C locale: short dates mm/dd/yy, decimal point ".".
-    const auto r = test::runProgram(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl", args,
-                                    {"LC_ALL=C", "TZ=UTC"});
+    const auto r = test::runVektrinctl(args, {"LC_ALL=C", "TZ=UTC"});
     return Outcome{r.exitCode, r.out, r.err};
 }
 
