@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace vektrin::ctl {
@@ -37,43 +36,6 @@ std::optional<int> number(std::string_view text, std::size_t pos, std::size_t di
     auto [end, ec] = std::from_chars(begin, begin + digits, value);
     if (ec != std::errc() || end != begin + digits) return std::nullopt;
     return value;
-}
-
-bool isDamage(int code) {
-    const int primary = code & 0xFF;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
-// What SQLite finds wrong with the file, read on a connection of its own; empty when it finds
-// nothing or cannot look (a file that cannot be opened is not thereby damaged).
-std::string damageOf(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-    sqlite3* db = nullptr;
-    std::string damage;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_busy_timeout(db, 2000);
-        sqlite3_stmt* check = nullptr;
-        int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_step(check);
-        if (rc == SQLITE_ROW) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
-            if (text && std::string_view(text) != "ok") damage = text;
-        } else if (isDamage(sqlite3_extended_errcode(db))) {
-            damage = sqlite3_errmsg(db);
-        }
-        sqlite3_finalize(check);
-    } else if (isDamage(sqlite3_extended_errcode(db))) {
-        damage = sqlite3_errmsg(db);
-    }
-    sqlite3_close(db);
-    // quick_check reports one line per problem, headed by the schema.
-    if (damage.starts_with("*** in database main ***")) damage.erase(0, 24);
-    for (char& c : damage)
-        if (c == '\n') c = ' ';
-    while (!damage.empty() && damage.front() == ' ')
-        damage.erase(0, 1);
-    return damage;
 }
 
 } // namespace
@@ -125,10 +87,10 @@ std::string tableFilePath(TDataCtrl& dm, const Table& table) {
 
 CommandError tableFailure(const std::string& directory, const std::exception& e) {
     const auto* error = dynamic_cast<const DatabaseError*>(&e);
-    if (error && isDamage(error->code())) {
+    if (error && isDamageCode(error->code())) {
         for (const char* file : {TaskFileName, ResourceFileName, SilenceFileName}) {
             const std::string path = directory + "/" + file;
-            const std::string damage = damageOf(path);
+            const std::string damage = tableFileDamage(path);
             if (!damage.empty())
                 return CommandError(ExitDataError, "The table file " + path + " is damaged: " +
                                                        e.what() + " (" + damage + ")");

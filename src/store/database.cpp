@@ -425,6 +425,43 @@ void Transaction::commit() {
     done_ = true;
 }
 
+bool isDamageCode(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// What SQLite finds wrong with the file, read on a connection of its own; empty when it finds
+// nothing or cannot look (a file that cannot be opened is not thereby damaged).
+std::string tableFileDamage(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    sqlite3* db = nullptr;
+    std::string damage;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_stmt* check = nullptr;
+        int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_step(check);
+        if (rc == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+            if (text && std::string_view(text) != "ok") damage = text;
+        } else if (isDamageCode(sqlite3_extended_errcode(db))) {
+            damage = sqlite3_errmsg(db);
+        }
+        sqlite3_finalize(check);
+    } else if (isDamageCode(sqlite3_extended_errcode(db))) {
+        damage = sqlite3_errmsg(db);
+    }
+    sqlite3_close(db);
+    // quick_check reports one line per problem, headed by the schema.
+    if (damage.starts_with("*** in database main ***")) damage.erase(0, 24);
+    for (char& c : damage)
+        if (c == '\n') c = ' ';
+    while (!damage.empty() && damage.front() == ' ')
+        damage.erase(0, 1);
+    return damage;
+}
+
 bool isTransientFailure(int sqliteCode) {
     switch (sqliteCode & 0xFF) {
     case SQLITE_BUSY:

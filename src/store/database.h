@@ -130,6 +130,12 @@ class Transaction {
     bool done_ = false;
 };
 
+// Whether a failure says that a file is damaged or no database.
+bool isDamageCode(int sqliteCode);
+// What SQLite finds wrong with the file, read on a connection of its own; empty when it finds
+// nothing or cannot look (a file that cannot be opened is not thereby damaged).
+std::string tableFileDamage(const std::string& path);
+
 // Whether a failure is the files' state of the moment (another connection's lock, a full or
 // failing disk) rather than something wrong with the change: worth trying again later.
 bool isTransientFailure(int sqliteCode);
