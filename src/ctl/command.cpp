@@ -1,5 +1,7 @@
 #include "ctl/command.h"
 
+#include <memory>
+
 #include "ctl/tables.h"
 
 #include <CLI/CLI.hpp>
@@ -35,6 +37,14 @@ std::function<int()> guarded(const Context& context, std::function<int()> run) {
             std::cerr << e.what() << '\n';
             return ExitDataError;
         }
+    };
+}
+
+std::function<Run(CLI::App&)> withJsonFlag(const char* help, int (*run)(const Context&, bool)) {
+    return [help, run](CLI::App& cmd) -> Run {
+        auto json = std::make_shared<bool>(false);
+        cmd.add_flag("--json", *json, help);
+        return [json, run](const Context& context) { return run(context, *json); };
     };
 }
 

@@ -57,6 +57,9 @@ struct Command {
     std::function<Run(CLI::App&)> declare;
 };
 
+// The declaration of a command whose one option is --json (what its JSON is: `help`).
+std::function<Run(CLI::App&)> withJsonFlag(const char* help, int (*run)(const Context&, bool json));
+
 std::vector<Command> taskCommands();     // tasks, next, due
 std::vector<Command> defineCommands();   // add, set, rm
 std::vector<Command> editCommands();     // edit

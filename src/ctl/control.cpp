@@ -380,11 +380,7 @@ std::vector<Command> controlCommands() {
          "Say whether the scheduler of the tables runs: PID, start, tables, protocol, scheduling "
          "state and running tasks (exit 0 when it runs, 3 when not, 4 when it runs but cannot be "
          "reached)",
-         [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "One JSON object");
-             return [json](const Context& context) { return runStatus(context, *json); };
-         }},
+         withJsonFlag("One JSON object", runStatus)},
     };
     const struct {
         const char* name;

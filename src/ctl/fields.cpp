@@ -71,6 +71,16 @@ class Applier {
         took(setting.key, window, taken);
     }
 
+    // A new record's defaults, or a changed kind with the window it leaves empty filled in.
+    void kind(const std::vector<Setting>& settings, bool newRecord, bool task) {
+        if (newRecord) defaults(settings, task);
+        for (const Setting& s : settings)
+            if (s.key == "schedule" && !newRecord) {
+                schedule(s);
+                fillEmptyWindow(settings);
+            }
+    }
+
     // "from" and "to", read by the record's kind.
     void window(const Setting& setting) {
         Schedule window = Schedule::read(s_.columns);
@@ -354,12 +364,7 @@ void deleteRow(Table& table, Table::Bookmark rowid) {
 std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                           const Context& context, bool newRecord) {
     Applier a(dm, silenceSchedule(dm), context);
-    if (newRecord) a.defaults(settings, false);
-    for (const Setting& s : settings)
-        if (s.key == "schedule" && !newRecord) {
-            a.schedule(s);
-            a.fillEmptyWindow(settings);
-        }
+    a.kind(settings, newRecord, false);
     for (const Setting& s : settings)
         if (s.key == "from" || s.key == "to") a.window(s);
     if (newRecord) a.closeYearlyWindow(settings);
@@ -405,12 +410,7 @@ const std::vector<std::string>& taskKeys() {
 std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                        const Context& context, bool newRecord) {
     Applier a(dm, taskSchedule(dm), context);
-    if (newRecord) a.defaults(settings, true);
-    for (const Setting& s : settings)
-        if (s.key == "schedule" && !newRecord) {
-            a.schedule(s);
-            a.fillEmptyWindow(settings);
-        }
+    a.kind(settings, newRecord, true);
     const bool everyMinute =
         storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
     for (const Setting& s : settings) {

@@ -198,11 +198,7 @@ std::vector<Command> resourceCommands() {
     return {
         {"resource", "List, add, change or remove conflicting resources", nullptr},
         {"resource list", "List the resources: number, name, longest wait",
-         [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "An array of objects");
-             return [json](const Context& context) { return runResourceList(context, *json); };
-         }},
+         withJsonFlag("An array of objects", runResourceList)},
         {"resource add", "Add a resource",
          [](CLI::App& cmd) -> Run {
              struct Values {

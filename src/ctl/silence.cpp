@@ -120,11 +120,7 @@ std::vector<Command> silenceCommands() {
     return {
         {"silence", "List, add, change or remove silence periods", nullptr},
         {"silence list", "List the silence periods with their numbers",
-         [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "An array of objects");
-             return [json](const Context& context) { return runSilenceList(context, *json); };
-         }},
+         withJsonFlag("An array of objects", runSilenceList)},
         {"silence add", "Add a silence period",
          [](CLI::App& cmd) -> Run {
              auto options = std::make_shared<ScheduleOptions>();

@@ -181,11 +181,7 @@ std::vector<Command> taskCommands() {
         {"tasks",
          "List every task: AppID, AppName, schedule, run type, stopped, status, last change and "
          "next launch, separated by tabs",
-         [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "An array of objects keyed by field name");
-             return [json](const Context& context) { return runTasks(context, *json); };
-         }},
+         withJsonFlag("An array of objects keyed by field name", runTasks)},
         {"next", "Print the next launch moments of a task, one \"YYYY-MM-DD HH:MM\" per line",
          [](CLI::App& cmd) -> Run {
              struct Values {
@@ -201,11 +197,7 @@ std::vector<Command> taskCommands() {
         {"due",
          "For the minute of --at, say of every task whether the scheduling pass launches it, or "
          "why not",
-         [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "An array of objects");
-             return [json](const Context& context) { return runDue(context, *json); };
-         }},
+         withJsonFlag("An array of objects", runDue)},
     };
 }
 

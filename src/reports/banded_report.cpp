@@ -28,14 +28,18 @@ class ControlsDisabled {
 } // namespace
 
 Band& Band::label(QRectF rect, QString text, QFont font, Qt::Alignment alignment) {
-    BandItem item;
-    item.kind = BandItem::Kind::Label;
-    item.rect = rect;
+    BandItem& item = add(BandItem::Kind::Label, rect, std::move(font), alignment);
     item.text = std::move(text);
+    return *this;
+}
+
+BandItem& Band::add(BandItem::Kind kind, QRectF rect, QFont font, Qt::Alignment alignment) {
+    BandItem& item = items.emplace_back();
+    item.kind = kind;
+    item.rect = rect;
     item.font = std::move(font);
     item.alignment = alignment;
-    items.push_back(std::move(item));
-    return *this;
+    return item;
 }
 
 QFont reportFont(double points, bool bold, bool italic) {
@@ -49,14 +53,9 @@ QFont reportFont(double points, bool bold, bool italic) {
 
 Band& Band::computed(QRectF rect, std::function<QString()> compute, QFont font,
                      Qt::Alignment alignment, bool shrinkToFit) {
-    BandItem item;
-    item.kind = BandItem::Kind::Computed;
-    item.rect = rect;
+    BandItem& item = add(BandItem::Kind::Computed, rect, std::move(font), alignment);
     item.compute = std::move(compute);
-    item.font = std::move(font);
-    item.alignment = alignment;
     item.shrinkToFit = shrinkToFit;
-    items.push_back(std::move(item));
     return *this;
 }
 

@@ -49,6 +49,9 @@ struct Band {
                    bool shrinkToFit = false);
     // A horizontal rule from left to right at y.
     Band& rule(double y, double left, double right, double thickness);
+
+  private:
+    BandItem& add(BandItem::Kind kind, QRectF rect, QFont font, Qt::Alignment alignment);
 };
 
 class BandedReport {

@@ -12,22 +12,21 @@
 namespace vektrin {
 namespace {
 
-std::string quoteLiteral(const std::string& s) {
-    std::string out = "'";
+// SQL quoting: the quote character doubled inside.
+std::string quoted(const std::string& s, char quote) {
+    std::string out(1, quote);
     for (char c : s) {
-        if (c == '\'') out += '\'';
+        if (c == quote) out += quote;
         out += c;
     }
-    return out + "'";
+    return out + quote;
 }
 
+std::string quoteLiteral(const std::string& s) {
+    return quoted(s, '\'');
+}
 std::string quoteIdentifier(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
+    return quoted(s, '"');
 }
 
 // A file name as a URI, so that '?', '#' and '%' in a directory name stay part of the path.

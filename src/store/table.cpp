@@ -576,19 +576,17 @@ void Table::edit() {
 
 void Table::insert() {
     leaveEditing();
-    buffer_ = Row{0, std::vector<Value>(defs_.size())};
-    insertPos_ = rows_.empty() ? 0 : pos_;
-    state_ = State::Insert;
-    modified_ = false;
-    dirty_ = 0;
-    calcValid_ = false;
-    notifyState();
+    beginInsert(rows_.empty() ? 0 : pos_);
 }
 
 void Table::append() {
     leaveEditing();
+    beginInsert(static_cast<int>(rows_.size()));
+}
+
+void Table::beginInsert(int position) {
     buffer_ = Row{0, std::vector<Value>(defs_.size())};
-    insertPos_ = static_cast<int>(rows_.size());
+    insertPos_ = position;
     state_ = State::Insert;
     modified_ = false;
     dirty_ = 0;
@@ -915,30 +913,26 @@ void Table::enableControls() {
 }
 
 void Table::notifyRecord() {
-    if (disabled_) {
-        pendingDataSet_ = true;
-        return;
-    }
-    for (auto* o : std::vector<TableObserver*>(observers_))
-        o->recordChanged(*this);
+    notify(&TableObserver::recordChanged);
 }
 
 void Table::notifyDataSet() {
-    if (disabled_) {
-        pendingDataSet_ = true;
-        return;
-    }
-    for (auto* o : std::vector<TableObserver*>(observers_))
-        o->dataSetChanged(*this);
+    notify(&TableObserver::dataSetChanged);
 }
 
 void Table::notifyState() {
+    notify(&TableObserver::stateChanged);
+}
+
+// While the controls are disabled a change is only remembered: they see the whole data set anew
+// when enabled. The copy lets an observer detach itself while it is told.
+void Table::notify(void (TableObserver::*event)(Table&)) {
     if (disabled_) {
         pendingDataSet_ = true;
         return;
     }
     for (auto* o : std::vector<TableObserver*>(observers_))
-        o->stateChanged(*this);
+        (o->*event)(*this);
 }
 
 } // namespace vektrin

@@ -205,6 +205,8 @@ class Table {
     void notifyRecord();
     void notifyDataSet();
     void notifyState();
+    void notify(void (TableObserver::*event)(Table&));
+    void beginInsert(int position);
     std::int64_t readDataVersion();
     sqlite3_stmt* prepared(sqlite3_stmt*& slot, const std::string& sql);
 
