@@ -17,20 +17,6 @@
 
 namespace vektrin::test {
 
-// Standard error without the "vektrinctl: " that begins each of its lines.
-inline std::string withoutPrefix(const std::string& err) {
-    std::string plain;
-    for (std::size_t start = 0; start < err.size();) {
-        std::size_t end = err.find('\n', start);
-        end = end == std::string::npos ? err.size() : end + 1;
-        std::string_view line(err.data() + start, end - start);
-        if (line.starts_with("vektrinctl: ")) line.remove_prefix(12);
-        plain += line;
-        start = end;
-    }
-    return plain;
-}
-
 // environment: NAME=VALUE each (TZ takes effect for the call). Standard error comes without the
 // prefix of its lines unless `raw`.
 inline ProgramOutcome runVektrinctl(const std::vector<std::string>& args,
