@@ -70,4 +70,5 @@ endforeach()
 
 file(READ "${VEKTRIN_SOURCE_DIR}/resources/vektrin.service.in" text)
 string(REPLACE "@VEKTRIN_PROGRAM@" "${program}" text "${text}")
+string(REPLACE "@VEKTRINCTL_PROGRAM@" "${bindir}/vektrinctl" text "${text}")
 vektrin_install_text("${unitdir}" vektrin.service "${text}")

@@ -3,7 +3,7 @@
 
 _vektrinctl_tasks() {
     # AppIDs and names from the tables vektrinctl would use (the same --aliases file).
-    "${_vektrinctl_cmd[@]}" tasks 2>/dev/null | tail -n +2 | cut -f1,2 | tr '\t' '\n'
+    "${_vektrinctl_cmd[@]}" tasks --no-header 2>/dev/null | cut -f1,2 | tr '\t' '\n'
 }
 
 _vektrinctl_resources() {
@@ -25,8 +25,9 @@ _vektrinctl() {
     local words=("${COMP_WORDS[@]}")
     local cur=${words[cword]} prev=${words[cword - 1]}
 
-    local commands="add set rm edit resource silence status run interrupt cancel-wait stop resume
-        tasks next due timeline export import protocol output eval expand help"
+    local commands="init add set rm edit resource silence status run interrupt cancel-wait stop
+        resume tasks next due timeline export import protocol output eval expand help"
+    local globals="--aliases --at --trace"
     local kinds="--every-minute --hourly --daily --weekly --monthly --yearly --from --to"
     local taskopts="--command --dir $kinds --repeat --window --priority --if --until --interrupt
         --no-interrupt --wait-if-busy --no-wait-if-busy --conflicts --stopped"
@@ -76,13 +77,14 @@ _vektrinctl() {
             return
             ;;
         --task)
-            [[ $command == timeline ]] || return
+            [[ $command == timeline || $command == protocol ]] || return
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(_vektrinctl_tasks)" -- "$cur"))
             COMPREPLY=("${COMPREPLY[@]// /\\ }")
             return
             ;;
         --at | --from | --to | --repeat | --monthly | --command | --if | --until | --since | -n | --lines | --count | --max-wait | --number | --name | --run | --hours | --days)
+            [[ $prev == -n && $command == next ]] && COMPREPLY=($(compgen -W "1 5 10 20 100" -- "$cur"))
             return
             ;;
     esac
@@ -94,23 +96,29 @@ _vektrinctl() {
 
     local options="" takesTask=0
     case $command in
+        init) options="--force --if-missing" ;;
         add) options="$taskopts" ;;
-        set) options="--name $taskopts --no-stopped" takesTask=1 ;;
-        rm | run | interrupt | cancel-wait | stop | resume | next) takesTask=1 ;;
-        output) options="--run --list --follow" takesTask=1 ;;
+        set) options="--name $taskopts --no-stopped --quiet" takesTask=1 ;;
+        rm) options="--quiet" takesTask=1 ;;
+        run | interrupt | cancel-wait | stop | resume) takesTask=1 ;;
+        next) options="--count --json $kinds --repeat" takesTask=1 ;;
+        output) options="--run --list --json --follow" takesTask=1 ;;
         timeline) options="--from --to --hours --days --task --output --text" ;;
         edit) options="--no-retry" takesTask=1 ;;
-        status | tasks | due) options="--json" ;;
+        status | due) options="--json" ;;
+        tasks) options="--json --no-header" ;;
         export) options="--output" ;;
         import) options="--replace" ;;
-        protocol) options="--log --since --task --follow --lines" ;;
+        eval | expand) options="" ;;
+        protocol) options="--log --since --until --task --follow --lines --json" ;;
         help) COMPREPLY=($(compgen -W "$commands" -- "$cur")) && return ;;
         resource)
             case $sub in
                 "") COMPREPLY=($(compgen -W "list add set rm" -- "$cur")) && return ;;
                 list) options="--json" ;;
-                add) options="--max-wait" ;;
-                set) options="--number --name --max-wait" ;;
+                add) options="--max-wait --quiet" ;;
+                set) options="--number --name --max-wait --quiet" ;;
+                rm) options="--quiet" ;;
             esac
             if [[ $sub == set || $sub == rm ]] && [[ $cur != -* ]]; then
                 local IFS=$'\n'
@@ -122,13 +130,14 @@ _vektrinctl() {
             case $sub in
                 "") COMPREPLY=($(compgen -W "list add set rm" -- "$cur")) && return ;;
                 list) options="--json" ;;
-                add | set) options="$kinds" ;;
+                add | set) options="$kinds --quiet" ;;
+                rm) options="--quiet" ;;
             esac
             ;;
     esac
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$options --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "$options $globals --help" -- "$cur"))
     elif ((takesTask)) && ((cword == first + 1)); then
         local IFS=$'\n'
         COMPREPLY=($(compgen -W "$(_vektrinctl_tasks)" -- "$cur"))

@@ -14,6 +14,44 @@ Maybe Vektrin runs already?</source>
 Возможно, Vektrin уже запущен?</translation>
     </message>
     <message>
+        <source>Another scheduler holds the tables in </source>
+        <translation>Другой планировщик уже работает с таблицами в </translation>
+    </message>
+    <message>
+        <source>Another scheduler holds the protocol </source>
+        <translation>Другой планировщик уже ведёт протокол </translation>
+    </message>
+    <message>
+        <source>Vektrin: first start</source>
+        <translation>Vektrin: первый запуск</translation>
+    </message>
+    <message>
+        <source>No database alias Control is defined yet.
+
+Create it in the aliases file
+%s
+with three empty tables in the directory
+%s?</source>
+        <translation>Псевдоним базы данных Control ещё не определён.
+
+Создать его в файле псевдонимов
+%s
+с тремя пустыми таблицами в каталоге
+%s?</translation>
+    </message>
+    <message>
+        <source>Create</source>
+        <translation>Создать</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>The first start could not be prepared: %s</source>
+        <translation>Не удалось подготовить первый запуск: %s</translation>
+    </message>
+    <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
         <translation>Закройте окно «Задачи» перед выходом</translation>
     </message>

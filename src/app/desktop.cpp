@@ -2,6 +2,7 @@
 
 #include "app/session.h"
 #include "platform/strings.h"
+#include "ui/first_start_dialog.h"
 #include "ui/main_form.h"
 #include "ui/translation.h"
 
@@ -22,6 +23,9 @@ int vektrinDesktopMain(int argc, char** argv) {
     options.programPath = programPath(argv[0]);
     // The language recorded for this program's path, before any window takes its texts.
     installChosenLanguage(app, options.programPath);
+    // A first start asks before the start-up would refuse for want of the alias; a run that only
+    // records a language choice asks nothing.
+    if (options.arguments.empty()) offerFirstStart();
     TMainForm form(options);
     catchEndSignals(&form, [&form] { form.closeMainWindow(); });
     const int status = form.start();

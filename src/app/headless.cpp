@@ -1,7 +1,10 @@
 #include "app/headless.h"
 
+#include "engine/first_start.h"
 #include "engine/handler_guard.h"
+#include "platform/aliases.h"
 #include "platform/regional.h"
+#include "platform/strings.h"
 #include "ui/operator_lines.h"
 #include "ui/translation.h"
 
@@ -51,6 +54,13 @@ void HeadlessScheduler::closeMainWindow() {
 
 void HeadlessScheduler::showMessage(std::string_view text, MessageKind) {
     writeMessageLine(text);
+    // Nobody can be asked here: the next line says where the alias was looked for and what
+    // defines it.
+    if (text == str::NoControlAlias) {
+        const FirstStart places = proposedFirstStart();
+        writeNoticeLine(
+            str::fill(str::NoControlAliasLookedIn, {aliasesFilePath(), places.tablesDirectory}));
+    }
 }
 
 void HeadlessScheduler::setApplicationTitle(const std::string& title) {

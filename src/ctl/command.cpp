@@ -7,7 +7,14 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
+#include <set>
+#include <unistd.h>
 
 namespace vektrin::ctl {
 
@@ -48,6 +55,132 @@ std::function<Run(CLI::App&)> withJsonFlag(const char* help, int (*run)(const Co
     };
 }
 
+DescriptorOutput::DescriptorOutput(int fd) : fd_(fd) {
+    setp(buffer_, buffer_ + sizeof buffer_);
+}
+
+DescriptorOutput::~DescriptorOutput() {
+    sync();
+}
+
+bool DescriptorOutput::writeAll(const char* text, std::size_t size) {
+    while (size > 0 && error_ == 0) {
+        const ssize_t n = ::write(fd_, text, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error_ = n < 0 ? errno : EIO;
+            break;
+        }
+        text += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return error_ == 0;
+}
+
+int DescriptorOutput::sync() {
+    const bool written = writeAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return written ? 0 : -1;
+}
+
+DescriptorOutput::int_type DescriptorOutput::overflow(int_type c) {
+    if (sync() != 0) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+}
+
+std::streamsize DescriptorOutput::xsputn(const char* text, std::streamsize count) {
+    if (count <= epptr() - pptr()) {
+        std::memcpy(pptr(), text, static_cast<std::size_t>(count));
+        pbump(static_cast<int>(count));
+        return count;
+    }
+    if (sync() != 0 || !writeAll(text, static_cast<std::size_t>(count))) return 0;
+    return count;
+}
+
+std::optional<std::string> standardOutputFailure() {
+    std::cout.flush();
+    if (const auto* out = dynamic_cast<const DescriptorOutput*>(std::cout.rdbuf());
+        out && out->error() != 0)
+        return std::strerror(out->error());
+    if (!std::cout.good()) return std::strerror(EIO);
+    return std::nullopt;
+}
+
+std::optional<DateTime> readMoment(std::string_view text, DateTime now) {
+    const DateTime today = datePart(now);
+    if (text == "now") return now;
+    if (text == "today") return today;
+    if (text == "yesterday") return today - 1;
+    if (text == "tomorrow") return today + 1;
+    const auto timeOfDay = [](std::string_view t) -> std::optional<DateTime> {
+        if (t.size() != 5 && t.size() != 8) return std::nullopt;
+        return parseIsoTime(t.size() == 5 ? std::string(t) + ":00" : std::string(t));
+    };
+    if (text.size() == 5 || text.size() == 8) {
+        const auto t = timeOfDay(text);
+        return t ? std::optional(today + *t) : std::nullopt;
+    }
+    if (text.size() < 10) return std::nullopt;
+    const auto date = parseIsoDate(text.substr(0, 10));
+    if (!date || text.size() == 10) return date;
+    if (text[10] != ' ' && text[10] != 'T') return std::nullopt;
+    const auto t = timeOfDay(text.substr(11));
+    return t ? std::optional(*date + *t) : std::nullopt;
+}
+
+CLI::Option* addMomentOption(CLI::App& cmd, const std::string& name, std::string& text,
+                             const std::string& help) {
+    return cmd.add_option(name, text, help)
+        ->option_text("MOMENT")
+        ->check(
+            [name](const std::string& value) {
+                return readMoment(value, 0)
+                           ? std::string()
+                           : name + " takes a moment (" + MomentForms + "), not '" + value + "'";
+            },
+            "MOMENT");
+}
+
+CLI::Option* addNumberOption(CLI::App& cmd, const std::string& names, int& value,
+                             const std::string& help, int min, int max) {
+    const std::string shown = names.substr(0, names.find(','));
+    return cmd.add_option(names, value, help)
+        ->option_text("N")
+        ->check(
+            [=](const std::string& text) {
+                int number = 0;
+                const auto [end, ec] =
+                    std::from_chars(text.data(), text.data() + text.size(), number);
+                if (ec == std::errc() && end == text.data() + text.size() && number >= min &&
+                    number <= max)
+                    return std::string();
+                return shown + " takes a whole number from " + std::to_string(min) + " to " +
+                       std::to_string(max) + ", not '" + text + "'";
+            },
+            "N");
+}
+
+Run quietly(CLI::App& cmd, Run run) {
+    auto quiet = std::make_shared<bool>(false);
+    cmd.add_flag("-q,--quiet", *quiet, "Print nothing but errors");
+    return [quiet, run = std::move(run)](const Context& context) {
+        if (!*quiet) return run(context);
+        struct Discard : std::streambuf {
+            int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+        } discard;
+        std::streambuf* const shown = std::cout.rdbuf(&discard);
+        struct Restore {
+            std::streambuf* buffer;
+            ~Restore() { std::cout.rdbuf(buffer); }
+        } restore{shown};
+        return run(context);
+    };
+}
+
 void declareCommands(CLI::App& app, const std::vector<Command>& commands, const Context& context,
                      std::function<int()>& chosen) {
     for (const Command& c : commands) {
@@ -64,6 +197,11 @@ void declareCommands(CLI::App& app, const std::vector<Command>& commands, const 
         }
         // The parser's options live as long as app does, and the run with them.
         Run run = c.declare(*cmd);
+        // The changes whose confirmation a script may not want.
+        static const std::set<std::string> confirming = {
+            "set",         "rm",          "resource add", "resource set",
+            "resource rm", "silence add", "silence set",  "silence rm"};
+        if (confirming.contains(c.name)) run = quietly(*cmd, std::move(run));
         cmd->callback([&context, &chosen, run] {
             chosen = guarded(context, [&context, run] { return run(context); });
         });

@@ -6,13 +6,17 @@
 #include "platform/date_time.h"
 
 #include <functional>
+#include <optional>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace CLI {
 class App;
-}
+class Option;
+} // namespace CLI
 
 namespace vektrin::ctl {
 
@@ -41,11 +45,29 @@ class CommandError : public std::runtime_error {
     int exitCode_;
 };
 
+// One way to write a moment on every option that takes one: "YYYY-MM-DD" (its first minute),
+// "YYYY-MM-DD HH:MM[:SS]" ("T" may stand for the blank), "HH:MM[:SS]" (today), "now", "today",
+// "yesterday" or "tomorrow" (the first minute of that day), in local time; today is now's day.
+std::optional<DateTime> readMoment(std::string_view text, DateTime now);
+inline constexpr const char* MomentForms =
+    "YYYY-MM-DD, \"YYYY-MM-DD HH:MM[:SS]\", HH:MM, now, today, yesterday or tomorrow";
+// Checks a moment option's words while parsing; its value is read with readMoment when it runs.
+CLI::Option* addMomentOption(CLI::App& cmd, const std::string& name, std::string& text,
+                             const std::string& help);
+// Checks a whole-number option while parsing, naming it as `name` in the refusal ("-n takes a
+// whole number from 1 to 100000, not 'abc'").
+CLI::Option* addNumberOption(CLI::App& cmd, const std::string& names, int& value,
+                             const std::string& help, int min, int max);
+
 // A command's run that ends every failure with its message on standard error and its own exit
 // code.
 std::function<int()> guarded(const Context& context, std::function<int()> run);
 
 using Run = std::function<int(const Context&)>;
+
+// Puts -q/--quiet on the command: the run then prints nothing on standard output (its
+// confirmation), only its errors.
+Run quietly(CLI::App& cmd, Run run);
 
 // One command: the words that name it after vektrinctl ("add", "resource add"), what it does, and
 // its declaration: the arguments and options it puts on its own parser, and the run (reading what
@@ -71,11 +93,37 @@ std::vector<Command> timelineCommands(); // timeline
 std::vector<Command> controlCommands();  // status, run, interrupt, cancel-wait, stop, resume
 std::vector<Command> outputCommands();   // output
 std::vector<Command> tryCommands();      // eval, expand
+std::vector<Command> initCommands();     // init
 
 // Puts the commands on app (a group before its members); the one named on the command line
 // leaves its guarded run in chosen.
 void declareCommands(CLI::App& app, const std::vector<Command>& commands, const Context& context,
                      std::function<int()>& chosen);
+
+// Standard output as vektrinctl writes it: buffered, with the first error of a write kept so that
+// the end of the run can name it (stdio forgets it once its buffer is dropped).
+class DescriptorOutput : public std::streambuf {
+  public:
+    explicit DescriptorOutput(int fd);
+    ~DescriptorOutput() override;
+    int error() const { return error_; } // errno of the first failed write, 0 for none
+
+  protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+    int sync() override;
+
+  private:
+    bool writeAll(const char* text, std::size_t size);
+    int fd_;
+    int error_ = 0;
+    char buffer_[1 << 14];
+};
+
+// Why what was printed on standard output did not all arrive (its buffer is flushed first), or
+// nothing when it did. A command that goes on printing (--follow) ends when this says anything;
+// the end of vektrinctl then reports it once.
+std::optional<std::string> standardOutputFailure();
 
 // vektrinctl with these arguments (without the program's name), in this process: what it prints
 // goes to std::cout and std::cerr; returns the exit status.

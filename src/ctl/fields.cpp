@@ -321,10 +321,10 @@ std::vector<Setting> TaskOptions::settings() const {
     return out;
 }
 
-void report(const std::vector<Problem>& problems) {
+void report(const std::vector<Problem>& problems, const char* closing) {
     for (const Problem& p : problems)
         std::cerr << "--" << (p.option.empty() ? p.key : p.option) << ": " << p.message << '\n';
-    std::cerr << "Nothing was written.\n";
+    if (closing) std::cerr << closing << '\n';
 }
 
 // The stored columns that apply() changes in the current record of t, found by applying it while

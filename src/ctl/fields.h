@@ -85,8 +85,8 @@ std::vector<Setting> silenceSettings(TDataCtrl& dm);
 std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                           const Context& context, bool newRecord);
 
-// Each problem on standard error, then "Nothing was written.".
-void report(const std::vector<Problem>& problems);
+// Each problem on standard error, then the closing line.
+void report(const std::vector<Problem>& problems, const char* closing = "Nothing was written.");
 // The stored columns that apply() changes in the current record of t, found by applying it while
 // editing and cancelling; nothing is posted. Refused (problems reported): nothing. before, when
 // given, gets the record as it was.

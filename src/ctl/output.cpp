@@ -2,6 +2,7 @@
 // while it goes on.
 
 #include "ctl/command.h"
+#include "ctl/json.h"
 #include "ctl/tables.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
@@ -28,6 +29,7 @@ struct OutputOptions {
     int run = 1; // 1: the last run, 2: the one before, ...
     bool list = false;
     bool follow = false;
+    bool json = false;
 };
 
 std::string moment(DateTime value) {
@@ -78,7 +80,7 @@ int follow(const RunInfo& run) {
     char last = '\n';
     char buffer[1 << 16];
     for (;;) {
-        std::cout.flush();
+        if (standardOutputFailure()) return ExitOk; // reported as vektrinctl ends
         // The end is recorded once the keeper has given the file its final form: what is read
         // after seeing it is all there is.
         const bool ended = readRunEnd(run.path).has_value();
@@ -136,6 +138,24 @@ int runOutput(const Context& context, const OutputOptions& options) {
     if (options.list) {
         if (runs.empty()) std::cerr << "No run of " << name << " is kept in " << where << '\n';
         int number = 0;
+        if (options.json) {
+            Json all = Json::array();
+            for (const RunInfo& run : runs) {
+                Json r = Json::object();
+                r["Run"] = ++number;
+                r["Start"] = moment(run.start);
+                r["End"] = run.end ? Json(moment(run.end->end)) : Json(nullptr);
+                r["ExitCode"] =
+                    run.end && run.end->exitCode ? Json(*run.end->exitCode) : Json(nullptr);
+                r["Status"] =
+                    run.end ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
+                            : std::string(str::Sost2);
+                r["Size"] = run.size;
+                all.push_back(std::move(r));
+            }
+            std::cout << all.dump(2) << '\n';
+            return ExitOk;
+        }
         for (const RunInfo& run : runs) {
             std::cout << ++number << '\t' << moment(run.start) << '\t';
             if (run.end) {
@@ -182,10 +202,9 @@ std::vector<Command> outputCommands() {
              [](CLI::App& cmd) -> Run {
                  auto options = std::make_shared<OutputOptions>();
                  cmd.add_option("TASK", options->task, "the task's AppID or AppName")->required();
-                 CLI::Option* run = cmd.add_option("--run", options->run,
-                                                   "the run: 1 the last, 2 the one before, ...")
-                                        ->option_text("N")
-                                        ->check(CLI::Range(1, 1000000));
+                 CLI::Option* run =
+                     addNumberOption(cmd, "--run", options->run,
+                                     "the run: 1 the last, 2 the one before, ...", 1, 1000000);
                  CLI::Option* follow =
                      cmd.add_flag("-f,--follow", options->follow,
                                   "Go on printing while the run goes on, until it ends");
@@ -194,6 +213,9 @@ std::vector<Command> outputCommands() {
                               "status and size in bytes, separated by tabs")
                      ->excludes(run)
                      ->excludes(follow);
+                 cmd.add_flag("--json", options->json,
+                              "With --list: an array of objects (Run, Start, End, ExitCode, "
+                              "Status, Size)");
                  return [options](const Context& context) { return runOutput(context, *options); };
              }}};
 }

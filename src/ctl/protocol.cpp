@@ -2,6 +2,7 @@
 // and followed as they come.
 
 #include "ctl/control.h"
+#include "ctl/json.h"
 #include "ctl/tables.h"
 #include "engine/protocol_file.h"
 #include "platform/clock.h"
@@ -10,6 +11,7 @@
 #include "platform/strings.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -28,11 +30,33 @@ namespace {
 
 struct ProtocolOptions {
     std::string logFile;           // empty: the running scheduler's, or where one keeps it
-    std::optional<DateTime> since; // a day
+    std::optional<DateTime> since; // lines at this moment or later
+    std::optional<DateTime> until; // lines before this moment
     std::string task;              // AppName; empty for every line
     bool follow = false;
-    int lastLines = 0; // only the last lines that pass the filters; 0 for all
+    bool json = false;
+    int lastLines = -1; // only the last lines that pass the filters; -1 for all
 };
+
+// The time of day after a line's date token: "H:MM:SS", with " AM" or " PM" in the locales
+// that write them; nothing when the line has none.
+std::optional<DateTime> lineTime(std::string_view line) {
+    const auto blank = line.find(' ');
+    if (blank == std::string_view::npos) return std::nullopt;
+    int parts[3] = {0, 0, 0};
+    std::size_t at = blank + 1;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && (at >= line.size() || line[at++] != ':')) return std::nullopt;
+        const auto [end, ec] =
+            std::from_chars(line.data() + at, line.data() + line.size(), parts[i]);
+        if (ec != std::errc()) return std::nullopt;
+        at = static_cast<std::size_t>(end - line.data());
+    }
+    const std::string_view rest = line.substr(at);
+    if (rest.starts_with(" PM") && parts[0] < 12) parts[0] += 12;
+    if (rest.starts_with(" AM") && parts[0] == 12) parts[0] = 0;
+    return tryEncodeTime(parts[0], parts[1], parts[2]);
+}
 
 class LineFilter {
   public:
@@ -45,12 +69,15 @@ class LineFilter {
           executes_(str::taskMessage(str::Executes, options.task)) {}
 
     bool accepts(std::string_view line) {
-        if (options_.since) {
-            // A line without a date of its own goes with the line before it.
-            if (const std::optional<DateTime> date = dates_.read(line))
-                previousInRange_ = *date >= *options_.since;
-            if (!previousInRange_) return false;
+        // A line without a date of its own goes with the line before it.
+        if (const std::optional<DateTime> date = dates_.read(line)) {
+            moment_ = *date + lineTime(line).value_or(0);
+            previousInRange_ = (!options_.since || msOf(*moment_) >= msOf(*options_.since)) &&
+                               (!options_.until || msOf(*moment_) < msOf(*options_.until));
+        } else {
+            moment_.reset();
         }
+        if ((options_.since || options_.until) && !previousInRange_) return false;
         if (options_.task.empty()) return true;
         const bool named = line.find(needle_) != std::string_view::npos;
         // A failed launch writes its error, without the task's name, right after "Executes".
@@ -60,6 +87,9 @@ class LineFilter {
         return named || launchError;
     }
 
+    // The moment of the line last seen, when it has a date.
+    const std::optional<DateTime>& moment() const { return moment_; }
+
   private:
     const ProtocolOptions& options_;
     ProtocolLineDates dates_;
@@ -67,7 +97,16 @@ class LineFilter {
     std::string executes_;
     bool previousInRange_ = false;
     bool afterExecutes_ = false;
+    std::optional<DateTime> moment_;
 };
+
+// A protocol line for scripts: its moment as read, and the line as it is.
+std::string jsonLine(std::string_view line, const std::optional<DateTime>& moment) {
+    Json object = Json::object();
+    object["Moment"] = moment ? Json(isoDate(*moment) + " " + clockTime(*moment)) : Json(nullptr);
+    object["Line"] = std::string(line);
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
 
 // The protocol named, else the running scheduler's (or the one a scheduler that ended without
 // cleaning up named), else where the service and scripts/run keep it, else the current
@@ -168,7 +207,7 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
     bool catchingUp = false;
     // With -n, the lines of the first reading wait here until it is known which are the last.
     std::deque<std::string> last;
-    bool keepLast = options.lastLines > 0;
+    bool keepLast = options.lastLines >= 0;
     auto emit = [&](std::string_view line) {
         if (catchingUp) {
             // The rewritten log starts with the kept lines, which have been printed already.
@@ -177,16 +216,18 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
         }
         lastSeen = line;
         if (!filter.accepts(line)) return;
+        std::string shown =
+            options.json ? jsonLine(line, filter.moment()) : std::string(line) + "\n";
         if (!keepLast) {
-            std::cout << line << '\n';
+            std::cout << shown;
             return;
         }
-        last.emplace_back(line);
+        last.push_back(std::move(shown));
         if (last.size() > static_cast<std::size_t>(options.lastLines)) last.pop_front();
     };
     const auto printLast = [&] {
         for (const std::string& line : last)
-            std::cout << line << '\n';
+            std::cout << line;
         last.clear();
         keepLast = false;
     };
@@ -202,7 +243,7 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
     printLast();
     // Until interrupted: look for new lines four times a second.
     for (;;) {
-        std::cout.flush();
+        if (standardOutputFailure()) return ExitOk; // reported as vektrinctl ends
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         if (reader.isOpen() && !reader.drain(emit)) throw readError();
         if (!reader.isOpen() || reader.replacedOrTruncated()) {
@@ -226,29 +267,30 @@ std::vector<Command> protocolCommands() {
     return {{"protocol", "Print the protocol lines, filtered", [](CLI::App& cmd) -> Run {
                  struct Values {
                      ProtocolOptions protocol;
-                     std::string since;
+                     std::string since, until;
                  };
                  auto v = std::make_shared<Values>();
                  cmd.add_option("--log", v->protocol.logFile,
                                 "the protocol file (default: the running scheduler's; else the "
                                 "one in ~/.local/state/vektrin, else Vektrin.log here)");
-                 cmd.add_option("-n,--lines", v->protocol.lastLines,
-                                "only the last N lines that pass the filters")
-                     ->check(CLI::Range(0, 1 << 30));
-                 cmd.add_option("--since", v->since, "only lines of this day and later")
-                     ->option_text("YYYY-MM-DD")
-                     ->check(
-                         [](const std::string& text) {
-                             return parseIsoDate(text) ? std::string() : "expected YYYY-MM-DD";
-                         },
-                         "DATE");
+                 addNumberOption(cmd, "-n,--lines", v->protocol.lastLines,
+                                 "only the last N lines that pass the filters (0: none of the "
+                                 "lines there are, with --follow only new ones)",
+                                 0, 1 << 30);
+                 addMomentOption(cmd, "--since", v->since, "only lines of this moment and later");
+                 addMomentOption(cmd, "--until", v->until, "only lines before this moment");
                  cmd.add_option("--task", v->protocol.task,
                                 "only the lines about this AppName (with the launch error line "
                                 "that follows its \"Executes\" line)");
                  cmd.add_flag("-f,--follow", v->protocol.follow,
                               "Go on printing lines as they are written");
+                 cmd.add_flag("--json", v->protocol.json,
+                              "One object a line: {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or null, "
+                              "\"Line\": the line}");
                  return [v](const Context& context) {
-                     if (!v->since.empty()) v->protocol.since = parseIsoDate(v->since);
+                     const DateTime now = context.now();
+                     if (!v->since.empty()) v->protocol.since = readMoment(v->since, now);
+                     if (!v->until.empty()) v->protocol.until = readMoment(v->until, now);
                      return runProtocol(context, v->protocol);
                  };
              }}};

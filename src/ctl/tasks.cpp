@@ -3,6 +3,7 @@
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
 #include "ctl/environment.h"
+#include "ctl/fields.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
 #include "engine/launch_condition.h"
@@ -79,13 +80,13 @@ const char* verdictWord(schedule::Verdict verdict) {
     return "never-due";
 }
 
-int runTasks(const Context& context, bool json) {
+int runTasks(const Context& context, bool json, bool header) {
     auto dm = openTables(context, OpenMode::ReadOnly);
     const DateTime now = context.now();
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
-    if (!json)
+    if (!json && header)
         std::cout << "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n";
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         const Schedule window = Schedule::ofTask(*dm);
@@ -108,19 +109,52 @@ int runTasks(const Context& context, bool json) {
     return ExitOk;
 }
 
-int runNext(const Context& context, const std::string& task, int count) {
+struct NextOptions {
+    std::string task;
+    int count = 5;
+    bool json = false;
+    ScheduleOptions schedule;
+    std::string repeat;
+    CLI::Option* repeatOption = nullptr;
+
+    // A schedule given in add's words instead of a task.
+    std::vector<Setting> settings() const {
+        std::vector<Setting> given{{"name", "next"}};
+        schedule.settings(given);
+        if (repeatOption->count()) given.push_back({"repeat", repeat});
+        return given;
+    }
+};
+
+int runNext(const Context& context, const NextOptions& options) {
     auto dm = openTables(context, OpenMode::ReadOnly);
-    locateTask(*dm, task);
-    if (dm->Table1Stopped.asBoolean()) {
-        std::cerr << "Task " << dm->Table1AppName.asString()
-                  << " is stopped: the scheduler launches it not at all\n";
-        return ExitOk;
+    Schedule window;
+    if (!options.task.empty()) {
+        locateTask(*dm, options.task);
+        if (dm->Table1Stopped.asBoolean()) {
+            std::cerr << "Task " << dm->Table1AppName.asString()
+                      << " is stopped: the scheduler launches it not at all\n";
+            return ExitOk;
+        }
+        window = Schedule::ofTask(*dm);
+    } else {
+        // A row that is never posted, given the schedule as add would give it.
+        dm->Table1.append();
+        const std::vector<Problem> problems =
+            applyTaskSettings(*dm, options.settings(), context, true);
+        if (!problems.empty()) {
+            dm->Table1.cancel();
+            report(problems, nullptr);
+            return ExitDataError;
+        }
+        window = Schedule::ofTask(*dm);
+        dm->Table1.cancel();
     }
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
-    const auto moments = search.next(Schedule::ofTask(*dm), context.now(), count);
+    const auto moments = search.next(window, context.now(), options.count);
     for (const auto& m : moments)
-        std::cout << formatMoment(m) << '\n';
-    if (static_cast<int>(moments.size()) < count)
+        std::cout << (options.json ? Json(formatMoment(m)).dump() : formatMoment(m)) << '\n';
+    if (static_cast<int>(moments.size()) < options.count)
         std::cerr << (moments.empty() ? "No next moment" : "No further moment") << " within "
                   << schedule::NextLaunchSearch::DefaultHorizonDays << " days\n";
     return ExitOk;
@@ -181,18 +215,40 @@ std::vector<Command> taskCommands() {
         {"tasks",
          "List every task: AppID, AppName, schedule, run type, stopped, status, last change and "
          "next launch, separated by tabs",
-         withJsonFlag("An array of objects keyed by field name", runTasks)},
-        {"next", "Print the next launch moments of a task, one \"YYYY-MM-DD HH:MM\" per line",
          [](CLI::App& cmd) -> Run {
              struct Values {
-                 std::string task;
-                 int count = 5;
+                 bool json = false, noHeader = false;
              };
              auto v = std::make_shared<Values>();
-             cmd.add_option("TASK", v->task, "the task's AppID or AppName")->required();
-             cmd.add_option("-n,--count", v->count, "how many moments")
-                 ->check(CLI::Range(1, 100000));
-             return [v](const Context& context) { return runNext(context, v->task, v->count); };
+             cmd.add_flag("--json", v->json, "An array of objects keyed by field name");
+             cmd.add_flag("--no-header", v->noHeader, "The lines without the header line");
+             return
+                 [v](const Context& context) { return runTasks(context, v->json, !v->noHeader); };
+         }},
+        {"next",
+         "Print the next launch moments of a task, or of a schedule given as add takes it, one "
+         "\"YYYY-MM-DD HH:MM\" per line",
+         [](CLI::App& cmd) -> Run {
+             auto v = std::make_shared<NextOptions>();
+             CLI::Option* task = cmd.add_option("TASK", v->task, "the task's AppID or AppName");
+             addNumberOption(cmd, "-n,--count", v->count, "how many moments", 1, 100000);
+             cmd.add_flag("--json", v->json, "Each moment as a JSON string on its line");
+             v->schedule.add(&cmd, "schedule");
+             v->repeatOption = cmd.add_option("--repeat", v->repeat,
+                                              "Minutes between launches inside the window; 0: "
+                                              "once, at its start")
+                                   ->option_text("MINUTES");
+             for (CLI::Option* o :
+                  {v->schedule.everyMinute, v->schedule.hourly, v->schedule.daily,
+                   v->schedule.weeklyOption, v->schedule.monthlyOption, v->schedule.yearly,
+                   v->schedule.fromOption, v->schedule.toOption, v->repeatOption})
+                 task->excludes(o);
+             return [v](const Context& context) {
+                 if (v->task.empty() && v->settings().size() == 1)
+                     throw CommandError(ExitUsage, "next needs a TASK or a schedule (--daily, "
+                                                   "--weekly DAY, --from, ...)");
+                 return runNext(context, *v);
+             };
          }},
         {"due",
          "For the minute of --at, say of every task whether the scheduling pass launches it, or "

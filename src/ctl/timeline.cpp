@@ -20,26 +20,6 @@
 namespace vektrin::ctl {
 namespace {
 
-// "YYYY-MM-DD", "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS" (a "T" may stand for the blank).
-std::optional<DateTime> parsePeriodMoment(std::string_view text) {
-    if (text.size() < 10) return std::nullopt;
-    const auto date = parseIsoDate(text.substr(0, 10));
-    if (!date) return std::nullopt;
-    if (text.size() == 10) return *date;
-    if (text[10] != ' ' && text[10] != 'T') return std::nullopt;
-    std::string time(text.substr(11));
-    if (time.size() == 5) time += ":00";
-    const auto t = parseIsoTime(time);
-    if (!t || time.size() != 8) return std::nullopt;
-    return *date + *t;
-}
-
-std::string momentCheck(const std::string& text) {
-    return parsePeriodMoment(text)
-               ? std::string()
-               : "expected YYYY-MM-DD, \"YYYY-MM-DD HH:MM\" or \"YYYY-MM-DD HH:MM:SS\"";
-}
-
 // The tasks named, by AppID or, failing that, AppName, as `next` finds them; every name that
 // finds none or several is told at once.
 std::vector<int> selectTasks(const timeline::Tables& tables,
@@ -122,9 +102,10 @@ struct TimelineOptions {
 };
 
 int runTimeline(const Context& context, const TimelineOptions& o) {
-    const DateTime from = o.from.empty() ? context.now() : *parsePeriodMoment(o.from);
+    const DateTime now = context.now();
+    const DateTime from = o.from.empty() ? now : *readMoment(o.from, now);
     DateTime to = from + 1;
-    if (!o.to.empty()) to = *parsePeriodMoment(o.to);
+    if (!o.to.empty()) to = *readMoment(o.to, now);
     if (o.hours > 0) to = from + o.hours / 24.0;
     if (o.days > 0) to = from + o.days;
     const timeline::PeriodOrProblem period = timeline::makePeriod(from, to);
@@ -157,37 +138,34 @@ int runTimeline(const Context& context, const TimelineOptions& o) {
 } // namespace
 
 std::vector<Command> timelineCommands() {
-    return {
-        {"timeline",
-         "Draw the launches, windows, silence periods and resource conflicts of the coming "
-         "hours or days as an SVG chart (or, with --text, as lines)",
-         [](CLI::App& app) -> Run {
-             auto o = std::make_shared<TimelineOptions>();
-             CLI::App* cmd = &app;
-             cmd->add_option("--from", o->from, "where the period begins (default: --at, or now)")
-                 ->option_text("MOMENT")
-                 ->check(momentCheck, "MOMENT");
-             auto* to =
-                 cmd->add_option("--to", o->to, "where the period ends (it holds at most 31 days)")
-                     ->option_text("MOMENT")
-                     ->check(momentCheck, "MOMENT");
-             auto* hours = cmd->add_option("--hours", o->hours, "the period's length in hours")
-                               ->check(CLI::Range(1, timeline::MaxDays * 24));
-             auto* days =
-                 cmd->add_option("--days", o->days, "the period's length in days (default: 1)")
-                     ->check(CLI::Range(1, timeline::MaxDays));
-             to->excludes(hours)->excludes(days);
-             hours->excludes(days);
-             cmd->add_option(
-                    "--task", o->tasks,
-                    "only these tasks, by AppID or AppName (default: every task not stopped)")
-                 ->option_text("TASK ...");
-             cmd->add_option("-o,--output", o->output, "the file (standard output without)")
-                 ->option_text("FILE");
-             cmd->add_flag("--text", o->text,
-                           "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
-             return [o](const Context& context) { return runTimeline(context, *o); };
-         }}};
+    return {{"timeline",
+             "Draw the launches, windows, silence periods and resource conflicts of the coming "
+             "hours or days as an SVG chart (or, with --text, as lines)",
+             [](CLI::App& app) -> Run {
+                 auto o = std::make_shared<TimelineOptions>();
+                 CLI::App* cmd = &app;
+                 addMomentOption(*cmd, "--from", o->from,
+                                 "where the period begins (default: --at, or now)");
+                 auto* to = addMomentOption(*cmd, "--to", o->to,
+                                            "where the period ends (it holds at most 31 days)");
+                 auto* hours =
+                     addNumberOption(*cmd, "--hours", o->hours, "the period's length in hours", 1,
+                                     timeline::MaxDays * 24);
+                 auto* days = addNumberOption(*cmd, "--days", o->days,
+                                              "the period's length in days (default: 1)", 1,
+                                              timeline::MaxDays);
+                 to->excludes(hours)->excludes(days);
+                 hours->excludes(days);
+                 cmd->add_option(
+                        "--task", o->tasks,
+                        "only these tasks, by AppID or AppName (default: every task not stopped)")
+                     ->option_text("TASK ...");
+                 cmd->add_option("-o,--output", o->output, "the file (standard output without)")
+                     ->option_text("FILE");
+                 cmd->add_flag("--text", o->text,
+                               "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
+                 return [o](const Context& context) { return runTimeline(context, *o); };
+             }}};
 }
 
 } // namespace vektrin::ctl

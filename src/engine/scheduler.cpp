@@ -175,12 +175,19 @@ Scheduler::StartResult Scheduler::FormCreate() {
     // so a second instance changes nothing that the first one relies on.
     const std::string taskFile = directory + "/" + TaskFileName;
     const bool taskFileIsNew = access(taskFile.c_str(), F_OK) != 0;
+    // The tables first: a refused second scheduler leaves no empty protocol behind.
     tableLock_ = std::make_unique<FileLock>(taskFile);
-    if (!ProtocolFile.open() || !tableLock_->locked()) {
-        // "Runs already" only when another process holds the lock; else the file and why.
-        const int error = ProtocolFile.isOpen() ? 0 : ProtocolFile.openError();
-        const std::string message = error == 0 || error == EWOULDBLOCK
-                                        ? std::string(str::LogFileProblem)
+    const bool tablesHeld = !tableLock_->locked();
+    if (tablesHeld || !ProtocolFile.open()) {
+        // "Runs already" only when another process holds the lock, with what it holds; else the
+        // file and why.
+        const int error = tablesHeld || ProtocolFile.isOpen() ? 0 : ProtocolFile.openError();
+        const std::string message = tablesHeld ? std::string(str::LogFileProblem) + "\r\n" +
+                                                     std::string(str::TablesHeld) + directory + "."
+                                    : error == EWOULDBLOCK
+                                        ? std::string(str::LogFileProblem) + "\r\n" +
+                                              std::string(str::ProtocolHeld) +
+                                              ProtocolFile.fullPath() + "."
                                         : std::string(str::ProtocolNotReopened) +
                                               ProtocolFile.fullPath() + ": " + std::strerror(error);
         tableLock_.reset();

@@ -30,14 +30,26 @@ std::string homeDirectory() {
     return {};
 }
 
-std::string stateHome() {
-    if (const char* state = std::getenv("XDG_STATE_HOME"); isAbsolute(state ? state : "")) {
-        std::string dir = state;
+namespace {
+
+std::string baseDirectory(const char* variable, const char* underHome) {
+    if (const char* value = std::getenv(variable); isAbsolute(value ? value : "")) {
+        std::string dir = value;
         while (dir.size() > 1 && dir.back() == '/')
             dir.pop_back();
         return dir;
     }
-    return homeDirectory() + "/.local/state";
+    return homeDirectory() + underHome;
+}
+
+} // namespace
+
+std::string stateHome() {
+    return baseDirectory("XDG_STATE_HOME", "/.local/state");
+}
+
+std::string dataHome() {
+    return baseDirectory("XDG_DATA_HOME", "/.local/share");
 }
 
 std::vector<std::string> configFileCandidates(std::string_view file) {

@@ -15,6 +15,9 @@ std::string homeDirectory();
 // $XDG_STATE_HOME when it is absolute (without trailing slashes), else ~/.local/state.
 std::string stateHome();
 
+// $XDG_DATA_HOME when it is absolute (without trailing slashes), else ~/.local/share.
+std::string dataHome();
+
 // Every place for the file, the user's own first. Relative directories in the variables are
 // ignored, as the base directory rules ask.
 std::vector<std::string> configFileCandidates(std::string_view file);

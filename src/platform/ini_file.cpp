@@ -201,8 +201,10 @@ bool IniFile::set(std::string_view section, std::string_view name, std::string_v
             // line had one.
             const bool blank =
                 entry.afterEquals < entry.lineEnd && isBlank(text_[entry.afterEquals]);
-            text_.replace(entry.afterEquals, entry.lineEnd - entry.afterEquals,
-                          (blank ? " " : "") + std::string(value));
+            // Appended, not "literal + string": GCC 12 warns falsely of overlapping copies there.
+            std::string written(blank ? " " : "");
+            written.append(value);
+            text_.replace(entry.afterEquals, entry.lineEnd - entry.afterEquals, written);
         }
     } else if (found.sectionEnd) {
         text_.insert(*found.sectionEnd, lineEnd_ + line);
@@ -219,7 +221,8 @@ bool IniFile::set(std::string_view section, std::string_view name, std::string_v
                 blankLast = blankLast && isBlank(text_[i]);
             if (!blankLast) text_ += lineEnd_;
         }
-        text_ += "[" + std::string(section) + "]" + lineEnd_ + line + lineEnd_;
+        text_.append("[").append(section).append("]").append(lineEnd_);
+        text_.append(line).append(lineEnd_);
     }
     return true;
 }

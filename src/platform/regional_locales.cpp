@@ -4,83 +4,66 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace vektrin {
 namespace {
 
 constexpr const char* DefaultLocaleDirectory = "/usr/lib/locale";
 
-// The glibc locale archive: a header of 32-bit fields, a table of name entries (hash, offset of
-// the name, offset of the locale record; a free slot has no record) and the names themselves.
-constexpr std::uint32_t ArchiveMagic = 0xde020109;
-constexpr std::size_t ArchiveHeaderFields = 14;
-constexpr std::size_t NameTableOffsetField = 2;
-constexpr std::size_t NameTableSizeField = 4;
-// Far above any real archive; a damaged header must not make us read gigabytes.
-constexpr std::uint32_t MaxNameSlots = 1u << 20;
-constexpr std::size_t MaxNameLength = 255;
-
-bool readAt(int fd, void* into, std::size_t size, off_t offset) {
-    auto* p = static_cast<char*>(into);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
+// What `locale -a` lists: the C library's own account of its archive and directories, whose
+// format is its private business. False when the program cannot be run.
+bool namesFromLocaleProgram(std::set<std::string>& names) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    char program[] = "locale";
+    char all[] = "-a";
+    char* argv[] = {program, all, nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, program, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    std::string text;
+    if (spawned == 0) {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) break;
+            text.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(pipeFds[0]);
+    if (spawned != 0) return false;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        const std::string name = text.substr(from, end - from);
+        // A name is never a path: nothing may lead the C library elsewhere.
+        if (!name.empty() && name.find('/') == std::string::npos) names.insert(name);
+        from = end + 1;
     }
     return true;
-}
-
-// Names of the locales in an archive; nothing when the file is missing or not an archive.
-void namesInArchive(const std::string& path, std::set<std::string>& names) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat st {};
-    std::uint32_t header[ArchiveHeaderFields] = {};
-    if (::fstat(fd, &st) != 0 || !readAt(fd, header, sizeof header, 0) ||
-        header[0] != ArchiveMagic) {
-        ::close(fd);
-        return;
-    }
-    const std::uint64_t tableOffset = header[NameTableOffsetField];
-    const std::uint32_t slots = header[NameTableSizeField];
-    const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
-    if (slots > MaxNameSlots || tableOffset + std::uint64_t{slots} * 12 > fileSize) {
-        ::close(fd);
-        return;
-    }
-    std::vector<std::uint32_t> table(std::size_t{slots} * 3);
-    if (!readAt(fd, table.data(), table.size() * sizeof(std::uint32_t),
-                static_cast<off_t>(tableOffset))) {
-        ::close(fd);
-        return;
-    }
-    char name[MaxNameLength + 1];
-    for (std::size_t i = 0; i < slots; ++i) {
-        const std::uint32_t nameOffset = table[3 * i + 1];
-        const std::uint32_t record = table[3 * i + 2];
-        if (record == 0 || nameOffset >= fileSize) continue;
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(MaxNameLength, fileSize - nameOffset));
-        const ssize_t n = ::pread(fd, name, want, nameOffset);
-        if (n <= 0) continue;
-        const std::size_t length = ::strnlen(name, static_cast<std::size_t>(n));
-        if (length == 0 || length == static_cast<std::size_t>(n)) continue; // unterminated
-        // A name is never a path; a damaged archive must not lead the C library elsewhere.
-        if (std::memchr(name, '/', length)) continue;
-        names.emplace(name, length);
-    }
-    ::close(fd);
 }
 
 // Compiled locales kept as directories of category files (C.utf8 is one on Debian).
@@ -136,8 +119,7 @@ std::vector<std::string> installedLocaleNames() {
             from = colon + 1;
         }
     } else {
-        namesInArchive(std::string(DefaultLocaleDirectory) + "/locale-archive", names);
-        namesInDirectory(DefaultLocaleDirectory, names);
+        if (!namesFromLocaleProgram(names)) namesInDirectory(DefaultLocaleDirectory, names);
     }
     names.erase("C");
     names.erase("POSIX");

@@ -7,8 +7,8 @@
 
 namespace vektrin {
 
-// The names `locale -a` lists, apart from C and POSIX: the locales of the locale archive and the
-// compiled locale directories (those under $LOCPATH instead, when it is set). Sorted, each once.
+// The names `locale -a` lists, apart from C and POSIX (without that program, the compiled locale
+// directories); the directories under $LOCPATH instead, when it is set. Sorted, each once.
 std::vector<std::string> installedLocaleNames();
 
 // Every short date format this program can have written on this machine: the C locale's first,

@@ -259,7 +259,7 @@ NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime s
     const std::string stamp = runStamp(start);
     for (int sequence = 1; sequence < 10000; ++sequence) {
         std::string path = dir + "/" + stamp;
-        if (sequence > 1) path += "-" + std::to_string(sequence);
+        if (sequence > 1) path.append("-").append(std::to_string(sequence));
         path += ".log";
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {

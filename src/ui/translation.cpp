@@ -81,6 +81,11 @@ QString messageText(std::string_view text) {
             return t;
         }
     }
+    // A message of the table with more on the lines after it.
+    for (std::size_t end = text.rfind("\r\n"); end != std::string_view::npos && end > 0;
+         end = text.rfind("\r\n", end - 1))
+        if (const char* literal = tableLiteral(text.substr(0, end)))
+            return translated(literal) + QStringLiteral("\r\n") + messageText(text.substr(end + 2));
     for (std::string_view prefix : table().prefixes) {
         if (text.size() > prefix.size() && text.substr(0, prefix.size()) == prefix)
             return translated(tableLiteral(prefix)) + messageText(text.substr(prefix.size()));

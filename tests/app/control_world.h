@@ -96,7 +96,9 @@ class ControlWorld {
 
     CtlOutcome ctl(const std::vector<std::string>& args, const std::string& input = {},
                    const std::vector<std::string>& extraEnv = {}) const {
-        return runIn(bin("vektrinctl"), args, dir.path() + "/elsewhere", input, extraEnv);
+        CtlOutcome o = runIn(bin("vektrinctl"), args, dir.path() + "/elsewhere", input, extraEnv);
+        o.err = test::withoutPrefix(o.err);
+        return o;
     }
 
     // Starts vektrin headless in the working directory and waits until `status` exits with

@@ -32,7 +32,7 @@ TEST(Conventions, HelpAndVersionOfBothPrograms) {
         {ctl, {{"help", "add"}, 0, "--wait-if-busy", ""}},
         {ctl, {{"help", "resource", "add"}, 0, "--max-wait", ""}},
         {ctl, {{"help"}, 0, "Subcommands:", ""}},
-        {ctl, {{"help", "nosuch"}, 64, "", "No command is called nosuch"}},
+        {ctl, {{"help", "nosuch"}, 64, "", "vektrinctl: unknown command 'nosuch'"}},
         {ctl, {{"add"}, 64, "", "Usage:"}},
         {vektrin, {{"--version"}, 0, "vektrin 1.0.0\n", ""}},
         {vektrin, {{"--help"}, 0, "Usage: vektrin [LANGUAGE]", ""}},

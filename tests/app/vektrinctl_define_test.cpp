@@ -206,7 +206,7 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {{"add", "a\tb", "--command", "x"}, 2, "--name: holds a control character"},
         {{"add", "t", "--command", "\xff"}, 2, "--command: is not UTF-8 text"},
         {{"add", "t", "--command", ""}, 2, "--command: is empty"},
-        {{"add", "t"}, 64, "--command is required"},
+        {{"add", "t"}, 64, "missing --command"},
         {{"add", "t", "--command", "x", "--daily", "--hourly"}, 64, "excludes"},
         {{"add", "t", "--command", "x", "--bogus"}, 64, "--bogus"},
         {{"set", "twin", "--repeat", "1"},

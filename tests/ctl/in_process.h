@@ -6,18 +6,23 @@
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace vektrin::test {
 
-// environment: NAME=VALUE each (TZ takes effect for the call).
+// environment: NAME=VALUE each (TZ takes effect for the call). Standard error comes without the
+// prefix of its lines unless `raw`.
 inline ProgramOutcome runVektrinctl(const std::vector<std::string>& args,
                                     const std::vector<std::string>& environment = {"LC_ALL=C",
-                                                                                   "TZ=UTC"}) {
+                                                                                   "TZ=UTC"},
+                                    bool raw = false) {
     ProgramOutcome outcome;
     {
         ScopedEnv env;
@@ -37,9 +42,36 @@ inline ProgramOutcome runVektrinctl(const std::vector<std::string>& args,
         std::cout.rdbuf(oldOut);
         std::cerr.rdbuf(oldErr);
         outcome.out = out.str();
-        outcome.err = err.str();
+        outcome.err = raw ? err.str() : withoutPrefix(err.str());
     }
     tzset();
+    return outcome;
+}
+
+// vektrinctl with its standard output on the descriptor fd as the program's main gives it (-1:
+// descriptor 1 closed); standard error caught as it is.
+inline ProgramOutcome runVektrinctlOnto(int fd, const std::vector<std::string>& args) {
+    ProgramOutcome outcome;
+    ScopedEnv env;
+    env.set("LC_ALL", "C");
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    if (fd >= 0)
+        dup2(fd, STDOUT_FILENO);
+    else
+        close(STDOUT_FILENO);
+    std::ostringstream err;
+    std::streambuf* oldErr = std::cerr.rdbuf(err.rdbuf());
+    {
+        ctl::DescriptorOutput out(STDOUT_FILENO);
+        std::streambuf* oldOut = std::cout.rdbuf(&out);
+        outcome.exitCode = ctl::vektrinctl(args);
+        std::cout.rdbuf(oldOut);
+    }
+    std::cerr.rdbuf(oldErr);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    outcome.err = err.str();
     return outcome;
 }
 

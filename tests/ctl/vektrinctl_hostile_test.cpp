@@ -244,8 +244,8 @@ TEST(HostileDocument, StandardInputIsNamedAsSuch) {
                                      tables.aliases(), tables.file("doc.json")},
                                     {"LC_ALL=C"});
     EXPECT_EQ(o.exitCode, 2);
-    EXPECT_EQ(o.err, "standard input: Tasks record 1, field \"AppName\": expected a text, not 1\n"
-                     "Nothing was imported.\n");
+    EXPECT_EQ(o.err, "vektrinctl: standard input: Tasks record 1, field \"AppName\": expected a "
+                     "text, not 1\nvektrinctl: Nothing was imported.\n");
 }
 
 TEST(HostileDocument, AnUnreadableFileSaysWhy) {

@@ -110,14 +110,18 @@ TEST_F(EngineTest, ASecondSchedulerOnTheSameLogOrTablesIsRefused) {
     Scheduler second(clock, processes, windows, otherPort, *settings, regional, config());
     EXPECT_THROW(second.FormCreate(), FatalExit);
     EXPECT_EQ(otherPort.messages.back(),
-              "You have a problem with a Log file open.\r\nMaybe Vektrin runs already?");
-    // Another working directory, same tables: still refused, and no task code is touched.
+              "You have a problem with a Log file open.\r\nMaybe Vektrin runs already?\r\n"
+              "Another scheduler holds the tables in " +
+                  tables() + ".");
+    // Another working directory, same tables: still refused, no task code is touched and no
+    // protocol is left behind.
     const auto id = addTask("running", [](TDataCtrl& d) { d.Table1EndCode.setFloat(2); });
     SchedulerConfig other = config();
     other.logPath = dir.file("other.log");
     Scheduler third(clock, processes, windows, otherPort, *settings, regional, other);
     EXPECT_THROW(third.FormCreate(), FatalExit);
     EXPECT_EQ(code(id), 2);
+    EXPECT_NE(access(other.logPath.c_str(), F_OK), 0);
 }
 
 TEST_F(EngineTest, AnUnusableTableDirectoryEndsStartUpWithItsName) {

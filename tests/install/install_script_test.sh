@@ -41,10 +41,11 @@ for round in first again; do
   manifest=$prefix/share/vektrin/installed-files.txt
   [ -f "$manifest" ] || { fail "install ($round): no $manifest"; continue; }
   while IFS= read -r f; do
-    [ -f "$f" ] || fail "install ($round): listed but missing: $f"
+    case $f in */) [ -d "$f" ] || fail "install ($round): directory listed but missing: $f" ;;
+      *) [ -f "$f" ] || fail "install ($round): listed but missing: $f" ;; esac
     case $f in "$prefix"/*) ;; *) fail "install ($round): listed outside the prefix: $f" ;; esac
   done <"$manifest"
-  for f in bin/vektrinctl share/man/man1/vektrinctl.1 share/doc/vektrin/LICENSE; do
+  for f in bin/vektrinctl share/man/man1/vektrinctl.1.gz share/doc/vektrin/copyright share/man/; do
     grep -qx "$prefix/$f" "$manifest" || fail "install ($round): $f is not listed"
   done
   if [ -e "$prefix/bin/vektrin" ]; then
@@ -59,6 +60,11 @@ if run --uninstall --prefix "$prefix"; then
   left=$(cd "$prefix" && find . -type f ! -path ./share/applications/other.desktop ! -path "./state/*")
   [ -z "$left" ] || fail "uninstall left: $left"
   [ ! -e "$prefix/share/vektrin" ] || fail "uninstall left share/vektrin"
+  # The directories it made go with it; those that were there before stay.
+  for d in bin share/man share/doc libexec; do
+    [ ! -e "$prefix/$d" ] || fail "uninstall left the empty $d it made"
+  done
+  [ -d "$prefix/share/applications" ] || fail "uninstall removed share/applications"
   keep | diff "$work/kept.before" - >/dev/null || fail "uninstall changed the user's files"
 else
   fail "uninstall: $(cat "$work/out")"

@@ -43,9 +43,11 @@ dest=$work/usr-root
 install_into "$dest" /usr || exit 1
 expected=(
   share/doc/vektrin/CHANGELOG.md
-  share/doc/vektrin/LICENSE
+  share/doc/vektrin/changelog.gz
+  share/doc/vektrin/copyright
   bin/vektrinctl
-  share/man/man1/vektrinctl.1
+  share/man/man1/vektrinctl.1.gz
+  share/man/man5/vektrin.conf.5.gz
 )
 if [ "$with_ui" = ON ]; then
   expected+=(
@@ -58,7 +60,7 @@ if [ "$with_ui" = ON ]; then
     share/icons/hicolor/48x48/apps/vektrin.png
     share/icons/hicolor/64x64/apps/vektrin.png
     share/icons/hicolor/scalable/apps/vektrin.svg
-    share/man/man1/vektrin.1
+    share/man/man1/vektrin.1.gz
     share/metainfo/org.vektrin.vektrin.metainfo.xml
     share/vektrin/vektrin-autostart.desktop
     share/vektrin/translations/vektrin_ru.qm
@@ -152,12 +154,17 @@ else
   [ $rc = 2 ] || fail "service without an alias exited $rc, expected 2"
   grep -q "You don't define Control Alias" "$work/noalias.out" ||
     fail "service without an alias did not say so: $(cat "$work/noalias.out")"
+  grep -q "looked for in $work/none.ini; \"vektrinctl init\" defines it" "$work/noalias.out" ||
+    fail "service without an alias did not say where it looked: $(cat "$work/noalias.out")"
   [ -d "$home/.local/state/vektrin" ] || fail "the service did not make ~/.local/state/vektrin"
 
   # With an alias, under $XDG_STATE_HOME: the protocol is there, and SIGTERM to the main process
   # ends vektrin through its shutdown.
-  mkdir -p "$work/tables"
-  printf '[Control]\npath=%s\n' "$work/tables" >"$work/aliases.ini"
+  # The unit's first command gives a fresh account its alias and empty tables.
+  pre=$(sed -n 's/^ExecStartPre="\([^"]*\)" \(.*\)$/\1 \2/p' "$unit" | sed "s|^/usr/bin/|$dest/usr/bin/|")
+  (start=exec\ $pre service VEKTRIN_ALIASES="$work/aliases.ini" XDG_DATA_HOME="$work/data") \
+    >"$work/init.out" 2>&1 || fail "the unit's ExecStartPre: $(cat "$work/init.out")"
+  [ -f "$work/data/vektrin/tables/Vektrin.db" ] || fail "ExecStartPre made no tables: $(cat "$work/init.out")"
   service VEKTRIN_ALIASES="$work/aliases.ini" XDG_STATE_HOME="$work/state" \
     XDG_CONFIG_HOME="$home/.config" >"$work/service.out" 2>&1 &
   pid=$!
@@ -226,17 +233,18 @@ fi
 if have systemd-analyze; then
   # Works on the file without a running systemd; the man page named in Documentation= is found
   # through MANPATH.
+  sed "s|\"/usr/bin/vektrinctl\"|\"$dest/usr/bin/vektrinctl\"|" "$unit" >"$work/vektrin.service"
   out=$(XDG_RUNTIME_DIR=$work/runtime MANPATH=$dest/usr/share/man \
-    systemd-analyze verify --user "$unit" 2>&1) && [ -z "$out" ] ||
+    systemd-analyze verify --user "$work/vektrin.service" 2>&1) && [ -z "$out" ] ||
     fail "systemd-analyze verify: $out"
 else
   skip "systemd-analyze missing (systemd)"
 fi
 
 if have man; then
-  for page in vektrin vektrinctl; do
-    out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/usr/share/man/man1/$page.1" 2>&1 >/dev/null)
-    [ -z "$out" ] || fail "man --warnings $page.1: $out"
+  for page in man1/vektrin.1 man1/vektrinctl.1 man5/vektrin.conf.5; do
+    out=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$dest/usr/share/man/$page.gz" 2>&1 >/dev/null)
+    [ -z "$out" ] || fail "man --warnings $page: $out"
   done
 else
   skip "man missing (man-db)"

@@ -39,6 +39,14 @@ done
 # The test libraries never reach the programs.
 grep -Eq 'gtest|gmock|benchmark' <<<"$depends" && fail "Depends names test libraries: $depends"
 
+# What Debian asks of a package: no error and no warning of lintian.
+if command -v lintian >/dev/null; then
+  out=$(lintian --allow-root "$deb" 2>&1)
+  [ -z "$out" ] || fail "lintian: $out"
+else
+  echo "SKIP: lintian missing (scripts/deps)"
+fi
+
 control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||;/^$/d' | sort | tr '\n' ' ')
 [ "$control" = "control md5sums " ] || fail "control archive holds more than control and md5sums: $control"
 

@@ -2,6 +2,7 @@
 // Runs one of our programs to its end with a given environment and collects what it printed.
 
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -12,6 +13,20 @@ struct ProgramOutcome {
     std::string out;
     std::string err;
 };
+
+// Standard error without the "vektrinctl: " that begins each of its lines.
+inline std::string withoutPrefix(const std::string& err) {
+    std::string plain;
+    for (std::size_t start = 0; start < err.size();) {
+        std::size_t end = err.find('\n', start);
+        end = end == std::string::npos ? err.size() : end + 1;
+        std::string_view line(err.data() + start, end - start);
+        if (line.starts_with("vektrinctl: ")) line.remove_prefix(12);
+        plain += line;
+        start = end;
+    }
+    return plain;
+}
 
 // Where a started program's standard streams go (files, created or emptied) and where it starts;
 // an empty name leaves the stream, or the directory, the caller's.

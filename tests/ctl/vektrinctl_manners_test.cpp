@@ -1,0 +1,165 @@
+// The command line's manners: usage errors named and answered with the usage, one moment syntax,
+// output that cannot be written reported, and init on a fresh account, against real files.
+
+#include "ctl/in_process.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vektrin {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(VektrinctlManners, UsageErrorsNameTheWordAndShowTheUsage) {
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"tsks"},
+         "vektrinctl: unknown command 'tsks'; did you mean 'tasks'?\nUsage: vektrinctl [OPTIONS] "
+         "COMMAND [ARGS]\nTry 'vektrinctl --help' for more information.\n"},
+        {{"resource", "lst"},
+         "vektrinctl: unknown command 'lst'; did you mean 'list'?\nUsage: vektrinctl resource "
+         "[OPTIONS] COMMAND [ARGS]\nTry 'vektrinctl resource --help' for more information.\n"},
+        {{"tasks", "--jsn"},
+         "vektrinctl: unknown option '--jsn' for 'tasks'; did you mean '--json'?\nUsage: "
+         "vektrinctl tasks [OPTIONS]\nTry 'vektrinctl tasks --help' for more information.\n"},
+        {{"next", "-n", "abc", "x"},
+         "vektrinctl: -n takes a whole number from 1 to 100000, not 'abc'\nUsage: vektrinctl "
+         "next [OPTIONS] [TASK]\nTry 'vektrinctl next --help' for more information.\n"},
+        {{"help", "ad"},
+         "vektrinctl: unknown command 'ad'; did you mean 'add'?\nUsage: vektrinctl [OPTIONS] "
+         "COMMAND [ARGS]\nTry 'vektrinctl --help' for more information.\n"},
+        {{"eval", "1", "2"},
+         "vektrinctl: unexpected argument '2' for 'eval'\nUsage: vektrinctl eval [OPTIONS] "
+         "CONDITION\nTry 'vektrinctl eval --help' for more information.\n"},
+        {{"rm"},
+         "vektrinctl: missing TASK\nUsage: vektrinctl rm [OPTIONS] TASK\nTry 'vektrinctl rm "
+         "--help' for more information.\n"},
+    };
+    for (const auto& c : cases) {
+        const auto o = test::runVektrinctl(c.args, {"LC_ALL=C"}, true);
+        EXPECT_EQ(o.exitCode, 64) << c.args[0];
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_EQ(o.out, "");
+    }
+    // Global options after the command; the help names the whole command and no parser marks.
+    EXPECT_EQ(test::runVektrinctl({"expand", "%TDD%", "--at", "2024-03-07"}).out, "07\n");
+    const std::string help = test::runVektrinctl({"help", "set"}).out;
+    EXPECT_NE(help.find("Usage: vektrinctl set "), std::string::npos) << help;
+    EXPECT_EQ(help.find('{'), std::string::npos) << help;
+}
+
+TEST(VektrinctlManners, OneMomentSyntax) {
+    const DateTime now = *tryEncodeDate(2024, 3, 7) + *tryEncodeTime(9, 5, 4);
+    const DateTime day = *tryEncodeDate(2024, 3, 7);
+    const struct {
+        const char* text;
+        std::optional<DateTime> moment;
+    } cases[] = {
+        {"2024-03-01", *tryEncodeDate(2024, 3, 1)},
+        {"2024-03-01 10:30", *tryEncodeDate(2024, 3, 1) + *tryEncodeTime(10, 30, 0)},
+        {"2024-03-01T10:30:15", *tryEncodeDate(2024, 3, 1) + *tryEncodeTime(10, 30, 15)},
+        {"07:30", day + *tryEncodeTime(7, 30, 0)},
+        {"now", now},
+        {"today", day},
+        {"yesterday", day - 1},
+        {"tomorrow", day + 1},
+        {"2024-02-30", std::nullopt},
+        {"25:00", std::nullopt},
+        {"2024-03-01 10", std::nullopt},
+        {"noon", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto moment = ctl::readMoment(c.text, now);
+        ASSERT_EQ(moment.has_value(), c.moment.has_value()) << c.text;
+        if (moment) {
+            EXPECT_EQ(msOf(*moment), msOf(*c.moment)) << c.text;
+        }
+    }
+}
+
+// Every way vektrinctl prints: lines, help, JSON, the chart, and a protocol being followed.
+TEST(VektrinctlManners, OutputThatCannotBeWrittenIsAnError) {
+    TempDir dir;
+    writeFile(dir.file("aliases.ini"), "[Control]\npath=" + dir.path() + "\n");
+    writeFile(dir.file("Vektrin.log"), "03/07/24 09:05:04 The Vektrin program started ...\r\n");
+    const std::vector<std::vector<std::string>> families = {
+        {"tasks"},
+        {"--help"},
+        {"export"},
+        {"timeline"},
+        {"protocol", "--follow", "--log", dir.file("Vektrin.log")},
+    };
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    for (auto args : families) {
+        args.insert(args.begin(), {"--aliases", dir.file("aliases.ini")});
+        const auto o = test::runVektrinctlOnto(full, args);
+        EXPECT_EQ(o.exitCode, 1) << args[2];
+        EXPECT_TRUE(o.err.ends_with("vektrinctl: write error: No space left on device\n")) << o.err;
+        const auto closed = test::runVektrinctlOnto(-1, args);
+        EXPECT_EQ(closed.exitCode, 1) << args[2];
+        EXPECT_TRUE(closed.err.ends_with("vektrinctl: write error: Bad file descriptor\n"))
+            << closed.err;
+    }
+    close(full);
+}
+
+TEST(VektrinctlInit, AFreshAccountGetsTheAliasAndEmptyTables) {
+    TempDir home;
+    test::ScopedEnv env;
+    env.set("XDG_DATA_HOME", home.file("data"));
+    const std::string aliases = home.file("aliases.ini");
+    const std::string kept = "; mine\r\n[Orlimb]\r\npath=/srv/orlimb\r\n";
+    writeFile(aliases, kept);
+    const auto init = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--aliases", aliases, "init"});
+        return test::runVektrinctl(args);
+    };
+
+    const std::string tables = home.file("data") + "/vektrin/tables";
+    auto o = init({});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Aliases file: " + aliases + "\nTables:       " + tables + "\n");
+    EXPECT_EQ(readFile(aliases), kept + "\r\n[Control]\r\npath=" + tables + "\r\n");
+    struct stat st {};
+    ASSERT_EQ(stat(tables.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(test::runVektrinctl({"--aliases", aliases, "tasks", "--no-header"}).out, "");
+
+    // Defined already: kept byte for byte, unless forced.
+    const std::string defined = readFile(aliases);
+    o = init({home.file("other")});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("defined already"), std::string::npos) << o.err;
+    EXPECT_EQ(readFile(aliases), defined);
+    o = init({"--if-missing", home.file("other")});
+    EXPECT_EQ(o.exitCode, 0);
+    EXPECT_EQ(o.out + o.err, "");
+    EXPECT_EQ(access(home.file("other").c_str(), F_OK), -1);
+
+    // A place that cannot be made: nothing written anywhere.
+    writeFile(home.file("plain"), "");
+    o = init({"--force", home.file("plain") + "/tables"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(readFile(aliases), defined);
+    o = test::runVektrinctl(
+        {"--aliases", home.file("plain") + "/aliases.ini", "init", home.file("new")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(access(home.file("new").c_str(), F_OK), -1);
+
+    o = init({"--force", home.file("other")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(readFile(aliases), kept + "\r\n[Control]\r\npath=" + home.file("other") + "\r\n");
+}
+
+} // namespace
+} // namespace vektrin
