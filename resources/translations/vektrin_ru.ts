@@ -166,6 +166,10 @@ Maybe Vektrin runs already?</source>
         <translation>Удалить запись?</translation>
     </message>
     <message>
+        <source>Save changes?</source>
+        <translation>Сохранить изменения?</translation>
+    </message>
+    <message>
         <source>First record</source>
         <translation>Первая запись</translation>
     </message>

@@ -6,6 +6,7 @@
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 #include "ui/operator_lines.h"
 #include "ui/output_form.h"
 #include "ui/protocol_form.h"
@@ -144,6 +145,7 @@ void TMainForm::buildWindow() {
     buttons->addWidget(ProtocolBtn);
     buttons->addStretch(1);
     buttons->addWidget(BitBtn1);
+    giveMnemonics({TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
     connect(TasksBtn, &QPushButton::clicked, this, &TMainForm::TaskParametersClick);
     connect(ResourcesBtn, &QPushButton::clicked, this, &TMainForm::ConflResClick);
     connect(ExceptionBtn, &QPushButton::clicked, this, &TMainForm::ExceptionClick);
@@ -245,6 +247,8 @@ void TMainForm::createGrid() {
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
     header->resizeSection(TaskGridModel::Sost, 400);
     mainLayout_->insertWidget(0, DBGrid1, 1);
+    // Ctrl+Tab leaves the grid (its Tab moves between cells) for the buttons, top to bottom.
+    setTabChain({DBGrid1, TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
     connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });

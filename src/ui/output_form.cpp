@@ -5,6 +5,7 @@
 #include "store/status_text.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@ TOutputForm::TOutputForm(Scheduler& scheduler, QWidget* parent)
     ExitButton = named(new QPushButton(qs(str::OutputExitButton), this), "ExitButton");
     ExitButton->setAutoDefault(false);
     connect(ExitButton, &QPushButton::clicked, this, &TOutputForm::ExitButtonClick);
+    giveMnemonics({ExitButton});
 
     RunsGroup = named(new QGroupBox(qs(str::OutputRunsGroup), this), "RunsGroup");
     RunList = named(new QListWidget(RunsGroup), "RunList");

@@ -51,6 +51,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     : EditorForm(scheduler, messages, scheduler.dataCtrl().Table1, "TParamForm",
                  str::ParamFormCaption, parent) {
     reshowAfterBoxes([this] { FormActivate(); });
+    settleRecord = [this] { settleStopped(); };
     resources_ = new DataBinding(dm_.Table2, messages_, scheduler_.regional(), this);
 
     EditAppName = named(new DBEdit(*binding_, dm_.Table1AppName), "EditAppName");
@@ -140,6 +141,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     layout->addLayout(strip);
     layout->addLayout(body);
     resize(760, 470);
+    EditAppName->setFocus(); // the window opens on the first field, not on the strip
 
     // Handlers.
     connect(navigator_, &DBNavigator::aboutToAct, this, [this](DBNavigator::Button b) {
@@ -353,7 +355,7 @@ void TParamForm::CheckBoxStoppedExit() {
 }
 
 void TParamForm::ButtonExitClick() {
-    postAndClose([this] { settleStopped(); });
+    postAndClose();
 }
 
 void TParamForm::ReportButtonClick() {

@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QCursor>
 #include <QGroupBox>
@@ -50,6 +51,7 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     ClearButton->setObjectName("ClearButton");
     ClearButton->setAutoDefault(false);
     connect(ClearButton, &QPushButton::clicked, this, &TProtocolForm::ClearButtonClick);
+    giveMnemonics({ExitButton, ClearButton});
 
     auto* groupLayout = new QHBoxLayout(GroupBox1);
     groupLayout->addWidget(UpDown1, 1);

@@ -5,10 +5,12 @@
 #include "store/data_ctrl.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -106,6 +108,7 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
     SaveBtn = plainButton(str::TimelineSaveSvg, "SaveBtn", this);
     PrintBtn = plainButton(str::TimelinePrint, "PrintBtn", this);
     CloseBtn = plainButton(str::TimelineClose, "CloseBtn", this);
+    giveMnemonics({Hours24, Days7, RefreshBtn, SaveBtn, PrintBtn, CloseBtn});
     bar->addWidget(Hours24);
     bar->addWidget(Days7);
     bar->addSpacing(12);
@@ -149,6 +152,15 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
             model_.tables.tasks[static_cast<std::size_t>(model_.lanes[lane].task)];
         emit taskChosen(task.record, task.appId);
     });
+}
+
+void TTimelineForm::keyPressEvent(QKeyEvent* event) {
+    // Esc closes it, as it closes the viewers.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TTimelineForm::setPeriodHours(int hours) {

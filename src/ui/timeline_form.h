@@ -91,6 +91,7 @@ class TTimelineForm : public QWidget {
     void taskChosen(qint64 record, qint64 appId);
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

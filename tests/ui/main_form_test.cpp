@@ -71,11 +71,11 @@ void MainFormTest::buttonsAndMenuItems() {
     auto form = env.startForm();
     QVERIFY(form);
     const std::pair<const char*, QStringList> buttons[] = {
-        {"TasksBtn", {"Tasks", "Tasks parameters editing"}},
-        {"ResourcesBtn", {"Conflicts", "Conflicting resources editing"}},
-        {"ExceptionBtn", {"Exceptions", "Editing of \"silence\" periods"}},
-        {"ProtocolBtn", {"Protocol", "Protocol view"}},
-        {"BitBtn1", {"Exit", "Program exit"}},
+        {"TasksBtn", {"&Tasks", "Tasks parameters editing"}},
+        {"ResourcesBtn", {"&Conflicts", "Conflicting resources editing"}},
+        {"ExceptionBtn", {"&Exceptions", "Editing of \"silence\" periods"}},
+        {"ProtocolBtn", {"&Protocol", "Protocol view"}},
+        {"BitBtn1", {"E&xit", "Program exit"}},
     };
     for (const auto& [name, texts] : buttons) {
         auto* b = form->findChild<QPushButton*>(name);
