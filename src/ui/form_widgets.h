@@ -3,12 +3,19 @@
 
 #include "ui/translation.h"
 
+#include <QColor>
 #include <QEvent>
 #include <QPushButton>
 #include <QString>
 #include <string_view>
 
 namespace vektrin {
+
+// "About to start again" and "well formed but false" are yellow in meaning; drawn as a dark
+// amber, which reads on the light window and button backgrounds (contrast above 5:1).
+inline QColor amber() {
+    return QColor(0x8A, 0x5A, 0x00);
+}
 
 // Widgets carry their system name, so tests find them with findChild.
 template <class W> W* named(W* widget, const char* name) {

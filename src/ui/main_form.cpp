@@ -228,20 +228,20 @@ void TMainForm::createGrid() {
     const int timeWidth = std::max(
         55,
         metrics.horizontalAdvance(plainText(scheduler_->regional().formatTime(sample))) + padding);
-    // The task column holds a name of 40 characters (the field's size) of ordinary text, as far
-    // as the status column's title still fits in view at the window's default size with a
-    // vertical scroll bar; never narrower than its 260 pixels.
+    // The task column holds a name of 40 characters (the field's size) of ordinary text, never
+    // narrower than its 260 pixels; the status column's title is in view beside it. Where the
+    // font makes that wider than the window's first size, the window opens wider.
     const int letters = metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
-    const int fortyCharacters = (40 * letters + 25) / 26 + padding;
-    const int visible =
-        DefaultWidth - PanelWidth - 2 * DBGrid1->frameWidth() -
-        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar());
+    const int taskWidth = std::max(260, (40 * letters + 25) / 26 + padding);
     const QString statusTitle =
         gridModel_->headerData(TaskGridModel::Sost, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int statusTitleWidth = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+    const int statusTitleWidth = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
                                  QFontMetrics(header->font()).horizontalAdvance(statusTitle) + 1;
-    const int taskWidth = std::max(
-        260, std::min(fortyCharacters, visible - dateWidth - timeWidth - statusTitleWidth));
+    const int needed =
+        PanelWidth + 2 * DBGrid1->frameWidth() +
+        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar()) +
+        taskWidth + dateWidth + timeWidth + statusTitleWidth;
+    if (!isVisible() && needed > width()) resize(needed, height());
     header->resizeSection(TaskGridModel::AppName, taskWidth);
     header->resizeSection(TaskGridModel::LastDate, dateWidth);
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
@@ -363,7 +363,8 @@ void TMainForm::paintStatusColor(int colour) {
     if (colour == StatusNeutral)
         palette = QApplication::palette(ExceptionBtn);
     else
-        palette.setColor(QPalette::ButtonText, fromColourValue(colour));
+        palette.setColor(QPalette::ButtonText,
+                         colour == StatusYellow ? amber() : fromColourValue(colour));
     ExceptionBtn->setPalette(palette);
 }
 

@@ -301,7 +301,7 @@ void TParamForm::paintConditionLabel(QLabel* label, const QString& text) {
         else if (value != 0)
             setTextColour(label, QColor(0, 128, 0));
         else
-            setTextColour(label, QColor(255, 255, 0));
+            setTextColour(label, amber());
     });
 }
 

@@ -243,7 +243,8 @@ void MainFormTest::statusColourSequenceAndItsProtocolLines() {
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
-    const QColor yellow(255, 255, 0), green(0, 128, 0), red(255, 0, 0);
+    // Yellow in meaning, a dark amber on the button so that it reads.
+    const QColor yellow(0x8A, 0x5A, 0x00), green(0, 128, 0), red(255, 0, 0);
     QCOMPARE(q(env.protocol()),
              (QStringList{"The Vektrin program started ...", "Task scheduling is resumed.",
                           "Waiting of the task scheduling start."}));
