@@ -15,19 +15,19 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
-        <translation>Закройте окно «Задачи» перед выходом</translation>
+        <translation>Закройте окно «Параметры задач» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Conflicts&apos; form before exit</source>
-        <translation>Закройте окно «Ресурсы» перед выходом</translation>
+        <translation>Закройте окно «Доступные конфликтующие ресурсы» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Exceptions&apos; form before exit</source>
-        <translation>Закройте окно «Тишина» перед выходом</translation>
+        <translation>Закройте окно «Периоды тишины» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Protocol&apos; form before exit</source>
-        <translation>Закройте окно «Протокол» перед выходом</translation>
+        <translation>Закройте окно «Протокол работы программы» перед выходом</translation>
     </message>
     <message>
         <source>Have not executed yet</source>
@@ -99,15 +99,15 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Stopped</source>
-        <translation>Остановлена</translation>
+        <translation>Приостановлена</translation>
     </message>
     <message>
         <source>Resource number must be unique. Unable repetition !!!</source>
-        <translation>Номер ресурса должен быть уникальным. Повторы недопустимы !!!</translation>
+        <translation>Номер ресурса должен быть уникальным. Повторы недопустимы!!!</translation>
     </message>
     <message>
         <source>May be 31 conflicting resource maximum !!!</source>
-        <translation>Конфликтующих ресурсов может быть не больше 31 !!!</translation>
+        <translation>Конфликтующих ресурсов может быть не больше 31!!!</translation>
     </message>
     <message>
         <source>You have a problem: </source>
@@ -115,11 +115,11 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Too many tasks executes. Try later !!!</source>
-        <translation>Выполняется слишком много задач. Попробуйте позже !!!</translation>
+        <translation>Выполняется слишком много задач. Попробуйте позже!!!</translation>
     </message>
     <message>
         <source>It is not enough resources for task execution !</source>
-        <translation>Недостаточно ресурсов для выполнения задачи !</translation>
+        <translation>Недостаточно ресурсов для выполнения задачи!</translation>
     </message>
     <message>
         <source>Program not found</source>
@@ -131,7 +131,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Bad executable file format !</source>
-        <translation>Неверный формат исполняемого файла !</translation>
+        <translation>Неверный формат исполняемого файла!</translation>
     </message>
     <message>
         <source>Incorrect startup directory</source>
@@ -187,7 +187,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Insert record</source>
-        <translation>Вставить запись</translation>
+        <translation>Добавить запись</translation>
     </message>
     <message>
         <source>Delete record</source>
@@ -311,7 +311,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Run type</source>
-        <translation>Режим окна</translation>
+        <translation>Режим запуска</translation>
     </message>
     <message>
         <source>Run priority</source>
@@ -319,7 +319,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Interrupt pending</source>
-        <translation>Прерывать незавершённую</translation>
+        <translation>Прерывать незавершённый запуск</translation>
     </message>
     <message>
         <source>Wait if resource(s) busy</source>
@@ -431,83 +431,83 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Only digit characters allowed !</source>
-        <translation>Допускаются только цифры !</translation>
+        <translation>Допускаются только цифры!</translation>
     </message>
     <message>
         <source>Time cannot be greater than 60 min. !</source>
-        <translation>Время не может быть больше 60 мин. !</translation>
+        <translation>Время не может быть больше 60 мин.!</translation>
     </message>
     <message>
         <source>Day of month cannot be greater than 31 !</source>
-        <translation>День месяца не может быть больше 31 !</translation>
+        <translation>День месяца не может быть больше 31!</translation>
     </message>
     <message>
         <source>Error in launch or termination condition notation !</source>
-        <translation>Ошибка в записи условия запуска или завершения !</translation>
+        <translation>Ошибка в записи условия запуска или завершения!</translation>
     </message>
     <message>
         <source>Common work exceptions</source>
-        <translation>Общие приостановки работы</translation>
+        <translation>Периоды тишины</translation>
     </message>
     <message>
         <source>Exception interval :</source>
-        <translation>Периодичность приостановки :</translation>
+        <translation>Периодичность тишины:</translation>
     </message>
     <message>
         <source>Every minute exception</source>
-        <translation>Приостановка каждую минуту</translation>
+        <translation>Постоянная тишина</translation>
     </message>
     <message>
         <source>Work exception every hour</source>
-        <translation>Приостановка работы каждый час</translation>
+        <translation>Ежечасный период тишины</translation>
     </message>
     <message>
         <source>Everyday work exception</source>
-        <translation>Ежедневная приостановка работы</translation>
+        <translation>Ежедневный период тишины</translation>
     </message>
     <message>
         <source>Every week work exception</source>
-        <translation>Еженедельная приостановка работы</translation>
+        <translation>Еженедельный период тишины</translation>
     </message>
     <message>
         <source>Every month work exception</source>
-        <translation>Ежемесячная приостановка работы</translation>
+        <translation>Ежемесячный период тишины</translation>
     </message>
     <message>
         <source>Work exception one time in a year</source>
-        <translation>Приостановка работы раз в год</translation>
+        <translation>Ежегодный период тишины</translation>
     </message>
     <message>
         <source>Exception starts at a minute</source>
-        <translation>Начало приостановки, минута</translation>
+        <translation>Начало тишины, минута</translation>
     </message>
     <message>
         <source>Exception ends at a minute</source>
-        <translation>Конец приостановки, минута</translation>
+        <translation>Конец тишины, минута</translation>
     </message>
     <message>
         <source>Work exception starts at</source>
-        <translation>Начало приостановки в</translation>
+        <translation>Начало тишины в</translation>
     </message>
     <message>
         <source>Work exception ends at</source>
-        <translation>Конец приостановки в</translation>
+        <translation>Конец тишины в</translation>
     </message>
     <message>
         <source>Work exception starts at (date/time)</source>
-        <translation>Начало приостановки (день/время)</translation>
+        <translation>Начало тишины (день/время)</translation>
     </message>
     <message>
         <source>Work exception ends at (date/time)</source>
-        <translation>Конец приостановки (день/время)</translation>
+        <translation>Конец тишины (день/время)</translation>
     </message>
     <message>
         <source>Exception starts at (date/time)</source>
-        <translation>Начало приостановки (дата/время)</translation>
+        <translation>Начало тишины (дата/время)</translation>
     </message>
     <message>
         <source>Exception ends at (date/time)</source>
-        <translation>Конец приостановки (дата/время)</translation>
+        <translation>Конец тишины (дата/время)</translation>
     </message>
     <message>
         <source>Available conflicting resources</source>
@@ -515,15 +515,15 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Conflicting resource number :</source>
-        <translation>Номер конфликтующего ресурса :</translation>
+        <translation>Номер конфликтующего ресурса:</translation>
     </message>
     <message>
         <source>Conflicting resource name :</source>
-        <translation>Название конфликтующего ресурса :</translation>
+        <translation>Название конфликтующего ресурса:</translation>
     </message>
     <message>
         <source>Maximum waiting time :</source>
-        <translation>Наибольшее время ожидания :</translation>
+        <translation>Наибольшее время ожидания:</translation>
     </message>
     <message>
         <source>Number</source>
@@ -547,47 +547,47 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Task ID :</source>
-        <translation>Код задачи :</translation>
+        <translation>Код задачи:</translation>
     </message>
     <message>
         <source>Task name :</source>
-        <translation>Название задачи :</translation>
+        <translation>Название задачи:</translation>
     </message>
     <message>
         <source>Command string :</source>
-        <translation>Командная строка :</translation>
+        <translation>Командная строка:</translation>
     </message>
     <message>
         <source>Startup directory :</source>
-        <translation>Рабочий каталог :</translation>
+        <translation>Рабочий каталог:</translation>
     </message>
     <message>
         <source>Launch interval :</source>
-        <translation>Периодичность запуска :</translation>
+        <translation>Периодичность запуска:</translation>
     </message>
     <message>
         <source>Run type :</source>
-        <translation>Режим окна :</translation>
+        <translation>Режим запуска:</translation>
     </message>
     <message>
         <source>Last execution time :</source>
-        <translation>Последний запуск :</translation>
+        <translation>Последнее событие:</translation>
     </message>
     <message>
         <source>Status :</source>
-        <translation>Состояние :</translation>
+        <translation>Состояние:</translation>
     </message>
     <message>
         <source>Conflicting resources :</source>
-        <translation>Конфликтующие ресурсы :</translation>
+        <translation>Конфликтующие ресурсы:</translation>
     </message>
     <message>
         <source>Start condition :</source>
-        <translation>Условие запуска :</translation>
+        <translation>Условие запуска:</translation>
     </message>
     <message>
         <source>Termination condition :</source>
-        <translation>Условие завершения :</translation>
+        <translation>Условие завершения:</translation>
     </message>
     <message>
         <source>Every minute.</source>
@@ -655,11 +655,11 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>What exception</source>
-        <translation>Вид приостановки</translation>
+        <translation>Период тишины</translation>
     </message>
     <message>
         <source>Time period of exception</source>
-        <translation>Период приостановки</translation>
+        <translation>Время тишины</translation>
     </message>
     <message>
         <source>Every day</source>
@@ -719,7 +719,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Editing of &quot;silence&quot; periods</source>
-        <translation>Правка «тихих» периодов</translation>
+        <translation>Правка периодов тишины</translation>
     </message>
     <message>
         <source>Protocol</source>
@@ -779,7 +779,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Clear, storing</source>
-        <translation>Оставить</translation>
+        <translation>Очистить, оставив</translation>
     </message>
     <message>
         <source>days</source>
@@ -803,11 +803,11 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Timeline...</source>
-        <translation>График...</translation>
+        <translation>График запусков...</translation>
     </message>
     <message>
         <source>Timeline</source>
-        <translation>График</translation>
+        <translation>График запусков</translation>
     </message>
     <message>
         <source>24 hours</source>
@@ -851,7 +851,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>Timeline from %s to %s</source>
-        <translation>График с %s по %s</translation>
+        <translation>График запусков с %s по %s</translation>
     </message>
     <message>
         <source>page %s of %s</source>
@@ -887,7 +887,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>silence period</source>
-        <translation>«тихий» период</translation>
+        <translation>период тишины</translation>
     </message>
     <message>
         <source>resource conflict</source>
@@ -907,11 +907,11 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>silence begins (%s)</source>
-        <translation>начало «тихого» периода (%s)</translation>
+        <translation>начало периода тишины (%s)</translation>
     </message>
     <message>
         <source>silence ends (%s)</source>
-        <translation>конец «тихого» периода (%s)</translation>
+        <translation>конец периода тишины (%s)</translation>
     </message>
     <message>
         <source>always</source>

@@ -140,7 +140,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(strip);
     layout->addLayout(body);
-    resize(760, 470);
+    resize(std::max(760, minimumSizeHint().width()), 470); // wider where the labels need it
     EditAppName->setFocus(); // the window opens on the first field, not on the strip
 
     // Handlers.

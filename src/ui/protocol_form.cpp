@@ -58,7 +58,8 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     groupLayout->addWidget(ClearButton, 1);
 
     auto* panel = new QWidget(this);
-    panel->setFixedWidth(121);
+    // 121 pixels, or as wide as the clearing group's title.
+    panel->setFixedWidth(std::max(121, GroupBox1->minimumSizeHint().width() + 4));
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(4, 0, 0, 0);
     panelLayout->addWidget(ExitButton);

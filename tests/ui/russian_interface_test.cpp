@@ -73,7 +73,10 @@ std::set<std::string> untranslatedNames() {
 
 // The program's title stays as it is; names the interface may show in any language.
 const QString Title = QStringLiteral("System monitor - Vektrin 2.1");
-const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control"};
+const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control",
+                                    // key names, as the keys are labelled
+                                    "Ctrl", "Home", "End", "PgUp", "PgDown", "Ins", "Del", "Return",
+                                    "Esc"};
 
 // The English words of a visible text, once names, numbers and the title are left aside.
 QStringList englishWords(QString text) {
@@ -124,7 +127,9 @@ void walkWindow(QWidget* window, Findings& f, const QString& where) {
             option.initFrom(b);
             const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
             f.text(at, b->text());
-            f.fits(at, b->text(), b->fontMetrics().horizontalAdvance(b->text()) + icon,
+            // The underlined letter's "&" is not drawn.
+            const QString shown = QString(b->text()).remove('&');
+            f.fits(at, b->text(), b->fontMetrics().horizontalAdvance(shown) + icon,
                    b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width());
         } else if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
             f.text(at, b->text());
@@ -161,6 +166,15 @@ void showAndWalk(QWidget* window, Findings& f, const QString& where) {
     window->show();
     QApplication::processEvents();
     walkWindow(window, f, where);
+    // The underlined letters of the window's buttons, each once in Russian too.
+    QString letters;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        const qsizetype amp = b->text().indexOf('&');
+        if (b->window() != window || amp < 0 || amp + 1 >= b->text().size()) continue;
+        if (letters.contains(b->text()[amp + 1].toLower()))
+            f.problems << where + ": the letter of \"" + b->text() + "\" is taken";
+        letters += b->text()[amp + 1].toLower();
+    }
     if (window->size() != size)
         f.problems << QStringLiteral("%1 grew from %2x%3 to %4x%5 to hold its texts")
                           .arg(where)
@@ -266,10 +280,11 @@ QString closing(const QString& text) {
     return text.mid(end);
 }
 
-// A Russian abbreviation's full stop ("мин.", "дн.") belongs to the word, not to the sentence.
+// A Russian abbreviation's full stop ("мин.", "дн.") belongs to the word, not to the sentence;
+// Russian sets no blank before "!" or ":".
 bool closesAlike(const QString& english, const QString& russian) {
     const QString tail = closing(russian);
-    if (tail == closing(english)) return true;
+    if (tail == closing(english) || tail == QString(closing(english)).remove(' ')) return true;
     const qsizetype word = russian.size() - tail.size();
     return tail == "." + closing(english) && word > 0 &&
            russian[word - 1].script() == QChar::Script_Cyrillic;
@@ -617,7 +632,7 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
         QCOMPARE(lines.count('\n'), 4);
         for (const QString& line : lines.split('\n', Qt::SkipEmptyParts))
             f.text("message line", line);
-        QVERIFY2(lines.contains("Выполняется слишком много задач. Попробуйте позже !!!"),
+        QVERIFY2(lines.contains("Выполняется слишком много задач. Попробуйте позже!!!"),
                  qPrintable(lines));
         QVERIFY2(lines.contains("Программа не найдена."), qPrintable(lines));
         delete form;
