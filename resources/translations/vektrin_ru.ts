@@ -985,5 +985,85 @@ Maybe Vektrin runs already?</source>
         <source>%s lines never reached the protocol %s: %s.</source>
         <translation>Потеряно строк: %s — протокол %s их не принял: %s.</translation>
     </message>
+    <message>
+        <source>The table file %s cannot be examined: %s</source>
+        <translation>Файл таблицы %s не удаётся проверить: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is a symbolic link to %s, which does not exist</source>
+        <translation>Файл таблицы %s — символическая ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is a directory, not a table file</source>
+        <translation>Файл таблицы %s — это каталог, а не файл таблицы</translation>
+    </message>
+    <message>
+        <source>The table file %s is not a regular file</source>
+        <translation>Файл таблицы %s — не обычный файл</translation>
+    </message>
+    <message>
+        <source>The table file %s belongs to the user %s, not to %s; it was left untouched</source>
+        <translation>Файл таблицы %s принадлежит пользователю %s, а не %s; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s is read-only; it was left untouched</source>
+        <translation>Файл таблицы %s доступен только для чтения; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s cannot be read: %s</source>
+        <translation>Файл таблицы %s не читается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is not a table file of this program; it was left untouched</source>
+        <translation>Файл %s — не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table directory %s does not exist: %s</source>
+        <translation>Каталог таблиц %s не существует: %s</translation>
+    </message>
+    <message>
+        <source>The table directory %s is not a directory</source>
+        <translation>Каталог таблиц %s — не каталог</translation>
+    </message>
+    <message>
+        <source>The table directory %s is not writable: %s</source>
+        <translation>Каталог таблиц %s недоступен для записи: %s</translation>
+    </message>
+    <message>
+        <source>The table directory %s cannot be read: %s</source>
+        <translation>Каталог таблиц %s не читается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s lacks the column &quot;%s&quot;; a writing command adds it, this one reads only</source>
+        <translation>В файле таблицы %s нет столбца «%s»; его добавит команда, которая пишет, эта только читает</translation>
+    </message>
+    <message>
+        <source>The table file %s is empty while the other table files hold their tables: it looks damaged; it was left untouched</source>
+        <translation>Файл таблицы %s пуст, хотя другие файлы таблиц содержат свои таблицы: похоже, он повреждён; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s cannot be opened: %s</source>
+        <translation>Файл таблицы %s не открывается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is held in write-ahead mode by another program that has it open; it was left as it is</source>
+        <translation>Файл таблицы %s открыт другой программой в режиме упреждающей записи; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>The table file %s has a change left half done beside it (%s), which only a program that may write the file can undo</source>
+        <translation>Рядом с файлом таблицы %s осталось незавершённое изменение (%s); отменить его может только программа с правом записи в файл</translation>
+    </message>
+    <message>
+        <source>The table file %s holds the %s &quot;%s&quot;: it is not a table file of this program; it was left untouched</source>
+        <translation>Файл %s содержит объект %s «%s»: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s has the column &quot;%s&quot;, which is not one of %s&apos;s: it is not a table file of this program; it was left untouched</source>
+        <translation>В файле %s есть столбец «%s», которого нет в таблице %s: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s lacks the column &quot;%s&quot;, which cannot be added: it is not a table file of this program; it was left untouched</source>
+        <translation>В файле %s нет столбца «%s», и добавить его нельзя: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
 </context>
 </TS>

@@ -316,7 +316,15 @@ void TMainForm::closeMainWindow() {
 void TMainForm::showMessage(std::string_view text, MessageKind kind) {
     // Nobody can answer a box here: one line on standard error, answered OK at once.
     if (headless()) return writeMessageLine(text);
-    const QString qtext = messageText(text);
+    showBox(messageText(text), kind);
+}
+
+void TMainForm::showText(const OperatorText& text, MessageKind kind) {
+    if (headless()) return writeMessageLine(text);
+    showBox(operatorText(text), kind);
+}
+
+void TMainForm::showBox(const QString& qtext, MessageKind kind) {
     const QString caption = QCoreApplication::applicationName();
     QMessageBox box(kind == MessageKind::Error         ? QMessageBox::Critical
                     : kind == MessageKind::Information ? QMessageBox::Information

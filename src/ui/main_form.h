@@ -60,6 +60,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
 
     // OperatorPort
     void showMessage(std::string_view text, MessageKind kind) override;
+    void showText(const OperatorText& text, MessageKind kind) override;
     void setIcon(std::string_view name) override;
     void paintStatusColor(int colour) override;
     void setApplicationTitle(const std::string& title) override;
@@ -158,6 +159,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QWidget* messageParent();
 
   private:
+    void showBox(const QString& text, MessageKind kind);
     void init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
               SettingsStore& settings, RegionalSettings regional, SchedulerConfig config);
     void buildWindow();

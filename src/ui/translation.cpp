@@ -72,6 +72,21 @@ QString qs(std::string_view text) {
     return plainText(text);
 }
 
+QString operatorText(const OperatorText& text) {
+    QString shown = qs(text.format);
+    qsizetype at = 0;
+    for (const std::string& value : text.args) {
+        at = shown.indexOf(QLatin1String("%s"), at);
+        if (at < 0) break;
+        const QString data = plainText(value);
+        shown.replace(at, 2, data);
+        at += data.size();
+    }
+    if (text.fullStop && !shown.isEmpty() && shown.back().unicode() > '.')
+        shown += QLatin1Char('.');
+    return shown;
+}
+
 QString messageText(std::string_view text) {
     if (const char* literal = tableLiteral(text)) return translated(literal);
     if (text.size() > 1 && text.back() == '.') {

@@ -4,6 +4,8 @@
 // through Qt's translation (context "Vektrin", the English text as the source), so a text added
 // to the table needs only its entry in resources/translations/vektrin_ru.ts.
 
+#include "store/message_port.h"
+
 #include <QString>
 #include <optional>
 #include <string>
@@ -28,6 +30,10 @@ QString plainText(std::string_view text);
 // code ", "You have a problem: ") followed by the rest, which is read the same way. What is no
 // table text (a path, a system error) stays as it is.
 QString messageText(std::string_view text);
+
+// A message with its identity: its format in the interface's language, the values (data, shown
+// as they are) in the places of its "%s".
+QString operatorText(const OperatorText& text);
 
 // Whether a text is one of the string table's.
 bool isTableText(std::string_view text);
