@@ -37,7 +37,10 @@ EditorForm::EditorForm(Scheduler& scheduler, MessagePort& messages, Table& table
     giveMnemonics({ReportButton, ButtonExit});
     showReport = [this](ReportForm& report) { report.preview(this); };
     askSave = [this] {
-        if (QGuiApplication::platformName() == QLatin1String("offscreen")) return SaveAnswer::No;
+        // Nobody can see the question: the changes go, as they did before it was asked.
+        const QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            return SaveAnswer::No;
         const auto answer = QMessageBox::question(
             this, QCoreApplication::applicationName(), qs(str::SaveChangesQuestion),
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);

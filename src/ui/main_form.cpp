@@ -228,20 +228,26 @@ void TMainForm::createGrid() {
     const int timeWidth = std::max(
         55,
         metrics.horizontalAdvance(plainText(scheduler_->regional().formatTime(sample))) + padding);
-    // The task column holds a name of 40 characters (the field's size) of ordinary text, never
-    // narrower than its 260 pixels; the status column's title is in view beside it. Where the
-    // font makes that wider than the window's first size, the window opens wider.
+    // The task column holds a name of 40 characters (the field's size) of ordinary text, as far
+    // as the status column's title stays in view at the window's first width with a vertical
+    // scroll bar, and never less than 260 pixels. Where the font leaves less room than that (by
+    // more than the estimate's pixel or two), the window opens wider.
     const int letters = metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
-    const int taskWidth = std::max(260, (40 * letters + 25) / 26 + padding);
+    const int fortyCharacters = (40 * letters + 25) / 26 + padding;
     const QString statusTitle =
         gridModel_->headerData(TaskGridModel::Sost, Qt::Horizontal, Qt::DisplayRole).toString();
-    const int statusTitleWidth = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
+    // Left-aligned: its margin on the left, then the words.
+    const int statusTitleWidth = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
                                  QFontMetrics(header->font()).horizontalAdvance(statusTitle) + 1;
-    const int needed =
-        PanelWidth + 2 * DBGrid1->frameWidth() +
-        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar()) +
-        taskWidth + dateWidth + timeWidth + statusTitleWidth;
-    if (!isVisible() && needed > width()) resize(needed, height());
+    const int available =
+        DefaultWidth - PanelWidth - 2 * DBGrid1->frameWidth() -
+        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar()) -
+        dateWidth - timeWidth - statusTitleWidth;
+    int taskWidth = std::max(260, std::min(fortyCharacters, available));
+    if (!isVisible() && (fortyCharacters - 2 > available || taskWidth > available)) {
+        taskWidth = std::max(260, fortyCharacters);
+        resize(DefaultWidth + taskWidth - available, height());
+    }
     header->resizeSection(TaskGridModel::AppName, taskWidth);
     header->resizeSection(TaskGridModel::LastDate, dateWidth);
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
@@ -466,6 +472,12 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     if (!started_ || shutDown_ || !item->isEnabled()) return;
     item->setEnabled(false);
     ++openWindows_;
+    // The timeline reads the tables an editor changes: it is not offered meanwhile, as the
+    // editors are not (a timeline open already keeps its chart and ignores clicks).
+    const bool editor = window != PauseWindow::ProtocolShow;
+    if (editor) ++openEditors_;
+    Timeline->setEnabled(openEditors_ == 0);
+    TimelineShow->setEnabled(openEditors_ == 0);
     // Even when the begin line cannot be written the window opens: the operator still gets to
     // the tables, and the closing half below always runs.
     guarded([&] { scheduler_->beginPause(window); });
@@ -489,6 +501,9 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     // A shutdown during the modal run has closed the protocol already.
     if (!shutDown_) guarded([&] { scheduler_->endPause(window); });
     --openWindows_;
+    if (editor) --openEditors_;
+    Timeline->setEnabled(openEditors_ == 0);
+    TimelineShow->setEnabled(openEditors_ == 0);
     item->setEnabled(window == PauseWindow::ProtocolShow ||
                      editorAvailable_[static_cast<size_t>(index(window))]);
 }
@@ -575,7 +590,7 @@ void TMainForm::ShowMainFormClick() {
 }
 
 void TMainForm::TimelineClick() {
-    if (!started_ || shutDown_) return;
+    if (!started_ || shutDown_ || openEditors_ > 0) return;
     if (!TimelineForm) {
         TimelineForm = new TTimelineForm(
             scheduler_->dataCtrl(), scheduler_->regional(),

@@ -189,6 +189,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     int statusColour_ = StatusNeutral;
     // Windows of the opening sequence open now; nested ones come from the tray menu.
     int openWindows_ = 0;
+    int openEditors_ = 0; // of them, the editors
     bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;

@@ -309,11 +309,13 @@ void MainFormTest::nestedOpeningsKeepTheFirstPauseAndTheTimersOff() {
     QStringList seen;
 
     onNextModal([&](QWidget* editor) {
-        seen << QString("editor: tasks item %1, timers %2/%3, pause %4")
+        seen << QString("editor: tasks item %1, timers %2/%3, pause %4, timeline %5%6")
                     .arg(form->Tasks->isEnabled())
                     .arg(form->Timer1.isActive())
                     .arg(form->Timer2.isActive())
-                    .arg(form->scheduler().PauseStart == opened);
+                    .arg(form->scheduler().PauseStart == opened)
+                    .arg(form->TimelineShow->isEnabled())
+                    .arg(form->Timeline->isEnabled());
         env.clock.advanceSeconds(40);
         // The tray menu stays usable: the viewer opens on top of the editor.
         onNextModal([&](QWidget* viewer) {
@@ -331,11 +333,12 @@ void MainFormTest::nestedOpeningsKeepTheFirstPauseAndTheTimersOff() {
         static_cast<QDialog*>(editor)->reject();
     });
     form->Tasks->trigger();
-    QCOMPARE(seen,
-             (QStringList{"editor: tasks item 0, timers 0/0, pause 1", "viewer: items 00, pause 1",
-                          "back in editor: timer1 0, protocol item 1"}));
+    QCOMPARE(seen, (QStringList{"editor: tasks item 0, timers 0/0, pause 1, timeline 00",
+                                "viewer: items 00, pause 1",
+                                "back in editor: timer1 0, protocol item 1"}));
     QVERIFY(form->Timer1.isActive());
     QVERIFY(form->Tasks->isEnabled());
+    QVERIFY(form->TimelineShow->isEnabled());
     QCOMPARE(form->scheduler().PauseStart, opened);
     const auto lines = env.protocolSince(mark);
     QCOMPARE(q(std::vector<std::string>(lines.begin(), lines.begin() + 3)),

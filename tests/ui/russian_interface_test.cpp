@@ -683,34 +683,17 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
 
 // The core raises them in English; the interface says them from their identity and values.
 void RussianInterfaceTest::startUpRefusalsOfTheTablesInRussian() {
-    const struct {
-        const char* what;
-        std::function<void(const std::string& file)> make;
-        const char* said;
-    } cases[] = {
-        {"another program's file", [](const std::string& f) { writeFile(f, "not a table\n"); },
-         "не файл таблицы этой программы; он оставлен без изменений"},
-        {"a directory", [](const std::string& f) { ::mkdir(f.c_str(), 0700); },
-         "это каталог, а не файл таблицы"},
-        {"read-only",
-         [](const std::string& f) {
-             writeFile(f, "");
-             ::chmod(f.c_str(), 0444);
-         },
-         "доступен только для чтения; он оставлен без изменений"},
-    };
     Findings f;
-    for (const auto& c : cases) {
+    for (const auto& [directory, said] :
+         {std::pair{false, "не файл таблицы этой программы; он оставлен без изменений"},
+          {true, "это каталог, а не файл таблицы"}}) {
         UiEnv env;
         const std::string file = env.tables() + "/Vektrin.db";
         ::mkdir(env.tables().c_str(), 0700);
-        c.make(file);
-        QString line = standardError([&] {
-            TMainForm form(env.platform());
-            QVERIFY(form.start() != -1);
-        });
-        QVERIFY2(line.contains(QString::fromUtf8(c.said)), qPrintable(line));
-        f.text(c.what, line.remove(QString::fromStdString(file)));
+        directory ? (void)::mkdir(file.c_str(), 0700) : writeFile(file, "not a table\n");
+        QString line = standardError([&] { QVERIFY(TMainForm(env.platform()).start() != -1); });
+        QVERIFY2(line.contains(QString::fromUtf8(said)), qPrintable(line));
+        f.text("refusal", line.remove(QString::fromStdString(file)));
     }
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
