@@ -48,8 +48,10 @@ EditorForm::EditorForm(Scheduler& scheduler, MessagePort& messages, Table& table
                : answer == QMessageBox::No ? SaveAnswer::No
                                            : SaveAnswer::Cancel;
     };
-    // The window shows the table as it is now, whatever another program wrote meanwhile.
-    if (table_.state() == Table::State::Browse) guarded([this] { table_.refresh(); });
+    // The window shows the table as it is now, whatever another program wrote meanwhile; not
+    // while a pass held by its message box walks the table (its cursor must stay where it is).
+    if (table_.state() == Table::State::Browse && !table_.controlsDisabled())
+        guarded([this] { table_.refresh(); });
     // The navigator's keys reach it from every control of the window, before the control's own
     // use of them.
     QCoreApplication::instance()->installEventFilter(this);
