@@ -1065,5 +1065,30 @@ Maybe Vektrin runs already?</source>
         <source>The table file %s lacks the column &quot;%s&quot;, which cannot be added: it is not a table file of this program; it was left untouched</source>
         <translation>В файле %s нет столбца «%s», и добавить его нельзя: это не файл таблицы этой программы; он оставлен без изменений</translation>
     </message>
+    <message>
+        <source>Delete record?</source>
+        <comment>task editor</comment>
+        <translation>Удалить задачу?</translation>
+    </message>
+    <message>
+        <source>Everyday</source>
+        <comment>task editor</comment>
+        <translation>Ежедневный запуск</translation>
+    </message>
+    <message>
+        <source>Weekly</source>
+        <comment>task editor</comment>
+        <translation>Еженедельный запуск</translation>
+    </message>
+    <message>
+        <source>Every month</source>
+        <comment>task editor</comment>
+        <translation>Ежемесячный запуск</translation>
+    </message>
+    <message>
+        <source>Every year</source>
+        <comment>task editor</comment>
+        <translation>Ежегодный запуск</translation>
+    </message>
 </context>
 </TS>

@@ -38,12 +38,16 @@ bool headless() {
 } // namespace
 
 bool askOperator(QWidget* parent, std::string_view question) {
+    return askOperator(parent, qs(question));
+}
+
+bool askOperator(QWidget* parent, const QString& question) {
     if (headless()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(qs(question)));
+                     qPrintable(question));
         return true;
     }
-    return QMessageBox::question(parent, QCoreApplication::applicationName(), qs(question),
+    return QMessageBox::question(parent, QCoreApplication::applicationName(), question,
                                  QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }

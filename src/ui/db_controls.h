@@ -304,5 +304,6 @@ void labelledRow(QGridLayout& grid, int row, const QString& label, QWidget* firs
 // A yes/no question to the operator with OK and Cancel; answered OK at once where nobody can
 // see it (offscreen), as every message box is.
 bool askOperator(QWidget* parent, std::string_view question);
+bool askOperator(QWidget* parent, const QString& question);
 
 } // namespace vektrin

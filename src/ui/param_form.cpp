@@ -39,6 +39,18 @@ struct Flag {
     bool& flag;
 };
 
+// Texts the task editor shares with the other editors but says in its own words in Russian
+// ("Удалить задачу?", "Ежедневный запуск"); marked here for lupdate.
+constexpr char TaskEditor[] = "task editor";
+[[maybe_unused]] constexpr struct {
+    const char* source;
+    const char* comment;
+} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Delete record?", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Everyday", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Weekly", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Every month", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Every year", "task editor")};
+
 void setTextColour(QLabel* label, const QColor& colour) {
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, colour);
@@ -52,12 +64,22 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
                  str::ParamFormCaption, parent) {
     reshowAfterBoxes([this] { FormActivate(); });
     settleRecord = [this] { settleStopped(); };
+    navigator_->confirmDelete = [this](std::string_view question) {
+        const bool yes = askOperator(this, qs(question, TaskEditor));
+        FormActivate();
+        return yes;
+    };
     resources_ = new DataBinding(dm_.Table2, messages_, scheduler_.regional(), this);
 
     EditAppName = named(new DBEdit(*binding_, dm_.Table1AppName), "EditAppName");
     EditApplication = named(new DBEdit(*binding_, dm_.Table1Application), "EditApplication");
     EditAppDirectory = named(new DBEdit(*binding_, dm_.Table1AppDirectory), "EditAppDirectory");
     ComboBoxInterval = SchedulePages::intervalComboBox(*binding_, dm_.Table1Interval);
+    for (const auto& [item, text] : {std::pair{2, str::IntervalEveryday},
+                                     {3, str::IntervalWeekly},
+                                     {4, str::IntervalEveryMonth},
+                                     {5, str::IntervalEveryYear}})
+        ComboBoxInterval->setItemText(item, qs(text, TaskEditor));
     ComboBoxRunType = named(new DBComboBox(*binding_, dm_.Table1RunType,
                                            {qs(str::RunTypeNormal), qs(str::RunTypeHided),
                                             qs(str::RunTypeMinimized), qs(str::RunTypeMaximized)}),

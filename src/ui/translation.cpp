@@ -72,6 +72,13 @@ QString qs(std::string_view text) {
     return plainText(text);
 }
 
+QString qs(std::string_view text, const char* window) {
+    const char* literal = tableLiteral(text);
+    if (!literal) return plainText(text);
+    const QString own = QCoreApplication::translate(TranslationContext, literal, window);
+    return own != QString::fromUtf8(literal) ? own : translated(literal);
+}
+
 QString operatorText(const OperatorText& text) {
     QString shown = qs(text.format);
     qsizetype at = 0;

@@ -22,6 +22,11 @@ inline constexpr char TranslationContext[] = "Vektrin";
 // as it is, even where it reads like a table text.
 QString qs(std::string_view text);
 
+// A text of the string table as one window says it where the same English reads otherwise
+// elsewhere: its translation with that window's name as the disambiguation (marked for lupdate
+// with QT_TRANSLATE_NOOP3 where it is used), else the plain one.
+QString qs(std::string_view text, const char* window);
+
 // Data shown as it is: never translated.
 QString plainText(std::string_view text);
 

@@ -387,6 +387,9 @@ void RussianInterfaceTest::composedMessagesAreReadPieceByPiece_data() {
 }
 
 void RussianInterfaceTest::composedMessagesAreReadPieceByPiece() {
+    // The task editor's own words where the editors share the English.
+    QCOMPARE(qs(str::DeleteRecordQuestion, "task editor"), QString("Удалить задачу?"));
+    QCOMPARE(qs(str::IntervalEveryday, "task editor"), QString("Ежедневный запуск"));
     QFETCH(QString, english);
     QFETCH(QString, shown);
     QFETCH(bool, asData);
