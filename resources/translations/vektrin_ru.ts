@@ -1090,5 +1090,10 @@ Maybe Vektrin runs already?</source>
         <comment>task editor</comment>
         <translation>Ежегодный запуск</translation>
     </message>
+    <message>
+        <source>Exit</source>
+        <comment>viewer</comment>
+        <translation>Закрыть</translation>
+    </message>
 </context>
 </TS>

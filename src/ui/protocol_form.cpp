@@ -17,6 +17,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+namespace {
+[[maybe_unused]] constexpr struct {
+    const char* source;
+    const char* comment;
+} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Exit", "viewer")}; // for lupdate
+} // namespace
+
 namespace vektrin {
 
 TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
@@ -30,7 +37,9 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     StringGrid1 = new LineList(model_, this);
     StringGrid1->setObjectName("StringGrid1");
 
-    ExitButton = new QPushButton(qs(str::ProtocolExitButton), this);
+    // "Закрыть" in Russian, as the other viewers' close buttons; the editors' "Exit" stays
+    // "Выход".
+    ExitButton = new QPushButton(qs(str::ProtocolExitButton, "viewer"), this);
     ExitButton->setObjectName("ExitButton");
     ExitButton->setAutoDefault(false);
     connect(ExitButton, &QPushButton::clicked, this, &TProtocolForm::ExitButtonClick);

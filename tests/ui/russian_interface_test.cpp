@@ -390,6 +390,7 @@ void RussianInterfaceTest::composedMessagesAreReadPieceByPiece() {
     // The task editor's own words where the editors share the English.
     QCOMPARE(qs(str::DeleteRecordQuestion, "task editor"), QString("Удалить задачу?"));
     QCOMPARE(qs(str::IntervalEveryday, "task editor"), QString("Ежедневный запуск"));
+    QCOMPARE(qs(str::ProtocolExitButton, "viewer"), QString("Закрыть"));
     QFETCH(QString, english);
     QFETCH(QString, shown);
     QFETCH(bool, asData);
