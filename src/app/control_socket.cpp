@@ -1,5 +1,6 @@
 #include "app/control_socket.h"
 
+#include "engine/control_wire.h"
 #include "engine/operator_commands.h"
 #include "engine/scheduler.h"
 #include "platform/places.h"
@@ -40,15 +41,15 @@ QByteArray line(const QJsonObject& object) {
 }
 
 QByteArray refusal(const QString& error) {
-    return line(QJsonObject{{"ok", false}, {"error", error}});
+    return line(QJsonObject{{wire::Ok, false}, {wire::Error, error}});
 }
 
 std::optional<OperatorCommand> commandNamed(const QString& name) {
-    if (name == "run") return OperatorCommand::RunNow;
-    if (name == "interrupt") return OperatorCommand::Interrupt;
-    if (name == "cancel-wait") return OperatorCommand::CancelWaiting;
-    if (name == "stop") return OperatorCommand::Stop;
-    if (name == "resume") return OperatorCommand::Resume;
+    if (name == wire::Run) return OperatorCommand::RunNow;
+    if (name == wire::Interrupt) return OperatorCommand::Interrupt;
+    if (name == wire::CancelWait) return OperatorCommand::CancelWaiting;
+    if (name == wire::Stop) return OperatorCommand::Stop;
+    if (name == wire::Resume) return OperatorCommand::Resume;
     return std::nullopt;
 }
 
@@ -155,13 +156,13 @@ bool ControlSocket::open(std::string& error) {
     // The state file says where the socket is, or why there is none, for vektrinctl to tell a
     // scheduler it cannot reach from none.
     const QJsonObject state{
-        {"PID", identity_.pid},
-        {"Started", qstr(identity_.started)},
-        {"TableDirectory", qstr(identity_.tableDirectory)},
-        {"Log", qstr(identity_.logPath)},
-        {"Socket", listenFd_ >= 0 ? QJsonValue(qstr(socketPath_)) : QJsonValue()},
-        {"SocketProblem", listenFd_ >= 0 ? QJsonValue() : QJsonValue(qstr(reasons))},
-        {"Version", qstr(identity_.version)}};
+        {wire::state::Pid, identity_.pid},
+        {wire::state::Started, qstr(identity_.started)},
+        {wire::state::TableDirectory, qstr(identity_.tableDirectory)},
+        {wire::state::Log, qstr(identity_.logPath)},
+        {wire::state::Socket, listenFd_ >= 0 ? QJsonValue(qstr(socketPath_)) : QJsonValue()},
+        {wire::state::SocketProblem, listenFd_ >= 0 ? QJsonValue() : QJsonValue(qstr(reasons))},
+        {wire::state::Version, qstr(identity_.version)}};
     const std::string stateFile = places::stateFilePath(stateDirectory, key);
     try {
         const QByteArray text = QJsonDocument(state).toJson(QJsonDocument::Indented);
@@ -296,11 +297,11 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
                            .arg(parseError.offset));
     if (!document.isObject()) return refusal(QStringLiteral("The request is not a JSON object"));
     const QJsonObject object = document.object();
-    const QJsonValue command = object.value("command");
+    const QJsonValue command = object.value(wire::Command);
     if (!command.isString()) return refusal(QStringLiteral("The request names no \"command\""));
     if (shuttingDown_()) return refusal(QStringLiteral("The scheduler is ending its work"));
-    if (command.toString() == "status") return statusAnswer();
-    const QJsonValue task = object.value("task");
+    if (command.toString() == wire::Status) return statusAnswer();
+    const QJsonValue task = object.value(wire::Task);
     if (!commandNamed(command.toString()))
         return refusal(QStringLiteral("Unknown command \"%1\"").arg(command.toString()));
     if (!task.isString() || task.toString().isEmpty())
@@ -317,35 +318,35 @@ QByteArray ControlSocket::commandAnswer(const QString& command, const QString& t
         return {};
     }
     if (!a.ok) return refusal(qstr(a.text));
-    return line(QJsonObject{{"ok", true}, {"message", qstr(a.text)}});
+    return line(QJsonObject{{wire::Ok, true}, {wire::Message, qstr(a.text)}});
 }
 
 QByteArray ControlSocket::statusAnswer() {
     const SchedulerStatus status = schedulerStatus(scheduler_);
     QJsonArray running;
     for (const RunningTaskStatus& r : status.running)
-        running.append(QJsonObject{
-            {"slot", r.slot},
-            {"appId", r.appId},
-            {"appName", qstr(r.appName)},
-            {"pid", static_cast<qint64>(r.processId)},
-            {"since", r.since ? QJsonValue(isoMoment(*r.since)) : QJsonValue(QJsonValue::Null)}});
+        running.append(QJsonObject{{wire::Slot, r.slot},
+                                   {wire::AppId, r.appId},
+                                   {wire::AppName, qstr(r.appName)},
+                                   {wire::Pid, static_cast<qint64>(r.processId)},
+                                   {wire::Since, r.since ? QJsonValue(isoMoment(*r.since))
+                                                         : QJsonValue(QJsonValue::Null)}});
     QJsonArray windows;
     for (const std::string& w : status.openWindows)
         windows.append(qstr(w));
-    return line(QJsonObject{{"ok", true},
-                            {"message", QStringLiteral("running")},
-                            {"pid", identity_.pid},
-                            {"started", qstr(identity_.started)},
-                            {"tableDirectory", qstr(identity_.tableDirectory)},
-                            {"log", qstr(identity_.logPath)},
-                            {"socket", qstr(socketPath_)},
-                            {"version", qstr(identity_.version)},
-                            {"colour", qstr(status.colour)},
-                            {"paused", status.paused},
-                            {"pausedBy", qstr(status.pausedBy)},
-                            {"openWindows", windows},
-                            {"runningTasks", running}});
+    return line(QJsonObject{{wire::Ok, true},
+                            {wire::Message, QStringLiteral("running")},
+                            {wire::Pid, identity_.pid},
+                            {wire::Started, qstr(identity_.started)},
+                            {wire::TableDirectory, qstr(identity_.tableDirectory)},
+                            {wire::Log, qstr(identity_.logPath)},
+                            {wire::Socket, qstr(socketPath_)},
+                            {wire::Version, qstr(identity_.version)},
+                            {wire::Colour, qstr(status.colour)},
+                            {wire::Paused, status.paused},
+                            {wire::PausedBy, qstr(status.pausedBy)},
+                            {wire::OpenWindows, windows},
+                            {wire::RunningTasks, running}});
 }
 
 } // namespace vektrin

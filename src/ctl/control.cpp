@@ -3,6 +3,7 @@
 #include "ctl/control.h"
 
 #include "ctl/tables.h"
+#include "engine/control_wire.h"
 #include "engine/operator_commands.h"
 #include "platform/places.h"
 #include "platform/strings.h"
@@ -42,9 +43,9 @@ std::string field(const Json& object, const char* key) {
 }
 
 std::string colourWords(const std::string& colour) {
-    if (colour == "green") return "runs (green)";
-    if (colour == "red") return "stopped: a silence period is in force (red)";
-    if (colour == "yellow") return "starts again at the next minute (yellow)";
+    if (colour == wire::Green) return "runs (green)";
+    if (colour == wire::Red) return "stopped: a silence period is in force (red)";
+    if (colour == wire::Yellow) return "starts again at the next minute (yellow)";
     return "not started yet";
 }
 
@@ -52,7 +53,7 @@ int runStatus(const Context& context, bool json) {
     const SchedulerPlace place = schedulerPlace(context);
     std::optional<Json> answer;
     try {
-        answer = askScheduler(place, Json{{"command", "status"}});
+        answer = askScheduler(place, Json{{wire::Command, wire::Status}});
     } catch (const SchedulerUnreachable& e) {
         if (!json) {
             std::cout << e.what() << '\n';
@@ -61,51 +62,54 @@ int runStatus(const Context& context, bool json) {
         Json out{{"running", true},
                  {"reachable", false},
                  {"reason", e.reason()},
-                 {"tableDirectory", place.tableDirectory}};
+                 {wire::TableDirectory, place.tableDirectory}};
         if (place.pid > 0) out["pid"] = place.pid;
         std::cout << out.dump(2) << '\n';
         return ExitUnreachable;
     }
     if (!answer) {
         if (json)
-            std::cout << Json{{"running", false}, {"tableDirectory", place.tableDirectory}}.dump(2)
-                      << '\n';
+            std::cout
+                << Json{{"running", false}, {wire::TableDirectory, place.tableDirectory}}.dump(2)
+                << '\n';
         else
             std::cout << "vektrin is not running for the tables in " << place.tableDirectory
                       << ".\n";
         return ExitNotRunning;
     }
-    if (!answer->value("ok", false)) throw CommandError(ExitDataError, field(*answer, "error"));
+    if (!answer->value(wire::Ok, false))
+        throw CommandError(ExitDataError, field(*answer, wire::Error));
     if (json) {
         Json out = *answer;
-        out.erase("ok");
-        out.erase("message");
+        out.erase(wire::Ok);
+        out.erase(wire::Message);
         Json ordered = Json{{"running", true}, {"reachable", true}};
         ordered.update(out);
         std::cout << ordered.dump(2) << '\n';
         return ExitOk;
     }
     const Json& a = *answer;
-    std::cout << "vektrin is running: PID " << a.value("pid", 0LL) << ", started "
-              << field(a, "started") << ", version " << field(a, "version") << '\n';
-    std::cout << "Tables:      " << field(a, "tableDirectory") << '\n';
-    std::cout << "Protocol:    " << field(a, "log") << '\n';
+    std::cout << "vektrin is running: PID " << a.value(wire::Pid, 0LL) << ", started "
+              << field(a, wire::Started) << ", version " << field(a, wire::Version) << '\n';
+    std::cout << "Tables:      " << field(a, wire::TableDirectory) << '\n';
+    std::cout << "Protocol:    " << field(a, wire::Log) << '\n';
     std::cout << "Scheduling:  ";
-    if (a.value("paused", false))
-        std::cout << "paused: " << field(a, "pausedBy") << " (" << field(a, "colour") << ")\n";
+    if (a.value(wire::Paused, false))
+        std::cout << "paused: " << field(a, wire::PausedBy) << " (" << field(a, wire::Colour)
+                  << ")\n";
     else
-        std::cout << colourWords(field(a, "colour")) << '\n';
-    const Json tasks = a.value("runningTasks", Json::array());
+        std::cout << colourWords(field(a, wire::Colour)) << '\n';
+    const Json tasks = a.value(wire::RunningTasks, Json::array());
     std::cout << "Running:     "
               << (tasks.empty()
                       ? "no task"
                       : std::to_string(tasks.size()) + (tasks.size() == 1 ? " task" : " tasks"))
               << '\n';
     for (const Json& t : tasks) {
-        std::cout << "  slot " << t.value("slot", 0) << "  AppID " << t.value("appId", 0) << "  "
-                  << field(t, "appName") << "  PID " << t.value("pid", 0LL);
-        if (t.contains("since") && t["since"].is_string())
-            std::cout << "  since " << t["since"].get<std::string>();
+        std::cout << "  slot " << t.value(wire::Slot, 0) << "  AppID " << t.value(wire::AppId, 0)
+                  << "  " << field(t, wire::AppName) << "  PID " << t.value(wire::Pid, 0LL);
+        if (t.contains(wire::Since) && t[wire::Since].is_string())
+            std::cout << "  since " << t[wire::Since].get<std::string>();
         std::cout << '\n';
     }
     return ExitOk;
@@ -146,28 +150,28 @@ int runControl(const Context& context, const std::string& command, const std::st
     const SchedulerPlace place = schedulerPlace(context);
     std::optional<Json> answer;
     try {
-        answer = askScheduler(place, Json{{"command", command}, {"task", task}});
+        answer = askScheduler(place, Json{{wire::Command, command}, {wire::Task, task}});
     } catch (const SchedulerUnreachable& e) {
         // Changed behind its back, the record would miss the scheduler's protocol line.
-        if (command == "stop" || command == "resume")
+        if (command == wire::Stop || command == wire::Resume)
             throw CommandError(ExitUnreachable,
                                std::string(e.what()) + " Nothing was done (vektrinctl set TASK " +
-                                   (command == "stop" ? "--stopped" : "--no-stopped") +
+                                   (command == wire::Stop ? "--stopped" : "--no-stopped") +
                                    " changes the record without it).");
         throw CommandError(ExitUnreachable, std::string(e.what()) + " Nothing was done.");
     }
     if (!answer) {
-        if (command == "stop" || command == "resume")
-            return changeStoppedDirectly(context, command == "stop", task);
+        if (command == wire::Stop || command == wire::Resume)
+            return changeStoppedDirectly(context, command == wire::Stop, task);
         std::cerr << "No scheduler runs for the tables in " << place.tableDirectory
                   << ": nothing was done.\n";
         return ExitNotRunning;
     }
-    if (answer->value("ok", false)) {
-        std::cout << field(*answer, "message") << '\n';
+    if (answer->value(wire::Ok, false)) {
+        std::cout << field(*answer, wire::Message) << '\n';
         return ExitOk;
     }
-    std::cerr << field(*answer, "error") << '\n';
+    std::cerr << field(*answer, wire::Error) << '\n';
     return ExitNotFound;
 }
 
@@ -231,14 +235,15 @@ SchedulerPlace schedulerPlace(const Context& context) {
         searched += (searched.empty() ? "" : " or ") + directory;
         const std::string stateFile = places::stateFilePath(directory, key);
         if (const std::optional<Json> state = readState(stateFile)) {
-            const auto named = state->find("PID");
+            const auto named = state->find(wire::state::Pid);
             const long long pid =
                 named != state->end() && named->is_number_integer() ? named->get<long long>() : 0;
             if (alive(pid)) {
                 place.stateFile = stateFile;
                 place.pid = pid;
-                place.socketPath = field(*state, "Socket");
-                place.problem = "it has no control socket: " + field(*state, "SocketProblem");
+                place.socketPath = field(*state, wire::state::Socket);
+                place.problem =
+                    "it has no control socket: " + field(*state, wire::state::SocketProblem);
                 return place;
             }
             if (place.stateFile.empty()) place.stateFile = stateFile; // left behind
@@ -334,24 +339,19 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
 }
 
 std::string openEditorRefusal(const Context& context, const std::vector<std::string>& windows) {
-    static const std::pair<const char*, std::string_view> refusals[] = {
-        {"Tasks", str::CloseTasksFormBeforeExit},
-        {"Conflicts", str::CloseConflictsFormBeforeExit},
-        {"Exceptions", str::CloseExceptionsFormBeforeExit},
-        {"Protocol", str::CloseProtocolFormBeforeExit},
-    };
     std::optional<Json> answer;
     try {
-        answer = askScheduler(schedulerPlace(context), Json{{"command", "status"}});
+        answer = askScheduler(schedulerPlace(context), Json{{wire::Command, wire::Status}});
     } catch (const SchedulerUnreachable&) {
         return {}; // which windows it has open cannot be known
     }
-    if (!answer || !answer->contains("openWindows")) return {};
-    const Json& open = (*answer)["openWindows"];
-    for (const auto& [name, refusal] : refusals) {
-        const bool isOpen = std::find(open.begin(), open.end(), Json(name)) != open.end();
-        const bool matters = std::find(windows.begin(), windows.end(), name) != windows.end();
-        if (isOpen && matters) return std::string(refusal);
+    if (!answer || !answer->contains(wire::OpenWindows)) return {};
+    const Json& open = (*answer)[wire::OpenWindows];
+    for (const wire::PausingWindow& window : wire::PausingWindows) {
+        const bool isOpen = std::find(open.begin(), open.end(), Json(window.name)) != open.end();
+        const bool matters =
+            std::find(windows.begin(), windows.end(), window.name) != windows.end();
+        if (isOpen && matters) return std::string(window.refusal);
     }
     return {};
 }
@@ -364,14 +364,14 @@ std::string schedulerLogPath(const Context& context) {
         return {}; // no alias: no scheduler either
     }
     try {
-        if (const auto answer = askScheduler(place, Json{{"command", "status"}}))
-            if (const std::string log = field(*answer, "log"); !log.empty()) return log;
+        if (const auto answer = askScheduler(place, Json{{wire::Command, wire::Status}}))
+            if (const std::string log = field(*answer, wire::Log); !log.empty()) return log;
     } catch (const SchedulerUnreachable&) {
         // Its state file names the protocol all the same.
     }
     if (place.stateFile.empty()) return {};
     const std::optional<Json> state = readState(place.stateFile);
-    return state ? field(*state, "Log") : std::string();
+    return state ? field(*state, wire::state::Log) : std::string();
 }
 
 std::vector<Command> controlCommands() {

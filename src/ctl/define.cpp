@@ -9,6 +9,7 @@
 #include "ctl/environment.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
+#include "engine/control_wire.h"
 #include "engine/operator_commands.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
@@ -31,7 +32,7 @@ std::string taskTitle(TDataCtrl& dm) {
 }
 
 int runAdd(const Context& context, const std::string& name, const std::vector<Setting>& given) {
-    refuseWhileOpen(context, {"Tasks"});
+    refuseWhileOpen(context, {wire::TasksWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     bool shared = false;
@@ -55,7 +56,7 @@ int runAdd(const Context& context, const std::string& name, const std::vector<Se
 }
 
 int runSet(const Context& context, const std::string& task, const std::vector<Setting>& settings) {
-    refuseWhileOpen(context, {"Tasks"});
+    refuseWhileOpen(context, {wire::TasksWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     locateTask(*dm, task);
@@ -77,7 +78,7 @@ int runSet(const Context& context, const std::string& task, const std::vector<Se
 }
 
 int runRm(const Context& context, const std::string& task) {
-    refuseWhileOpen(context, {"Tasks"});
+    refuseWhileOpen(context, {wire::TasksWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     locateTask(*dm, task);

@@ -6,6 +6,7 @@
 #include "ctl/tables.h"
 #include "engine/operator_commands.h"
 #include "engine/task_fields.h"
+#include "platform/text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -46,18 +47,9 @@ struct Parsed {
     std::vector<std::string> errors;
 };
 
-std::string trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
+// A line's blanks, and the CR a file saved with DOS line ends leaves at its end.
+std::string trim(std::string_view line) {
+    return std::string(text::trimmed(line, " \t\r"));
 }
 
 const char* Header =
@@ -109,7 +101,7 @@ Parsed parse(const std::string& text) {
         if (line.empty() || line.front() == '#') continue;
         if (line.front() == '[') {
             const std::string inner =
-                line.back() == ']' ? lowered(trim(line.substr(1, line.size() - 2))) : "";
+                line.back() == ']' ? text::lower(trim(line.substr(1, line.size() - 2))) : "";
             Block b;
             b.line = number;
             if (inner == "task new") {
@@ -140,7 +132,7 @@ Parsed parse(const std::string& text) {
             p.errors.push_back(where + "a setting before the first [task N]");
             continue;
         }
-        const std::string key = lowered(trim(line.substr(0, equals)));
+        const std::string key = text::lower(trim(line.substr(0, equals)));
         Block& b = p.blocks.back();
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
             p.errors.push_back(where + b.title + ": no setting is called \"" + key + "\"");
@@ -308,7 +300,7 @@ bool askAgain() {
         std::cerr << '\n';
         return false;
     }
-    answer = lowered(trim(answer));
+    answer = text::lower(trim(answer));
     return answer.empty() || answer == "y" || answer == "yes";
 }
 

@@ -2,6 +2,7 @@
 // fields, checked with the editors' rules and messages, and the options that carry them.
 
 #include "ctl/fields.h"
+#include "platform/text.h"
 
 #include "condition/condition_errors.h"
 #include "condition/environment.h"
@@ -25,14 +26,6 @@
 
 namespace vektrin::ctl {
 namespace {
-
-std::string trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return std::string(text);
-}
 
 // The messages of a terminal, where no edit can be reset to its lowest value: a silence period's
 // minute or day that is no number is refused as the task editor refuses it.
@@ -139,7 +132,7 @@ class Applier {
     }
 
     void flag(const Setting& setting, Field& field) {
-        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
         field.setBoolean(*value);
@@ -148,7 +141,7 @@ class Applier {
     // As the data layer takes a number typed into a bound edit, with its messages.
     void number(const Setting& setting, Field& field) {
         try {
-            field.setString(trimmed(setting.value));
+            field.setString(text::trimmed(setting.value));
         } catch (const DatabaseError& e) {
             problem(setting.key, e.what());
         }
@@ -164,9 +157,9 @@ class Applier {
     void conflicts(const Setting& setting) {
         std::uint32_t mask = 0;
         std::string rest = setting.value;
-        while (!trimmed(rest).empty()) {
+        while (!text::trimmed(rest).empty()) {
             const auto comma = rest.find(',');
-            const std::string item = trimmed(rest.substr(0, comma));
+            const std::string item(text::trimmed(rest.substr(0, comma)));
             rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
             if (item.empty()) continue;
             const std::optional<std::int64_t> number = resourceNumber(item);
@@ -191,7 +184,7 @@ class Applier {
     }
 
     void stopped(const Setting& setting, bool newRecord) {
-        const std::optional<bool> value = fields::flagFromWord(trimmed(setting.value));
+        const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
         if (!newRecord && dm_.Table1Stopped.asBoolean() == *value) return;
@@ -437,8 +430,9 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
             a.number(s, dm.Table1RepeatInterval);
         else if (k == "window" || k == "priority") {
             const bool window = k == "window";
-            const std::optional<int> value = window ? fields::runTypeFromWord(trimmed(s.value))
-                                                    : fields::priorityFromWord(trimmed(s.value));
+            const std::optional<int> value = window
+                                                 ? fields::runTypeFromWord(text::trimmed(s.value))
+                                                 : fields::priorityFromWord(text::trimmed(s.value));
             if (!value)
                 a.problem(k, std::string("expected ") +
                                  (window ? "normal, hidden, minimized or maximized"

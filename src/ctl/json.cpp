@@ -1,4 +1,5 @@
 #include "ctl/json.h"
+#include "platform/text.h"
 
 #include "ctl/command.h"
 #include "ctl/tables.h"
@@ -11,13 +12,6 @@ namespace vektrin::ctl {
 namespace {
 
 constexpr std::size_t ShownCharacters = 60;
-
-std::size_t characterCount(std::string_view text) {
-    std::size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
 
 // The first `count` characters of UTF-8 text, never cutting one in two.
 std::string_view firstCharacters(std::string_view text, std::size_t count) {
@@ -71,7 +65,7 @@ std::string lineAndColumn(std::string_view text, std::size_t offset) {
     std::size_t line = 1, lineStart = 0;
     for (std::size_t i = 0; i < at; ++i)
         if (text[i] == '\n') ++line, lineStart = i + 1;
-    const std::size_t column = characterCount(text.substr(lineStart, at - lineStart)) + 1;
+    const std::size_t column = text::utf8Length(text.substr(lineStart, at - lineStart)) + 1;
     return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
@@ -149,7 +143,7 @@ class DocumentBuilder final : public nlohmann::json_sax<Json> {
         std::string problem;
         if (e.id == 406)
             problem = "the number " + std::string(firstCharacters(token, ShownCharacters)) +
-                      (characterCount(token) > ShownCharacters ? "..." : "") + " is out of range";
+                      (text::utf8Length(token) > ShownCharacters ? "..." : "") + " is out of range";
         else
             problem = "not a JSON document: " + syntaxReason(e.what());
         fail(problem + " (" + lineAndColumn(text_, position) + ")");
@@ -281,7 +275,7 @@ Json fieldToJson(Table& table, int index, const std::string& tableFile) {
         ExitDataError,
         tableRecordPlace(table, tableFile) + ", field \"" + table.fieldDef(index).name +
             "\": the text is not UTF-8 (byte " + byte + " after character " +
-            std::to_string(characterCount(text.substr(0, bad))) + "), which JSON cannot carry");
+            std::to_string(text::utf8Length(text.substr(0, bad))) + "), which JSON cannot carry");
 }
 
 Json recordToJson(Table& table, bool withCalculated, const std::string& tableFile) {
@@ -319,13 +313,13 @@ std::string recordPlace(std::string_view part, std::size_t number, const Json* r
 std::string shortened(const Json& value) {
     if (value.is_string()) {
         const std::string& text = value.get_ref<const std::string&>();
-        const std::size_t length = characterCount(text);
+        const std::size_t length = text::utf8Length(text);
         if (length <= ShownCharacters) return dumped(value);
         return dumped(Json(std::string(firstCharacters(text, ShownCharacters)))) + "... (" +
                std::to_string(length) + " characters)";
     }
     const std::string text = dumped(value);
-    const std::size_t length = characterCount(text);
+    const std::size_t length = text::utf8Length(text);
     if (length <= ShownCharacters) return text;
     return std::string(firstCharacters(text, ShownCharacters)) + "... (" + std::to_string(length) +
            " characters)";

@@ -9,6 +9,7 @@
 #include "ctl/environment.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
+#include "engine/control_wire.h"
 #include "engine/operator_commands.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
@@ -119,7 +120,7 @@ int runResourceList(const Context& context, bool json) {
 }
 
 int runResourceAdd(const Context& context, const std::vector<Setting>& settings) {
-    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    refuseWhileOpen(context, {wire::TasksWindow.name, wire::ConflictsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const std::vector<std::int64_t> taken = otherNumbers(*dm, 0);
@@ -139,7 +140,7 @@ int runResourceAdd(const Context& context, const std::vector<Setting>& settings)
 
 int runResourceSet(const Context& context, const std::string& resource,
                    const std::vector<Setting>& settings) {
-    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    refuseWhileOpen(context, {wire::TasksWindow.name, wire::ConflictsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);
@@ -174,7 +175,7 @@ int runResourceSet(const Context& context, const std::string& resource,
 }
 
 int runResourceRm(const Context& context, const std::string& resource) {
-    refuseWhileOpen(context, {"Tasks", "Conflicts"});
+    refuseWhileOpen(context, {wire::TasksWindow.name, wire::ConflictsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);

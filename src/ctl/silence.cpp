@@ -9,6 +9,7 @@
 #include "ctl/environment.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
+#include "engine/control_wire.h"
 #include "engine/operator_commands.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
@@ -61,7 +62,7 @@ int runSilenceList(const Context& context, bool json) {
 }
 
 int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) {
-    refuseWhileOpen(context, {"Exceptions"});
+    refuseWhileOpen(context, {wire::ExceptionsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     dm->Table3.first();
@@ -82,7 +83,7 @@ int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) 
 
 int runSilenceSet(const Context& context, const std::string& number,
                   const std::vector<Setting>& settings) {
-    refuseWhileOpen(context, {"Exceptions"});
+    refuseWhileOpen(context, {wire::ExceptionsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateSilence(*dm, number);
@@ -101,7 +102,7 @@ int runSilenceSet(const Context& context, const std::string& number,
 }
 
 int runSilenceRm(const Context& context, const std::string& number) {
-    refuseWhileOpen(context, {"Exceptions"});
+    refuseWhileOpen(context, {wire::ExceptionsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     deleteRow(dm->Table3, locateSilence(*dm, number));

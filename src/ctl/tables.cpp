@@ -1,4 +1,5 @@
 #include "ctl/tables.h"
+#include "platform/text.h"
 
 #include "engine/operator_commands.h"
 #include "platform/aliases.h"
@@ -21,12 +22,6 @@ class StderrMessages final : public MessagePort {
 };
 
 StderrMessages messages;
-
-std::string twoDigits(int value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%02d", value);
-    return buffer;
-}
 
 // Reads exactly `digits` digits at text[pos].
 std::optional<int> number(std::string_view text, std::size_t pos, std::size_t digits) {
@@ -109,8 +104,8 @@ void locateTask(TDataCtrl& dm, const std::string& task) {
 }
 
 std::string formatMoment(const schedule::LaunchMoment& moment) {
-    return isoDate(static_cast<double>(moment.day)) + ' ' + twoDigits(moment.minute / 60) + ':' +
-           twoDigits(moment.minute % 60);
+    return isoDate(static_cast<double>(moment.day)) + ' ' + text::twoDigits(moment.minute / 60) +
+           ':' + text::twoDigits(moment.minute % 60);
 }
 
 std::string clockTime(DateTime value) {

@@ -5,6 +5,7 @@
 #include "ctl/tables.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
+#include "platform/text.h"
 
 #include <cerrno>
 #include <cmath>
@@ -36,13 +37,6 @@ std::vector<Section> sectionsOf(TDataCtrl& dm) {
     return {{"Tasks", dm.Table1}, {"Resources", dm.Table2}, {"SilencePeriods", dm.Table3}};
 }
 
-std::size_t characterCount(std::string_view text) {
-    std::size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 constexpr const char* NothingImported = "Nothing was imported.";
 // A document with a problem in every key of a wide record need not scroll a terminal for
 // minutes: the first problems say what is wrong.
@@ -56,7 +50,7 @@ std::string problemWith(const FieldDef& def, const Json& value) {
     switch (def.type) {
     case FieldType::Text:
         if (!value.is_string()) return "expected a text";
-        if (characterCount(value.get_ref<const std::string&>()) > static_cast<size_t>(def.width))
+        if (text::utf8Length(value.get_ref<const std::string&>()) > static_cast<size_t>(def.width))
             return "longer than " + std::to_string(def.width) + " characters";
         return {};
     case FieldType::Int16:

@@ -1,5 +1,6 @@
 #include "engine/operator_commands.h"
 
+#include "engine/control_wire.h"
 #include "engine/pass_guard.h"
 #include "engine/scheduler.h"
 #include "platform/clock.h"
@@ -15,19 +16,17 @@
 namespace vektrin {
 namespace {
 
-constexpr std::pair<PauseWindow, std::string_view> WindowRefusals[] = {
-    {PauseWindow::Tasks, str::CloseTasksFormBeforeExit},
-    {PauseWindow::ResourcesEdit, str::CloseConflictsFormBeforeExit},
-    {PauseWindow::ConflictsEdit, str::CloseExceptionsFormBeforeExit},
-    {PauseWindow::ProtocolShow, str::CloseProtocolFormBeforeExit},
-};
-
-// The windows by the buttons that open them, and what an open one means for scheduling.
-constexpr std::pair<std::string_view, std::string_view> WindowNames[] = {
-    {"Tasks", "the task editor is open"},
-    {"Conflicts", "the conflicting-resources editor is open"},
-    {"Exceptions", "the silence-period editor is open"},
-    {"Protocol", "the protocol viewer is open"},
+// The windows that pause scheduling, as the status answer names them, and what an open one means
+// for scheduling.
+constexpr struct {
+    PauseWindow window;
+    const wire::PausingWindow& wire;
+    std::string_view because;
+} PausingWindows[] = {
+    {PauseWindow::Tasks, wire::TasksWindow, "the task editor is open"},
+    {PauseWindow::ResourcesEdit, wire::ConflictsWindow, "the conflicting-resources editor is open"},
+    {PauseWindow::ConflictsEdit, wire::ExceptionsWindow, "the silence-period editor is open"},
+    {PauseWindow::ProtocolShow, wire::ProtocolWindow, "the protocol viewer is open"},
 };
 
 // A command from outside the windows shows no box on the desktop (its answer says what happened);
@@ -141,8 +140,8 @@ TaskLookup lookupTask(TDataCtrl& dm, std::string_view task) {
 }
 
 std::string_view openWindowRefusal(const Scheduler& scheduler) {
-    for (const auto& [window, message] : WindowRefusals)
-        if (scheduler.windowOpen(window)) return message;
+    for (const auto& w : PausingWindows)
+        if (scheduler.windowOpen(w.window)) return w.wire.refusal;
     return {};
 }
 
@@ -177,28 +176,26 @@ SchedulerStatus schedulerStatus(Scheduler& scheduler) {
     SchedulerStatus status;
     switch (scheduler.statusColour()) {
     case StatusGreen:
-        status.colour = "green";
+        status.colour = wire::Green;
         break;
     case StatusRed:
-        status.colour = "red";
+        status.colour = wire::Red;
         break;
     case StatusYellow:
-        status.colour = "yellow";
+        status.colour = wire::Yellow;
         break;
     default:
-        status.colour = "none";
+        status.colour = wire::NoColour;
     }
-    const PauseWindow windows[] = {PauseWindow::Tasks, PauseWindow::ResourcesEdit,
-                                   PauseWindow::ConflictsEdit, PauseWindow::ProtocolShow};
     std::string because;
-    for (std::size_t i = 0; i < std::size(windows); ++i) {
-        if (!scheduler.windowOpen(windows[i])) continue;
-        status.openWindows.emplace_back(WindowNames[i].first);
-        because += (because.empty() ? "" : ", ") + std::string(WindowNames[i].second);
+    for (const auto& w : PausingWindows) {
+        if (!scheduler.windowOpen(w.window)) continue;
+        status.openWindows.emplace_back(w.wire.name);
+        because += (because.empty() ? "" : ", ") + std::string(w.because);
     }
     if (because.empty() && scheduler.passRunning())
         because = "a message of the scheduling pass waits for the operator";
-    if (because.empty() && status.colour == "red") because = "a silence period is in force";
+    if (because.empty() && status.colour == wire::Red) because = "a silence period is in force";
     status.paused = !because.empty();
     status.pausedBy = because;
 

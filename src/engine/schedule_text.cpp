@@ -1,6 +1,7 @@
 // How a window reads to the operator: the reports' lines and vektrinctl's words.
 
 #include "engine/schedule.h"
+#include "platform/text.h"
 
 #include "engine/launch_condition.h"
 #include "engine/task_fields.h"
@@ -26,17 +27,11 @@ Phrase::Value number(std::int64_t value) {
     return {std::to_string(value)};
 }
 
-std::string twoDigits(int value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%02d", value);
-    return buffer;
-}
-
 // "HH:MM", with ":SS" when there are seconds.
 std::string shortTime(DateTime value) {
     const TimeParts t = decodeTime(value);
-    std::string text = twoDigits(t.hour) + ':' + twoDigits(t.minute);
-    if (t.second != 0) text += ':' + twoDigits(t.second);
+    std::string text = text::twoDigits(t.hour) + ':' + text::twoDigits(t.minute);
+    if (t.second != 0) text += ':' + text::twoDigits(t.second);
     return text;
 }
 

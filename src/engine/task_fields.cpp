@@ -1,4 +1,5 @@
 #include "engine/task_fields.h"
+#include "platform/text.h"
 
 #include "engine/schedule.h"
 #include "platform/strings.h"
@@ -35,16 +36,9 @@ EditVerdict plainEdit(std::string_view text, const EditCheck& check, int highest
     return verdict;
 }
 
-std::string lower(std::string_view word) {
-    std::string out(word);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 template <std::size_t N>
 std::optional<int> indexOf(const std::array<std::string_view, N>& words, std::string_view word) {
-    const std::string w = lower(word);
+    const std::string w = text::lower(word);
     for (std::size_t i = 0; i < N; ++i)
         if (w == words[i]) return static_cast<int>(i);
     return std::nullopt;
@@ -91,13 +85,6 @@ bool isUtf8(std::string_view text) {
     return true;
 }
 
-std::size_t characterCount(std::string_view text) {
-    std::size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 template <std::size_t N> std::string wordList(const std::array<std::string_view, N>& words) {
     std::string list;
     for (std::string_view w : words)
@@ -139,7 +126,7 @@ std::string textProblem(std::string_view text, int width) {
     if (!isUtf8(text)) return "is not UTF-8 text";
     for (unsigned char c : text)
         if (c < 0x20 || c == 0x7F) return "holds a control character";
-    if (characterCount(text) > static_cast<std::size_t>(width))
+    if (text::utf8Length(text) > static_cast<std::size_t>(width))
         return "is longer than " + std::to_string(width) + " characters";
     return {};
 }
@@ -211,7 +198,7 @@ std::string_view kindWord(ScheduleKind kind) {
 std::optional<int> weekDayFromWord(std::string_view word) {
     if (word.size() == 1 && word[0] >= '1' && word[0] <= '7') return word[0] - '1';
     if (const auto i = indexOf(DayWords, word)) return i;
-    const std::string w = lower(word);
+    const std::string w = text::lower(word);
     if (w.size() == 3)
         for (std::size_t i = 0; i < DayWords.size(); ++i)
             if (DayWords[i].substr(0, 3) == w) return static_cast<int>(i);
@@ -232,7 +219,7 @@ std::string_view runTypeWord(std::int64_t runType) {
 }
 
 std::optional<int> priorityFromWord(std::string_view word) {
-    const std::string w = lower(word);
+    const std::string w = text::lower(word);
     if (w == "real-time" || w == "real time") return 3;
     return indexOf(PriorityWords, w);
 }
@@ -243,7 +230,7 @@ std::string_view priorityWord(std::int64_t priority) {
 }
 
 std::optional<bool> flagFromWord(std::string_view word) {
-    const std::string w = lower(word);
+    const std::string w = text::lower(word);
     if (w == "yes" || w == "true" || w == "on" || w == "1") return true;
     if (w == "no" || w == "false" || w == "off" || w == "0") return false;
     return std::nullopt;

@@ -1,4 +1,5 @@
 #include "engine/timeline.h"
+#include "platform/text.h"
 
 #include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
@@ -23,20 +24,12 @@ constexpr int MinutesPerDay = 1440;
 // "YYYY-MM-DD HH:MM", as every vektrinctl command writes moments.
 std::string isoMinute(Minute m) {
     const schedule::LaunchMoment moment = launchMoment(m);
-    const DateParts d = decodeDate(static_cast<double>(moment.day));
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day,
-                  moment.minute / 60, moment.minute % 60);
-    return buffer;
+    return text::isoStamp(static_cast<double>(moment.day), text::Stamp::Date) + ' ' +
+           text::twoDigits(moment.minute / 60) + ':' + text::twoDigits(moment.minute % 60);
 }
 
 std::string isoOf(DateTime value) {
-    const DateParts d = decodeDate(datePart(value));
-    const TimeParts t = decodeTime(value);
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d", d.year, d.month, d.day, t.hour,
-                  t.minute);
-    return buffer;
+    return text::isoStamp(value, text::Stamp::Minutes);
 }
 
 // The pass's view of a minute of a day whose midnight is known, without working the date out
