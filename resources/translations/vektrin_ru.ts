@@ -53,19 +53,19 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
-        <translation>Закройте окно «Задачи» перед выходом</translation>
+        <translation>Закройте окно «Параметры задач» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Conflicts&apos; form before exit</source>
-        <translation>Закройте окно «Ресурсы» перед выходом</translation>
+        <translation>Закройте окно «Доступные конфликтующие ресурсы» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Exceptions&apos; form before exit</source>
-        <translation>Закройте окно «Тишина» перед выходом</translation>
+        <translation>Закройте окно «Периоды тишины» перед выходом</translation>
     </message>
     <message>
         <source>Close &apos;Protocol&apos; form before exit</source>
-        <translation>Закройте окно «Протокол» перед выходом</translation>
+        <translation>Закройте окно «Протокол работы программы» перед выходом</translation>
     </message>
     <message>
         <source>Have not executed yet</source>
@@ -137,15 +137,15 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Stopped</source>
-        <translation>Остановлена</translation>
+        <translation>Приостановлена</translation>
     </message>
     <message>
         <source>Resource number must be unique. Unable repetition !!!</source>
-        <translation>Номер ресурса должен быть уникальным. Повторы недопустимы !!!</translation>
+        <translation>Номер ресурса должен быть уникальным. Повторы недопустимы!!!</translation>
     </message>
     <message>
         <source>May be 31 conflicting resource maximum !!!</source>
-        <translation>Конфликтующих ресурсов может быть не больше 31 !!!</translation>
+        <translation>Конфликтующих ресурсов может быть не больше 31!!!</translation>
     </message>
     <message>
         <source>You have a problem: </source>
@@ -153,11 +153,11 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Too many tasks executes. Try later !!!</source>
-        <translation>Выполняется слишком много задач. Попробуйте позже !!!</translation>
+        <translation>Выполняется слишком много задач. Попробуйте позже!!!</translation>
     </message>
     <message>
         <source>It is not enough resources for task execution !</source>
-        <translation>Недостаточно ресурсов для выполнения задачи !</translation>
+        <translation>Недостаточно ресурсов для выполнения задачи!</translation>
     </message>
     <message>
         <source>Program not found</source>
@@ -169,7 +169,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Bad executable file format !</source>
-        <translation>Неверный формат исполняемого файла !</translation>
+        <translation>Неверный формат исполняемого файла!</translation>
     </message>
     <message>
         <source>Incorrect startup directory</source>
@@ -204,6 +204,10 @@ with three empty tables in the directory
         <translation>Удалить запись?</translation>
     </message>
     <message>
+        <source>Save changes?</source>
+        <translation>Сохранить изменения?</translation>
+    </message>
+    <message>
         <source>First record</source>
         <translation>Первая запись</translation>
     </message>
@@ -221,7 +225,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Insert record</source>
-        <translation>Вставить запись</translation>
+        <translation>Добавить запись</translation>
     </message>
     <message>
         <source>Delete record</source>
@@ -345,7 +349,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Run type</source>
-        <translation>Режим окна</translation>
+        <translation>Режим запуска</translation>
     </message>
     <message>
         <source>Run priority</source>
@@ -353,7 +357,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Interrupt pending</source>
-        <translation>Прерывать незавершённую</translation>
+        <translation>Прерывать незавершённый запуск</translation>
     </message>
     <message>
         <source>Wait if resource(s) busy</source>
@@ -465,83 +469,83 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Only digit characters allowed !</source>
-        <translation>Допускаются только цифры !</translation>
+        <translation>Допускаются только цифры!</translation>
     </message>
     <message>
         <source>Time cannot be greater than 60 min. !</source>
-        <translation>Время не может быть больше 60 мин. !</translation>
+        <translation>Время не может быть больше 60 мин.!</translation>
     </message>
     <message>
         <source>Day of month cannot be greater than 31 !</source>
-        <translation>День месяца не может быть больше 31 !</translation>
+        <translation>День месяца не может быть больше 31!</translation>
     </message>
     <message>
         <source>Error in launch or termination condition notation !</source>
-        <translation>Ошибка в записи условия запуска или завершения !</translation>
+        <translation>Ошибка в записи условия запуска или завершения!</translation>
     </message>
     <message>
         <source>Common work exceptions</source>
-        <translation>Общие приостановки работы</translation>
+        <translation>Периоды тишины</translation>
     </message>
     <message>
         <source>Exception interval :</source>
-        <translation>Периодичность приостановки :</translation>
+        <translation>Периодичность тишины:</translation>
     </message>
     <message>
         <source>Every minute exception</source>
-        <translation>Приостановка каждую минуту</translation>
+        <translation>Постоянная тишина</translation>
     </message>
     <message>
         <source>Work exception every hour</source>
-        <translation>Приостановка работы каждый час</translation>
+        <translation>Ежечасный период тишины</translation>
     </message>
     <message>
         <source>Everyday work exception</source>
-        <translation>Ежедневная приостановка работы</translation>
+        <translation>Ежедневный период тишины</translation>
     </message>
     <message>
         <source>Every week work exception</source>
-        <translation>Еженедельная приостановка работы</translation>
+        <translation>Еженедельный период тишины</translation>
     </message>
     <message>
         <source>Every month work exception</source>
-        <translation>Ежемесячная приостановка работы</translation>
+        <translation>Ежемесячный период тишины</translation>
     </message>
     <message>
         <source>Work exception one time in a year</source>
-        <translation>Приостановка работы раз в год</translation>
+        <translation>Ежегодный период тишины</translation>
     </message>
     <message>
         <source>Exception starts at a minute</source>
-        <translation>Начало приостановки, минута</translation>
+        <translation>Начало тишины, минута</translation>
     </message>
     <message>
         <source>Exception ends at a minute</source>
-        <translation>Конец приостановки, минута</translation>
+        <translation>Конец тишины, минута</translation>
     </message>
     <message>
         <source>Work exception starts at</source>
-        <translation>Начало приостановки в</translation>
+        <translation>Начало тишины в</translation>
     </message>
     <message>
         <source>Work exception ends at</source>
-        <translation>Конец приостановки в</translation>
+        <translation>Конец тишины в</translation>
     </message>
     <message>
         <source>Work exception starts at (date/time)</source>
-        <translation>Начало приостановки (день/время)</translation>
+        <translation>Начало тишины (день/время)</translation>
     </message>
     <message>
         <source>Work exception ends at (date/time)</source>
-        <translation>Конец приостановки (день/время)</translation>
+        <translation>Конец тишины (день/время)</translation>
     </message>
     <message>
         <source>Exception starts at (date/time)</source>
-        <translation>Начало приостановки (дата/время)</translation>
+        <translation>Начало тишины (дата/время)</translation>
     </message>
     <message>
         <source>Exception ends at (date/time)</source>
-        <translation>Конец приостановки (дата/время)</translation>
+        <translation>Конец тишины (дата/время)</translation>
     </message>
     <message>
         <source>Available conflicting resources</source>
@@ -549,15 +553,15 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Conflicting resource number :</source>
-        <translation>Номер конфликтующего ресурса :</translation>
+        <translation>Номер конфликтующего ресурса:</translation>
     </message>
     <message>
         <source>Conflicting resource name :</source>
-        <translation>Название конфликтующего ресурса :</translation>
+        <translation>Название конфликтующего ресурса:</translation>
     </message>
     <message>
         <source>Maximum waiting time :</source>
-        <translation>Наибольшее время ожидания :</translation>
+        <translation>Наибольшее время ожидания:</translation>
     </message>
     <message>
         <source>Number</source>
@@ -581,47 +585,47 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Task ID :</source>
-        <translation>Код задачи :</translation>
+        <translation>Код задачи:</translation>
     </message>
     <message>
         <source>Task name :</source>
-        <translation>Название задачи :</translation>
+        <translation>Название задачи:</translation>
     </message>
     <message>
         <source>Command string :</source>
-        <translation>Командная строка :</translation>
+        <translation>Командная строка:</translation>
     </message>
     <message>
         <source>Startup directory :</source>
-        <translation>Рабочий каталог :</translation>
+        <translation>Рабочий каталог:</translation>
     </message>
     <message>
         <source>Launch interval :</source>
-        <translation>Периодичность запуска :</translation>
+        <translation>Периодичность запуска:</translation>
     </message>
     <message>
         <source>Run type :</source>
-        <translation>Режим окна :</translation>
+        <translation>Режим запуска:</translation>
     </message>
     <message>
         <source>Last execution time :</source>
-        <translation>Последний запуск :</translation>
+        <translation>Последнее событие:</translation>
     </message>
     <message>
         <source>Status :</source>
-        <translation>Состояние :</translation>
+        <translation>Состояние:</translation>
     </message>
     <message>
         <source>Conflicting resources :</source>
-        <translation>Конфликтующие ресурсы :</translation>
+        <translation>Конфликтующие ресурсы:</translation>
     </message>
     <message>
         <source>Start condition :</source>
-        <translation>Условие запуска :</translation>
+        <translation>Условие запуска:</translation>
     </message>
     <message>
         <source>Termination condition :</source>
-        <translation>Условие завершения :</translation>
+        <translation>Условие завершения:</translation>
     </message>
     <message>
         <source>Every minute.</source>
@@ -689,11 +693,11 @@ with three empty tables in the directory
     </message>
     <message>
         <source>What exception</source>
-        <translation>Вид приостановки</translation>
+        <translation>Период тишины</translation>
     </message>
     <message>
         <source>Time period of exception</source>
-        <translation>Период приостановки</translation>
+        <translation>Время тишины</translation>
     </message>
     <message>
         <source>Every day</source>
@@ -753,7 +757,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Editing of &quot;silence&quot; periods</source>
-        <translation>Правка «тихих» периодов</translation>
+        <translation>Правка периодов тишины</translation>
     </message>
     <message>
         <source>Protocol</source>
@@ -813,7 +817,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Clear, storing</source>
-        <translation>Оставить</translation>
+        <translation>Очистить, оставив</translation>
     </message>
     <message>
         <source>days</source>
@@ -837,11 +841,11 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Timeline...</source>
-        <translation>График...</translation>
+        <translation>График запусков...</translation>
     </message>
     <message>
         <source>Timeline</source>
-        <translation>График</translation>
+        <translation>График запусков</translation>
     </message>
     <message>
         <source>24 hours</source>
@@ -885,7 +889,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Timeline from %s to %s</source>
-        <translation>График с %s по %s</translation>
+        <translation>График запусков с %s по %s</translation>
     </message>
     <message>
         <source>page %s of %s</source>
@@ -921,7 +925,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>silence period</source>
-        <translation>«тихий» период</translation>
+        <translation>период тишины</translation>
     </message>
     <message>
         <source>resource conflict</source>
@@ -941,11 +945,11 @@ with three empty tables in the directory
     </message>
     <message>
         <source>silence begins (%s)</source>
-        <translation>начало «тихого» периода (%s)</translation>
+        <translation>начало периода тишины (%s)</translation>
     </message>
     <message>
         <source>silence ends (%s)</source>
-        <translation>конец «тихого» периода (%s)</translation>
+        <translation>конец периода тишины (%s)</translation>
     </message>
     <message>
         <source>always</source>
@@ -1018,6 +1022,116 @@ with three empty tables in the directory
     <message>
         <source>%s lines never reached the protocol %s: %s.</source>
         <translation>Потеряно строк: %s — протокол %s их не принял: %s.</translation>
+    </message>
+    <message>
+        <source>The table file %s cannot be examined: %s</source>
+        <translation>Файл таблицы %s не удаётся проверить: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is a symbolic link to %s, which does not exist</source>
+        <translation>Файл таблицы %s — символическая ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is a directory, not a table file</source>
+        <translation>Файл таблицы %s — это каталог, а не файл таблицы</translation>
+    </message>
+    <message>
+        <source>The table file %s is not a regular file</source>
+        <translation>Файл таблицы %s — не обычный файл</translation>
+    </message>
+    <message>
+        <source>The table file %s belongs to the user %s, not to %s; it was left untouched</source>
+        <translation>Файл таблицы %s принадлежит пользователю %s, а не %s; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s is read-only; it was left untouched</source>
+        <translation>Файл таблицы %s доступен только для чтения; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s cannot be read: %s</source>
+        <translation>Файл таблицы %s не читается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is not a table file of this program; it was left untouched</source>
+        <translation>Файл %s — не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table directory %s does not exist: %s</source>
+        <translation>Каталог таблиц %s не существует: %s</translation>
+    </message>
+    <message>
+        <source>The table directory %s is not a directory</source>
+        <translation>Каталог таблиц %s — не каталог</translation>
+    </message>
+    <message>
+        <source>The table directory %s is not writable: %s</source>
+        <translation>Каталог таблиц %s недоступен для записи: %s</translation>
+    </message>
+    <message>
+        <source>The table directory %s cannot be read: %s</source>
+        <translation>Каталог таблиц %s не читается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s lacks the column &quot;%s&quot;; a writing command adds it, this one reads only</source>
+        <translation>В файле таблицы %s нет столбца «%s»; его добавит команда, которая пишет, эта только читает</translation>
+    </message>
+    <message>
+        <source>The table file %s is empty while the other table files hold their tables: it looks damaged; it was left untouched</source>
+        <translation>Файл таблицы %s пуст, хотя другие файлы таблиц содержат свои таблицы: похоже, он повреждён; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s cannot be opened: %s</source>
+        <translation>Файл таблицы %s не открывается: %s</translation>
+    </message>
+    <message>
+        <source>The table file %s is held in write-ahead mode by another program that has it open; it was left as it is</source>
+        <translation>Файл таблицы %s открыт другой программой в режиме упреждающей записи; он оставлен как есть</translation>
+    </message>
+    <message>
+        <source>The table file %s has a change left half done beside it (%s), which only a program that may write the file can undo</source>
+        <translation>Рядом с файлом таблицы %s осталось незавершённое изменение (%s); отменить его может только программа с правом записи в файл</translation>
+    </message>
+    <message>
+        <source>The table file %s holds the %s &quot;%s&quot;: it is not a table file of this program; it was left untouched</source>
+        <translation>Файл %s содержит объект %s «%s»: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s has the column &quot;%s&quot;, which is not one of %s&apos;s: it is not a table file of this program; it was left untouched</source>
+        <translation>В файле %s есть столбец «%s», которого нет в таблице %s: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>The table file %s lacks the column &quot;%s&quot;, which cannot be added: it is not a table file of this program; it was left untouched</source>
+        <translation>В файле %s нет столбца «%s», и добавить его нельзя: это не файл таблицы этой программы; он оставлен без изменений</translation>
+    </message>
+    <message>
+        <source>Delete record?</source>
+        <comment>task editor</comment>
+        <translation>Удалить задачу?</translation>
+    </message>
+    <message>
+        <source>Everyday</source>
+        <comment>task editor</comment>
+        <translation>Ежедневный запуск</translation>
+    </message>
+    <message>
+        <source>Weekly</source>
+        <comment>task editor</comment>
+        <translation>Еженедельный запуск</translation>
+    </message>
+    <message>
+        <source>Every month</source>
+        <comment>task editor</comment>
+        <translation>Ежемесячный запуск</translation>
+    </message>
+    <message>
+        <source>Every year</source>
+        <comment>task editor</comment>
+        <translation>Ежегодный запуск</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <comment>viewer</comment>
+        <translation>Закрыть</translation>
     </message>
 </context>
 </TS>

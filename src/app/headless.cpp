@@ -63,6 +63,10 @@ void HeadlessScheduler::showMessage(std::string_view text, MessageKind) {
     }
 }
 
+void HeadlessScheduler::showText(const OperatorText& text, MessageKind) {
+    writeMessageLine(text);
+}
+
 void HeadlessScheduler::setApplicationTitle(const std::string& title) {
     // The caption of the message lines.
     QCoreApplication::setApplicationName(plainText(title));

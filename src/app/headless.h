@@ -29,6 +29,7 @@ class HeadlessScheduler final : public QObject, public OperatorPort {
 
     // OperatorPort
     void showMessage(std::string_view text, MessageKind kind) override;
+    void showText(const OperatorText& text, MessageKind kind) override;
     void setIcon(std::string_view) override {}
     void paintStatusColor(int) override {}
     void setApplicationTitle(const std::string& title) override;

@@ -165,6 +165,10 @@ Scheduler::StartResult Scheduler::FormCreate() {
     // is put into the directory.
     try {
         TDataCtrl::verify(directory);
+    } catch (const StoreOpenError& e) {
+        port_.setBusyCursor(false);
+        port_.showText(e.text(), MessageKind::Error);
+        throw FatalExit(1);
     } catch (const std::exception& e) {
         port_.setBusyCursor(false);
         port_.showMessage(e.what(), MessageKind::Error);
@@ -201,6 +205,8 @@ Scheduler::StartResult Scheduler::FormCreate() {
         startWithTables(directory, taskFileIsNew);
     } catch (const FatalExit&) {
         throw;
+    } catch (const StoreOpenError& e) {
+        abandonStart(e.what(), &e.text());
     } catch (const std::exception& e) {
         abandonStart(e.what());
     }
@@ -242,13 +248,19 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     SetStatusColor(StatusYellow);
 }
 
-void Scheduler::abandonStart(const std::string& error) {
+void Scheduler::abandonStart(const std::string& error, const OperatorText* identity) {
     // A table held by another writer, a full disk under the tables: said once, written to the
     // protocol (held back when it takes no lines), and the locks given back for the next attempt.
     setTimer1(false);
     disableTimer2();
     port_.setBusyCursor(false);
-    reportError(error);
+    if (identity) {
+        OperatorText said = *identity;
+        said.fullStop = true; // as the general error report closes its texts
+        port_.showText(said, MessageKind::Error);
+    } else {
+        reportError(error);
+    }
     if (ProtocolFile.isOpen()) WriteProtocol(std::string(str::ProgramNotStarted) + error);
     DataCtrl.reset();
     closeProtocol();

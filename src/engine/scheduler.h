@@ -158,7 +158,9 @@ class Scheduler : public ConditionEnvironment {
     void disableTimer2();
     void armTimer2();
     void startWithTables(const std::string& directory, bool taskFileIsNew);
-    [[noreturn]] void abandonStart(const std::string& error);
+    // identity: the error's own, for the interface to say it in its language.
+    [[noreturn]] void abandonStart(const std::string& error,
+                                   const OperatorText* identity = nullptr);
     // Writes the protocol lines held back, and tells the operator when the log stops or starts
     // taking lines; closing, of the lines it never took.
     void flushProtocol();

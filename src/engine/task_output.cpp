@@ -156,11 +156,12 @@ std::vector<std::string> TaskOutput::removeTask(std::int32_t appId) {
 }
 
 bool FailureNotices::allow(std::int32_t appId, DateTime now) {
-    const std::int64_t ms = msOf(now);
+    // Calendar minutes, not 60 s since the last word: a task failing at every minute's pass
+    // (each a few milliseconds later or earlier than the last) is said every time.
+    const std::int64_t minute = msOf(now) / 60000;
     auto it = last_.find(appId);
-    // A clock set back counts as a new minute, not as a long silence.
-    if (it != last_.end() && ms >= it->second && ms - it->second < 60000) return false;
-    last_[appId] = ms;
+    if (it != last_.end() && it->second == minute) return false;
+    last_[appId] = minute;
     return true;
 }
 

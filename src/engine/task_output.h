@@ -93,13 +93,13 @@ class TaskOutput {
     std::optional<OutputSettings> settings_;
 };
 
-// At most one word to the operator per task per minute.
+// At most one word to the operator per task per calendar minute.
 class FailureNotices {
   public:
     bool allow(std::int32_t appId, DateTime now);
 
   private:
-    std::map<std::int32_t, std::int64_t> last_; // ms of the last word
+    std::map<std::int32_t, std::int64_t> last_; // the minute of the last word
 };
 
 } // namespace vektrin

@@ -61,6 +61,21 @@ struct Svg {
     }
 };
 
+// The characters of a UTF-8 text.
+std::size_t characters(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The day labels' bold 9-unit letters: an advance above the average of letters and digits, and the
+// room left between two labels.
+constexpr double DayLabelAdvance = 5.3;
+constexpr double DayLabelGap = 8;
+// The same for the hour labels' 8-unit letters.
+constexpr double HourLabelAdvance = 5.2;
+constexpr double HourLabelGap = 4;
+
 // Names longer than the name column are cut, by characters, not bytes.
 std::string cutName(const std::string& name, std::size_t characters) {
     std::size_t count = 0;
@@ -163,17 +178,33 @@ class Renderer {
         const double minutes = static_cast<double>(p.end - p.begin);
         const double perHour = (P::PlotRight - P::PlotLeft) * 60 / minutes;
         const double perDay = perHour * 24;
+        // Hour labels every 1, 2, 3, 4, 6 or 12 hours, as many as fit side by side (an AM/PM
+        // clock's "10:00 PM" needs half as many again as "22:00").
+        const double hourWidth =
+            HourLabelAdvance * static_cast<double>(characters(shortTime_.formatTime(
+                                   launchMoment(p.begin / MinutesPerDay * MinutesPerDay + 22 * 60)
+                                       .toDateTime()))) +
+            HourLabelGap;
         int hourStep = 0;
         for (const int step : {1, 2, 3, 4, 6, 12})
-            if (step * perHour >= 34) {
+            if (step * perHour >= hourWidth) {
                 hourStep = step;
                 break;
             }
-        // Day labels: weekday and date where there is room, the date alone, or every few days.
+        // Day labels: weekday and date where the longest of them fits a day, the date alone, or
+        // every few days; never over one another.
+        std::size_t longestWeekday = 0;
+        for (int d = 1; d <= 7; ++d)
+            longestWeekday = std::max(longestWeekday, characters(word(weekdayName(d))));
+        const double dateWidth =
+            DayLabelAdvance *
+            static_cast<double>(characters(regional_.formatDate(p.begin / MinutesPerDay)));
+        const double weekdayWidth =
+            dateWidth + DayLabelAdvance * static_cast<double>(longestWeekday + 2);
         int dayStep = 1;
-        while (dayStep * perDay < 58 && dayStep < 31)
+        while (dayStep * perDay < dateWidth + DayLabelGap && dayStep < 31)
             ++dayStep;
-        const bool withWeekday = perDay >= 110;
+        const bool withWeekday = perDay >= weekdayWidth + DayLabelGap;
 
         svg_ << "<g id=\"axis\">\n";
         const Minute firstHour = (p.begin + 59) / 60 * 60;
@@ -200,12 +231,16 @@ class Renderer {
         for (Minute day = p.begin / MinutesPerDay; day * MinutesPerDay < p.end; ++day) {
             if ((day - p.begin / MinutesPerDay) % dayStep != 0) continue;
             const double px = x(std::max(day * MinutesPerDay, p.begin)) + 2;
-            if (px > P::PlotRight - 20) continue;
+            const double labelWidth = withWeekday ? weekdayWidth : dateWidth;
+            if (px + labelWidth > P::PlotRight + P::Margin) continue;
             // The day the period begins in, when it is too short a piece for its label.
-            if (day * MinutesPerDay < p.begin && x((day + 1) * MinutesPerDay) - px < 58) continue;
+            if (day * MinutesPerDay < p.begin &&
+                x((day + 1) * MinutesPerDay) - px < labelWidth + DayLabelGap)
+                continue;
             const DateTime date = static_cast<double>(day);
             std::string label = regional_.formatDate(date);
-            if (withWeekday) label = weekdayName(isoDayOfWeek(date)) + ' ' + label;
+            // "Wednesday, 09.12.2026", the day's name in the chart's language.
+            if (withWeekday) label = word(weekdayName(isoDayOfWeek(date))) + ", " + label;
             svg_ << "<text x=\"" << px << "\" y=\"" << top - 24
                  << "\" font-size=\"9\" font-weight=\"bold\" fill=\"#222222\">" << xmlEscape(label)
                  << "</text>\n";

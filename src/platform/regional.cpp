@@ -210,4 +210,12 @@ std::string RegionalSettings::formatProtocolStamp(DateTime value) const {
     return formatDate(value) + " " + formatTime(value) + " ";
 }
 
+std::string formatDuration(DateTime value) {
+    return RegionalSettings{}.formatTime(value);
+}
+
+std::optional<DateTime> parseDuration(std::string_view text) {
+    return RegionalSettings{}.parseTime(text);
+}
+
 } // namespace vektrin

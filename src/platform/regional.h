@@ -34,6 +34,12 @@ struct RegionalSettings {
     std::optional<DateTime> parseTime(std::string_view text) const;
 };
 
+// A length of time kept in a time-of-day field (a resource's longest wait): HH:MM:SS in every
+// locale, since "12:10:00 AM" reads as a moment, not as ten minutes. Read back from hours and
+// minutes, optionally seconds.
+std::string formatDuration(DateTime value);
+std::optional<DateTime> parseDuration(std::string_view text);
+
 // Translates a C-library strftime pattern (nl_langinfo D_FMT / T_FMT) to the letters above.
 std::string patternFromStrftime(std::string_view strftimePattern);
 

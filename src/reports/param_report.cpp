@@ -59,6 +59,8 @@ QString TParamReportForm::RunTypeText() const {
 }
 
 QString TParamReportForm::LastExecutionText() const {
+    // A task that never ran has no last event: empty, as the grid shows it, not day 0.
+    if (dm_.Table1LastDate.isNull() && dm_.Table1LastTime.isNull()) return {};
     return dateText(dm_.Table1LastDate.asDateTime()) + ' ' +
            timeText(dm_.Table1LastTime.asDateTime());
 }

@@ -36,8 +36,10 @@ TResourceReportForm::TResourceReportForm(Scheduler& scheduler)
         [&dm] { return QString::fromStdString(dm.Table2ResourceName.asString()); }, font);
     band.computed(
         QRectF(waitLeft, 0.5, WaitWidth, Height),
-        [this, &dm] {
-            return dm.Table2MaxWait.isNull() ? QString() : timeText(dm.Table2MaxWait.asDateTime());
+        [&dm] {
+            return dm.Table2MaxWait.isNull()
+                       ? QString()
+                       : QString::fromStdString(formatDuration(dm.Table2MaxWait.asDateTime()));
         },
         font);
 }

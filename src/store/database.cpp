@@ -1,5 +1,7 @@
 #include "store/database.h"
 
+#include "platform/strings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -58,8 +60,7 @@ FileShape inspectFile(const std::string& path, OpenMode mode) {
     struct stat link {};
     if (lstat(path.c_str(), &link) != 0) {
         if (errno == ENOENT) return FileShape::Missing;
-        throw StoreOpenError("The table file " + path +
-                             " cannot be examined: " + std::strerror(errno));
+        throw StoreOpenError({str::TableFileNotExamined, {path, std::strerror(errno)}});
     }
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -67,56 +68,46 @@ FileShape inspectFile(const std::string& path, OpenMode mode) {
             char target[4096];
             const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
             const std::string to = n > 0 ? std::string(target, static_cast<size_t>(n)) : "?";
-            throw StoreOpenError("The table file " + path + " is a symbolic link to " + to +
-                                 ", which does not exist");
+            throw StoreOpenError({str::TableFileDanglingLink, {path, to}});
         }
-        throw StoreOpenError("The table file " + path +
-                             " cannot be examined: " + std::strerror(errno));
+        throw StoreOpenError({str::TableFileNotExamined, {path, std::strerror(errno)}});
     }
-    if (S_ISDIR(st.st_mode))
-        throw StoreOpenError("The table file " + path + " is a directory, not a table file");
-    if (!S_ISREG(st.st_mode))
-        throw StoreOpenError("The table file " + path + " is not a regular file");
+    if (S_ISDIR(st.st_mode)) throw StoreOpenError({str::TableFileIsDirectory, {path}});
+    if (!S_ISREG(st.st_mode)) throw StoreOpenError({str::TableFileNotRegular, {path}});
     if (mode == OpenMode::ReadWrite) {
         // The journal files SQLite leaves beside it would belong to us and lock the owner out.
         if (st.st_uid != geteuid())
-            throw StoreOpenError("The table file " + path + " belongs to the user " +
-                                 userName(st.st_uid) + ", not to " + userName(geteuid()) +
-                                 "; it was left untouched");
+            throw StoreOpenError(
+                {str::TableFileOfAnotherUser, {path, userName(st.st_uid), userName(geteuid())}});
         // The owner's write bit counts even for root, who could write it anyway: somebody made
         // the file read-only on purpose.
         if ((st.st_mode & S_IWUSR) == 0 || access(path.c_str(), W_OK) != 0)
-            throw StoreOpenError("The table file " + path + " is read-only; it was left untouched");
+            throw StoreOpenError({str::TableFileReadOnly, {path}});
     }
     if (access(path.c_str(), R_OK) != 0)
-        throw StoreOpenError("The table file " + path + " cannot be read: " + std::strerror(errno));
+        throw StoreOpenError({str::TableFileNotReadable, {path, std::strerror(errno)}});
 
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        throw StoreOpenError("The table file " + path + " cannot be read: " + std::strerror(errno));
+    if (!f) throw StoreOpenError({str::TableFileNotReadable, {path, std::strerror(errno)}});
     char header[16] = {};
     const size_t n = std::fread(header, 1, sizeof header, f);
     std::fclose(f);
     if (n == 0) return FileShape::Empty; // becomes a fresh table
     if (n != 16 || std::memcmp(header, "SQLite format 3", 16) != 0)
-        throw StoreOpenError("The table file " + path +
-                             " is not a table file of this program; it was left untouched");
+        throw StoreOpenError({str::TableFileNotOurs, {path}});
     return FileShape::Database;
 }
 
 void checkDirectory(const std::string& directory, OpenMode mode) {
     struct stat st {};
     if (stat(directory.c_str(), &st) != 0)
-        throw StoreOpenError("The table directory " + directory +
-                             " does not exist: " + std::strerror(errno));
-    if (!S_ISDIR(st.st_mode))
-        throw StoreOpenError("The table directory " + directory + " is not a directory");
+        throw StoreOpenError({str::TableDirectoryMissing, {directory, std::strerror(errno)}});
+    if (!S_ISDIR(st.st_mode)) throw StoreOpenError({str::TableDirectoryNotDirectory, {directory}});
     const int need = mode == OpenMode::ReadWrite ? (W_OK | X_OK) : (R_OK | X_OK);
     if (access(directory.c_str(), need) != 0)
-        throw StoreOpenError(
-            "The table directory " + directory +
-            (mode == OpenMode::ReadWrite ? " is not writable: " : " cannot be read: ") +
-            std::strerror(errno));
+        throw StoreOpenError({mode == OpenMode::ReadWrite ? str::TableDirectoryNotWritable
+                                                          : str::TableDirectoryNotReadable,
+                              {directory, std::strerror(errno)}});
 }
 
 // A rollback journal beside the file: a change its writer did not finish (or a file of another
@@ -167,9 +158,8 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             missing[i] = verifyTableFile(path, f, schema);
             present[i] = hasTable(schema, f.table);
             if (!missing[i].empty() && mode == OpenMode::ReadOnly)
-                throw StoreOpenError("The table file " + path + " lacks the column \"" +
-                                     missing[i].front()->name +
-                                     "\"; a writing command adds it, this one reads only");
+                throw StoreOpenError(
+                    {str::TableFileLacksColumnReading, {path, missing[i].front()->name}});
         }
         close();
         // A file emptied beside others that hold their tables lost its rows; made anew it would
@@ -178,9 +168,8 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             for (size_t i = 0; i < files.size(); ++i)
                 if (shapes[i] == FileShape::Empty && std::find(newFiles.begin(), newFiles.end(),
                                                                files[i].fileName) == newFiles.end())
-                    throw StoreOpenError("The table file " + directory + "/" + files[i].fileName +
-                                         " is empty while the other table files hold their "
-                                         "tables: it looks damaged; it was left untouched");
+                    throw StoreOpenError(
+                        {str::TableFileEmptied, {directory + "/" + files[i].fileName}});
         if (purpose == Purpose::VerifyOnly) return;
 
         // The working connection has the first file as its main database: SQLite makes a commit
@@ -211,7 +200,7 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
         }
     } catch (const DatabaseError& e) {
         close();
-        throw StoreOpenError("The table file " + path + " cannot be opened: " + e.what());
+        throw StoreOpenError({str::TableFileNotOpened, {path, e.what()}});
     } catch (...) {
         close();
         throw;
@@ -255,10 +244,7 @@ void Database::useRollbackJournal(const AttachedFile& f, const std::string& path
         if (journal == "delete") break;
         ::usleep(50 * 1000);
     }
-    if (journal != "delete")
-        throw StoreOpenError("The table file " + path +
-                             " is held in write-ahead mode by another program that has it open; "
-                             "it was left as it is");
+    if (journal != "delete") throw StoreOpenError({str::TableFileHeldInWal, {path}});
     exec("PRAGMA " + f.schema + ".synchronous=FULL");
 }
 
@@ -300,10 +286,7 @@ std::string Database::attach(const std::string& path, const std::string& schema,
         // A change a killed writer left half done: only a connection that may write the file
         // rolls it back before anything is read, and nobody else may read it as it stands.
         if (!writable(path, directory_))
-            throw StoreOpenError("The table file " + path +
-                                 " has a change left half done beside it (" + path +
-                                 "-journal), which only a program that may write the file can "
-                                 "undo");
+            throw StoreOpenError({str::TableFileHalfDone, {path, path + "-journal"}});
         attachAs(fileUri(path, "mode=rw"));
         exec("SELECT count(*) FROM " + schema + ".sqlite_master");
         return fileUri(path, "mode=rw");
@@ -327,9 +310,9 @@ std::string Database::attach(const std::string& path, const std::string& schema,
 std::vector<const TableColumn*> Database::verifyTableFile(const std::string& path,
                                                           const AttachedFile& f,
                                                           const std::string& schema) {
-    const auto refuse = [&](const std::string& problem) {
-        throw StoreOpenError("The table file " + path + " " + problem +
-                             ": it is not a table file of this program; it was left untouched");
+    const auto refuse = [&](std::string_view format, std::vector<std::string> args) {
+        args.insert(args.begin(), path);
+        throw StoreOpenError({format, std::move(args)});
     };
     {
         Statement objects(db_,
@@ -343,8 +326,7 @@ std::vector<const TableColumn*> Database::verifyTableFile(const std::string& pat
             if (sqlite3_stricmp(objectName.c_str(), f.table.c_str()) == 0 && type &&
                 std::string(type) == "table")
                 continue;
-            refuse(std::string("holds the ") + (type ? type : "object") + " \"" + objectName +
-                   "\"");
+            refuse(str::TableFileHoldsObject, {type ? type : "object", objectName});
         }
     }
     if (!hasTable(schema, f.table)) return {}; // an empty database becomes a fresh table
@@ -358,15 +340,13 @@ std::vector<const TableColumn*> Database::verifyTableFile(const std::string& pat
         size_t i = 0;
         while (i < f.columns.size() && sqlite3_stricmp(column.c_str(), f.columns[i].name.c_str()))
             ++i;
-        if (i == f.columns.size())
-            refuse("has the column \"" + column + "\", which is not one of " + f.table + "'s");
+        if (i == f.columns.size()) refuse(str::TableFileForeignColumn, {column, f.table});
         present[i] = true;
     }
     std::vector<const TableColumn*> missing;
     for (size_t i = 0; i < f.columns.size(); ++i) {
         if (present[i]) continue;
-        if (!f.columns[i].addable)
-            refuse("lacks the column \"" + f.columns[i].name + "\", which cannot be added");
+        if (!f.columns[i].addable) refuse(str::TableFileColumnNotAdded, {f.columns[i].name});
         missing.push_back(&f.columns[i]);
     }
     return missing;

@@ -1,6 +1,8 @@
 #pragma once
 // One SQLite connection with the three table files attached.
 
+#include "store/message_port.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -26,10 +28,16 @@ class DatabaseError : public std::runtime_error {
     int code_;
 };
 
-// A table file that cannot be used: names the file and the problem.
+// A table file that cannot be used: names the file and the problem, with its identity for the
+// interface to say it in its own language.
 class StoreOpenError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit StoreOpenError(OperatorText text)
+        : std::runtime_error(text.english()), text_(std::move(text)) {}
+    const OperatorText& text() const { return text_; }
+
+  private:
+    OperatorText text_;
 };
 
 // Ends an operation quietly after its handler has told the operator.

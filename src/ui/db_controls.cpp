@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
@@ -37,12 +38,16 @@ bool headless() {
 } // namespace
 
 bool askOperator(QWidget* parent, std::string_view question) {
+    return askOperator(parent, qs(question));
+}
+
+bool askOperator(QWidget* parent, const QString& question) {
     if (headless()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
-                     qPrintable(qs(question)));
+                     qPrintable(question));
         return true;
     }
-    return QMessageBox::question(parent, QCoreApplication::applicationName(), qs(question),
+    return QMessageBox::question(parent, QCoreApplication::applicationName(), question,
                                  QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
@@ -72,6 +77,11 @@ DataBinding::~DataBinding() {
     table_.removeObserver(this);
     for (DBControl* c : controls_)
         c->binding_ = nullptr;
+}
+
+bool DataBinding::pending() const {
+    return std::any_of(controls_.begin(), controls_.end(),
+                       [](const DBControl* c) { return c->pending(); });
 }
 
 bool DataBinding::updateRecord() {
@@ -251,8 +261,8 @@ void DBEdit::keyPressEvent(QKeyEvent* event) {
 // ---------------------------------------------------------------- time and date edits
 
 // The base class painted the field before these readings existed; paint again with them.
-DBTimeEdit::DBTimeEdit(DataBinding& binding, Field& field, QWidget* parent)
-    : DBEdit(binding, field, parent) {
+DBTimeEdit::DBTimeEdit(DataBinding& binding, Field& field, QWidget* parent, bool duration)
+    : DBEdit(binding, field, parent), duration_(duration) {
     showField();
 }
 
@@ -263,7 +273,9 @@ DBDateEdit::DBDateEdit(DataBinding& binding, Field& field, QWidget* parent)
 
 QString DBTimeEdit::fieldText() const {
     if (field().isNull()) return {};
-    return QString::fromStdString(binding().regional().formatTime(field().asDateTime()));
+    const DateTime value = field().asDateTime();
+    return QString::fromStdString(duration_ ? formatDuration(value)
+                                            : binding().regional().formatTime(value));
 }
 
 void DBTimeEdit::storeText(const QString& text) {
@@ -272,7 +284,8 @@ void DBTimeEdit::storeText(const QString& text) {
         field().clear();
         return;
     }
-    const auto value = binding().regional().parseTime(t.toStdString());
+    const auto value = duration_ ? parseDuration(t.toStdString())
+                                 : binding().regional().parseTime(t.toStdString());
     if (!value) throw DatabaseError(0, invalidText(str::InvalidTimeText, t));
     field().setDateTime(*value);
 }
@@ -385,6 +398,8 @@ DBGrid::DBGrid(DataBinding& binding, std::vector<Column> columns, QWidget* paren
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Rows are chosen with the arrows; Tab goes on to the next control.
+    setTabKeyNavigation(false);
     verticalHeader()->setVisible(false);
     horizontalHeader()->setStretchLastSection(true);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -401,7 +416,9 @@ QString DBGrid::displayText(const Column& column) const {
     if (f.isNull()) return {};
     switch (f.def().type) {
     case FieldType::Time:
-        return QString::fromStdString(binding().regional().formatTime(f.asDateTime()));
+        return QString::fromStdString(column.duration
+                                          ? formatDuration(f.asDateTime())
+                                          : binding().regional().formatTime(f.asDateTime()));
     case FieldType::Date:
         return QString::fromStdString(binding().regional().formatDate(f.asDateTime()));
     default:
@@ -507,6 +524,7 @@ DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
         {"Edit", "\u25B2", str::NavEditHint},     {"Post", "\u2713", str::NavPostHint},
         {"Cancel", "\u2715", str::NavCancelHint}, {"Refresh", "\u21BB", str::NavRefreshHint},
     };
+    static_assert(std::size(looks) == std::size(NavigatorKeys));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -514,7 +532,10 @@ DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
         auto* b = new QToolButton(this);
         b->setObjectName(looks[i].name);
         b->setText(QString::fromUtf8(looks[i].glyph));
-        b->setToolTip(qs(looks[i].hint));
+        // The hint names the button's key.
+        b->setToolTip(qs(looks[i].hint) + QStringLiteral(" (") +
+                      QKeySequence(NavigatorKeys[i]).toString(QKeySequence::NativeText) +
+                      QLatin1Char(')'));
         // The buttons never take the focus, so the edits keep theirs while the operator moves.
         b->setFocusPolicy(Qt::NoFocus);
         b->setMinimumSize(28, 25);
@@ -526,6 +547,15 @@ DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
     reportError = [this](std::string_view text) { binding_.refuse(text); };
     connect(&binding_, &DataBinding::changed, this, &DBNavigator::updateButtons);
     updateButtons();
+}
+
+std::optional<DBNavigator::Button> DBNavigator::buttonForKey(const QKeyEvent& event) {
+    const QKeyCombination pressed(event.modifiers() & ~Qt::KeypadModifier,
+                                  event.key() == Qt::Key_Enter ? Qt::Key_Return
+                                                               : Qt::Key(event.key()));
+    for (int i = 0; i < ButtonCount; ++i)
+        if (NavigatorKeys[i] == pressed) return static_cast<Button>(i);
+    return std::nullopt;
 }
 
 void DBNavigator::click(Button which) {

@@ -16,10 +16,12 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 class QGridLayout;
+class QKeyEvent;
 class QToolButton;
 
 namespace vektrin {
@@ -44,6 +46,8 @@ class DataBinding : public QObject, public TableObserver {
     // Writes every control's unsaved text into the record. False when a value was refused: the
     // message has been shown and the control keeps its text.
     bool updateRecord();
+    // Whether a control holds a change not yet in the record.
+    bool pending() const;
     // The operator moves to another record (a navigator button, a row of the grid): the record
     // with its unsaved texts is stored first. False when a value was refused; a refused post
     // throws.
@@ -138,15 +142,19 @@ class DBEdit : public QLineEdit, public DBControl {
     void operatorEdited();
 };
 
-// A time of day in the regional long time format.
+// A time of day in the regional long time format; a length of time (duration) as HH:MM:SS.
 class DBTimeEdit : public DBEdit {
     Q_OBJECT
   public:
-    DBTimeEdit(DataBinding& binding, Field& field, QWidget* parent = nullptr);
+    DBTimeEdit(DataBinding& binding, Field& field, QWidget* parent = nullptr,
+               bool duration = false);
 
   protected:
     QString fieldText() const override;
     void storeText(const QString& text) override;
+
+  private:
+    bool duration_;
 };
 
 // A date in the regional short date format.
@@ -197,6 +205,8 @@ class DBGrid : public QTableView, public DBControl {
         Field* field;
         QString title;
         Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+        // A time field that holds a length of time, shown as HH:MM:SS.
+        bool duration = false;
     };
     DBGrid(DataBinding& binding, std::vector<Column> columns, QWidget* parent = nullptr);
     ~DBGrid() override;
@@ -220,6 +230,14 @@ class DBGrid : public QTableView, public DBControl {
     bool reloading_ = false;
 };
 
+// The keys of the navigator's buttons, in the buttons' order (first, prior, next, last, insert,
+// delete, edit, post, cancel, refresh); the editor window takes them wherever its focus is.
+inline constexpr QKeyCombination NavigatorKeys[] = {
+    Qt::CTRL | Qt::Key_Home,     QKeyCombination(Qt::Key_PageUp), QKeyCombination(Qt::Key_PageDown),
+    Qt::CTRL | Qt::Key_End,      QKeyCombination(Qt::Key_Insert), Qt::CTRL | Qt::Key_Delete,
+    QKeyCombination(Qt::Key_F2), Qt::CTRL | Qt::Key_Return,       QKeyCombination(Qt::Key_Escape),
+    QKeyCombination(Qt::Key_F5)};
+
 // The record navigator: first, prior, next, last, insert, delete, edit, post, cancel, refresh.
 class DBNavigator : public QWidget {
     Q_OBJECT
@@ -241,6 +259,8 @@ class DBNavigator : public QWidget {
     explicit DBNavigator(DataBinding& binding, QWidget* parent = nullptr);
 
     QToolButton* button(Button which) const { return buttons_[which]; }
+    // The button whose key was pressed (NavigatorKeys), if any.
+    static std::optional<Button> buttonForKey(const QKeyEvent& event);
     // What a click on the button does: its work on the table, then clicked().
     void click(Button which);
 
@@ -284,5 +304,6 @@ void labelledRow(QGridLayout& grid, int row, const QString& label, QWidget* firs
 // A yes/no question to the operator with OK and Cancel; answered OK at once where nobody can
 // see it (offscreen), as every message box is.
 bool askOperator(QWidget* parent, std::string_view question);
+bool askOperator(QWidget* parent, const QString& question);
 
 } // namespace vektrin

@@ -5,9 +5,17 @@
 #include "reports/report_form.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
+#include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace vektrin {
 
@@ -26,7 +34,45 @@ EditorForm::EditorForm(Scheduler& scheduler, MessagePort& messages, Table& table
     navigator_->reportError = [this](std::string_view text) { scheduler_.reportError(text); };
     ReportButton = plainButton(str::EditorReportButton, "ReportButton", this);
     ButtonExit = plainButton(str::EditorExitButton, "ButtonExit", this);
+    giveMnemonics({ReportButton, ButtonExit});
     showReport = [this](ReportForm& report) { report.preview(this); };
+    askSave = [this] {
+        // Nobody can see the question: the changes go, as they did before it was asked.
+        const QString platform = QGuiApplication::platformName();
+        if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            return SaveAnswer::No;
+        const auto answer = QMessageBox::question(
+            this, QCoreApplication::applicationName(), qs(str::SaveChangesQuestion),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+        return answer == QMessageBox::Yes  ? SaveAnswer::Yes
+               : answer == QMessageBox::No ? SaveAnswer::No
+                                           : SaveAnswer::Cancel;
+    };
+    // The window shows the table as it is now, whatever another program wrote meanwhile; not
+    // while a pass held by its message box walks the table (its cursor must stay where it is).
+    if (table_.state() == Table::State::Browse && !table_.controlsDisabled())
+        guarded([this] { table_.refresh(); });
+    // The navigator's keys reach it from every control of the window, before the control's own
+    // use of them.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool EditorForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return QDialog::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) return false;
+    const auto button = DBNavigator::buttonForKey(*static_cast<QKeyEvent*>(event));
+    if (!button) return false;
+    // Esc first takes back an edit's unsaved text; Page Up and Down keep scrolling a list.
+    if (const auto* control = dynamic_cast<const DBControl*>(widget);
+        *button == DBNavigator::nbCancel && control && control->pending())
+        return false;
+    if ((*button == DBNavigator::nbPrior || *button == DBNavigator::nbNext) &&
+        qobject_cast<QAbstractItemView*>(widget) && !qobject_cast<DBGrid*>(widget))
+        return false;
+    if (navigator_->button(*button)->isEnabled()) navigator_->click(*button);
+    return true;
 }
 
 EditorForm::~EditorForm() {
@@ -81,13 +127,29 @@ void EditorForm::dropUnstored() {
     table_.cancel();
 }
 
-void EditorForm::postAndClose(const std::function<void()>& settle) {
-    const bool posted = guarded([&] {
-        if (settle) settle();
+bool EditorForm::storeRecord() {
+    return guarded([&] {
+        if (settleRecord) settleRecord();
         if (!binding_->updateRecord()) throw AbortError();
         if (table_.modified()) table_.post();
     });
-    if (posted) close();
+}
+
+void EditorForm::postAndClose() {
+    if (storeRecord()) close();
+}
+
+void EditorForm::closeEvent(QCloseEvent* event) {
+    const bool unposted =
+        table_.state() != Table::State::Browse && (table_.modified() || binding_->pending());
+    if (isVisible() && unposted) {
+        const SaveAnswer answer = askSave();
+        if (answer == SaveAnswer::Cancel || (answer == SaveAnswer::Yes && !storeRecord())) {
+            event->ignore();
+            return;
+        }
+    }
+    QDialog::closeEvent(event);
 }
 
 void EditorForm::showTableReport(const std::function<std::unique_ptr<ReportForm>()>& create) {

@@ -43,6 +43,12 @@ class EditorForm : public QDialog {
     // Shows a report's preview and returns once it is closed.
     std::function<void(ReportForm&)> showReport;
 
+    // Asked when the window is closed by other means than "Exit" over a record with unposted
+    // changes: Yes stores them, No drops them, Cancel keeps the window open. Where nobody can
+    // see the question it is answered No, the changes are dropped.
+    enum class SaveAnswer { Yes, No, Cancel };
+    std::function<SaveAnswer()> askSave;
+
   protected:
     // Names the window, captions it and makes its binding to table, the navigator on it and the
     // two strip buttons, in that order.
@@ -50,6 +56,9 @@ class EditorForm : public QDialog {
                std::string_view caption, QWidget* parent);
 
     void done(int result) override;
+    void closeEvent(QCloseEvent* event) override;
+    // The navigator's keys (NavigatorKeys), wherever the window's focus is.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     template <class Handler> bool guarded(Handler&& handler) {
         return vektrin::guarded(scheduler_, std::forward<Handler>(handler));
@@ -64,9 +73,12 @@ class EditorForm : public QDialog {
     // so that whatever posts the record posts what the window shows. The handler found there the
     // first time is what FormClose gives back.
     void installBeforePost(std::function<void(Table&)> handler = {});
-    // "Exit": settle runs first, the edits' texts go into the record, a record with unposted
-    // changes is posted, and the window closes; a refused post keeps it open.
-    void postAndClose(const std::function<void()>& settle = {});
+    // "Exit": settleRecord runs first, the edits' texts go into the record, a record with
+    // unposted changes is posted, and the window closes; a refused post keeps it open.
+    void postAndClose();
+    // What "Exit" and a "Yes" to the save question do before they post (the task editor settles
+    // its "Stopped" box there).
+    std::function<void()> settleRecord;
     // "Report": the record is stored first (the report walks the table, as moving to another
     // record does), the hourglass shows while create builds the report, then its preview.
     void showTableReport(const std::function<std::unique_ptr<ReportForm>()>& create);
@@ -81,8 +93,10 @@ class EditorForm : public QDialog {
     QPushButton* ButtonExit;
 
   private:
-    // Closing the window, however it is closed, stores nothing: the changes "Exit" did not post
-    // are dropped here, the one place where the operator would be asked to keep them.
+    // Posts what the window shows; false when a value or the post was refused (said already).
+    bool storeRecord();
+    // Closing the window stores nothing by itself: the changes "Exit" or a "Yes" did not post
+    // are dropped here.
     void dropUnstored();
 
     std::function<void(Table&)> previousBeforePost_;

@@ -46,6 +46,7 @@ TExceptForm::TExceptForm(Scheduler& scheduler, MessagePort& messages, QWidget* p
     layout->addWidget(PanelForPages);
     layout->addStretch();
     resize(560, 300);
+    ComboBoxInterval->setFocus(); // the window opens on the first field, not on the strip
 
     connect(navigator_, &DBNavigator::clicked, this,
             [this](DBNavigator::Button b) { DBNavigatorClick(b); });

@@ -6,6 +6,7 @@
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 #include "ui/operator_lines.h"
 #include "ui/output_form.h"
 #include "ui/protocol_form.h"
@@ -144,6 +145,7 @@ void TMainForm::buildWindow() {
     buttons->addWidget(ProtocolBtn);
     buttons->addStretch(1);
     buttons->addWidget(BitBtn1);
+    giveMnemonics({TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
     connect(TasksBtn, &QPushButton::clicked, this, &TMainForm::TaskParametersClick);
     connect(ResourcesBtn, &QPushButton::clicked, this, &TMainForm::ConflResClick);
     connect(ExceptionBtn, &QPushButton::clicked, this, &TMainForm::ExceptionClick);
@@ -227,24 +229,32 @@ void TMainForm::createGrid() {
         55,
         metrics.horizontalAdvance(plainText(scheduler_->regional().formatTime(sample))) + padding);
     // The task column holds a name of 40 characters (the field's size) of ordinary text, as far
-    // as the status column's title still fits in view at the window's default size with a
-    // vertical scroll bar; never narrower than its 260 pixels.
+    // as the status column's title stays in view at the window's first width with a vertical
+    // scroll bar, and never less than 260 pixels. Where the font leaves less room than that (by
+    // more than the estimate's pixel or two), the window opens wider.
     const int letters = metrics.horizontalAdvance(QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
     const int fortyCharacters = (40 * letters + 25) / 26 + padding;
-    const int visible =
-        DefaultWidth - PanelWidth - 2 * DBGrid1->frameWidth() -
-        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar());
     const QString statusTitle =
         gridModel_->headerData(TaskGridModel::Sost, Qt::Horizontal, Qt::DisplayRole).toString();
+    // Left-aligned: its margin on the left, then the words.
     const int statusTitleWidth = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) +
                                  QFontMetrics(header->font()).horizontalAdvance(statusTitle) + 1;
-    const int taskWidth = std::max(
-        260, std::min(fortyCharacters, visible - dateWidth - timeWidth - statusTitleWidth));
+    const int available =
+        DefaultWidth - PanelWidth - 2 * DBGrid1->frameWidth() -
+        style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, DBGrid1->verticalScrollBar()) -
+        dateWidth - timeWidth - statusTitleWidth;
+    int taskWidth = std::max(260, std::min(fortyCharacters, available));
+    if (!isVisible() && (fortyCharacters - 2 > available || taskWidth > available)) {
+        taskWidth = std::max(260, fortyCharacters);
+        resize(DefaultWidth + taskWidth - available, height());
+    }
     header->resizeSection(TaskGridModel::AppName, taskWidth);
     header->resizeSection(TaskGridModel::LastDate, dateWidth);
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
     header->resizeSection(TaskGridModel::Sost, 400);
     mainLayout_->insertWidget(0, DBGrid1, 1);
+    // Ctrl+Tab leaves the grid (its Tab moves between cells) for the buttons, top to bottom.
+    setTabChain({DBGrid1, TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
     connect(DBGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });
@@ -312,7 +322,15 @@ void TMainForm::closeMainWindow() {
 void TMainForm::showMessage(std::string_view text, MessageKind kind) {
     // Nobody can answer a box here: one line on standard error, answered OK at once.
     if (headless()) return writeMessageLine(text);
-    const QString qtext = messageText(text);
+    showBox(messageText(text), kind);
+}
+
+void TMainForm::showText(const OperatorText& text, MessageKind kind) {
+    if (headless()) return writeMessageLine(text);
+    showBox(operatorText(text), kind);
+}
+
+void TMainForm::showBox(const QString& qtext, MessageKind kind) {
     const QString caption = QCoreApplication::applicationName();
     QMessageBox box(kind == MessageKind::Error         ? QMessageBox::Critical
                     : kind == MessageKind::Information ? QMessageBox::Information
@@ -359,7 +377,8 @@ void TMainForm::paintStatusColor(int colour) {
     if (colour == StatusNeutral)
         palette = QApplication::palette(ExceptionBtn);
     else
-        palette.setColor(QPalette::ButtonText, fromColourValue(colour));
+        palette.setColor(QPalette::ButtonText,
+                         colour == StatusYellow ? amber() : fromColourValue(colour));
     ExceptionBtn->setPalette(palette);
 }
 
@@ -453,6 +472,12 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     if (!started_ || shutDown_ || !item->isEnabled()) return;
     item->setEnabled(false);
     ++openWindows_;
+    // The timeline reads the tables an editor changes: it is not offered meanwhile, as the
+    // editors are not (a timeline open already keeps its chart and ignores clicks).
+    const bool editor = window != PauseWindow::ProtocolShow;
+    if (editor) ++openEditors_;
+    Timeline->setEnabled(openEditors_ == 0);
+    TimelineShow->setEnabled(openEditors_ == 0);
     // Even when the begin line cannot be written the window opens: the operator still gets to
     // the tables, and the closing half below always runs.
     guarded([&] { scheduler_->beginPause(window); });
@@ -476,6 +501,9 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     // A shutdown during the modal run has closed the protocol already.
     if (!shutDown_) guarded([&] { scheduler_->endPause(window); });
     --openWindows_;
+    if (editor) --openEditors_;
+    Timeline->setEnabled(openEditors_ == 0);
+    TimelineShow->setEnabled(openEditors_ == 0);
     item->setEnabled(window == PauseWindow::ProtocolShow ||
                      editorAvailable_[static_cast<size_t>(index(window))]);
 }
@@ -562,7 +590,7 @@ void TMainForm::ShowMainFormClick() {
 }
 
 void TMainForm::TimelineClick() {
-    if (!started_ || shutDown_) return;
+    if (!started_ || shutDown_ || openEditors_ > 0) return;
     if (!TimelineForm) {
         TimelineForm = new TTimelineForm(
             scheduler_->dataCtrl(), scheduler_->regional(),

@@ -60,6 +60,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
 
     // OperatorPort
     void showMessage(std::string_view text, MessageKind kind) override;
+    void showText(const OperatorText& text, MessageKind kind) override;
     void setIcon(std::string_view name) override;
     void paintStatusColor(int colour) override;
     void setApplicationTitle(const std::string& title) override;
@@ -158,6 +159,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QWidget* messageParent();
 
   private:
+    void showBox(const QString& text, MessageKind kind);
     void init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
               SettingsStore& settings, RegionalSettings regional, SchedulerConfig config);
     void buildWindow();
@@ -187,6 +189,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     int statusColour_ = StatusNeutral;
     // Windows of the opening sequence open now; nested ones come from the tray menu.
     int openWindows_ = 0;
+    int openEditors_ = 0; // of them, the editors
     bool trayAvailable_ = false;
     bool shutDown_ = false;
     bool started_ = false;

@@ -10,12 +10,23 @@
 
 namespace vektrin {
 
-void writeMessageLine(std::string_view text) {
-    QString line = messageText(text);
+namespace {
+
+void writeLine(QString line) {
     line.replace("\r\n", " ").replace('\n', ' ');
     std::fprintf(stderr, "%s: %s\n", QCoreApplication::applicationName().toLocal8Bit().constData(),
                  line.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+} // namespace
+
+void writeMessageLine(std::string_view text) {
+    writeLine(messageText(text));
+}
+
+void writeMessageLine(const OperatorText& text) {
+    writeLine(operatorText(text));
 }
 
 void writeNoticeLine(std::string line) {

@@ -14,6 +14,7 @@ namespace vektrin {
 
 // A message box, captioned with the application's name and answered OK at once.
 void writeMessageLine(std::string_view text);
+void writeMessageLine(const OperatorText& text);
 
 // "vektrin: " and the line.
 void writeNoticeLine(std::string line);

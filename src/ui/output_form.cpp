@@ -5,12 +5,14 @@
 #include "store/status_text.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -27,12 +29,16 @@ TOutputForm::TOutputForm(Scheduler& scheduler, QWidget* parent)
     ExitButton = named(new QPushButton(qs(str::OutputExitButton), this), "ExitButton");
     ExitButton->setAutoDefault(false);
     connect(ExitButton, &QPushButton::clicked, this, &TOutputForm::ExitButtonClick);
+    giveMnemonics({ExitButton});
 
     RunsGroup = named(new QGroupBox(qs(str::OutputRunsGroup), this), "RunsGroup");
     RunList = named(new QListWidget(RunsGroup), "RunList");
     auto* groupLayout = new QVBoxLayout(RunsGroup);
     groupLayout->addWidget(RunList);
     connect(RunList, &QListWidget::currentRowChanged, this, &TOutputForm::showRun);
+    // A run that begins or ends while the window is open shows at once.
+    runsTimer_.setInterval(1000);
+    connect(&runsTimer_, &QTimer::timeout, this, &TOutputForm::refreshRuns);
 
     auto* panel = new QWidget(this);
     panel->setFixedWidth(250);
@@ -54,12 +60,25 @@ void TOutputForm::showTask(std::int32_t appId, const std::string& appName) {
     QString caption = qs(str::OutputFormCaption);
     caption.replace(caption.indexOf(QLatin1String("%s")), 2, plainText(appName));
     setWindowTitle(caption);
-    runs_.clear();
+    runs_ = readRuns();
+    fillRunList(0);
+    show();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        raise();
+        activateWindow();
+    }
+}
+
+std::vector<RunInfo> TOutputForm::readRuns() {
     try {
-        runs_ = listRuns(scheduler_.outputDirectory(), appId);
+        return listRuns(scheduler_.outputDirectory(), appId_);
     } catch (const std::exception& e) {
         scheduler_.reportError(std::string(str::OutputCannotRead) + e.what());
     }
+    return {};
+}
+
+void TOutputForm::fillRunList(int row) {
     const RegionalSettings& regional = scheduler_.regional();
     const QSignalBlocker quiet(RunList);
     RunList->clear();
@@ -67,21 +86,43 @@ void TOutputForm::showTask(std::int32_t appId, const std::string& appName) {
         const std::string status =
             run.end ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
                     : std::string(str::OutputRunGoesOn);
-        RunList->addItem(plainText(regional.formatDate(run.start) + " " +
-                                   regional.formatTime(run.start) + "  ") +
-                         messageText(status));
+        auto* item = new QListWidgetItem(plainText(regional.formatDate(run.start) + " " +
+                                                   regional.formatTime(run.start) + "  ") +
+                                             messageText(status),
+                                         RunList);
+        item->setToolTip(item->text()); // whole, however narrow the list
     }
     if (runs_.empty()) {
         auto* none = new QListWidgetItem(qs(str::OutputNoRuns), RunList);
         none->setFlags(Qt::NoItemFlags);
+        none->setToolTip(none->text());
     }
-    RunList->setCurrentRow(runs_.empty() ? -1 : 0);
-    showRun(runs_.empty() ? -1 : 0);
-    show();
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-        raise();
-        activateWindow();
-    }
+    // The list is as wide as its lines, up to half the window.
+    const int widest = RunList->sizeHintForColumn(0) + 2 * RunList->frameWidth() +
+                       RunList->verticalScrollBar()->sizeHint().width() + 24;
+    RunsGroup->parentWidget()->setFixedWidth(std::clamp(widest, 250, std::max(250, width() / 2)));
+    row = runs_.empty() ? -1 : std::min(row, static_cast<int>(runs_.size()) - 1);
+    RunList->setCurrentRow(row);
+    showRun(row);
+}
+
+void TOutputForm::refreshRuns() {
+    if (!isVisible()) return;
+    std::vector<RunInfo> now = readRuns();
+    const auto same = [](const RunInfo& a, const RunInfo& b) {
+        return a.stem == b.stem && a.end.has_value() == b.end.has_value();
+    };
+    if (std::equal(now.begin(), now.end(), runs_.begin(), runs_.end(), same)) return;
+    // The run shown stays shown; the newest stays the newest.
+    const int row = RunList->currentRow();
+    const std::string shown = row > 0 && row < static_cast<int>(runs_.size())
+                                  ? runs_[static_cast<std::size_t>(row)].stem
+                                  : std::string();
+    runs_ = std::move(now);
+    int again = 0;
+    for (std::size_t i = 0; i < runs_.size(); ++i)
+        if (runs_[i].stem == shown) again = static_cast<int>(i);
+    fillRunList(again);
 }
 
 void TOutputForm::showRun(int row) {
@@ -103,8 +144,14 @@ void TOutputForm::showRun(int row) {
     Lines->scrollToBottom();
 }
 
+void TOutputForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    runsTimer_.start();
+}
+
 void TOutputForm::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
+    runsTimer_.stop();
     // The next showing reads the files again; meanwhile the lines need no memory.
     model_.clear();
 }

@@ -8,6 +8,7 @@
 #include "ui/protocol_lines_model.h"
 
 #include <QDialog>
+#include <QTimer>
 #include <vector>
 
 class QGroupBox;
@@ -27,6 +28,9 @@ class TOutputForm : public QDialog {
     void showTask(std::int32_t appId, const std::string& appName);
     // Shows the run at that row of RunList (0: the newest).
     void showRun(int row);
+    // Reads the runs again while the window is shown; a run begun or ended since shows, and the
+    // run shown stays shown.
+    void refreshRuns();
     void ExitButtonClick() { reject(); }
 
     std::int32_t appId() const { return appId_; }
@@ -39,6 +43,7 @@ class TOutputForm : public QDialog {
     QListWidget* RunList = nullptr;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
@@ -46,6 +51,10 @@ class TOutputForm : public QDialog {
     ProtocolLinesModel model_;
     std::int32_t appId_ = 0;
     std::vector<RunInfo> runs_;
+    QTimer runsTimer_;
+
+    std::vector<RunInfo> readRuns();
+    void fillRunList(int row);
 };
 
 } // namespace vektrin

@@ -39,6 +39,18 @@ struct Flag {
     bool& flag;
 };
 
+// Texts the task editor shares with the other editors but says in its own words in Russian
+// ("Удалить задачу?", "Ежедневный запуск"); marked here for lupdate.
+constexpr char TaskEditor[] = "task editor";
+[[maybe_unused]] constexpr struct {
+    const char* source;
+    const char* comment;
+} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Delete record?", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Everyday", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Weekly", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Every month", "task editor"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Every year", "task editor")};
+
 void setTextColour(QLabel* label, const QColor& colour) {
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, colour);
@@ -51,12 +63,23 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     : EditorForm(scheduler, messages, scheduler.dataCtrl().Table1, "TParamForm",
                  str::ParamFormCaption, parent) {
     reshowAfterBoxes([this] { FormActivate(); });
+    settleRecord = [this] { settleStopped(); };
+    navigator_->confirmDelete = [this](std::string_view question) {
+        const bool yes = askOperator(this, qs(question, TaskEditor));
+        FormActivate();
+        return yes;
+    };
     resources_ = new DataBinding(dm_.Table2, messages_, scheduler_.regional(), this);
 
     EditAppName = named(new DBEdit(*binding_, dm_.Table1AppName), "EditAppName");
     EditApplication = named(new DBEdit(*binding_, dm_.Table1Application), "EditApplication");
     EditAppDirectory = named(new DBEdit(*binding_, dm_.Table1AppDirectory), "EditAppDirectory");
     ComboBoxInterval = SchedulePages::intervalComboBox(*binding_, dm_.Table1Interval);
+    for (const auto& [item, text] : {std::pair{2, str::IntervalEveryday},
+                                     {3, str::IntervalWeekly},
+                                     {4, str::IntervalEveryMonth},
+                                     {5, str::IntervalEveryYear}})
+        ComboBoxInterval->setItemText(item, qs(text, TaskEditor));
     ComboBoxRunType = named(new DBComboBox(*binding_, dm_.Table1RunType,
                                            {qs(str::RunTypeNormal), qs(str::RunTypeHided),
                                             qs(str::RunTypeMinimized), qs(str::RunTypeMaximized)}),
@@ -139,7 +162,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(strip);
     layout->addLayout(body);
-    resize(760, 470);
+    resize(std::max(760, minimumSizeHint().width()), 470); // wider where the labels need it
+    EditAppName->setFocus(); // the window opens on the first field, not on the strip
 
     // Handlers.
     connect(navigator_, &DBNavigator::aboutToAct, this, [this](DBNavigator::Button b) {
@@ -299,7 +323,7 @@ void TParamForm::paintConditionLabel(QLabel* label, const QString& text) {
         else if (value != 0)
             setTextColour(label, QColor(0, 128, 0));
         else
-            setTextColour(label, QColor(255, 255, 0));
+            setTextColour(label, amber());
     });
 }
 
@@ -353,7 +377,7 @@ void TParamForm::CheckBoxStoppedExit() {
 }
 
 void TParamForm::ButtonExitClick() {
-    postAndClose([this] { settleStopped(); });
+    postAndClose();
 }
 
 void TParamForm::ReportButtonClick() {

@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QCursor>
 #include <QGroupBox>
@@ -15,6 +16,13 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
+
+namespace {
+[[maybe_unused]] constexpr struct {
+    const char* source;
+    const char* comment;
+} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Exit", "viewer")}; // for lupdate
+} // namespace
 
 namespace vektrin {
 
@@ -29,7 +37,9 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     StringGrid1 = new LineList(model_, this);
     StringGrid1->setObjectName("StringGrid1");
 
-    ExitButton = new QPushButton(qs(str::ProtocolExitButton), this);
+    // "Закрыть" in Russian, as the other viewers' close buttons; the editors' "Exit" stays
+    // "Выход".
+    ExitButton = new QPushButton(qs(str::ProtocolExitButton, "viewer"), this);
     ExitButton->setObjectName("ExitButton");
     ExitButton->setAutoDefault(false);
     connect(ExitButton, &QPushButton::clicked, this, &TProtocolForm::ExitButtonClick);
@@ -50,13 +60,15 @@ TProtocolForm::TProtocolForm(Scheduler& scheduler, QWidget* parent)
     ClearButton->setObjectName("ClearButton");
     ClearButton->setAutoDefault(false);
     connect(ClearButton, &QPushButton::clicked, this, &TProtocolForm::ClearButtonClick);
+    giveMnemonics({ExitButton, ClearButton});
 
     auto* groupLayout = new QHBoxLayout(GroupBox1);
     groupLayout->addWidget(UpDown1, 1);
     groupLayout->addWidget(ClearButton, 1);
 
     auto* panel = new QWidget(this);
-    panel->setFixedWidth(121);
+    // 121 pixels, or as wide as the clearing group's title.
+    panel->setFixedWidth(std::max(121, GroupBox1->minimumSizeHint().width() + 4));
     auto* panelLayout = new QVBoxLayout(panel);
     panelLayout->setContentsMargins(4, 0, 0, 0);
     panelLayout->addWidget(ExitButton);

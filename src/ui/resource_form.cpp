@@ -18,12 +18,13 @@ TResourceForm::TResourceForm(Scheduler& scheduler, MessagePort& messages, QWidge
     EditResourceNo = named(new DBEdit(*binding_, dm_.Table2ResourceNo), "EditResourceNo");
     EditResourceNo->setMaximumWidth(60);
     EditResourceName = named(new DBEdit(*binding_, dm_.Table2ResourceName), "EditResourceName");
-    EditMaxWait = named(new DBTimeEdit(*binding_, dm_.Table2MaxWait), "EditMaxWait");
+    EditMaxWait = named(new DBTimeEdit(*binding_, dm_.Table2MaxWait, nullptr, true), "EditMaxWait");
     EditMaxWait->setMaximumWidth(90);
     DBGrid1 = named(new DBGrid(*binding_, {{&dm_.Table2ResourceNo, qs(str::ResourceNumberColumn),
                                             Qt::AlignRight | Qt::AlignVCenter},
                                            {&dm_.Table2ResourceName, qs(str::ResourceNameColumn)},
-                                           {&dm_.Table2MaxWait, qs(str::ResourceWaitColumn)}}),
+                                           {&dm_.Table2MaxWait, qs(str::ResourceWaitColumn),
+                                            Qt::AlignLeft | Qt::AlignVCenter, true}}),
                     "DBGrid1");
     DBGrid1->horizontalHeader()->resizeSection(0, 70);
     DBGrid1->horizontalHeader()->resizeSection(1, 300);
@@ -39,6 +40,7 @@ TResourceForm::TResourceForm(Scheduler& scheduler, MessagePort& messages, QWidge
     layout->addLayout(fields);
     layout->addWidget(DBGrid1, 1);
     resize(560, 400);
+    EditResourceNo->setFocus(); // the window opens on the first field, not on the strip
 
     connect(EditResourceNo, &DBEdit::exited, this, [this] { EditResourceNoExit(); });
     connect(ButtonExit, &QPushButton::clicked, this, [this] { ButtonExitClick(); });

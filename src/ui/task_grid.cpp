@@ -68,8 +68,25 @@ void TDBGrid::rowChosen(const QModelIndex& current) {
 }
 
 void TDBGrid::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
         if (model_.currentRow() >= 0) emit deleteRequested();
+        event->accept();
+        return;
+    }
+    // Tab moves between cells; Ctrl+Tab (with Shift, backwards) leaves the grid.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) &&
+        (modifiers & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab &&
+                                    !(modifiers & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    // Shift+F10 opens the grid menu as the Menu key does, at the current row.
+    if (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier) {
+        const QModelIndex current = currentIndex();
+        emit customContextMenuRequested(current.isValid() ? visualRect(current).center()
+                                                          : QPoint(0, 0));
         event->accept();
         return;
     }

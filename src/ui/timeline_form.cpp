@@ -5,10 +5,13 @@
 #include "store/data_ctrl.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
+#include "ui/keyboard.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -21,7 +24,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSvgRenderer>
+#include <QToolTip>
 #include <QVBoxLayout>
+#include <QXmlStreamReader>
 
 namespace vektrin {
 namespace {
@@ -47,6 +52,8 @@ void TimelineView::setPages(const timeline::Model* model, std::function<std::str
     page_ = std::move(page);
     renderers_.clear();
     renderers_.resize(static_cast<std::size_t>(model ? timeline::sectionCount(*model) : 0));
+    tips_.clear();
+    tips_.resize(renderers_.size());
     update();
 }
 
@@ -71,6 +78,84 @@ void TimelineView::paintEvent(QPaintEvent* event) {
     const int last = static_cast<int>(event->rect().bottom() / h);
     for (int s = std::max(first, 0); s <= std::min(last, pageCount() - 1); ++s)
         if (QSvgRenderer* r = pageRenderer(s)) r->render(&painter, QRectF(0, s * h, width(), h));
+}
+
+// The titled elements of the page's document and the area each covers: a line or a rectangle its
+// own, a group (a lane, a conflict) what its lines and rectangles cover.
+const std::vector<TimelineView::Tip>& TimelineView::pageTips(int section) {
+    auto& tips = tips_[static_cast<std::size_t>(section)];
+    if (tips) return *tips;
+    tips.emplace();
+    struct Open {
+        QRectF area;
+        QString title;
+        double dy = 0;
+        bool lane = false; // a lane's name is said along the whole of its row
+    };
+    std::vector<Open> open;
+    QXmlStreamReader xml(QByteArray::fromStdString(page_(section)));
+    const auto number = [&](const char* name) { return xml.attributes().value(name).toDouble(); };
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto name = xml.name();
+            if (name == QLatin1String("title") && !open.empty()) {
+                open.back().title = xml.readElementText();
+                continue;
+            }
+            Open o;
+            o.dy = open.empty() ? 0 : open.back().dy;
+            o.lane = xml.attributes().value("class") == QLatin1String("lane");
+            const QString transform = xml.attributes().value("transform").toString();
+            if (transform.startsWith(QLatin1String("translate(0 ")))
+                o.dy += transform.mid(12).chopped(1).toDouble();
+            if (name == QLatin1String("line"))
+                o.area = QRectF(QPointF(number("x1"), number("y1") + o.dy),
+                                QPointF(number("x2"), number("y2") + o.dy))
+                             .normalized();
+            else if (name == QLatin1String("rect"))
+                o.area = QRectF(number("x"), number("y") + o.dy, number("width"), number("height"));
+            open.push_back(o);
+        } else if (xml.isEndElement() && !open.empty()) {
+            const Open o = open.back();
+            open.pop_back();
+            const QRectF area =
+                o.lane ? QRectF(0, o.area.top(), Page::Width, o.area.height()) : o.area;
+            if (!o.title.isEmpty() && !o.area.isNull() && !open.empty())
+                tips->push_back({area, o.title});
+            if (!open.empty() && !o.area.isNull())
+                open.back().area = open.back().area.isNull() ? o.area : open.back().area | o.area;
+        }
+    }
+    return *tips;
+}
+
+QString TimelineView::tipAt(const QPoint& pos) {
+    const double h = pageHeight();
+    if (h <= 0 || width() <= 0) return {};
+    const int section = static_cast<int>(pos.y() / h);
+    if (section < 0 || section >= pageCount()) return {};
+    const double scale = Page::Width / width();
+    const QPointF at(pos.x() * scale, (pos.y() - section * h) * scale);
+    // The smallest mark within a few units: a launch over its lane, a lane over the silence.
+    const Tip* best = nullptr;
+    for (const Tip& tip : pageTips(section))
+        if (tip.area.adjusted(-2, -1, 2, 1).contains(at) &&
+            (!best ||
+             tip.area.width() * tip.area.height() < best->area.width() * best->area.height()))
+            best = &tip;
+    return best ? best->text : QString();
+}
+
+bool TimelineView::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = tipAt(help->pos());
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), text, this);
+    return true;
 }
 
 int TimelineView::laneAt(const QPoint& pos) const {
@@ -106,6 +191,7 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
     SaveBtn = plainButton(str::TimelineSaveSvg, "SaveBtn", this);
     PrintBtn = plainButton(str::TimelinePrint, "PrintBtn", this);
     CloseBtn = plainButton(str::TimelineClose, "CloseBtn", this);
+    giveMnemonics({Hours24, Days7, RefreshBtn, SaveBtn, PrintBtn, CloseBtn});
     bar->addWidget(Hours24);
     bar->addWidget(Days7);
     bar->addSpacing(12);
@@ -149,6 +235,15 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
             model_.tables.tasks[static_cast<std::size_t>(model_.lanes[lane].task)];
         emit taskChosen(task.record, task.appId);
     });
+}
+
+void TTimelineForm::keyPressEvent(QKeyEvent* event) {
+    // Esc closes it, as it closes the viewers.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TTimelineForm::setPeriodHours(int hours) {

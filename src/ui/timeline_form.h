@@ -6,9 +6,11 @@
 #include "engine/timeline.h"
 #include "platform/regional.h"
 
+#include <QRectF>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,20 +39,31 @@ class TimelineView : public QWidget {
     QSvgRenderer* pageRenderer(int section);
     // The lane under a point of the widget, or -1.
     int laneAt(const QPoint& pos) const;
+    // What the chart says of the mark under a point of the widget (a launch, a lane's window, a
+    // silence stretch, a conflict), as the saved document's tool tips do; empty where nothing.
+    QString tipAt(const QPoint& pos);
 
   signals:
     void laneClicked(int lane);
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    // A titled mark of a page, in the page's units.
+    struct Tip {
+        QRectF area;
+        QString text;
+    };
     double pageHeight() const;
+    const std::vector<Tip>& pageTips(int section);
 
     const timeline::Model* model_ = nullptr;
     std::function<std::string(int)> page_;
     std::vector<std::unique_ptr<QSvgRenderer>> renderers_;
+    std::vector<std::optional<std::vector<Tip>>> tips_;
 };
 
 class TTimelineForm : public QWidget {
@@ -91,6 +104,7 @@ class TTimelineForm : public QWidget {
     void taskChosen(qint64 record, qint64 appId);
 
   protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

@@ -72,6 +72,28 @@ QString qs(std::string_view text) {
     return plainText(text);
 }
 
+QString qs(std::string_view text, const char* window) {
+    const char* literal = tableLiteral(text);
+    if (!literal) return plainText(text);
+    const QString own = QCoreApplication::translate(TranslationContext, literal, window);
+    return own != QString::fromUtf8(literal) ? own : translated(literal);
+}
+
+QString operatorText(const OperatorText& text) {
+    QString shown = qs(text.format);
+    qsizetype at = 0;
+    for (const std::string& value : text.args) {
+        at = shown.indexOf(QLatin1String("%s"), at);
+        if (at < 0) break;
+        const QString data = plainText(value);
+        shown.replace(at, 2, data);
+        at += data.size();
+    }
+    if (text.fullStop && !shown.isEmpty() && shown.back().unicode() > '.')
+        shown += QLatin1Char('.');
+    return shown;
+}
+
 QString messageText(std::string_view text) {
     if (const char* literal = tableLiteral(text)) return translated(literal);
     if (text.size() > 1 && text.back() == '.') {

@@ -4,6 +4,8 @@
 // through Qt's translation (context "Vektrin", the English text as the source), so a text added
 // to the table needs only its entry in resources/translations/vektrin_ru.ts.
 
+#include "store/message_port.h"
+
 #include <QString>
 #include <optional>
 #include <string>
@@ -20,6 +22,11 @@ inline constexpr char TranslationContext[] = "Vektrin";
 // as it is, even where it reads like a table text.
 QString qs(std::string_view text);
 
+// A text of the string table as one window says it where the same English reads otherwise
+// elsewhere: its translation with that window's name as the disambiguation (marked for lupdate
+// with QT_TRANSLATE_NOOP3 where it is used), else the plain one.
+QString qs(std::string_view text, const char* window);
+
 // Data shown as it is: never translated.
 QString plainText(std::string_view text);
 
@@ -28,6 +35,10 @@ QString plainText(std::string_view text);
 // code ", "You have a problem: ") followed by the rest, which is read the same way. What is no
 // table text (a path, a system error) stays as it is.
 QString messageText(std::string_view text);
+
+// A message with its identity: its format in the interface's language, the values (data, shown
+// as they are) in the places of its "%s".
+QString operatorText(const OperatorText& text);
 
 // Whether a text is one of the string table's.
 bool isTableText(std::string_view text);

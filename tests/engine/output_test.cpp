@@ -451,12 +451,12 @@ TEST_F(NoticeTest, AtMostOneWordPerTaskAMinuteAndNoneWhenSwitchedOff) {
         processes.exit(processes.lastHandle, 1);
         scheduler->Timer1Timer();
     };
-    failOnce(fails);
-    clock.advanceSeconds(59);
-    failOnce(fails); // within the minute: not said
+    failOnce(fails); // at 10:00:30
+    clock.advanceSeconds(29);
+    failOnce(fails); // within the same minute: not said
     failOnce(other); // another task: said
     clock.advanceSeconds(1);
-    failOnce(fails); // a minute after the first word
+    failOnce(fails); // a second later, but the next minute: said
     setting("Notify", "OnFailure", "off");
     clock.advanceSeconds(120);
     failOnce(fails);

@@ -166,7 +166,7 @@ class ReportsTest : public QObject {
         QTest::newRow("resources that wait") << "2, 5, wait of a resource liberation";
         QTest::newRow("no conflicts but waits") << "No conflicts, wait of a resource liberation";
         QTest::newRow("plain no conflicts") << "No conflicts\n";
-        QTest::newRow("never ran") << "30.12.1899 00:00:00";
+        QTest::newRow("ran once") << "01.12.2026 00:00:00";
         QTest::newRow("code 13") << "Waiting of scheduling beginning";
         QTest::newRow("negative exit code") << "Completed with a code -2";
         QTest::newRow("stopped") << "Stopped";
@@ -195,6 +195,7 @@ class ReportsTest : public QObject {
         TempDir out;
         const Rendered r = render(report, out);
         QVERIFY2(r.text.contains(line), qPrintable(r.text));
+        QVERIFY2(!r.text.contains("1899"), "a task that never ran prints no day 0");
     }
 
     // 200 tasks need several pages; each task is printed once, and the walk ends on the last.

@@ -71,11 +71,11 @@ void MainFormTest::buttonsAndMenuItems() {
     auto form = env.startForm();
     QVERIFY(form);
     const std::pair<const char*, QStringList> buttons[] = {
-        {"TasksBtn", {"Tasks", "Tasks parameters editing"}},
-        {"ResourcesBtn", {"Conflicts", "Conflicting resources editing"}},
-        {"ExceptionBtn", {"Exceptions", "Editing of \"silence\" periods"}},
-        {"ProtocolBtn", {"Protocol", "Protocol view"}},
-        {"BitBtn1", {"Exit", "Program exit"}},
+        {"TasksBtn", {"&Tasks", "Tasks parameters editing"}},
+        {"ResourcesBtn", {"&Conflicts", "Conflicting resources editing"}},
+        {"ExceptionBtn", {"&Exceptions", "Editing of \"silence\" periods"}},
+        {"ProtocolBtn", {"&Protocol", "Protocol view"}},
+        {"BitBtn1", {"E&xit", "Program exit"}},
     };
     for (const auto& [name, texts] : buttons) {
         auto* b = form->findChild<QPushButton*>(name);
@@ -243,7 +243,8 @@ void MainFormTest::statusColourSequenceAndItsProtocolLines() {
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
-    const QColor yellow(255, 255, 0), green(0, 128, 0), red(255, 0, 0);
+    // Yellow in meaning, a dark amber on the button so that it reads.
+    const QColor yellow(0x8A, 0x5A, 0x00), green(0, 128, 0), red(255, 0, 0);
     QCOMPARE(q(env.protocol()),
              (QStringList{"The Vektrin program started ...", "Task scheduling is resumed.",
                           "Waiting of the task scheduling start."}));
@@ -308,11 +309,13 @@ void MainFormTest::nestedOpeningsKeepTheFirstPauseAndTheTimersOff() {
     QStringList seen;
 
     onNextModal([&](QWidget* editor) {
-        seen << QString("editor: tasks item %1, timers %2/%3, pause %4")
+        seen << QString("editor: tasks item %1, timers %2/%3, pause %4, timeline %5%6")
                     .arg(form->Tasks->isEnabled())
                     .arg(form->Timer1.isActive())
                     .arg(form->Timer2.isActive())
-                    .arg(form->scheduler().PauseStart == opened);
+                    .arg(form->scheduler().PauseStart == opened)
+                    .arg(form->TimelineShow->isEnabled())
+                    .arg(form->Timeline->isEnabled());
         env.clock.advanceSeconds(40);
         // The tray menu stays usable: the viewer opens on top of the editor.
         onNextModal([&](QWidget* viewer) {
@@ -330,11 +333,12 @@ void MainFormTest::nestedOpeningsKeepTheFirstPauseAndTheTimersOff() {
         static_cast<QDialog*>(editor)->reject();
     });
     form->Tasks->trigger();
-    QCOMPARE(seen,
-             (QStringList{"editor: tasks item 0, timers 0/0, pause 1", "viewer: items 00, pause 1",
-                          "back in editor: timer1 0, protocol item 1"}));
+    QCOMPARE(seen, (QStringList{"editor: tasks item 0, timers 0/0, pause 1, timeline 00",
+                                "viewer: items 00, pause 1",
+                                "back in editor: timer1 0, protocol item 1"}));
     QVERIFY(form->Timer1.isActive());
     QVERIFY(form->Tasks->isEnabled());
+    QVERIFY(form->TimelineShow->isEnabled());
     QCOMPARE(form->scheduler().PauseStart, opened);
     const auto lines = env.protocolSince(mark);
     QCOMPARE(q(std::vector<std::string>(lines.begin(), lines.begin() + 3)),

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <cstdio>
 #include <fcntl.h>
@@ -120,6 +121,20 @@ void OutputFormTest::gridMenuOffersTheViewerOnceATaskHasRun() {
              (QStringList{"line one", QString("bad ") + QChar(0xFFFD) + " bytes", "last line"}));
     viewer->RunList->setCurrentRow(1);
     QCOMPARE(lines(viewer), QStringList{"first run"});
+    // A run begun and ended while the viewer is open shows; the run shown stays shown, and each
+    // line of the list is whole, in view or as its tool tip.
+    env.clock.advanceSeconds(90);
+    selectTask(*form, id);
+    form->RunNowClick();
+    viewer->refreshRuns();
+    QCOMPARE(rows(viewer->RunList).front(), QString("07.12.2026 10:03:30  Runs"));
+    env.processes.exit(env.processes.lastHandle, 0);
+    form->scheduler().Timer1Timer();
+    viewer->refreshRuns();
+    QCOMPARE(rows(viewer->RunList).front(), QString("07.12.2026 10:03:30  Completed successfully"));
+    QCOMPARE(lines(viewer), QStringList{"first run"});
+    QCOMPARE(viewer->RunList->item(0)->toolTip(), viewer->RunList->item(0)->text());
+    QCOMPARE(viewer->ExitButton->text(), QString("&Close"));
     viewer->ExitButtonClick();
     QVERIFY(!viewer->isVisible());
 }

@@ -442,7 +442,7 @@ class ParamEditorTest : public QObject {
                               << "1" << QColor(0, 128, 0);
         QTest::newRow("false") << "EditStartCondition"
                                << "Label9"
-                               << "0" << QColor(255, 255, 0);
+                               << "0" << QColor(0x8A, 0x5A, 0x00); // amber, readable
         QTest::newRow("malformed") << "EditStartCondition"
                                    << "Label9"
                                    << "1+" << QColor(255, 0, 0);

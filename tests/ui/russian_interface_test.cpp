@@ -42,6 +42,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vektrin;
@@ -73,7 +74,10 @@ std::set<std::string> untranslatedNames() {
 
 // The program's title stays as it is; names the interface may show in any language.
 const QString Title = QStringLiteral("System monitor - Vektrin 2.1");
-const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control"};
+const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control",
+                                    // key names, as the keys are labelled
+                                    "Ctrl", "Home", "End", "PgUp", "PgDown", "Ins", "Del", "Return",
+                                    "Esc"};
 
 // The English words of a visible text, once names, numbers and the title are left aside.
 QStringList englishWords(QString text) {
@@ -124,7 +128,9 @@ void walkWindow(QWidget* window, Findings& f, const QString& where) {
             option.initFrom(b);
             const int icon = b->icon().isNull() ? 0 : b->iconSize().width() + 4;
             f.text(at, b->text());
-            f.fits(at, b->text(), b->fontMetrics().horizontalAdvance(b->text()) + icon,
+            // The underlined letter's "&" is not drawn.
+            const QString shown = QString(b->text()).remove('&');
+            f.fits(at, b->text(), b->fontMetrics().horizontalAdvance(shown) + icon,
                    b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width());
         } else if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty()) {
             f.text(at, b->text());
@@ -161,6 +167,15 @@ void showAndWalk(QWidget* window, Findings& f, const QString& where) {
     window->show();
     QApplication::processEvents();
     walkWindow(window, f, where);
+    // The underlined letters of the window's buttons, each once in Russian too.
+    QString letters;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        const qsizetype amp = b->text().indexOf('&');
+        if (b->window() != window || amp < 0 || amp + 1 >= b->text().size()) continue;
+        if (letters.contains(b->text()[amp + 1].toLower()))
+            f.problems << where + ": the letter of \"" + b->text() + "\" is taken";
+        letters += b->text()[amp + 1].toLower();
+    }
     if (window->size() != size)
         f.problems << QStringLiteral("%1 grew from %2x%3 to %4x%5 to hold its texts")
                           .arg(where)
@@ -266,10 +281,11 @@ QString closing(const QString& text) {
     return text.mid(end);
 }
 
-// A Russian abbreviation's full stop ("мин.", "дн.") belongs to the word, not to the sentence.
+// A Russian abbreviation's full stop ("мин.", "дн.") belongs to the word, not to the sentence;
+// Russian sets no blank before "!" or ":".
 bool closesAlike(const QString& english, const QString& russian) {
     const QString tail = closing(russian);
-    if (tail == closing(english)) return true;
+    if (tail == closing(english) || tail == QString(closing(english)).remove(' ')) return true;
     const qsizetype word = russian.size() - tail.size();
     return tail == "." + closing(english) && word > 0 &&
            russian[word - 1].script() == QChar::Script_Cyrillic;
@@ -298,6 +314,7 @@ class RussianInterfaceTest : public QObject {
     void outputViewerAndFailureNotice();
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
+    void startUpRefusalsOfTheTablesInRussian();
 };
 
 void RussianInterfaceTest::initTestCase() {
@@ -370,6 +387,10 @@ void RussianInterfaceTest::composedMessagesAreReadPieceByPiece_data() {
 }
 
 void RussianInterfaceTest::composedMessagesAreReadPieceByPiece() {
+    // The task editor's own words where the editors share the English.
+    QCOMPARE(qs(str::DeleteRecordQuestion, "task editor"), QString("Удалить задачу?"));
+    QCOMPARE(qs(str::IntervalEveryday, "task editor"), QString("Ежедневный запуск"));
+    QCOMPARE(qs(str::ProtocolExitButton, "viewer"), QString("Закрыть"));
     QFETCH(QString, english);
     QFETCH(QString, shown);
     QFETCH(bool, asData);
@@ -617,7 +638,7 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
         QCOMPARE(lines.count('\n'), 4);
         for (const QString& line : lines.split('\n', Qt::SkipEmptyParts))
             f.text("message line", line);
-        QVERIFY2(lines.contains("Выполняется слишком много задач. Попробуйте позже !!!"),
+        QVERIFY2(lines.contains("Выполняется слишком много задач. Попробуйте позже!!!"),
                  qPrintable(lines));
         QVERIFY2(lines.contains("Программа не найдена."), qPrintable(lines));
         delete form;
@@ -661,6 +682,23 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
     QVERIFY(form->messages.size() >= 3);
     for (const std::string& m : form->messages)
         f.text("message", messageText(m));
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+// The core raises them in English; the interface says them from their identity and values.
+void RussianInterfaceTest::startUpRefusalsOfTheTablesInRussian() {
+    Findings f;
+    for (const auto& [directory, said] :
+         {std::pair{false, "не файл таблицы этой программы; он оставлен без изменений"},
+          {true, "это каталог, а не файл таблицы"}}) {
+        UiEnv env;
+        const std::string file = env.tables() + "/Vektrin.db";
+        ::mkdir(env.tables().c_str(), 0700);
+        directory ? (void)::mkdir(file.c_str(), 0700) : writeFile(file, "not a table\n");
+        QString line = standardError([&] { QVERIFY(TMainForm(env.platform()).start() != -1); });
+        QVERIFY2(line.contains(QString::fromUtf8(said)), qPrintable(line));
+        f.text("refusal", line.remove(QString::fromStdString(file)));
+    }
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 

@@ -84,6 +84,21 @@ void TimelineFormTest::opensWithoutPausingAndShowsTheChart() {
     const QString svg = QString::fromStdString(f->svg());
     QVERIFY(svg.contains("evening &lt;report&gt;"));
     QVERIFY(!svg.contains("suspended"));
+    // Hovering a launch shows its moment, the rest of its lane the task, as the document's
+    // tool tips do.
+    f->resize(1280, 800);
+    QApplication::processEvents();
+    const timeline::Period& period = f->model().period;
+    const timeline::Minute evening = period.begin / 1440 * 1440 + 18 * 60;
+    const double launchX = timeline::xOf(period, evening) * f->View->width() / Page::Width;
+    int lane = 0;
+    while (f->model().tables.tasks[f->model().lanes[lane].task].name != "evening <report>")
+        ++lane;
+    const QPoint centre = laneCentre(*f, lane);
+    QVERIFY2(f->View->tipAt({static_cast<int>(launchX), centre.y()}).contains("18:00"),
+             qPrintable(f->View->tipAt({static_cast<int>(launchX), centre.y()})));
+    QCOMPARE(f->View->tipAt({static_cast<int>(launchX) - 60, centre.y()}),
+             QString("evening <report>"));
 
     // The grid menu opens the same window again, read anew.
     addDaily(*form, "later", 19, 0);

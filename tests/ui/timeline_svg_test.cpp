@@ -4,6 +4,8 @@
 
 #include "engine/timeline_svg.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QSvgRenderer>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -143,6 +145,7 @@ class TimelineSvgTest : public QObject {
     void theEmptyChartSaysSo();
     void silenceConflictsAndRegionalFormats();
     void numbersIgnoreTheLocalesDecimalComma();
+    void axisLabelsNeverOverlap();
 };
 
 void TimelineSvgTest::lanesInOrderOfFirstLaunch() {
@@ -339,11 +342,50 @@ void TimelineSvgTest::silenceConflictsAndRegionalFormats() {
     // Days carry their weekday where there is room; hours are in the short time format.
     bool weekday = false, hour = false;
     for (const Element& e : p.elements) {
-        weekday = weekday || e.text == "Sunday 10.03.2024";
+        weekday = weekday || e.text == "Sunday, 10.03.2024";
         hour = hour || e.text == "12:00 PM";
     }
     QVERIFY(weekday);
     QVERIFY(hour);
+}
+
+// One, three and seven days on the page, in a 24-hour and an AM/PM clock: the hour and the day
+// labels, measured in the chart's font, stand apart; short periods name their days.
+void TimelineSvgTest::axisLabelsNeverOverlap() {
+    QFont font("Liberation Sans");
+    font.setPixelSize(8);
+    const QFontMetricsF hourFont(font);
+    font.setPixelSize(9);
+    font.setBold(true);
+    const QFontMetricsF dayFont(font);
+    Tables tables;
+    tables.tasks.push_back(task("t", 1, 0, 0, 0, 0));
+    for (const char* clock : {"hh:nn:ss", "h:nn:ss AMPM"})
+        for (int days : {1, 3, 7}) {
+            RegionalSettings r = regional();
+            r.longTimeFormat = clock;
+            std::vector<std::pair<double, double>> labels[2]; // hours, days
+            for (const Element& e :
+                 parse(renderSvg(modelOf(tables, Monday, Monday + days), r)).elements) {
+                const bool day = e.attributes.value("font-size") == QLatin1String("9");
+                if (e.name != "text" ||
+                    (!day && e.attributes.value("fill") != QLatin1String("#333333")))
+                    continue;
+                const double w = (day ? dayFont : hourFont).horizontalAdvance(e.text);
+                labels[day].push_back(
+                    {e.number("x") - (day ? 0 : w / 2), e.number("x") + (day ? w : w / 2)});
+                QVERIFY2(!day || days == 7 || e.text.contains(", "), qPrintable(e.text));
+            }
+            for (auto& row : labels) {
+                QVERIFY(row.size() >= std::size_t(days));
+                std::sort(row.begin(), row.end());
+                for (std::size_t i = 1; i < row.size(); ++i)
+                    QVERIFY2(
+                        row[i - 1].second <= row[i].first,
+                        qPrintable(
+                            QString("%1 days, %2: %3").arg(days).arg(clock).arg(row[i].first)));
+            }
+        }
 }
 
 void TimelineSvgTest::numbersIgnoreTheLocalesDecimalComma() {
@@ -363,5 +405,5 @@ void TimelineSvgTest::numbersIgnoreTheLocalesDecimalComma() {
     QVERIFY(std::abs(x1 - x(model, Monday + at(7, 13))) < 0.11);
 }
 
-QTEST_GUILESS_MAIN(TimelineSvgTest)
+QTEST_MAIN(TimelineSvgTest) // the labels are measured in a font
 #include "timeline_svg_test.moc"
