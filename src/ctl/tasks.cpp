@@ -67,6 +67,8 @@ const char* verdictWord(schedule::Verdict verdict) {
     case schedule::Verdict::Launch:
     case schedule::Verdict::Replace:
         return "due";
+    case schedule::Verdict::MakeUp:
+        return "made-up";
     case schedule::Verdict::StillRunning:
         return "running";
     case schedule::Verdict::NeverDue:

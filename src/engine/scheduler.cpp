@@ -4,6 +4,7 @@
 #include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/aliases.h"
+#include "platform/places.h"
 #include "platform/strings.h"
 #include "platform/version.h"
 #include "store/status_text.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <unistd.h>
 
 namespace vektrin {
@@ -212,6 +214,12 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
 
     PauseStart = clock_.now();
     port_.setApplicationTitle(title_);
+    if (!config_.stateDirectory.empty()) {
+        std::error_code ignored; // a directory that cannot be made is said at the first pass
+        std::filesystem::create_directories(config_.stateDirectory, ignored);
+        history_ = PassHistory(config_.stateDirectory + "/" + places::schedulerKey(directory) +
+                               ".last-pass");
+    }
 
     RunningTasks.initialise();
     resourceTable.initialise();
@@ -373,6 +381,8 @@ void Scheduler::beginPause(PauseWindow window) {
     setTimer1(false);
     disableTimer2();
     if (PauseStart == 0) PauseStart = clock_.now();
+    // What falls into the pause is not made up.
+    history_.excuse();
     static constexpr std::string_view begins[] = {str::TaskEditBegin, str::ResourceEditBegin,
                                                   str::ExceptionEditBegin, str::ProtocolViewBegin};
     WriteProtocol(begins[static_cast<int>(window)]);

@@ -21,4 +21,23 @@ DateTime SystemClock::now() const {
     return localDateTimeFromUnix(ts.tv_sec, ts.tv_nsec);
 }
 
+std::int64_t SystemClock::utcMs() const {
+    struct timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return std::int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
+}
+
+std::optional<std::int64_t> SystemClock::elapsedMs() const {
+    // The boot clock goes on while the machine sleeps, so a resume is not taken for a step.
+    struct timespec ts {};
+    if (clock_gettime(CLOCK_BOOTTIME, &ts) != 0) return std::nullopt;
+    return std::int64_t{ts.tv_sec} * 1000 + ts.tv_nsec / 1000000;
+}
+
+void SystemClock::rereadZone() {
+    // localtime_r keeps the zone it read first; tzset looks at TZ and the zone file again (a stat
+    // when neither changed).
+    tzset();
+}
+
 } // namespace vektrin

@@ -1,0 +1,110 @@
+#include "engine/pass_history.h"
+
+#include "platform/files.h"
+#include "platform/places.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace vektrin {
+namespace {
+
+// A clock set back by more than this is a new time, not a repeated stretch of the day.
+constexpr std::int64_t RepeatedStretchMinutes = 180;
+// A difference smaller than this between the wall clock and the time that really passed is the
+// clock's own correction, not a step.
+constexpr std::int64_t StepMs = 30000;
+
+std::optional<std::int64_t> readMinute(const std::string& file) {
+    std::ifstream in(file);
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    std::string line;
+    if (!std::getline(in, line) ||
+        std::sscanf(line.c_str(), "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5)
+        return std::nullopt;
+    const auto date = tryEncodeDate(y, mo, d);
+    const auto time = tryEncodeTime(h, mi, 0);
+    if (!date || !time) return std::nullopt;
+    return PassHistory::minuteOf(*date + *time);
+}
+
+} // namespace
+
+PassHistory::PassHistory(std::string file) : file_(std::move(file)) {
+    if (!file_.empty()) lastMinute_ = readMinute(file_);
+}
+
+std::int64_t PassHistory::minuteOf(DateTime value) {
+    return static_cast<std::int64_t>(std::floor(value * 1440 + 1e-7));
+}
+
+bool PassHistory::covered(std::int64_t minute) const {
+    return std::any_of(covered_.begin(), covered_.end(), [&](const auto& run) {
+        return run.first <= minute && minute <= run.second;
+    });
+}
+
+void PassHistory::cover(std::int64_t minute) {
+    if (!covered_.empty() && covered_.back().second + 1 == minute)
+        covered_.back().second = minute;
+    else
+        covered_.emplace_back(minute, minute);
+    // Only the stretch the clock may bring back is kept.
+    std::int64_t highest = minute;
+    for (const auto& run : covered_)
+        highest = std::max(highest, run.second);
+    std::erase_if(covered_,
+                  [&](const auto& run) { return run.second < highest - RepeatedStretchMinutes; });
+}
+
+std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t utcMs,
+                                                    std::optional<std::int64_t> elapsedMs) {
+    const std::int64_t minute = minuteOf(now);
+    if (lastMinute_ == minute) return std::nullopt;
+    Pass pass;
+    if (elapsedMs && lastElapsedMs_ && lastUtcMs_) {
+        const std::int64_t drift = (utcMs - *lastUtcMs_) - (*elapsedMs - *lastElapsedMs_);
+        if (drift >= StepMs || drift <= -StepMs)
+            pass.step = Step{now - static_cast<double>(drift) / MsPerDay, now};
+    }
+    lastUtcMs_ = utcMs;
+    lastElapsedMs_ = elapsedMs;
+
+    if (lastMinute_ && minute > *lastMinute_ + 1 && !excused_) pass.gap = {*lastMinute_, minute};
+    excused_ = false;
+
+    std::int64_t highest = minute;
+    for (const auto& run : covered_)
+        highest = std::max(highest, run.second);
+    if (highest - minute > RepeatedStretchMinutes)
+        covered_.clear(); // a new time: its minutes are scheduled afresh
+    else
+        pass.repeatedMinute = covered(minute);
+    cover(minute);
+    keep(minute);
+    return pass;
+}
+
+void PassHistory::keep(std::int64_t minute) {
+    lastMinute_ = minute;
+    if (file_.empty()) return;
+    try {
+        places::writeFileAtomically(
+            file_, text::isoStamp(minuteStart(minute), text::Stamp::Minutes) + "\n");
+        writeProblem_.clear();
+        problemSaid_ = false;
+    } catch (const places::PlaceError& e) {
+        writeProblem_ = e.what();
+    }
+}
+
+std::string PassHistory::takeWriteProblem() {
+    if (writeProblem_.empty() || problemSaid_) return {};
+    problemSaid_ = true;
+    return writeProblem_;
+}
+
+} // namespace vektrin
