@@ -29,7 +29,7 @@ _vektrinctl() {
         tasks next due timeline export import protocol output eval expand help"
     local kinds="--every-minute --hourly --daily --weekly --monthly --yearly --from --to"
     local taskopts="--command --dir $kinds --repeat --window --priority --if --until --interrupt
-        --no-interrupt --wait-if-busy --no-wait-if-busy --conflicts --stopped"
+        --no-interrupt --wait-if-busy --no-wait-if-busy --catch-up --no-catch-up --conflicts --stopped"
 
     # The global options before the command, kept for the lookups of names.
     _vektrinctl_cmd=("${words[0]}")
@@ -100,7 +100,8 @@ _vektrinctl() {
         output) options="--run --list --follow" takesTask=1 ;;
         timeline) options="--from --to --hours --days --task --output --text" ;;
         edit) options="--no-retry" takesTask=1 ;;
-        status | tasks | due) options="--json" ;;
+        status | tasks) options="--json" ;;
+        due) options="--json --missed --since" ;;
         export) options="--output" ;;
         import) options="--replace" ;;
         protocol) options="--log --since --task --follow --lines" ;;

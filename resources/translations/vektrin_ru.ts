@@ -981,5 +981,13 @@ Maybe Vektrin runs already?</source>
         <source>%s lines never reached the protocol %s: %s.</source>
         <translation>Потеряно строк: %s — протокол %s их не принял: %s.</translation>
     </message>
+    <message>
+        <source>Catch up a missed launch</source>
+        <translation>Выполнить пропущенный запуск</translation>
+    </message>
+    <message>
+        <source>, a missed launch is made up</source>
+        <translation>, пропущенный запуск выполняется позже</translation>
+    </message>
 </context>
 </TS>

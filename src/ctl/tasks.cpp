@@ -204,9 +204,25 @@ std::vector<Command> taskCommands() {
          "For the minute of --at, say of every task whether the scheduling pass launches it, or "
          "why not",
          [](CLI::App& cmd) -> Run {
-             auto json = std::make_shared<bool>(false);
-             cmd.add_flag("--json", *json, "An array of objects");
-             return [json](const Context& context) { return runDue(context, *json); };
+             struct Values {
+                 bool json = false, missed = false;
+                 std::string since;
+             };
+             auto v = std::make_shared<Values>();
+             cmd.add_flag("--json", v->json, "An array of objects");
+             cmd.add_flag("--missed", v->missed,
+                          "List the launches no pass made: the scheduler was not running, the "
+                          "machine slept or the clock stepped over them");
+             cmd.add_option("--since", v->since,
+                            "With --missed: from this moment on, \"YYYY-MM-DD HH:MM:SS\" "
+                            "(default: the last 7 days)")
+                 ->option_text("MOMENT");
+             return [v](const Context& context) {
+                 if (v->missed) return runMissed(context, v->since, v->json);
+                 if (!v->since.empty())
+                     throw CommandError(ExitUsage, "--since is an option of --missed");
+                 return runDue(context, v->json);
+             };
          }},
     };
 }

@@ -18,23 +18,51 @@ constexpr std::int64_t RepeatedStretchMinutes = 180;
 // clock's own correction, not a step.
 constexpr std::int64_t StepMs = 30000;
 
-std::optional<std::int64_t> readMinute(const std::string& file) {
-    std::ifstream in(file);
+// Gaps older than this before the last pass, or beyond this many, are forgotten.
+constexpr std::int64_t KeptGapMinutes = 31 * 1440;
+constexpr std::size_t KeptGaps = 64;
+
+std::optional<std::int64_t> minuteFrom(const char* text) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    std::string line;
-    if (!std::getline(in, line) ||
-        std::sscanf(line.c_str(), "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5)
-        return std::nullopt;
+    if (std::sscanf(text, "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5) return std::nullopt;
     const auto date = tryEncodeDate(y, mo, d);
     const auto time = tryEncodeTime(h, mi, 0);
     if (!date || !time) return std::nullopt;
     return PassHistory::minuteOf(*date + *time);
 }
 
+std::string minuteText(std::int64_t minute) {
+    return text::isoStamp(PassHistory::minuteStart(minute), text::Stamp::Minutes);
+}
+
 } // namespace
 
 PassHistory::PassHistory(std::string file) : file_(std::move(file)) {
-    if (!file_.empty()) lastMinute_ = readMinute(file_);
+    if (file_.empty()) return;
+    Record record = read(file_);
+    lastMinute_ = record.lastMinute;
+    gaps_ = std::move(record.gaps);
+}
+
+std::string PassHistory::fileFor(const std::string& stateDirectory,
+                                 const std::string& tableDirectory) {
+    return stateDirectory + "/" + places::schedulerKey(tableDirectory) + ".last-pass";
+}
+
+// The first line is the last pass's minute; each further line a gap, "from to", the minutes
+// strictly between the two having had no pass.
+PassHistory::Record PassHistory::read(const std::string& file) {
+    Record record;
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line)) return record;
+    record.lastMinute = minuteFrom(line.c_str());
+    while (std::getline(in, line)) {
+        const auto from = minuteFrom(line.c_str());
+        const auto to = line.size() > 17 ? minuteFrom(line.c_str() + 17) : std::nullopt;
+        if (from && to && *from < *to) record.gaps.emplace_back(*from, *to);
+    }
+    return record;
 }
 
 std::int64_t PassHistory::minuteOf(DateTime value) {
@@ -73,7 +101,12 @@ std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t u
     lastUtcMs_ = utcMs;
     lastElapsedMs_ = elapsedMs;
 
-    if (lastMinute_ && minute > *lastMinute_ + 1 && !excused_) pass.gap = {*lastMinute_, minute};
+    if (lastMinute_ && minute > *lastMinute_ + 1 && !excused_) {
+        pass.gap = {*lastMinute_, minute};
+        gaps_.push_back(*pass.gap);
+        std::erase_if(gaps_, [&](const auto& g) { return g.second < minute - KeptGapMinutes; });
+        if (gaps_.size() > KeptGaps) gaps_.erase(gaps_.begin());
+    }
     excused_ = false;
 
     std::int64_t highest = minute;
@@ -92,8 +125,10 @@ void PassHistory::keep(std::int64_t minute) {
     lastMinute_ = minute;
     if (file_.empty()) return;
     try {
-        places::writeFileAtomically(
-            file_, text::isoStamp(minuteStart(minute), text::Stamp::Minutes) + "\n");
+        std::string text = minuteText(minute) + "\n";
+        for (const auto& [from, to] : gaps_)
+            text += minuteText(from) + " " + minuteText(to) + "\n";
+        places::writeFileAtomically(file_, text);
         writeProblem_.clear();
         problemSaid_ = false;
     } catch (const places::PlaceError& e) {

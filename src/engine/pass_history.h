@@ -15,6 +15,9 @@
 
 namespace vektrin {
 
+// [Schedule] CatchUpDays when the settings do not say: launches missed longer ago are not made up.
+constexpr int DefaultCatchUpDays = 7;
+
 class PassHistory {
   public:
     // file: where the last pass's minute is kept; empty keeps it in memory only.
@@ -43,6 +46,16 @@ class PassHistory {
     // The problem of the last write of the file, once: empty when there is none to say.
     std::string takeWriteProblem();
 
+    // The file of the scheduler of a table directory in a state directory.
+    static std::string fileFor(const std::string& stateDirectory,
+                               const std::string& tableDirectory);
+    // What a file holds: the last pass's minute and the latest gaps, oldest first.
+    struct Record {
+        std::optional<std::int64_t> lastMinute;
+        std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
+    };
+    static Record read(const std::string& file);
+
     static std::int64_t minuteOf(DateTime value);
     static DateTime minuteStart(std::int64_t minute) { return static_cast<double>(minute) / 1440; }
 
@@ -53,6 +66,7 @@ class PassHistory {
 
     std::string file_;
     std::optional<std::int64_t> lastMinute_;
+    std::vector<std::pair<std::int64_t, std::int64_t>> gaps_; // kept for vektrinctl due --missed
     // The minutes passes covered lately, as runs of minutes (first, last), oldest first.
     std::vector<std::pair<std::int64_t, std::int64_t>> covered_;
     std::optional<std::int64_t> lastUtcMs_, lastElapsedMs_;

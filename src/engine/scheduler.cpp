@@ -113,7 +113,10 @@ void Scheduler::armTimer2() {
     long long delay = 61000 - msInMinute;
     if (delay > 60000) delay -= 60000;
     if (delay < 1) delay = 1;
-    port_.startTimer2(static_cast<int>(delay));
+    // Local and UTC minutes begin together (zones differ by whole minutes).
+    const std::int64_t utc = clock_.utcMs();
+    const std::int64_t inMinute = utc % 60000;
+    port_.startTimer2At(utc - inMinute + (inMinute < 1000 ? 1000 : 61000), static_cast<int>(delay));
 }
 
 void Scheduler::enableTimer2() {
@@ -217,8 +220,7 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     if (!config_.stateDirectory.empty()) {
         std::error_code ignored; // a directory that cannot be made is said at the first pass
         std::filesystem::create_directories(config_.stateDirectory, ignored);
-        history_ = PassHistory(config_.stateDirectory + "/" + places::schedulerKey(directory) +
-                               ".last-pass");
+        history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, directory));
     }
 
     RunningTasks.initialise();

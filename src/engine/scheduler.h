@@ -46,8 +46,6 @@ struct SchedulerConfig {
     std::string stateDirectory;
 };
 
-// [Schedule] CatchUpDays when the settings do not say: launches missed longer ago are not made up.
-constexpr int DefaultCatchUpDays = 7;
 
 // What RunNowClick did with the current task.
 enum class RunOutcome {

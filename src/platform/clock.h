@@ -32,6 +32,14 @@ class SystemClock final : public Clock {
     std::int64_t utcMs() const override;
     std::optional<std::int64_t> elapsedMs() const override;
     void rereadZone() override;
+
+  private:
+    struct ZoneFile {
+        unsigned long long device, inode;
+        long long seconds, nanoseconds; // when it was last modified
+        friend bool operator==(const ZoneFile&, const ZoneFile&) = default;
+    };
+    std::optional<ZoneFile> zoneFile_; // of the zone TZ names, when it names one
 };
 
 // Converts a POSIX time (seconds, nanoseconds) to local date-time.
