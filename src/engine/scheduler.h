@@ -46,7 +46,6 @@ struct SchedulerConfig {
     std::string stateDirectory;
 };
 
-
 // What RunNowClick did with the current task.
 enum class RunOutcome {
     Launched,         // its process runs in a slot (code 2)

@@ -142,7 +142,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(strip);
     layout->addLayout(body);
-    resize(760, 470);
+    resize(760, 500); // room for every control in the longer of the two languages
 
     // Handlers.
     connect(navigator_, &DBNavigator::aboutToAct, this, [this](DBNavigator::Button b) {
