@@ -30,7 +30,7 @@ _vektrinctl() {
     local globals="--aliases --at --trace"
     local kinds="--every-minute --hourly --daily --weekly --monthly --yearly --from --to"
     local taskopts="--command --dir $kinds --repeat --window --priority --if --until --interrupt
-        --no-interrupt --wait-if-busy --no-wait-if-busy --conflicts --stopped"
+        --no-interrupt --wait-if-busy --no-wait-if-busy --catch-up --no-catch-up --conflicts --stopped"
 
     # The global options before the command, kept for the lookups of names.
     _vektrinctl_cmd=("${words[0]}")
@@ -105,8 +105,9 @@ _vektrinctl() {
         output) options="--run --list --json --follow" takesTask=1 ;;
         timeline) options="--from --to --hours --days --task --output --text" ;;
         edit) options="--no-retry" takesTask=1 ;;
-        status | due) options="--json" ;;
+        status) options="--json" ;;
         tasks) options="--json --no-header" ;;
+        due) options="--json --missed --since" ;;
         export) options="--output" ;;
         import) options="--replace" ;;
         eval | expand) options="" ;;

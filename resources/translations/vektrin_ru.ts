@@ -1132,6 +1132,12 @@ with three empty tables in the directory
         <source>Exit</source>
         <comment>viewer</comment>
         <translation>Закрыть</translation>
+        <source>Catch up a missed launch</source>
+        <translation>Выполнить пропущенный запуск</translation>
+    </message>
+    <message>
+        <source>, a missed launch is made up</source>
+        <translation>, пропущенный запуск выполняется позже</translation>
     </message>
 </context>
 </TS>

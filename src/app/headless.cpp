@@ -15,17 +15,14 @@ namespace vektrin {
 
 HeadlessScheduler::HeadlessScheduler(SchedulerConfig config, bool windowsOnDisplay)
     : processes_(makePosixProcessControl()),
-      windows_(windowsOnDisplay ? makeX11WindowSystem() : makeNullWindowSystem()) {
+      windows_(windowsOnDisplay ? makeX11WindowSystem() : makeNullWindowSystem()),
+      timer2_([this] { guardHandler(*scheduler_, [this] { scheduler_->Timer2Timer(); }); }) {
     timer1_.setInterval(1000);
     timer1_.setTimerType(Qt::PreciseTimer);
-    timer2_.setSingleShot(true);
-    timer2_.setTimerType(Qt::PreciseTimer);
     scheduler_ = std::make_unique<Scheduler>(clock_, *processes_, *windows_, *this, settings_,
                                              RegionalSettings::fromLocale(), std::move(config));
     connect(&timer1_, &QTimer::timeout, this,
             [this] { guardHandler(*scheduler_, [this] { scheduler_->Timer1Timer(); }); });
-    connect(&timer2_, &QTimer::timeout, this,
-            [this] { guardHandler(*scheduler_, [this] { scheduler_->Timer2Timer(); }); });
 }
 
 HeadlessScheduler::~HeadlessScheduler() {
@@ -80,7 +77,11 @@ void HeadlessScheduler::setTimer1Enabled(bool enabled) {
 }
 
 void HeadlessScheduler::startTimer2(int firstDelayMs) {
-    timer2_.start(std::max(1, firstDelayMs));
+    startTimer2At(wallClockMs() + firstDelayMs, firstDelayMs);
+}
+
+void HeadlessScheduler::startTimer2At(std::int64_t utcMs, int firstDelayMs) {
+    timer2_.start(utcMs, firstDelayMs);
 }
 
 void HeadlessScheduler::stopTimer2() {

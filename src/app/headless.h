@@ -1,11 +1,13 @@
 #pragma once
 // The scheduler without a screen, on a core application: every message box is one line on
-// standard error, answered OK at once, the notices are lines too, and the two timers are plain
-// QTimers. QtCore alone, so that a scheduler started as a service never loads the widgets.
+// standard error, answered OK at once, the notices are lines too, and the monitoring timer is a
+// QTimer, the scheduling one on the wall clock. QtCore alone, so that a scheduler started as a
+// service never loads the widgets.
 
 #include "engine/scheduler.h"
 #include "platform/clock.h"
 #include "platform/settings_store.h"
+#include "ui/wall_clock_timer.h"
 
 #include <QObject>
 #include <QTimer>
@@ -35,6 +37,7 @@ class HeadlessScheduler final : public QObject, public OperatorPort {
     void setApplicationTitle(const std::string& title) override;
     void setTimer1Enabled(bool enabled) override;
     void startTimer2(int firstDelayMs) override;
+    void startTimer2At(std::int64_t utcMs, int firstDelayMs) override;
     void stopTimer2() override;
     void setBusyCursor(bool) override {}
     void closeMainWindow() override;
@@ -48,7 +51,7 @@ class HeadlessScheduler final : public QObject, public OperatorPort {
     SettingsStore settings_;
     std::unique_ptr<Scheduler> scheduler_;
     QTimer timer1_;
-    QTimer timer2_;
+    WallClockTimer timer2_;
     bool started_ = false;
     bool shutDown_ = false;
 };

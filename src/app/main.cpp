@@ -5,6 +5,7 @@
 #include "app/desktop.h"
 #include "app/headless.h"
 #include "app/session.h"
+#include "platform/places.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
 #include "ui/translation.h"
@@ -126,6 +127,7 @@ int main(int argc, char** argv) {
         config.arguments.emplace_back(argv[i]);
     config.programPath = program;
     config.outputDirectory = defaultOutputRoot();
+    config.stateDirectory = places::stateDirectory();
     // Started with --headless inside a desktop session, the tasks' windows are still looked after.
     HeadlessScheduler scheduler(std::move(config), isSet("DISPLAY") && !invisible);
     catchEndSignals(&scheduler, [&scheduler] { scheduler.closeMainWindow(); });

@@ -63,7 +63,8 @@ const char* Header =
     "#   window         normal, hidden, minimized, maximized\n"
     "#   priority       normal, low, high, realtime\n"
     "#   if, until      the launch and termination conditions\n"
-    "#   interrupt, wait-if-busy, stopped: yes or no;  conflicts: resource numbers, as 1, 3\n"
+    "#   interrupt, wait-if-busy, catch-up, stopped: yes or no\n"
+    "#   conflicts      resource numbers, as 1, 3\n"
     "# A setting left out stays as it is. A task is removed with vektrinctl rm, not here.\n";
 
 std::string render(TDataCtrl& dm, const std::optional<std::string>& task,

@@ -106,7 +106,8 @@ class Applier {
         for (Field* f : {&dm_.Table1RepeatInterval, &dm_.Table1Priority, &dm_.Table1RunType,
                          &dm_.Table1Conflicts})
             f->setInteger(0);
-        for (Field* f : {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes})
+        for (Field* f :
+             {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes, &dm_.Table1CatchUp})
             f->setBoolean(false);
     }
 
@@ -305,6 +306,9 @@ void TaskOptions::add(CLI::App* cmd, bool change) {
     waitOption = cmd->add_flag("--wait-if-busy,!--no-wait-if-busy", waitIfBusy,
                                "Whether the task waits for busy resources instead of being "
                                "skipped");
+    catchUpOption = cmd->add_flag("--catch-up,!--no-catch-up", catchUp,
+                                  "Whether a launch missed while the scheduler was not running, "
+                                  "the machine slept or the clock stepped over it is made up");
     stoppedOption = change ? cmd->add_flag("--stopped,!--no-stopped", stopped,
                                            "Whether the task is stopped (suspended)")
                            : cmd->add_flag("--stopped", stopped, "Add the task stopped");
@@ -317,6 +321,7 @@ std::vector<Setting> TaskOptions::settings() const {
         if (option->count()) out.push_back({key, text.at(key)});
     if (interruptOption->count()) out.push_back({"interrupt", interrupt ? "yes" : "no"});
     if (waitOption->count()) out.push_back({"wait-if-busy", waitIfBusy ? "yes" : "no"});
+    if (catchUpOption->count()) out.push_back({"catch-up", catchUp ? "yes" : "no"});
     if (stoppedOption->count()) out.push_back({"stopped", stopped ? "yes" : "no"});
     return out;
 }
@@ -401,9 +406,9 @@ std::string ConditionCheck::problem(const std::string& text, int width) {
 
 const std::vector<std::string>& taskKeys() {
     static const std::vector<std::string> keys = {
-        "name",  "command",   "dir",          "schedule",  "from",
-        "to",    "repeat",    "window",       "priority",  "if",
-        "until", "interrupt", "wait-if-busy", "conflicts", "stopped"};
+        "name",         "command",  "dir",       "schedule", "from",  "to",
+        "repeat",       "window",   "priority",  "if",       "until", "interrupt",
+        "wait-if-busy", "catch-up", "conflicts", "stopped"};
     return keys;
 }
 
@@ -448,6 +453,8 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
             a.flag(s, dm.Table1Interupt);
         else if (k == "wait-if-busy")
             a.flag(s, dm.Table1WaitRes);
+        else if (k == "catch-up")
+            a.flag(s, dm.Table1CatchUp);
         else if (k == "conflicts")
             a.conflicts(s);
         else if (k == "stopped")
@@ -482,6 +489,7 @@ std::vector<Setting> taskSettings(TDataCtrl& dm) {
     out.push_back({"until", shown(dm.Table1EndCondition.asString())});
     out.push_back({"interrupt", dm.Table1Interupt.asBoolean() ? "yes" : "no"});
     out.push_back({"wait-if-busy", dm.Table1WaitRes.asBoolean() ? "yes" : "no"});
+    out.push_back({"catch-up", dm.Table1CatchUp.asBoolean() ? "yes" : "no"});
     std::string conflicts;
     const auto mask = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
     for (int n = 1; n <= 32; ++n)

@@ -120,9 +120,10 @@ struct TaskOptions {
     ScheduleOptions schedule;
     std::map<std::string, std::string> text;
     std::map<std::string, CLI::Option*> given;
-    bool interrupt = false, waitIfBusy = false, stopped = false;
+    bool interrupt = false, waitIfBusy = false, catchUp = false, stopped = false;
     CLI::Option* interruptOption = nullptr;
     CLI::Option* waitOption = nullptr;
+    CLI::Option* catchUpOption = nullptr;
     CLI::Option* stoppedOption = nullptr;
 
     void add(CLI::App* cmd, bool change);

@@ -49,4 +49,8 @@ std::optional<DateTime> parseIsoTime(std::string_view text);
 std::string scheduleDescription(const Schedule& schedule);
 std::string runTypeName(std::int64_t runType);
 
+// due --missed: per task and gap between passes since `since` (empty: a week), the latest launch
+// moment missed, how many, and whether the task makes one up.
+int runMissed(const Context& context, const std::string& since, bool json);
+
 } // namespace vektrin::ctl

@@ -68,6 +68,8 @@ const char* verdictWord(schedule::Verdict verdict) {
     case schedule::Verdict::Launch:
     case schedule::Verdict::Replace:
         return "due";
+    case schedule::Verdict::MakeUp:
+        return "made-up";
     case schedule::Verdict::StillRunning:
         return "running";
     case schedule::Verdict::NeverDue:
@@ -253,7 +255,27 @@ std::vector<Command> taskCommands() {
         {"due",
          "For the minute of --at, say of every task whether the scheduling pass launches it, or "
          "why not",
-         withJsonFlag("An array of objects", runDue)},
+         [](CLI::App& cmd) -> Run {
+             struct Values {
+                 bool json = false, missed = false;
+                 std::string since;
+             };
+             auto v = std::make_shared<Values>();
+             cmd.add_flag("--json", v->json, "An array of objects");
+             cmd.add_flag("--missed", v->missed,
+                          "List the launches no pass made: the scheduler was not running, the "
+                          "machine slept or the clock stepped over them");
+             cmd.add_option("--since", v->since,
+                            "With --missed: from this moment on, \"YYYY-MM-DD HH:MM:SS\" "
+                            "(default: the last 7 days)")
+                 ->option_text("MOMENT");
+             return [v](const Context& context) {
+                 if (v->missed) return runMissed(context, v->since, v->json);
+                 if (!v->since.empty())
+                     throw CommandError(ExitUsage, "--since is an option of --missed");
+                 return runDue(context, v->json);
+             };
+         }},
     };
 }
 

@@ -120,13 +120,13 @@ const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
     return s;
 }
 
-std::vector<LaunchMoment> NextLaunchSearch::next(const Schedule& task, DateTime after, int count) {
-    std::vector<LaunchMoment> found;
-    if (count <= 0) return found;
+template <class Visit>
+void NextLaunchSearch::search(const Schedule& task, DateTime after, Visit visit) {
     const LaunchMoment from = minuteOf(after);
-    if (task.decide(passMoment(after)).reason == Reason::NeverDue) return found;
+    if (task.decide(passMoment(after)).reason == Reason::NeverDue) return;
 
-    for (std::int64_t day = from.day; day <= from.day + horizonDays_; ++day) {
+    bool more = true;
+    for (std::int64_t day = from.day; more && day <= from.day + horizonDays_; ++day) {
         const DayInfo& info = dayInfo(day);
         if (info.all) continue;
         bool first = true;
@@ -141,11 +141,31 @@ std::vector<LaunchMoment> NextLaunchSearch::next(const Schedule& task, DateTime 
             if (reason != Reason::Due) return true;
             if (info.silenced[static_cast<std::size_t>(minute)]) return true;
             if (info.clockChanges && !existsOnLocalClock(candidate)) return true;
-            found.push_back(candidate);
-            return static_cast<int>(found.size()) < count;
+            more = visit(candidate);
+            return more;
         });
-        if (static_cast<int>(found.size()) >= count) break;
     }
+}
+
+std::vector<LaunchMoment> NextLaunchSearch::next(const Schedule& task, DateTime after, int count) {
+    std::vector<LaunchMoment> found;
+    if (count <= 0) return found;
+    search(task, after, [&](const LaunchMoment& m) {
+        found.push_back(m);
+        return static_cast<int>(found.size()) < count;
+    });
+    return found;
+}
+
+std::vector<LaunchMoment> NextLaunchSearch::between(const Schedule& task, DateTime after,
+                                                    DateTime before) {
+    std::vector<LaunchMoment> found;
+    const LaunchMoment end = minuteOf(before);
+    search(task, after, [&](const LaunchMoment& m) {
+        if (m.day > end.day || (m.day == end.day && m.minute >= end.minute)) return false;
+        found.push_back(m);
+        return true;
+    });
     return found;
 }
 

@@ -34,8 +34,13 @@ class NextLaunchSearch {
     // Up to count launch minutes after the minute that holds `after`, in ascending order; fewer
     // when the horizon ends first.
     std::vector<LaunchMoment> next(const Schedule& task, DateTime after, int count);
+    // Every launch minute after the minute that holds `after` and before the one that holds
+    // `before`, in ascending order.
+    std::vector<LaunchMoment> between(const Schedule& task, DateTime after, DateTime before);
 
   private:
+    // Launch minutes after `after` up to the horizon, until visit returns false.
+    template <class Visit> void search(const Schedule& task, DateTime after, Visit visit);
     struct DayInfo {
         PassMoment midnight;
         PassMoment at(const LaunchMoment& moment) const;

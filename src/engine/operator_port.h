@@ -45,6 +45,12 @@ class OperatorPort : public MessagePort {
     virtual void setTimer1Enabled(bool enabled) = 0;                // the one-second timer
     // Starts the scheduling timer so that it first fires after firstDelayMs; every pass re-arms it.
     virtual void startTimer2(int firstDelayMs) = 0;
+    // The same, for an interface that can time on the wall clock itself: utcMs is when the clock
+    // is due to read second 1 (milliseconds since the epoch, UTC).
+    virtual void startTimer2At(std::int64_t utcMs, int firstDelayMs) {
+        static_cast<void>(utcMs);
+        startTimer2(firstDelayMs);
+    }
     virtual void stopTimer2() = 0;
     virtual void setBusyCursor(bool busy) = 0;
     virtual void closeMainWindow() = 0; // runs the shutdown sequence

@@ -18,6 +18,16 @@ PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool r
     }
     const KindDecision d = task.schedule.decide(moment);
     if (d.reason != Reason::Due) {
+        if (task.catchUp && ask.missed) {
+            // One launch makes up however many moments the gap held; it goes the way a due one
+            // goes when an instance still runs.
+            if (const std::optional<DateTime> missed = ask.missed()) {
+                const Verdict v = !task.running        ? Verdict::MakeUp
+                                  : task.interruptible ? Verdict::Replace
+                                                       : Verdict::StillRunning;
+                return {v, false, missed};
+            }
+        }
         const Verdict why = d.reason == Reason::NeverDue        ? Verdict::NeverDue
                             : d.reason == Reason::OutsideWindow ? Verdict::OutsideWindow
                                                                 : Verdict::OffStep;

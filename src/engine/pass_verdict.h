@@ -18,6 +18,7 @@ struct TaskState {
     std::optional<CompletionCode> code;
     bool running = false;       // an instance of it runs
     bool interruptible = false; // Interupt: a running instance is ended instead of counting
+    bool catchUp = false;       // CatchUp: a launch missed in a gap between passes is made up
 };
 
 enum class Verdict {
@@ -28,6 +29,7 @@ enum class Verdict {
     ConditionFalse,
     RepeatedMinute, // the clock went back: a launch at a fixed time of day is not repeated
     Launch,         // due, and nothing of it runs
+    MakeUp,         // not due, but a launch it missed while nothing could be launched is made up
     Replace,        // due while an instance runs: that instance is ended and a new one started
     StillRunning,   // due, but an instance runs and may not be ended
     NeverDue,       // a kind that is never due (6 to 127)
@@ -40,6 +42,8 @@ struct PassDecision {
     // Not due, but the window's end has been reached on a day it applies: an interruptible
     // running instance is ended now.
     bool endsRunningInstance = false;
+    // MakeUp (or Replace, StillRunning for one): the latest launch moment it missed.
+    std::optional<DateTime> missed = {};
 };
 
 // The answers that cost something (reading the silence table, evaluating the condition with its
@@ -47,6 +51,9 @@ struct PassDecision {
 struct PassQuestions {
     std::function<bool()> silenced;
     std::function<LaunchConditionOutcome()> condition;
+    // Asked of a catch-up task that is not due: the latest launch moment of it that fell into a
+    // gap between the passes (the scheduler down, the machine asleep, the clock stepped over it).
+    std::function<std::optional<DateTime>()> missed = {};
 };
 
 PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool repeatedMinute,

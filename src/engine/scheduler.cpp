@@ -4,6 +4,7 @@
 #include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/aliases.h"
+#include "platform/places.h"
 #include "platform/strings.h"
 #include "platform/version.h"
 #include "store/status_text.h"
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <unistd.h>
 
 namespace vektrin {
@@ -111,7 +113,10 @@ void Scheduler::armTimer2() {
     long long delay = 61000 - msInMinute;
     if (delay > 60000) delay -= 60000;
     if (delay < 1) delay = 1;
-    port_.startTimer2(static_cast<int>(delay));
+    // Local and UTC minutes begin together (zones differ by whole minutes).
+    const std::int64_t utc = clock_.utcMs();
+    const std::int64_t inMinute = utc % 60000;
+    port_.startTimer2At(utc - inMinute + (inMinute < 1000 ? 1000 : 61000), static_cast<int>(delay));
 }
 
 void Scheduler::enableTimer2() {
@@ -225,6 +230,11 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
 
     PauseStart = clock_.now();
     port_.setApplicationTitle(title_);
+    if (!config_.stateDirectory.empty()) {
+        std::error_code ignored; // a directory that cannot be made is said at the first pass
+        std::filesystem::create_directories(config_.stateDirectory, ignored);
+        history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, directory));
+    }
 
     RunningTasks.initialise();
     resourceTable.initialise();
@@ -392,6 +402,8 @@ void Scheduler::beginPause(PauseWindow window) {
     setTimer1(false);
     disableTimer2();
     if (PauseStart == 0) PauseStart = clock_.now();
+    // What falls into the pause is not made up.
+    history_.excuse();
     static constexpr std::string_view begins[] = {str::TaskEditBegin, str::ResourceEditBegin,
                                                   str::ExceptionEditBegin, str::ProtocolViewBegin};
     WriteProtocol(begins[static_cast<int>(window)]);

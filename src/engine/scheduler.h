@@ -8,6 +8,7 @@
 #include "condition/file_search_cache.h"
 #include "engine/launch_condition.h"
 #include "engine/operator_port.h"
+#include "engine/pass_history.h"
 #include "engine/protocol_log.h"
 #include "engine/schedule.h"
 #include "engine/task_output.h"
@@ -21,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +41,9 @@ struct SchedulerConfig {
     std::string fileVersion;     // empty: the version compiled in
     std::string outputDirectory; // where what task runs print is kept; empty: nowhere
     std::size_t protocolHeldBytes = ProtocolLog::DefaultHeldBytes; // kept while the log refuses
+    // Where the moment of the last pass is kept across runs (one file per table directory);
+    // empty: in memory only.
+    std::string stateDirectory;
 };
 
 // What RunNowClick did with the current task.
@@ -191,6 +196,9 @@ class Scheduler : public ConditionEnvironment {
     void markSkippedLaunches();
     // The scheduling pass's walk over the tasks.
     void schedulingWalk(DateTime now, bool repeatedMinute);
+    int catchUpDays() const;
+    // A moment as the protocol's own stamps write it.
+    std::string momentText(DateTime moment) const;
     void settleWaiting(DateTime now);
     std::string launchErrorText(const LaunchResult& result) const;
     // What task runs print: the settings as they are now (their problems said once in the
@@ -243,8 +251,12 @@ class Scheduler : public ConditionEnvironment {
     std::optional<DateTime> passMoment_;
     std::vector<Schedule> silencesInForce_; // as WorkEnabled last found them
     std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
-    std::int64_t lastPassMinute_ = -1;
-    std::int64_t highWaterMinute_ = -1;
+    PassHistory history_;
+    std::optional<std::int64_t> passElapsedMs_; // the clock's elapsedMs when the pass began
+    // The stretch before this pass in which no pass ran, as far back as catch-up reaches.
+    std::optional<std::pair<DateTime, DateTime>> missedSpan_;
+    // The tasks whose waits for resources began in this run, with the clock's elapsedMs then.
+    std::map<std::int32_t, std::int64_t> waitsBegun_;
     bool started_ = false;
     bool tablesUnusable_ = false;
     TaskOutput output_;

@@ -5,10 +5,15 @@
 #include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
 
+#include "engine/next_launch.h"
 #include "engine/schedule.h"
 #include "engine/task_rows.h"
+#include "platform/ini_file.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 
@@ -20,9 +25,6 @@ namespace {
 std::int64_t secondsOf(DateTime value) {
     return static_cast<std::int64_t>(std::floor(value * SecondsPerDay + 1e-6));
 }
-
-// A clock set back by more than this is a new time, not a repeated stretch of the day.
-constexpr std::int64_t RepeatedStretchMinutes = 180;
 
 } // namespace
 
@@ -46,12 +48,18 @@ void Scheduler::Timer2Timer() {
     // Re-armed before anything else: a pass still held by a message box it raised skips this
     // minute, but the timer must come back for the minutes after the box closes.
     if (timer2Enabled_) armTimer2();
-    if (inTimer2_) return;
+    if (inTimer2_) {
+        // Minutes skipped while a box holds the pass are not made up.
+        history_.excuse();
+        return;
+    }
+    clock_.rereadZone();
+    const std::optional<std::int64_t> elapsed = clock_.elapsedMs();
     const DateTime now = clock_.now();
-    const auto minute = static_cast<std::int64_t>(std::floor(now * 1440 + 1e-7));
     // A timer that fires before its minute has begun waits for it instead of doing the last one
     // twice.
-    if (minute == lastPassMinute_) return;
+    const std::optional<PassHistory::Pass> covered = history_.begin(now, clock_.utcMs(), elapsed);
+    if (!covered) return;
     inTimer2_ = true;
     struct Reset {
         bool& flag;
@@ -60,23 +68,36 @@ void Scheduler::Timer2Timer() {
     // Every task of this pass sees one listing per file search; the next pass reads the disk again.
     const FileSearchCache::Scope fileSearches(passFileSearches_);
 
-    // After the clock went back (end of summer time, a manual change), the minutes up to the
-    // latest one already scheduled come again: launches at a fixed time of day are not repeated.
-    bool repeatedMinute = false;
-    if (minute > highWaterMinute_ || highWaterMinute_ - minute > RepeatedStretchMinutes)
-        highWaterMinute_ = minute;
-    else
-        repeatedMinute = true;
-    lastPassMinute_ = minute;
     passMoment_ = now;
+    passElapsedMs_ = elapsed;
+    missedSpan_.reset();
     struct ForgetMoment {
-        std::optional<DateTime>& moment;
-        ~ForgetMoment() { moment.reset(); }
-    } forgetMoment{passMoment_};
+        Scheduler& s;
+        ~ForgetMoment() {
+            s.passMoment_.reset();
+            s.passElapsedMs_.reset();
+            s.missedSpan_.reset();
+        }
+    } forgetMoment{*this};
+    if (covered->step) {
+        const bool forward = covered->step->to > covered->step->from;
+        WriteProtocol(str::fill(forward ? str::ClockMovedForward : str::ClockMovedBack,
+                                {momentText(covered->step->from), momentText(covered->step->to)}));
+    }
+    if (const std::string problem = history_.takeWriteProblem(); !problem.empty())
+        WriteProtocol(std::string(str::LastPassNotKept) + problem);
+    if (covered->gap) {
+        // Launches older than [Schedule] CatchUpDays are not made up.
+        const std::int64_t minute = covered->gap->second;
+        const std::int64_t from =
+            std::max(covered->gap->first, minute - std::int64_t{catchUpDays()} * 1440);
+        if (from + 1 < minute)
+            missedSpan_ = {PassHistory::minuteStart(from), PassHistory::minuteStart(minute)};
+    }
 
     OrlimbActive = LoadOrlimbSettings();
     try {
-        schedulingWalk(now, repeatedMinute);
+        schedulingWalk(now, covered->repeatedMinute);
     } catch (const DatabaseError& e) {
         // Another program holds the tables, or their disk refuses: this minute launches what it
         // reached, and the next pass tries again.
@@ -85,6 +106,24 @@ void Scheduler::Timer2Timer() {
         return;
     }
     if (!DataCtrl->Table1.hasDeferred()) tablesUnusable_ = false;
+}
+
+int Scheduler::catchUpDays() const {
+    try {
+        if (const auto value = settings_.read("Schedule", "CatchUpDays")) {
+            const std::string_view v = text::trimmed(*value);
+            int days = 0;
+            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), days);
+            if (error == std::errc() && end == v.data() + v.size() && days >= 0) return days;
+        }
+    } catch (const ConfigFileError&) {
+        // An unreadable settings file leaves the default.
+    }
+    return DefaultCatchUpDays;
+}
+
+std::string Scheduler::momentText(DateTime moment) const {
+    return regional_.formatDate(moment) + " " + regional_.formatTime(moment);
 }
 
 void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
@@ -112,6 +151,10 @@ void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
         }
     };
 
+    // The launches missed in the gap before this pass, searched as `vektrinctl next` searches,
+    // silence periods left out; only for catch-up tasks, and only in a pass after a gap.
+    std::optional<schedule::NextLaunchSearch> missedSearch;
+
     for (t.first(); !t.eof(); t.next()) {
         const schedule::TaskState task = taskState(dm, &RunningTasks);
         schedule::PassQuestions ask;
@@ -120,6 +163,16 @@ void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
             return schedule::silenced(task, silencesInForce_);
         };
         ask.condition = [&] { return launchConditionOutcome(); };
+        ask.missed = [&]() -> std::optional<DateTime> {
+            if (!missedSpan_) return std::nullopt;
+            const auto [after, before] = *missedSpan_;
+            if (!missedSearch)
+                missedSearch.emplace(Schedule::silenceTable(dm),
+                                     static_cast<int>(before - after) + 1);
+            const auto found = missedSearch->between(task.schedule, after, before);
+            if (found.empty()) return std::nullopt;
+            return found.back().toDateTime();
+        };
         const schedule::PassDecision d = schedule::passVerdict(task, moment, repeatedMinute, ask);
         const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
         switch (d.verdict) {
@@ -127,10 +180,15 @@ void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
             settleWaiting(now);
             break;
         case schedule::Verdict::Launch:
+        case schedule::Verdict::MakeUp:
         case schedule::Verdict::Replace:
         case schedule::Verdict::StillRunning:
             // The active test ends an interruptible instance and answers for the other kind.
-            if (!ApplicationActive(appId)) RunNowClick();
+            if (ApplicationActive(appId)) break;
+            if (d.missed)
+                WriteProtocol(str::fill(str::MissedLaunchMadeUp,
+                                        {dm.Table1AppName.asString(), momentText(*d.missed)}));
+            RunNowClick();
             break;
         default:
             if (d.endsRunningInstance) ApplicationActive(appId);
@@ -144,12 +202,22 @@ void Scheduler::settleWaiting(DateTime now) {
     const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
     const DateTime longest = resourceTable.longestWait(conflicts);
     EditGuard guard(t);
+    const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
     if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
-        // The wait began at LastDate + WaitBeginning (written together), so a wait that crosses
-        // midnight ends after the longest wait like any other.
-        const DateTime began = datePart(dm.Table1LastDate.asDateTime()) +
-                               timePart(dm.Table1WaitBeginning.asDateTime());
-        if (secondsOf(began) + secondsOf(longest) > secondsOf(now)) return;
+        const auto sinceBoot = waitsBegun_.find(appId);
+        if (sinceBoot != waitsBegun_.end() && passElapsedMs_) {
+            // Begun in this run: what really passed counts, whatever the clock was set to.
+            const auto waited = static_cast<std::int64_t>(
+                std::llround(static_cast<double>(*passElapsedMs_ - sinceBoot->second) / 1000));
+            if (waited < secondsOf(longest)) return;
+        } else {
+            // The wait began at LastDate + WaitBeginning (written together), so a wait that
+            // crosses midnight ends after the longest wait like any other.
+            const DateTime began = datePart(dm.Table1LastDate.asDateTime()) +
+                                   timePart(dm.Table1WaitBeginning.asDateTime());
+            if (secondsOf(began) + secondsOf(longest) > secondsOf(now)) return;
+        }
+        waitsBegun_.erase(appId);
         WriteProtocol(str::taskMessage(str::WaitingOver, dm.Table1AppName.asString()));
         t.edit();
         dm.Table1WaitBeginning.setFloat(0);
@@ -160,6 +228,7 @@ void Scheduler::settleWaiting(DateTime now) {
                       dm.Table1AppName.asString(), std::string(str::Sost10), {});
         return;
     }
+    waitsBegun_.erase(appId);
     t.edit();
     dm.Table1WaitBeginning.setFloat(0);
     // A launch posts the cleared beginning with its own change. Without a free slot it changes

@@ -47,6 +47,8 @@ RunNowResult Scheduler::RunNowClick() {
         t.edit();
         if (dm.Table1WaitRes.asBoolean()) {
             const DateTime began = eventMoment();
+            if (const auto elapsed = passElapsedMs_ ? passElapsedMs_ : clock_.elapsedMs())
+                waitsBegun_[static_cast<std::int32_t>(dm.Table1AppID.asInteger())] = *elapsed;
             dm.Table1WaitBeginning.setDateTime(timePart(began));
             setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingForResources);
             stampLast(began);

@@ -3,6 +3,9 @@
 
 #include "platform/date_time.h"
 
+#include <cstdint>
+#include <optional>
+
 namespace vektrin {
 
 class Clock {
@@ -13,11 +16,30 @@ class Clock {
     // Clock milliseconds that pass in one real millisecond. Timers are armed in real time, so a
     // clock that runs faster (a test's) gets its minutes sooner.
     virtual double rate() const { return 1.0; }
+    // The same moment as now() in milliseconds of UTC: a change of zone or of summer time moves
+    // now() but not this.
+    virtual std::int64_t utcMs() const { return msOf(now()); }
+    // Milliseconds that really passed since some fixed point, sleep included, whatever the wall
+    // clock was set to meanwhile; empty where that is not known.
+    virtual std::optional<std::int64_t> elapsedMs() const { return std::nullopt; }
+    // Takes up a change of the system's time zone or of its rules.
+    virtual void rereadZone() {}
 };
 
 class SystemClock final : public Clock {
   public:
     DateTime now() const override;
+    std::int64_t utcMs() const override;
+    std::optional<std::int64_t> elapsedMs() const override;
+    void rereadZone() override;
+
+  private:
+    struct ZoneFile {
+        unsigned long long device, inode;
+        long long seconds, nanoseconds; // when it was last modified
+        friend bool operator==(const ZoneFile&, const ZoneFile&) = default;
+    };
+    std::optional<ZoneFile> zoneFile_; // of the zone TZ names, when it names one
 };
 
 // Converts a POSIX time (seconds, nanoseconds) to local date-time.

@@ -46,7 +46,10 @@ TParamReportForm::TParamReportForm(Scheduler& scheduler)
 }
 
 QString TParamReportForm::IntervalText() const {
-    return phraseText(Schedule::ofTask(dm_).description(textForms()));
+    QString text = phraseText(Schedule::ofTask(dm_).description(textForms()));
+    // Said only of a task that asks for it, so the report of any other reads as before.
+    if (dm_.Table1CatchUp.asBoolean()) text += qtText(str::CatchUpSuffix);
+    return text;
 }
 
 QString TParamReportForm::RunTypeText() const {

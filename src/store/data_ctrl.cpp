@@ -34,6 +34,8 @@ std::vector<FieldDef> taskFields() {
         {"IntResources", FieldType::Int32},
         {"WaitBeginning", FieldType::Time},
         {"WaitRes", FieldType::Boolean},
+        // Added later: tables of an older layout get it with every row off.
+        {"CatchUp", FieldType::Boolean},
     };
 }
 
@@ -96,7 +98,7 @@ TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMo
       Table1WaitResources(Table1.field("WaitResources")),
       Table1IntResources(Table1.field("IntResources")),
       Table1WaitBeginning(Table1.field("WaitBeginning")), Table1WaitRes(Table1.field("WaitRes")),
-      Table2ResourceNo(Table2.field("ResourceNo")),
+      Table1CatchUp(Table1.field("CatchUp")), Table2ResourceNo(Table2.field("ResourceNo")),
       Table2ResourceName(Table2.field("ResourceName")), Table2MaxWait(Table2.field("MaxWait")),
       Table3Interval(Table3.field("Interval")), Table3StartDate(Table3.field("StartDate")),
       Table3StartTime(Table3.field("StartTime")), Table3EndDate(Table3.field("EndDate")),

@@ -79,6 +79,7 @@ class TDataCtrl {
     Field& Table1IntResources;
     Field& Table1WaitBeginning;
     Field& Table1WaitRes;
+    Field& Table1CatchUp; // a launch missed while nothing could be launched is made up
 
     Field& Table2ResourceNo;
     Field& Table2ResourceName;

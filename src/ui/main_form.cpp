@@ -71,6 +71,10 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
     resize(DefaultWidth, 178);
     setWindowTitle(qs(str::ApplicationTitle));
     clockRate_ = clock.rate() > 0 ? clock.rate() : 1.0;
+    // On the system's clock the scheduling timer times on the wall clock itself; a test's clock
+    // keeps the plain timer.
+    if (dynamic_cast<SystemClock*>(&clock))
+        wallTimer2_ = std::make_unique<WallClockTimer>([this] { Timer2Timer(); });
     Timer1.setObjectName("Timer1");
     Timer1.setInterval(std::max(1, static_cast<int>(std::lround(1000 / clockRate_))));
     Timer1.setTimerType(Qt::PreciseTimer);
@@ -97,7 +101,7 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
 
 TMainForm::~TMainForm() {
     Timer1.stop();
-    Timer2.stop();
+    stopTimer2();
     // The grid watches the task table and the viewer reads through the scheduler: both go before
     // the scheduler and its tables do.
     delete DBGrid1;
@@ -402,7 +406,13 @@ void TMainForm::startTimer2(int firstDelayMs) {
     Timer2.start(std::max(1, static_cast<int>(std::lround(firstDelayMs / clockRate_))));
 }
 
+void TMainForm::startTimer2At(std::int64_t utcMs, int firstDelayMs) {
+    if (!wallTimer2_) return startTimer2(firstDelayMs);
+    wallTimer2_->start(utcMs, firstDelayMs);
+}
+
 void TMainForm::stopTimer2() {
+    if (wallTimer2_) wallTimer2_->stop();
     Timer2.stop();
 }
 

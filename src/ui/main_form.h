@@ -4,6 +4,7 @@
 // menu, and the opening of the editors and the protocol viewer.
 
 #include "engine/scheduler.h"
+#include "ui/wall_clock_timer.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -66,6 +67,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void setApplicationTitle(const std::string& title) override;
     void setTimer1Enabled(bool enabled) override;
     void startTimer2(int firstDelayMs) override;
+    void startTimer2At(std::int64_t utcMs, int firstDelayMs) override;
     void stopTimer2() override;
     void setBusyCursor(bool busy) override;
     void closeMainWindow() override;
@@ -177,6 +179,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     MainFormOptions options_;
     std::unique_ptr<Clock> clock_;
     double clockRate_ = 1.0;
+    std::unique_ptr<WallClockTimer> wallTimer2_; // on the system's clock, in place of Timer2
     std::unique_ptr<ProcessControl> processes_;
     std::unique_ptr<WindowSystem> windows_;
     std::unique_ptr<SettingsStore> settings_;

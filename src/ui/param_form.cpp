@@ -119,6 +119,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
                              {str::ParamPage5, str::ParamYearStart, str::ParamYearEnd}}},
                            str::ParamRepeatInterval},
                           std::move(checks));
+    DBCheckBoxCatchUp = named(new DBCheckBox(*binding_, dm_.Table1CatchUp, qs(str::ParamCatchUp)),
+                              "DBCheckBoxCatchUp");
 
     // Layout: the strip with the navigator and buttons, the task's controls, and at the right
     // the conflicting resources.
@@ -148,6 +150,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     fields->addWidget(EditStartCondition, row++, 1, 1, 2);
     fields->addWidget(Label10, row, 0);
     fields->addWidget(EditEndCondition, row++, 1, 1, 2);
+    fields->addWidget(DBCheckBoxCatchUp, row++, 0, 1, 3);
     fields->setColumnStretch(1, 1);
 
     auto* conflicts = new QGroupBox(qs(str::ParamConflictingResources));
@@ -162,7 +165,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(strip);
     layout->addLayout(body);
-    resize(std::max(760, minimumSizeHint().width()), 470); // wider where the labels need it
+    resize(std::max(760, minimumSizeHint().width()), 500); // wider where the labels need it
     EditAppName->setFocus(); // the window opens on the first field, not on the strip
 
     // Handlers.

@@ -84,6 +84,7 @@ class TParamForm : public EditorForm {
     DBEdit* EditStartCondition;
     DBEdit* EditEndCondition;
     QListWidget* ListBoxConflicts;
+    DBCheckBox* DBCheckBoxCatchUp; // after the controls above, in place and in tab order
 };
 
 } // namespace vektrin

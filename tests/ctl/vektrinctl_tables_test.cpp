@@ -2,6 +2,7 @@
 // export and import, the protocol filter, and tables that another process holds open.
 
 #include "ctl/in_process.h"
+#include "engine/pass_history.h"
 #include "store/data_ctrl.h"
 #include "support/fake_messages.h"
 #include "support/run_program.h"
@@ -679,6 +680,35 @@ TEST(VektrinctlUsage, ExitCodes) {
     const Outcome o = run({"--aliases", empty.file("aliases.ini"), "tasks"});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("alias Control is not defined"), std::string::npos) << o.err;
+}
+
+// ------------------------------------------------------------------------- missed launches
+
+TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
+    Tables t;
+    ASSERT_EQ(t.ctl({"add", "backup", "--command", "true", "--daily", "--from", "09:00", "--to",
+                     "09:00", "--catch-up"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(t.ctl({"add", "report", "--command", "true", "--hourly", "--from", "30", "--to", "30",
+                     "--catch-up"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(t.ctl({"set", "report", "--no-catch-up"}).exitCode, 0);
+    // The record the scheduler keeps: its last pass, then the gaps between passes.
+    const std::string state = t.dir().file("state");
+    mkdir(state.c_str(), 0700);
+    mkdir((state + "/vektrin").c_str(), 0700);
+    writeFile(PassHistory::fileFor(state + "/vektrin", t.dir().path()),
+              "2026-12-07 08:00\n2026-12-06 06:40 2026-12-06 07:35\n");
+    const Outcome o = test::runVektrinctl({"--aliases", t.aliases(), "--at", "2026-12-07 11:00:00",
+                                           "due", "--missed", "--since", "2026-12-06 07:00:00"},
+                                          {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + state});
+    EXPECT_EQ(o.out, "AppID\tAppName\tMissed\tMoments\tCatchUp\n"
+                     "1\tbackup\t2026-12-07 09:00\t1\tyes\n"
+                     "2\treport\t2026-12-06 07:30\t1\tno\n"
+                     "2\treport\t2026-12-07 10:30\t3\tno\n")
+        << o.err;
 }
 
 } // namespace

@@ -18,8 +18,14 @@ class FakeClock final : public Clock {
         value = *tryEncodeDate(y, mo, d) + *tryEncodeTime(h, mi, s, ms);
     }
     void advanceSeconds(double seconds) { value += seconds / SecondsPerDay; }
+    std::optional<std::int64_t> elapsedMs() const override {
+        if (!bootSeconds) return std::nullopt;
+        return static_cast<std::int64_t>(*bootSeconds * 1000);
+    }
 
     mutable DateTime value;
+    // Real time since boot; while empty the clock tells no step from time that passed.
+    std::optional<double> bootSeconds;
     double creepSeconds = 0;
 };
 

@@ -24,6 +24,7 @@ SchedulerConfig TestWorld::config(std::vector<std::string> args) const {
     c.logPath = log();
     c.aliasesFile = dir.file("aliases.ini");
     c.fileVersion = "2.1.0.7";
+    c.stateDirectory = dir.file("state");
     return c;
 }
 

@@ -1,0 +1,145 @@
+#include "engine/pass_history.h"
+
+#include "platform/files.h"
+#include "platform/places.h"
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace vektrin {
+namespace {
+
+// A clock set back by more than this is a new time, not a repeated stretch of the day.
+constexpr std::int64_t RepeatedStretchMinutes = 180;
+// A difference smaller than this between the wall clock and the time that really passed is the
+// clock's own correction, not a step.
+constexpr std::int64_t StepMs = 30000;
+
+// Gaps older than this before the last pass, or beyond this many, are forgotten.
+constexpr std::int64_t KeptGapMinutes = 31 * 1440;
+constexpr std::size_t KeptGaps = 64;
+
+std::optional<std::int64_t> minuteFrom(const char* text) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+    if (std::sscanf(text, "%d-%d-%d %d:%d", &y, &mo, &d, &h, &mi) != 5) return std::nullopt;
+    const auto date = tryEncodeDate(y, mo, d);
+    const auto time = tryEncodeTime(h, mi, 0);
+    if (!date || !time) return std::nullopt;
+    return PassHistory::minuteOf(*date + *time);
+}
+
+std::string minuteText(std::int64_t minute) {
+    return text::isoStamp(PassHistory::minuteStart(minute), text::Stamp::Minutes);
+}
+
+} // namespace
+
+PassHistory::PassHistory(std::string file) : file_(std::move(file)) {
+    if (file_.empty()) return;
+    Record record = read(file_);
+    lastMinute_ = record.lastMinute;
+    gaps_ = std::move(record.gaps);
+}
+
+std::string PassHistory::fileFor(const std::string& stateDirectory,
+                                 const std::string& tableDirectory) {
+    return stateDirectory + "/" + places::schedulerKey(tableDirectory) + ".last-pass";
+}
+
+// The first line is the last pass's minute; each further line a gap, "from to", the minutes
+// strictly between the two having had no pass.
+PassHistory::Record PassHistory::read(const std::string& file) {
+    Record record;
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line)) return record;
+    record.lastMinute = minuteFrom(line.c_str());
+    while (std::getline(in, line)) {
+        const auto from = minuteFrom(line.c_str());
+        const auto to = line.size() > 17 ? minuteFrom(line.c_str() + 17) : std::nullopt;
+        if (from && to && *from < *to) record.gaps.emplace_back(*from, *to);
+    }
+    return record;
+}
+
+std::int64_t PassHistory::minuteOf(DateTime value) {
+    return static_cast<std::int64_t>(std::floor(value * 1440 + 1e-7));
+}
+
+bool PassHistory::covered(std::int64_t minute) const {
+    return std::any_of(covered_.begin(), covered_.end(), [&](const auto& run) {
+        return run.first <= minute && minute <= run.second;
+    });
+}
+
+void PassHistory::cover(std::int64_t minute) {
+    if (!covered_.empty() && covered_.back().second + 1 == minute)
+        covered_.back().second = minute;
+    else
+        covered_.emplace_back(minute, minute);
+    // Only the stretch the clock may bring back is kept.
+    std::int64_t highest = minute;
+    for (const auto& run : covered_)
+        highest = std::max(highest, run.second);
+    std::erase_if(covered_,
+                  [&](const auto& run) { return run.second < highest - RepeatedStretchMinutes; });
+}
+
+std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t utcMs,
+                                                    std::optional<std::int64_t> elapsedMs) {
+    const std::int64_t minute = minuteOf(now);
+    if (lastMinute_ == minute) return std::nullopt;
+    Pass pass;
+    if (elapsedMs && lastElapsedMs_ && lastUtcMs_) {
+        const std::int64_t drift = (utcMs - *lastUtcMs_) - (*elapsedMs - *lastElapsedMs_);
+        if (drift >= StepMs || drift <= -StepMs)
+            pass.step = Step{now - static_cast<double>(drift) / MsPerDay, now};
+    }
+    lastUtcMs_ = utcMs;
+    lastElapsedMs_ = elapsedMs;
+
+    if (lastMinute_ && minute > *lastMinute_ + 1 && !excused_) {
+        pass.gap = {*lastMinute_, minute};
+        gaps_.push_back(*pass.gap);
+        std::erase_if(gaps_, [&](const auto& g) { return g.second < minute - KeptGapMinutes; });
+        if (gaps_.size() > KeptGaps) gaps_.erase(gaps_.begin());
+    }
+    excused_ = false;
+
+    std::int64_t highest = minute;
+    for (const auto& run : covered_)
+        highest = std::max(highest, run.second);
+    if (highest - minute > RepeatedStretchMinutes)
+        covered_.clear(); // a new time: its minutes are scheduled afresh
+    else
+        pass.repeatedMinute = covered(minute);
+    cover(minute);
+    keep(minute);
+    return pass;
+}
+
+void PassHistory::keep(std::int64_t minute) {
+    lastMinute_ = minute;
+    if (file_.empty()) return;
+    try {
+        std::string text = minuteText(minute) + "\n";
+        for (const auto& [from, to] : gaps_)
+            text += minuteText(from) + " " + minuteText(to) + "\n";
+        places::writeFileAtomically(file_, text);
+        writeProblem_.clear();
+        problemSaid_ = false;
+    } catch (const places::PlaceError& e) {
+        writeProblem_ = e.what();
+    }
+}
+
+std::string PassHistory::takeWriteProblem() {
+    if (writeProblem_.empty() || problemSaid_) return {};
+    problemSaid_ = true;
+    return writeProblem_;
+}
+
+} // namespace vektrin
