@@ -1132,6 +1132,8 @@ with three empty tables in the directory
         <source>Exit</source>
         <comment>viewer</comment>
         <translation>Закрыть</translation>
+    </message>
+    <message>
         <source>Catch up a missed launch</source>
         <translation>Выполнить пропущенный запуск</translation>
     </message>

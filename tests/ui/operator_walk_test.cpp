@@ -104,12 +104,13 @@ class OperatorWalkTest : public QObject {
             world.addTask("t", [kind](TDataCtrl& d) { d.Table1Interval.setInteger(kind); });
             auto editor = createTaskEditor(*world.scheduler, nullptr);
             const QStringList wrong =
-                walk(editor.get(), tabs("EditApplication EditAppDirectory ComboBoxInterval "
-                                        "ComboBoxRunType ComboBoxPriority " +
-                                        pages[kind] +
-                                        "CheckBoxStopped DBCheckBoxInterupt DBCheckBox1 "
-                                        "EditStartCondition EditEndCondition ListBoxConflicts "
-                                        "ReportButton ButtonExit EditAppName"));
+                walk(editor.get(),
+                     tabs("EditApplication EditAppDirectory ComboBoxInterval "
+                          "ComboBoxRunType ComboBoxPriority " +
+                          pages[kind] +
+                          "CheckBoxStopped DBCheckBoxInterupt DBCheckBox1 "
+                          "EditStartCondition EditEndCondition DBCheckBoxCatchUp ListBoxConflicts "
+                          "ReportButton ButtonExit EditAppName"));
             QVERIFY2(wrong.isEmpty(), qPrintable(QString::number(kind) + wrong.join('\n')));
         }
     }
