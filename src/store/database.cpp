@@ -157,9 +157,9 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             readSources[i] = attach(path, schema, true);
             missing[i] = verifyTableFile(path, f, schema);
             present[i] = hasTable(schema, f.table);
-            if (!missing[i].empty() && mode == OpenMode::ReadOnly)
-                throw StoreOpenError(
-                    {str::TableFileLacksColumnReading, {path, missing[i].front()->name}});
+            if (mode == OpenMode::ReadOnly)
+                for (const TableColumn* c : missing[i])
+                    absentColumns_.insert(f.schema + '.' + c->name);
         }
         close();
         // A file emptied beside others that hold their tables lost its rows; made anew it would
@@ -196,7 +196,7 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
             path = directory + "/" + f.fileName;
             if (writing) useRollbackJournal(f, path);
             if (!hasTable(f.schema, f.table)) createTable(f);
-            if (!missing[i].empty()) addColumns(path, f, missing[i]);
+            if (writing && !missing[i].empty()) addColumns(path, f, missing[i]);
         }
     } catch (const DatabaseError& e) {
         close();

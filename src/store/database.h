@@ -4,6 +4,7 @@
 #include "store/message_port.h"
 
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -85,6 +86,11 @@ class Database {
     const std::string& directory() const { return directory_; }
     OpenMode mode() const { return mode_; }
     bool hasTable(const std::string& schema, const std::string& table);
+    // A column a read-only opening found missing from an older file: it reads as empty, what a
+    // writer's add-column gives it.
+    bool lacksColumn(const std::string& schema, const std::string& column) const {
+        return absentColumns_.count(schema + '.' + column) > 0;
+    }
 
     void exec(const std::string& sql);
 
@@ -117,6 +123,7 @@ class Database {
     sqlite3* db_ = nullptr;
     std::string directory_;
     OpenMode mode_ = OpenMode::ReadWrite;
+    std::set<std::string> absentColumns_; // "schema.column"
     std::uint64_t rollbacks_ = 0;
     int savepoints_ = 0;
 };

@@ -350,7 +350,8 @@ Field& Table::field(std::string_view name) {
 void Table::load() {
     std::string sql = "SELECT rowid";
     for (const auto& d : defs_)
-        if (isStored(d)) sql += ", \"" + d.name + "\"";
+        if (isStored(d))
+            sql += db_.lacksColumn(schema_, d.name) ? ", NULL" : ", \"" + d.name + "\"";
     sql += " FROM " + schema_ + ".\"" + name_ + "\" ORDER BY ";
     sql += orderBy_.empty() ? "rowid" : "\"" + orderBy_ + "\", rowid";
     Statement st(db_.handle(), sql);

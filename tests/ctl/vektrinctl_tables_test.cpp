@@ -711,5 +711,26 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
         << o.err;
 }
 
+// A table file of an earlier version, without the newest column: reading commands read it as off
+// and write nothing; the first writing command adds the column.
+TEST(MissedLaunches, AnOlderTableFileIsReadWithoutTheNewColumn) {
+    Tables t;
+    ASSERT_EQ(t.ctl({"add", "old", "--command", "true"}).exitCode, 0);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(t.dir().file("Vektrin.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE \"Vektrin\" DROP COLUMN \"CatchUp\"", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    for (const std::vector<std::string>& reading :
+         {std::vector<std::string>{"tasks"}, {"export"}, {"next", "old", "-n", "1"}}) {
+        const Outcome o = t.ctl(reading);
+        EXPECT_EQ(o.exitCode, 0) << reading.front() << ": " << o.err;
+    }
+    EXPECT_EQ(t.ctl({"set", "old", "--catch-up"}).exitCode, 0);
+    EXPECT_NE(t.ctl({"export"}).out.find("\"CatchUp\": true"), std::string::npos);
+}
+
 } // namespace
 } // namespace vektrin
