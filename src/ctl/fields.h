@@ -13,11 +13,6 @@
 #include <utility>
 #include <vector>
 
-namespace CLI {
-class App;
-class Option;
-} // namespace CLI
-
 namespace vektrin::ctl {
 
 // One value of a definition: the option's name without its dashes, which is also the key of
