@@ -9,12 +9,12 @@ namespace vektrin {
 WallTimer::WallTimer() : fd_(timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC)) {}
 
 bool WallTimer::arm(std::int64_t utcMs) {
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(utcMs / 1000);
-    spec.it_value.tv_nsec = static_cast<long>(utcMs % 1000) * 1000000;
+    itimerspec moment{};
+    moment.it_value.tv_sec = static_cast<time_t>(utcMs / 1000);
+    moment.it_value.tv_nsec = static_cast<long>(utcMs % 1000) * 1000000;
     // An absolute time of the real-time clock: a step or a resume makes the descriptor readable
     // with ECANCELED, so the caller learns of it at once and arms again.
-    return timerfd_settime(fd_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec,
+    return timerfd_settime(fd_.get(), TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &moment,
                            nullptr) == 0;
 }
 
