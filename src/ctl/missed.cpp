@@ -16,11 +16,8 @@ int runMissed(const Context& context, const std::string& since, bool json) {
     const DateTime now = context.now();
     DateTime from = now - DefaultCatchUpDays;
     if (!since.empty()) {
-        const std::optional<DateTime> moment = parseMoment(since);
-        if (!moment)
-            throw CommandError(ExitUsage,
-                               "--since: expected \"YYYY-MM-DD HH:MM:SS\", not \"" + since + "\"");
-        from = *moment;
+        // Its words were checked when the command line was read.
+        if (const std::optional<DateTime> moment = readMoment(since, now)) from = *moment;
     }
     const std::string directory = context.tablesDirectory;
     PassHistory::Record record =

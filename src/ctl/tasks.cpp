@@ -265,10 +265,8 @@ std::vector<Command> taskCommands() {
              cmd.add_flag("--missed", v->missed,
                           "List the launches no pass made: the scheduler was not running, the "
                           "machine slept or the clock stepped over them");
-             cmd.add_option("--since", v->since,
-                            "With --missed: from this moment on, \"YYYY-MM-DD HH:MM:SS\" "
-                            "(default: the last 7 days)")
-                 ->option_text("MOMENT");
+             addMomentOption(cmd, "--since", v->since,
+                             "With --missed: from this moment on (default: the last 7 days)");
              return [v](const Context& context) {
                  if (v->missed) return runMissed(context, v->since, v->json);
                  if (!v->since.empty())
