@@ -4,6 +4,7 @@
 
 #include "ctl/json.h"
 #include "ctl/tables.h"
+#include "engine/missed_launches.h"
 #include "engine/pass_history.h"
 #include "platform/places.h"
 
@@ -19,15 +20,9 @@ int runMissed(const Context& context, const std::string& since, bool json) {
         // Its words were checked when the command line was read.
         if (const std::optional<DateTime> moment = readMoment(since, now)) from = *moment;
     }
-    const std::string directory = context.tablesDirectory;
-    PassHistory::Record record =
-        PassHistory::read(PassHistory::fileFor(places::stateDirectory(), directory));
-    // While no scheduler holds the tables, the time since its last pass is a gap as well.
-    const std::int64_t nowMinute = PassHistory::minuteOf(now);
-    const bool running = places::lockedExclusively(directory + "/" + TaskFileName).value_or(false);
-    if (!running && record.lastMinute && *record.lastMinute + 1 < nowMinute)
-        record.gaps.emplace_back(*record.lastMinute, nowMinute);
-
+    const std::string& directory = context.tablesDirectory;
+    const std::vector<PassGap> gaps =
+        recordedGaps(PassHistory::fileFor(places::stateDirectory(), directory), directory, now);
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm),
                                       static_cast<int>(now - from) + 2);
     Json all = Json::array();
@@ -36,11 +31,8 @@ int runMissed(const Context& context, const std::string& since, bool json) {
         if (dm->Table1Stopped.asBoolean()) continue;
         const Schedule window = Schedule::ofTask(*dm);
         const bool catchUp = dm->Table1CatchUp.asBoolean();
-        for (const auto& [first, last] : record.gaps) {
-            const DateTime after = std::max(PassHistory::minuteStart(first), from - 1.0 / 1440);
-            const DateTime before = PassHistory::minuteStart(last);
-            if (after >= before) continue;
-            const auto moments = search.between(window, after, before);
+        for (const PassGap& gap : gaps) {
+            const auto moments = missedIn(search, window, gap, from);
             if (moments.empty()) continue;
             // One launch makes up the latest moment of a gap, when the task asks for it.
             const std::string latest = formatMoment(moments.back());

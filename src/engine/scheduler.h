@@ -7,6 +7,7 @@
 #include "condition/evaluator.h"
 #include "condition/file_search_cache.h"
 #include "engine/launch_condition.h"
+#include "engine/missed_launches.h"
 #include "engine/operator_port.h"
 #include "engine/pass_history.h"
 #include "engine/protocol_log.h"
@@ -157,6 +158,10 @@ class Scheduler : public ConditionEnvironment {
     // Where the runs' output is kept (empty: nowhere).
     const std::string& outputDirectory() const { return output_.root(); }
 
+    // [Schedule] CatchUpDays, and the gaps between passes that the scheduler's record holds.
+    int catchUpDays() const;
+    std::vector<PassGap> recordedGaps(DateTime now) const;
+
   private:
     void setTimer1(bool enabled);
     void enableTimer2();
@@ -196,7 +201,6 @@ class Scheduler : public ConditionEnvironment {
     void markSkippedLaunches();
     // The scheduling pass's walk over the tasks.
     void schedulingWalk(DateTime now, bool repeatedMinute);
-    int catchUpDays() const;
     // A moment as the protocol's own stamps write it.
     std::string momentText(DateTime moment) const;
     void settleWaiting(DateTime now);

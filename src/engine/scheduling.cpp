@@ -3,17 +3,15 @@
 #include "engine/scheduler.h"
 
 #include "engine/launch_condition.h"
+#include "engine/missed_launches.h"
 #include "engine/pass_guard.h"
 
 #include "engine/next_launch.h"
 #include "engine/schedule.h"
 #include "engine/task_rows.h"
-#include "platform/ini_file.h"
 #include "platform/strings.h"
-#include "platform/text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 
@@ -109,17 +107,14 @@ void Scheduler::Timer2Timer() {
 }
 
 int Scheduler::catchUpDays() const {
-    try {
-        if (const auto value = settings_.read("Schedule", "CatchUpDays")) {
-            const std::string_view v = text::trimmed(*value);
-            int days = 0;
-            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), days);
-            if (error == std::errc() && end == v.data() + v.size() && days >= 0) return days;
-        }
-    } catch (const ConfigFileError&) {
-        // An unreadable settings file leaves the default.
-    }
-    return DefaultCatchUpDays;
+    return vektrin::catchUpDays(settings_);
+}
+
+std::vector<PassGap> Scheduler::recordedGaps(DateTime now) const {
+    if (config_.stateDirectory.empty() || !DataCtrl) return {};
+    const std::string& directory = DataCtrl->database().directory();
+    return vektrin::recordedGaps(PassHistory::fileFor(config_.stateDirectory, directory), directory,
+                                 now);
 }
 
 std::string Scheduler::momentText(DateTime moment) const {

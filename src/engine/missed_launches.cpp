@@ -1,0 +1,52 @@
+#include "engine/missed_launches.h"
+
+#include "engine/pass_history.h"
+#include "platform/ini_file.h"
+#include "platform/places.h"
+#include "platform/settings_store.h"
+#include "platform/text.h"
+#include "store/data_ctrl.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace vektrin {
+
+int catchUpDays(const SettingsStore& settings) {
+    try {
+        if (const auto value = settings.read("Schedule", "CatchUpDays")) {
+            const std::string_view v = text::trimmed(*value);
+            int days = 0;
+            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), days);
+            if (error == std::errc() && end == v.data() + v.size() && days >= 0) return days;
+        }
+    } catch (const ConfigFileError&) {
+        // An unreadable settings file leaves the default.
+    }
+    return DefaultCatchUpDays;
+}
+
+std::vector<PassGap> recordedGaps(const std::string& historyFile,
+                                  const std::string& tablesDirectory, DateTime now) {
+    const PassHistory::Record record = PassHistory::read(historyFile);
+    std::vector<PassGap> gaps;
+    for (const auto& [after, before] : record.gaps)
+        gaps.push_back({after, before, false});
+    const std::int64_t nowMinute = PassHistory::minuteOf(now);
+    const bool running =
+        places::lockedExclusively(tablesDirectory + "/" + TaskFileName).value_or(false);
+    if (!running && record.lastMinute && *record.lastMinute + 1 < nowMinute)
+        gaps.push_back({*record.lastMinute, nowMinute, true});
+    return gaps;
+}
+
+std::vector<schedule::LaunchMoment> missedIn(schedule::NextLaunchSearch& search,
+                                             const Schedule& window, const PassGap& gap,
+                                             DateTime since) {
+    const DateTime after = std::max(PassHistory::minuteStart(gap.after), since - 1.0 / 1440);
+    const DateTime before = PassHistory::minuteStart(gap.before);
+    if (after >= before) return {};
+    return search.between(window, after, before);
+}
+
+} // namespace vektrin

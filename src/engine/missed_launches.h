@@ -1,0 +1,37 @@
+#pragma once
+// The launches that no pass made because no pass ran, from the scheduler's record of its passes:
+// what `vektrinctl due --missed` lists and the timeline marks as made up.
+
+#include "engine/next_launch.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vektrin {
+
+class SettingsStore;
+
+// [Schedule] CatchUpDays of the settings: how many days back a missed launch is made up.
+int catchUpDays(const SettingsStore& settings);
+
+// The minutes strictly between `after` and `before` had no pass (minute numbers of
+// PassHistory::minuteOf).
+struct PassGap {
+    std::int64_t after = 0;  // the last pass before it
+    std::int64_t before = 0; // the pass after it; while it lasts, now's minute
+    bool pending = false;    // no scheduler holds the tables: the gap goes on until one starts
+};
+
+// The gaps the scheduler of a table directory recorded in its history file (PassHistory), oldest
+// first, and, while no scheduler holds the tables, the time since its last pass.
+std::vector<PassGap> recordedGaps(const std::string& historyFile,
+                                  const std::string& tablesDirectory, DateTime now);
+
+// The moments of a schedule that fell into a gap and are not older than `since`, as the pass
+// looks for them (moments in silence periods are left out).
+std::vector<schedule::LaunchMoment> missedIn(schedule::NextLaunchSearch& search,
+                                             const Schedule& window, const PassGap& gap,
+                                             DateTime since);
+
+} // namespace vektrin
