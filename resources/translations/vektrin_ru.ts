@@ -936,6 +936,53 @@ with three empty tables in the directory
         <translation>запуск, если выполнено условие</translation>
     </message>
     <message>
+        <source>made-up launch of the missed %s</source>
+        <translation>восполнение запуска, пропущенного %s</translation>
+    </message>
+    <message>
+        <source>Made-up launch of the missed %s</source>
+        <translation>Восполнение запуска, пропущенного %s</translation>
+    </message>
+    <message>
+        <source>made-up launch</source>
+        <translation>восполненный запуск</translation>
+    </message>
+    <message>
+        <source>Monday</source>
+        <comment>timeline</comment>
+        <translation>понедельник</translation>
+    </message>
+    <message>
+        <source>Tuesday</source>
+        <comment>timeline</comment>
+        <translation>вторник</translation>
+    </message>
+    <message>
+        <source>Wednesday</source>
+        <comment>timeline</comment>
+        <translation>среда</translation>
+    </message>
+    <message>
+        <source>Thursday</source>
+        <comment>timeline</comment>
+        <translation>четверг</translation>
+    </message>
+    <message>
+        <source>Friday</source>
+        <comment>timeline</comment>
+        <translation>пятница</translation>
+    </message>
+    <message>
+        <source>Saturday</source>
+        <comment>timeline</comment>
+        <translation>суббота</translation>
+    </message>
+    <message>
+        <source>Sunday</source>
+        <comment>timeline</comment>
+        <translation>воскресенье</translation>
+    </message>
+    <message>
         <source>window begins</source>
         <translation>начало окна</translation>
     </message>

@@ -3,7 +3,10 @@
 #include "engine/timeline.h"
 #include "ctl/command.h"
 #include "ctl/tables.h"
+#include "engine/pass_history.h"
 #include "engine/timeline_svg.h"
+#include "platform/places.h"
+#include "platform/settings_store.h"
 #include "platform/strings.h"
 
 #include <CLI/CLI.hpp>
@@ -103,19 +106,30 @@ struct TimelineOptions {
 
 int runTimeline(const Context& context, const TimelineOptions& o) {
     const DateTime now = context.now();
-    const DateTime from = o.from.empty() ? now : *readMoment(o.from, now);
-    DateTime to = from + 1;
+    const DateTime asked = o.from.empty() ? now : *readMoment(o.from, now);
+    DateTime to = asked + 1;
     if (!o.to.empty()) to = *readMoment(o.to, now);
-    if (o.hours > 0) to = from + o.hours / 24.0;
-    if (o.days > 0) to = from + o.days;
-    const timeline::PeriodOrProblem period = timeline::makePeriod(from, to);
+    if (o.hours > 0) to = asked + o.hours / 24.0;
+    if (o.days > 0) to = asked + o.days;
+    timeline::PeriodOrProblem period = timeline::makePeriod(asked, to);
     if (!period.period) throw CommandError(ExitUsage, period.problem);
 
     auto dm = openTables(context, OpenMode::ReadOnly);
     timeline::Tables tables = timeline::readTables(*dm);
     const std::vector<int> shown =
         o.tasks.empty() ? timeline::defaultSelection(tables) : selectTasks(tables, o.tasks);
-    const timeline::Model model = timeline::buildModel(std::move(tables), *period.period, shown);
+    const std::string& directory = context.tablesDirectory;
+    const std::vector<timeline::MadeUp> madeUp = timeline::madeUpLaunches(
+        tables, shown,
+        recordedGaps(PassHistory::fileFor(places::stateDirectory(), directory), directory, now),
+        catchUpDays(SettingsStore()), now);
+    // Without --from the chart begins at a launch made up in the last hours, as the window's.
+    if (o.from.empty())
+        if (auto earlier = timeline::makePeriod(timeline::chartBegin(madeUp, now), to);
+            earlier.period)
+            period = earlier;
+    const timeline::Model model =
+        timeline::buildModel(std::move(tables), *period.period, shown, madeUp);
     const bool toStandardOutput = o.output.empty() || o.output == "-";
     if (o.text && toStandardOutput) {
         // Lines as they are made: a week of every-minute tasks is millions of them.

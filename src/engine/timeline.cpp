@@ -153,6 +153,7 @@ Tables readTables(TDataCtrl& dm) {
             task.conditional = !trimBlanksAndControls(dm.Table1StartCondition.asString()).empty();
             task.conflicts = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
             task.waits = dm.Table1WaitRes.asBoolean();
+            task.catchUp = dm.Table1CatchUp.asBoolean();
             tables.tasks.push_back(std::move(task));
         }
     }
@@ -202,6 +203,11 @@ bool Model::anyLaunch() const {
                        [](const Lane& lane) { return !lane.launches.empty(); });
 }
 
+bool Model::anyMadeUp() const {
+    return std::any_of(lanes.begin(), lanes.end(),
+                       [](const Lane& lane) { return !lane.madeUp.empty(); });
+}
+
 int Model::laneOf(int task) const {
     for (std::size_t i = 0; i < lanes.size(); ++i)
         if (lanes[i].task == task) return static_cast<int>(i);
@@ -235,7 +241,45 @@ std::string resourceNames(const std::vector<Resource>& resources, std::uint32_t 
     return out;
 }
 
-Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown) {
+std::vector<MadeUp> madeUpLaunches(const Tables& tables, const std::vector<int>& shown,
+                                   const std::vector<PassGap>& gaps, int catchUpDays,
+                                   DateTime now) {
+    std::vector<MadeUp> out;
+    if (gaps.empty()) return out;
+    // Passes run at second 1 of each minute: the next is in the minute that begins at or after
+    // now, as the period's first.
+    const Minute nextPass = (msOf(now) + 59999) / 60000;
+    std::int64_t longest = 0;
+    for (const PassGap& gap : gaps)
+        longest = std::max(longest, gap.before - gap.after);
+    schedule::NextLaunchSearch search(
+        tables.silence,
+        static_cast<int>(std::min<std::int64_t>(longest / MinutesPerDay, catchUpDays)) + 2);
+    for (const int i : shown) {
+        const Task& task = tables.tasks[static_cast<std::size_t>(i)];
+        if (!task.catchUp || task.stopped) continue;
+        for (PassGap gap : gaps) {
+            if (gap.pending) gap.before = std::max(gap.before, nextPass);
+            const DateTime since =
+                launchMoment(gap.before - std::int64_t{catchUpDays} * MinutesPerDay + 1)
+                    .toDateTime();
+            const auto moments = missedIn(search, task.schedule, gap, since);
+            if (!moments.empty()) out.push_back({i, gap.before, minuteIndex(moments.back())});
+        }
+    }
+    return out;
+}
+
+DateTime chartBegin(const std::vector<MadeUp>& madeUp, DateTime now) {
+    const Minute nowMinute = static_cast<Minute>(std::floor(now * MinutesPerDay + 1e-7));
+    Minute first = nowMinute;
+    for (const MadeUp& m : madeUp)
+        if (m.at < first && m.at >= nowMinute - RecentMadeUpMinutes) first = m.at;
+    return first < nowMinute ? launchMoment(first).toDateTime() : now;
+}
+
+Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown,
+                 const std::vector<MadeUp>& madeUp) {
     Model model;
     model.tables = std::move(tables);
     model.period = period;
@@ -350,6 +394,19 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
         }
         model.lanes.push_back(std::move(lane));
     }
+    for (const MadeUp& m : madeUp) {
+        if (m.at < period.begin || m.at >= period.end) continue;
+        const auto silenced = std::any_of(model.silence.begin(), model.silence.end(), [&](auto& s) {
+            return s.stretch.begin <= m.at && m.at < s.stretch.end;
+        });
+        for (Lane& lane : model.lanes)
+            if (lane.task == m.task && !silenced &&
+                !std::binary_search(lane.launches.begin(), lane.launches.end(), m.at))
+                lane.madeUp.push_back(m);
+    }
+    for (Lane& lane : model.lanes)
+        std::sort(lane.madeUp.begin(), lane.madeUp.end(),
+                  [](const MadeUp& a, const MadeUp& b) { return a.at < b.at; });
     // By first launch; the pass's order among equals and among those without a launch.
     std::stable_sort(model.lanes.begin(), model.lanes.end(), [](const Lane& a, const Lane& b) {
         if (a.launches.empty() != b.launches.empty()) return b.launches.empty();
@@ -446,8 +503,17 @@ void writeTextLines(const Model& model, std::ostream& out) {
         launches.task = windows.task;
         launches.what = task.conditional ? str::TimelineLaunchIfCondition : str::TimelineLaunchText;
         launches.minutes = &lane.launches;
+        Source madeUp;
+        madeUp.kind = Source::Events;
+        madeUp.key = static_cast<int>(l);
+        madeUp.rank = 2;
+        madeUp.task = windows.task;
+        for (const MadeUp& m : lane.madeUp)
+            madeUp.events.emplace_back(m.at,
+                                       str::fill(str::TimelineMadeUpText, {isoMinute(m.missed)}));
         sources.push_back(std::move(windows));
         sources.push_back(std::move(launches));
+        sources.push_back(std::move(madeUp));
     }
     for (const Conflict& c : model.conflicts) {
         const int lane = laneOfTask[static_cast<std::size_t>(c.other)];

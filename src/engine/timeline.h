@@ -5,6 +5,7 @@
 // two never disagree; what cannot be known ahead (launch conditions, how long a run takes) is
 // marked, not guessed.
 
+#include "engine/missed_launches.h"
 #include "engine/next_launch.h"
 
 #include <cstdint>
@@ -43,6 +44,7 @@ struct Task {
     bool conditional = false;    // a launch condition: whether it holds is known only then
     std::uint32_t conflicts = 0; // resource mask
     bool waits = false;          // WaitRes: waits for busy resources instead of being skipped
+    bool catchUp = false;        // a launch missed while no pass ran is made up
 };
 
 struct Resource {
@@ -80,10 +82,18 @@ struct PeriodOrProblem {
 };
 PeriodOrProblem makePeriod(DateTime from, DateTime to);
 
+// A launch that makes up the moments a task missed in a gap between passes.
+struct MadeUp {
+    int task = 0;      // index into Tables::tasks
+    Minute at = 0;     // the pass after the gap
+    Minute missed = 0; // the latest moment missed, the one the protocol names
+};
+
 struct Lane {
     int task = 0; // index into Tables::tasks
     std::vector<Minute> launches;
     std::vector<Stretch> windows;
+    std::vector<MadeUp> madeUp; // ascending
 };
 
 struct SilenceStretch {
@@ -114,6 +124,7 @@ struct Model {
     std::vector<Conflict> conflicts; // one per pair, in the order of their first minute
 
     bool anyLaunch() const;
+    bool anyMadeUp() const;
     // The lane of a task, or -1 when it is not shown.
     int laneOf(int task) const;
 };
@@ -121,9 +132,24 @@ struct Model {
 // The tasks shown when none are named: all that are not stopped.
 std::vector<int> defaultSelection(const Tables& tables);
 
+// The make-up launches of the gaps for the catch-up tasks among `shown`, one per task and gap, at
+// the pass that ended the gap; a gap that lasts yet is made up at the first pass after `now`.
+// Moments older than catchUpDays before that pass are not made up.
+std::vector<MadeUp> madeUpLaunches(const Tables& tables, const std::vector<int>& shown,
+                                   const std::vector<PassGap>& gaps, int catchUpDays, DateTime now);
+
+// How long before now a chart still begins at a make-up launch, so that the operator sees it.
+constexpr Minute RecentMadeUpMinutes = 6 * 60;
+// Where a chart from now begins: at the earliest make-up launch of the last RecentMadeUpMinutes,
+// else now.
+DateTime chartBegin(const std::vector<MadeUp>& madeUp, DateTime now);
+
 // Builds the model for the tasks of `shown` (indices into tables.tasks). Conflicts are looked
-// for among all tasks the pass would launch, and kept when one of the two is shown.
-Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown);
+// for among all tasks the pass would launch, and kept when one of the two is shown. A make-up
+// launch is drawn where the pass makes it: in the period, not in a silence period, and not in a
+// minute in which the task is due anyway.
+Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown,
+                 const std::vector<MadeUp>& madeUp = {});
 
 // The longest waiting time of the resources in mask, as the pass works it out.
 DateTime longestWait(const std::vector<Resource>& resources, std::uint32_t mask);

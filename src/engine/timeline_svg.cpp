@@ -17,6 +17,7 @@ constexpr const char* WindowFill = "#d5e5f4";
 constexpr const char* LaunchColour = "#1f4e79";
 constexpr const char* SilenceFill = "#6f6f6f";
 constexpr const char* ConflictColour = "#d62728";
+constexpr const char* MadeUpColour = "#b35900";
 constexpr const char* StripeFill = "#f3f3f3";
 constexpr const char* HourLine = "#e2e2e2";
 constexpr const char* DayLine = "#9a9a9a";
@@ -88,11 +89,13 @@ std::string cutName(const std::string& name, std::size_t characters) {
 
 class Renderer {
   public:
-    Renderer(const Model& model, const RegionalSettings& regional, const ChartWords& words)
-        : model_(model), regional_(regional), words_(words) {
+    Renderer(const Model& model, const RegionalSettings& regional, const ChartWords& words,
+             const SvgLayout& layout)
+        : model_(model), regional_(regional), words_(words), L(layout) {
         shortTime_ = regional;
         shortTime_.longTimeFormat = shortTimeFormat(regional.longTimeFormat);
         anyLaunch_ = model.anyLaunch();
+        anyMadeUp_ = model.anyMadeUp();
         laneOfTask_.assign(model.tables.tasks.size(), -1);
         for (std::size_t l = 0; l < model.lanes.size(); ++l)
             laneOfTask_[static_cast<std::size_t>(model.lanes[l].task)] = static_cast<int>(l);
@@ -100,13 +103,20 @@ class Renderer {
 
     // The whole document, or (only >= 0) that one section alone as a page of its own.
     std::string run(int only = -1) {
-        const int sections = sectionCount(model_);
-        const int pages = only >= 0 ? 1 : sections;
-        svg_.out.reserve(4096 + (only >= 0 ? P::LanesPerSection : model_.lanes.size()) * 600);
+        const int sections = sectionCount(model_, L);
+        const double height =
+            only >= 0 ? L.sectionHeight(lanesIn(model_, only, L)) : chartHeight(model_, L);
+        svg_.out.reserve(
+            4096 +
+            (only >= 0 ? static_cast<std::size_t>(L.lanesPerSection) : model_.lanes.size()) * 600);
         svg_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-             << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"297mm\" "
-                "height=\""
-             << 210.0 * pages << "mm\" viewBox=\"0 0 " << P::Width << ' ' << P::Height * pages
+             << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" ";
+        // The saved pages keep the paper's size; others are as large as their units.
+        if (L.isA4())
+            svg_ << "width=\"297mm\" height=\"" << 210.0 * height / SvgPage::Height << "mm\" ";
+        else
+            svg_ << "width=\"" << L.width << "\" height=\"" << height << "\" ";
+        svg_ << "viewBox=\"0 0 " << L.width << ' ' << height
              << "\" font-family=\"Liberation Sans, Arial, Helvetica, sans-serif\" "
                 "font-size=\"8\">\n";
         svg_ << "<title>" << title() << "</title>\n";
@@ -118,7 +128,7 @@ class Renderer {
     }
 
   private:
-    double x(Minute m) const { return xOf(model_.period, m); }
+    double x(Minute m) const { return xOf(model_.period, m, L); }
 
     std::string moment(Minute m) const {
         const DateTime value = launchMoment(m).toDateTime();
@@ -131,19 +141,18 @@ class Renderer {
     }
 
     void section(int s, int sections, int place) {
-        const int first = s * P::LanesPerSection;
-        const int count =
-            std::min<int>(P::LanesPerSection, static_cast<int>(model_.lanes.size()) - first);
+        const int first = s * L.lanesPerSection;
+        const int count = lanesIn(model_, s, L);
         const double top = P::LaneTop;
-        const double bottom = top + P::LaneHeight * std::max(count, 3);
-        svg_ << "<g id=\"section-" << s + 1 << "\" transform=\"translate(0 " << P::Height * place
+        const double bottom = top + L.laneHeight * std::max(count, 3);
+        svg_ << "<g id=\"section-" << s + 1 << "\" transform=\"translate(0 " << L.pitch() * place
              << ")\">\n";
-        svg_ << "<rect x=\"0\" y=\"0\" width=\"" << P::Width << "\" height=\"" << P::Height
-             << "\" fill=\"#ffffff\"/>\n";
+        svg_ << "<rect x=\"0\" y=\"0\" width=\"" << L.width << "\" height=\""
+             << L.sectionHeight(count) << "\" fill=\"#ffffff\"/>\n";
         svg_ << "<text x=\"" << P::Margin << "\" y=\"44\" font-size=\"15\" font-weight=\"bold\">"
              << title() << "</text>\n";
         if (sections > 1)
-            svg_ << "<text x=\"" << P::PlotRight
+            svg_ << "<text x=\"" << L.plotRight()
                  << "\" y=\"44\" font-size=\"10\" "
                     "text-anchor=\"end\">"
                  << xmlEscape(str::fill(word(str::TimelinePage),
@@ -153,7 +162,7 @@ class Renderer {
         for (int l = 0; l < count; ++l)
             if (l % 2 == 1)
                 svg_ << "<rect x=\"" << P::Margin << "\" y=\"" << laneTop(l) << "\" width=\""
-                     << P::PlotRight - P::Margin << "\" height=\"" << P::LaneHeight << "\" fill=\""
+                     << L.plotRight() - P::Margin << "\" height=\"" << L.laneHeight << "\" fill=\""
                      << StripeFill << "\"/>\n";
         axis(top, bottom);
         for (int l = 0; l < count; ++l)
@@ -161,8 +170,8 @@ class Renderer {
         silence(top, bottom);
         conflicts(s, first, count);
         if (count <= 0 || !anyLaunch_)
-            svg_ << "<text x=\"" << (P::PlotLeft + P::PlotRight) / 2 << "\" y=\""
-                 << top + P::LaneHeight * 1.8
+            svg_ << "<text x=\"" << (P::PlotLeft + L.plotRight()) / 2 << "\" y=\""
+                 << top + L.laneHeight * 1.8
                  << "\" font-size=\"12\" text-anchor=\"middle\" fill=\"#444444\">"
                  << xmlEscape(model_.lanes.empty() ? word(str::TimelineNoTasks)
                                                    : word(str::TimelineNothingDue))
@@ -171,12 +180,12 @@ class Renderer {
         svg_ << "</g>\n";
     }
 
-    double laneTop(int l) const { return P::LaneTop + P::LaneHeight * l; }
+    double laneTop(int l) const { return P::LaneTop + L.laneHeight * l; }
 
     void axis(double top, double bottom) {
         const Period& p = model_.period;
         const double minutes = static_cast<double>(p.end - p.begin);
-        const double perHour = (P::PlotRight - P::PlotLeft) * 60 / minutes;
+        const double perHour = (L.plotRight() - P::PlotLeft) * 60 / minutes;
         const double perDay = perHour * 24;
         // Hour labels every 1, 2, 3, 4, 6 or 12 hours, as many as fit side by side (an AM/PM
         // clock's "10:00 PM" needs half as many again as "22:00").
@@ -221,7 +230,7 @@ class Renderer {
             svg_ << "<line x1=\"" << px << "\" y1=\"" << top - (midnight ? 4 : 3) << "\" x2=\""
                  << px << "\" y2=\"" << bottom << "\" stroke=\"" << (midnight ? DayLine : HourLine)
                  << "\" stroke-width=\"" << (midnight ? 0.8 : 0.5) << "\"/>\n";
-            if (hourStep != 0 && hour % hourStep == 0 && px + 14 <= P::PlotRight + 4)
+            if (hourStep != 0 && hour % hourStep == 0 && px + 14 <= L.plotRight() + 4)
                 svg_ << "<text x=\"" << px << "\" y=\"" << top - 8
                      << "\" text-anchor=\"middle\" fill=\"#333333\">"
                      << xmlEscape(shortTime_.formatTime(launchMoment(m).toDateTime()))
@@ -232,7 +241,7 @@ class Renderer {
             if ((day - p.begin / MinutesPerDay) % dayStep != 0) continue;
             const double px = x(std::max(day * MinutesPerDay, p.begin)) + 2;
             const double labelWidth = withWeekday ? weekdayWidth : dateWidth;
-            if (px + labelWidth > P::PlotRight + P::Margin) continue;
+            if (px + labelWidth > L.width) continue;
             // The day the period begins in, when it is too short a piece for its label.
             if (day * MinutesPerDay < p.begin &&
                 x((day + 1) * MinutesPerDay) - px < labelWidth + DayLabelGap)
@@ -245,7 +254,7 @@ class Renderer {
                  << "\" font-size=\"9\" font-weight=\"bold\" fill=\"#222222\">" << xmlEscape(label)
                  << "</text>\n";
         }
-        svg_ << "<line x1=\"" << P::PlotLeft << "\" y1=\"" << top << "\" x2=\"" << P::PlotRight
+        svg_ << "<line x1=\"" << P::PlotLeft << "\" y1=\"" << top << "\" x2=\"" << L.plotRight()
              << "\" y2=\"" << top << "\" stroke=\"#555555\" stroke-width=\"0.8\"/>\n";
         svg_ << "</g>\n";
     }
@@ -275,7 +284,7 @@ class Renderer {
         const Lane& lane = model_.lanes[static_cast<std::size_t>(index)];
         const Task& task = model_.tables.tasks[static_cast<std::size_t>(lane.task)];
         const double y = laneTop(row);
-        const double mid = y + P::LaneHeight / 2;
+        const double mid = y + L.laneHeight / 2;
         svg_ << "<g id=\"lane-" << index + 1 << "\" class=\"lane\" data-app-id=\""
              << std::to_string(task.appId) << "\">\n";
         svg_ << "<title>";
@@ -288,7 +297,7 @@ class Renderer {
         svg_ << "</text>\n";
 
         const double bandTop = y + 1.5;
-        const double bandHeight = P::LaneHeight - 3;
+        const double bandHeight = L.laneHeight - 3;
         // Windows nearer than the eye can part are one band, as the marks are.
         const std::vector<Stretch>& windows = lane.windows;
         for (std::size_t i = 0; i < windows.size();) {
@@ -313,24 +322,26 @@ class Renderer {
             const double x0 = x(launches[i]);
             if (j == i) {
                 svg_ << "<line x1=\"" << x0 << "\" y1=\"" << y + 0.8 << "\" x2=\"" << x0
-                     << "\" y2=\"" << y + P::LaneHeight - 0.8 << "\" stroke=\"" << LaunchColour
+                     << "\" y2=\"" << y + L.laneHeight - 0.8 << "\" stroke=\"" << LaunchColour
                      << "\" stroke-width=\"1.4\""
                      << (task.conditional ? " stroke-dasharray=\"1.6 1\"" : "") << "><title>"
                      << xmlEscape(moment(launches[i])) << "</title></line>\n";
             } else {
                 const double width = std::max(x(launches[j]) - x0, 1.4);
                 svg_ << "<rect x=\"" << x0 << "\" y=\"" << y + 1 << "\" width=\"" << width
-                     << "\" height=\"" << P::LaneHeight - 2 << "\" fill=\""
+                     << "\" height=\"" << L.laneHeight - 2 << "\" fill=\""
                      << (task.conditional ? "none" : LaunchColour) << "\" stroke=\"" << LaunchColour
                      << "\" stroke-width=\"0.5\"><title>"
                      << xmlEscape(str::fill(
                             word(str::TimelineLaunches),
                             {std::to_string(j - i + 1), moment(launches[i]), moment(launches[j])}))
                      << "</title></rect>\n";
-                if (task.conditional) hatch(x0, y + 1, width, P::LaneHeight - 2);
+                if (task.conditional) hatch(x0, y + 1, width, L.laneHeight - 2);
             }
             i = j + 1;
         }
+        for (const MadeUp& m : lane.madeUp)
+            diamond(x(m.at), mid, str::fill(word(str::TimelineMadeUpLaunch), {moment(m.missed)}));
         svg_ << "</g>\n";
     }
 
@@ -357,8 +368,8 @@ class Renderer {
             const Conflict& c = model_.conflicts[k];
             const int a = laneOfTask_[static_cast<std::size_t>(c.holder)];
             const int b = laneOfTask_[static_cast<std::size_t>(c.other)];
-            const int sa = a >= 0 ? a / P::LanesPerSection : -1;
-            const int sb = b >= 0 ? b / P::LanesPerSection : -1;
+            const int sa = a >= 0 ? a / L.lanesPerSection : -1;
+            const int sb = b >= 0 ? b / L.lanesPerSection : -1;
             const std::vector<Minute>& m = c.minutes;
             for (std::size_t i = 0; i < m.size();) {
                 std::size_t j = i;
@@ -394,7 +405,7 @@ class Renderer {
                          ": <" + other + "> " + conflictText(model_, c, words_);
         const double x0 = x(first);
         const double width = x(last) - x0;
-        const auto centre = [&](int row) { return laneTop(row) + P::LaneHeight / 2; };
+        const auto centre = [&](int row) { return laneTop(row) + L.laneHeight / 2; };
         svg_ << "<g class=\"conflict\"><title>" << xmlEscape(text) << "</title>\n";
         if (a >= 0 && b >= 0) {
             const double y0 = std::min(centre(a), centre(b));
@@ -415,44 +426,60 @@ class Renderer {
         svg_ << "</g>\n";
     }
 
-    // Under the lanes of the page.
+    // Under the lanes of the page, in rows as wide as the page allows.
     void legend(int lanes) {
-        const double y = P::LaneTop + P::LaneHeight * std::max(lanes, 3) + 30;
+        double y = P::LaneTop + L.laneHeight * std::max(lanes, 3) + 30;
         double px = P::PlotLeft;
-        const auto label = [&](const std::string& text) {
+        // A swatch drawn at (px, y) and its text; a row full goes on in the next.
+        const auto entry = [&](const std::string& text, const auto& swatch) {
+            const double textWidth = 4.6 * static_cast<double>(characters(text));
+            if (px > P::PlotLeft && px + 20 + textWidth > L.plotRight()) {
+                px = P::Margin;
+                y += 14;
+            }
+            swatch();
             svg_ << "<text x=\"" << px + 20 << "\" y=\"" << y + 7.5 << "\">" << xmlEscape(text)
                  << "</text>\n";
-            // Room for the text at the font's average width, and a gap.
-            std::size_t characters = 0;
-            for (unsigned char c : text)
-                characters += (c & 0xC0) != 0x80;
-            px += 20 + 4.6 * static_cast<double>(characters) + 22;
+            px += 20 + textWidth + 22;
+        };
+        const auto box = [&](const char* fill, const char* rest = "") {
+            svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
+                 << fill << "\"" << rest << "/>\n";
         };
         svg_ << "<g id=\"legend\">\n";
-        svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
-             << WindowFill << "\"/>\n";
-        label(word(str::TimelineLegendWindow));
-        svg_ << "<line x1=\"" << px + 8 << "\" y1=\"" << y << "\" x2=\"" << px + 8 << "\" y2=\""
-             << y + 10 << "\" stroke=\"" << LaunchColour << "\" stroke-width=\"1.4\"/>\n";
-        label(word(str::TimelineLegendLaunch));
-        svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
-             << LaunchColour << "\"/>\n";
-        label(word(str::TimelineLegendDense));
-        svg_ << "<rect x=\"" << px << "\" y=\"" << y
-             << "\" width=\"16\" height=\"10\" "
-                "fill=\"none\" stroke=\""
-             << LaunchColour << "\" stroke-width=\"0.5\"/>\n";
-        hatch(px, y, 16, 10);
-        label(word(str::TimelineLegendConditional));
-        svg_ << "<rect x=\"" << px << "\" y=\"" << y << "\" width=\"16\" height=\"10\" fill=\""
-             << SilenceFill << "\" fill-opacity=\"0.28\"/>\n";
-        label(word(str::TimelineLegendSilence));
-        svg_ << "<rect x=\"" << px + 6.4 << "\" y=\"" << y
-             << "\" width=\"3.2\" height=\"10\" "
-                "fill=\""
-             << ConflictColour << "\"/>\n";
-        label(word(str::TimelineLegendConflict));
+        entry(word(str::TimelineLegendWindow), [&] { box(WindowFill); });
+        entry(word(str::TimelineLegendLaunch), [&] {
+            svg_ << "<line x1=\"" << px + 8 << "\" y1=\"" << y << "\" x2=\"" << px + 8 << "\" y2=\""
+                 << y + 10 << "\" stroke=\"" << LaunchColour << "\" stroke-width=\"1.4\"/>\n";
+        });
+        entry(word(str::TimelineLegendDense), [&] { box(LaunchColour); });
+        entry(word(str::TimelineLegendConditional), [&] {
+            svg_ << "<rect x=\"" << px << "\" y=\"" << y
+                 << "\" width=\"16\" height=\"10\" fill=\"none\" stroke=\"" << LaunchColour
+                 << "\" stroke-width=\"0.5\"/>\n";
+            hatch(px, y, 16, 10);
+        });
+        entry(word(str::TimelineLegendSilence),
+              [&] { box(SilenceFill, " fill-opacity=\"0.28\""); });
+        entry(word(str::TimelineLegendConflict), [&] {
+            svg_ << "<rect x=\"" << px + 6.4 << "\" y=\"" << y
+                 << "\" width=\"3.2\" height=\"10\" fill=\"" << ConflictColour << "\"/>\n";
+        });
+        if (anyMadeUp_) entry(word(str::TimelineLegendMadeUp), [&] { diamond(px + 8, y + 5); });
         svg_ << "</g>\n";
+    }
+
+    // The mark of a made-up launch.
+    void diamond(double cx, double cy, std::string_view title = {}) {
+        constexpr double R = 4;
+        svg_ << "<polygon points=\"" << cx << ',' << cy - R << ' ' << cx + R << ',' << cy << ' '
+             << cx << ',' << cy + R << ' ' << cx - R << ',' << cy << "\" fill=\"" << MadeUpColour
+             << "\" stroke=\"#ffffff\" stroke-width=\"0.6\"";
+        if (title.empty()) {
+            svg_ << "/>\n";
+            return;
+        }
+        svg_ << "><title>" << xmlEscape(title) << "</title></polygon>\n";
     }
 
     // A word of the chart in the operator's language.
@@ -463,6 +490,7 @@ class Renderer {
     const Model& model_;
     const RegionalSettings& regional_;
     const ChartWords& words_;
+    const SvgLayout& L;
     RegionalSettings shortTime_;
     Svg svg_;
     struct Group {
@@ -472,40 +500,77 @@ class Renderer {
     std::vector<int> laneOfTask_;
     std::vector<std::vector<Group>> bySection_;
     bool anyLaunch_ = false;
+    bool anyMadeUp_ = false;
 };
 
 } // namespace
 
-int sectionCount(const Model& model) {
-    const auto lanes = static_cast<int>(model.lanes.size());
-    return std::max(1, (lanes + P::LanesPerSection - 1) / P::LanesPerSection);
+SvgLayout SvgLayout::page(double width, double height) {
+    SvgLayout l;
+    l.width = std::max(width, MinWidth);
+    l.height = height;
+    l.lanesPerSection =
+        std::max(3, static_cast<int>((height - P::LaneTop - P::LegendSpace) / l.laneHeight + 1e-9));
+    return l;
 }
 
-double xOf(const Period& period, Minute minute) {
+SvgLayout SvgLayout::screen(double width, double height, int lanes) {
+    SvgLayout l;
+    l.width = std::max(width, MinWidth);
+    l.height = 0;
+    // A few lanes grow taller to fill the height, up to half as tall again.
+    const int rows = std::clamp(lanes, 3, l.lanesPerSection);
+    l.laneHeight = std::clamp((height - P::LaneTop - P::LegendSpace) / rows, P::LaneHeight,
+                              P::LaneHeight * 1.5);
+    return l;
+}
+
+double SvgLayout::sectionHeight(int lanes) const {
+    return height > 0 ? height : P::LaneTop + laneHeight * std::max(lanes, 3) + P::LegendSpace;
+}
+
+int sectionCount(const Model& model, const SvgLayout& layout) {
+    const auto lanes = static_cast<int>(model.lanes.size());
+    return std::max(1, (lanes + layout.lanesPerSection - 1) / layout.lanesPerSection);
+}
+
+int lanesIn(const Model& model, int section, const SvgLayout& layout) {
+    const int first = section * layout.lanesPerSection;
+    return std::clamp(static_cast<int>(model.lanes.size()) - first, 0, layout.lanesPerSection);
+}
+
+double chartHeight(const Model& model, const SvgLayout& layout) {
+    const int last = sectionCount(model, layout) - 1;
+    return layout.pitch() * last + layout.sectionHeight(lanesIn(model, last, layout));
+}
+
+double xOf(const Period& period, Minute minute, const SvgLayout& layout) {
     const double length = static_cast<double>(std::max<Minute>(period.end - period.begin, 1));
     return P::PlotLeft +
-           (P::PlotRight - P::PlotLeft) * static_cast<double>(minute - period.begin) / length;
+           (layout.plotRight() - P::PlotLeft) * static_cast<double>(minute - period.begin) / length;
 }
 
-int laneAt(const Model& model, double x, double y) {
-    if (x < P::Margin || x > P::PlotRight || y < 0) return -1;
-    const auto section = static_cast<int>(y / P::Height);
-    const double inSection = y - section * P::Height - P::LaneTop;
+int laneAt(const Model& model, double x, double y, const SvgLayout& layout) {
+    const SvgLayout& L = layout;
+    if (x < P::Margin || x > layout.plotRight() || y < 0) return -1;
+    const auto section = static_cast<int>(y / layout.pitch());
+    const double inSection = y - section * layout.pitch() - P::LaneTop;
     if (inSection < 0) return -1;
-    const auto row = static_cast<int>(inSection / P::LaneHeight);
-    if (row >= P::LanesPerSection) return -1;
-    const int lane = section * P::LanesPerSection + row;
+    const auto row = static_cast<int>(inSection / L.laneHeight);
+    if (row >= layout.lanesPerSection) return -1;
+    const int lane = section * layout.lanesPerSection + row;
     return lane < static_cast<int>(model.lanes.size()) ? lane : -1;
 }
 
 std::string renderSvg(const Model& model, const RegionalSettings& regional,
                       const ChartWords& words) {
-    return Renderer(model, regional, words).run();
+    return Renderer(model, regional, words, SvgLayout{}).run();
 }
 
 std::string renderSvgSection(const Model& model, const RegionalSettings& regional, int section,
-                             const ChartWords& words) {
-    return Renderer(model, regional, words).run(std::clamp(section, 0, sectionCount(model) - 1));
+                             const ChartWords& words, const SvgLayout& layout) {
+    return Renderer(model, regional, words, layout)
+        .run(std::clamp(section, 0, sectionCount(model, layout) - 1));
 }
 
 std::string shortTimeFormat(const std::string& longTimeFormat) {

@@ -605,6 +605,9 @@ void TMainForm::TimelineClick() {
         TimelineForm = new TTimelineForm(
             scheduler_->dataCtrl(), scheduler_->regional(),
             [this] { return scheduler_->clock().now(); }, this);
+        TimelineForm->setGapSource([this](DateTime now) {
+            return TTimelineForm::Gaps{scheduler_->recordedGaps(now), scheduler_->catchUpDays()};
+        });
         connect(TimelineForm, &TTimelineForm::taskChosen, this,
                 [this](qint64 record, qint64 appId) { selectTimelineTask(record, appId); });
     }

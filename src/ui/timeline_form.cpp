@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -33,13 +34,21 @@ namespace {
 
 using Page = timeline::SvgPage;
 
+// The weekdays of a date in the chart, where Russian writes them in lower case.
+[[maybe_unused]] constexpr struct {
+    const char* source;
+    const char* comment;
+} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Monday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Tuesday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Wednesday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Thursday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Friday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Saturday", "timeline"),
+                  QT_TRANSLATE_NOOP3("Vektrin", "Sunday", "timeline")}; // for lupdate
+
 // The chart's words in the interface's language (the command line keeps them English).
 timeline::ChartWords chartWords() {
-    return [](std::string_view text) { return qs(text).toStdString(); };
-}
-
-double documentHeight(const timeline::Model& model) {
-    return Page::Height * timeline::sectionCount(model);
+    return [](std::string_view text) { return qs(text, "timeline").toStdString(); };
 }
 
 } // namespace
@@ -47,37 +56,57 @@ double documentHeight(const timeline::Model& model) {
 TimelineView::TimelineView(QWidget* parent) : QWidget(parent) {}
 TimelineView::~TimelineView() = default;
 
-void TimelineView::setPages(const timeline::Model* model, std::function<std::string(int)> page) {
+void TimelineView::setPages(const timeline::Model* model, PageMaker page) {
     model_ = model;
     page_ = std::move(page);
+    clearPages();
+}
+
+void TimelineView::clearPages() {
     renderers_.clear();
-    renderers_.resize(static_cast<std::size_t>(model ? timeline::sectionCount(*model) : 0));
+    renderers_.resize(
+        static_cast<std::size_t>(model_ ? timeline::sectionCount(*model_, layout_) : 0));
     tips_.clear();
     tips_.resize(renderers_.size());
     update();
+}
+
+void TimelineView::fitTo(const QSize& size) {
+    // The lane names and hour labels as large as the interface's text.
+    scale_ = std::max(1.0, QFontInfo(font()).pixelSize() / Page::FontSize);
+    const timeline::SvgLayout layout =
+        timeline::SvgLayout::screen(size.width() / scale_, size.height() / scale_,
+                                    model_ ? static_cast<int>(model_->lanes.size()) : 0);
+    if (!(layout == layout_)) {
+        layout_ = layout;
+        clearPages();
+    }
+    const double height = model_ ? timeline::chartHeight(*model_, layout_) : 0;
+    resize(static_cast<int>(std::lround(layout_.width * scale_)),
+           static_cast<int>(std::lround(height * scale_)));
 }
 
 QSvgRenderer* TimelineView::pageRenderer(int section) {
     if (section < 0 || section >= pageCount()) return nullptr;
     auto& renderer = renderers_[static_cast<std::size_t>(section)];
     if (!renderer)
-        renderer = std::make_unique<QSvgRenderer>(QByteArray::fromStdString(page_(section)));
+        renderer =
+            std::make_unique<QSvgRenderer>(QByteArray::fromStdString(page_(section, layout_)));
     return renderer.get();
-}
-
-double TimelineView::pageHeight() const {
-    return width() * Page::Height / Page::Width;
 }
 
 void TimelineView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), Qt::white);
-    const double h = pageHeight();
-    if (h <= 0) return;
-    const int first = static_cast<int>(event->rect().top() / h);
-    const int last = static_cast<int>(event->rect().bottom() / h);
-    for (int s = std::max(first, 0); s <= std::min(last, pageCount() - 1); ++s)
-        if (QSvgRenderer* r = pageRenderer(s)) r->render(&painter, QRectF(0, s * h, width(), h));
+    const double pitch = layout_.pitch() * scale_;
+    if (pitch <= 0 || !model_) return;
+    const int first = static_cast<int>(event->rect().top() / pitch);
+    const int last = static_cast<int>(event->rect().bottom() / pitch);
+    for (int s = std::max(first, 0); s <= std::min(last, pageCount() - 1); ++s) {
+        const double h = layout_.sectionHeight(timeline::lanesIn(*model_, s, layout_)) * scale_;
+        if (QSvgRenderer* r = pageRenderer(s))
+            r->render(&painter, QRectF(0, pageTop(s), layout_.width * scale_, h));
+    }
 }
 
 // The titled elements of the page's document and the area each covers: a line or a rectangle its
@@ -93,7 +122,7 @@ const std::vector<TimelineView::Tip>& TimelineView::pageTips(int section) {
         bool lane = false; // a lane's name is said along the whole of its row
     };
     std::vector<Open> open;
-    QXmlStreamReader xml(QByteArray::fromStdString(page_(section)));
+    QXmlStreamReader xml(QByteArray::fromStdString(page_(section, layout_)));
     const auto number = [&](const char* name) { return xml.attributes().value(name).toDouble(); };
     while (!xml.atEnd()) {
         xml.readNext();
@@ -115,12 +144,19 @@ const std::vector<TimelineView::Tip>& TimelineView::pageTips(int section) {
                              .normalized();
             else if (name == QLatin1String("rect"))
                 o.area = QRectF(number("x"), number("y") + o.dy, number("width"), number("height"));
+            else if (name == QLatin1String("polygon"))
+                for (const QString& point :
+                     xml.attributes().value("points").toString().split(' ')) {
+                    const QPointF p(point.section(',', 0, 0).toDouble(),
+                                    point.section(',', 1, 1).toDouble() + o.dy);
+                    o.area = o.area.isNull() ? QRectF(p, p) : o.area | QRectF(p, p);
+                }
             open.push_back(o);
         } else if (xml.isEndElement() && !open.empty()) {
             const Open o = open.back();
             open.pop_back();
             const QRectF area =
-                o.lane ? QRectF(0, o.area.top(), Page::Width, o.area.height()) : o.area;
+                o.lane ? QRectF(0, o.area.top(), layout_.width, o.area.height()) : o.area;
             if (!o.title.isEmpty() && !o.area.isNull() && !open.empty())
                 tips->push_back({area, o.title});
             if (!open.empty() && !o.area.isNull())
@@ -131,12 +167,11 @@ const std::vector<TimelineView::Tip>& TimelineView::pageTips(int section) {
 }
 
 QString TimelineView::tipAt(const QPoint& pos) {
-    const double h = pageHeight();
-    if (h <= 0 || width() <= 0) return {};
-    const int section = static_cast<int>(pos.y() / h);
+    const double pitch = layout_.pitch() * scale_;
+    if (pitch <= 0) return {};
+    const int section = static_cast<int>(pos.y() / pitch);
     if (section < 0 || section >= pageCount()) return {};
-    const double scale = Page::Width / width();
-    const QPointF at(pos.x() * scale, (pos.y() - section * h) * scale);
+    const QPointF at(pos.x() / scale_, (pos.y() - pageTop(section)) / scale_);
     // The smallest mark within a few units: a launch over its lane, a lane over the silence.
     const Tip* best = nullptr;
     for (const Tip& tip : pageTips(section))
@@ -159,9 +194,8 @@ bool TimelineView::event(QEvent* event) {
 }
 
 int TimelineView::laneAt(const QPoint& pos) const {
-    if (!model_ || width() <= 0 || height() <= 0) return -1;
-    const double scale = Page::Width / width();
-    return timeline::laneAt(*model_, pos.x() * scale, pos.y() * scale);
+    if (!model_) return -1;
+    return timeline::laneAt(*model_, pos.x() / scale_, pos.y() / scale_, layout_);
 }
 
 void TimelineView::mousePressEvent(QMouseEvent* event) {
@@ -205,7 +239,7 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
     scroll_ = new QScrollArea(this);
     scroll_->setObjectName("ScrollBox");
     scroll_->setWidgetResizable(false);
-    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     scroll_->setBackgroundRole(QPalette::Base);
     View = named(new TimelineView, "View");
@@ -265,13 +299,19 @@ bool TTimelineForm::refresh() {
     }
     BusyCursor busy;
     timeline::Tables tables = timeline::readTables(data_);
-    const DateTime from = now_();
-    const timeline::PeriodOrProblem period = timeline::makePeriod(from, from + hours_ / 24.0);
+    const DateTime now = now_();
+    const std::vector<int> shown = timeline::defaultSelection(tables);
+    std::vector<timeline::MadeUp> madeUp;
+    if (gaps_) {
+        const Gaps gaps = gaps_(now);
+        madeUp = timeline::madeUpLaunches(tables, shown, gaps.gaps, gaps.catchUpDays, now);
+    }
+    const timeline::PeriodOrProblem period =
+        timeline::makePeriod(timeline::chartBegin(madeUp, now), now + hours_ / 24.0);
     if (!period.period) return false;
-    std::vector<int> shown = timeline::defaultSelection(tables);
-    model_ = timeline::buildModel(std::move(tables), *period.period, shown);
-    View->setPages(&model_, [this](int section) {
-        return timeline::renderSvgSection(model_, regional_, section, chartWords());
+    model_ = timeline::buildModel(std::move(tables), *period.period, shown, madeUp);
+    View->setPages(&model_, [this](int section, const timeline::SvgLayout& layout) {
+        return timeline::renderSvgSection(model_, regional_, section, chartWords(), layout);
     });
     Hint->setText(qs(str::TimelineLaneHint));
     fitView();
@@ -279,10 +319,8 @@ bool TTimelineForm::refresh() {
 }
 
 void TTimelineForm::fitView() {
-    // As wide as the window, as high as the pages need: a click maps straight onto the document.
-    const int width = std::max(200, scroll_->viewport()->width());
-    const double height = width * documentHeight(model_) / Page::Width;
-    View->resize(width, static_cast<int>(std::lround(height)));
+    // As wide as the window, as high as the pages need.
+    View->fitTo(scroll_->viewport()->size());
 }
 
 void TTimelineForm::resizeEvent(QResizeEvent* event) {
@@ -317,16 +355,19 @@ bool TTimelineForm::saveSvg(const QString& path, QString* error) {
 }
 
 void TTimelineForm::printTo(QPrinter& printer) {
-    printer.setPageOrientation(QPageLayout::Landscape);
-    printer.setPageSize(QPageSize(QPageSize::A4));
+    // Laid out for the paper chosen: its width for the time axis, as many lanes a page as fit.
+    const QRectF paper = printer.pageLayout().paintRect(QPageLayout::Inch);
+    const timeline::SvgLayout layout =
+        timeline::SvgLayout::page(paper.width() * 96, paper.height() * 96);
     QPainter painter(&printer);
     const QRectF area = painter.viewport();
-    // The page's shape, as large as the printable area allows.
-    const double scale = std::min(area.width() / Page::Width, area.height() / Page::Height);
-    const QRectF target(area.left(), area.top(), Page::Width * scale, Page::Height * scale);
-    for (int s = 0; s < View->pageCount(); ++s) {
+    const double scale = std::min(area.width() / layout.width, area.height() / layout.height);
+    const QRectF target(area.left(), area.top(), layout.width * scale, layout.height * scale);
+    for (int s = 0; s < timeline::sectionCount(model_, layout); ++s) {
         if (s > 0) printer.newPage();
-        if (QSvgRenderer* r = View->pageRenderer(s)) r->render(&painter, target);
+        QSvgRenderer page(QByteArray::fromStdString(
+            timeline::renderSvgSection(model_, regional_, s, chartWords(), layout)));
+        page.render(&painter, target);
     }
 }
 

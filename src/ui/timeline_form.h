@@ -4,6 +4,7 @@
 // on a task's lane asks the main window to select that task.
 
 #include "engine/timeline.h"
+#include "engine/timeline_svg.h"
 #include "platform/regional.h"
 
 #include <QRectF>
@@ -25,15 +26,23 @@ namespace vektrin {
 
 class TDataCtrl;
 
-// The chart, one page below the other. A page's document is made, read and painted only when the
-// page comes into view, so the first paint of a long chart costs one page.
+// The chart, one page below the other, laid out for the view's width with its text as large as
+// the interface's. A page's document is made, read and painted only when the page comes into
+// view, so the first paint of a long chart costs one page, and so does a new width.
 class TimelineView : public QWidget {
     Q_OBJECT
   public:
     explicit TimelineView(QWidget* parent = nullptr);
     ~TimelineView() override;
-    // The pages of a model; page(s) makes the document of section s.
-    void setPages(const timeline::Model* model, std::function<std::string(int)> page);
+    using PageMaker = std::function<std::string(int section, const timeline::SvgLayout&)>;
+    // The pages of a model; page(s, layout) makes the document of section s.
+    void setPages(const timeline::Model* model, PageMaker page);
+    // Lays the chart out for a size in pixels (wider when that is too narrow; a few lanes taller
+    // to fill the height) and takes the size it needs.
+    void fitTo(const QSize& size);
+    // Pixels to a unit of the documents, and their layout.
+    double scale() const { return scale_; }
+    const timeline::SvgLayout& layout() const { return layout_; }
     int pageCount() const { return static_cast<int>(renderers_.size()); }
     // The renderer of a page, reading its document when first asked for.
     QSvgRenderer* pageRenderer(int section);
@@ -57,11 +66,14 @@ class TimelineView : public QWidget {
         QRectF area;
         QString text;
     };
-    double pageHeight() const;
+    double pageTop(int section) const { return section * layout_.pitch() * scale_; }
+    void clearPages();
     const std::vector<Tip>& pageTips(int section);
 
     const timeline::Model* model_ = nullptr;
-    std::function<std::string(int)> page_;
+    PageMaker page_;
+    timeline::SvgLayout layout_ = timeline::SvgLayout::screen(0);
+    double scale_ = 1;
     std::vector<std::unique_ptr<QSvgRenderer>> renderers_;
     std::vector<std::optional<std::vector<Tip>>> tips_;
 };
@@ -72,8 +84,16 @@ class TTimelineForm : public QWidget {
     TTimelineForm(TDataCtrl& data, const RegionalSettings& regional, std::function<DateTime()> now,
                   QWidget* parent = nullptr);
 
-    // Reads the tables and draws the period from now. False (and the old chart kept) while the
-    // task table is being edited.
+    // The gaps between the scheduler's passes, and how many days back it makes them up: a launch
+    // made up for a catch-up task is marked. Without it none is.
+    struct Gaps {
+        std::vector<PassGap> gaps;
+        int catchUpDays = 0;
+    };
+    void setGapSource(std::function<Gaps(DateTime now)> source) { gaps_ = std::move(source); }
+
+    // Reads the tables and draws the period from now (from a launch made up in the last hours).
+    // False (and the old chart kept) while the task table is being edited.
     bool refresh();
     void setPeriodHours(int hours);
     int periodHours() const { return hours_; }
@@ -114,6 +134,7 @@ class TTimelineForm : public QWidget {
     TDataCtrl& data_;
     const RegionalSettings& regional_;
     std::function<DateTime()> now_;
+    std::function<Gaps(DateTime)> gaps_;
     int hours_ = 24;
     timeline::Model model_;
     QScrollArea* scroll_ = nullptr;

@@ -709,6 +709,26 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
                      "2\treport\t2026-12-06 07:30\t1\tno\n"
                      "2\treport\t2026-12-07 10:30\t3\tno\n")
         << o.err;
+
+    // The timeline marks the launch that makes the gap up, for the catch-up task only: at the
+    // next pass while the gap lasts, at the pass that ended it when that was in the last hours.
+    for (const auto& [history, line] : std::vector<std::pair<std::string, std::string>>{
+             {"2026-12-07 08:00\n", "2026-12-07 11:00\tbackup\tmade-up launch of the missed "
+                                    "2026-12-07 09:00"},
+             {"2026-12-07 10:59\n2026-12-07 08:50 2026-12-07 09:10\n",
+              "2026-12-07 09:10\tbackup\tmade-up launch of the missed 2026-12-07 09:00"}}) {
+        writeFile(PassHistory::fileFor(state + "/vektrin", t.dir().path()), history);
+        for (const bool text : {true, false}) {
+            std::vector<std::string> args{"--aliases", t.aliases(), "--at", "2026-12-07 11:00:00",
+                                          "timeline"};
+            if (text) args.push_back("--text");
+            const std::string out =
+                test::runVektrinctl(args, {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + state}).out;
+            const std::string mark = text ? "made-up" : "Made-up launch of the missed 12/07/26";
+            EXPECT_EQ(out.find(mark), out.rfind(mark)) << out;
+            EXPECT_NE(out.find(text ? line : mark), std::string::npos) << out;
+        }
+    }
 }
 
 // A table file of an earlier version, without the newest column: reading commands read it as off

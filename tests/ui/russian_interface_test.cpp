@@ -546,6 +546,10 @@ void RussianInterfaceTest::timelineWindow() {
             it.next().captured(1).replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&"));
     QVERIFY(svg.contains("class=\"conflict\""));
     QVERIFY(titles > 3);
+    // A day's name before its date in lower case, as Russian writes it there.
+    QVERIFY2(svg.contains(QRegularExpression(
+                 "bold[^>]*>(понедельник|вторник|среда|четверг|пятница|суббота|воскресенье), ")),
+             qPrintable(svg.left(3000)));
     form->TimelineForm->hide();
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }

@@ -10,10 +10,12 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSvgRenderer>
 #include <QTest>
 
@@ -36,11 +38,11 @@ std::int32_t addDaily(TMainForm& form, const std::string& name, int hour, int mi
 
 // The middle of a lane's row, in the view's coordinates.
 QPoint laneCentre(const TTimelineForm& f, int lane) {
-    const double height = Page::Height * timeline::sectionCount(f.model());
-    const double y = Page::Height * (lane / Page::LanesPerSection) + Page::LaneTop +
-                     Page::LaneHeight * (lane % Page::LanesPerSection) + Page::LaneHeight / 2;
-    return QPoint(static_cast<int>((Page::PlotLeft + 40) * f.View->width() / Page::Width),
-                  static_cast<int>(y * f.View->height() / height));
+    const timeline::SvgLayout& l = f.View->layout();
+    const double y = l.pitch() * (lane / l.lanesPerSection) + Page::LaneTop +
+                     l.laneHeight * (lane % l.lanesPerSection + 0.5);
+    return QPoint(static_cast<int>((Page::PlotLeft + 40) * f.View->scale()),
+                  static_cast<int>(y * f.View->scale()));
 }
 
 std::int64_t currentAppId(TMainForm& form) {
@@ -85,20 +87,25 @@ void TimelineFormTest::opensWithoutPausingAndShowsTheChart() {
     QVERIFY(svg.contains("evening &lt;report&gt;"));
     QVERIFY(!svg.contains("suspended"));
     // Hovering a launch shows its moment, the rest of its lane the task, as the document's
-    // tool tips do.
-    f->resize(1280, 800);
-    QApplication::processEvents();
-    const timeline::Period& period = f->model().period;
-    const timeline::Minute evening = period.begin / 1440 * 1440 + 18 * 60;
-    const double launchX = timeline::xOf(period, evening) * f->View->width() / Page::Width;
+    // tool tips do; at every width the chart fills the window and its text stays as large as the
+    // interface's.
     int lane = 0;
     while (f->model().tables.tasks[f->model().lanes[lane].task].name != "evening <report>")
         ++lane;
-    const QPoint centre = laneCentre(*f, lane);
-    QVERIFY2(f->View->tipAt({static_cast<int>(launchX), centre.y()}).contains("18:00"),
-             qPrintable(f->View->tipAt({static_cast<int>(launchX), centre.y()})));
-    QCOMPARE(f->View->tipAt({static_cast<int>(launchX) - 60, centre.y()}),
-             QString("evening <report>"));
+    for (const int width : {1280, 1900}) {
+        f->resize(width, 800);
+        QApplication::processEvents();
+        QCOMPARE(f->View->width(), f->findChild<QScrollArea*>()->viewport()->width());
+        QVERIFY(f->View->scale() * Page::FontSize >= QFontInfo(f->font()).pixelSize());
+        const timeline::Period& period = f->model().period;
+        const timeline::Minute evening = period.begin / 1440 * 1440 + 18 * 60;
+        const int launchX =
+            static_cast<int>(timeline::xOf(period, evening, f->View->layout()) * f->View->scale());
+        const QPoint centre = laneCentre(*f, lane);
+        QVERIFY2(f->View->tipAt({launchX, centre.y()}).contains("18:00"),
+                 qPrintable(f->View->tipAt({launchX, centre.y()})));
+        QCOMPARE(f->View->tipAt({launchX - 60, centre.y()}), QString("evening <report>"));
+    }
 
     // The grid menu opens the same window again, read anew.
     addDaily(*form, "later", 19, 0);
@@ -210,6 +217,8 @@ void TimelineFormTest::periodSavingAndPrinting() {
     // One page per section of 60 lanes.
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageSize(QPageSize(QPageSize::A4));
     const QString pdf = QString::fromStdString(env.dir.file("week.pdf"));
     printer.setOutputFileName(pdf);
     f->printTo(printer);

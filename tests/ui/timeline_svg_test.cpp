@@ -349,8 +349,9 @@ void TimelineSvgTest::silenceConflictsAndRegionalFormats() {
     QVERIFY(hour);
 }
 
-// One, three and seven days on the page, in a 24-hour and an AM/PM clock: the hour and the day
-// labels, measured in the chart's font, stand apart; short periods name their days.
+// One, three and seven days on a narrow, an A4 and a wide chart, in a 24-hour and an AM/PM clock:
+// the hour and the day labels, measured in the chart's font, stand apart; short periods name
+// their days.
 void TimelineSvgTest::axisLabelsNeverOverlap() {
     QFont font("Liberation Sans");
     font.setPixelSize(8);
@@ -360,32 +361,38 @@ void TimelineSvgTest::axisLabelsNeverOverlap() {
     const QFontMetricsF dayFont(font);
     Tables tables;
     tables.tasks.push_back(task("t", 1, 0, 0, 0, 0));
-    for (const char* clock : {"hh:nn:ss", "h:nn:ss AMPM"})
-        for (int days : {1, 3, 7}) {
-            RegionalSettings r = regional();
-            r.longTimeFormat = clock;
-            std::vector<std::pair<double, double>> labels[2]; // hours, days
-            for (const Element& e :
-                 parse(renderSvg(modelOf(tables, Monday, Monday + days), r)).elements) {
-                const bool day = e.attributes.value("font-size") == QLatin1String("9");
-                if (e.name != "text" ||
-                    (!day && e.attributes.value("fill") != QLatin1String("#333333")))
-                    continue;
-                const double w = (day ? dayFont : hourFont).horizontalAdvance(e.text);
-                labels[day].push_back(
-                    {e.number("x") - (day ? 0 : w / 2), e.number("x") + (day ? w : w / 2)});
-                QVERIFY2(!day || days == 7 || e.text.contains(", "), qPrintable(e.text));
+    for (const double width : {SvgLayout::MinWidth, SvgPage::Width, 2400.0})
+        for (const char* clock : {"hh:nn:ss", "h:nn:ss AMPM"})
+            for (int days : {1, 3, 7}) {
+                RegionalSettings r = regional();
+                r.longTimeFormat = clock;
+                std::vector<std::pair<double, double>> labels[2]; // hours, days
+                for (const Element& e :
+                     parse(renderSvgSection(modelOf(tables, Monday, Monday + days), r, 0, {},
+                                            SvgLayout::screen(width)))
+                         .elements) {
+                    const bool day = e.attributes.value("font-size") == QLatin1String("9");
+                    if (e.name != "text" ||
+                        (!day && e.attributes.value("fill") != QLatin1String("#333333")))
+                        continue;
+                    const double w = (day ? dayFont : hourFont).horizontalAdvance(e.text);
+                    labels[day].push_back(
+                        {e.number("x") - (day ? 0 : w / 2), e.number("x") + (day ? w : w / 2)});
+                    QVERIFY2(!day || days == 7 || e.text.contains(", "), qPrintable(e.text));
+                }
+                // A narrow week has room for no hour's label and for every other day's.
+                for (const bool day : {false, true}) {
+                    auto& row = labels[day];
+                    QVERIFY(row.size() >=
+                            std::size_t(width < SvgPage::Width ? day * days / 2 : days));
+                    std::sort(row.begin(), row.end());
+                    for (std::size_t i = 1; i < row.size(); ++i)
+                        QVERIFY2(
+                            row[i - 1].second <= row[i].first,
+                            qPrintable(
+                                QString("%1 days, %2: %3").arg(days).arg(clock).arg(row[i].first)));
+                }
             }
-            for (auto& row : labels) {
-                QVERIFY(row.size() >= std::size_t(days));
-                std::sort(row.begin(), row.end());
-                for (std::size_t i = 1; i < row.size(); ++i)
-                    QVERIFY2(
-                        row[i - 1].second <= row[i].first,
-                        qPrintable(
-                            QString("%1 days, %2: %3").arg(days).arg(clock).arg(row[i].first)));
-            }
-        }
 }
 
 void TimelineSvgTest::numbersIgnoreTheLocalesDecimalComma() {
