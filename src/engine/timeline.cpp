@@ -3,6 +3,7 @@
 
 #include "engine/launch_condition.h"
 #include "engine/pass_guard.h"
+#include "engine/pass_verdict.h"
 #include "engine/task_rows.h"
 #include "platform/strings.h"
 
@@ -264,7 +265,15 @@ std::vector<MadeUp> madeUpLaunches(const Tables& tables, const std::vector<int>&
                 launchMoment(gap.before - std::int64_t{catchUpDays} * MinutesPerDay + 1)
                     .toDateTime();
             const auto moments = missedIn(search, task.schedule, gap, since);
-            if (!moments.empty()) out.push_back({i, gap.before, minuteIndex(moments.back())});
+            if (moments.empty()) continue;
+            // As the pass decides: nothing under a silence period, and a task due then anyway
+            // has its own launch.
+            const schedule::PassMoment pass =
+                schedule::passMoment(launchMoment(gap.before).toDateTime());
+            if (!schedule::silencesInForce(tables.silence, pass).empty() ||
+                task.schedule.decide(pass).reason == schedule::Reason::Due)
+                continue;
+            out.push_back({i, gap.before, minuteIndex(moments.back())});
         }
     }
     return out;
@@ -394,16 +403,10 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
         }
         model.lanes.push_back(std::move(lane));
     }
-    for (const MadeUp& m : madeUp) {
-        if (m.at < period.begin || m.at >= period.end) continue;
-        const auto silenced = std::any_of(model.silence.begin(), model.silence.end(), [&](auto& s) {
-            return s.stretch.begin <= m.at && m.at < s.stretch.end;
-        });
+    for (const MadeUp& m : madeUp)
         for (Lane& lane : model.lanes)
-            if (lane.task == m.task && !silenced &&
-                !std::binary_search(lane.launches.begin(), lane.launches.end(), m.at))
+            if (lane.task == m.task && m.at >= period.begin && m.at < period.end)
                 lane.madeUp.push_back(m);
-    }
     for (Lane& lane : model.lanes)
         std::sort(lane.madeUp.begin(), lane.madeUp.end(),
                   [](const MadeUp& a, const MadeUp& b) { return a.at < b.at; });

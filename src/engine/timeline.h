@@ -134,7 +134,8 @@ std::vector<int> defaultSelection(const Tables& tables);
 
 // The make-up launches of the gaps for the catch-up tasks among `shown`, one per task and gap, at
 // the pass that ended the gap; a gap that lasts yet is made up at the first pass after `now`.
-// Moments older than catchUpDays before that pass are not made up.
+// As the pass: moments older than catchUpDays before that pass are not made up, nor is anything
+// at a pass under a silence period, or for a task due at that pass anyway.
 std::vector<MadeUp> madeUpLaunches(const Tables& tables, const std::vector<int>& shown,
                                    const std::vector<PassGap>& gaps, int catchUpDays, DateTime now);
 
@@ -145,9 +146,8 @@ constexpr Minute RecentMadeUpMinutes = 6 * 60;
 DateTime chartBegin(const std::vector<MadeUp>& madeUp, DateTime now);
 
 // Builds the model for the tasks of `shown` (indices into tables.tasks). Conflicts are looked
-// for among all tasks the pass would launch, and kept when one of the two is shown. A make-up
-// launch is drawn where the pass makes it: in the period, not in a silence period, and not in a
-// minute in which the task is due anyway.
+// for among all tasks the pass would launch, and kept when one of the two is shown; the make-up
+// launches in the period go on their lanes.
 Model buildModel(Tables tables, const Period& period, const std::vector<int>& shown,
                  const std::vector<MadeUp>& madeUp = {});
 

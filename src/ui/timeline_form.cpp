@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPolygonF>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
@@ -144,13 +145,13 @@ const std::vector<TimelineView::Tip>& TimelineView::pageTips(int section) {
                              .normalized();
             else if (name == QLatin1String("rect"))
                 o.area = QRectF(number("x"), number("y") + o.dy, number("width"), number("height"));
-            else if (name == QLatin1String("polygon"))
-                for (const QString& point :
-                     xml.attributes().value("points").toString().split(' ')) {
-                    const QPointF p(point.section(',', 0, 0).toDouble(),
-                                    point.section(',', 1, 1).toDouble() + o.dy);
-                    o.area = o.area.isNull() ? QRectF(p, p) : o.area | QRectF(p, p);
-                }
+            else if (name == QLatin1String("polygon")) {
+                QPolygonF points;
+                for (const QString& p : xml.attributes().value("points").toString().split(' '))
+                    points << QPointF(p.section(',', 0, 0).toDouble(),
+                                      p.section(',', 1, 1).toDouble() + o.dy);
+                o.area = points.boundingRect();
+            }
             open.push_back(o);
         } else if (xml.isEndElement() && !open.empty()) {
             const Open o = open.back();

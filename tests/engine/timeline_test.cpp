@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vektrin::timeline {
@@ -358,6 +359,76 @@ TEST_F(Timeline, LanesBySortedFirstLaunchWithTheirWindows) {
     EXPECT_EQ(text(model.lanes[1].windows[0]), "2024-03-04 01:01..2024-03-04 01:03");
     EXPECT_TRUE(model.lanes[3].launches.empty());
     EXPECT_TRUE(model.lanes[3].windows.empty());
+}
+
+// ------------------------------------------------------------------------- made-up launches
+
+struct MadeUpCase {
+    const char* label;
+    DateTime now;
+    bool pending; // the gap from 08:30 lasts until now, else a pass ended it at 10:15
+    int catchUpDays;
+    bool silence;                      // 10:00 to 10:30
+    std::vector<std::string> expected; // task, the pass, the moment made up
+    DateTime chartBegins;
+};
+
+// A daily and an hourly catch-up task and a daily one without: made up where the pass would, and a
+// chart from now begins at a make-up of the last hours.
+TEST_F(Timeline, MadeUpLaunchesWhereThePassMakesThem) {
+    const DateTime monday = day(2024, 3, 4);
+    const std::vector<MadeUpCase> cases = {
+        {"ended: the hourly task is due at that pass anyway",
+         at(11, 0),
+         false,
+         7,
+         false,
+         {"daily 10:15 09:00"},
+         at(10, 15)},
+        {"older than the chart", at(17, 0), false, 7, false, {}, at(17, 0)},
+        {"lasting: made up at the next pass",
+         at(10, 20, 30),
+         true,
+         7,
+         false,
+         {"hourly 10:21 10:15", "daily 10:21 09:00"},
+         at(10, 20, 30)},
+        {"no days back", at(11, 0), false, 0, false, {}, at(11, 0)},
+        {"silenced", at(11, 0), false, 7, true, {}, at(11, 0)},
+    };
+    for (const MadeUpCase& c : cases) {
+        Tables tables;
+        for (const auto& [name, interval, time, catchUp] : {std::tuple{"daily", 2, at(9, 0), true},
+                                                            {"hourly", 1, at(0, 15), true},
+                                                            {"off", 2, at(9, 0), false}}) {
+            Task t;
+            t.name = name;
+            t.schedule.interval = interval;
+            t.schedule.startTime = t.schedule.endTime = time;
+            t.catchUp = catchUp;
+            tables.tasks.push_back(t);
+        }
+        if (c.silence) {
+            tables.silence.emplace_back();
+            tables.silence.back().interval = 2;
+            tables.silence.back().startTime = at(10, 0);
+            tables.silence.back().endTime = at(10, 30);
+        }
+        const Minute first = static_cast<Minute>(monday) * 1440;
+        const PassGap gap{first + 8 * 60 + 30,
+                          c.pending ? first + 10 * 60 + 20 : first + 10 * 60 + 15, c.pending};
+        const std::vector<int> shown = defaultSelection(tables);
+        const auto madeUp = madeUpLaunches(tables, shown, {gap}, c.catchUpDays, monday + c.now);
+        const DateTime from = chartBegin(madeUp, monday + c.now);
+        EXPECT_NEAR(from, monday + c.chartBegins, 1e-9) << c.label;
+        const Model model = buildModel(tables, period(from, monday + c.now + 1), shown, madeUp);
+        std::vector<std::string> got;
+        for (const Lane& lane : model.lanes)
+            for (const MadeUp& m : lane.madeUp)
+                got.push_back(tables.tasks[m.task].name + " " + iso(m.at).substr(11) + " " +
+                              iso(m.missed).substr(11));
+        EXPECT_EQ(got, c.expected) << c.label;
+    }
 }
 
 TEST_F(Timeline, TextLinesInTimeOrderWithNamesKeptOnOneLine) {

@@ -2,6 +2,7 @@
 // without pausing the scheduler, showing the chart, a click on a lane selecting that task in the
 // grid (but not while an editor has the table), the period, saving and printing.
 
+#include "engine/pass_history.h"
 #include "engine/timeline_svg.h"
 #include "platform/strings.h"
 #include "ui/task_grid.h"
@@ -107,11 +108,30 @@ void TimelineFormTest::opensWithoutPausingAndShowsTheChart() {
         QCOMPARE(f->View->tipAt({launchX - 60, centre.y()}), QString("evening <report>"));
     }
 
+    // A launch made up after a gap between passes: a mark at the pass that ended the gap, where
+    // the chart now begins, its tooltip naming the moment missed.
+    const std::int64_t now = PassHistory::minuteOf(form->scheduler().clock().now());
+    const DateTime missed = PassHistory::minuteStart(now - 120);
+    addTask(*form, "catching up", [&](TDataCtrl& d) {
+        d.Table1StartTime.setDateTime(timePart(missed));
+        d.Table1EndTime.setDateTime(timePart(missed));
+        d.Table1CatchUp.setBoolean(true);
+    });
+    f->setGapSource([&](DateTime) { return TTimelineForm::Gaps{{{now - 180, now - 60}}, 7}; });
+    QVERIFY(f->refresh());
+    QCOMPARE(f->model().period.begin, now - 60);
+    lane = 0;
+    while (f->model().tables.tasks[f->model().lanes[lane].task].name != "catching up")
+        ++lane;
+    const QString tip = f->View->tipAt(
+        {static_cast<int>(Page::PlotLeft * f->View->scale()), laneCentre(*f, lane).y()});
+    QVERIFY2(tip.startsWith("Made-up launch of the missed "), qPrintable(tip));
+
     // The grid menu opens the same window again, read anew.
     addDaily(*form, "later", 19, 0);
     form->Timeline->trigger();
     QCOMPARE(form->TimelineForm, f);
-    QCOMPARE(f->model().lanes.size(), std::size_t(3));
+    QCOMPARE(f->model().lanes.size(), std::size_t(4));
 }
 
 void TimelineFormTest::aClickOnALaneSelectsItsTaskInTheGrid() {
