@@ -75,6 +75,11 @@ std::optional<std::string> definedControl(const std::string& aliasesFile) {
 
 std::string defineControl(const FirstStart& places) {
     std::optional<IniFile> ini = IniFile::load(places.aliasesFile, "aliases file");
+    // A new file of the user's hides the system's: it starts as a copy, so that the system's other
+    // aliases stay defined.
+    if (!ini && places.aliasesFile == aliasesFileCandidates().front())
+        if (const std::string inForce = aliasesFilePath(); inForce != places.aliasesFile)
+            ini = IniFile::load(inForce, "aliases file");
     if (!ini) ini = IniFile::parse("");
     Undo undo;
     makeDirectories(parentOf(places.aliasesFile), undo);
