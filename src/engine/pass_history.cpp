@@ -31,6 +31,20 @@ std::optional<std::int64_t> minuteFrom(const char* text) {
     return PassHistory::minuteOf(*date + *time);
 }
 
+using Runs = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+bool inRuns(const Runs& runs, std::int64_t minute) {
+    return std::any_of(runs.begin(), runs.end(), [&](const auto& run) {
+        return run.first <= minute && minute <= run.second;
+    });
+}
+
+std::int64_t highestOf(const Runs& runs, std::int64_t minute) {
+    for (const auto& run : runs)
+        minute = std::max(minute, run.second);
+    return minute;
+}
+
 std::string minuteText(std::int64_t minute) {
     return text::isoStamp(PassHistory::minuteStart(minute), text::Stamp::Minutes);
 }
@@ -69,23 +83,20 @@ std::int64_t PassHistory::minuteOf(DateTime value) {
     return static_cast<std::int64_t>(std::floor(value * 1440 + 1e-7));
 }
 
-bool PassHistory::covered(std::int64_t minute) const {
-    return std::any_of(covered_.begin(), covered_.end(), [&](const auto& run) {
-        return run.first <= minute && minute <= run.second;
-    });
-}
-
 void PassHistory::cover(std::int64_t minute) {
     if (!covered_.empty() && covered_.back().second + 1 == minute)
         covered_.back().second = minute;
     else
         covered_.emplace_back(minute, minute);
     // Only the stretch the clock may bring back is kept.
-    std::int64_t highest = minute;
-    for (const auto& run : covered_)
-        highest = std::max(highest, run.second);
-    std::erase_if(covered_,
-                  [&](const auto& run) { return run.second < highest - RepeatedStretchMinutes; });
+    const std::int64_t highest = highestOf(covered_, minute);
+    const auto old = [&](const auto& run) { return run.second < highest - RepeatedStretchMinutes; };
+    std::erase_if(covered_, old);
+    std::erase_if(madeUp_, old);
+}
+
+void PassHistory::madeUp(std::int64_t first, std::int64_t last) {
+    if (first <= last) madeUp_.emplace_back(first, last);
 }
 
 std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t utcMs,
@@ -109,13 +120,14 @@ std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t u
     }
     excused_ = false;
 
-    std::int64_t highest = minute;
-    for (const auto& run : covered_)
-        highest = std::max(highest, run.second);
-    if (highest - minute > RepeatedStretchMinutes)
-        covered_.clear(); // a new time: its minutes are scheduled afresh
-    else
-        pass.repeatedMinute = covered(minute);
+    if (highestOf(covered_, minute) - minute > RepeatedStretchMinutes) {
+        // A new time: its minutes are scheduled afresh.
+        covered_.clear();
+        madeUp_.clear();
+    } else {
+        pass.repeatedMinute = inRuns(covered_, minute);
+        pass.madeUpMinute = inRuns(madeUp_, minute);
+    }
     cover(minute);
     keep(minute);
     return pass;

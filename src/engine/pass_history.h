@@ -33,6 +33,8 @@ class PassHistory {
         std::optional<std::pair<std::int64_t, std::int64_t>> gap;
         // The clock went back to a minute a pass has covered.
         bool repeatedMinute = false;
+        // The clock went back into a gap whose launches catch-up tasks have made up already.
+        bool madeUpMinute = false;
         std::optional<Step> step;
     };
 
@@ -43,6 +45,9 @@ class PassHistory {
     // The minutes until the next pass are no gap: scheduling was paused on purpose (an editor, a
     // message box that held a pass).
     void excuse() { excused_ = true; }
+    // The launches of catch-up tasks in the minutes first..last were made up: those minutes count
+    // as covered for such tasks if the clock brings them back.
+    void madeUp(std::int64_t first, std::int64_t last);
     // The problem of the last write of the file, once: empty when there is none to say.
     std::string takeWriteProblem();
 
@@ -60,7 +65,6 @@ class PassHistory {
     static DateTime minuteStart(std::int64_t minute) { return static_cast<double>(minute) / 1440; }
 
   private:
-    bool covered(std::int64_t minute) const;
     void cover(std::int64_t minute);
     void keep(std::int64_t minute);
 
@@ -68,7 +72,7 @@ class PassHistory {
     std::optional<std::int64_t> lastMinute_;
     std::vector<std::pair<std::int64_t, std::int64_t>> gaps_; // kept for vektrinctl due --missed
     // The minutes passes covered lately, as runs of minutes (first, last), oldest first.
-    std::vector<std::pair<std::int64_t, std::int64_t>> covered_;
+    std::vector<std::pair<std::int64_t, std::int64_t>> covered_, madeUp_;
     std::optional<std::int64_t> lastUtcMs_, lastElapsedMs_;
     bool excused_ = false;
     std::string writeProblem_;

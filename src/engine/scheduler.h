@@ -197,7 +197,7 @@ class Scheduler : public ConditionEnvironment {
     void retitleWindows();
     void markSkippedLaunches();
     // The scheduling pass's walk over the tasks.
-    void schedulingWalk(DateTime now, bool repeatedMinute);
+    void schedulingWalk(DateTime now, const PassHistory::Pass& covered);
     int catchUpDays() const;
     // A moment as the protocol's own stamps write it.
     std::string momentText(DateTime moment) const;

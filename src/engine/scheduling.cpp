@@ -91,13 +91,15 @@ void Scheduler::Timer2Timer() {
         const std::int64_t minute = covered->gap->second;
         const std::int64_t from =
             std::max(covered->gap->first, minute - std::int64_t{catchUpDays()} * 1440);
-        if (from + 1 < minute)
+        if (from + 1 < minute) {
             missedSpan_ = {PassHistory::minuteStart(from), PassHistory::minuteStart(minute)};
+            history_.madeUp(from + 1, minute - 1);
+        }
     }
 
     OrlimbActive = LoadOrlimbSettings();
     try {
-        schedulingWalk(now, covered->repeatedMinute);
+        schedulingWalk(now, *covered);
     } catch (const DatabaseError& e) {
         // Another program holds the tables, or their disk refuses: this minute launches what it
         // reached, and the next pass tries again.
@@ -126,7 +128,7 @@ std::string Scheduler::momentText(DateTime moment) const {
     return regional_.formatDate(moment) + " " + regional_.formatTime(moment);
 }
 
-void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
+void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
     PassGuard guard(t);
@@ -173,7 +175,10 @@ void Scheduler::schedulingWalk(DateTime now, bool repeatedMinute) {
             if (found.empty()) return std::nullopt;
             return found.back().toDateTime();
         };
-        const schedule::PassDecision d = schedule::passVerdict(task, moment, repeatedMinute, ask);
+        // A catch-up task's launch in a gap was made up: it is not made again when the clock
+        // brings that minute back.
+        const bool repeated = covered.repeatedMinute || (task.catchUp && covered.madeUpMinute);
+        const schedule::PassDecision d = schedule::passVerdict(task, moment, repeated, ask);
         const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
         switch (d.verdict) {
         case schedule::Verdict::Waiting:

@@ -38,7 +38,7 @@ std::string SettingsStore::stamp() const {
     for (const auto& file : readPaths_) {
         struct stat st {};
         if (::stat(file.c_str(), &st) != 0) {
-            stamp += "-" + std::to_string(errno) + ";";
+            stamp.append("-").append(std::to_string(errno)).append(";");
             continue;
         }
         for (const auto part :

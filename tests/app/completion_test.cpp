@@ -32,6 +32,12 @@ TEST(Completion, OffersCommandsOptionsAndTheNamesInTheTables) {
         {"vektrinctl output noon --l", "--list\n"},
         {"vektrinctl timeline --task n", "night\\ backup\nnoon\n"},
         {"vektrinctl o", "output\n"},
+        {"vektrinctl protocol --task n", "night\\ backup\nnoon\n"},
+        {"vektrinctl protocol --u", "--until\n"},
+        {"vektrinctl next -n 1", "1\n10\n100\n"},
+        {"vektrinctl next --weekly --from 07:30 --r", "--repeat\n"},
+        {"vektrinctl tasks --no", "--no-header\n"},
+        {"vektrinctl due --m", "--missed\n"},
     };
     for (const auto& c : cases) {
         const std::string program = "source " + script +

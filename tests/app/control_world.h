@@ -109,7 +109,7 @@ class ControlWorld {
         vektrin_ = spawn(bin("vektrin"), args, environment(extraEnv), work(), "/dev/null",
                          dir.file("vektrin.out"), dir.file("vektrin.err"));
         for (int i = 0; i < 400; ++i) {
-            if (ctl({"status"}).exitCode == answered) return;
+            if (ctl({"status"}, {}, extraEnv).exitCode == answered) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
         FAIL() << "vektrin did not answer: " << readFile(dir.file("vektrin.err"));

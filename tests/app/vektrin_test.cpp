@@ -32,13 +32,14 @@ class VektrinProgramTest : public ::testing::Test {
 
     static std::string binary() { return std::string(VEKTRIN_BINARY_DIR) + "/vektrin"; }
 
-    pid_t launch(const std::vector<std::string>& args, const std::string& aliases) {
+    pid_t launch(const std::vector<std::string>& args, const std::string& aliases,
+                 const std::string& work = "work") {
         std::vector<std::string> env = {
             "VEKTRIN_ALIASES=" + aliases, "XDG_CONFIG_HOME=" + dir.path() + "/config",
             "HOME=" + dir.path(),         "LC_ALL=C.UTF-8",
             "PATH=/usr/bin:/bin",         "XDG_RUNTIME_DIR=" + dir.path()};
         return test::startProgram(binary(), args, std::move(env),
-                                  {"", "", dir.file("stderr.txt"), dir.path() + "/work"});
+                                  {"", "", dir.file("stderr.txt"), dir.path() + "/" + work});
     }
 
     static int waitExit(pid_t pid) {
@@ -73,13 +74,29 @@ TEST_F(VektrinProgramTest, TermSignalRunsTheShutdownSequence) {
     }
 }
 
+// A second scheduler on the same tables or the same protocol is refused, says which of the two is
+// held, and leaves nothing behind in its own working directory.
 TEST_F(VektrinProgramTest, ASecondInstanceIsRefusedAndTheFirstGoesOn) {
+    mkdir((dir.path() + "/other").c_str(), 0755);
+    mkdir((dir.path() + "/other/tables").c_str(), 0755);
+    test::writeFile(dir.file("other.ini"), "[Control]\npath=" + dir.path() + "/other/tables\n");
     const pid_t first = launch({}, dir.file("aliases.ini"));
     ASSERT_TRUE(waitFor("Waiting of the task scheduling start."));
-    const pid_t second = launch({}, dir.file("aliases.ini"));
-    EXPECT_NE(waitExit(second), 0);
-    EXPECT_NE(test::readFile(dir.file("stderr.txt")).find("Maybe Vektrin runs already?"),
-              std::string::npos);
+    const struct {
+        const char* aliases;
+        const char* work;
+        const char* said;
+    } cases[] = {
+        {"aliases.ini", "other", "Another scheduler holds the tables "},
+        {"other.ini", "work", "Another scheduler holds the protocol "},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(waitExit(launch({}, dir.file(c.aliases), c.work)), 1) << c.said;
+        const std::string err = test::readFile(dir.file("stderr.txt"));
+        EXPECT_NE(err.find("Maybe Vektrin runs already?"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.said), std::string::npos) << err;
+        EXPECT_NE(access((dir.path() + "/other/Vektrin.log").c_str(), F_OK), 0) << c.said;
+    }
     kill(first, SIGTERM);
     EXPECT_EQ(waitExit(first), 0);
     EXPECT_NE(log().find("The Vektrin program completed ..."), std::string::npos);

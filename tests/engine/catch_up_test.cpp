@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The clock steps +2 h and then -1 h: the minutes between are scheduled once, a launch already
-// made is not made again, and each step is said.
+// made (or made up) is not made again, and each step is said.
 class ClockStepTest : public test::EngineTest {};
 
 TEST_F(ClockStepTest, ForwardThenBackLosesNoLaunchAndRepeatsNone) {
@@ -153,11 +153,13 @@ TEST_F(ClockStepTest, ForwardThenBackLosesNoLaunchAndRepeatsNone) {
     for (const auto& [name, h, m] : {std::tuple{"at-1000", 10, 0},
                                      {"at-1105", 11, 5},
                                      {"at-1107", 11, 7},
-                                     {"at-1230", 12, 30}})
+                                     {"at-1230", 12, 30},
+                                     {"made-up-1106", 11, 6}})
         addTask(name, [&](TDataCtrl& d) {
             d.Table1Interval.setInteger(2);
             d.Table1StartTime.setDateTime(*tryEncodeTime(h, m, 0));
             d.Table1EndTime.setDateTime(*tryEncodeTime(h, m, 0));
+            d.Table1CatchUp.setBoolean(std::string_view(name).starts_with("made-up"));
         });
     std::map<std::string, int> runs;
     const auto passes = [&](DateTime from, int minutes) {
@@ -176,8 +178,10 @@ TEST_F(ClockStepTest, ForwardThenBackLosesNoLaunchAndRepeatsNone) {
     passes(at(12, 7, 10, 0), 2);  // 10:00, 10:01
     passes(at(12, 7, 12, 2), 3);  // +2 h: 12:02 .. 12:04
     passes(at(12, 7, 11, 5), 90); // -1 h: 11:05 .. 12:34
-    EXPECT_EQ(runs, (std::map<std::string, int>{
-                        {"at-1000", 1}, {"at-1105", 1}, {"at-1107", 1}, {"at-1230", 1}}));
+    EXPECT_EQ(
+        runs,
+        (std::map<std::string, int>{
+            {"at-1000", 1}, {"at-1105", 1}, {"at-1107", 1}, {"at-1230", 1}, {"made-up-1106", 1}}));
     EXPECT_TRUE(protocolHas("The clock moved forward from 07.12.2026 10:02:01 to 07.12.2026 "
                             "12:02:01."));
     EXPECT_TRUE(protocolHas("The clock moved back from 07.12.2026 12:05:01 to 07.12.2026 "
