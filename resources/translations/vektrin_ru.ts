@@ -14,12 +14,12 @@ Maybe Vektrin runs already?</source>
 Возможно, Vektrin уже запущен?</translation>
     </message>
     <message>
-        <source>Another scheduler holds the tables in </source>
-        <translation>Другой планировщик уже работает с таблицами в </translation>
+        <source>Another scheduler holds the tables in %s.</source>
+        <translation>Другой планировщик уже работает с таблицами в %s.</translation>
     </message>
     <message>
-        <source>Another scheduler holds the protocol </source>
-        <translation>Другой планировщик уже ведёт протокол </translation>
+        <source>Another scheduler holds the protocol %s.</source>
+        <translation>Другой планировщик уже ведёт протокол %s.</translation>
     </message>
     <message>
         <source>Vektrin: first start</source>
@@ -832,8 +832,8 @@ with three empty tables in the directory
         <translation>Протокол не очищен и сохраняет все свои строки. </translation>
     </message>
     <message>
-        <source>The protocol file cannot be opened for appending: </source>
-        <translation>Файл протокола не открывается для дописывания: </translation>
+        <source>The protocol file cannot be opened for appending: %s: %s</source>
+        <translation>Файл протокола не открывается для дописывания: %s: %s</translation>
     </message>
     <message>
         <source>Information</source>
@@ -1187,6 +1187,70 @@ with three empty tables in the directory
     <message>
         <source>, a missed launch is made up</source>
         <translation>, пропущенный запуск выполняется позже</translation>
+    </message>
+    <message>
+        <source>Cannot make the directory %s: %s</source>
+        <translation>Не удаётся создать каталог %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot use the directory %s: %s</source>
+        <translation>Не удаётся использовать каталог %s: %s</translation>
+    </message>
+    <message>
+        <source>The directory %s cannot be written as a path= line of the aliases file</source>
+        <translation>Путь к каталогу %s нельзя записать в строку файла псевдонимов</translation>
+    </message>
+    <message>
+        <source>The Vektrin program could not start: %s</source>
+        <translation>Программа Vektrin не смогла запуститься: %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the aliases file %s: %s</source>
+        <translation>Не удаётся прочитать файл псевдонимов %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the aliases file %s: it is a link to %s, which does not exist</source>
+        <translation>Не удаётся прочитать файл псевдонимов %s: это ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the aliases file %s: it is larger than %s MiB</source>
+        <translation>Не удаётся прочитать файл псевдонимов %s: он больше %s МиБ</translation>
+    </message>
+    <message>
+        <source>Cannot write the aliases file %s: %s</source>
+        <translation>Не удаётся записать файл псевдонимов %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot write the aliases file %s: it is a link to %s, which does not exist</source>
+        <translation>Не удаётся записать файл псевдонимов %s: это ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the settings file %s: %s</source>
+        <translation>Не удаётся прочитать файл настроек %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the settings file %s: it is a link to %s, which does not exist</source>
+        <translation>Не удаётся прочитать файл настроек %s: это ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>Cannot read the settings file %s: it is larger than %s MiB</source>
+        <translation>Не удаётся прочитать файл настроек %s: он больше %s МиБ</translation>
+    </message>
+    <message>
+        <source>Cannot write the settings file %s: %s</source>
+        <translation>Не удаётся записать файл настроек %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot write the settings file %s: it is a link to %s, which does not exist</source>
+        <translation>Не удаётся записать файл настроек %s: это ссылка на несуществующий %s</translation>
+    </message>
+    <message>
+        <source>Cannot create the directory %s: %s</source>
+        <translation>Не удаётся создать каталог %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot keep the name &quot;%s&quot; with the value &quot;%s&quot; in the settings file %s</source>
+        <translation>Имя «%s» со значением «%s» нельзя сохранить в файле настроек %s</translation>
     </message>
 </context>
 </TS>

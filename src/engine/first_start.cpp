@@ -3,6 +3,7 @@
 #include "platform/aliases.h"
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
+#include "platform/strings.h"
 #include "store/data_ctrl.h"
 
 #include <cerrno>
@@ -38,14 +39,13 @@ void makeDirectories(const std::string& path, Undo& undo) {
     struct stat st {};
     if (stat(path.c_str(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
-            throw std::runtime_error("Cannot make the directory " + path + ": " +
-                                     std::strerror(ENOTDIR));
+            throw OperatorError({str::FirstStartDirectoryNotMade, {path, std::strerror(ENOTDIR)}});
         return;
     }
     const auto slash = path.find_last_of('/');
     if (slash != std::string::npos && slash > 0) makeDirectories(path.substr(0, slash), undo);
     if (mkdir(path.c_str(), 0700) != 0)
-        throw std::runtime_error("Cannot make the directory " + path + ": " + std::strerror(errno));
+        throw OperatorError({str::FirstStartDirectoryNotMade, {path, std::strerror(errno)}});
     undo.directory(path);
 }
 
@@ -60,6 +60,7 @@ class NoMessages final : public MessagePort {
     void showMessage(std::string_view text, MessageKind) override {
         throw std::runtime_error(std::string(text));
     }
+    void showText(const OperatorText& text, MessageKind) override { throw OperatorError(text); }
 };
 
 } // namespace
@@ -74,22 +75,26 @@ std::optional<std::string> definedControl(const std::string& aliasesFile) {
 }
 
 std::string defineControl(const FirstStart& places) {
-    std::optional<IniFile> ini = IniFile::load(places.aliasesFile, "aliases file");
+    std::optional<IniFile> ini = IniFile::load(places.aliasesFile, AliasesFileKind);
+    // A new file of the user's hides the system's: it starts as a copy, so that the system's other
+    // aliases stay defined.
+    if (!ini && places.aliasesFile == aliasesFileCandidates().front())
+        if (const std::string inForce = aliasesFilePath(); inForce != places.aliasesFile)
+            ini = IniFile::load(inForce, AliasesFileKind);
     if (!ini) ini = IniFile::parse("");
     Undo undo;
     makeDirectories(parentOf(places.aliasesFile), undo);
     if (access(parentOf(places.aliasesFile).c_str(), W_OK) != 0)
-        throw std::runtime_error("Cannot write the aliases file " + places.aliasesFile + ": " +
-                                 std::strerror(errno));
+        throw ConfigFileError(places.aliasesFile, {AliasesFileKind.unwritable,
+                                                   {places.aliasesFile, std::strerror(errno)}});
     makeDirectories(places.tablesDirectory, undo);
     char real[PATH_MAX];
     if (!realpath(places.tablesDirectory.c_str(), real))
-        throw std::runtime_error("Cannot use the directory " + places.tablesDirectory + ": " +
-                                 std::strerror(errno));
+        throw OperatorError(
+            {str::FirstStartDirectoryUnusable, {places.tablesDirectory, std::strerror(errno)}});
     const std::string directory = real;
     if (!ini->set("Control", "path", directory))
-        throw std::runtime_error("The directory " + directory +
-                                 " cannot be written as a path= line of the aliases file");
+        throw OperatorError({str::FirstStartPathNotWritten, {directory}});
     for (const char* name : {TaskFileName, ResourceFileName, SilenceFileName})
         if (const std::string file = directory + "/" + name; access(file.c_str(), F_OK) != 0)
             undo.file(file);
@@ -97,7 +102,7 @@ std::string defineControl(const FirstStart& places) {
         NoMessages messages;
         TDataCtrl tables(directory, messages);
     }
-    ini->save(places.aliasesFile, "aliases file");
+    ini->save(places.aliasesFile, AliasesFileKind);
     undo.keep();
     return directory;
 }

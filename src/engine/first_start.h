@@ -22,8 +22,9 @@ std::optional<std::string> definedControl(const std::string& aliasesFile);
 
 // Makes the directory (mode 0700, with its missing parents) and its three empty tables, then
 // defines Control as its absolute path in the aliases file, keeping every other byte of it.
-// Returns that path. Throws std::runtime_error naming the place and the reason; then the aliases
-// file is as it was and what this made is gone again.
+// Returns that path. Throws an error naming the place and the reason (its refusals and those of
+// the files are OperatorErrors, with their identity); then the aliases file is as it was and what
+// this made is gone again.
 std::string defineControl(const FirstStart& places);
 
 } // namespace vektrin

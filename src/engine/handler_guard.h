@@ -29,6 +29,8 @@ template <class F> void guardHandler(Scheduler& scheduler, F&& handler) {
         std::fflush(nullptr);
         ::_exit(e.status());
     } catch (const AbortError&) {
+    } catch (const OperatorError& e) {
+        scheduler.reportError(e.text());
     } catch (const std::exception& e) {
         scheduler.reportError(e.what());
     }

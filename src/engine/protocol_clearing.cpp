@@ -16,8 +16,10 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
 
     // Only the holder of the log may rewrite it: a log another scheduler holds is left alone.
     if (!ProtocolFile.isOpen() && !ProtocolFile.open()) {
-        reportError(std::string(str::ProtocolNotCleared) + std::string(str::ProtocolNotReopened) +
-                    ProtocolFile.fullPath() + ": " + std::strerror(ProtocolFile.openError()));
+        reportError(
+            OperatorText{.format = str::ProtocolNotReopened,
+                         .args = {ProtocolFile.fullPath(), std::strerror(ProtocolFile.openError())},
+                         .lead = str::ProtocolNotCleared});
         return;
     }
 

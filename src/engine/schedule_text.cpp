@@ -43,7 +43,9 @@ std::string lowerTrimmed(std::string_view text) {
 }
 
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    std::string out(1, '"');
+    out.append(text).push_back('"');
+    return out;
 }
 
 } // namespace
@@ -145,11 +147,11 @@ Words Schedule::words() const {
         w.to = std::to_string(endMinute());
         return w;
     case ScheduleKind::Weekly:
-        w.schedule += " " + std::string(fields::weekDayWord(weekDayItem()));
+        w.schedule.append(" ").append(fields::weekDayWord(weekDayItem()));
         break;
     case ScheduleKind::EveryMonth:
-        w.schedule += " " + std::to_string(firstDay());
-        if (lastDay() != firstDay()) w.schedule += "-" + std::to_string(lastDay());
+        w.schedule.append(" ").append(std::to_string(firstDay()));
+        if (lastDay() != firstDay()) w.schedule.append("-").append(std::to_string(lastDay()));
         break;
     case ScheduleKind::EveryYear:
         w.from = isoDate(startDate) + " " + shortTime(startTime);

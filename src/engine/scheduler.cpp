@@ -101,6 +101,16 @@ void Scheduler::reportError(std::string_view text) {
     port_.showMessage(message, MessageKind::Error);
 }
 
+void Scheduler::reportError(OperatorText text) {
+    text.fullStop = true;
+    port_.showText(text, MessageKind::Error);
+}
+
+OperatorText Scheduler::startRefusal(const std::exception& error) {
+    if (const auto* said = dynamic_cast<const OperatorError*>(&error)) return said->text();
+    return {str::StartFailed, {error.what()}};
+}
+
 void Scheduler::setTimer1(bool enabled) {
     port_.setTimer1Enabled(enabled);
 }
@@ -138,7 +148,7 @@ Scheduler::StartResult Scheduler::FormCreate() {
         progDirectory = ProgDirectory();
     } catch (const ConfigFileError& e) {
         // Not a missing alias: the operator is told which file cannot be read, and why.
-        port_.showMessage(e.what(), MessageKind::Error);
+        port_.showText(e.text(), MessageKind::Error);
         throw FatalExit(2);
     }
     if (progDirectory.empty()) {
@@ -156,10 +166,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
             settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
         port_.setBusyCursor(false);
         if (!written) {
-            port_.showMessage("You have a problem: " + (settings_.lastError().empty()
-                                                            ? "cannot write " + settings_.path()
-                                                            : settings_.lastError()),
-                              MessageKind::Error);
+            OperatorText problem = settings_.lastError();
+            problem.lead = str::YouHaveAProblem;
+            port_.showText(problem, MessageKind::Error);
             throw FatalExit(1);
         }
         return StartResult::Finished;
@@ -170,13 +179,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
     // is put into the directory.
     try {
         TDataCtrl::verify(directory);
-    } catch (const StoreOpenError& e) {
-        port_.setBusyCursor(false);
-        port_.showText(e.text(), MessageKind::Error);
-        throw FatalExit(1);
     } catch (const std::exception& e) {
         port_.setBusyCursor(false);
-        port_.showMessage(e.what(), MessageKind::Error);
+        port_.showText(startRefusal(e), MessageKind::Error);
         throw FatalExit(1);
     }
 
@@ -191,18 +196,16 @@ Scheduler::StartResult Scheduler::FormCreate() {
         // "Runs already" only when another process holds the lock, with what it holds; else the
         // file and why.
         const int error = tablesHeld || ProtocolFile.isOpen() ? 0 : ProtocolFile.openError();
-        const std::string message = tablesHeld ? std::string(str::LogFileProblem) + "\r\n" +
-                                                     std::string(str::TablesHeld) + directory + "."
-                                    : error == EWOULDBLOCK
-                                        ? std::string(str::LogFileProblem) + "\r\n" +
-                                              std::string(str::ProtocolHeld) +
-                                              ProtocolFile.fullPath() + "."
-                                        : std::string(str::ProtocolNotReopened) +
-                                              ProtocolFile.fullPath() + ": " + std::strerror(error);
+        OperatorText refusal = tablesHeld ? OperatorText{str::TablesHeld, {directory}}
+                               : error == EWOULDBLOCK
+                                   ? OperatorText{str::ProtocolHeld, {ProtocolFile.fullPath()}}
+                                   : OperatorText{str::ProtocolNotReopened,
+                                                  {ProtocolFile.fullPath(), std::strerror(error)}};
+        if (tablesHeld || error == EWOULDBLOCK) refusal.lead = str::LogFileProblem;
         tableLock_.reset();
         ProtocolFile.close();
         port_.setBusyCursor(false);
-        port_.showMessage(message, MessageKind::Error);
+        port_.showText(refusal, MessageKind::Error);
         throw FatalExit(1);
     }
 
@@ -210,10 +213,8 @@ Scheduler::StartResult Scheduler::FormCreate() {
         startWithTables(directory, taskFileIsNew);
     } catch (const FatalExit&) {
         throw;
-    } catch (const StoreOpenError& e) {
-        abandonStart(e.what(), &e.text());
     } catch (const std::exception& e) {
-        abandonStart(e.what());
+        abandonStart(e);
     }
     started_ = true;
     return StartResult::Running;
@@ -258,20 +259,14 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     SetStatusColor(StatusYellow);
 }
 
-void Scheduler::abandonStart(const std::string& error, const OperatorText* identity) {
+void Scheduler::abandonStart(const std::exception& error) {
     // A table held by another writer, a full disk under the tables: said once, written to the
     // protocol (held back when it takes no lines), and the locks given back for the next attempt.
     setTimer1(false);
     disableTimer2();
     port_.setBusyCursor(false);
-    if (identity) {
-        OperatorText said = *identity;
-        said.fullStop = true; // as the general error report closes its texts
-        port_.showText(said, MessageKind::Error);
-    } else {
-        reportError(error);
-    }
-    if (ProtocolFile.isOpen()) WriteProtocol(std::string(str::ProgramNotStarted) + error);
+    reportError(startRefusal(error));
+    if (ProtocolFile.isOpen()) WriteProtocol(std::string(str::ProgramNotStarted) + error.what());
     DataCtrl.reset();
     closeProtocol();
     tableLock_.reset();

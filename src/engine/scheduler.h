@@ -143,6 +143,7 @@ class Scheduler : public ConditionEnvironment {
 
     // Shows an error that a handler did not catch, as the general error report does.
     void reportError(std::string_view text);
+    void reportError(OperatorText text);
 
     TDataCtrl& dataCtrl() { return *DataCtrl; }
     RunningTaskTable RunningTasks;
@@ -168,9 +169,10 @@ class Scheduler : public ConditionEnvironment {
     void disableTimer2();
     void armTimer2();
     void startWithTables(const std::string& directory, bool taskFileIsNew);
-    // identity: the error's own, for the interface to say it in its language.
-    [[noreturn]] void abandonStart(const std::string& error,
-                                   const OperatorText* identity = nullptr);
+    [[noreturn]] void abandonStart(const std::exception& error);
+    // What the operator is told of an error that ends the start: its own identity, or, for one
+    // raised without, that the program could not start and why.
+    static OperatorText startRefusal(const std::exception& error);
     // Writes the protocol lines held back, and tells the operator when the log stops or starts
     // taking lines; closing, of the lines it never took.
     void flushProtocol();

@@ -19,7 +19,7 @@ std::string aliasesFilePath() {
 }
 
 std::optional<std::string> lookupAlias(const std::string& name, const std::string& aliasesFile) {
-    auto ini = IniFile::load(aliasesFile, "aliases file");
+    auto ini = IniFile::load(aliasesFile, AliasesFileKind);
     if (!ini) return std::nullopt;
     auto path = ini->value(name, "path");
     if (!path || path->empty()) return std::nullopt;

@@ -1,5 +1,7 @@
 #include "platform/ini_file.h"
 
+#include "platform/strings.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -28,10 +30,8 @@ bool keepsAsWritten(std::string_view s) {
     return s.empty() || (!isBlank(s.front()) && !isBlank(s.back()));
 }
 
-[[noreturn]] void fail(const std::string& path, std::string_view verb, std::string_view kind,
-                       const std::string& reason) {
-    throw ConfigFileError(path, "Cannot " + std::string(verb) + " the " + std::string(kind) + " " +
-                                    path + ": " + reason);
+[[noreturn]] void fail(const std::string& path, std::string_view format, std::string reason) {
+    throw ConfigFileError(path, {format, {path, std::move(reason)}});
 }
 
 class Descriptor {
@@ -63,24 +63,30 @@ std::string linkTarget(const std::string& path) {
 
 } // namespace
 
-std::optional<IniFile> IniFile::load(const std::string& path, std::string_view kind) {
+const ConfigFileKind AliasesFileKind{str::AliasesFileUnreadable, str::AliasesFileLinkUnread,
+                                     str::AliasesFileTooLarge, str::AliasesFileUnwritable,
+                                     str::AliasesFileLinkUnwritten};
+const ConfigFileKind SettingsFileKind{str::SettingsFileUnreadable, str::SettingsFileLinkUnread,
+                                      str::SettingsFileTooLarge, str::SettingsFileUnwritable,
+                                      str::SettingsFileLinkUnwritten};
+
+std::optional<IniFile> IniFile::load(const std::string& path, const ConfigFileKind& kind) {
     // Non-blocking open: a FIFO in the file's place must not hang the caller.
     Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) {
         const int error = errno;
         struct stat st {};
         if (error == ENOENT && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            fail(path, "read", kind,
-                 "it is a link to " + linkTarget(path) + ", which does not exist");
+            fail(path, kind.readDangling, linkTarget(path));
         if (error == ENOENT) return std::nullopt;
-        fail(path, "read", kind, std::strerror(error));
+        fail(path, kind.unreadable, std::strerror(error));
     }
     struct stat st {};
-    if (fstat(fd.get(), &st) != 0) fail(path, "read", kind, std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) fail(path, "read", kind, std::strerror(EISDIR));
-    const std::string tooLarge = "it is larger than " + std::to_string(MaxFileSize >> 20) + " MiB";
+    if (fstat(fd.get(), &st) != 0) fail(path, kind.unreadable, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) fail(path, kind.unreadable, std::strerror(EISDIR));
+    const std::string limit = std::to_string(MaxFileSize >> 20);
     if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > MaxFileSize)
-        fail(path, "read", kind, tooLarge);
+        fail(path, kind.tooLarge, limit);
     fcntl(fd.get(), F_SETFL, fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
 
     std::string text;
@@ -91,10 +97,10 @@ std::optional<IniFile> IniFile::load(const std::string& path, std::string_view k
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            fail(path, "read", kind, std::strerror(errno));
+            fail(path, kind.unreadable, std::strerror(errno));
         }
         if (text.size() + static_cast<std::size_t>(n) > MaxFileSize)
-            fail(path, "read", kind, tooLarge);
+            fail(path, kind.tooLarge, limit);
         text.append(buffer, static_cast<std::size_t>(n));
     }
     return parse(text);
@@ -231,15 +237,13 @@ std::string IniFile::serialise() const {
     return byteOrderMark_ ? std::string(ByteOrderMark) + text_ : text_;
 }
 
-void IniFile::save(const std::string& path, std::string_view kind) const {
+void IniFile::save(const std::string& path, const ConfigFileKind& kind) const {
     // Through a link to the file it names, so the link (a shared set of dotfiles, say) stays.
     std::string target = path;
     struct stat linkStat {};
     if (lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
         char* real = realpath(path.c_str(), nullptr);
-        if (!real)
-            fail(path, "write", kind,
-                 "it is a link to " + linkTarget(path) + ", which does not exist");
+        if (!real) fail(path, kind.writeDangling, linkTarget(path));
         target = real;
         std::free(real);
     }
@@ -254,11 +258,11 @@ void IniFile::save(const std::string& path, std::string_view kind) const {
         rawFd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (rawFd < 0 && errno != EEXIST) break;
     }
-    if (rawFd < 0) fail(path, "write", kind, std::strerror(errno));
+    if (rawFd < 0) fail(path, kind.unwritable, std::strerror(errno));
     Descriptor fd(rawFd);
     auto abandon = [&](int error) {
         unlink(tmp.c_str());
-        fail(path, "write", kind, std::strerror(error));
+        fail(path, kind.unwritable, std::strerror(error));
     };
     if (existed) {
         // The new file is the old one to anyone who looks: same permissions, same owner (when

@@ -6,6 +6,8 @@
 // spellings, line ends and the byte-order mark. The text is kept as it is and every lookup or
 // change reads it once, front to back: linear in the file's size, whatever its shape.
 
+#include "platform/operator_text.h"
+
 #include <cstddef>
 #include <optional>
 #include <stdexcept>
@@ -16,15 +18,27 @@ namespace vektrin {
 
 // A configuration file that is there but cannot be read or written; what() names its path and
 // the reason.
-class ConfigFileError : public std::runtime_error {
+class ConfigFileError : public OperatorError {
   public:
-    ConfigFileError(std::string path, const std::string& message)
-        : std::runtime_error(message), path_(std::move(path)) {}
+    ConfigFileError(std::string path, OperatorText text)
+        : OperatorError(std::move(text)), path_(std::move(path)) {}
     const std::string& path() const { return path_; }
 
   private:
     std::string path_;
 };
+
+// How the refusals name one kind of configuration file: a format of the string table for each,
+// the file's path first.
+struct ConfigFileKind {
+    std::string_view unreadable;    // the system's reason
+    std::string_view readDangling;  // the link's target
+    std::string_view tooLarge;      // the limit in MiB
+    std::string_view unwritable;    // the system's reason
+    std::string_view writeDangling; // the link's target
+};
+extern const ConfigFileKind AliasesFileKind;
+extern const ConfigFileKind SettingsFileKind;
 
 class IniFile {
   public:
@@ -32,10 +46,8 @@ class IniFile {
     static constexpr std::size_t MaxFileSize = std::size_t{128} << 20;
 
     // Empty when nothing is at path. Throws ConfigFileError when something is there that cannot
-    // be read: no permission, a directory, a broken link, a read error. `kind` names the file in
-    // the message ("aliases file").
-    static std::optional<IniFile> load(const std::string& path,
-                                       std::string_view kind = "configuration file");
+    // be read: no permission, a directory, a broken link, a read error, in the words of its kind.
+    static std::optional<IniFile> load(const std::string& path, const ConfigFileKind& kind);
     static IniFile parse(std::string_view text);
 
     std::optional<std::string> value(std::string_view section, std::string_view name) const;
@@ -49,7 +61,7 @@ class IniFile {
     // Writes a temporary file beside the file (beside the target of a link, so the link stays),
     // with the old file's permissions, flushes it and renames it over, so a crash never leaves
     // half a file. Throws ConfigFileError naming the path.
-    void save(const std::string& path, std::string_view kind = "configuration file") const;
+    void save(const std::string& path, const ConfigFileKind& kind) const;
 
   private:
     struct Entry {

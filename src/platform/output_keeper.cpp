@@ -117,9 +117,10 @@ void RunFileKeeper::cut(const char* data, std::size_t size) noexcept {
     // The marker goes first, unfinished, wherever it covers nothing still to be moved: a reader
     // who finds it so knows that what follows is being rewritten.
     if (fromTail == 0 || to <= from) {
-        marker[length - 1] = ' ';
+        char& last = marker[length > 0 ? length - 1 : 0]; // the marker ends in its line break
+        last = ' ';
         ok = writeAt(file_, marker, length, headLength_) == length;
-        marker[length - 1] = '\n';
+        last = '\n';
     }
     ok = ok && move(from, to, fromTail) &&
          writeAt(file_, data + (size - fromData), fromData, to + fromTail) == fromData &&

@@ -2,6 +2,7 @@
 
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
+#include "platform/strings.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -24,7 +25,7 @@ std::vector<std::optional<std::string>> SettingsStore::read(const std::vector<Na
     for (const auto& file : readPaths_) {
         if (found == names.size()) break;
         ++loads_;
-        if (auto ini = IniFile::load(file, "settings file"))
+        if (auto ini = IniFile::load(file, SettingsFileKind))
             for (std::size_t i = 0; i < names.size(); ++i)
                 if (!values[i] && (values[i] = ini->value(names[i].keyPath, names[i].name)))
                     ++found;
@@ -37,7 +38,7 @@ std::string SettingsStore::stamp() const {
     for (const auto& file : readPaths_) {
         struct stat st {};
         if (::stat(file.c_str(), &st) != 0) {
-            stamp += "-" + std::to_string(errno) + ";";
+            stamp.append("-").append(std::to_string(errno)).append(";");
             continue;
         }
         for (const auto part :
@@ -53,26 +54,25 @@ std::string SettingsStore::stamp() const {
 
 bool SettingsStore::write(const std::string& keyPath, const std::string& name,
                           const std::string& value) {
-    lastError_.clear();
+    lastError_ = {};
     try {
         const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
         std::error_code ec;
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
         if (ec) {
-            lastError_ = "Cannot create the directory " + parent.string() + ": " + ec.message();
+            lastError_ = {str::SettingsDirectoryNotMade, {parent.string(), ec.message()}};
             return false;
         }
         // A file that cannot be read is never replaced by one that holds only this value.
-        IniFile ini = IniFile::load(path_, "settings file").value_or(IniFile{});
+        IniFile ini = IniFile::load(path_, SettingsFileKind).value_or(IniFile{});
         if (!ini.set(keyPath, name, value)) {
-            lastError_ = "Cannot keep the name \"" + name + "\" with the value \"" + value +
-                         "\" in the settings file " + path_;
+            lastError_ = {str::SettingsValueNotKept, {name, value, path_}};
             return false;
         }
-        ini.save(path_, "settings file");
+        ini.save(path_, SettingsFileKind);
         return true;
     } catch (const ConfigFileError& e) {
-        lastError_ = e.what();
+        lastError_ = e.text();
         return false;
     }
 }

@@ -3,6 +3,8 @@
 // path, one line per value name. Section and value names compare without regard to letter case,
 // as registry names do.
 
+#include "platform/operator_text.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,12 +37,12 @@ class SettingsStore {
     // when it cannot be written, when the file that is there cannot be read (it is then left as it
     // is), or when the name or value cannot be kept in the file; lastError() says which.
     bool write(const std::string& keyPath, const std::string& name, const std::string& value);
-    const std::string& lastError() const { return lastError_; }
+    const OperatorText& lastError() const { return lastError_; }
 
   private:
     std::string path_;
     std::vector<std::string> readPaths_;
-    std::string lastError_;
+    OperatorText lastError_;
     mutable std::uint64_t loads_ = 0;
 };
 

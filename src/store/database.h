@@ -31,14 +31,9 @@ class DatabaseError : public std::runtime_error {
 
 // A table file that cannot be used: names the file and the problem, with its identity for the
 // interface to say it in its own language.
-class StoreOpenError : public std::runtime_error {
+class StoreOpenError : public OperatorError {
   public:
-    explicit StoreOpenError(OperatorText text)
-        : std::runtime_error(text.english()), text_(std::move(text)) {}
-    const OperatorText& text() const { return text_; }
-
-  private:
-    OperatorText text_;
+    using OperatorError::OperatorError;
 };
 
 // Ends an operation quietly after its handler has told the operator.

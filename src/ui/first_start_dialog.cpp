@@ -43,8 +43,11 @@ bool offerFirstStart(QWidget* parent) {
     try {
         defineControl(places);
     } catch (const std::exception& e) {
-        QMessageBox::critical(parent, qs(str::FirstStartTitle),
-                              filled(str::FirstStartFailed, {QString::fromLocal8Bit(e.what())}));
+        const auto* said = dynamic_cast<const OperatorError*>(&e);
+        QMessageBox::critical(
+            parent, qs(str::FirstStartTitle),
+            filled(str::FirstStartFailed,
+                   {said ? operatorText(said->text()) : QString::fromLocal8Bit(e.what())}));
         return false;
     }
     return true;

@@ -643,6 +643,9 @@ void TMainForm::OutputClick() {
 }
 
 void TMainForm::NoticeClick() {
+    // The icon's right button reports a click on a showing notification too, after opening the
+    // menu; a viewer coming up then would close the menu at once.
+    if (PopupMenu2->isVisible()) return;
     if (started_ && !shutDown_ && lastNotice_.appId != 0)
         OutputForm->showTask(lastNotice_.appId, lastNotice_.task);
 }

@@ -34,6 +34,11 @@ SchedulePages::SchedulePages(Scheduler& scheduler, DataBinding& binding, Table& 
             [this] { EditMonthDateChange(EditMonthEndDate); });
     connect(weekDays_, &QButtonGroup::idClicked, this,
             [this](int item) { RadioGroupWeekDaysClick(item); });
+    // Tab enters the days at the checked one, as a group of choices is entered; the arrows move
+    // between them.
+    connect(weekDays_, &QButtonGroup::buttonToggled, this, [](QAbstractButton* day, bool on) {
+        day->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+    });
     if (checks_.digitKeysOnly) {
         for (QLineEdit* e :
              {EditHourStartTime, EditHourEndTime, EditMonthStartDate, EditMonthEndDate})
@@ -118,6 +123,7 @@ void SchedulePages::buildPages(const Texts& texts) {
     for (int i = 0; i < 7; ++i) {
         auto* radio = new QRadioButton(qs(names[i]));
         radio->setObjectName(QStringLiteral("RadioGroupWeekDays%1").arg(i));
+        radio->setFocusPolicy(Qt::ClickFocus);
         weekDays_->addButton(radio, i);
         days->addWidget(radio, i % 4, i / 4);
     }

@@ -89,6 +89,9 @@ QString operatorText(const OperatorText& text) {
         shown.replace(at, 2, data);
         at += data.size();
     }
+    if (!text.lead.empty())
+        shown.prepend(qs(text.lead) +
+                      (text.lead.back() == ' ' ? QString() : QStringLiteral("\r\n")));
     if (text.fullStop && !shown.isEmpty() && shown.back().unicode() > '.')
         shown += QLatin1Char('.');
     return shown;

@@ -36,8 +36,8 @@ QString plainText(std::string_view text);
 // table text (a path, a system error) stays as it is.
 QString messageText(std::string_view text);
 
-// A message with its identity: its format in the interface's language, the values (data, shown
-// as they are) in the places of its "%s".
+// A message with its identity: its format (and lead) in the interface's language, the values
+// (data, shown as they are) in the places of its "%s".
 QString operatorText(const OperatorText& text);
 
 // Whether a text is one of the string table's.

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <thread>
+
 namespace vektrin {
 namespace {
 
@@ -39,6 +44,45 @@ TEST(Headless, NoWidgetsHoweverItIsAskedFor) {
         EXPECT_NE(world.log().find("The Vektrin program completed ..."), std::string::npos);
         EXPECT_EQ(test::readFile(world.dir.file("vektrin.err")), "") << c.why;
     }
+}
+
+// A machine asleep across two minute boundaries, as a stopped process is: on waking the pass runs
+// at once, the minute it slept through is a gap, a catch-up task due in it is made up and a task
+// without catch-up is not launched for it. Real time: it takes two to four minutes.
+TEST(Headless, AStoppedSchedulerWakesAndMakesUpTheMinuteItSlept) {
+    using Clock = std::chrono::system_clock;
+    ControlWorld world;
+    ASSERT_EQ(world.ctl({"add", "pulse", "--every-minute", "--command", "true"}).exitCode, 0);
+    world.start();
+    const auto waitLog = [&](const std::string& text, int seconds) {
+        for (int i = 0; i < seconds * 10; ++i) {
+            if (world.log().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    };
+    // The first pass; once its task has ended the scheduler holds no table.
+    ASSERT_TRUE(waitLog("Task <pulse> is completed.", 150)) << world.log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_EQ(kill(world.vektrinPid(), SIGSTOP), 0);
+    const auto minute = std::chrono::floor<std::chrono::minutes>(Clock::now());
+    const std::time_t slept = Clock::to_time_t(minute + std::chrono::minutes(1));
+    char at[8];
+    std::strftime(at, sizeof at, "%H:%M", std::gmtime(&slept));
+    for (const char* task : {"made-up", "plain"}) {
+        std::vector<std::string> add = {"add", task, "--daily", "--from", at, "--command", "true"};
+        if (task == std::string("made-up")) add.push_back("--catch-up");
+        ASSERT_EQ(world.ctl(add).exitCode, 0) << task;
+    }
+    std::this_thread::sleep_until(minute + std::chrono::seconds(123));
+    const std::size_t before = world.log().size();
+    ASSERT_EQ(kill(world.vektrinPid(), SIGCONT), 0);
+    ASSERT_TRUE(waitLog("Task <made-up> is completed.", 20)) << world.log();
+    const std::string after = world.log().substr(before);
+    EXPECT_NE(after.find("Missed launch of <made-up> at "), std::string::npos) << after;
+    EXPECT_NE(after.find("Task <pulse> is completed."), std::string::npos) << after;
+    EXPECT_EQ(world.log().find("<plain>"), std::string::npos) << world.log();
+    EXPECT_EQ(world.stop(), 0);
 }
 
 } // namespace

@@ -159,6 +159,17 @@ TEST(VektrinctlInit, AFreshAccountGetsTheAliasAndEmptyTables) {
     o = init({"--force", home.file("other")});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(readFile(aliases), kept + "\r\n[Control]\r\npath=" + home.file("other") + "\r\n");
+
+    // A system file without Control: the user's new file starts from it, keeping its aliases.
+    env.set("VEKTRIN_ALIASES", nullptr);
+    env.set("XDG_CONFIG_HOME", home.file("config"));
+    env.set("XDG_CONFIG_DIRS", home.path());
+    mkdir(home.file("vektrin").c_str(), 0755);
+    writeFile(home.file("vektrin/aliases.ini"), "[Archive]\npath=/srv/archive\n");
+    o = test::runVektrinctl({"init", home.file("mine")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(readFile(home.file("config/vektrin/aliases.ini")),
+              "[Archive]\npath=/srv/archive\n\n[Control]\npath=" + home.file("mine") + "\n");
 }
 
 } // namespace

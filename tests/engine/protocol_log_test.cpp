@@ -76,7 +76,8 @@ TEST_P(StartUpLogTest, NamesTheFileAndTheReason) {
     std::unique_ptr<Tmpfs> disk(f.tmpfs ? new Tmpfs(dir, f.tmpfs) : nullptr);
     if (disk && !disk->skip.empty()) GTEST_SKIP() << disk->skip;
     EXPECT_THROW(startOn(dir.file(f.log)), FatalExit);
-    EXPECT_EQ(port.messages, std::vector<std::string>{std::string(str::ProtocolNotReopened) +
+    EXPECT_EQ(port.messages, std::vector<std::string>{"The protocol file cannot be opened for "
+                                                      "appending: " +
                                                       dir.file(f.log) + ": " + strerror(f.error)});
 }
 

@@ -124,7 +124,7 @@ TEST(SettingsStoreTest, ReadsEveryPlaceAndWritesTheUsersOwn) {
     SettingsStore store;
     EXPECT_EQ(store.path(), dir.file("user/vektrin/settings.ini"));
     EXPECT_EQ(store.read(LocalesKey, "/opt/v"), "RUS");
-    ASSERT_TRUE(store.write(LocalesKey, "/usr/bin/vektrin", "")) << store.lastError();
+    ASSERT_TRUE(store.write(LocalesKey, "/usr/bin/vektrin", "")) << store.lastError().english();
     EXPECT_EQ(store.read(LocalesKey, "/usr/bin/vektrin"), ""); // the user's value first
     EXPECT_EQ(store.read(LocalesKey, "/opt/v"), "RUS");
     EXPECT_NE(test::readFile(dir.file("system/vektrin/settings.ini")).find("vektrin=RUS"),
@@ -225,7 +225,7 @@ TEST(AliasesTest, UnreadableFilesAreReportedAndNeverReplaced) {
         }
         SettingsStore store(settings);
         if (store.write(LocalesKey, "/usr/bin/vektrin", "RUS") ||
-            store.lastError().find(settings) == std::string::npos)
+            store.lastError().english().find(settings) == std::string::npos)
             failures |= 4;
         return failures;
     };
@@ -364,7 +364,7 @@ TEST(IniFileTest, SetRefusesWhatTheFileCouldNotKeep) {
     test::TempDir dir;
     SettingsStore store(dir.file("settings.ini"));
     EXPECT_FALSE(store.write(LocalesKey, "/opt/a=b/vektrin", "RUS"));
-    EXPECT_NE(store.lastError().find(dir.file("settings.ini")), std::string::npos);
+    EXPECT_NE(store.lastError().english().find(dir.file("settings.ini")), std::string::npos);
 }
 
 // Tens of thousands of sections are read in one sweep; the figures are in docs/performance.md.

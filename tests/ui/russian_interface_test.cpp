@@ -9,8 +9,10 @@
 #include "reports/param_report.h"
 #include "reports/resource_report.h"
 #include "store/task_states.h"
+#include "support/scoped_env.h"
 #include "ui/editors.h"
 #include "ui/except_form.h"
+#include "ui/first_start_dialog.h"
 #include "ui/output_form.h"
 #include "ui/param_form.h"
 #include "ui/protocol_form.h"
@@ -32,6 +34,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -40,8 +43,10 @@
 #include <QTest>
 #include <QToolBar>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <set>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -314,7 +319,7 @@ class RussianInterfaceTest : public QObject {
     void outputViewerAndFailureNotice();
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
-    void startUpRefusalsOfTheTablesInRussian();
+    void startUpRefusalsInRussian();
 };
 
 void RussianInterfaceTest::initTestCase() {
@@ -367,12 +372,8 @@ void RussianInterfaceTest::composedMessagesAreReadPieceByPiece_data() {
                                                     << "Каждую минуту." << false;
     QTest::newRow("prefix and a system error") << "You have a problem: disk I/O error."
                                                << "Возникла проблема: disk I/O error." << false;
-    QTest::newRow("two prefixes and a path")
-        << "The protocol was not cleared and keeps all its lines. The protocol file cannot be "
-           "opened for appending: /srv/Vektrin.log."
-        << "Протокол не очищен и сохраняет все свои строки. Файл протокола не открывается для "
-           "дописывания: /srv/Vektrin.log."
-        << false;
+    QTest::newRow("two prefixes") << "You have a problem: Completed with a code 3"
+                                  << "Возникла проблема: Завершена с кодом 3" << false;
     QTest::newRow("launch error code") << "Execution error with code 13."
                                        << "Ошибка выполнения с кодом 13." << false;
     QTest::newRow("no table text") << "Cannot read /etc/x: Is a directory"
@@ -689,20 +690,87 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 
-// The core raises them in English; the interface says them from their identity and values.
-void RussianInterfaceTest::startUpRefusalsOfTheTablesInRussian() {
+// The core raises them in English; the interface says them from their identity and values,
+// each from a real failing condition. A path or the system's reason (`data`) stays as it is.
+void RussianInterfaceTest::startUpRefusalsInRussian() {
+    using Holder = std::shared_ptr<void>; // a second scheduler or writer, held while the start runs
+    using Config = SchedulerConfig;
+    const struct {
+        const char* what;
+        std::function<void(UiEnv&, Config&, Holder&)> make;
+        const char* said;
+        std::string data;
+    } cases[] = {
+        {"another program's table file",
+         [](UiEnv& e, Config&, Holder&) { writeFile(e.tables() + "/Vektrin.db", "not ours\n"); },
+         "не файл таблицы этой программы; он оставлен без изменений", ""},
+        {"a directory for a table file",
+         [](UiEnv& e, Config&, Holder&) { ::mkdir((e.tables() + "/Vektrin.db").c_str(), 0700); },
+         "это каталог, а не файл таблицы", ""},
+        {"an aliases file that cannot be read",
+         [](UiEnv& e, Config& c, Holder&) { c.aliasesFile = e.dir.path(); },
+         "Не удаётся прочитать файл псевдонимов", std::strerror(EISDIR)},
+        {"tables held by another scheduler",
+         [](UiEnv& e, Config&, Holder& h) { h = e.startForm(); },
+         "Другой планировщик уже работает с таблицами", ""},
+        {"a protocol held by another scheduler",
+         [](UiEnv& e, Config& c, Holder& h) {
+             h = e.startForm();
+             c.aliasesFile = e.dir.file("other.ini");
+             writeFile(c.aliasesFile, "[Control]\npath=" + e.dir.path() + "\n");
+         },
+         "Другой планировщик уже ведёт протокол", ""},
+        {"a protocol that cannot be opened",
+         [](UiEnv& e, Config& c, Holder&) { c.logPath = e.dir.path(); },
+         "Файл протокола не открывается для дописывания", std::strerror(EISDIR)},
+        {"a language choice the settings file cannot take",
+         [](UiEnv& e, Config& c, Holder&) {
+             c.arguments = {"rus"};
+             ::mkdir(e.settings->path().c_str(), 0700);
+         },
+         "Возникла проблема: Не удаётся прочитать файл настроек", std::strerror(EISDIR)},
+        {"a table another writer holds",
+         [](UiEnv& e, Config&, Holder& h) {
+             addTask(*e.startForm(), "left", [](TDataCtrl& d) { d.Table1EndCode.setFloat(2); });
+             sqlite3* db = nullptr;
+             sqlite3_open((e.tables() + "/Vektrin.db").c_str(), &db);
+             sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+             h = Holder(db, [](void* db) { sqlite3_close(static_cast<sqlite3*>(db)); });
+         },
+         "Программа Vektrin не смогла запуститься", "database is locked"},
+    };
     Findings f;
-    for (const auto& [directory, said] :
-         {std::pair{false, "не файл таблицы этой программы; он оставлен без изменений"},
-          {true, "это каталог, а не файл таблицы"}}) {
+    const auto check = [&f](const QString& what, QString text, const std::string& dir,
+                            const std::string& data) {
+        const QString path = QRegularExpression::escape(plainText(dir)) + "\\S*";
+        f.text(what, text.remove(QRegularExpression(path)).remove(plainText(data)));
+    };
+    for (const auto& c : cases) {
         UiEnv env;
-        const std::string file = env.tables() + "/Vektrin.db";
-        ::mkdir(env.tables().c_str(), 0700);
-        directory ? (void)::mkdir(file.c_str(), 0700) : writeFile(file, "not a table\n");
-        QString line = standardError([&] { QVERIFY(TMainForm(env.platform()).start() != -1); });
-        QVERIFY2(line.contains(QString::fromUtf8(said)), qPrintable(line));
-        f.text("refusal", line.remove(QString::fromStdString(file)));
+        MainFormPlatform platform = env.platform();
+        Holder holder;
+        c.make(env, platform.config, holder);
+        const QString line = standardError([&] { QVERIFY(TMainForm(platform).start() > 0); });
+        QVERIFY2(line.contains(QString::fromUtf8(c.said)), qPrintable(c.what + (": " + line)));
+        // The caption, the program's title, left aside.
+        check(c.what, line.section(QStringLiteral(": "), 1), env.dir.path(), c.data);
     }
+
+    // The first start's failure, in the desktop's own box.
+    TempDir home;
+    ScopedEnv vars("VEKTRIN_ALIASES", home.file("aliases.ini").c_str());
+    vars.set("XDG_DATA_HOME", "/dev/null");
+    QString shown;
+    onNextModal([&shown](QWidget* question) {
+        onNextModal([&shown](QWidget* box) {
+            shown = static_cast<QMessageBox*>(box)->text();
+            static_cast<QDialog*>(box)->accept();
+        });
+        static_cast<QMessageBox*>(question)->defaultButton()->click();
+    });
+    QVERIFY(!offerFirstStart());
+    QVERIFY2(shown.contains("первый запуск: Не удаётся создать каталог"), qPrintable(shown));
+    check("first start", shown, "/dev/null", std::strerror(ENOTDIR));
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 

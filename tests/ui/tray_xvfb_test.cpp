@@ -3,6 +3,7 @@
 // and the tray menu stays usable while an editor or the viewer is open, with their items disabled.
 
 #include "ui/editors.h"
+#include "ui/output_form.h"
 #include "ui/protocol_form.h"
 #include "ui/tray_icon.h"
 #include "ui_fixture.h"
@@ -85,6 +86,7 @@ class TrayTest : public QObject {
     void doubleClickTogglesTheMainWindow();
     void menuItemsAreDisabledWhileTheirWindowIsOpen();
     void menuStaysUsableWhileAReportPreviewIsOpen();
+    void rightClickWhileANotificationShowsOpensTheMenu();
 
   private:
     QProcess trayer_;
@@ -205,6 +207,26 @@ void TrayTest::menuStaysUsableWhileAReportPreviewIsOpen() {
     form_->TaskParametersClick();
     QCOMPARE(seen, (QStringList{"0111", "Close 'Tasks' form before exit"}));
     QVERIFY(!form_->isShutDown());
+}
+
+// The right button on the icon is not a click on the notification: the menu opens and stays, and
+// no output viewer comes up over it.
+void TrayTest::rightClickWhileANotificationShowsOpensTheMenu() {
+    const auto id = addTask(*form_, "failing");
+    form_->notifyFailure({static_cast<std::int32_t>(id), "failing", "Completed with code 1", ""});
+    const auto balloon = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (QByteArray(w->metaObject()->className()) == "QBalloonTip" && w->isVisible())
+                return true;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(balloon(), 5000);
+    QMenu* menu = openTrayMenu();
+    QVERIFY(menu);
+    QTest::qWait(300);
+    QVERIFY(menu->isVisible());
+    QVERIFY(!form_->OutputForm->isVisible());
+    menu->hide();
 }
 
 QTEST_MAIN(TrayTest)
