@@ -7,6 +7,7 @@
 #include "engine/missed_launches.h"
 #include "engine/pass_history.h"
 #include "platform/places.h"
+#include "platform/settings_store.h"
 
 #include <iostream>
 
@@ -25,16 +26,20 @@ int runMissed(const Context& context, const std::string& since, bool json) {
         recordedGaps(PassHistory::fileFor(places::stateDirectory(), directory), directory, now);
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm),
                                       static_cast<int>(now - from) + 2);
+    const int days = catchUpDays(SettingsStore());
     Json all = Json::array();
     if (!json) std::cout << "AppID\tAppName\tMissed\tMoments\tCatchUp\n";
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         if (dm->Table1Stopped.asBoolean()) continue;
         const Schedule window = Schedule::ofTask(*dm);
-        const bool catchUp = dm->Table1CatchUp.asBoolean();
         for (const PassGap& gap : gaps) {
             const auto moments = missedIn(search, window, gap, from);
             if (moments.empty()) continue;
-            // One launch makes up the latest moment of a gap, when the task asks for it.
+            // One launch makes up the latest moment of a gap, when the task asks for it and the
+            // moment is not older than CatchUpDays at the pass that ends the gap.
+            const bool catchUp =
+                dm->Table1CatchUp.asBoolean() &&
+                moments.back().toDateTime() > PassHistory::minuteStart(gap.before) - days;
             const std::string latest = formatMoment(moments.back());
             if (json) {
                 Json entry = Json::object();

@@ -709,6 +709,16 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
                      "2\treport\t2026-12-06 07:30\t1\tno\n"
                      "2\treport\t2026-12-07 10:30\t3\tno\n")
         << o.err;
+    // Older than CatchUpDays when the gap ends: missed, and not made up.
+    mkdir(t.dir().file("config").c_str(), 0700);
+    mkdir(t.dir().file("config/vektrin").c_str(), 0700);
+    writeFile(t.dir().file("config/vektrin/settings.ini"), "[Schedule]\nCatchUpDays=0\n");
+    EXPECT_NE(test::runVektrinctl(
+                  {"--aliases", t.aliases(), "--at", "2026-12-07 11:00:00", "due", "--missed"},
+                  {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + state,
+                   "XDG_CONFIG_HOME=" + t.dir().file("config")})
+                  .out.find("1\tbackup\t2026-12-07 09:00\t1\tno\n"),
+              std::string::npos);
 
     // The timeline marks the launch that makes the gap up, for the catch-up task only: at the
     // next pass while the gap lasts, at the pass that ended it when that was in the last hours.
