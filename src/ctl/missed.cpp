@@ -37,9 +37,9 @@ int runMissed(const Context& context, const std::string& since, bool json) {
             if (moments.empty()) continue;
             // One launch makes up the latest moment of a gap, when the task asks for it and the
             // moment is not older than CatchUpDays at the pass that ends the gap.
-            const bool catchUp =
-                dm->Table1CatchUp.asBoolean() &&
-                moments.back().toDateTime() > PassHistory::minuteStart(gap.before) - days;
+            const std::optional<PassGap> part = catchUpPart(gap, days);
+            const bool catchUp = dm->Table1CatchUp.asBoolean() && part &&
+                                 !missedIn(search, window, *part, from).empty();
             const std::string latest = formatMoment(moments.back());
             if (json) {
                 Json entry = Json::object();

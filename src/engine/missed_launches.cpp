@@ -49,4 +49,11 @@ std::vector<schedule::LaunchMoment> missedIn(schedule::NextLaunchSearch& search,
     return search.between(window, after, before);
 }
 
+std::optional<PassGap> catchUpPart(const PassGap& gap, int catchUpDays) {
+    PassGap part = gap;
+    part.after = std::max(gap.after, gap.before - std::int64_t{catchUpDays} * 1440);
+    if (part.after + 1 >= part.before) return std::nullopt;
+    return part;
+}
+
 } // namespace vektrin

@@ -5,6 +5,7 @@
 #include "engine/next_launch.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ std::vector<PassGap> recordedGaps(const std::string& historyFile,
 // looks for them (moments in silence periods are left out).
 std::vector<schedule::LaunchMoment> missedIn(schedule::NextLaunchSearch& search,
                                              const Schedule& window, const PassGap& gap,
-                                             DateTime since);
+                                             DateTime since = 0);
+
+// The part of a gap that the pass ending it makes up for catch-up tasks: its minutes not older
+// than catchUpDays before that pass. Empty when none is left.
+std::optional<PassGap> catchUpPart(const PassGap& gap, int catchUpDays);
 
 } // namespace vektrin

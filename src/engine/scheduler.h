@@ -260,7 +260,7 @@ class Scheduler : public ConditionEnvironment {
     PassHistory history_;
     std::optional<std::int64_t> passElapsedMs_; // the clock's elapsedMs when the pass began
     // The stretch before this pass in which no pass ran, as far back as catch-up reaches.
-    std::optional<std::pair<DateTime, DateTime>> missedSpan_;
+    std::optional<PassGap> madeUpPart_;
     // The tasks whose waits for resources began in this run, with the clock's elapsedMs then.
     std::map<std::int32_t, std::int64_t> waitsBegun_;
     bool started_ = false;

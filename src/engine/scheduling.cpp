@@ -68,13 +68,13 @@ void Scheduler::Timer2Timer() {
 
     passMoment_ = now;
     passElapsedMs_ = elapsed;
-    missedSpan_.reset();
+    madeUpPart_.reset();
     struct ForgetMoment {
         Scheduler& s;
         ~ForgetMoment() {
             s.passMoment_.reset();
             s.passElapsedMs_.reset();
-            s.missedSpan_.reset();
+            s.madeUpPart_.reset();
         }
     } forgetMoment{*this};
     if (covered->step) {
@@ -85,14 +85,8 @@ void Scheduler::Timer2Timer() {
     if (const std::string problem = history_.takeWriteProblem(); !problem.empty())
         WriteProtocol(std::string(str::LastPassNotKept) + problem);
     if (covered->gap) {
-        // Launches older than [Schedule] CatchUpDays are not made up.
-        const std::int64_t minute = covered->gap->second;
-        const std::int64_t from =
-            std::max(covered->gap->first, minute - std::int64_t{catchUpDays()} * 1440);
-        if (from + 1 < minute) {
-            missedSpan_ = {PassHistory::minuteStart(from), PassHistory::minuteStart(minute)};
-            history_.madeUp(from + 1, minute - 1);
-        }
+        madeUpPart_ = catchUpPart({covered->gap->first, covered->gap->second}, catchUpDays());
+        if (madeUpPart_) history_.madeUp(madeUpPart_->after + 1, madeUpPart_->before - 1);
     }
 
     OrlimbActive = LoadOrlimbSettings();
@@ -161,12 +155,12 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
         };
         ask.condition = [&] { return launchConditionOutcome(); };
         ask.missed = [&]() -> std::optional<DateTime> {
-            if (!missedSpan_) return std::nullopt;
-            const auto [after, before] = *missedSpan_;
+            if (!madeUpPart_) return std::nullopt;
             if (!missedSearch)
-                missedSearch.emplace(Schedule::silenceTable(dm),
-                                     static_cast<int>(before - after) + 1);
-            const auto found = missedSearch->between(task.schedule, after, before);
+                missedSearch.emplace(
+                    Schedule::silenceTable(dm),
+                    static_cast<int>((madeUpPart_->before - madeUpPart_->after) / 1440) + 1);
+            const auto found = missedIn(*missedSearch, task.schedule, *madeUpPart_);
             if (found.empty()) return std::nullopt;
             return found.back().toDateTime();
         };

@@ -261,10 +261,9 @@ std::vector<MadeUp> madeUpLaunches(const Tables& tables, const std::vector<int>&
         if (!task.catchUp || task.stopped) continue;
         for (PassGap gap : gaps) {
             if (gap.pending) gap.before = std::max(gap.before, nextPass);
-            const DateTime since =
-                launchMoment(gap.before - std::int64_t{catchUpDays} * MinutesPerDay + 1)
-                    .toDateTime();
-            const auto moments = missedIn(search, task.schedule, gap, since);
+            const std::optional<PassGap> part = catchUpPart(gap, catchUpDays);
+            if (!part) continue;
+            const auto moments = missedIn(search, task.schedule, *part);
             if (moments.empty()) continue;
             // As the pass decides: nothing under a silence period, and a task due then anyway
             // has its own launch.
