@@ -42,14 +42,12 @@ struct Flag {
 // Texts the task editor shares with the other editors but says in its own words in Russian
 // ("Удалить задачу?", "Ежедневный запуск"); marked here for lupdate.
 constexpr char TaskEditor[] = "task editor";
-[[maybe_unused]] constexpr struct {
-    const char* source;
-    const char* comment;
-} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Delete record?", "task editor"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Everyday", "task editor"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Weekly", "task editor"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Every month", "task editor"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Every year", "task editor")};
+[[maybe_unused]] constexpr OwnWording TaskEditorWording[] = {
+    QT_TRANSLATE_NOOP3("Vektrin", "Delete record?", "task editor"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Everyday", "task editor"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Weekly", "task editor"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Every month", "task editor"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Every year", "task editor")};
 
 void setTextColour(QLabel* label, const QColor& colour) {
     QPalette p = label->palette();

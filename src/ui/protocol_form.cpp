@@ -18,10 +18,8 @@
 #include <algorithm>
 
 namespace {
-[[maybe_unused]] constexpr struct {
-    const char* source;
-    const char* comment;
-} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Exit", "viewer")}; // for lupdate
+[[maybe_unused]] constexpr vektrin::OwnWording ViewerWording[] = {
+    QT_TRANSLATE_NOOP3("Vektrin", "Exit", "viewer")}; // for lupdate
 } // namespace
 
 namespace vektrin {

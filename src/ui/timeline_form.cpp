@@ -36,16 +36,14 @@ namespace {
 using Page = timeline::SvgPage;
 
 // The weekdays of a date in the chart, where Russian writes them in lower case.
-[[maybe_unused]] constexpr struct {
-    const char* source;
-    const char* comment;
-} OwnWording[] = {QT_TRANSLATE_NOOP3("Vektrin", "Monday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Tuesday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Wednesday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Thursday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Friday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Saturday", "timeline"),
-                  QT_TRANSLATE_NOOP3("Vektrin", "Sunday", "timeline")}; // for lupdate
+[[maybe_unused]] constexpr OwnWording ChartWording[] = {
+    QT_TRANSLATE_NOOP3("Vektrin", "Monday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Tuesday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Wednesday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Thursday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Friday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Saturday", "timeline"),
+    QT_TRANSLATE_NOOP3("Vektrin", "Sunday", "timeline")}; // for lupdate
 
 // The chart's words in the interface's language (the command line keeps them English).
 timeline::ChartWords chartWords() {

@@ -27,6 +27,12 @@ QString qs(std::string_view text);
 // with QT_TRANSLATE_NOOP3 where it is used), else the plain one.
 QString qs(std::string_view text, const char* window);
 
+// What QT_TRANSLATE_NOOP3 gives: a text and its window, listed so that lupdate finds them.
+struct OwnWording {
+    const char* source;
+    const char* comment;
+};
+
 // Data shown as it is: never translated.
 QString plainText(std::string_view text);
 
