@@ -48,6 +48,8 @@ class PassHistory {
     // The launches of catch-up tasks in the minutes first..last were made up: those minutes count
     // as covered for such tasks if the clock brings them back.
     void madeUp(std::int64_t first, std::int64_t last);
+    // The gaps kept, oldest first: what the file holds after the minute.
+    const std::vector<std::pair<std::int64_t, std::int64_t>>& gaps() const { return gaps_; }
     // The problem of the last write of the file, once: empty when there is none to say.
     std::string takeWriteProblem();
 

@@ -161,7 +161,7 @@ class Scheduler : public ConditionEnvironment {
 
     // [Schedule] CatchUpDays, and the gaps between passes that the scheduler's record holds.
     int catchUpDays() const;
-    std::vector<PassGap> recordedGaps(DateTime now) const;
+    std::vector<PassGap> recordedGaps() const;
 
   private:
     void setTimer1(bool enabled);

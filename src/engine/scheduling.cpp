@@ -106,11 +106,12 @@ int Scheduler::catchUpDays() const {
     return vektrin::catchUpDays(settings_);
 }
 
-std::vector<PassGap> Scheduler::recordedGaps(DateTime now) const {
-    if (config_.stateDirectory.empty() || !DataCtrl) return {};
-    const std::string& directory = DataCtrl->database().directory();
-    return vektrin::recordedGaps(PassHistory::fileFor(config_.stateDirectory, directory), directory,
-                                 now);
+std::vector<PassGap> Scheduler::recordedGaps() const {
+    // This scheduler runs: its gaps are those it keeps, none is pending.
+    std::vector<PassGap> gaps;
+    for (const auto& [after, before] : history_.gaps())
+        gaps.push_back({after, before, false});
+    return gaps;
 }
 
 std::string Scheduler::momentText(DateTime moment) const {

@@ -486,8 +486,11 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     // editors are not (a timeline open already keeps its chart and ignores clicks).
     const bool editor = window != PauseWindow::ProtocolShow;
     if (editor) ++openEditors_;
-    Timeline->setEnabled(openEditors_ == 0);
-    TimelineShow->setEnabled(openEditors_ == 0);
+    const auto offerTimeline = [this] {
+        Timeline->setEnabled(openEditors_ == 0);
+        TimelineShow->setEnabled(openEditors_ == 0);
+    };
+    offerTimeline();
     // Even when the begin line cannot be written the window opens: the operator still gets to
     // the tables, and the closing half below always runs.
     guarded([&] { scheduler_->beginPause(window); });
@@ -512,8 +515,7 @@ void TMainForm::openPauseWindow(PauseWindow window) {
     if (!shutDown_) guarded([&] { scheduler_->endPause(window); });
     --openWindows_;
     if (editor) --openEditors_;
-    Timeline->setEnabled(openEditors_ == 0);
-    TimelineShow->setEnabled(openEditors_ == 0);
+    offerTimeline();
     item->setEnabled(window == PauseWindow::ProtocolShow ||
                      editorAvailable_[static_cast<size_t>(index(window))]);
 }
@@ -605,8 +607,8 @@ void TMainForm::TimelineClick() {
         TimelineForm = new TTimelineForm(
             scheduler_->dataCtrl(), scheduler_->regional(),
             [this] { return scheduler_->clock().now(); }, this);
-        TimelineForm->setGapSource([this](DateTime now) {
-            return TTimelineForm::Gaps{scheduler_->recordedGaps(now), scheduler_->catchUpDays()};
+        TimelineForm->setGapSource([this](DateTime) {
+            return TTimelineForm::Gaps{scheduler_->recordedGaps(), scheduler_->catchUpDays()};
         });
         connect(TimelineForm, &TTimelineForm::taskChosen, this,
                 [this](qint64 record, qint64 appId) { selectTimelineTask(record, appId); });
