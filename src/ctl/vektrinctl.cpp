@@ -68,28 +68,6 @@ Command textTry(const char* name, const char* description, const char* argument,
             }};
 }
 
-// help [COMMAND...]: the help of a command, on standard output.
-int usageError(const CLI::App* command, const std::string& problem, std::ostream& plain);
-std::string nearest(std::string_view word, const std::vector<std::string>& names);
-std::vector<std::string> commandNames(const CLI::App* command);
-
-int printHelp(const CLI::App& app, const std::vector<std::string>& topic, std::ostream& plain) {
-    const CLI::App* command = &app;
-    for (const std::string& word : topic) {
-        const CLI::App* found = nullptr;
-        for (const CLI::App* sub : command->get_subcommands([](const CLI::App*) { return true; }))
-            if (sub->get_name() == word) found = sub;
-        if (!found)
-            return usageError(
-                command, "unknown command '" + word + "'" + nearest(word, commandNames(command)),
-                plain);
-        command = found;
-    }
-    // help() itself would show the help of the command that is running: help.
-    std::cout << command->get_formatter()->make_help(command, "", CLI::AppFormatMode::Normal);
-    return ExitOk;
-}
-
 // A condition may well begin with "-" ("-(1)", "--2"): the word after a try's name is its
 // argument whatever it looks like, unless it asks for help.
 std::vector<std::string> withLiteralArgument(std::vector<std::string> args) {
@@ -269,6 +247,24 @@ std::vector<std::string> strayWords(const CLI::App& app) {
     std::vector<std::string> words = app.remaining(true);
     std::erase(words, "--");
     return words;
+}
+
+// help [COMMAND...]: the help of a command, on standard output.
+int printHelp(const CLI::App& app, const std::vector<std::string>& topic, std::ostream& plain) {
+    const CLI::App* command = &app;
+    for (const std::string& word : topic) {
+        const CLI::App* found = nullptr;
+        for (const CLI::App* sub : command->get_subcommands([](const CLI::App*) { return true; }))
+            if (sub->get_name() == word) found = sub;
+        if (!found)
+            return usageError(
+                command, "unknown command '" + word + "'" + nearest(word, commandNames(command)),
+                plain);
+        command = found;
+    }
+    // help() itself would show the help of the command that is running: help.
+    std::cout << command->get_formatter()->make_help(command, "", CLI::AppFormatMode::Normal);
+    return ExitOk;
 }
 
 int parseAndRun(const std::vector<std::string>& arguments, std::ostream& plainErr) {
