@@ -23,10 +23,14 @@ HeadlessScheduler::HeadlessScheduler(SchedulerConfig config, bool windowsOnDispl
                                              RegionalSettings::fromLocale(), std::move(config));
     connect(&timer1_, &QTimer::timeout, this,
             [this] { guardHandler(*scheduler_, [this] { scheduler_->Timer1Timer(); }); });
+    slotTimer_.setInterval(SlotCheckMs);
+    connect(&slotTimer_, &QTimer::timeout, this,
+            [this] { guardHandler(*scheduler_, [this] { scheduler_->slotCheck(); }); });
 }
 
 HeadlessScheduler::~HeadlessScheduler() {
     timer1_.stop();
+    slotTimer_.stop();
     timer2_.stop();
 }
 
@@ -40,6 +44,7 @@ void HeadlessScheduler::shutdown() {
     if (shutDown_ || !started_) return;
     shutDown_ = true;
     timer1_.stop();
+    slotTimer_.stop();
     timer2_.stop();
     guardHandler(*scheduler_, [this] { scheduler_->FormClose(); });
 }
@@ -90,6 +95,13 @@ void HeadlessScheduler::stopTimer2() {
 
 void HeadlessScheduler::notifyFailure(const TaskNotice& notice) {
     writeTaskNoticeLine(notice);
+}
+
+void HeadlessScheduler::slotWaitsChanged(bool waiting) {
+    if (!waiting)
+        slotTimer_.stop();
+    else if (!shutDown_ && !slotTimer_.isActive())
+        slotTimer_.start();
 }
 
 void HeadlessScheduler::notifyProtocol(const ProtocolNotice& notice) {

@@ -43,6 +43,7 @@ class HeadlessScheduler final : public QObject, public OperatorPort {
     void closeMainWindow() override;
     void notifyFailure(const TaskNotice& notice) override;
     void notifyProtocol(const ProtocolNotice& notice) override;
+    void slotWaitsChanged(bool waiting) override;
 
   private:
     SystemClock clock_;
@@ -51,6 +52,7 @@ class HeadlessScheduler final : public QObject, public OperatorPort {
     SettingsStore settings_;
     std::unique_ptr<Scheduler> scheduler_;
     QTimer timer1_;
+    QTimer slotTimer_; // while tasks wait for a running slot
     WallClockTimer timer2_;
     bool started_ = false;
     bool shutDown_ = false;

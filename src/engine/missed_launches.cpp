@@ -9,21 +9,29 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 
 namespace vektrin {
 
-int catchUpDays(const SettingsStore& settings) {
+int scheduleSetting(const SettingsStore& settings, std::string_view name, int fallback, int lo,
+                    int hi) {
     try {
-        if (const auto value = settings.read("Schedule", "CatchUpDays")) {
+        if (const auto value = settings.read("Schedule", std::string(name))) {
             const std::string_view v = text::trimmed(*value);
-            int days = 0;
-            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), days);
-            if (error == std::errc() && end == v.data() + v.size() && days >= 0) return days;
+            int number = 0;
+            const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), number);
+            if (error == std::errc() && end == v.data() + v.size() && lo <= number && number <= hi)
+                return number;
         }
     } catch (const ConfigFileError&) {
         // An unreadable settings file leaves the default.
     }
-    return DefaultCatchUpDays;
+    return fallback;
+}
+
+int catchUpDays(const SettingsStore& settings) {
+    return scheduleSetting(settings, "CatchUpDays", DefaultCatchUpDays, 0,
+                           std::numeric_limits<int>::max());
 }
 
 std::vector<PassGap> recordedGaps(const std::string& historyFile,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vektrin {
@@ -15,6 +16,10 @@ class SettingsStore;
 
 // [Schedule] CatchUpDays of the settings: how many days back a missed launch is made up.
 int catchUpDays(const SettingsStore& settings);
+// A whole number of the [Schedule] section; fallback when it is missing, unreadable or outside
+// lo..hi.
+int scheduleSetting(const SettingsStore& settings, std::string_view name, int fallback, int lo,
+                    int hi);
 
 // The minutes strictly between `after` and `before` had no pass (minute numbers of
 // PassHistory::minuteOf).

@@ -200,7 +200,7 @@ SchedulerStatus schedulerStatus(Scheduler& scheduler) {
     status.pausedBy = because;
 
     TDataCtrl& dm = scheduler.dataCtrl();
-    for (int n = 1; n <= RunningTaskSlots; ++n) {
+    for (int n = 1; n <= scheduler.RunningTasks.size(); ++n) {
         const TRunningTask& slot = scheduler.RunningTasks.slot(n);
         if (!slot.occupied()) continue;
         RunningTaskStatus r;

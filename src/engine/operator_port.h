@@ -19,6 +19,9 @@ constexpr int StatusNeutral = -1;
 // The four windows that pause scheduling while open, by their tray menu items.
 enum class PauseWindow { Tasks, ResourcesEdit, ConflictsEdit, ProtocolShow };
 
+// How often the interface lets slots go to waiting tasks while some wait.
+constexpr int SlotCheckMs = 50;
+
 // A run that ended badly (a code other than 0, a launch error, its termination condition) or a
 // wait that is over: worth a word to the operator.
 struct TaskNotice {
@@ -62,6 +65,9 @@ class OperatorPort : public MessagePort {
     // Once when the protocol stops taking lines and once when it takes them again; the lines it
     // never took when the scheduler ends.
     virtual void notifyProtocol(const ProtocolNotice&) {}
+    // Tasks wait for a running slot (or no longer do): while they do, the interface calls
+    // Scheduler::slotCheck a few times a second.
+    virtual void slotWaitsChanged(bool waiting) { static_cast<void>(waiting); }
 };
 
 // Leaves the process at once with a status, after its message has been shown; no shutdown runs.

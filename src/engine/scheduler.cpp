@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <unistd.h>
 
 namespace vektrin {
@@ -115,23 +116,25 @@ void Scheduler::setTimer1(bool enabled) {
     port_.setTimer1Enabled(enabled);
 }
 
-void Scheduler::armTimer2() {
+void Scheduler::armTimer2(bool firstPass) {
     // Second 1 of the next minute, whatever the previous pass cost, so no minute is lost or
-    // doubled.
+    // doubled. The first pass after a start comes at once when its minute is still in its second
+    // 1: that minute has had no pass yet.
+    const long long lastMs = firstPass ? 2000 : 1000;
     const double ms = timePart(clock_.now()) * MsPerDay;
-    const auto msInMinute = static_cast<long long>(ms) % 60000;
-    long long delay = 61000 - msInMinute;
-    if (delay > 60000) delay -= 60000;
+    const auto msInMinute = std::llround(ms) % 60000;
+    long long delay = msInMinute < lastMs ? 1000 - msInMinute : 61000 - msInMinute;
     if (delay < 1) delay = 1;
     // Local and UTC minutes begin together (zones differ by whole minutes).
     const std::int64_t utc = clock_.utcMs();
     const std::int64_t inMinute = utc % 60000;
-    port_.startTimer2At(utc - inMinute + (inMinute < 1000 ? 1000 : 61000), static_cast<int>(delay));
+    const std::int64_t due = utc - inMinute + (inMinute < lastMs ? 1000 : 61000);
+    port_.startTimer2At(std::max(due, utc + 1), static_cast<int>(delay));
 }
 
-void Scheduler::enableTimer2() {
+void Scheduler::enableTimer2(bool firstPass) {
     timer2Enabled_ = true;
-    armTimer2();
+    armTimer2(firstPass);
 }
 
 void Scheduler::disableTimer2() {
@@ -229,7 +232,9 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     title_ = std::string(str::ApplicationTitle) + " " + VersionText(version);
     port_.setBusyCursor(false);
 
-    PauseStart = clock_.now();
+    // The first pass comes at the first second 1 after the start, so no launch falls between the
+    // start and it: nothing is to be marked as fallen into a pause.
+    PauseStart = 0;
     port_.setApplicationTitle(title_);
     if (!config_.stateDirectory.empty()) {
         std::error_code ignored; // a directory that cannot be made is said at the first pass
@@ -237,7 +242,10 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
         history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, directory));
     }
 
-    RunningTasks.initialise();
+    RunningTasks.initialise(
+        scheduleSetting(settings_, "MaxRunning", RunningTaskSlots, 1, MaxRunningTaskSlots));
+    slotWaitMinutes_ = scheduleSetting(settings_, "SlotWaitMinutes", DefaultSlotWaitMinutes, 0,
+                                       std::numeric_limits<int>::max() / 2);
     resourceTable.initialise();
     ResetStaleStates();
     // A deleted task's runs go with it: those deleted here at the next monitoring pass, those
@@ -256,6 +264,7 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     // still; what cannot be written then is written at a later second.
     DataCtrl->database().setBusyTimeout(TableLockWaitMs);
     setTimer1(true);
+    enableTimer2(true);
     SetStatusColor(StatusYellow);
 }
 
@@ -302,7 +311,7 @@ void Scheduler::FormClose() {
     Table& t = DataCtrl->Table1;
     // What an editor still open holds unposted goes as its closing drops it.
     t.cancel();
-    for (int n = 1; n <= RunningTaskSlots; ++n) {
+    for (int n = 1; n <= RunningTasks.size(); ++n) {
         TRunningTask& slot = RunningTasks.slot(n);
         if (!slot.occupied()) continue;
         try {

@@ -23,6 +23,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -33,6 +34,9 @@ namespace vektrin {
 
 // How long the running scheduler waits for a table lock that another program holds.
 constexpr int TableLockWaitMs = 200;
+// [Schedule] SlotWaitMinutes: how long a due task waits for a running slot before its launch is
+// given up.
+constexpr int DefaultSlotWaitMinutes = 60;
 
 struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
@@ -56,6 +60,10 @@ enum class RunOutcome {
     LaunchError,      // the process could not be made (code 12)
     NoTask,           // the table is empty
 };
+
+// Who asks for a launch: the operator's "Run now" is told at once that every slot is taken; a
+// launch of the scheduler's own waits for a slot instead.
+enum class LaunchBy { Operator, Scheduler };
 
 struct RunNowResult {
     RunOutcome outcome = RunOutcome::NoTask;
@@ -88,11 +96,16 @@ class Scheduler : public ConditionEnvironment {
     // The one-second monitoring pass and the once-a-minute scheduling pass.
     void Timer1Timer();
     void Timer2Timer();
+    // While tasks wait for a slot the interface calls this often (a few times a second): it
+    // closes the runs that ended and gives their slots to the waiting tasks, in the order they
+    // fell due, so that short tasks do not wait for the next second.
+    void slotCheck();
+    bool tasksWaitForSlots() const { return !slotWaits_.empty(); }
 
     // Operations on the task table's current record. Each one that edits the record has posted
     // or cancelled it when it returns. RunNowClick still shows the operator its boxes (no free
     // slot, a launch error).
-    RunNowResult RunNowClick();
+    RunNowResult RunNowClick(LaunchBy by = LaunchBy::Operator);
     void InterruptTask(std::int32_t appId);
     void InterruptClick();
     bool ApplicationActive(std::int32_t appId);
@@ -165,9 +178,9 @@ class Scheduler : public ConditionEnvironment {
 
   private:
     void setTimer1(bool enabled);
-    void enableTimer2();
+    void enableTimer2(bool firstPass = false);
     void disableTimer2();
-    void armTimer2();
+    void armTimer2(bool firstPass = false);
     void startWithTables(const std::string& directory, bool taskFileIsNew);
     [[noreturn]] void abandonStart(const std::exception& error);
     // What the operator is told of an error that ends the start: its own identity, or, for one
@@ -200,6 +213,12 @@ class Scheduler : public ConditionEnvironment {
     void freeSlot(int slotNumber, bool processExisted);
     void refreshIcon();
     void retitleWindows();
+    // The monitoring of the occupied slots (step by step as the one-second pass does it; only the
+    // ended processes when conditions is false). Whether a process ended.
+    bool monitorSlots(bool conditions, std::vector<std::string>& errors);
+    // The current task is due but every slot is taken: it waits for one, once.
+    void waitForSlot();
+    void launchSlotWaiters();
     void markSkippedLaunches();
     // The scheduling pass's walk over the tasks.
     void schedulingWalk(DateTime now, const PassHistory::Pass& covered);
@@ -263,6 +282,15 @@ class Scheduler : public ConditionEnvironment {
     std::optional<PassGap> madeUpPart_;
     // The tasks whose waits for resources began in this run, with the clock's elapsedMs then.
     std::map<std::int32_t, std::int64_t> waitsBegun_;
+    // The tasks due while every slot was taken, in the order they fell due.
+    struct SlotWait {
+        std::int32_t appId = 0;
+        Table::Bookmark bookmark = 0;
+        DateTime due = 0;
+        std::string appName;
+    };
+    std::deque<SlotWait> slotWaits_;
+    int slotWaitMinutes_ = DefaultSlotWaitMinutes;
     bool started_ = false;
     bool tablesUnusable_ = false;
     TaskOutput output_;

@@ -143,6 +143,9 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
         }
     };
 
+    // Slots freed since the last second go first to the tasks that have waited for one.
+    launchSlotWaiters();
+
     // The launches missed in the gap before this pass, searched as `vektrinctl next` searches,
     // silence periods left out; only for catch-up tasks, and only in a pass after a gap.
     std::optional<schedule::NextLaunchSearch> missedSearch;
@@ -183,7 +186,7 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
             if (d.missed)
                 WriteProtocol(str::fill(str::MissedLaunchMadeUp,
                                         {dm.Table1AppName.asString(), momentText(*d.missed)}));
-            RunNowClick();
+            if (RunNowClick(LaunchBy::Scheduler).outcome == RunOutcome::NoFreeSlot) waitForSlot();
             break;
         default:
             if (d.endsRunningInstance) ApplicationActive(appId);
@@ -226,9 +229,12 @@ void Scheduler::settleWaiting(DateTime now) {
     waitsBegun_.erase(appId);
     t.edit();
     dm.Table1WaitBeginning.setFloat(0);
-    // A launch posts the cleared beginning with its own change. Without a free slot it changes
-    // nothing, and the task goes on waiting with a wait that counts from midnight.
-    if (RunNowClick().outcome == RunOutcome::NoFreeSlot) postStatus();
+    // A launch posts the cleared beginning with its own change. Without a free slot its resources
+    // are free but it waits for a slot.
+    if (RunNowClick(LaunchBy::Scheduler).outcome == RunOutcome::NoFreeSlot) {
+        postStatus();
+        waitForSlot();
+    }
 }
 
 } // namespace vektrin

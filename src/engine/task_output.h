@@ -80,13 +80,17 @@ class TaskOutput {
         std::string notice;
         int passes = 0;
     };
-    Run& run(int slot) { return runs_[static_cast<std::size_t>(slot - 1)]; }
+    Run& run(int slot) {
+        const auto index = static_cast<std::size_t>(slot - 1);
+        if (index >= runs_.size()) runs_.resize(index + 1);
+        return runs_[index];
+    }
     FinishedRun close(Run r, std::optional<int> keeperStatus);
     std::vector<std::string> livePaths(std::int32_t appId) const;
 
     std::string root_;
     ProcessControl& processes_;
-    std::array<Run, RunningTaskSlots> runs_{};
+    std::vector<Run> runs_; // by slot, as many as the slots used so far
     std::vector<Run> ending_;            // tasks ended, keepers still writing
     std::vector<ProcessInfo> lingering_; // keepers of finished runs that still write
     std::string settingsStamp_;

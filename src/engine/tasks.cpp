@@ -34,7 +34,7 @@ std::string Scheduler::launchErrorText(const LaunchResult& r) const {
     }
 }
 
-RunNowResult Scheduler::RunNowClick() {
+RunNowResult Scheduler::RunNowClick(LaunchBy by) {
     ++launchAttempts_;
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
@@ -65,7 +65,9 @@ RunNowResult Scheduler::RunNowClick() {
 
     const int n = RunningTasks.freeSlot();
     if (n == 0) {
-        messages_.showMessage(str::TooManyTasks);
+        // The scheduler's own launch waits for a slot (its caller queues it), the operator hears
+        // at once.
+        if (by == LaunchBy::Operator) messages_.showMessage(str::TooManyTasks);
         return {RunOutcome::NoFreeSlot, {}};
     }
     TRunningTask& slot = RunningTasks.slot(n);
@@ -176,7 +178,7 @@ void Scheduler::endRunningTask(int slotNumber, CompletionCode code, std::string_
 }
 
 void Scheduler::InterruptTask(std::int32_t appId) {
-    for (int n = 1; n <= RunningTaskSlots; ++n)
+    for (int n = 1; n <= RunningTasks.size(); ++n)
         if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
             // Its termination condition ended it: the operator hears of it.
             endRunningTask(n, CompletionCode::InterruptedByProgram, str::InterruptedByProgram,
@@ -188,7 +190,7 @@ void Scheduler::InterruptClick() {
     Table& t = DataCtrl->Table1;
     if (!t.isEmpty()) {
         const auto appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
-        for (int n = 1; n <= RunningTaskSlots; ++n)
+        for (int n = 1; n <= RunningTasks.size(); ++n)
             if (RunningTasks.slot(n).occupied() && RunningTasks.slot(n).AppID == appId)
                 endRunningTask(n, CompletionCode::InterruptedByPerson, str::InterruptedByPerson);
     }
@@ -198,7 +200,7 @@ void Scheduler::InterruptClick() {
 bool Scheduler::ApplicationActive(std::int32_t appId) {
     bool answer = false;
     bool ended = false;
-    for (int n = 1; n <= RunningTaskSlots; ++n) {
+    for (int n = 1; n <= RunningTasks.size(); ++n) {
         const TRunningTask& slot = RunningTasks.slot(n);
         if (!slot.occupied() || slot.AppID != appId) continue;
         if (DataCtrl->Table1Interupt.asBoolean()) {
@@ -234,12 +236,12 @@ void Scheduler::retitleWindows() {
         const std::uint32_t pid = windows_.processId(w);
         if (pid == 0 || pid == ownPid) continue;
         bool matches = false;
-        for (int n = 1; n <= RunningTaskSlots && !matches; ++n)
+        for (int n = 1; n <= RunningTasks.size() && !matches; ++n)
             matches = RunningTasks.slot(n).occupied() && RunningTasks.slot(n).ProcessId == pid;
         if (!matches || windows_.hasOwner(w)) continue;
         const std::string current = windows_.title(w);
         if (current.empty()) continue;
-        for (int n = 1; n <= RunningTaskSlots; ++n) {
+        for (int n = 1; n <= RunningTasks.size(); ++n) {
             TRunningTask& slot = RunningTasks.slot(n);
             if (!slot.occupied() || slot.ProcessId != pid) continue;
             if (current != slot.Title) windows_.setTitle(w, slot.Title);
@@ -251,6 +253,63 @@ void Scheduler::retitleWindows() {
         }
     }
     windows_.flush();
+}
+
+bool Scheduler::monitorSlots(bool conditions, std::vector<std::string>& errors) {
+    bool ended = false;
+    TDataCtrl& dm = *DataCtrl;
+    Table& t = dm.Table1;
+    for (int n = 1; n <= RunningTasks.size(); ++n) {
+        TRunningTask& slot = RunningTasks.slot(n);
+        if (!slot.occupied()) continue;
+        const ExitQuery q = processes_.queryExit(slot.processInfo());
+        if (q.state == ExitState::QueryFailed) continue;
+        const bool found = t.gotoBookmark(slot.Bookmark);
+        if (q.state == ExitState::Running) {
+            if (!found || !conditions) continue;
+            const std::string condition = trimBlanksAndControls(dm.Table1EndCondition.asString());
+            if (condition.empty()) continue;
+            try {
+                const double value = EvaluateCondition(condition);
+                if (!ConditionError() && value != 0) InterruptTask(slot.AppID);
+            } catch (const EvaluationFailure& e) {
+                // One failing condition must not keep the other slots unchecked, nor repeat
+                // its report every second.
+                if (!slot.ConditionErrorReported) {
+                    slot.ConditionErrorReported = true;
+                    errors.push_back(e.what());
+                    WriteProtocol(str::taskMessage(str::TerminationConditionFailed,
+                                                   dm.Table1AppName.asString()) +
+                                  e.what());
+                }
+            }
+            continue;
+        }
+        WriteProtocol(
+            str::taskMessage(str::TaskCompleted, found ? dm.Table1AppName.asString() : slot.Title));
+        if (found) {
+            EditGuard editing(t);
+            t.edit();
+            stampLast();
+            setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
+            dm.Table1ExitCode.setInteger(q.status);
+            postStatus();
+        }
+        const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
+        const std::int32_t appId = slot.AppID;
+        endOutput(n, CompletionCode::Completed, q.status, name,
+                  found && q.status != 0
+                      ? statusText(false, static_cast<double>(CompletionCode::Completed), q.status)
+                      : std::string());
+        freeSlot(n, true);
+        ended = true;
+        if (!found) {
+            // The task was deleted while it ran: its runs go with it.
+            for (const std::string& problem : output_.removeTask(appId))
+                outputProblem(name, problem);
+        }
+    }
+    return ended;
 }
 
 void Scheduler::Timer1Timer() {
@@ -270,66 +329,15 @@ void Scheduler::Timer1Timer() {
     }
 
     std::vector<std::string> errors;
-    bool ended = false;
     {
         TDataCtrl& dm = *DataCtrl;
         Table& t = dm.Table1;
         PassGuard guard(t);
-        for (int n = 1; n <= RunningTaskSlots; ++n) {
-            TRunningTask& slot = RunningTasks.slot(n);
-            if (!slot.occupied()) continue;
-            const ExitQuery q = processes_.queryExit(slot.processInfo());
-            if (q.state == ExitState::QueryFailed) continue;
-            const bool found = t.gotoBookmark(slot.Bookmark);
-            if (q.state == ExitState::Running) {
-                if (!found) continue;
-                const std::string condition =
-                    trimBlanksAndControls(dm.Table1EndCondition.asString());
-                if (condition.empty()) continue;
-                try {
-                    const double value = EvaluateCondition(condition);
-                    if (!ConditionError() && value != 0) InterruptTask(slot.AppID);
-                } catch (const EvaluationFailure& e) {
-                    // One failing condition must not keep the other slots unchecked, nor repeat
-                    // its report every second.
-                    if (!slot.ConditionErrorReported) {
-                        slot.ConditionErrorReported = true;
-                        errors.push_back(e.what());
-                        WriteProtocol(str::taskMessage(str::TerminationConditionFailed,
-                                                       dm.Table1AppName.asString()) +
-                                      e.what());
-                    }
-                }
-                continue;
-            }
-            WriteProtocol(str::taskMessage(str::TaskCompleted,
-                                           found ? dm.Table1AppName.asString() : slot.Title));
-            if (found) {
-                EditGuard editing(t);
-                t.edit();
-                stampLast();
-                setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
-                dm.Table1ExitCode.setInteger(q.status);
-                postStatus();
-            }
-            const std::string name = found ? dm.Table1AppName.asString() : slot.Title;
-            const std::int32_t appId = slot.AppID;
-            endOutput(
-                n, CompletionCode::Completed, q.status, name,
-                found && q.status != 0
-                    ? statusText(false, static_cast<double>(CompletionCode::Completed), q.status)
-                    : std::string());
-            freeSlot(n, true);
-            ended = true;
-            if (!found) {
-                // The task was deleted while it ran: its runs go with it.
-                for (const std::string& problem : output_.removeTask(appId))
-                    outputProblem(name, problem);
-            }
-        }
+        const bool ended = monitorSlots(true, errors);
         finishOutput(TaskOutput::Finish::Pass);
         removeDeletedTasksOutput();
         if (ended) refreshIcon();
+        launchSlotWaiters();
         if (PauseStart != 0) {
             try {
                 markSkippedLaunches();

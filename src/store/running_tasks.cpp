@@ -4,16 +4,12 @@
 
 namespace vektrin {
 
-void RunningTaskTable::initialise() {
-    for (auto& s : slots_) {
-        s.ProcessHandle = 0;
-        s.Window = 0;
-        s.Title.clear();
-    }
+void RunningTaskTable::initialise(int count) {
+    slots_.assign(static_cast<std::size_t>(std::clamp(count, 1, MaxRunningTaskSlots)), {});
 }
 
 int RunningTaskTable::AppIndex(std::int32_t appId) const {
-    for (int i = 1; i <= RunningTaskSlots; ++i)
+    for (int i = 1; i <= size(); ++i)
         if (slot(i).occupied() && slot(i).AppID == appId) return i;
     return 0;
 }
@@ -30,7 +26,7 @@ bool RunningTaskTable::anyTaskRunning() const {
 }
 
 int RunningTaskTable::freeSlot() const {
-    for (int i = 1; i <= RunningTaskSlots; ++i)
+    for (int i = 1; i <= size(); ++i)
         if (!slot(i).occupied()) return i;
     return 0;
 }

@@ -9,10 +9,13 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vektrin {
 
+// How many tasks run at once unless [Schedule] MaxRunning says otherwise, and its bounds.
 constexpr int RunningTaskSlots = 20;
+constexpr int MaxRunningTaskSlots = 1000;
 constexpr int ResourceEntries = 32;
 
 using ResourceMask = std::uint32_t;
@@ -54,8 +57,9 @@ class RunningTaskTable {
     TRunningTask& slot(int number) { return slots_[number - 1]; }
     const TRunningTask& slot(int number) const { return slots_[number - 1]; }
 
-    // Start-up: every slot free, no window, no title.
-    void initialise();
+    // Start-up: count slots (1 .. MaxRunningTaskSlots), every one free, no window, no title.
+    void initialise(int count = RunningTaskSlots);
+    int size() const { return static_cast<int>(slots_.size()); }
     // Lowest-numbered occupied slot of the task, or 0.
     int AppIndex(std::int32_t appId) const;
     ResourceMask CurrentUsedResources() const;
@@ -64,7 +68,7 @@ class RunningTaskTable {
     int freeSlot() const;
 
   private:
-    std::array<TRunningTask, RunningTaskSlots> slots_{};
+    std::vector<TRunningTask> slots_ = std::vector<TRunningTask>(RunningTaskSlots);
 };
 
 class ResourceTable {

@@ -83,6 +83,9 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
     Timer2.setTimerType(Qt::PreciseTimer);
     connect(&Timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
     connect(&Timer2, &QTimer::timeout, this, &TMainForm::Timer2Timer);
+    SlotTimer.setInterval(std::max(1, static_cast<int>(std::lround(SlotCheckMs / clockRate_))));
+    connect(&SlotTimer, &QTimer::timeout, this,
+            [this] { guarded([this] { scheduler_->slotCheck(); }); });
 
     editorFactories_ = {createTaskEditor, createResourceEditor, createExceptionEditor};
     scheduler_ = std::make_unique<Scheduler>(clock, processes, windows, *this, settings,
@@ -101,6 +104,7 @@ void TMainForm::init(Clock& clock, ProcessControl& processes, WindowSystem& wind
 
 TMainForm::~TMainForm() {
     Timer1.stop();
+    SlotTimer.stop();
     stopTimer2();
     // The grid watches the task table and the viewer reads through the scheduler: both go before
     // the scheduler and its tables do.
@@ -300,6 +304,7 @@ void TMainForm::shutdown() {
     if (shutDown_ || !started_) return;
     shutDown_ = true;
     Timer1.stop();
+    SlotTimer.stop();
     Timer2.stop();
     guarded([this] { scheduler_->FormClose(); });
     TrayIcon1->hide();
@@ -390,6 +395,13 @@ void TMainForm::setApplicationTitle(const std::string& title) {
     QCoreApplication::setApplicationName(plainText(title));
     setWindowTitle(plainText(title));
     TrayIcon1->setToolTipText(plainText(title));
+}
+
+void TMainForm::slotWaitsChanged(bool waiting) {
+    if (!waiting)
+        SlotTimer.stop();
+    else if (!shutDown_ && !SlotTimer.isActive())
+        SlotTimer.start();
 }
 
 void TMainForm::setTimer1Enabled(bool enabled) {

@@ -77,6 +77,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void notifyFailure(const TaskNotice& notice) override;
     // The same ways; the lines the protocol never took go to standard error, as the program ends.
     void notifyProtocol(const ProtocolNotice& notice) override;
+    void slotWaitsChanged(bool waiting) override;
     // A notification's text in the interface's language: what happened, then the run's last line
     // as it was printed.
     static QString noticeText(const TaskNotice& notice);
@@ -119,6 +120,7 @@ class TMainForm : public QMainWindow, public OperatorPort {
 
     QTimer Timer1;
     QTimer Timer2;
+    QTimer SlotTimer; // while tasks wait for a running slot
 
     TDBGrid* DBGrid1 = nullptr;
     QPushButton* TasksBtn = nullptr;

@@ -337,7 +337,9 @@ TEST_F(LaunchTest, WindowsOfTaskProcessesGetTheTaskNameAndTheirWindowMode) {
     EXPECT_EQ(windows.find(10)->title, std::string(40, 'n'));
 }
 
-TEST_F(LaunchTest, TheSchedulingTimerStartsAtSecondOneAndRearmsForTheNextMinute) {
+TEST_F(LaunchTest, AfterAPauseTheSchedulingTimerStartsAtSecondOneAndRearmsForTheNextMinute) {
+    scheduler->beginPause(PauseWindow::ProtocolShow);
+    scheduler->endPause(PauseWindow::ProtocolShow);
     clock.set(2026, 12, 7, 12, 0, 0, 700);
     scheduler->Timer1Timer();
     EXPECT_FALSE(port.timer2);

@@ -380,6 +380,55 @@ TEST_F(SchedulingTest, AHeldLockCostsNoLaunchAndNoStatus) {
     sqlite3_close(other);
 }
 
+// Due while every slot is taken: the task waits for one, in the order the tasks fell due, is not
+// queued twice, takes the first slot that frees without waiting for a pass, and gives up after
+// SlotWaitMinutes with a line. The pass itself shows no "Too many tasks" box.
+TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
+    settings->write("Schedule", "MaxRunning", "2");
+    settings->write("Schedule", "SlotWaitMinutes", "2");
+    scheduler->FormClose();
+    scheduler.reset();
+    start();
+    for (const char* name : {"a", "b", "c", "d"})
+        task(name, 0, 0, 0, 0, 0, 0);
+    const auto waits = [&](const char* name) {
+        return protocolLines("No free slot for <" + std::string(name) + ">; it waits for one.");
+    };
+    const auto launchedSince = [&](size_t from) {
+        std::vector<std::string> names;
+        for (size_t i = from; i < processes.launches.size(); ++i)
+            names.push_back(processes.launches[i].commandLine.substr(5));
+        return names;
+    };
+    EXPECT_THAT(pass(at(2026, 12, 8, 10, 0), false), ElementsAre("a", "b"));
+    EXPECT_EQ(waits("c") + waits("d"), 2);
+    EXPECT_TRUE(scheduler->tasksWaitForSlots());
+    size_t seen = processes.launches.size();
+    processes.exit(1, 0); // a ends: c, first to fall due, takes its slot at once
+    scheduler->slotCheck();
+    EXPECT_THAT(launchedSince(seen), ElementsAre("c"));
+    // 10:01: b and c still run; a falls due behind d, and d, due again, is not queued twice.
+    seen = processes.launches.size();
+    EXPECT_THAT(pass(at(2026, 12, 8, 10, 1), false), ElementsAre());
+    EXPECT_EQ(waits("d"), 1);
+    EXPECT_EQ(waits("a"), 1);
+    processes.exit(2, 0);
+    processes.exit(3, 0);
+    scheduler->slotCheck();
+    EXPECT_THAT(launchedSince(seen), ElementsAre("d", "a"));
+    EXPECT_FALSE(scheduler->tasksWaitForSlots());
+    // Nobody ends for three minutes: b and c wait, and give up after two.
+    for (int minute = 2; minute <= 5; ++minute) {
+        pass(at(2026, 12, 8, 10, minute), false);
+        clock.value += 1.0 / 86400;
+        scheduler->Timer1Timer();
+    }
+    EXPECT_EQ(protocolLines("No slot came free for <b> within 2 minutes; its launch at "
+                            "08.12.2026 10:02:00 is skipped."),
+              1);
+    EXPECT_TRUE(port.messages.empty());
+}
+
 TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
     const auto day = task("ten-to-six", 2, 0, hm(10, 0), 0, hm(18, 0), 0);
     const auto later = task("at-noon", 2, 0, hm(12, 0), 0, hm(18, 0), 0);

@@ -75,11 +75,27 @@ TEST_F(EngineTest, StartUpWritesTheOpeningLinesAndStartsTheOneSecondTimer) {
     EXPECT_THAT(port.icons, ElementsAre("XICON1"));
     EXPECT_THAT(port.colours, ElementsAre(StatusGreen, StatusYellow));
     EXPECT_TRUE(port.timer1);
-    EXPECT_FALSE(port.timer2);
-    EXPECT_DOUBLE_EQ(scheduler->PauseStart, clock.now());
+    EXPECT_EQ(scheduler->PauseStart, 0); // the first pass misses nothing: no pause to mark
     const std::string log = test::readFile(dir.file("Vektrin.log"));
     EXPECT_EQ(log.substr(0, 41), "07.12.2026 10:00:30 The Vektrin program s");
     EXPECT_EQ(log.find('\n'), log.find("\r\n") + 1); // CR LF line ends
+}
+
+// A start at 16:59:02 schedules 17:00: the first pass comes at the first second 1, not a minute
+// after it.
+TEST_F(EngineTest, TheFirstPassComesAtTheFirstSecondOneAfterTheStart) {
+    const struct {
+        int second, ms;
+        int firstDelayMs;
+    } cases[] = {{2, 0, 59000}, {59, 0, 2000}, {0, 500, 500}, {1, 300, 1}, {1, 999, 1}};
+    for (const auto& c : cases) {
+        clock.set(2026, 12, 7, 16, 59, c.second, c.ms);
+        start();
+        EXPECT_TRUE(port.timer2) << c.second;
+        EXPECT_EQ(port.timer2Delays.back(), c.firstDelayMs) << c.second << "." << c.ms;
+        scheduler->FormClose();
+        scheduler.reset();
+    }
 }
 
 TEST_F(EngineTest, StartUpResetsStaleCodesAndKeepsTheirMoments) {
