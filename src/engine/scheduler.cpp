@@ -444,6 +444,22 @@ void Scheduler::writeDeferredStatus() {
     if (!reason.empty()) tablesUnusable(reason);
 }
 
+Scheduler::KeepLastRead::KeepLastRead(TDataCtrl& dm) : tables{&dm.Table1, &dm.Table2, &dm.Table3} {
+    for (Table* t : tables)
+        t->keepLastRead(true);
+}
+
+Scheduler::KeepLastRead::~KeepLastRead() {
+    for (Table* t : tables)
+        t->keepLastRead(false);
+}
+
+std::optional<std::string> Scheduler::KeepLastRead::refusal() const {
+    for (const Table* t : tables)
+        if (t->readRefusal()) return t->readRefusal();
+    return std::nullopt;
+}
+
 void Scheduler::tablesUnusable(const std::string& reason) {
     if (tablesUnusable_) return;
     tablesUnusable_ = true;

@@ -201,6 +201,16 @@ class Scheduler : public ConditionEnvironment {
     // so that neither pass stops for it and nothing waits on the lock.
     void postStatus();
     void writeDeferredStatus();
+    // For the length of a pass: the tables' reads that the files refuse keep the rows as last read.
+    struct KeepLastRead {
+        explicit KeepLastRead(TDataCtrl& dm);
+        ~KeepLastRead();
+        KeepLastRead(const KeepLastRead&) = delete;
+        KeepLastRead& operator=(const KeepLastRead&) = delete;
+        // Why a read was refused in the pass, if one was.
+        std::optional<std::string> refusal() const;
+        std::array<Table*, 3> tables;
+    };
     // The tables could not be read or written: said once until they can be used again.
     void tablesUnusable(const std::string& reason);
     // The moment the scheduling pass fixed while one runs, else now: a wait begun by the pass is

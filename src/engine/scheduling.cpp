@@ -90,16 +90,22 @@ void Scheduler::Timer2Timer() {
     }
 
     OrlimbActive = LoadOrlimbSettings();
+    // Another program holds the tables, or their disk refuses a read: the pass launches from the
+    // tables as it last read them (what it changes waits in memory), and says so.
+    const KeepLastRead lastRead(*DataCtrl);
     try {
         schedulingWalk(now, *covered);
     } catch (const DatabaseError& e) {
-        // Another program holds the tables, or their disk refuses: this minute launches what it
-        // reached, and the next pass tries again.
+        // What cannot be walked at all (a write that could not be deferred): the minute launches
+        // what it reached, and the next pass tries again.
         if (!isTransientFailure(e.code())) throw;
         tablesUnusable(e.what());
         return;
     }
-    if (!DataCtrl->Table1.hasDeferred()) tablesUnusable_ = false;
+    if (const auto refused = lastRead.refusal())
+        tablesUnusable(*refused);
+    else if (!DataCtrl->Table1.hasDeferred())
+        tablesUnusable_ = false;
 }
 
 int Scheduler::catchUpDays() const {

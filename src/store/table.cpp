@@ -878,7 +878,13 @@ void Table::refresh() {
     const int oldPos = pos_;
     dataVersion_ = readDataVersion();
     rollbacksSeen_ = db_.rollbacks();
-    load();
+    try {
+        load();
+    } catch (...) {
+        // The rows in memory are older than the version just read: the next look reads again.
+        dataVersion_ = -1;
+        throw;
+    }
     int idx = indexOfRowid(rowid);
     if (idx >= 0)
         pos_ = idx;
@@ -888,9 +894,25 @@ void Table::refresh() {
     notifyDataSet();
 }
 
+bool Table::changedOnDisk() {
+    try {
+        return readDataVersion() != dataVersion_;
+    } catch (const DatabaseError& e) {
+        if (!keepLastRead_ || !isTransientFailure(e.code())) throw;
+        readRefusal_ = e.what();
+        return false;
+    }
+}
+
 void Table::refreshIfChanged() {
     if (state_ != State::Browse) return;
-    if (readDataVersion() != dataVersion_ || db_.rollbacks() != rollbacksSeen_) refresh();
+    try {
+        if (readDataVersion() != dataVersion_ || db_.rollbacks() != rollbacksSeen_) refresh();
+        readRefusal_.reset();
+    } catch (const DatabaseError& e) {
+        if (!keepLastRead_ || !isTransientFailure(e.code())) throw;
+        readRefusal_ = e.what();
+    }
 }
 
 void Table::addObserver(TableObserver* o) {

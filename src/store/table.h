@@ -160,8 +160,14 @@ class Table {
     void refresh();
     // Reads the rows again only when another connection changed the file.
     void refreshIfChanged();
+    // While on, a read that the file refuses for a while (another program's lock, a busy disk)
+    // keeps the rows as last read instead of failing, and readRefusal() says why until a read
+    // succeeds again. Writes still fail (or defer) as they do.
+    void keepLastRead(bool on) { keepLastRead_ = on; }
+    const std::optional<std::string>& readRefusal() const { return readRefusal_; }
     // Whether another connection committed to the file since the rows were last read.
-    bool changedOnDisk() { return readDataVersion() != dataVersion_; }
+    // (False while the file refuses to be asked and the rows as last read are kept.)
+    bool changedOnDisk();
     // Runs visit once for every row as last read (read again first when another connection
     // changed the file and no record is being edited), in the table's order, the fields reading
     // that row. Neither the cursor nor a record being edited is touched, so a reader of the whole
@@ -246,6 +252,8 @@ class Table {
     std::uint64_t rollbacksSeen_ = 0;
     std::map<std::int64_t, std::map<int, Value>> deferred_; // rowid → field → value
     std::string deferReason_;
+    bool keepLastRead_ = false;
+    std::optional<std::string> readRefusal_;
 };
 
 // Held by an operation that edits records of the table: whatever ends it without a post (an early

@@ -4,6 +4,7 @@
 #include "app/control_world.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <csignal>
@@ -82,6 +83,38 @@ TEST(Headless, AStoppedSchedulerWakesAndMakesUpTheMinuteItSlept) {
     EXPECT_NE(after.find("Missed launch of <made-up> at "), std::string::npos) << after;
     EXPECT_NE(after.find("Task <pulse> is completed."), std::string::npos) << after;
     EXPECT_EQ(world.log().find("<plain>"), std::string::npos) << world.log();
+    EXPECT_EQ(world.stop(), 0);
+}
+
+// Started ten seconds before a minute, with another program holding the task file across that
+// minute's second 1: the first minute after the start is scheduled all the same, from the tables
+// as start-up read them, and the pass says why it read nothing.
+TEST(Headless, TheFirstMinuteIsScheduledThoughAnotherProgramHoldsTheTables) {
+    using Clock = std::chrono::system_clock;
+    ControlWorld world;
+    ASSERT_EQ(world.ctl({"add", "pulse", "--every-minute", "--command", "true"}).exitCode, 0);
+    auto minute = std::chrono::ceil<std::chrono::minutes>(Clock::now());
+    if (minute - Clock::now() < std::chrono::seconds(12)) minute += std::chrono::minutes(1);
+    std::this_thread::sleep_until(minute - std::chrono::seconds(10));
+    world.start();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((world.tables() + "/Vektrin.db").c_str(), &other), SQLITE_OK);
+    std::this_thread::sleep_until(minute - std::chrono::seconds(2));
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::this_thread::sleep_until(minute + std::chrono::seconds(5));
+    const std::string held = world.log();
+    ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    const std::time_t first = Clock::to_time_t(minute);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:0", std::gmtime(&first));
+    const std::size_t executes = held.find("Executes <pulse>.");
+    ASSERT_NE(executes, std::string::npos) << held;
+    EXPECT_NE(held.rfind(stamp, executes), std::string::npos) << held; // at its second 0 to 9
+    EXPECT_NE(held.find("The scheduling pass could not use the tables: database is locked."),
+              std::string::npos)
+        << held;
+    EXPECT_TRUE(world.waitForLog("Task <pulse> is completed.")) << world.log();
     EXPECT_EQ(world.stop(), 0);
 }
 

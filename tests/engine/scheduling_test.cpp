@@ -346,9 +346,10 @@ TEST_F(WaitingTest, TieBreakInTableOrder) {
     EXPECT_EQ(code(second), 7);
 }
 
-// Another program holding a lock on the tables: a pass that cannot read them says so once per
-// episode and the next one tries again; one that cannot write launches all the same and records
-// the statuses when the lock goes. Nothing waits for the lock longer than the busy timeout.
+// Another program holding a lock on the tables: a pass that cannot read them launches from the
+// tables as it last read them and says so once per episode; one that cannot write launches all the
+// same and records the statuses when the lock goes. Nothing waits for the lock longer than the
+// busy timeout.
 TEST_F(SchedulingTest, AHeldLockCostsNoLaunchAndNoStatus) {
     const auto id = task("minutely", 0, 0, 0, 0, 0, 0);
     sqlite3* other = nullptr;
@@ -362,7 +363,7 @@ TEST_F(SchedulingTest, AHeldLockCostsNoLaunchAndNoStatus) {
         int launches;     // in them
         int lines;        // of the episode, in all
     } cases[] = {
-        {"BEGIN EXCLUSIVE", 0, 1}, // nothing can be read: no launch
+        {"BEGIN EXCLUSIVE", 2, 1}, // nothing can be read: launched from the last read
         {"BEGIN IMMEDIATE; UPDATE Vektrin SET AppName = AppName", 2, 2}, // reads go on
     };
     int minute = 0;
