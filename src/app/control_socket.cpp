@@ -27,6 +27,9 @@ namespace {
 constexpr int ConnectionDeadlineMs = 5000;
 // More at once than any operator types; the rest wait in the listen queue.
 constexpr std::size_t MaxConnections = 32;
+// While the tables are held a request is tried each second; one without a deadline this long.
+constexpr int RetryMs = 1000;
+constexpr std::int64_t UntimedRetryWithinMs = 4000;
 
 QString qstr(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -44,6 +47,19 @@ QByteArray refusal(const QString& error) {
     return line(QJsonObject{{wire::Ok, false}, {wire::Error, error}});
 }
 
+QByteArray expired() {
+    return line(QJsonObject{{wire::Ok, false},
+                            {wire::Expired, true},
+                            {wire::Error, QStringLiteral("The request's deadline had passed when "
+                                                         "its turn came: nothing was done")}});
+}
+
+std::optional<std::int64_t> deadlineOf(const QJsonObject& request) {
+    const QJsonValue deadline = request.value(wire::Deadline);
+    if (!deadline.isDouble()) return std::nullopt;
+    return static_cast<std::int64_t>(deadline.toDouble());
+}
+
 std::optional<OperatorCommand> commandNamed(const QString& name) {
     if (name == wire::Run) return OperatorCommand::RunNow;
     if (name == wire::Interrupt) return OperatorCommand::Interrupt;
@@ -57,6 +73,8 @@ std::optional<OperatorCommand> commandNamed(const QString& name) {
 
 struct ControlSocket::Connection {
     int fd = -1;
+    std::uint64_t serial = 0; // in the order taken
+    std::int64_t retryUntil = 0;
     QByteArray request;
     QByteArray pending; // the answer's part not sent yet
     bool answered = false;
@@ -181,6 +199,7 @@ void ControlSocket::acceptConnections() {
         if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
         auto c = std::make_unique<Connection>();
         c->fd = fd;
+        c->serial = ++accepted_;
         c->deadline = std::make_unique<QTimer>();
         c->deadline->setSingleShot(true);
         connect(c->deadline.get(), &QTimer::timeout, this, [this, fd] { drop(fd); });
@@ -226,23 +245,30 @@ void ControlSocket::readFrom(int fd) {
         if (newline >= 0 || ended) {
             c.reader->setEnabled(false);
             if (n < 0) return drop(fd); // the client went away
-            const QByteArray request = newline >= 0 ? c.request.left(newline) : c.request;
-            return serve(fd, request, 1);
+            if (newline >= 0) c.request.truncate(newline);
+            return serve(fd, c.serial);
         }
     }
 }
 
-void ControlSocket::serve(int fd, const QByteArray& request, int attempt) {
-    auto it = connections_.find(fd);
-    if (it == connections_.end()) return;
-    QByteArray line = answer(request);
-    if (line.isEmpty() && attempt * 1000 < ConnectionDeadlineMs - 1000) {
-        QTimer::singleShot(1000, this,
-                           [this, fd, request, attempt] { serve(fd, request, attempt + 1); });
-        return;
+void ControlSocket::serve(int fd, std::uint64_t serial) {
+    const auto it = connections_.find(fd);
+    if (it == connections_.end() || it->second->serial != serial) return;
+    Connection& c = *it->second;
+    QByteArray line = answer(c.request);
+    if (line.isEmpty()) {
+        // Asked again within the client's deadline, so that even the last refusal reaches it.
+        const std::int64_t now = wire::deadlineClockMs();
+        if (c.retryUntil == 0)
+            c.retryUntil = deadlineOf(QJsonDocument::fromJson(c.request).object())
+                               .value_or(now + UntimedRetryWithinMs);
+        if (now + RetryMs < c.retryUntil) {
+            QTimer::singleShot(RetryMs, this, [this, fd, serial] { serve(fd, serial); });
+            return;
+        }
+        line = refusal(QString::fromStdString(lastBusy_));
     }
-    if (line.isEmpty()) line = refusal(QString::fromStdString(lastBusy_));
-    respond(*it->second, line);
+    respond(c, line);
 }
 
 void ControlSocket::respond(Connection& c, const QByteArray& answerLine) {
@@ -299,6 +325,12 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
     const QJsonObject object = document.object();
     const QJsonValue command = object.value(wire::Command);
     if (!command.isString()) return refusal(QStringLiteral("The request names no \"command\""));
+    const QJsonValue deadline = object.value(wire::Deadline);
+    if (!deadline.isUndefined() && !deadline.isDouble())
+        return refusal(QStringLiteral("The \"deadline\" is no number of milliseconds"));
+    // Its client has given up and said that nothing was done: so it must stay.
+    if (deadline.isDouble() && static_cast<double>(wire::deadlineClockMs()) >= deadline.toDouble())
+        return expired();
     if (shuttingDown_()) return refusal(QStringLiteral("The scheduler is ending its work"));
     if (command.toString() == wire::Status) return statusAnswer();
     const QJsonValue task = object.value(wire::Task);
