@@ -23,10 +23,15 @@
 namespace vektrin {
 namespace {
 
-// A client that neither finishes its request nor takes its answer in this time is dropped.
-constexpr int ConnectionDeadlineMs = 5000;
-// More at once than any operator types; the rest wait in the listen queue.
+// A client sends its request as it connects: a connection without it by then is closed.
+constexpr int RequestWithinMs = 2500;
+// A client that does not take its answer in this time is dropped.
+constexpr int AnswerTakenWithinMs = 5000;
+// More at once than any operator types.
 constexpr std::size_t MaxConnections = 32;
+// An idle connection is closed to make room only this long after it was taken: its client may
+// not have had its turn to send yet.
+constexpr std::int64_t IdleAtLeastMs = 100;
 // While the tables are held a request is tried each second; one without a deadline this long.
 constexpr int RetryMs = 1000;
 constexpr std::int64_t UntimedRetryWithinMs = 4000;
@@ -73,11 +78,12 @@ std::optional<OperatorCommand> commandNamed(const QString& name) {
 
 struct ControlSocket::Connection {
     int fd = -1;
-    std::uint64_t serial = 0; // in the order taken
+    std::uint64_t serial = 0; // in the order taken: the oldest idle one goes first
+    std::int64_t takenAt = 0; // in wire::deadlineClockMs()
+    bool idle = true;         // no whole request yet: it may be closed to make room
     std::int64_t retryUntil = 0;
     QByteArray request;
     QByteArray pending; // the answer's part not sent yet
-    bool answered = false;
     std::unique_ptr<QSocketNotifier> reader;
     std::unique_ptr<QSocketNotifier> writer;
     std::unique_ptr<QTimer> deadline;
@@ -194,16 +200,23 @@ bool ControlSocket::open(std::string& error) {
 }
 
 void ControlSocket::acceptConnections() {
-    while (connections_.size() < MaxConnections) {
+    for (;;) {
+        if (connections_.size() >= MaxConnections && !makeRoom()) {
+            // Each place holds a request or a connection just taken: the rest wait in the listen
+            // queue until one ends or an idle one may go.
+            listener_->setEnabled(false);
+            return;
+        }
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->serial = ++accepted_;
+        c->takenAt = wire::deadlineClockMs();
         c->deadline = std::make_unique<QTimer>();
         c->deadline->setSingleShot(true);
         connect(c->deadline.get(), &QTimer::timeout, this, [this, fd] { drop(fd); });
-        c->deadline->start(ConnectionDeadlineMs);
+        c->deadline->start(RequestWithinMs);
         Connection& connection = *c;
         connections_[fd] = std::move(c);
 
@@ -220,9 +233,33 @@ void ControlSocket::acceptConnections() {
         connection.reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         connect(connection.reader.get(), &QSocketNotifier::activated, this,
                 [this, fd] { readFrom(fd); });
+        readFrom(fd); // a client that waited in the queue has sent its request already
     }
-    // At the limit the rest wait in the listen queue until a connection ends.
-    listener_->setEnabled(false);
+}
+
+bool ControlSocket::makeRoom() {
+    while (connections_.size() >= MaxConnections) {
+        const Connection* oldest = nullptr;
+        for (const auto& [fd, c] : connections_)
+            if (c->idle && (!oldest || c->serial < oldest->serial)) oldest = c.get();
+        if (!oldest) return false; // requests only, each ended by its answer
+        const int fd = oldest->fd;
+        const std::int64_t age = wire::deadlineClockMs() - oldest->takenAt;
+        readFrom(fd); // what it sent meanwhile is served, not thrown away
+        const auto it = connections_.find(fd);
+        if (it == connections_.end() || !it->second->idle) continue;
+        if (age < IdleAtLeastMs) {
+            if (!roomAwaited_)
+                QTimer::singleShot(static_cast<int>(IdleAtLeastMs - age), this, [this] {
+                    roomAwaited_ = false;
+                    acceptConnections();
+                });
+            roomAwaited_ = true;
+            return false;
+        }
+        drop(fd);
+    }
+    return true;
 }
 
 void ControlSocket::readFrom(int fd) {
@@ -246,6 +283,8 @@ void ControlSocket::readFrom(int fd) {
             c.reader->setEnabled(false);
             if (n < 0) return drop(fd); // the client went away
             if (newline >= 0) c.request.truncate(newline);
+            c.idle = false;
+            c.deadline->stop(); // it waits for its answer now, which takes what it takes
             return serve(fd, c.serial);
         }
     }
@@ -272,8 +311,9 @@ void ControlSocket::serve(int fd, std::uint64_t serial) {
 }
 
 void ControlSocket::respond(Connection& c, const QByteArray& answerLine) {
-    c.answered = true;
+    c.idle = false;
     c.pending = answerLine;
+    c.deadline->start(AnswerTakenWithinMs);
     writeTo(c.fd);
 }
 

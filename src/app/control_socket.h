@@ -7,8 +7,10 @@
 //
 // Beside the socket a state file names the running scheduler (PID, start, table directory,
 // protocol, socket or why there is none), for vektrinctl to find it and its protocol; both go at
-// a clean end. At most MaxConnections are served at once; the others wait in the listen queue.
-// A request carries its client's deadline, after which it is not carried out.
+// a clean end. Every connection is taken at once; at most MaxConnections are kept, and to make
+// room the oldest one that has not sent its whole request goes, so connections that say nothing
+// never keep a request from being read. A request carries its client's deadline, after which it
+// is not carried out.
 
 #include <QByteArray>
 #include <QObject>
@@ -64,6 +66,8 @@ class ControlSocket : public QObject {
     struct Connection;
     bool listenAt(const std::string& directory, std::string& problem);
     void acceptConnections();
+    // Closes the oldest idle connection when the table is full; false when none may go yet.
+    bool makeRoom();
     void readFrom(int fd);
     void respond(Connection& c, const QByteArray& line);
     // Answers the connection's request now, or a second later while the tables are held (never
@@ -83,6 +87,7 @@ class ControlSocket : public QObject {
     QSocketNotifier* listener_ = nullptr;
     std::map<int, std::unique_ptr<Connection>> connections_;
     std::uint64_t accepted_ = 0; // connections taken so far
+    bool roomAwaited_ = false;   // a timer takes connections again when an idle one may go
     std::string lastBusy_;       // why the last request had to wait
 };
 
