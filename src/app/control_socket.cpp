@@ -23,10 +23,18 @@
 namespace vektrin {
 namespace {
 
-// A client that neither finishes its request nor takes its answer in this time is dropped.
-constexpr int ConnectionDeadlineMs = 5000;
-// More at once than any operator types; the rest wait in the listen queue.
+// A client sends its request as it connects: a connection without it by then is closed.
+constexpr int RequestWithinMs = 2500;
+// A client that does not take its answer in this time is dropped.
+constexpr int AnswerTakenWithinMs = 5000;
+// More at once than any operator types.
 constexpr std::size_t MaxConnections = 32;
+// An idle connection is closed to make room only this long after it was taken: its client may
+// not have had its turn to send yet.
+constexpr std::int64_t IdleAtLeastMs = 100;
+// While the tables are held a request is tried each second; one without a deadline this long.
+constexpr int RetryMs = 1000;
+constexpr std::int64_t UntimedRetryWithinMs = 4000;
 
 QString qstr(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -44,6 +52,19 @@ QByteArray refusal(const QString& error) {
     return line(QJsonObject{{wire::Ok, false}, {wire::Error, error}});
 }
 
+QByteArray expired() {
+    return line(QJsonObject{{wire::Ok, false},
+                            {wire::Expired, true},
+                            {wire::Error, QStringLiteral("The request's deadline had passed when "
+                                                         "its turn came: nothing was done")}});
+}
+
+std::optional<std::int64_t> deadlineOf(const QJsonObject& request) {
+    const QJsonValue deadline = request.value(wire::Deadline);
+    if (!deadline.isDouble()) return std::nullopt;
+    return static_cast<std::int64_t>(deadline.toDouble());
+}
+
 std::optional<OperatorCommand> commandNamed(const QString& name) {
     if (name == wire::Run) return OperatorCommand::RunNow;
     if (name == wire::Interrupt) return OperatorCommand::Interrupt;
@@ -57,9 +78,12 @@ std::optional<OperatorCommand> commandNamed(const QString& name) {
 
 struct ControlSocket::Connection {
     int fd = -1;
+    std::uint64_t serial = 0; // in the order taken: the oldest idle one goes first
+    std::int64_t takenAt = 0; // in wire::deadlineClockMs()
+    bool idle = true;         // no whole request yet: it may be closed to make room
+    std::int64_t retryUntil = 0;
     QByteArray request;
     QByteArray pending; // the answer's part not sent yet
-    bool answered = false;
     std::unique_ptr<QSocketNotifier> reader;
     std::unique_ptr<QSocketNotifier> writer;
     std::unique_ptr<QTimer> deadline;
@@ -176,15 +200,23 @@ bool ControlSocket::open(std::string& error) {
 }
 
 void ControlSocket::acceptConnections() {
-    while (connections_.size() < MaxConnections) {
+    for (;;) {
+        if (connections_.size() >= MaxConnections && !makeRoom()) {
+            // Each place holds a request or a connection just taken: the rest wait in the listen
+            // queue until one ends or an idle one may go.
+            listener_->setEnabled(false);
+            return;
+        }
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) return; // EAGAIN: all taken; anything else: the next notification retries
         auto c = std::make_unique<Connection>();
         c->fd = fd;
+        c->serial = ++accepted_;
+        c->takenAt = wire::deadlineClockMs();
         c->deadline = std::make_unique<QTimer>();
         c->deadline->setSingleShot(true);
         connect(c->deadline.get(), &QTimer::timeout, this, [this, fd] { drop(fd); });
-        c->deadline->start(ConnectionDeadlineMs);
+        c->deadline->start(RequestWithinMs);
         Connection& connection = *c;
         connections_[fd] = std::move(c);
 
@@ -201,9 +233,33 @@ void ControlSocket::acceptConnections() {
         connection.reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         connect(connection.reader.get(), &QSocketNotifier::activated, this,
                 [this, fd] { readFrom(fd); });
+        readFrom(fd); // a client that waited in the queue has sent its request already
     }
-    // At the limit the rest wait in the listen queue until a connection ends.
-    listener_->setEnabled(false);
+}
+
+bool ControlSocket::makeRoom() {
+    while (connections_.size() >= MaxConnections) {
+        const Connection* oldest = nullptr;
+        for (const auto& [fd, c] : connections_)
+            if (c->idle && (!oldest || c->serial < oldest->serial)) oldest = c.get();
+        if (!oldest) return false; // requests only, each ended by its answer
+        const int fd = oldest->fd;
+        const std::int64_t age = wire::deadlineClockMs() - oldest->takenAt;
+        readFrom(fd); // what it sent meanwhile is served, not thrown away
+        const auto it = connections_.find(fd);
+        if (it == connections_.end() || !it->second->idle) continue;
+        if (age < IdleAtLeastMs) {
+            if (!roomAwaited_)
+                QTimer::singleShot(static_cast<int>(IdleAtLeastMs - age), this, [this] {
+                    roomAwaited_ = false;
+                    acceptConnections();
+                });
+            roomAwaited_ = true;
+            return false;
+        }
+        drop(fd);
+    }
+    return true;
 }
 
 void ControlSocket::readFrom(int fd) {
@@ -226,28 +282,38 @@ void ControlSocket::readFrom(int fd) {
         if (newline >= 0 || ended) {
             c.reader->setEnabled(false);
             if (n < 0) return drop(fd); // the client went away
-            const QByteArray request = newline >= 0 ? c.request.left(newline) : c.request;
-            return serve(fd, request, 1);
+            if (newline >= 0) c.request.truncate(newline);
+            c.idle = false;
+            c.deadline->stop(); // it waits for its answer now, which takes what it takes
+            return serve(fd, c.serial);
         }
     }
 }
 
-void ControlSocket::serve(int fd, const QByteArray& request, int attempt) {
-    auto it = connections_.find(fd);
-    if (it == connections_.end()) return;
-    QByteArray line = answer(request);
-    if (line.isEmpty() && attempt * 1000 < ConnectionDeadlineMs - 1000) {
-        QTimer::singleShot(1000, this,
-                           [this, fd, request, attempt] { serve(fd, request, attempt + 1); });
-        return;
+void ControlSocket::serve(int fd, std::uint64_t serial) {
+    const auto it = connections_.find(fd);
+    if (it == connections_.end() || it->second->serial != serial) return;
+    Connection& c = *it->second;
+    QByteArray line = answer(c.request);
+    if (line.isEmpty()) {
+        // Asked again within the client's deadline, so that even the last refusal reaches it.
+        const std::int64_t now = wire::deadlineClockMs();
+        if (c.retryUntil == 0)
+            c.retryUntil = deadlineOf(QJsonDocument::fromJson(c.request).object())
+                               .value_or(now + UntimedRetryWithinMs);
+        if (now + RetryMs < c.retryUntil) {
+            QTimer::singleShot(RetryMs, this, [this, fd, serial] { serve(fd, serial); });
+            return;
+        }
+        line = refusal(QString::fromStdString(lastBusy_));
     }
-    if (line.isEmpty()) line = refusal(QString::fromStdString(lastBusy_));
-    respond(*it->second, line);
+    respond(c, line);
 }
 
 void ControlSocket::respond(Connection& c, const QByteArray& answerLine) {
-    c.answered = true;
+    c.idle = false;
     c.pending = answerLine;
+    c.deadline->start(AnswerTakenWithinMs);
     writeTo(c.fd);
 }
 
@@ -299,6 +365,12 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
     const QJsonObject object = document.object();
     const QJsonValue command = object.value(wire::Command);
     if (!command.isString()) return refusal(QStringLiteral("The request names no \"command\""));
+    const QJsonValue deadline = object.value(wire::Deadline);
+    if (!deadline.isUndefined() && !deadline.isDouble())
+        return refusal(QStringLiteral("The \"deadline\" is no number of milliseconds"));
+    // Its client has given up and said that nothing was done: so it must stay.
+    if (deadline.isDouble() && static_cast<double>(wire::deadlineClockMs()) >= deadline.toDouble())
+        return expired();
     if (shuttingDown_()) return refusal(QStringLiteral("The scheduler is ending its work"));
     if (command.toString() == wire::Status) return statusAnswer();
     const QJsonValue task = object.value(wire::Task);

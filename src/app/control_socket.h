@@ -7,11 +7,15 @@
 //
 // Beside the socket a state file names the running scheduler (PID, start, table directory,
 // protocol, socket or why there is none), for vektrinctl to find it and its protocol; both go at
-// a clean end. At most MaxConnections are served at once; the others wait in the listen queue.
+// a clean end. Every connection is taken at once; at most MaxConnections are kept, and to make
+// room the oldest one that has not sent its whole request goes, so connections that say nothing
+// never keep a request from being read. A request carries its client's deadline, after which it
+// is not carried out.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -54,18 +58,21 @@ class ControlSocket : public QObject {
     const std::string& socketPath() const { return socketPath_; }
 
     // The answer line (with its line end) to one request; empty when the tables are held by
-    // another program for now and the request is worth asking again a second later.
+    // another program for now and the request is worth asking again a second later. A request
+    // whose deadline has passed is refused as expired: its client has given up.
     QByteArray answer(const QByteArray& request);
 
   private:
     struct Connection;
     bool listenAt(const std::string& directory, std::string& problem);
     void acceptConnections();
+    // Closes the oldest idle connection when the table is full; false when none may go yet.
+    bool makeRoom();
     void readFrom(int fd);
     void respond(Connection& c, const QByteArray& line);
-    // Answers the request now, or a second later while the tables are held (never waiting on the
-    // lock here, where the passes and the windows wait too).
-    void serve(int fd, const QByteArray& request, int attempt);
+    // Answers the connection's request now, or a second later while the tables are held (never
+    // waiting on the lock here, where the passes and the windows wait too).
+    void serve(int fd, std::uint64_t serial);
     void writeTo(int fd);
     void drop(int fd);
     QByteArray statusAnswer();
@@ -79,7 +86,9 @@ class ControlSocket : public QObject {
     int listenFd_ = -1;
     QSocketNotifier* listener_ = nullptr;
     std::map<int, std::unique_ptr<Connection>> connections_;
-    std::string lastBusy_; // why the last request had to wait
+    std::uint64_t accepted_ = 0; // connections taken so far
+    bool roomAwaited_ = false;   // a timer takes connections again when an idle one may go
+    std::string lastBusy_;       // why the last request had to wait
 };
 
 } // namespace vektrin

@@ -13,7 +13,6 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -29,6 +28,9 @@ namespace {
 
 // Longer than any command takes; a scheduler that does not answer by then is stuck.
 constexpr int AnswerTimeoutMs = 10000;
+// The request's deadline comes this long before the client gives up: a command the scheduler
+// begins just before the deadline is answered while the client still waits.
+constexpr int AnswerMarginMs = 2000;
 
 struct Descriptor {
     int fd;
@@ -265,6 +267,11 @@ SchedulerPlace schedulerPlace(const Context& context) {
 
 std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& request) {
     if (place.socketPath.empty()) return noneUnlessRunning(place, place.problem);
+    const std::int64_t giveUp = wire::deadlineClockMs() + AnswerTimeoutMs;
+    const auto noAnswer = [&] {
+        return SchedulerUnreachable(place, "it did not answer at " + place.socketPath + " within " +
+                                               std::to_string(AnswerTimeoutMs / 1000) + " seconds");
+    };
     Descriptor socket{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (socket.fd < 0)
         throw CommandError(ExitDataError,
@@ -292,7 +299,9 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
     } catch (const places::PlaceError& e) {
         return noneUnlessRunning(place, e.what());
     }
-    const std::string text = request.dump() + "\n";
+    Json timed = request;
+    timed[wire::Deadline] = giveUp - AnswerMarginMs;
+    const std::string text = timed.dump() + "\n";
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t n = ::send(socket.fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
@@ -302,19 +311,15 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
     ::shutdown(socket.fd, SHUT_WR);
 
     std::string reply;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(AnswerTimeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
+        // Polled on the steady clock, which stands while the machine sleeps: the boot clock
+        // decides whether the time is up.
+        const std::int64_t left = giveUp - wire::deadlineClockMs();
         pollfd p{socket.fd, POLLIN, 0};
         const int ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
         if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0)
-            throw SchedulerUnreachable(place,
-                                       "it did not answer at " + place.socketPath + " within " +
-                                           std::to_string(AnswerTimeoutMs / 1000) + " seconds");
+        if (ready == 0 && left > 0) continue;
+        if (ready == 0) throw noAnswer();
         char buffer[8192];
         const ssize_t n = ::recv(socket.fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR) continue;
@@ -330,7 +335,10 @@ std::optional<Json> askScheduler(const SchedulerPlace& place, const Json& reques
     try {
         Json answer = Json::parse(reply);
         if (!answer.is_object()) throw std::runtime_error("not an object");
+        if (answer.value(wire::Expired, false)) throw noAnswer(); // it came too late to act
         return answer;
+    } catch (const SchedulerUnreachable&) {
+        throw;
     } catch (const std::exception&) {
         throw CommandError(ExitDataError,
                            "The scheduler at " + place.socketPath +

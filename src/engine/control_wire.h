@@ -3,15 +3,28 @@
 // answers and vektrinctl that asks, so the two ends cannot drift apart. A request and its answer
 // are one JSON object on one line each.
 
+#include "platform/clock.h"
 #include "platform/strings.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace vektrin::wire {
 
-// A request: {"command": ..., "task": ...}.
+// A request: {"command": ..., "task": ..., "deadline": ...}.
 inline constexpr char Command[] = "command";
 inline constexpr char Task[] = "task";
+// The last moment the request may be carried out, in deadlineClockMs(), a little before its
+// client gives up: a client that gave up can say that nothing was done. A request without one
+// (from an older client) is carried out whenever its turn comes.
+inline constexpr char Deadline[] = "deadline";
+
+// Milliseconds of the boot clock, which all processes of the machine share (as they share the
+// monotonic one) and which goes on while the machine sleeps (which the monotonic one does not): a
+// command typed just before a suspend is not carried out after the resume, its wait long over.
+inline std::int64_t deadlineClockMs() {
+    return SystemClock().elapsedMs().value_or(0);
+}
 
 inline constexpr char Status[] = "status";
 inline constexpr char Run[] = "run";
@@ -24,6 +37,8 @@ inline constexpr char Resume[] = "resume";
 inline constexpr char Ok[] = "ok";
 inline constexpr char Error[] = "error";
 inline constexpr char Message[] = "message";
+// In the refusal of a request whose deadline had passed: {"ok": false, "expired": true, ...}.
+inline constexpr char Expired[] = "expired";
 
 // The status answer.
 inline constexpr char Pid[] = "pid";

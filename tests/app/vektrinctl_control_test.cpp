@@ -462,5 +462,49 @@ TEST_F(ControlTest, AHundredClientsAtOnceAreAllAnswered) {
     }
 }
 
+// What a client gave up on ("Nothing was done") is never carried out later: neither behind
+// connections that say nothing (which hold no answer up either) nor by a scheduler that comes to
+// the request after its deadline.
+TEST_F(ControlTest, ACommandTheClientGaveUpOnIsNeverCarriedOut) {
+    world.start();
+    addTask("late", "true");
+    const auto executions = [&] {
+        return std::ranges::count(messages(world.log()), "Executes <late>.");
+    };
+    std::vector<int> idle;
+    const struct {
+        const char* label;
+        std::function<void()> before, after;
+        bool givesUp;
+    } cases[] = {
+        {"200 idle connections",
+         [&] {
+             sockaddr_un address{AF_UNIX, {}};
+             std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath().c_str());
+             for (int i = 0; i < 200; ++i) {
+                 idle.push_back(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+                 connect(idle.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+             }
+             EXPECT_EQ(world.ctl({"status"}).exitCode, 0);
+         },
+         [&] { std::for_each(idle.begin(), idle.end(), close); }, false},
+        {"a stopped scheduler", [&] { kill(world.vektrinPid(), SIGSTOP); },
+         [&] { kill(world.vektrinPid(), SIGCONT); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const auto before = executions();
+        c.before();
+        const CtlOutcome run = world.ctl({"run", "late"});
+        c.after();
+        const bool ran = run.exitCode == 0 && !c.givesUp;
+        EXPECT_EQ(run.out, ran ? "Executes <late>.\n" : "");
+        EXPECT_TRUE(ran || run.err.ends_with(" within 10 seconds. Nothing was done.\n")) << run.err;
+        // What the scheduler had left of it comes before a later answer.
+        ASSERT_EQ(world.ctl({"status"}).exitCode, 0);
+        EXPECT_EQ(executions() - before, ran ? 1 : 0);
+    }
+}
+
 } // namespace
 } // namespace vektrin
