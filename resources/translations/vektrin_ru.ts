@@ -152,6 +152,10 @@ with three empty tables in the directory
         <translation>Возникла проблема: </translation>
     </message>
     <message>
+        <source>%1 times since %2</source>
+        <translation>%1 раз с %2</translation>
+    </message>
+    <message>
         <source>Too many tasks executes. Try later !!!</source>
         <translation>Выполняется слишком много задач. Попробуйте позже!!!</translation>
     </message>

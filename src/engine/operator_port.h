@@ -2,6 +2,7 @@
 // What the scheduler needs of the operator interface. The Qt main window implements it; tests fake
 // it. Nothing here may block for long: headless, every message box is answered at once.
 
+#include "platform/date_time.h"
 #include "store/message_port.h"
 
 #include <cstdint>
@@ -40,8 +41,22 @@ struct ProtocolNotice {
     std::uint64_t lines = 0; // Unwritten: how many lines are lost
 };
 
+// A box raised inside a pass. It is shown without waiting for the operator, so that neither this
+// pass nor any later one stops for it: one box per task and text at a time, a repeat while it is
+// open counted in it.
+struct PassMessage {
+    std::int32_t appId = 0; // the task it is about; 0: none in particular
+    std::string text;
+    MessageKind kind = MessageKind::Plain;
+    DateTime moment = 0; // when the pass raised it
+};
+
 class OperatorPort : public MessagePort {
   public:
+    // Where nobody can be asked (headless, a test), it is a message as any other.
+    virtual void showPassMessage(const PassMessage& message) {
+        showMessage(message.text, message.kind);
+    }
     virtual void setIcon(std::string_view name) = 0;                // "XICON1" / "XICON2"
     virtual void paintStatusColor(int colour) = 0;                  // the indicator's new colour
     virtual void setApplicationTitle(const std::string& title) = 0; // caption and tool tip

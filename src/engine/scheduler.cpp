@@ -23,7 +23,7 @@ namespace vektrin {
 Scheduler::Scheduler(Clock& clock, ProcessControl& processes, WindowSystem& windows,
                      OperatorPort& port, SettingsStore& settings, RegionalSettings regional,
                      SchedulerConfig config)
-    : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(port),
+    : clock_(clock), processes_(processes), windows_(windows), port_(port), messages_(*this),
       settings_(settings), regional_(std::move(regional)), config_(std::move(config)),
       evaluator_(*this),
       ProtocolFile(
@@ -85,8 +85,19 @@ void Scheduler::closeProtocol() {
     ProtocolFile.close();
 }
 
+void Scheduler::say(std::string_view text, MessageKind kind, bool ofCurrentTask) {
+    if (!passRunning()) return port_.showMessage(text, kind);
+    PassMessage message;
+    if (ofCurrentTask && DataCtrl && !DataCtrl->Table1.isEmpty())
+        message.appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
+    message.text = text;
+    message.kind = kind;
+    message.moment = clock_.now();
+    port_.showPassMessage(message);
+}
+
 void Scheduler::showTooComplex() {
-    port_.showMessage(str::TooComplexExpression, MessageKind::Information);
+    say(str::TooComplexExpression, MessageKind::Information);
 }
 
 std::string Scheduler::UnpackCommandString(std::string_view text) const {
@@ -99,7 +110,7 @@ std::string Scheduler::UnpackCommandString(std::string_view text) const {
 void Scheduler::reportError(std::string_view text) {
     std::string message(text);
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
-    port_.showMessage(message, MessageKind::Error);
+    say(message, MessageKind::Error, false);
 }
 
 void Scheduler::reportError(OperatorText text) {

@@ -177,6 +177,8 @@ class Scheduler : public ConditionEnvironment {
     std::vector<PassGap> recordedGaps() const;
 
   private:
+    // A message box; inside a pass one that does not hold it (about the current task).
+    void say(std::string_view text, MessageKind kind, bool ofCurrentTask = true);
     void setTimer1(bool enabled);
     void enableTimer2(bool firstPass = false);
     void disableTimer2();
@@ -254,16 +256,17 @@ class Scheduler : public ConditionEnvironment {
     ProcessControl& processes_;
     WindowSystem& windows_;
     OperatorPort& port_;
-    // The operator's message boxes, or the sink of divertMessages.
+    // The operator's message boxes, or the sink of divertMessages; inside a pass, boxes that do not
+    // hold it.
     struct Messages final : MessagePort {
-        explicit Messages(OperatorPort& p) : port(p) {}
+        explicit Messages(Scheduler& s) : scheduler(s) {}
         void showMessage(std::string_view text, MessageKind kind = MessageKind::Plain) override {
             if (sink)
                 sink->emplace_back(text);
             else
-                port.showMessage(text, kind);
+                scheduler.say(text, kind);
         }
-        OperatorPort& port;
+        Scheduler& scheduler;
         std::vector<std::string>* sink = nullptr;
     };
     Messages messages_;

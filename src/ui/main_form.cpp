@@ -339,16 +339,54 @@ void TMainForm::showText(const OperatorText& text, MessageKind kind) {
     showBox(operatorText(text), kind);
 }
 
+namespace {
+
+QMessageBox::Icon boxIcon(MessageKind kind) {
+    return kind == MessageKind::Error         ? QMessageBox::Critical
+           : kind == MessageKind::Information ? QMessageBox::Information
+                                              : QMessageBox::NoIcon;
+}
+
+QString boxCaption(MessageKind kind) {
+    return kind == MessageKind::Information ? QCoreApplication::translate("Vektrin", "Information")
+                                            : QCoreApplication::applicationName();
+}
+
+} // namespace
+
 void TMainForm::showBox(const QString& qtext, MessageKind kind) {
-    const QString caption = QCoreApplication::applicationName();
-    QMessageBox box(kind == MessageKind::Error         ? QMessageBox::Critical
-                    : kind == MessageKind::Information ? QMessageBox::Information
-                                                       : QMessageBox::NoIcon,
-                    kind == MessageKind::Information
-                        ? QCoreApplication::translate("Vektrin", "Information")
-                        : caption,
-                    qtext, QMessageBox::Ok, messageParent());
+    QMessageBox box(boxIcon(kind), boxCaption(kind), qtext, QMessageBox::Ok, messageParent());
     box.exec();
+}
+
+void TMainForm::showPassMessage(const PassMessage& message) {
+    if (headless()) return writeMessageLine(message.text);
+    const auto key = std::make_pair(message.appId, message.text);
+    auto found = passBoxes_.find(key);
+    if (found != passBoxes_.end() && found->second.box) {
+        PassBox& open = found->second;
+        ++open.times;
+        open.box->setText(open.text + "\n\n" +
+                          qs(str::BoxRepeated).arg(open.times).arg(open.since));
+        return;
+    }
+    PassBox open;
+    open.text = messageText(message.text);
+    const TimeParts since = decodeTime(message.moment);
+    open.since = QString::asprintf("%02d:%02d", since.hour, since.minute);
+    auto* box = new QMessageBox(boxIcon(message.kind), boxCaption(message.kind), open.text,
+                                QMessageBox::Ok, messageParent());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    open.box = box;
+    passBoxes_[key] = open;
+    connect(box, &QDialog::finished, this, [this, key] { passBoxes_.erase(key); });
+    box->show();
+}
+
+QMessageBox* TMainForm::passBox(std::int32_t appId, std::string_view text) const {
+    const auto found = passBoxes_.find({appId, std::string(text)});
+    return found == passBoxes_.end() ? nullptr : found->second.box.data();
 }
 
 bool TMainForm::confirm(const QString& text) {

@@ -7,9 +7,11 @@
 #include "ui/wall_clock_timer.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -18,6 +20,8 @@ class QDialog;
 class QMenu;
 class QPushButton;
 class QHBoxLayout;
+
+class QMessageBox;
 
 namespace vektrin {
 
@@ -62,6 +66,8 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // OperatorPort
     void showMessage(std::string_view text, MessageKind kind) override;
     void showText(const OperatorText& text, MessageKind kind) override;
+    // Shown without waiting: the passes go on while it is open.
+    void showPassMessage(const PassMessage& message) override;
     void setIcon(std::string_view name) override;
     void paintStatusColor(int colour) override;
     void setApplicationTitle(const std::string& title) override;
@@ -162,6 +168,9 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // The window a message box opens over.
     QWidget* messageParent();
 
+    // The boxes of the passes open now, by task and text.
+    QMessageBox* passBox(std::int32_t appId, std::string_view text) const;
+
   private:
     void showBox(const QString& text, MessageKind kind);
     void init(Clock& clock, ProcessControl& processes, WindowSystem& windows,
@@ -200,6 +209,13 @@ class TMainForm : public QMainWindow, public OperatorPort {
     bool started_ = false;
     TaskNotice lastNotice_;                     // what the tray icon's notification speaks of
     std::optional<ProtocolNotice> startNotice_; // said by start-up, shown once the tray is there
+    struct PassBox {
+        QPointer<QMessageBox> box;
+        QString text;  // as first shown
+        QString since; // the minute it was first raised
+        int times = 1;
+    };
+    std::map<std::pair<std::int32_t, std::string>, PassBox> passBoxes_;
 };
 
 } // namespace vektrin

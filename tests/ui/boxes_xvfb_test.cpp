@@ -7,6 +7,7 @@
 #include "ui/protocol_form.h"
 #include "ui_fixture.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -41,6 +42,7 @@ class BoxesTest : public QObject {
   private slots:
     void initTestCase() { QCOMPARE(QGuiApplication::platformName(), QString("xcb")); }
     void boxOpensOverTheWindowThatRaisedIt();
+    void aLaunchErrorBoxHoldsNoPass();
 };
 
 void BoxesTest::boxOpensOverTheWindowThatRaisedIt() {
@@ -84,6 +86,42 @@ void BoxesTest::boxOpensOverTheWindowThatRaisedIt() {
     setRewriteStepHook({});
 
     QCOMPARE(seen, (QStringList{"TParamForm over it", "viewer centred", "ProtocolForm over it"}));
+}
+
+// Nobody answers the box of a missing program: every later minute still gets its pass, and the
+// box, one for the task, counts the repeats.
+void BoxesTest::aLaunchErrorBoxHoldsNoPass() {
+    UiEnv env;
+    TMainForm form(env.platform());
+    QCOMPARE(form.start(), -1);
+    form.Timer1.stop();
+    for (const char* name : {"missing", "pulse"})
+        addTask(form, name, [](TDataCtrl& d) { d.Table1Interval.setInteger(0); });
+    std::vector<std::string> launched;
+    env.processes.onLaunch = [&] {
+        const std::string& command = env.processes.launches.back().commandLine;
+        launched.push_back(command);
+        if (command == "prog-missing") env.processes.nextFailure = LaunchFailure::ProgramNotFound;
+    };
+    for (int minute = 1; minute <= 3; ++minute) {
+        env.clock.set(2026, 12, 9, 17, minute, 1);
+        form.scheduler().Timer2Timer();
+        for (auto& [handle, process] : env.processes.procs)
+            process.state = ExitState::Exited;
+        form.scheduler().Timer1Timer();
+    }
+    QCOMPARE(static_cast<int>(launched.size()), 6);
+    const auto openBoxes = [] {
+        QList<QMessageBox*> boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) boxes << box;
+        return boxes;
+    };
+    const QList<QMessageBox*> boxes = openBoxes();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.front()->text(), QString("Program not found\n\n3 times since 17:01"));
+    closeBox(boxes.front());
+    QTRY_VERIFY(openBoxes().isEmpty());
 }
 
 QTEST_MAIN(BoxesTest)
