@@ -7,6 +7,7 @@
 #include "platform/run_output.h"
 #include "platform/strings.h"
 #include "store/status_text.h"
+#include "store/task_states.h"
 
 #include <CLI/CLI.hpp>
 
@@ -34,6 +35,14 @@ struct OutputOptions {
 
 std::string moment(DateTime value) {
     return isoDate(value) + " " + isoTime(value);
+}
+
+// Its recorded end's status; "Runs" while a process of it lives; "Unknown" once it is over
+// without a record (its scheduler was killed, and nobody else can know how the task ended).
+std::string status(const RunInfo& run) {
+    if (run.end) return statusText(false, run.end->endCode, run.end->exitCode.value_or(0));
+    if (run.goesOn) return std::string(str::Sost2);
+    return statusText(false, static_cast<double>(CompletionCode::Unknown), 0);
 }
 
 CommandError readFailure(const std::string& path) {
@@ -81,9 +90,9 @@ int follow(const RunInfo& run) {
     char buffer[1 << 16];
     for (;;) {
         if (standardOutputFailure()) return ExitOk; // reported as vektrinctl ends
-        // The end is recorded once the keeper has given the file its final form: what is read
-        // after seeing it is all there is.
-        const bool ended = readRunEnd(run.path).has_value();
+        // The end is recorded once the keeper has given the file its final form, and the keeper
+        // holds the file until then: what is read after seeing either is all there is.
+        const bool ended = readRunEnd(run.path).has_value() || !runGoesOn(run.path);
         bool cutting = false;
         for (;;) {
             const MarkerAt now = markerNow();
@@ -147,9 +156,7 @@ int runOutput(const Context& context, const OutputOptions& options) {
                 r["End"] = run.end ? Json(moment(run.end->end)) : Json(nullptr);
                 r["ExitCode"] =
                     run.end && run.end->exitCode ? Json(*run.end->exitCode) : Json(nullptr);
-                r["Status"] =
-                    run.end ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
-                            : std::string(str::Sost2);
+                r["Status"] = status(run);
                 r["Size"] = run.size;
                 all.push_back(std::move(r));
             }
@@ -158,14 +165,12 @@ int runOutput(const Context& context, const OutputOptions& options) {
         }
         for (const RunInfo& run : runs) {
             std::cout << ++number << '\t' << moment(run.start) << '\t';
-            if (run.end) {
+            if (run.end)
                 std::cout << moment(run.end->end) << '\t'
-                          << (run.end->exitCode ? std::to_string(*run.end->exitCode) : "-") << '\t'
-                          << statusText(false, run.end->endCode, run.end->exitCode.value_or(0));
-            } else {
-                std::cout << "-\t-\t" << str::Sost2;
-            }
-            std::cout << '\t' << run.size << '\n';
+                          << (run.end->exitCode ? std::to_string(*run.end->exitCode) : "-");
+            else
+                std::cout << "-\t-";
+            std::cout << '\t' << status(run) << '\t' << run.size << '\n';
         }
         return ExitOk;
     }

@@ -1,6 +1,7 @@
 #include "platform/command_line.h"
 #include "platform/output_keeper.h"
 #include "platform/process.h"
+#include "platform/run_output.h"
 #include "platform/unique_fd.h"
 
 #include <cerrno>
@@ -391,6 +392,9 @@ void startKeeper(const LaunchRequest& request, Keeper& keeper) {
         keeper.error = EINVAL;
         return;
     }
+    // Taken before the fork, on the open file the keeper inherits: held for exactly as long as
+    // the keeper lives, however the scheduler ends.
+    holdRunFile(file.get());
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) {
         keeper.error = errno;

@@ -12,8 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -173,7 +175,54 @@ std::string reserveRunEnd(const std::string& runFile, std::uint64_t head) {
     return (fd.get() < 0 ? "cannot create " : "cannot write ") + path + ": " + reason(error);
 }
 
+// The runs this process made and has not closed off with their end, each held open (and so
+// held, holdRunFile): between its keeper's end and the record of its end a run still goes on as
+// long as its scheduler lives. The descriptors go with a killed scheduler.
+class MadeRuns {
+  public:
+    void add(std::string path, UniqueFd file) {
+        const std::lock_guard lock(mutex_);
+        // Runs whose files went without an end (a launch that failed) are let go here.
+        std::erase_if(held_, [](const auto& run) {
+            struct stat st {};
+            return ::fstat(run.second.get(), &st) != 0 || st.st_nlink == 0;
+        });
+        held_.emplace_back(std::move(path), std::move(file));
+    }
+    void release(const std::string& path) {
+        const std::lock_guard lock(mutex_);
+        std::erase_if(held_, [&](const auto& run) { return run.first == path; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, UniqueFd>> held_;
+};
+
+MadeRuns& madeRuns() {
+    static MadeRuns runs;
+    return runs;
+}
+
 } // namespace
+
+void holdRunFile(int fd) noexcept {
+    struct flock lock {};
+    lock.l_type = F_RDLCK; // shared: the scheduler and the keeper hold it together
+    lock.l_whence = SEEK_SET;
+    ::fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+bool runGoesOn(const std::string& runFile) {
+    UniqueFd fd(::open(runFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) return errno != ENOENT;
+    // Asked without taking a lock, so that no holder is ever kept from taking its own.
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    if (::fcntl(fd.get(), F_OFD_GETLK, &probe) != 0) return true;
+    return probe.l_type != F_UNLCK;
+}
 
 std::string defaultOutputRoot() {
     return places::stateDirectory() + "/output";
@@ -261,14 +310,15 @@ NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime s
         std::string path = dir + "/" + stamp;
         if (sequence > 1) path.append("-").append(std::to_string(sequence));
         path += ".log";
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.get() >= 0) {
+            holdRunFile(fd.get());
             if (std::string error = reserveRunEnd(path, maxBytes / 2); !error.empty()) {
                 ::unlink(path.c_str());
                 result.error = std::move(error);
                 return result;
             }
+            madeRuns().add(path, std::move(fd));
             result.path = std::move(path);
             return result;
         }
@@ -286,6 +336,11 @@ std::string runEndPath(const std::string& runFile) {
 }
 
 std::string recordRunEnd(const std::string& runFile, const RunEnd& end) {
+    // Once the end is written, or cannot be: nobody else will write it.
+    struct Release {
+        const std::string& path;
+        ~Release() { madeRuns().release(path); }
+    } release{runFile};
     std::string text = "code=" + std::to_string(end.endCode) + "\n";
     if (end.exitCode) text += "exit=" + std::to_string(*end.exitCode) + "\n";
     text += "end=" + text::isoStamp(end.end) + "\n";
@@ -373,6 +428,11 @@ std::vector<RunInfo> listRuns(const std::string& root, std::int32_t appId) {
         if (::stat(run.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         run.size = static_cast<std::uint64_t>(st.st_size);
         run.end = readRunEnd(run.path);
+        if (!run.end) {
+            run.goesOn = runGoesOn(run.path);
+            // Its last holder may have recorded the end and let go since it was read.
+            if (!run.goesOn) run.end = readRunEnd(run.path);
+        }
         runs.push_back(std::move(run));
     }
     std::sort(runs.begin(), runs.end(), [](const RunInfo& a, const RunInfo& b) {

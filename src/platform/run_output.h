@@ -3,7 +3,8 @@
 // run's standard output and standard error as written, and beside it <stem>.end, made with the run
 // file and rewritten in place once the run has ended (when, how, the exit code). A keeper process
 // (output_keeper.h) writes the run file and keeps it bounded; the scheduler creates both files,
-// records the end and removes the oldest runs.
+// records the end and removes the oldest runs. A run without its end goes on only while the
+// scheduler or the keeper holds its file: a killed scheduler's run is over once its task is.
 
 #include "platform/date_time.h"
 
@@ -51,7 +52,8 @@ struct NewRunFile {
 // full disk cannot keep the end from being recorded. A second run of the task in the same second
 // gets <stem>-2.log, and so on: never an existing file. maxBytes is what the run's keeper keeps.
 // A file system with less than minimumFree bytes left for the user gets none: its output would
-// mostly be left out.
+// mostly be left out. The calling process holds the run (holdRunFile) until it records its end,
+// or, when the files go without one, until it creates its next run file.
 NewRunFile createRunFile(const std::string& root, std::int32_t appId, DateTime start,
                          std::uint64_t maxBytes = OutputSettings::DefaultMaxBytes,
                          std::uint64_t minimumFree = 0);
@@ -70,14 +72,26 @@ struct RunInfo {
     DateTime start = 0;
     int sequence = 1; // 2, 3, ... for further runs in the same second
     std::uint64_t size = 0;
-    std::optional<RunEnd> end; // none while the run goes on (or when the scheduler was killed)
+    std::optional<RunEnd> end; // none while the run goes on, or when nobody saw its end
+    // No end is recorded and a process of the run still lives (runGoesOn); without an end and
+    // without this the run is over and how it ended is not known: its scheduler was killed.
+    bool goesOn = false;
 };
+
+// Marks the run file open on fd as held for as long as that open file (not just this
+// descriptor: a forked keeper inherits it) is open somewhere. Its scheduler holds a run until it
+// records the end, its keeper until the task's output is closed. Async-signal-safe; a file
+// system without such locks leaves the file unmarked.
+void holdRunFile(int fd) noexcept;
+// Whether some process still holds the run file; true when that cannot be told, false when the
+// file is gone. Once no process holds it, the file has its final form.
+bool runGoesOn(const std::string& runFile);
 
 // The .end file beside a run file.
 std::string runEndPath(const std::string& runFile);
 // Writes the end into the .end file, over what createRunFile reserved: no new block is needed.
 // The end's moment is its last line, so that a reader who catches the write half done still
-// sees a run going on. Empty on success, else the reason.
+// sees a run going on. Then this process lets go of the run. Empty on success, else the reason.
 std::string recordRunEnd(const std::string& runFile, const RunEnd& end);
 std::optional<RunEnd> readRunEnd(const std::string& runFile);
 // Of a run going on: where its marker line goes once bytes are left out (maxBytes/2 of its

@@ -154,6 +154,7 @@ void EditorForm::closeEvent(QCloseEvent* event) {
 
 void EditorForm::showTableReport(const std::function<std::unique_ptr<ReportForm>()>& create) {
     guarded([&] {
+        if (settleRecord) settleRecord();
         if (!binding_->storeBeforeMove()) return;
         std::unique_ptr<ReportForm> report;
         {

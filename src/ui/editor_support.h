@@ -76,8 +76,8 @@ class EditorForm : public QDialog {
     // "Exit": settleRecord runs first, the edits' texts go into the record, a record with
     // unposted changes is posted, and the window closes; a refused post keeps it open.
     void postAndClose();
-    // What "Exit" and a "Yes" to the save question do before they post (the task editor settles
-    // its "Stopped" box there).
+    // What "Exit", "Report" and a "Yes" to the save question do before they post (the task
+    // editor settles its "Stopped" box there).
     std::function<void()> settleRecord;
     // "Report": the record is stored first (the report walks the table, as moving to another
     // record does), the hourglass shows while create builds the report, then its preview.

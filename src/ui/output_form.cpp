@@ -3,6 +3,7 @@
 #include "engine/scheduler.h"
 #include "platform/strings.h"
 #include "store/status_text.h"
+#include "store/task_states.h"
 #include "ui/busy_cursor.h"
 #include "ui/form_widgets.h"
 #include "ui/keyboard.h"
@@ -83,9 +84,11 @@ void TOutputForm::fillRunList(int row) {
     const QSignalBlocker quiet(RunList);
     RunList->clear();
     for (const RunInfo& run : runs_) {
+        // A run over without a recorded end (its scheduler was killed) ended nobody knows how.
         const std::string status =
-            run.end ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
-                    : std::string(str::OutputRunGoesOn);
+            run.end      ? statusText(false, run.end->endCode, run.end->exitCode.value_or(0))
+            : run.goesOn ? std::string(str::OutputRunGoesOn)
+                         : statusText(false, static_cast<double>(CompletionCode::Unknown), 0);
         auto* item = new QListWidgetItem(plainText(regional.formatDate(run.start) + " " +
                                                    regional.formatTime(run.start) + "  ") +
                                              messageText(status),
@@ -110,7 +113,7 @@ void TOutputForm::refreshRuns() {
     if (!isVisible()) return;
     std::vector<RunInfo> now = readRuns();
     const auto same = [](const RunInfo& a, const RunInfo& b) {
-        return a.stem == b.stem && a.end.has_value() == b.end.has_value();
+        return a.stem == b.stem && a.end.has_value() == b.end.has_value() && a.goesOn == b.goesOn;
     };
     if (std::equal(now.begin(), now.end(), runs_.begin(), runs_.end(), same)) return;
     // The run shown stays shown; the newest stays the newest.

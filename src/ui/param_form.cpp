@@ -20,16 +20,6 @@
 namespace vektrin {
 namespace {
 
-// The operator's condition text without the blanks and control characters around it.
-std::string trimmedCondition(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= ' ')
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= ' ')
-        --end;
-    return text.mid(begin, end - begin).toStdString();
-}
-
 // Set for the length of a scope.
 struct Flag {
     explicit Flag(bool& f) : flag(f) { flag = true; }
@@ -289,7 +279,17 @@ void TParamForm::ConflictsListUpdate() {
 void TParamForm::Table1BeforePost(Table&) {
     // Whatever posts the record stores what the edits and the list show.
     if (!binding_->updateRecord()) throw AbortError();
-    if (listOwnsPost()) ConflictsListUpdate();
+    if (!listOwnsPost()) return;
+    // A malformed condition stored would keep the task from ever launching, and nothing would
+    // say why: the post is refused, whichever way the operator stores the record.
+    if (DBEdit* malformed = malformedCondition()) {
+        // Not through message(): showing the record again would hang this very handler anew
+        // while it runs.
+        messages_.showMessage(str::BadConditionNotation);
+        malformed->setFocus();
+        throw AbortError();
+    }
+    ConflictsListUpdate();
 }
 
 // The list stands for one record. Another window of the program (the resource editor, opened
@@ -316,15 +316,16 @@ void TParamForm::resourcesChanged() {
 
 void TParamForm::paintConditionLabel(QLabel* label, const QString& text) {
     guarded([&] {
-        const std::string condition = trimmedCondition(text);
-        if (condition.empty()) return setTextColour(label, Qt::black);
-        const double value = scheduler_.EvaluateCondition(condition);
-        if (scheduler_.ConditionError())
-            setTextColour(label, QColor(255, 0, 0));
-        else if (value != 0)
-            setTextColour(label, QColor(0, 128, 0));
-        else
-            setTextColour(label, amber());
+        switch (fields::conditionShape(scheduler_, text.toStdString())) {
+        case fields::ConditionShape::Empty:
+            return setTextColour(label, Qt::black);
+        case fields::ConditionShape::Malformed:
+            return setTextColour(label, QColor(255, 0, 0));
+        case fields::ConditionShape::True:
+            return setTextColour(label, QColor(0, 128, 0));
+        case fields::ConditionShape::False:
+            return setTextColour(label, amber());
+        }
     });
 }
 
@@ -337,15 +338,21 @@ void TParamForm::EditEndConditionChange() {
 }
 
 bool TParamForm::GoodConditions() {
-    bool malformed = false;
-    for (const DBEdit* edit : {EditStartCondition, EditEndCondition}) {
-        // Both are evaluated, each with its trace line, as the operator expects.
-        const bool accepted = fields::conditionAccepted(scheduler_, edit->text().toStdString());
-        malformed = malformed || !accepted;
-    }
+    DBEdit* malformed = malformedCondition();
     if (!malformed) return true;
     message(str::BadConditionNotation);
+    malformed->setFocus();
     return false;
+}
+
+DBEdit* TParamForm::malformedCondition() {
+    DBEdit* first = nullptr;
+    for (DBEdit* edit : {EditStartCondition, EditEndCondition}) {
+        // Both are evaluated, each with its trace line, as the operator expects.
+        const bool accepted = fields::conditionAccepted(scheduler_, edit->text().toStdString());
+        if (!accepted && !first) first = edit;
+    }
+    return first;
 }
 
 // The operator ticks "Stopped" to stop the task's scheduling as the main window's suspend
@@ -354,11 +361,12 @@ bool TParamForm::GoodConditions() {
 // the record had it before this edit (read whenever the table is not being edited). The box's
 // true is taken back and StoppedInverting turns it to true with everything that goes with it.
 // Unticking only stores false, as the box does by itself. Besides the focus leaving the box,
-// moving with the navigator and "Exit" settle a fresh tick too, so it is never posted without
-// its protocol line and code.
+// moving with the navigator, the report and "Exit" settle a fresh tick too, so it is never posted
+// without its protocol line and code. While a condition is malformed the tick waits unposted:
+// the post that follows refuses the record and says why.
 void TParamForm::settleStopped() {
     if (!dm_.Table1Stopped.asBoolean() || stoppedBaseline_) return;
-    if (!binding_->updateRecord()) return;
+    if (!binding_->updateRecord() || malformedCondition()) return;
     dm_.Table1.edit();
     dm_.Table1Stopped.setBoolean(false);
     scheduler_.StoppedInverting();

@@ -34,10 +34,13 @@ class TParamForm : public EditorForm {
     void ConflictsListUpdate();
     void EditStartConditionChange();
     void EditEndConditionChange();
+    // Says when a condition is malformed, with the focus put in its edit.
     bool GoodConditions();
     void CheckBoxStoppedExit();
     void ButtonExitClick();
     void ReportButtonClick();
+    // Stores what the window shows; the window's own record is refused with a malformed
+    // condition, the focus put in its edit.
     void Table1BeforePost(Table& dataSet);
 
   protected:
@@ -48,6 +51,9 @@ class TParamForm : public EditorForm {
     void showRecord();
     void message(std::string_view text);
     void paintConditionLabel(QLabel* label, const QString& text);
+    // The first condition edit with a malformed text, the launch condition's before the
+    // termination condition's; null when both may be stored.
+    DBEdit* malformedCondition();
     void settleStopped();
     void noteStoppedBaseline();
     // Whether the record being posted is the one the list shows, unchanged by anybody else.

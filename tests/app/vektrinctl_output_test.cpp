@@ -1,6 +1,7 @@
 // Runs the real vektrinctl output against kept runs of a temporary state directory: the last run,
 // an earlier one, the list, following a run while it goes on, and what is refused.
 
+#include "app/control_world.h"
 #include "platform/output_keeper.h"
 #include "platform/run_output.h"
 #include "store/data_ctrl.h"
@@ -170,6 +171,27 @@ TEST_F(CtlOutputTest, FollowGoesOnUntilTheRunEndsAndTakesUpEachCut) {
     ASSERT_TRUE(ended) << "vektrinctl output --follow did not end with its run";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(readFile(out), expected);
+}
+
+// Killed while its task runs, the scheduler leaves the run going on as long as the task does (its
+// keeper outlives it); then the run is over, its exit code unknown, and a follower ends with it.
+TEST(CtlOutputOfAKilledScheduler, ARunIsOverOnceItsTaskHasEnded) {
+    test::ControlWorld world;
+    const std::string task = world.work() + "/t.sh", release = world.work() + "/release";
+    writeFile(task, "echo start\nuntil [ -e " + release + " ]; do sleep 0.05; done\necho done\n");
+    world.start();
+    world.ctl({"add", "t", "--command", "sh " + task, "--yearly", "--from", "2001-01-01"});
+    ASSERT_EQ(world.ctl({"run", "t"}).exitCode, 0);
+    kill(world.vektrinPid(), SIGKILL); // reaped as the world goes
+    const auto list = [&] { return world.ctl({"output", "t", "--list"}).out; };
+    EXPECT_NE(list().find("\t-\t-\tRuns\t"), std::string::npos) << list();
+    writeFile(release, "");
+    EXPECT_TRUE(eventually([&] { return list().ends_with("\t-\t-\tUnknown\t11\n"); })) << list();
+    const auto follow = world.runIn(
+        "/usr/bin/timeout",
+        {"60", test::ControlWorld::bin("vektrinctl"), "output", "t", "--follow"}, world.work());
+    EXPECT_EQ(follow.exitCode, 0); // 124: it did not end with the run
+    EXPECT_EQ(follow.out, "start\ndone\n");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/strings.h"
 #include "reports/report_form.h"
+#include "support/fake_messages.h"
 #include "ui/editor_test_fixture.h"
 #include "ui/param_form.h"
 
@@ -44,6 +45,13 @@ class ParamEditorTest : public QObject {
     void open() {
         form = std::make_unique<TParamForm>(*world->scheduler, world->port);
         form->show();
+    }
+    // "launch|termination" of the first task as another connection reads the task file.
+    std::string storedConditions() {
+        RecordingMessages refusals;
+        TDataCtrl file(world->tables(), refusals);
+        file.Table1.first();
+        return file.Table1StartCondition.asString() + "|" + file.Table1EndCondition.asString();
     }
     QColor labelColour(const char* name) {
         return child<QLabel>(name)->palette().color(QPalette::WindowText);
@@ -600,14 +608,38 @@ class ParamEditorTest : public QObject {
         QCOMPARE(dm().Table1AppName.asString(), std::string("one"));
     }
 
-    void exitWithMalformedConditionPostsButStaysOpen() {
-        world->addTask("t");
+    // Every way of storing the record refuses a malformed condition, says so once and leaves the
+    // operator in its edit; a condition that is merely false is stored.
+    void storingRefusesMalformedConditions_data() {
+        QTest::addColumn<QString>("way"); // a button of the strip, or closing the window
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("text");
+        for (const char* way : {"Next", "ButtonExit", "ReportButton", "close"}) {
+            QTest::addRow("%s, launch", way) << way << "EditStartCondition"
+                                             << "1+";
+            QTest::addRow("%s, termination", way) << way << "EditEndCondition"
+                                                  << "(1";
+            QTest::addRow("%s, false", way) << way << "EditEndCondition"
+                                            << "GT(1-2)";
+        }
+    }
+    void storingRefusesMalformedConditions() {
+        QFETCH(QString, way);
+        QFETCH(QString, edit);
+        QFETCH(QString, text);
+        world->addTask("first");
+        world->addTask("second");
         open();
-        QTest::keyClicks(child<QLineEdit>("EditStartCondition"), "1+");
-        child<QPushButton>("ButtonExit")->click();
-        QVERIFY(form->isVisible());
-        QCOMPARE(dm().Table1.state(), Table::State::Browse);
-        QCOMPARE(dm().Table1StartCondition.asString(), std::string("1+"));
+        child<QToolButton>("First")->click();
+        form->askSave = [] { return EditorForm::SaveAnswer::Yes; };
+        form->showReport = [](ReportForm&) {};
+        auto* condition = child<QLineEdit>(qPrintable(edit));
+        QTest::keyClicks(condition, text); // the focus stays in the task's name
+        way == "close" ? void(form->close()) : child<QAbstractButton>(qPrintable(way))->click();
+        const bool malformed = text != "GT(1-2)";
+        QCOMPARE(storedConditions(), std::string(malformed ? "|" : "|GT(1-2)"));
+        QCOMPARE(messages().size(), malformed ? 1u : 0u);
+        QCOMPARE(form->focusWidget() == condition, malformed);
     }
 
     // The report walks the table and leaves it on the last record, which the window then shows.
