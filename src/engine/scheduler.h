@@ -10,6 +10,7 @@
 #include "engine/missed_launches.h"
 #include "engine/operator_port.h"
 #include "engine/pass_history.h"
+#include "engine/pass_verdict.h"
 #include "engine/protocol_log.h"
 #include "engine/schedule.h"
 #include "engine/task_output.h"
@@ -237,6 +238,8 @@ class Scheduler : public ConditionEnvironment {
     // A moment as the protocol's own stamps write it.
     std::string momentText(DateTime moment) const;
     void settleWaiting(DateTime now);
+    // A launch condition that is not well formed holds its task back: said once per text.
+    void sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict);
     std::string launchErrorText(const LaunchResult& result) const;
     // What task runs print: the settings as they are now (their problems said once in the
     // protocol), the end of a run's file, the removal of deleted tasks' runs, and the word to
@@ -303,6 +306,8 @@ class Scheduler : public ConditionEnvironment {
         std::string appName;
     };
     std::deque<SlotWait> slotWaits_;
+    std::map<std::int32_t, std::string>
+        malformedSaid_; // by task, the condition said to be malformed
     int slotWaitMinutes_ = DefaultSlotWaitMinutes;
     bool started_ = false;
     bool tablesUnusable_ = false;

@@ -179,6 +179,7 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
         const bool repeated = covered.repeatedMinute || (task.catchUp && covered.madeUpMinute);
         const schedule::PassDecision d = schedule::passVerdict(task, moment, repeated, ask);
         const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
+        sayMalformedCondition(appId, d.verdict);
         switch (d.verdict) {
         case schedule::Verdict::Waiting:
             settleWaiting(now);
@@ -198,6 +199,24 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
             if (d.endsRunningInstance) ApplicationActive(appId);
         }
     }
+}
+
+void Scheduler::sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict) {
+    using schedule::Verdict;
+    if (verdict == Verdict::Stopped || verdict == Verdict::Waiting || verdict == Verdict::Silenced)
+        return; // the condition was not looked at
+    TDataCtrl& dm = *DataCtrl;
+    if (verdict != Verdict::ConditionError) {
+        malformedSaid_.erase(appId);
+        return;
+    }
+    // Once for each text, however many minutes the task is held back by it.
+    const std::string condition = trimBlanksAndControls(dm.Table1StartCondition.asString());
+    const auto said = malformedSaid_.find(appId);
+    if (said != malformedSaid_.end() && said->second == condition) return;
+    malformedSaid_[appId] = condition;
+    WriteProtocol(
+        str::fill(str::LaunchConditionUnreadable, {dm.Table1AppName.asString(), condition}));
 }
 
 void Scheduler::settleWaiting(DateTime now) {

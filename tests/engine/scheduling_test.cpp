@@ -199,6 +199,11 @@ TEST_F(SchedulingTest, StoppedTasksAndLaunchConditions) {
     task("true-condition", 0, 0, 0, 0, 0, 0,
          [](TDataCtrl& d) { d.Table1StartCondition.setString("gt(1)|gt(0)"); });
     EXPECT_THAT(pass(at(2026, 12, 8, 9, 0)), ElementsAre("blank-condition", "true-condition"));
+    // What holds the malformed one back is said once per text, not once a minute; the stopped
+    // and the false ones are the operator's own settings and stay silent.
+    pass(at(2026, 12, 8, 9, 1));
+    EXPECT_EQ(protocolLines("The launch condition of <malformed> cannot be read: GT(("), 1);
+    EXPECT_EQ(protocolLines("<stopped>") + protocolLines("<false-condition>"), 0);
 }
 
 TEST_F(SchedulingTest, SilencePeriodsOfEachKind) {
