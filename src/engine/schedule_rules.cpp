@@ -1,27 +1,17 @@
 // The kinds' time rules: when a task is due, when a silence period is in force, and whether a
-// task's launch fell into a pause.
+// task's launch fell into a pause. Each reads the window compiled (engine/compiled_window.h).
 
 #include "engine/schedule.h"
 
-#include <algorithm>
+#include "engine/compiled_window.h"
 
 namespace vektrin {
 namespace {
 
+using schedule::CompiledWindow;
 using schedule::KindDecision;
 using schedule::PassMoment;
-using schedule::Reason;
-
-// Window start and end of kinds 1 to 5 in seconds since midnight.
-void windowBounds(const Schedule& w, const PassMoment& m, int& s, int& e) {
-    const int base = w.kind() == ScheduleKind::EveryHour ? m.hourStart : 0;
-    s = base + secondsOfDay(w.startTime);
-    e = base + secondsOfDay(w.endTime);
-}
-
-bool inWindow(int s, int e, int now) {
-    return s <= now && now <= e;
-}
+using schedule::Reading;
 
 std::int64_t timeOfDayMs(DateTime value) {
     return msOf(timePart(value));
@@ -50,62 +40,11 @@ PassMoment schedule::passMoment(DateTime now) {
 }
 
 KindDecision Schedule::decide(const PassMoment& m) const {
-    const std::optional<ScheduleKind> k = kind();
-    if (!k) return {Reason::NeverDue, false};
-    if (*k == ScheduleKind::EveryMinute) return {Reason::Due, false};
-
-    int s = 0, e = 0;
-    windowBounds(*this, m, s, e);
-    const int step = repeatInterval != 0 ? repeatInterval * 60 : 86400;
-    const bool pastEnd = m.nowTime >= e;
-
-    bool dayOk = true;
-    bool stopDay = true;
-    switch (*k) {
-    case ScheduleKind::Weekly:
-        dayOk = m.weekday == weekday();
-        stopDay = dayOk;
-        break;
-    case ScheduleKind::EveryMonth:
-        dayOk = firstDay() <= m.dayOfMonth && m.dayOfMonth <= lastDay();
-        stopDay = m.dayOfMonth >= lastDay();
-        break;
-    case ScheduleKind::EveryYear:
-        dayOk = datePart(startDate) <= m.today && m.today <= datePart(endDate);
-        stopDay = m.today >= datePart(endDate);
-        break;
-    default:
-        break;
-    }
-    KindDecision d;
-    if (!dayOk || !inWindow(s, e, m.nowTime))
-        d.reason = Reason::OutsideWindow;
-    else if ((m.nowTime - s) % step >= 60)
-        d.reason = Reason::OffStep;
-    else
-        d.reason = Reason::Due;
-    d.stopCheck = d.reason != Reason::Due && stopDay && pastEnd;
-    return d;
+    return CompiledWindow(*this, Reading::Task).decide(m);
 }
 
 bool Schedule::silenceInForce(const PassMoment& m) const {
-    const std::optional<ScheduleKind> k = kind();
-    if (!k) return false;
-    if (*k == ScheduleKind::EveryMinute) return true;
-    int s = 0, e = 0;
-    windowBounds(*this, m, s, e);
-    if (!inWindow(s, e, m.nowTime)) return false;
-    switch (*k) {
-    case ScheduleKind::Weekly:
-        // A silence period's day is read as it stands (the report names no week day above 7).
-        return m.weekday == dayOf(startDate);
-    case ScheduleKind::EveryMonth:
-        return firstDay() <= m.dayOfMonth && m.dayOfMonth <= lastDay();
-    case ScheduleKind::EveryYear:
-        return datePart(startDate) <= m.today && m.today <= datePart(endDate);
-    default:
-        return true;
-    }
+    return CompiledWindow(*this, Reading::Silence).inForce(m);
 }
 
 bool Schedule::launchSkipped(DateTime from, DateTime to) const {
@@ -147,20 +86,18 @@ bool Schedule::launchSkipped(DateTime from, DateTime to) const {
 
 std::vector<Schedule::MinuteSpan> Schedule::windowMinutes() const {
     std::vector<MinuteSpan> out;
-    const std::optional<ScheduleKind> k = kind();
-    if (!k || *k == ScheduleKind::EveryMinute) return out;
-    const bool hourly = *k == ScheduleKind::EveryHour;
-    const int s = secondsOfDay(startTime);
-    const int e = secondsOfDay(endTime);
-    for (int hour = 0; hour < (hourly ? 24 : 1); ++hour) {
-        const int base = hourly ? hour * 3600 : 0;
-        MinuteSpan span{(base + s + 59) / 60, (base + e) / 60};
-        if (hourly) {
-            span.first = std::max(span.first, hour * 60);
-            span.last = std::min(span.last, hour * 60 + 59);
-        }
-        span.last = std::min(span.last, 1439);
-        if (span.first <= span.last) out.push_back(span);
+    const CompiledWindow compiled(*this, Reading::Task);
+    if (compiled.flags().never || compiled.flags().everyMinute) return out;
+    const schedule::MinuteSet& window = compiled.minutes().window;
+    const int period = compiled.flags().hourly ? 60 : schedule::MinuteSet::Size;
+    for (int base = 0; base < schedule::MinuteSet::Size; base += period) {
+        // Inside one hour, or one day, the window is a single run of minutes.
+        MinuteSpan span{window.next(base), 0};
+        if (span.first >= base + period) continue;
+        span.last = span.first;
+        while (span.last + 1 < base + period && window.test(span.last + 1))
+            ++span.last;
+        out.push_back(span);
     }
     return out;
 }
