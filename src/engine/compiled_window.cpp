@@ -241,10 +241,10 @@ bool CompiledWindow::dueBetween(std::int64_t first, std::int64_t last) const {
         from = std::max(from, static_cast<std::int64_t>(firstDate_));
         to = std::min(to, static_cast<std::int64_t>(lastDate_));
     }
-    // Within a year of whole days every week day and every day of the month has come round.
+    // Within a year and a month of whole days every week day and day of the month has come round:
+    // a window that applied on none of them applies on no day.
     constexpr std::int64_t Cycle = 400;
-    for (std::int64_t day = from; day <= to; ++day) {
-        if (day - from > Cycle && day < to) day = to;
+    for (std::int64_t day = from; day <= to && day - from <= Cycle; ++day) {
         if (!applies(DayFacts::ofDay(day))) continue;
         const int lo = day == firstDay ? static_cast<int>(first - day * PerDay) : 0;
         const int hi = day == lastDay ? static_cast<int>(last - day * PerDay) : PerDay - 1;

@@ -5,6 +5,8 @@
 
 #include "engine/compiled_window.h"
 
+#include <cmath>
+
 namespace vektrin {
 namespace {
 
@@ -13,16 +15,13 @@ using schedule::KindDecision;
 using schedule::PassMoment;
 using schedule::Reading;
 
-std::int64_t timeOfDayMs(DateTime value) {
-    return msOf(timePart(value));
-}
-
-// Launch moments from start to end (inclusive) by step: does one lie in [lo, hi]?
-bool momentIn(std::int64_t start, std::int64_t end, std::int64_t step, std::int64_t lo,
-              std::int64_t hi) {
-    for (std::int64_t m = start; m <= end; m += step)
-        if (lo <= m && m <= hi) return true;
-    return false;
+// The minutes counted from day 0 of the tables that start at or after a moment (up), or at or
+// before it.
+std::int64_t minuteIndex(DateTime value, bool up) {
+    const std::int64_t ms = static_cast<std::int64_t>(datePart(value)) * 86400000 +
+                            std::llround(timePart(value) * MsPerDay);
+    const std::int64_t down = ms / 60000 - (ms % 60000 < 0);
+    return up && down * 60000 != ms ? down + 1 : down;
 }
 
 } // namespace
@@ -48,40 +47,14 @@ bool Schedule::silenceInForce(const PassMoment& m) const {
 }
 
 bool Schedule::launchSkipped(DateTime from, DateTime to) const {
-    to += 1.0 / 1440;
-    // A repeat of a day or more, or below zero, has no form as hours and minutes of one day: such
-    // a task is treated as launching once per window, as with 0.
-    const std::int64_t step = (repeatInterval > 0 && repeatInterval < 1440)
-                                  ? std::int64_t{repeatInterval} * 60000
-                                  : std::int64_t{86399} * 1000;
-    const std::int64_t f = timeOfDayMs(from);
-    const std::int64_t t2 = timeOfDayMs(to);
-    const std::int64_t startFrac = timeOfDayMs(startTime);
-    const std::int64_t endFrac = timeOfDayMs(endTime);
-    constexpr std::int64_t HourMs = 3600000;
-    const std::optional<ScheduleKind> k = kind();
-    if (!k) return false;
-    switch (*k) {
-    case ScheduleKind::EveryHour:
-        return momentIn(startFrac + f / HourMs * HourMs, endFrac + t2 / HourMs * HourMs, step, f,
-                        t2);
-    case ScheduleKind::EveryDay:
-        return momentIn(startFrac, endFrac, step, f, t2);
-    case ScheduleKind::Weekly:
-        if (isoDayOfWeek(datePart(from)) != weekday()) return false;
-        return momentIn(startFrac, endFrac, step, f, t2);
-    case ScheduleKind::EveryMonth: {
-        const int d = decodeDate(datePart(from)).day;
-        if (!(firstDay() <= d && d <= lastDay())) return false;
-        return momentIn(startFrac, endFrac, step, f, t2);
-    }
-    case ScheduleKind::EveryYear: {
-        const DateTime day = datePart(startDate);
-        return momentIn(msOf(day) + startFrac, msOf(day) + endFrac, step, msOf(from), msOf(to));
-    }
-    default:
-        return false;
-    }
+    if (!std::isfinite(from) || !std::isfinite(to)) return false;
+    const CompiledWindow window(*this, Reading::Task);
+    // An every-minute task is due in every pass: it would always be marked, and its running
+    // Interrupt instance ended whenever an editor closes. The next pass launches it anyway.
+    if (window.flags().everyMinute) return false;
+    // A launch fell into the pause when the pass would have found the task due in a minute from
+    // the pause's start to one minute after its end.
+    return window.dueBetween(minuteIndex(from, true), minuteIndex(to, false) + 1);
 }
 
 std::vector<Schedule::MinuteSpan> Schedule::windowMinutes() const {

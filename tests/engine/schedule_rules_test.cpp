@@ -417,10 +417,9 @@ struct SkippedCase {
     bool skipped;
 };
 
-// Whether a launch moment of the task fell between the pause's start and one minute after its
-// end. The moments run from the start by the repeat as hours and minutes (23:59:59 for none) up
-// to the end: for hourly windows from the start in the pause's first hour to the end in its last,
-// for yearly ones on the first day only.
+// Whether a launch of the task fell between the pause's start and one minute after its end: a
+// minute in which the kind's rule makes the task due, each minute on its own date. Every-minute
+// tasks are never marked.
 TEST(ScheduleRules, LaunchSkipped) {
     const SkippedCase cases[] = {
         {{0}, dec(8, 9, 58), dec(8, 10, 3), false},
@@ -435,9 +434,9 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{2, 0, hm(10, 0), 0, hm(18, 0)}, dec(8, 11, 0), dec(8, 18, 0), false},
         {{2, 0, hm(12, 0), 0, hm(18, 0)}, dec(8, 9, 58), dec(8, 10, 3), false},
         {{130, 0, hm(10, 0), 0, hm(18, 0)}, dec(8, 9, 58), dec(8, 10, 3), true},
-        {{2, 0, hm(0, 0), 0, hm(0, 30)}, dec(8, 23, 58), dec(9, 0, 3), false}, // over midnight
+        {{2, 0, hm(0, 0), 0, hm(0, 30)}, dec(8, 23, 58), dec(9, 0, 3), true}, // over midnight
         {{2, 0, hm(0, 0), 0, hm(23, 59)}, dec(8, 23, 50), dec(8, 23, 58), false},
-        {{2, 0, hm(0, 0), 0, hm(23, 59, 59)}, dec(8, 23, 58), dec(8, 23, 58, 59), true}, // 23:59:59
+        {{2, 0, hm(0, 0), 0, hm(23, 59, 59)}, dec(8, 23, 58), dec(8, 23, 58, 59), false}, // 00:00
         // every 30 minutes from 08:00 to 17:00
         {{2, 0, hm(8, 0), 0, hm(17, 0), 30}, dec(8, 10, 10), dec(8, 10, 20), false},
         {{2, 0, hm(8, 0), 0, hm(17, 0), 30}, dec(8, 10, 10), dec(8, 10, 29), true},
@@ -453,29 +452,29 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 16), dec(8, 10, 20), false},
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 16), dec(8, 10, 24), true},
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 46), dec(8, 10, 50), false},
-        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 50), dec(8, 11, 10), true}, // 10:55
+        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 50), dec(8, 11, 10), false}, // 11:15
         {{1, 0, minute(15), 0, minute(45)}, dec(8, 10, 0), dec(8, 10, 20), true},
-        {{1, 0, minute(15), 0, minute(45)}, dec(8, 9, 58), dec(8, 10, 20), false}, // 09:15 only
+        {{1, 0, minute(15), 0, minute(45)}, dec(8, 9, 58), dec(8, 10, 20), true}, // 10:15
         {{1, 0, minute(0), 0, minute(0), 60}, dec(8, 9, 58), dec(8, 10, 3), true},
-        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 23, 58), dec(9, 0, 20), false},
-        // weekly, Wednesdays at 06:00: the week day of the pause's start
+        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 23, 58), dec(9, 0, 20), true},
+        // weekly, Wednesdays at 06:00
         {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(10, 5, 58), dec(10, 6, 3), false},
-        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 23, 58), dec(9, 6, 30), false},
+        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 23, 58), dec(9, 6, 30), true},
         {{3, date(2026, 12, 3), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true},
         {{3, d1(7), hm(6, 0), 0, hm(7, 0)}, dec(13, 5, 58), dec(13, 6, 3), true},
         {{3, d1(2), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), true},
-        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), false},
+        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), true},
         {{3, d1(10), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true}, // 10: Wednesday
-        // monthly, days 10 to 20 at 08:00: the day of the pause's start
+        // monthly, days 10 to 20 at 08:00
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(9, 7, 58), dec(9, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(10, 7, 58), dec(10, 8, 3), true},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(20, 7, 58), dec(20, 8, 3), true},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(21, 7, 58), dec(21, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(5), hm(9, 0)}, dec(10, 7, 58), dec(10, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), true},
-        {{4, d1(21), hm(8, 0), d1(25), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), false},
-        // yearly, 2026-12-24 to 26 at 06:00: full moments, the first day only
+        {{4, d1(21), hm(8, 0), d1(25), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), true},
+        // yearly, 2026-12-24 to 26 at 06:00: full dates
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(24, 5, 58),
          dec(24, 6, 3),
@@ -483,7 +482,7 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(25, 5, 58),
          dec(25, 6, 3),
-         false},
+         true},
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(23, 23, 0),
          dec(24, 6, 10),
