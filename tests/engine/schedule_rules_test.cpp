@@ -3,14 +3,19 @@
 // the month of weekly and monthly windows are stored as days of January of year 1, as the editors
 // store them.
 
+#include "engine/next_launch.h"
 #include "engine/pass_verdict.h"
 #include "engine/schedule.h"
 #include "support/dates.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vektrin::schedule {
@@ -506,6 +511,91 @@ TEST(ScheduleRules, LaunchSkipped) {
         EXPECT_EQ(c.task.launchSkipped(c.from, c.to), c.skipped)
             << "row " << row << ": " << text(c.task) << " paused " << text(c.from) << " to "
             << text(c.to);
+    }
+}
+
+// ------------------------------------------------------------- every reader against decide
+
+// Random windows of every kind, read minute by minute over three days: decide follows the time
+// rule, the window's spans hold every due minute, the launch search finds exactly the due minutes,
+// a pause holds a launch exactly when one of its minutes is due, and a silence period is in force
+// exactly inside the window on its day (its week day as stored).
+TEST(ScheduleRules, EveryReaderAgreesWithDecide) {
+    test::ScopedEnv utc("TZ", "UTC"); // no clock changes for the launch search
+    constexpr unsigned Seed = 20261208;
+    constexpr int Days = 3, Minutes = Days * 1440, Seconds = Minutes * 60;
+    std::mt19937 random(Seed);
+    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % (hi - lo + 1u)); };
+    const int intervals[] = {0, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 6, 7, 127, 129, 131, 132, -1};
+    const int repeats[] = {0, 0, 1, 7, 10, 60, 90, 1439, 1440, 5000, -1, -25};
+    for (int round = 0; round < 60; ++round) {
+        const auto day0 = static_cast<std::int64_t>(date(2020, 1, 1)) + pick(0, 3650);
+        Schedule w{intervals[pick(0, 17)]};
+        const bool hourly = w.kind() == ScheduleKind::EveryHour;
+        const int span = hourly && pick(0, 3) > 0 ? 3600 : 86400;
+        w.startTime = pick(0, span - 1) / SecondsPerDay;
+        w.endTime = pick(0, span - 1) / SecondsPerDay;
+        w.repeatInterval = repeats[pick(0, 11)];
+        w.startDate = w.kind() == ScheduleKind::EveryYear ? day0 + pick(-2, 1) : d1(pick(1, 31));
+        w.endDate =
+            w.kind() == ScheduleKind::EveryYear ? w.startDate + pick(0, 2) : d1(pick(1, 31));
+        SCOPED_TRACE("seed " + std::to_string(Seed) + ", round " + std::to_string(round) + ": " +
+                     text(w) + ", from " + text(static_cast<double>(day0)));
+
+        const bool windowed = w.kind() && w.kind() != ScheduleKind::EveryMinute; // kinds 1 to 5
+        const std::vector<Schedule::MinuteSpan> spans = w.windowMinutes();
+        const std::int64_t step = w.repeatInterval ? std::int64_t{w.repeatInterval} * 60 : 86400;
+        const bool silenceDay =
+            w.kind() != ScheduleKind::Weekly || Schedule::dayOf(w.startDate) <= 7;
+        std::vector<LaunchMoment> due;
+        std::vector<int> dueBefore(Minutes + 1, 0), dueAt;
+        PassMoment m;
+        for (int i = 0; i < Minutes; ++i) {
+            const LaunchMoment at{day0 + i / 1440, i % 1440};
+            if (at.minute == 0) m = passMoment(at.toDateTime());
+            m.nowDateTime = at.toDateTime();
+            m.nowTime = at.minute * 60;
+            m.hourStart = at.minute / 60 * 3600;
+            const Reason r = w.decide(m).reason;
+            const bool inWindow = windowed && (r == Due || r == Off);
+            const int s = (hourly ? m.hourStart : 0) + secondsOfDay(w.startTime);
+            const int e = (hourly ? m.hourStart : 0) + secondsOfDay(w.endTime);
+            const bool covered = std::any_of(spans.begin(), spans.end(), [&](const auto& sp) {
+                return sp.first <= at.minute && at.minute <= sp.last;
+            });
+            const bool ok = (!inWindow || (s <= m.nowTime && m.nowTime <= e)) &&
+                            (!inWindow || (r == Due) == ((m.nowTime - s) % step < 60)) &&
+                            (r != Due || covered || !windowed) &&
+                            w.silenceInForce(m) ==
+                                (w.kind() == ScheduleKind::EveryMinute || (inWindow && silenceDay));
+            ASSERT_TRUE(ok) << "at " << text(at.toDateTime());
+            if (r == Due) {
+                due.push_back(at);
+                dueAt.push_back(i * 60);
+            }
+            dueBefore[i + 1] = static_cast<int>(due.size());
+        }
+
+        NextLaunchSearch search({}, Days + 1);
+        EXPECT_TRUE(search.between(w, LaunchMoment{day0 - 1, 1439}.toDateTime(),
+                                   LaunchMoment{day0 + Days, 0}.toDateTime()) == due);
+
+        // Pauses of seconds to a day and a half, a third of them with an end near a due minute.
+        for (int p = 0; p < 30; ++p) {
+            int from = pick(0, Seconds), to = from + (p % 2 ? pick(0, 600) : pick(0, 36 * 3600));
+            if (p % 3 == 0 && !dueAt.empty()) {
+                const int d =
+                    dueAt[static_cast<std::size_t>(pick(0, static_cast<int>(dueAt.size()) - 1))];
+                std::tie(from, to) = std::minmax(d + pick(-90, 30), d + pick(-90, 30));
+            }
+            from = std::clamp(from, 0, Seconds - 61);
+            to = std::clamp(to, from, Seconds - 61);
+            const int first = (from + 59) / 60, last = (to + 60) / 60;
+            ASSERT_EQ(w.launchSkipped(day0 + from / SecondsPerDay, day0 + to / SecondsPerDay),
+                      windowed && dueBefore[last + 1] > dueBefore[first])
+                << "paused " << text(day0 + from / SecondsPerDay) << " to "
+                << text(day0 + to / SecondsPerDay);
+        }
     }
 }
 
