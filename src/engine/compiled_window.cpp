@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdlib>
 #include <deque>
+#include <utility>
 #include <vector>
 
 namespace vektrin::schedule {
@@ -45,32 +46,43 @@ void compile(const Shape& shape, Minutes& out) {
 class ShapeCache {
   public:
     const Minutes* find(const Shape& shape) {
-        if (slots_.empty()) slots_.resize(Slots);
-        std::size_t i = slotOf(shape);
-        for (; slots_[i].minutes; i = (i + 1) % Slots)
-            if (slots_[i].shape == shape) return slots_[i].minutes;
+        if (const Slot& slot = slots_[slotOf(shape)]; slot.minutes) return slot.minutes;
         if (store_.size() >= MaxShapes) return nullptr;
         Minutes& added = store_.emplace_back();
         compile(shape, added);
-        slots_[i] = {shape, &added};
+        if (2 * store_.size() > slots_.size()) grow();
+        slots_[slotOf(shape)] = {shape, &added};
         return &added;
     }
 
   private:
-    static constexpr std::size_t MaxShapes = 4096, Slots = 2 * MaxShapes;
-    static std::size_t slotOf(const Shape& s) {
-        std::uint64_t h = static_cast<std::uint64_t>(s.step) * 0x9e3779b97f4a7c15u;
-        h ^= (static_cast<std::uint64_t>(static_cast<std::uint32_t>(s.start)) << 32 |
-              static_cast<std::uint32_t>(s.end)) +
-             (s.hourly ? 1u : 0u);
-        h *= 0xff51afd7ed558ccdu;
-        return static_cast<std::size_t>(h >> 51) % Slots; // 13 bits
-    }
+    static constexpr std::size_t MaxShapes = 4096;
     struct Slot {
         Shape shape;
         const Minutes* minutes = nullptr;
     };
-    std::vector<Slot> slots_;
+
+    // The slot that holds the shape, or the free one where it belongs (never more than half of
+    // them are taken).
+    std::size_t slotOf(const Shape& s) const {
+        std::uint64_t h = static_cast<std::uint64_t>(s.step) * 0x9e3779b97f4a7c15u;
+        h ^= static_cast<std::uint64_t>(static_cast<std::uint32_t>(s.start)) << 32 |
+             static_cast<std::uint32_t>(s.end) << 1 | (s.hourly ? 1u : 0u);
+        h *= 0xff51afd7ed558ccdu;
+        h ^= h >> 29;
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = h & mask;
+        while (slots_[i].minutes && !(slots_[i].shape == s))
+            i = (i + 1) & mask;
+        return i;
+    }
+    void grow() {
+        std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(2 * slots_.size()));
+        for (const Slot& slot : old)
+            if (slot.minutes) slots_[slotOf(slot.shape)] = slot;
+    }
+
+    std::vector<Slot> slots_ = std::vector<Slot>(64); // a power of two
     std::deque<Minutes> store_;
 };
 
