@@ -12,11 +12,11 @@ namespace {
 
 constexpr std::uint64_t AllBits = ~std::uint64_t{0};
 
-// What the minutes of a window depend on: whether it repeats each hour, S and E as seconds of
-// the day (or of the hour) and the step D in seconds.
+// What the minutes of a window depend on: whether it repeats each hour, its start and end time
+// (kept as stored, so that a window found again costs no rounding) and the step D in seconds.
 struct Shape {
+    std::uint64_t startTime = 0, endTime = 0; // the values' bits
     std::int64_t step = 0;
-    int start = 0, end = 0;
     bool hourly = false;
     friend bool operator==(const Shape&, const Shape&) = default;
 };
@@ -27,14 +27,16 @@ using Minutes = CompiledWindow::Minutes;
 // the passes run in. Every launch moment S + kD up to E is due in the first minute at or after it
 // (a start at 08:00:30 in 08:01), as long as that minute still lies inside the window.
 void compile(const Shape& shape, Minutes& out) {
+    const int start = secondsOfDay(std::bit_cast<DateTime>(shape.startTime));
+    const int end = secondsOfDay(std::bit_cast<DateTime>(shape.endTime));
     const int period = shape.hourly ? 60 : MinuteSet::Size;
     for (int base = 0; base < MinuteSet::Size; base += period) {
         const int last = base + period - 1;
-        out.window.setRange(base + (shape.start + 59) / 60, std::min(base + shape.end / 60, last));
-        out.pastEnd.setRange(base + (shape.end + 59) / 60, last);
-        for (std::int64_t t = shape.start; t <= shape.end; t += shape.step) {
+        out.window.setRange(base + (start + 59) / 60, std::min(base + end / 60, last));
+        out.pastEnd.setRange(base + (end + 59) / 60, last);
+        for (std::int64_t t = start; t <= end; t += shape.step) {
             const std::int64_t minute = (t + 59) / 60;
-            if (minute * 60 > shape.end || minute >= period) break;
+            if (minute * 60 > end || minute >= period) break;
             out.due.set(base + static_cast<int>(minute));
         }
     }
@@ -65,10 +67,10 @@ class ShapeCache {
     // The slot that holds the shape, or the free one where it belongs (never more than half of
     // them are taken).
     std::size_t slotOf(const Shape& s) const {
-        std::uint64_t h = static_cast<std::uint64_t>(s.step) * 0x9e3779b97f4a7c15u;
-        h ^= static_cast<std::uint64_t>(static_cast<std::uint32_t>(s.start)) << 32 |
-             static_cast<std::uint32_t>(s.end) << 1 | (s.hourly ? 1u : 0u);
-        h *= 0xff51afd7ed558ccdu;
+        std::uint64_t h =
+            (static_cast<std::uint64_t>(s.step) << 1 | (s.hourly ? 1u : 0u)) * 0x9e3779b97f4a7c15u;
+        h = (h ^ s.startTime) * 0xff51afd7ed558ccdu;
+        h = (h ^ (h >> 31) ^ s.endTime) * 0xc4ceb9fe1a85ec53u;
         h ^= h >> 29;
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = h & mask;
@@ -169,7 +171,8 @@ CompiledWindow::CompiledWindow(const Schedule& w, Reading reading) {
     std::int64_t step = 60;
     if (reading == Reading::Task)
         step = w.repeatInterval == 0 ? 86400 : std::abs(std::int64_t{w.repeatInterval}) * 60;
-    const Shape shape{step, secondsOfDay(w.startTime), secondsOfDay(w.endTime), flags_.hourly};
+    const Shape shape{std::bit_cast<std::uint64_t>(w.startTime),
+                      std::bit_cast<std::uint64_t>(w.endTime), step, flags_.hourly};
     minutes_ = cachedMinutes(shape);
     if (!minutes_) {
         own_ = std::make_unique<Minutes>();
