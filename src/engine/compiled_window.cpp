@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdlib>
 #include <deque>
 #include <utility>
 #include <vector>
@@ -169,8 +168,10 @@ CompiledWindow::CompiledWindow(const Schedule& w, Reading reading) {
     flags_.hourly = *kind == ScheduleKind::EveryHour;
     // A silence period holds through its whole window, as if it repeated every minute.
     std::int64_t step = 60;
-    if (reading == Reading::Task)
-        step = w.repeatInterval == 0 ? 86400 : std::abs(std::int64_t{w.repeatInterval}) * 60;
+    if (reading == Reading::Task) {
+        const std::int64_t repeat = w.repeatInterval;
+        step = repeat == 0 ? 86400 : (flags_.negativeRepeat ? -repeat : repeat) * 60;
+    }
     const Shape shape{std::bit_cast<std::uint64_t>(w.startTime),
                       std::bit_cast<std::uint64_t>(w.endTime), step, flags_.hourly};
     minutes_ = cachedMinutes(shape);
