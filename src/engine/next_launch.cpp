@@ -1,44 +1,13 @@
 #include "engine/next_launch.h"
 
-#include <cstdlib>
+#include "engine/compiled_window.h"
+
 #include <ctime>
 
 namespace vektrin::schedule {
 namespace {
 
 constexpr int MinutesPerDay = 1440;
-
-// Calls visit(minute) for each minute of a day in which the kind's time rule can hold, in
-// ascending order, until visit returns false. Only proposes: every minute is still put to
-// Schedule::decide(), so a proposal can never make a task due that the pass would not launch.
-template <class Visit> void forEachCandidate(const Schedule& w, Visit visit) {
-    const std::optional<ScheduleKind> kind = w.kind();
-    if (!kind) return;
-    const bool hourly = kind == ScheduleKind::EveryHour;
-    if (kind == ScheduleKind::EveryMinute) {
-        for (int m = 0; m < MinutesPerDay; ++m)
-            if (!visit(m)) return;
-        return;
-    }
-    // A negative repeat steps as its magnitude does: (now - S) is never negative inside the window.
-    const std::int64_t step =
-        w.repeatInterval != 0 ? std::int64_t{std::abs(w.repeatInterval)} * 60 : 86400;
-    const int periods = hourly ? 24 : 1;
-    for (int p = 0; p < periods; ++p) {
-        const std::int64_t base = hourly ? std::int64_t{p} * 3600 : 0;
-        const std::int64_t s = base + secondsOfDay(w.startTime);
-        const std::int64_t e = base + secondsOfDay(w.endTime);
-        for (std::int64_t t = s; t <= e; t += step) {
-            // The first pass minute at or after the step's moment; a start with seconds (08:00:30)
-            // is first due at 08:01.
-            const std::int64_t m = (t + 59) / 60;
-            if (m * 60 > e || m >= MinutesPerDay) break;
-            // In another hour the pass measures the window from that hour's start.
-            if (hourly && m / 60 != p) break;
-            if (!visit(static_cast<int>(m))) return;
-        }
-    }
-}
 
 } // namespace
 
@@ -91,15 +60,6 @@ bool existsOnLocalClock(const LaunchMoment& moment) {
 NextLaunchSearch::NextLaunchSearch(std::vector<Schedule> silence, int horizonDays)
     : silence_(std::move(silence)), horizonDays_(horizonDays) {}
 
-PassMoment NextLaunchSearch::DayInfo::at(const LaunchMoment& moment) const {
-    // What passMoment() gives for the minute, without working out the date again.
-    PassMoment m = midnight;
-    m.nowDateTime = moment.toDateTime();
-    m.nowTime = moment.minute * 60;
-    m.hourStart = moment.minute / 60 * 3600;
-    return m;
-}
-
 const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
     auto [it, added] = dayCache_.try_emplace(day);
     if (!added) return it->second;
@@ -107,14 +67,13 @@ const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
     s.midnight = passMoment(LaunchMoment{day, 0}.toDateTime());
     // Most days the clock does not change, and then every minute of it has its pass.
     s.clockChanges = utcOffset(day - 1, MinutesPerDay - 1) != utcOffset(day, MinutesPerDay - 1);
-    if (silence_.empty()) return s;
-    for (int m = 0; m < MinutesPerDay; ++m) {
-        const PassMoment moment = s.at(LaunchMoment{day, m});
-        for (const Schedule& row : silence_)
-            if (row.silenceInForce(moment)) {
-                s.silenced.set(static_cast<std::size_t>(m));
-                break;
-            }
+    const DayFacts facts = DayFacts::of(s.midnight);
+    for (const Schedule& row : silence_) {
+        const CompiledWindow period(row, Reading::Silence);
+        if (!period.applies(facts)) continue;
+        const MinuteSet& window = period.minutes().window;
+        for (int m = window.next(0); m < MinutesPerDay; m = window.next(m + 1))
+            s.silenced.set(static_cast<std::size_t>(m));
     }
     s.all = s.silenced.all();
     return s;
@@ -122,28 +81,20 @@ const NextLaunchSearch::DayInfo& NextLaunchSearch::dayInfo(std::int64_t day) {
 
 template <class Visit>
 void NextLaunchSearch::search(const Schedule& task, DateTime after, Visit visit) {
+    const CompiledWindow window(task, Reading::Task);
+    const MinuteSet& due = window.minutes().due;
+    if (due.empty()) return;
     const LaunchMoment from = minuteOf(after);
-    if (task.decide(passMoment(after)).reason == Reason::NeverDue) return;
-
-    bool more = true;
-    for (std::int64_t day = from.day; more && day <= from.day + horizonDays_; ++day) {
+    for (std::int64_t day = from.day; day <= from.day + horizonDays_; ++day) {
         const DayInfo& info = dayInfo(day);
-        if (info.all) continue;
-        bool first = true;
-        forEachCandidate(task, [&](int minute) {
-            if (day == from.day && minute <= from.minute) return true;
+        if (info.all || !window.applies(DayFacts::of(info.midnight))) continue;
+        for (int minute = due.next(day == from.day ? from.minute + 1 : 0); minute < MinutesPerDay;
+             minute = due.next(minute + 1)) {
+            if (info.silenced[static_cast<std::size_t>(minute)]) continue;
             const LaunchMoment candidate{day, minute};
-            const Reason reason = task.decide(info.at(candidate)).reason;
-            // The candidate's time of day lies in the window, so only the day can be wrong: no
-            // other candidate of this day can be due either.
-            if (reason == Reason::OutsideWindow && first) return false;
-            first = false;
-            if (reason != Reason::Due) return true;
-            if (info.silenced[static_cast<std::size_t>(minute)]) return true;
-            if (info.clockChanges && !existsOnLocalClock(candidate)) return true;
-            more = visit(candidate);
-            return more;
-        });
+            if (info.clockChanges && !existsOnLocalClock(candidate)) continue;
+            if (!visit(candidate)) return;
+        }
     }
 }
 

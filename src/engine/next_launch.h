@@ -43,7 +43,6 @@ class NextLaunchSearch {
     template <class Visit> void search(const Schedule& task, DateTime after, Visit visit);
     struct DayInfo {
         PassMoment midnight;
-        PassMoment at(const LaunchMoment& moment) const;
         std::bitset<1440> silenced;
         bool all = false;          // every minute silenced
         bool clockChanges = false; // summer time begins or ends

@@ -161,8 +161,9 @@ struct Schedule {
     schedule::KindDecision decide(const schedule::PassMoment& moment) const;
     // Whether a silence period is in force in the pass's minute.
     bool silenceInForce(const schedule::PassMoment& moment) const;
-    // Whether a launch moment of the task fell between from and one minute after to (the active
-    // and stopped tests are the caller's).
+    // Whether a launch of the task fell into a pause: whether the kind's rule makes it due in a
+    // minute from `from` to one minute after `to`, each minute on its own date. Never for an
+    // every-minute task. The active and stopped tests are the caller's.
     bool launchSkipped(DateTime from, DateTime to) const;
     // The minutes of a day whose start lies inside the time window, whatever the day: one span for
     // each hour of an hourly window (the pass measures it from the hour it runs in), one for the

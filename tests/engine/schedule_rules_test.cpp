@@ -3,14 +3,19 @@
 // the month of weekly and monthly windows are stored as days of January of year 1, as the editors
 // store them.
 
+#include "engine/next_launch.h"
 #include "engine/pass_verdict.h"
 #include "engine/schedule.h"
 #include "support/dates.h"
+#include "support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vektrin::schedule {
@@ -417,10 +422,9 @@ struct SkippedCase {
     bool skipped;
 };
 
-// Whether a launch moment of the task fell between the pause's start and one minute after its
-// end. The moments run from the start by the repeat as hours and minutes (23:59:59 for none) up
-// to the end: for hourly windows from the start in the pause's first hour to the end in its last,
-// for yearly ones on the first day only.
+// Whether a launch of the task fell between the pause's start and one minute after its end: a
+// minute in which the kind's rule makes the task due, each minute on its own date. Every-minute
+// tasks are never marked.
 TEST(ScheduleRules, LaunchSkipped) {
     const SkippedCase cases[] = {
         {{0}, dec(8, 9, 58), dec(8, 10, 3), false},
@@ -435,9 +439,9 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{2, 0, hm(10, 0), 0, hm(18, 0)}, dec(8, 11, 0), dec(8, 18, 0), false},
         {{2, 0, hm(12, 0), 0, hm(18, 0)}, dec(8, 9, 58), dec(8, 10, 3), false},
         {{130, 0, hm(10, 0), 0, hm(18, 0)}, dec(8, 9, 58), dec(8, 10, 3), true},
-        {{2, 0, hm(0, 0), 0, hm(0, 30)}, dec(8, 23, 58), dec(9, 0, 3), false}, // over midnight
+        {{2, 0, hm(0, 0), 0, hm(0, 30)}, dec(8, 23, 58), dec(9, 0, 3), true}, // over midnight
         {{2, 0, hm(0, 0), 0, hm(23, 59)}, dec(8, 23, 50), dec(8, 23, 58), false},
-        {{2, 0, hm(0, 0), 0, hm(23, 59, 59)}, dec(8, 23, 58), dec(8, 23, 58, 59), true}, // 23:59:59
+        {{2, 0, hm(0, 0), 0, hm(23, 59, 59)}, dec(8, 23, 58), dec(8, 23, 58, 59), false}, // 00:00
         // every 30 minutes from 08:00 to 17:00
         {{2, 0, hm(8, 0), 0, hm(17, 0), 30}, dec(8, 10, 10), dec(8, 10, 20), false},
         {{2, 0, hm(8, 0), 0, hm(17, 0), 30}, dec(8, 10, 10), dec(8, 10, 29), true},
@@ -453,29 +457,29 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 16), dec(8, 10, 20), false},
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 16), dec(8, 10, 24), true},
         {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 46), dec(8, 10, 50), false},
-        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 50), dec(8, 11, 10), true}, // 10:55
+        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 10, 50), dec(8, 11, 10), false}, // 11:15
         {{1, 0, minute(15), 0, minute(45)}, dec(8, 10, 0), dec(8, 10, 20), true},
-        {{1, 0, minute(15), 0, minute(45)}, dec(8, 9, 58), dec(8, 10, 20), false}, // 09:15 only
+        {{1, 0, minute(15), 0, minute(45)}, dec(8, 9, 58), dec(8, 10, 20), true}, // 10:15
         {{1, 0, minute(0), 0, minute(0), 60}, dec(8, 9, 58), dec(8, 10, 3), true},
-        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 23, 58), dec(9, 0, 20), false},
-        // weekly, Wednesdays at 06:00: the week day of the pause's start
+        {{1, 0, minute(15), 0, minute(45), 10}, dec(8, 23, 58), dec(9, 0, 20), true},
+        // weekly, Wednesdays at 06:00
         {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true},
         {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(10, 5, 58), dec(10, 6, 3), false},
-        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 23, 58), dec(9, 6, 30), false},
+        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 23, 58), dec(9, 6, 30), true},
         {{3, date(2026, 12, 3), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true},
         {{3, d1(7), hm(6, 0), 0, hm(7, 0)}, dec(13, 5, 58), dec(13, 6, 3), true},
         {{3, d1(2), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), true},
-        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), false},
+        {{3, d1(3), hm(6, 0), 0, hm(7, 0)}, dec(8, 5, 0), dec(9, 6, 30), true},
         {{3, d1(10), hm(6, 0), 0, hm(7, 0)}, dec(9, 5, 58), dec(9, 6, 3), true}, // 10: Wednesday
-        // monthly, days 10 to 20 at 08:00: the day of the pause's start
+        // monthly, days 10 to 20 at 08:00
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(9, 7, 58), dec(9, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(10, 7, 58), dec(10, 8, 3), true},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(20, 7, 58), dec(20, 8, 3), true},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(21, 7, 58), dec(21, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(5), hm(9, 0)}, dec(10, 7, 58), dec(10, 8, 3), false},
         {{4, d1(10), hm(8, 0), d1(20), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), true},
-        {{4, d1(21), hm(8, 0), d1(25), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), false},
-        // yearly, 2026-12-24 to 26 at 06:00: full moments, the first day only
+        {{4, d1(21), hm(8, 0), d1(25), hm(9, 0)}, dec(20, 7, 0), dec(21, 8, 30), true},
+        // yearly, 2026-12-24 to 26 at 06:00: full dates
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(24, 5, 58),
          dec(24, 6, 3),
@@ -483,7 +487,7 @@ TEST(ScheduleRules, LaunchSkipped) {
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(25, 5, 58),
          dec(25, 6, 3),
-         false},
+         true},
         {{5, date(2026, 12, 24), hm(6, 0), date(2026, 12, 26), hm(6, 0)},
          dec(23, 23, 0),
          dec(24, 6, 10),
@@ -507,6 +511,91 @@ TEST(ScheduleRules, LaunchSkipped) {
         EXPECT_EQ(c.task.launchSkipped(c.from, c.to), c.skipped)
             << "row " << row << ": " << text(c.task) << " paused " << text(c.from) << " to "
             << text(c.to);
+    }
+}
+
+// ------------------------------------------------------------- every reader against decide
+
+// Random windows of every kind, read minute by minute over three days: decide follows the time
+// rule, the window's spans hold every due minute, the launch search finds exactly the due minutes,
+// a pause holds a launch exactly when one of its minutes is due, and a silence period is in force
+// exactly inside the window on its day (its week day as stored).
+TEST(ScheduleRules, EveryReaderAgreesWithDecide) {
+    test::ScopedEnv utc("TZ", "UTC"); // no clock changes for the launch search
+    constexpr unsigned Seed = 20261208;
+    constexpr int Days = 3, Minutes = Days * 1440, Seconds = Minutes * 60;
+    std::mt19937 random(Seed);
+    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(random() % (hi - lo + 1u)); };
+    const int intervals[] = {0, 1, 2, 3, 4, 5, 1, 2, 3, 4, 5, 6, 7, 127, 129, 131, 132, -1};
+    const int repeats[] = {0, 0, 1, 7, 10, 60, 90, 1439, 1440, 5000, -1, -25};
+    for (int round = 0; round < 60; ++round) {
+        const auto day0 = static_cast<std::int64_t>(date(2020, 1, 1)) + pick(0, 3650);
+        Schedule w{intervals[pick(0, 17)]};
+        const bool hourly = w.kind() == ScheduleKind::EveryHour;
+        const int span = hourly && pick(0, 3) > 0 ? 3600 : 86400;
+        w.startTime = pick(0, span - 1) / SecondsPerDay;
+        w.endTime = pick(0, span - 1) / SecondsPerDay;
+        w.repeatInterval = repeats[pick(0, 11)];
+        w.startDate = w.kind() == ScheduleKind::EveryYear ? day0 + pick(-2, 1) : d1(pick(1, 31));
+        w.endDate =
+            w.kind() == ScheduleKind::EveryYear ? w.startDate + pick(0, 2) : d1(pick(1, 31));
+        SCOPED_TRACE("seed " + std::to_string(Seed) + ", round " + std::to_string(round) + ": " +
+                     text(w) + ", from " + text(static_cast<double>(day0)));
+
+        const bool windowed = w.kind() && w.kind() != ScheduleKind::EveryMinute; // kinds 1 to 5
+        std::vector<char> spanned(1440, 0);
+        for (const Schedule::MinuteSpan& sp : w.windowMinutes())
+            std::fill(spanned.begin() + sp.first, spanned.begin() + sp.last + 1, 1);
+        const std::int64_t step = w.repeatInterval ? std::int64_t{w.repeatInterval} * 60 : 86400;
+        const bool silenceDay =
+            w.kind() != ScheduleKind::Weekly || Schedule::dayOf(w.startDate) <= 7;
+        std::vector<LaunchMoment> due;
+        std::vector<int> dueBefore(Minutes + 1, 0), dueAt;
+        PassMoment m;
+        for (int i = 0; i < Minutes; ++i) {
+            const LaunchMoment at{day0 + i / 1440, i % 1440};
+            if (at.minute == 0) m = passMoment(at.toDateTime());
+            m.nowDateTime = at.toDateTime();
+            m.nowTime = at.minute * 60;
+            m.hourStart = at.minute / 60 * 3600;
+            const Reason r = w.decide(m).reason;
+            const bool inWindow = windowed && (r == Due || r == Off);
+            const int s = (hourly ? m.hourStart : 0) + secondsOfDay(w.startTime);
+            const int e = (hourly ? m.hourStart : 0) + secondsOfDay(w.endTime);
+            const bool ok =
+                (!inWindow || (s <= m.nowTime && m.nowTime <= e)) &&
+                (!inWindow || (r == Due) == ((m.nowTime - s) % step < 60)) &&
+                (r != Due || spanned[static_cast<std::size_t>(at.minute)] || !windowed) &&
+                w.silenceInForce(m) ==
+                    (w.kind() == ScheduleKind::EveryMinute || (inWindow && silenceDay));
+            ASSERT_TRUE(ok) << "at " << text(at.toDateTime());
+            if (r == Due) {
+                due.push_back(at);
+                dueAt.push_back(i * 60);
+            }
+            dueBefore[i + 1] = static_cast<int>(due.size());
+        }
+
+        NextLaunchSearch search({}, Days + 1);
+        EXPECT_TRUE(search.between(w, LaunchMoment{day0 - 1, 1439}.toDateTime(),
+                                   LaunchMoment{day0 + Days, 0}.toDateTime()) == due);
+
+        // Pauses of seconds to a day and a half, a third of them with an end near a due minute.
+        for (int p = 0; p < 30; ++p) {
+            int from = pick(0, Seconds), to = from + (p % 2 ? pick(0, 600) : pick(0, 36 * 3600));
+            if (p % 3 == 0 && !dueAt.empty()) {
+                const int d =
+                    dueAt[static_cast<std::size_t>(pick(0, static_cast<int>(dueAt.size()) - 1))];
+                std::tie(from, to) = std::minmax(d + pick(-90, 30), d + pick(-90, 30));
+            }
+            from = std::clamp(from, 0, Seconds - 61);
+            to = std::clamp(to, from, Seconds - 61);
+            const int first = (from + 59) / 60, last = (to + 60) / 60;
+            ASSERT_EQ(w.launchSkipped(day0 + from / SecondsPerDay, day0 + to / SecondsPerDay),
+                      windowed && dueBefore[last + 1] > dueBefore[first])
+                << "paused " << text(day0 + from / SecondsPerDay) << " to "
+                << text(day0 + to / SecondsPerDay);
+        }
     }
 }
 

@@ -456,14 +456,15 @@ TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
     EXPECT_EQ(code(day), 14);
 }
 
-TEST_F(SchedulingTest, APauseAcrossMidnightMarksNoFixedTimeTask) {
+// Each minute of the pause is read on its own date: the next day's launch fell into it.
+TEST_F(SchedulingTest, APauseAcrossMidnightMarksTheNextDaysLaunch) {
     const auto day = task("midnight", 2, 0, hm(0, 0), 0, hm(0, 30), 0);
     clock.value = at(2026, 12, 8, 23, 58);
     scheduler->beginPause(PauseWindow::ProtocolShow);
     clock.value = at(2026, 12, 9, 0, 3);
     scheduler->endPause(PauseWindow::ProtocolShow);
     scheduler->Timer1Timer();
-    EXPECT_EQ(code(day), 0);
+    EXPECT_EQ(code(day), 13);
 }
 
 TEST_F(SchedulingTest, ClockGoingBackNeverRepeatsAFixedTimeLaunch) {
