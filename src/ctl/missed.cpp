@@ -1,9 +1,11 @@
-// due --missed: the launches that did not happen because no pass ran (the scheduler was not
-// running, the machine slept, the clock stepped over them), from the scheduler's own record of
-// its gaps.
+// due --missed: the launches that did not happen for a reason of the scheduler's own: no pass ran
+// (the scheduler was not running, the machine slept, the clock stepped over them), from its record
+// of its gaps; no slot came free, the resources were held, a pause, an unreadable condition, from
+// its record of what it held back.
 
 #include "ctl/json.h"
 #include "ctl/tables.h"
+#include "engine/held_launches.h"
 #include "engine/missed_launches.h"
 #include "engine/pass_history.h"
 #include "platform/places.h"
@@ -27,9 +29,34 @@ int runMissed(const Context& context, const std::string& since, bool json) {
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm),
                                       static_cast<int>(now - from) + 2);
     const int days = catchUpDays(SettingsStore());
+    const std::vector<HeldLaunch> held =
+        HeldLaunches::read(HeldLaunches::fileFor(places::stateDirectory(), directory));
     Json all = Json::array();
-    if (!json) std::cout << "AppID\tAppName\tMissed\tMoments\tCatchUp\n";
+    const auto say = [&](const std::string& latest, std::size_t moments, bool catchUp,
+                         std::string_view reason) {
+        if (json) {
+            Json entry = Json::object();
+            entry["AppID"] = dm->Table1AppID.asInteger();
+            entry["AppName"] = dm->Table1AppName.asString();
+            entry["Missed"] = latest;
+            entry["Moments"] = moments;
+            entry["CatchUp"] = catchUp;
+            entry["Reason"] = std::string(reason);
+            all.push_back(std::move(entry));
+        } else {
+            std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
+                      << latest << '\t' << moments << '\t' << (catchUp ? "yes" : "no") << '\t'
+                      << reason << '\n';
+        }
+    };
+    if (!json) std::cout << "AppID\tAppName\tMissed\tMoments\tCatchUp\tReason\n";
+    const std::int64_t fromMinute = PassHistory::minuteOf(from);
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
+        const auto appId = static_cast<std::int32_t>(dm->Table1AppID.asInteger());
+        for (const HeldLaunch& h : held)
+            if (h.appId == appId && h.minute >= fromMinute)
+                say(formatMoment(schedule::minuteOf(PassHistory::minuteStart(h.minute))), 1, false,
+                    h.reason);
         if (dm->Table1Stopped.asBoolean()) continue;
         const Schedule window = Schedule::ofTask(*dm);
         for (const PassGap& gap : gaps) {
@@ -40,20 +67,7 @@ int runMissed(const Context& context, const std::string& since, bool json) {
             const std::optional<PassGap> part = catchUpPart(gap, days);
             const bool catchUp = dm->Table1CatchUp.asBoolean() && part &&
                                  !missedIn(search, window, *part, from).empty();
-            const std::string latest = formatMoment(moments.back());
-            if (json) {
-                Json entry = Json::object();
-                entry["AppID"] = dm->Table1AppID.asInteger();
-                entry["AppName"] = dm->Table1AppName.asString();
-                entry["Missed"] = latest;
-                entry["Moments"] = moments.size();
-                entry["CatchUp"] = catchUp;
-                all.push_back(std::move(entry));
-            } else {
-                std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString()
-                          << '\t' << latest << '\t' << moments.size() << '\t'
-                          << (catchUp ? "yes" : "no") << '\n';
-            }
+            say(formatMoment(moments.back()), moments.size(), catchUp, "no-pass");
         }
     }
     if (json) std::cout << all.dump(2) << '\n';

@@ -251,6 +251,7 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
         std::error_code ignored; // a directory that cannot be made is said at the first pass
         std::filesystem::create_directories(config_.stateDirectory, ignored);
         history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, directory));
+        held_ = HeldLaunches(HeldLaunches::fileFor(config_.stateDirectory, directory));
     }
 
     RunningTasks.initialise(

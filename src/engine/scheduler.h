@@ -6,6 +6,7 @@
 #include "condition/environment.h"
 #include "condition/evaluator.h"
 #include "condition/file_search_cache.h"
+#include "engine/held_launches.h"
 #include "engine/launch_condition.h"
 #include "engine/missed_launches.h"
 #include "engine/operator_port.h"
@@ -239,7 +240,10 @@ class Scheduler : public ConditionEnvironment {
     std::string momentText(DateTime moment) const;
     void settleWaiting(DateTime now);
     // A launch condition that is not well formed holds its task back: said once per text.
-    void sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict);
+    void sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict,
+                               const schedule::PassMoment& moment);
+    // The launches of the task found to have fallen into the pause up to now.
+    void recordPausedLaunches(DateTime now);
     std::string launchErrorText(const LaunchResult& result) const;
     // What task runs print: the settings as they are now (their problems said once in the
     // protocol), the end of a run's file, the removal of deleted tasks' runs, and the word to
@@ -293,6 +297,7 @@ class Scheduler : public ConditionEnvironment {
     std::vector<Schedule> silencesInForce_; // as WorkEnabled last found them
     std::uint64_t launchAttempts_ = 0; // RunNowClick calls: a pass's cue to look at the silences
     PassHistory history_;
+    HeldLaunches held_; // what the scheduler held back, for vektrinctl due --missed
     std::optional<std::int64_t> passElapsedMs_; // the clock's elapsedMs when the pass began
     // The stretch before this pass in which no pass ran, as far back as catch-up reaches.
     std::optional<PassGap> madeUpPart_;

@@ -106,6 +106,7 @@ void Scheduler::Timer2Timer() {
         tablesUnusable(*refused);
     else if (!DataCtrl->Table1.hasDeferred())
         tablesUnusable_ = false;
+    held_.save();
 }
 
 int Scheduler::catchUpDays() const {
@@ -179,7 +180,7 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
         const bool repeated = covered.repeatedMinute || (task.catchUp && covered.madeUpMinute);
         const schedule::PassDecision d = schedule::passVerdict(task, moment, repeated, ask);
         const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
-        sayMalformedCondition(appId, d.verdict);
+        sayMalformedCondition(appId, d.verdict, moment);
         switch (d.verdict) {
         case schedule::Verdict::Waiting:
             settleWaiting(now);
@@ -201,7 +202,8 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
     }
 }
 
-void Scheduler::sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict) {
+void Scheduler::sayMalformedCondition(std::int32_t appId, schedule::Verdict verdict,
+                                      const schedule::PassMoment& moment) {
     using schedule::Verdict;
     if (verdict == Verdict::Stopped || verdict == Verdict::Waiting || verdict == Verdict::Silenced)
         return; // the condition was not looked at
@@ -210,6 +212,8 @@ void Scheduler::sayMalformedCondition(std::int32_t appId, schedule::Verdict verd
         malformedSaid_.erase(appId);
         return;
     }
+    if (Schedule::ofTask(dm).decide(moment).reason == schedule::Reason::Due)
+        held_.add(appId, moment.nowDateTime, held::UnreadableCondition);
     // Once for each text, however many minutes the task is held back by it.
     const std::string condition = trimBlanksAndControls(dm.Table1StartCondition.asString());
     const auto said = malformedSaid_.find(appId);
@@ -241,6 +245,10 @@ void Scheduler::settleWaiting(DateTime now) {
             if (secondsOf(began) + secondsOf(longest) > secondsOf(now)) return;
         }
         waitsBegun_.erase(appId);
+        held_.add(appId,
+                  datePart(dm.Table1LastDate.asDateTime()) +
+                      timePart(dm.Table1WaitBeginning.asDateTime()),
+                  held::Resources);
         WriteProtocol(str::taskMessage(str::WaitingOver, dm.Table1AppName.asString()));
         t.edit();
         dm.Table1WaitBeginning.setFloat(0);

@@ -34,6 +34,7 @@ void Scheduler::launchSlotWaiters() {
             ++w;
             continue;
         }
+        held_.add(w->appId, w->due, held::NoSlot);
         WriteProtocol(str::fill(
             str::SlotWaitOver, {w->appName, std::to_string(slotWaitMinutes_), momentText(w->due)}));
         w = slotWaits_.erase(w);
@@ -50,6 +51,7 @@ void Scheduler::launchSlotWaiters() {
         RunNowClick(LaunchBy::Scheduler);
     }
     if (slotWaits_.empty()) port_.slotWaitsChanged(false);
+    held_.save();
 }
 
 void Scheduler::slotCheck() {

@@ -90,7 +90,7 @@ class TaskOutput {
 
     std::string root_;
     ProcessControl& processes_;
-    std::vector<Run> runs_; // by slot, as many as the slots used so far
+    std::vector<Run> runs_;              // by slot, as many as the slots used so far
     std::vector<Run> ending_;            // tasks ended, keepers still writing
     std::vector<ProcessInfo> lingering_; // keepers of finished runs that still write
     std::string settingsStamp_;

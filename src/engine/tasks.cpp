@@ -59,6 +59,9 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
         setCompletionCode(dm.Table1EndCode, CompletionCode::SkippedResourcesBusy);
         stampLast();
         postStatus();
+        if (by == LaunchBy::Scheduler)
+            held_.add(static_cast<std::int32_t>(dm.Table1AppID.asInteger()), eventMoment(),
+                      held::Resources);
         WriteProtocol(str::taskMessage(str::SkippedConflict, name));
         return {RunOutcome::SkippedResources, {}};
     }
@@ -342,6 +345,7 @@ void Scheduler::Timer1Timer() {
             try {
                 markSkippedLaunches();
                 PauseStart = 0;
+                held_.save();
             } catch (const DatabaseError& e) {
                 // The tables cannot be read now: the marking waits for the next second.
                 if (!isTransientFailure(e.code())) throw;
@@ -351,6 +355,19 @@ void Scheduler::Timer1Timer() {
     }
     for (const auto& e : errors)
         reportError(e);
+}
+
+void Scheduler::recordPausedLaunches(DateTime now) {
+    const Schedule window = Schedule::ofTask(*DataCtrl);
+    const auto appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
+    // The pause's minutes, up to the first pass after it; a week at most.
+    const std::int64_t last = PassHistory::minuteOf(now) + 1;
+    for (std::int64_t m = std::max(PassHistory::minuteOf(PauseStart), last - 7 * 1440); m <= last;
+         ++m) {
+        const DateTime minute = PassHistory::minuteStart(m);
+        if (window.decide(schedule::passMoment(minute)).reason == schedule::Reason::Due)
+            held_.add(appId, minute, held::Pause);
+    }
 }
 
 bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {
@@ -367,6 +384,7 @@ void Scheduler::markSkippedLaunches() {
     const DateTime now = clock_.now();
     for (t.first(); !t.eof(); t.next()) {
         if (!IsDispIntervalSkipped(PauseStart, now)) continue;
+        recordPausedLaunches(now);
         EditGuard guard(t);
         t.edit();
         stampLast();

@@ -2,6 +2,7 @@
 // export and import, the protocol filter, and tables that another process holds open.
 
 #include "ctl/in_process.h"
+#include "engine/held_launches.h"
 #include "engine/pass_history.h"
 #include "store/data_ctrl.h"
 #include "support/fake_messages.h"
@@ -701,13 +702,19 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
     mkdir((state + "/vektrin").c_str(), 0700);
     writeFile(PassHistory::fileFor(state + "/vektrin", t.dir().path()),
               "2026-12-07 08:00\n2026-12-06 06:40 2026-12-06 07:35\n");
+    // And what it held back, with lines it cannot read and one older than --since.
+    writeFile(HeldLaunches::fileFor(state + "/vektrin", t.dir().path()),
+              "2026-12-06 06:00 2 no-slot\n2026-12-06 08:30 2 no-slot\ngarbage\n"
+              "2026-12-06 09:30 2 sunspots\n2026-12-07 10:30 1 pause\n");
     const Outcome o = test::runVektrinctl({"--aliases", t.aliases(), "--at", "2026-12-07 11:00:00",
                                            "due", "--missed", "--since", "2026-12-06 07:00:00"},
                                           {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + state});
-    EXPECT_EQ(o.out, "AppID\tAppName\tMissed\tMoments\tCatchUp\n"
-                     "1\tbackup\t2026-12-07 09:00\t1\tyes\n"
-                     "2\treport\t2026-12-06 07:30\t1\tno\n"
-                     "2\treport\t2026-12-07 10:30\t3\tno\n")
+    EXPECT_EQ(o.out, "AppID\tAppName\tMissed\tMoments\tCatchUp\tReason\n"
+                     "1\tbackup\t2026-12-07 10:30\t1\tno\tpause\n"
+                     "1\tbackup\t2026-12-07 09:00\t1\tyes\tno-pass\n"
+                     "2\treport\t2026-12-06 08:30\t1\tno\tno-slot\n"
+                     "2\treport\t2026-12-06 07:30\t1\tno\tno-pass\n"
+                     "2\treport\t2026-12-07 10:30\t3\tno\tno-pass\n")
         << o.err;
     // Older than CatchUpDays when the gap ends: missed, and not made up.
     mkdir(t.dir().file("config").c_str(), 0700);
@@ -717,7 +724,7 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
                   {"--aliases", t.aliases(), "--at", "2026-12-07 11:00:00", "due", "--missed"},
                   {"LC_ALL=C", "TZ=UTC", "XDG_STATE_HOME=" + state,
                    "XDG_CONFIG_HOME=" + t.dir().file("config")})
-                  .out.find("1\tbackup\t2026-12-07 09:00\t1\tno\n"),
+                  .out.find("1\tbackup\t2026-12-07 09:00\t1\tno\tno-pass\n"),
               std::string::npos);
 
     // The timeline marks the launch that makes the gap up, for the catch-up task only: at the

@@ -433,6 +433,11 @@ TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
                             "08.12.2026 10:02:00 is skipped."),
               1);
     EXPECT_TRUE(port.messages.empty());
+    // What vektrinctl due --missed lists after the scheduler has gone.
+    const auto held = HeldLaunches::read(HeldLaunches::fileFor(dir.file("state"), tables()));
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(held.front(), (HeldLaunch{2, PassHistory::minuteOf(at(2026, 12, 8, 10, 2)),
+                                        std::string(held::NoSlot)}));
 }
 
 TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
