@@ -3,7 +3,7 @@
 # whole minutes; prints how many launches each minute had and how many distinct tasks ran in it.
 #   bench/many_due_tasks.sh [BUILD_DIR] [TASKS] [MINUTES]
 set -euo pipefail
-build=${1:-build/release}
+build=$(realpath "${1:-build/release}")
 tasks=${2:-2000}
 minutes=${3:-3}
 work=$(mktemp -d)
@@ -19,10 +19,10 @@ print(json.dumps({"Format": "vektrin-tables", "Version": 1, "Tasks": tasks}))' "
   >"$work/tasks.json"
 "$build/vektrinctl" import "$work/tasks.json" >/dev/null
 cd "$work"
-"$build/vektrin" --headless 2>/dev/null &
+"$build/vektrin" --headless 2>"$work/vektrin.err" &
 pid=$!
 sleep $((60 * (minutes + 1) - $(date +%S)))
-kill -TERM "$pid"
+kill -TERM "$pid" 2>/dev/null || cat "$work/vektrin.err" >&2
 wait "$pid" || true
 # Whole minutes only: the first one after the start and the last one may be cut.
 grep -a 'Executes <' Vektrin.log | awk '{print substr($2, 1, 5), $4}' | sort | uniq |
