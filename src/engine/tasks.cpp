@@ -362,12 +362,17 @@ void Scheduler::recordPausedLaunches(DateTime now) {
     const auto appId = static_cast<std::int32_t>(DataCtrl->Table1AppID.asInteger());
     // The pause's minutes, up to the first pass after it; a week at most.
     const std::int64_t last = PassHistory::minuteOf(now) + 1;
+    std::optional<DateTime> first;
     for (std::int64_t m = std::max(PassHistory::minuteOf(PauseStart), last - 7 * 1440); m <= last;
          ++m) {
         const DateTime minute = PassHistory::minuteStart(m);
-        if (window.decide(schedule::passMoment(minute)).reason == schedule::Reason::Due)
-            held_.add(appId, minute, held::Pause);
+        if (window.decide(schedule::passMoment(minute)).reason != schedule::Reason::Due) continue;
+        held_.add(appId, minute, held::Pause);
+        if (!first) first = minute;
     }
+    if (first)
+        WriteProtocol(str::fill(str::LaunchFellIntoPause,
+                                {DataCtrl->Table1AppName.asString(), momentText(*first)}));
 }
 
 bool Scheduler::IsDispIntervalSkipped(DateTime from, DateTime to) {

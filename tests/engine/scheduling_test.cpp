@@ -456,6 +456,10 @@ TEST_F(SchedulingTest, PauseMarksLaunchesThatFellIntoIt) {
     EXPECT_EQ(code(hourly), 13);
     EXPECT_EQ(code(stopped), 0);
     EXPECT_EQ(scheduler->PauseStart, 0);
+    EXPECT_EQ(protocolLines("The launch of <ten-to-six> at 08.12.2026 10:00:00 fell into a pause "
+                            "of scheduling."),
+              1);
+    EXPECT_EQ(protocolLines("<at-noon>") + protocolLines("<stopped>"), 0);
     // The next pass turns 13 into 14 and launches only at the next due moment.
     EXPECT_THAT(pass(at(2026, 12, 8, 10, 5)), ElementsAre());
     EXPECT_EQ(code(day), 14);
