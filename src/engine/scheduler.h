@@ -232,6 +232,7 @@ class Scheduler : public ConditionEnvironment {
     bool monitorSlots(bool conditions, std::vector<std::string>& errors);
     // The current task is due but every slot is taken: it waits for one, once.
     void waitForSlot();
+    bool waitsForSlot(std::int32_t appId) const;
     void launchSlotWaiters();
     void markSkippedLaunches();
     // The scheduling pass's walk over the tasks.

@@ -189,6 +189,9 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
         case schedule::Verdict::MakeUp:
         case schedule::Verdict::Replace:
         case schedule::Verdict::StillRunning:
+            // Due again while it waits for a slot: it is launched once, when its turn comes (a
+            // slot freed in this walk must not launch it twice, nor end the instance it starts).
+            if (waitsForSlot(appId)) break;
             // The active test ends an interruptible instance and answers for the other kind.
             if (ApplicationActive(appId)) break;
             if (d.missed)
@@ -226,6 +229,8 @@ void Scheduler::sayMalformedCondition(std::int32_t appId, schedule::Verdict verd
 void Scheduler::settleWaiting(DateTime now) {
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
+    // Its resources came free while no slot was: it is launched when its turn for a slot comes.
+    if (waitsForSlot(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return;
     const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
     const DateTime longest = resourceTable.longestWait(conflicts);
     EditGuard guard(t);

@@ -10,13 +10,16 @@
 
 namespace vektrin {
 
+bool Scheduler::waitsForSlot(std::int32_t appId) const {
+    return std::any_of(slotWaits_.begin(), slotWaits_.end(),
+                       [&](const SlotWait& w) { return w.appId == appId; });
+}
+
 void Scheduler::waitForSlot() {
     TDataCtrl& dm = *DataCtrl;
     const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
     // Due again while it waits: it is launched once, when its turn comes.
-    if (std::any_of(slotWaits_.begin(), slotWaits_.end(),
-                    [&](const SlotWait& w) { return w.appId == appId; }))
-        return;
+    if (waitsForSlot(appId)) return;
     // The minute it fell due: what the protocol and vektrinctl due --missed name.
     const DateTime due = PassHistory::minuteStart(PassHistory::minuteOf(eventMoment()));
     slotWaits_.push_back({appId, dm.Table1.getBookmark(), due, dm.Table1AppName.asString()});
