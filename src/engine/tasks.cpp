@@ -262,6 +262,15 @@ bool Scheduler::monitorSlots(bool conditions, std::vector<std::string>& errors) 
     bool ended = false;
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
+    // A record another program removed meanwhile (vektrinctl rm) is gone before a slot's record is
+    // edited, as the scheduling pass reads it, instead of failing the edit.
+    if (RunningTasks.anyTaskRunning() || !slotWaits_.empty()) {
+        try {
+            t.refreshIfChanged();
+        } catch (const DatabaseError& e) {
+            if (!isTransientFailure(e.code())) throw; // held: the rows as last read serve
+        }
+    }
     for (int n = 1; n <= RunningTasks.size(); ++n) {
         TRunningTask& slot = RunningTasks.slot(n);
         if (!slot.occupied()) continue;
