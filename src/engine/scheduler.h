@@ -225,6 +225,10 @@ class Scheduler : public ConditionEnvironment {
     void endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat,
                         std::string notice = {});
     void freeSlot(int slotNumber, bool processExisted);
+    // Whether the current task waits for its resources (code 7). The end of an earlier run of it
+    // keeps that code and the moment the wait began, so that the wait is settled, not dropped in
+    // silence.
+    bool waitsForResources() const;
     void refreshIcon();
     void retitleWindows();
     // The monitoring of the occupied slots (step by step as the one-second pass does it; only the

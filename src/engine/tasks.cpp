@@ -143,6 +143,10 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
     return {RunOutcome::LaunchError, text};
 }
 
+bool Scheduler::waitsForResources() const {
+    return completionCode(DataCtrl->Table1EndCode) == CompletionCode::WaitingForResources;
+}
+
 void Scheduler::freeSlot(int slotNumber, bool processExisted) {
     TRunningTask& slot = RunningTasks.slot(slotNumber);
     if (processExisted && slot.ProcessHandle != 0) processes_.close(slot.processInfo());
@@ -173,8 +177,10 @@ void Scheduler::endRunningTask(int slotNumber, CompletionCode code, std::string_
         Table& t = DataCtrl->Table1;
         EditGuard guard(t);
         t.edit();
-        stampLast();
-        setCompletionCode(DataCtrl->Table1EndCode, code);
+        if (!waitsForResources()) {
+            stampLast();
+            setCompletionCode(DataCtrl->Table1EndCode, code);
+        }
         postStatus();
         WriteProtocol(str::taskMessage(protocolFormat, DataCtrl->Table1AppName.asString()));
     }
@@ -302,8 +308,10 @@ bool Scheduler::monitorSlots(bool conditions, std::vector<std::string>& errors) 
         if (found) {
             EditGuard editing(t);
             t.edit();
-            stampLast();
-            setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
+            if (!waitsForResources()) {
+                stampLast();
+                setCompletionCode(dm.Table1EndCode, CompletionCode::Completed);
+            }
             dm.Table1ExitCode.setInteger(q.status);
             postStatus();
         }
