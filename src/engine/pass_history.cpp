@@ -45,6 +45,8 @@ std::int64_t highestOf(const Runs& runs, std::int64_t minute) {
     return minute;
 }
 
+constexpr std::string_view CoveredPrefix = "covered ", MadeUpPrefix = "made-up ";
+
 std::string minuteText(std::int64_t minute) {
     return text::isoStamp(PassHistory::minuteStart(minute), text::Stamp::Minutes);
 }
@@ -56,6 +58,8 @@ PassHistory::PassHistory(std::string file) : file_(std::move(file)) {
     Record record = read(file_);
     lastMinute_ = record.lastMinute;
     gaps_ = std::move(record.gaps);
+    covered_ = std::move(record.covered);
+    madeUp_ = std::move(record.madeUp);
 }
 
 std::string PassHistory::fileFor(const std::string& stateDirectory,
@@ -64,7 +68,8 @@ std::string PassHistory::fileFor(const std::string& stateDirectory,
 }
 
 // The first line is the last pass's minute; each further line a gap, "from to", the minutes
-// strictly between the two having had no pass.
+// strictly between the two having had no pass, or a run of minutes, "covered from to" or
+// "made-up from to", both included (a reader that knows only gaps passes over these).
 PassHistory::Record PassHistory::read(const std::string& file) {
     Record record;
     std::ifstream in(file);
@@ -72,9 +77,17 @@ PassHistory::Record PassHistory::read(const std::string& file) {
     if (!std::getline(in, line)) return record;
     record.lastMinute = minuteFrom(line.c_str());
     while (std::getline(in, line)) {
+        auto* runs = &record.gaps;
+        for (auto [prefix, kept] :
+             {std::pair{CoveredPrefix, &record.covered}, std::pair{MadeUpPrefix, &record.madeUp}})
+            if (line.starts_with(prefix)) {
+                runs = kept;
+                line.erase(0, prefix.size());
+            }
         const auto from = minuteFrom(line.c_str());
         const auto to = line.size() > 17 ? minuteFrom(line.c_str() + 17) : std::nullopt;
-        if (from && to && *from < *to) record.gaps.emplace_back(*from, *to);
+        if (from && to && *from <= *to && (*from < *to || runs != &record.gaps))
+            runs->emplace_back(*from, *to);
     }
     return record;
 }
@@ -96,7 +109,9 @@ void PassHistory::cover(std::int64_t minute) {
 }
 
 void PassHistory::madeUp(std::int64_t first, std::int64_t last) {
-    if (first <= last) madeUp_.emplace_back(first, last);
+    if (first > last) return;
+    madeUp_.emplace_back(first, last);
+    if (lastMinute_) keep(*lastMinute_);
 }
 
 std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t utcMs,
@@ -128,6 +143,12 @@ std::optional<PassHistory::Pass> PassHistory::begin(DateTime now, std::int64_t u
         pass.repeatedMinute = inRuns(covered_, minute);
         pass.madeUpMinute = inRuns(madeUp_, minute);
     }
+    if (pass.gap)
+        for (const Runs* runs : {&covered_, &madeUp_})
+            for (const auto& [first, last] : *runs)
+                if (first < pass.gap->second && last > pass.gap->first)
+                    pass.coveredInGap.emplace_back(std::max(first, pass.gap->first + 1),
+                                                   std::min(last, pass.gap->second - 1));
     cover(minute);
     keep(minute);
     return pass;
@@ -140,6 +161,10 @@ void PassHistory::keep(std::int64_t minute) {
         std::string text = minuteText(minute) + "\n";
         for (const auto& [from, to] : gaps_)
             text += minuteText(from) + " " + minuteText(to) + "\n";
+        for (auto [prefix, runs] :
+             {std::pair{CoveredPrefix, &covered_}, std::pair{MadeUpPrefix, &madeUp_}})
+            for (const auto& [from, to] : *runs)
+                text += std::string(prefix) + minuteText(from) + " " + minuteText(to) + "\n";
         places::writeFileAtomically(file_, text);
         writeProblem_.clear();
         problemSaid_ = false;

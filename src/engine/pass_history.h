@@ -35,6 +35,9 @@ class PassHistory {
         bool repeatedMinute = false;
         // The clock went back into a gap whose launches catch-up tasks have made up already.
         bool madeUpMinute = false;
+        // The runs of minutes of the gap that passes covered before the clock went back, or whose
+        // launches catch-up tasks made up: nothing in them was missed.
+        std::vector<std::pair<std::int64_t, std::int64_t>> coveredInGap;
         std::optional<Step> step;
     };
 
@@ -56,10 +59,11 @@ class PassHistory {
     // The file of the scheduler of a table directory in a state directory.
     static std::string fileFor(const std::string& stateDirectory,
                                const std::string& tableDirectory);
-    // What a file holds: the last pass's minute and the latest gaps, oldest first.
+    // What a file holds: the last pass's minute and the latest gaps, oldest first; and the runs of
+    // minutes the passes covered lately and those made up, so that a restart repeats none of them.
     struct Record {
         std::optional<std::int64_t> lastMinute;
-        std::vector<std::pair<std::int64_t, std::int64_t>> gaps;
+        std::vector<std::pair<std::int64_t, std::int64_t>> gaps, covered, madeUp;
     };
     static Record read(const std::string& file);
 

@@ -172,8 +172,17 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
                     Schedule::silenceTable(dm),
                     static_cast<int>((madeUpPart_->before - madeUpPart_->after) / 1440) + 1);
             const auto found = missedIn(*missedSearch, task.schedule, *madeUpPart_);
-            if (found.empty()) return std::nullopt;
-            return found.back().toDateTime();
+            // The latest moment that no pass covered before the clock went back and that no
+            // earlier pass made up.
+            for (auto moment = found.rbegin(); moment != found.rend(); ++moment) {
+                const std::int64_t minute = PassHistory::minuteOf(moment->toDateTime());
+                if (std::none_of(covered.coveredInGap.begin(), covered.coveredInGap.end(),
+                                 [&](const auto& run) {
+                                     return run.first <= minute && minute <= run.second;
+                                 }))
+                    return moment->toDateTime();
+            }
+            return std::nullopt;
         };
         // A catch-up task's launch in a gap was made up: it is not made again when the clock
         // brings that minute back.
