@@ -415,6 +415,13 @@ class Simulation {
 
     // Now and then what an operator does: through the store as vektrinctl does, or through the
     // commands of the control socket.
+    // As vektrinctl rm does: the row as the file holds it now.
+    void removeRow(Table& table, Table::Bookmark row, const std::string& what) {
+        table.refreshIfChanged();
+        if (!table.gotoBookmark(row)) fail(what + ": its record is gone");
+        table.deleteRecord();
+    }
+
     void action() {
         if (tasks_.empty() || !chance_.oneIn(3)) return;
         Task& t = std::next(tasks_.begin(), chance_.below(int(tasks_.size())))->second;
@@ -460,9 +467,7 @@ class Simulation {
             if (tasks_.size() < std::size_t(baseTasks_) * 3 / 2 && chance_.oneIn(2)) {
                 addTask(randomWindow(false));
             } else {
-                store_->Table1.refreshIfChanged();
-                if (!store_->Table1.gotoBookmark(t.row)) fail(describe(t) + ": its record is gone");
-                store_->Table1.deleteRecord();
+                removeRow(store_->Table1, t.row, describe(t));
                 byName_.erase(t.name);
                 byRow_.erase(t.row);
                 tasks_.erase(std::int32_t{t.id});
@@ -472,9 +477,7 @@ class Simulation {
             if (!silences_.empty() && (silences_.size() > 2 || chance_.oneIn(2))) {
                 const auto gone =
                     std::next(silences_.begin(), chance_.below(int(silences_.size())));
-                store_->Table3.refreshIfChanged();
-                if (!store_->Table3.gotoBookmark(gone->first)) fail("a silence period is gone");
-                store_->Table3.deleteRecord();
+                removeRow(store_->Table3, gone->first, "a silence period");
                 silences_.erase(gone);
             } else {
                 const Schedule period = randomWindow(true);
