@@ -54,7 +54,6 @@ void Scheduler::launchSlotWaiters() {
         RunNowClick(LaunchBy::Scheduler);
     }
     if (slotWaits_.empty()) port_.slotWaitsChanged(false);
-    held_.save();
 }
 
 void Scheduler::slotCheck() {

@@ -358,6 +358,8 @@ void Scheduler::Timer1Timer() {
         removeDeletedTasksOutput();
         if (ended) refreshIcon();
         launchSlotWaiters();
+        // What was held back is written once a second at most, not at each slot check.
+        held_.save();
         if (PauseStart != 0) {
             try {
                 markSkippedLaunches();
