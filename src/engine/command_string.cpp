@@ -42,28 +42,21 @@ std::array<std::string, PlaceholderTable.size()> placeholderValues(DateTime nDat
     const DateParts k = decodeDate(kDate);
     const DateParts t = decodeDate(now);
     const TimeParts time = decodeTime(now);
-    return {
-        digits(n.day, 2),
-        digits(n.month, 2),
-        digits(lastTwoDigits(n.year), 2),
-        monthCharacter(n.month),
-        digits(k.day, 2),
-        digits(k.month, 2),
-        digits(lastTwoDigits(k.year), 2),
-        monthCharacter(k.month),
-        digits(t.day, 2),
-        digits(t.month, 2),
-        digits(lastTwoDigits(t.year), 2),
-        monthCharacter(t.month),
-        digits(time.hour, 2),
-        digits(time.minute, 2),
-        digits(time.second, 2),
-        digits(isoDayOfWeek(now), 1),
-        digits(n.year, 4),
-        digits(k.year, 4),
-        digits(t.year, 4),
-        digits((n.day - 1) / 7 + 1, 1),
-    };
+    std::array<std::string, PlaceholderTable.size()> values;
+    std::size_t at = 0;
+    // The table's order: day, month, two-digit year and month character of each of the dates,
+    // the time, the week day, the four-digit years and the week of the month.
+    for (const DateParts* date : {&n, &k, &t}) {
+        values[at++] = digits(date->day, 2);
+        values[at++] = digits(date->month, 2);
+        values[at++] = digits(lastTwoDigits(date->year), 2);
+        values[at++] = monthCharacter(date->month);
+    }
+    for (std::string value : {digits(time.hour, 2), digits(time.minute, 2), digits(time.second, 2),
+                              digits(isoDayOfWeek(now), 1), digits(n.year, 4), digits(k.year, 4),
+                              digits(t.year, 4), digits((n.day - 1) / 7 + 1, 1)})
+        values[at++] = std::move(value);
+    return values;
 }
 
 std::string upperCased(std::string_view text) {

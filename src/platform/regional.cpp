@@ -45,12 +45,14 @@ std::string format(std::string_view pattern, DateTime value) {
             out += pattern[i++];
             continue;
         }
+        // One letter: no leading zero; two or more: two digits.
+        const auto number = [&](int v) { return n >= 2 ? text::twoDigits(v) : std::to_string(v); };
         switch (c) {
         case 'd':
-            out += n >= 2 ? text::twoDigits(d.day) : std::to_string(d.day);
+            out += number(d.day);
             break;
         case 'm':
-            out += n >= 2 ? text::twoDigits(d.month) : std::to_string(d.month);
+            out += number(d.month);
             break;
         case 'y': {
             if (n >= 3) {
@@ -62,17 +64,14 @@ std::string format(std::string_view pattern, DateTime value) {
             }
             break;
         }
-        case 'h': {
-            int h = t.hour;
-            if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
-            out += n >= 2 ? text::twoDigits(h) : std::to_string(h);
+        case 'h':
+            out += number(twelveHour ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour);
             break;
-        }
         case 'n':
-            out += n >= 2 ? text::twoDigits(t.minute) : std::to_string(t.minute);
+            out += number(t.minute);
             break;
         case 's':
-            out += n >= 2 ? text::twoDigits(t.second) : std::to_string(t.second);
+            out += number(t.second);
             break;
         }
         i += n;
