@@ -1,5 +1,7 @@
 #include "engine/command_string.h"
 
+#include "platform/text.h"
+
 #include <iterator>
 
 namespace vektrin {
@@ -59,13 +61,6 @@ std::array<std::string, PlaceholderTable.size()> placeholderValues(DateTime nDat
     return values;
 }
 
-std::string upperCased(std::string_view text) {
-    std::string u(text);
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return u;
-}
-
 } // namespace
 
 std::string UnpackCommandString(std::string_view text, DateTime nDate, DateTime kDate,
@@ -76,7 +71,7 @@ std::string UnpackCommandString(std::string_view text, DateTime nDate, DateTime 
         return out;
     }
     const auto values = placeholderValues(nDate, kDate, now);
-    std::string upper = upperCased(text);
+    std::string upper = text::upper(text);
 
     // A value never holds a "%" or a capital letter, so a replacement cannot create a new
     // occurrence of any placeholder: each one's search may resume where its last match was,

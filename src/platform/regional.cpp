@@ -45,16 +45,7 @@ std::string format(std::string_view pattern, DateTime value) {
             out += pattern[i++];
             continue;
         }
-        // One letter: no leading zero; two or more: two digits.
-        const auto number = [&](int v) { return n >= 2 ? text::twoDigits(v) : std::to_string(v); };
-        switch (c) {
-        case 'd':
-            out += number(d.day);
-            break;
-        case 'm':
-            out += number(d.month);
-            break;
-        case 'y': {
+        if (c == 'y') {
             if (n >= 3) {
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "%04d", d.year);
@@ -62,17 +53,15 @@ std::string format(std::string_view pattern, DateTime value) {
             } else {
                 out += text::twoDigits(d.year % 100);
             }
-            break;
-        }
-        case 'h':
-            out += number(twelveHour ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour);
-            break;
-        case 'n':
-            out += number(t.minute);
-            break;
-        case 's':
-            out += number(t.second);
-            break;
+        } else {
+            const int hour = twelveHour ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour;
+            const int v = c == 'd'   ? d.day
+                          : c == 'm' ? d.month
+                          : c == 'h' ? hour
+                          : c == 'n' ? t.minute
+                                     : t.second;
+            // One letter: no leading zero; two or more: two digits.
+            out += n >= 2 ? text::twoDigits(v) : std::to_string(v);
         }
         i += n;
     }

@@ -19,11 +19,21 @@ std::string_view trimmedOfControls(std::string_view text) {
     return text;
 }
 
-std::string lower(std::string_view text) {
+namespace {
+std::string shifted(std::string_view text, char from, char to) {
     std::string out(text);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= from && c <= from + 25) c = static_cast<char>(c - from + to);
     return out;
+}
+} // namespace
+
+std::string lower(std::string_view text) {
+    return shifted(text, 'A', 'a');
+}
+
+std::string upper(std::string_view text) {
+    return shifted(text, 'a', 'A');
 }
 
 std::size_t utf8Length(std::string_view text) {

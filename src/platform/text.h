@@ -16,6 +16,7 @@ std::string_view trimmed(std::string_view text, std::string_view blanks = " \t")
 std::string_view trimmedOfControls(std::string_view text);
 // ASCII letters in lower case; other bytes (UTF-8 included) as they are.
 std::string lower(std::string_view text);
+std::string upper(std::string_view text);
 // Characters of UTF-8 text: every byte that does not continue a character.
 std::size_t utf8Length(std::string_view text);
 // 0..99 with a leading zero.
