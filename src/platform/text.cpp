@@ -41,8 +41,8 @@ std::size_t utf8CharacterAt(std::string_view text, std::size_t at) {
     const unsigned lead = byte(0);
     if (at >= text.size()) return 0;
     if (lead < 0x80) return 1;
-    // The leads whose shortest forms would be overlong, surrogates or above U+10FFFF narrow the
-    // second byte's range; C0, C1 and F5..FF lead nothing.
+    // After E0, F0, ED and F4 the second byte's range narrows: below it lie overlong forms, above
+    // it surrogates and codes beyond U+10FFFF. C0, C1 and F5..FF lead nothing.
     std::size_t length = 0;
     unsigned low = 0x80, high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
