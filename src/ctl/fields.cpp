@@ -47,6 +47,14 @@ struct ScheduleFields {
 
 namespace {
 
+// "normal, low, high or realtime"
+std::string wordList(const TaskSetting& t) {
+    std::string all;
+    for (std::int64_t i = 0; !t.word(i).empty(); ++i)
+        all += (i == 0 ? "" : t.word(i + 1).empty() ? " or " : ", ") + std::string(t.word(i));
+    return all;
+}
+
 ScheduleFields taskSchedule(TDataCtrl& dm) {
     return {ScheduleColumns::ofTasks(dm), fields::TaskMinute, fields::TaskDay, "task"};
 }
@@ -90,6 +98,7 @@ class Applier {
     }
 
     // "from" and "to", read by the record's kind.
+    void window(const TaskSetting&, const Setting& setting) { window(setting); }
     void window(const Setting& setting) {
         Schedule window = Schedule::read(s_.columns);
         took(setting.key, window,
@@ -139,37 +148,52 @@ class Applier {
         window.write(s_.columns, schedule::EndDateColumn | schedule::EndTimeColumn);
     }
 
-    void text(const Setting& setting, Field& field, bool required) {
-        if (required && setting.value.empty()) return problem(setting.key, "is empty");
+    // The parsers of the task settings' table.
+
+    void text(const TaskSetting& t, const Setting& setting) {
+        Field& field = t.field(dm_);
+        if (t.is(TaskSetting::Required) && setting.value.empty())
+            return problem(setting.key, "is empty");
         const std::string wrong = fields::textProblem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
 
-    void flag(const Setting& setting, Field& field) {
+    void flag(const TaskSetting& t, const Setting& setting) {
         const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
-        field.setBoolean(*value);
+        t.field(dm_).setBoolean(*value);
     }
 
     // As the data layer takes a number typed into a bound edit, with its messages.
-    void number(const Setting& setting, Field& field) {
+    void minutes(const TaskSetting& t, const Setting& setting) {
+        if (everyMinute) return problem(setting.key, "has no meaning for a task of every minute");
         try {
-            field.setString(text::trimmed(setting.value));
+            t.field(dm_).setString(text::trimmed(setting.value));
         } catch (const DatabaseError& e) {
             problem(setting.key, e.what());
         }
     }
 
-    void condition(const Setting& setting, Field& field) {
+    // One of a coded value's words.
+    void word(const TaskSetting& t, const Setting& setting) {
+        const std::optional<int> value = t.fromWord(text::trimmed(setting.value));
+        if (!value)
+            return problem(setting.key,
+                           "expected " + wordList(t) + ", not \"" + setting.value + "\"");
+        t.field(dm_).setInteger(*value);
+    }
+
+    void condition(const TaskSetting& t, const Setting& setting) {
+        Field& field = t.field(dm_);
         const std::string wrong = conditions_.problem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
 
     // Resource numbers or names, separated by commas; empty for none.
-    void conflicts(const Setting& setting) {
+    void conflicts(const TaskSetting& t, const Setting& setting) {
         std::uint32_t mask = 0;
         std::string rest = setting.value;
         while (!text::trimmed(rest).empty()) {
@@ -182,7 +206,7 @@ class Applier {
                 return problem(setting.key, "no resource has the number or name \"" + item + "\"");
             mask |= std::uint32_t{1} << (*number - 1);
         }
-        dm_.Table1Conflicts.setInteger(static_cast<std::int32_t>(mask));
+        t.field(dm_).setInteger(static_cast<std::int32_t>(mask));
     }
 
     std::optional<std::int64_t> resourceNumber(const std::string& item) {
@@ -198,7 +222,7 @@ class Applier {
         return byName;
     }
 
-    void stopped(const Setting& setting, bool newRecord) {
+    void stopped(const TaskSetting&, const Setting& setting) {
         const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
@@ -257,51 +281,6 @@ void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
     out.push_back({"to", words.to});
 }
 
-// The parsers of the table.
-
-void takeText(Applier& a, const TaskSetting& t, const Setting& s) {
-    a.text(s, t.field(a.data()), t.is(TaskSetting::Required));
-}
-
-void takeMinutes(Applier& a, const TaskSetting& t, const Setting& s) {
-    if (a.everyMinute) return a.problem(s.key, "has no meaning for a task of every minute");
-    a.number(s, t.field(a.data()));
-}
-
-// "normal, low, high or realtime"
-std::string wordList(const TaskSetting& t) {
-    std::string all;
-    for (std::int64_t i = 0; !t.word(i).empty(); ++i)
-        all += (i == 0 ? "" : t.word(i + 1).empty() ? " or " : ", ") + std::string(t.word(i));
-    return all;
-}
-
-void takeWord(Applier& a, const TaskSetting& t, const Setting& s) {
-    const std::optional<int> value = t.fromWord(text::trimmed(s.value));
-    if (!value) return a.problem(s.key, "expected " + wordList(t) + ", not \"" + s.value + "\"");
-    t.field(a.data()).setInteger(*value);
-}
-
-void takeCondition(Applier& a, const TaskSetting& t, const Setting& s) {
-    a.condition(s, t.field(a.data()));
-}
-
-void takeSwitch(Applier& a, const TaskSetting& t, const Setting& s) {
-    a.flag(s, t.field(a.data()));
-}
-
-void takeResources(Applier& a, const TaskSetting&, const Setting& s) {
-    a.conflicts(s);
-}
-
-void takeStopped(Applier& a, const TaskSetting&, const Setting& s) {
-    a.stopped(s, a.newRecord);
-}
-
-void takeWindow(Applier& a, const TaskSetting&, const Setting& s) {
-    a.window(s);
-}
-
 // The printers of the table.
 
 std::optional<std::string> showText(TDataCtrl& dm, const TaskSetting& t) {
@@ -358,129 +337,66 @@ std::string listTrue(TDataCtrl& dm, const TaskSetting& t) {
 }
 
 using S = TaskSetting;
+using A = Applier;
 
-// The settings of a task in the order edit writes them; the options with a value come before the
-// switches in help.
+// The settings of a task in the order edit writes them; help puts the switches last.
+// clang-format off
 const std::vector<TaskSetting> TaskSettings = {
-    {.key = "name",
-     .column = "AppName",
-     .value = "NAME",
-     .help = "The task's new name (at most 40 characters)",
-     .flags = S::Required | S::SetOption,
-     .take = takeText,
-     .show = showText,
-     .listed = "AppName",
-     .list = listText},
-    {.key = "command",
-     .column = "Application",
-     .value = "CMD",
-     .help = "The command string, with its date and time placeholders",
-     .flags = S::Required,
-     .take = takeText,
-     .show = showText},
-    {.key = "dir",
-     .column = "AppDirectory",
-     .value = "DIR",
-     .help = "The startup directory",
-     .take = takeText,
-     .show = showText},
+    {.key = "name", .column = "AppName", .value = "NAME",
+     .help = "The task's new name (at most 40 characters)", .flags = S::Required | S::SetOption,
+     .take = &A::text, .show = showText, .listed = "AppName", .list = listText},
+    {.key = "command", .column = "Application", .value = "CMD",
+     .help = "The command string, with its date and time placeholders", .flags = S::Required,
+     .take = &A::text, .show = showText},
+    {.key = "dir", .column = "AppDirectory", .value = "DIR", .help = "The startup directory",
+     .take = &A::text, .show = showText},
     // Taken before the others, since the window is read by the kind.
-    {.key = "schedule",
-     .flags = S::Window,
-     .show = showWindow,
+    {.key = "schedule", .flags = S::Window, .show = showWindow,
      .note = "schedule       every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY], yearly",
-     .listed = "Schedule",
-     .list = listSchedule},
-    {.key = "from",
-     .flags = S::Window,
-     .take = takeWindow,
-     .show = showWindow,
+     .listed = "Schedule", .list = listSchedule},
+    {.key = "from", .flags = S::Window, .take = &A::window, .show = showWindow,
      .note = "from, to       a minute of the hour (hourly), HH:MM, or YYYY-MM-DD HH:MM (yearly)"},
-    {.key = "to", .flags = S::Window, .take = takeWindow, .show = showWindow},
-    {.key = "repeat",
-     .column = "RepeatInterval",
-     .value = "MINUTES",
+    {.key = "to", .flags = S::Window, .take = &A::window, .show = showWindow},
+    {.key = "repeat", .column = "RepeatInterval", .value = "MINUTES",
      .help = "Minutes between launches inside the window; 0: once, at its start",
-     .flags = S::ZeroWhenNew,
-     .take = takeMinutes,
-     .show = showNumber,
+     .flags = S::ZeroWhenNew, .take = &A::minutes, .show = showNumber,
      .note = "repeat         minutes between launches in the window; 0: once, at its start"},
-    {.key = "window",
-     .column = "RunType",
-     .value = "MODE",
-     .help = "The window mode: normal, hidden, minimized or maximized",
-     .flags = S::ZeroWhenNew,
-     .take = takeWord,
-     .show = showWord,
-     .word = fields::runTypeWord,
+    {.key = "window", .column = "RunType", .value = "MODE",
+     .help = "The window mode: normal, hidden, minimized or maximized", .flags = S::ZeroWhenNew,
+     .take = &A::word, .show = showWord, .word = fields::runTypeWord,
      .fromWord = fields::runTypeFromWord,
      .note = "window         normal, hidden, minimized, maximized",
-     .listed = "RunType",
-     .list = listRunType},
-    {.key = "priority",
-     .column = "Priority",
-     .value = "PRIORITY",
-     .help = "The priority: normal, low, high or realtime",
-     .flags = S::ZeroWhenNew,
-     .take = takeWord,
-     .show = showWord,
-     .word = fields::priorityWord,
-     .fromWord = fields::priorityFromWord,
-     .note = "priority       normal, low, high, realtime"},
-    {.key = "if",
-     .column = "StartCondition",
-     .value = "CONDITION",
+     .listed = "RunType", .list = listRunType},
+    {.key = "priority", .column = "Priority", .value = "PRIORITY",
+     .help = "The priority: normal, low, high or realtime", .flags = S::ZeroWhenNew,
+     .take = &A::word, .show = showWord, .word = fields::priorityWord,
+     .fromWord = fields::priorityFromWord, .note = "priority       normal, low, high, realtime"},
+    {.key = "if", .column = "StartCondition", .value = "CONDITION",
      .help = "The launch condition (use --if=TEXT for a text beginning with -)",
-     .flags = S::Condition,
-     .take = takeCondition,
-     .show = showText,
+     .flags = S::Condition, .take = &A::condition, .show = showText,
      .note = "if, until      the launch and termination conditions"},
-    {.key = "until",
-     .column = "EndCondition",
-     .value = "CONDITION",
-     .help = "The termination condition: the task ends once it holds",
-     .flags = S::Condition,
-     .take = takeCondition,
-     .show = showText},
-    {.key = "interrupt",
-     .column = "Interupt",
-     .help = "Whether a still-running instance is ended when the task is due again "
-             "(\"Interrupt pending\")",
-     .flags = S::Switch | S::ZeroWhenNew,
-     .take = takeSwitch,
-     .show = showSwitch,
+    {.key = "until", .column = "EndCondition", .value = "CONDITION",
+     .help = "The termination condition: the task ends once it holds", .flags = S::Condition,
+     .take = &A::condition, .show = showText},
+    {.key = "interrupt", .column = "Interupt", .help = "Whether a still-running instance is "
+     "ended when the task is due again (\"Interrupt pending\")",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch,
      .note = "interrupt, wait-if-busy, catch-up, stopped: yes or no"},
-    {.key = "wait-if-busy",
-     .column = "WaitRes",
+    {.key = "wait-if-busy", .column = "WaitRes",
      .help = "Whether the task waits for busy resources instead of being skipped",
-     .flags = S::Switch | S::ZeroWhenNew,
-     .take = takeSwitch,
-     .show = showSwitch},
-    {.key = "catch-up",
-     .column = "CatchUp",
-     .help = "Whether a launch missed while the scheduler was not running, the machine slept or "
-             "the clock stepped over it is made up",
-     .flags = S::Switch | S::ZeroWhenNew,
-     .take = takeSwitch,
-     .show = showSwitch},
-    {.key = "conflicts",
-     .column = "Conflicts",
-     .value = "R1,R2",
-     .help = "The resources the task needs for itself, by number or name",
-     .flags = S::ZeroWhenNew,
-     .take = takeResources,
-     .show = showResources,
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch},
+    {.key = "catch-up", .column = "CatchUp", .help = "Whether a launch missed while the "
+     "scheduler was not running, the machine slept or the clock stepped over it is made up",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch},
+    {.key = "conflicts", .column = "Conflicts", .value = "R1,R2",
+     .help = "The resources the task needs for itself, by number or name", .flags = S::ZeroWhenNew,
+     .take = &A::conflicts, .show = showResources,
      .note = "conflicts      resource numbers, as 1, 3"},
-    {.key = "stopped",
-     .column = "Stopped",
-     .help = "Whether the task is stopped (suspended)",
-     .flags = S::Switch | S::ZeroWhenNew,
-     .take = takeStopped,
-     .show = showSwitch,
-     .addHelp = "Add the task stopped",
-     .listed = "Stopped",
-     .list = listTrue},
+    {.key = "stopped", .column = "Stopped", .help = "Whether the task is stopped (suspended)",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::stopped, .show = showSwitch,
+     .addHelp = "Add the task stopped", .listed = "Stopped", .list = listTrue},
 };
+// clang-format on
 
 } // namespace
 
@@ -660,7 +576,7 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
     a.everyMinute = storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
     for (const Setting& s : settings) {
         if (const TaskSetting* t = taskSetting(s.key)) {
-            if (t->take) t->take(a, *t, s);
+            if (t->take) (a.*t->take)(*t, s);
             continue;
         }
         std::string all;

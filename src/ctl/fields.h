@@ -70,7 +70,7 @@ struct TaskSetting {
     std::string_view help = {};   // the option's help
     unsigned flags = 0;
     // The parser: gives the record, being edited or inserted, the operator's value.
-    void (*take)(Applier&, const TaskSetting&, const Setting&) = nullptr;
+    void (Applier::*take)(const TaskSetting&, const Setting&) = nullptr;
     // The printer: the value in edit's text form; nothing when the record shows none.
     std::optional<std::string> (*show)(TDataCtrl&, const TaskSetting&) = nullptr;
     // The words of a coded value by number ("" past the last), and the number of a word.
