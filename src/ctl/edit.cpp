@@ -52,20 +52,19 @@ std::string trim(std::string_view line) {
     return std::string(text::trimmed(line, " \t\r"));
 }
 
-// The head of the text: what it is, then a line on each setting.
+// The head of the text, around a line on each setting.
+const char* Head =
+    "# Change what you like and save: only what you changed is written, all of it or nothing.\n"
+    "# An error names the task, the setting and the problem, and this file opens again.\n"
+    "#   [task N]       the task with AppID N; a block headed [task new] adds a task\n";
+const char* Tail =
+    "# A setting left out stays as it is. A task is removed with vektrinctl rm, not here.\n";
+
 std::string header(const std::string& directory) {
-    std::string text = "# The tasks of " + directory +
-                       ", as vektrinctl edit shows them.\n"
-                       "# Change what you like and save: only what you changed is written, all of "
-                       "it or nothing.\n"
-                       "# An error names the task, the setting and the problem, and this file "
-                       "opens again.\n"
-                       "#   [task N]       the task with AppID N; a block headed [task new] adds a "
-                       "task\n";
+    std::string text = "# The tasks of " + directory + ", as vektrinctl edit shows them.\n" + Head;
     for (const TaskSetting& t : taskSettingTable())
         if (!t.note.empty()) text += "#   " + std::string(t.note) + "\n";
-    return text + "# A setting left out stays as it is. A task is removed with vektrinctl rm, not "
-                  "here.\n";
+    return text + Tail;
 }
 
 std::string render(TDataCtrl& dm, const std::optional<std::string>& task,

@@ -23,6 +23,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace vektrin::ctl {
 namespace {
