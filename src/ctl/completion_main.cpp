@@ -1,12 +1,11 @@
-// vektrinctl_completion TEMPLATE OUTPUT: vektrinctl's bash completion, the options of add and set
-// and the words of their coded values put in from the table of task settings.
+// vektrinctl_completion TEMPLATE OUTPUT: vektrinctl's bash completion, with the options of add and
+// set and the words of their coded values from the table of task settings.
 
 #include "ctl/fields.h"
 
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -19,20 +18,19 @@ std::string options(bool change) {
     std::string out;
     bool window = false;
     for (const TaskSetting& t : vektrin::ctl::taskSettingTable()) {
-        const std::string key(t.key);
-        std::string words = "--" + key;
+        std::string words = "--" + std::string(t.key);
         if (t.is(TaskSetting::Window))
             words = std::exchange(window, true) ? "" : "$kinds";
         else if (t.is(TaskSetting::SetOption) && !change)
             words.clear();
         else if (t.is(TaskSetting::Switch) && (change || t.addHelp.empty()))
-            words += " --no-" + key;
+            words += " --no-" + std::string(t.key);
         if (!words.empty()) out += (out.empty() ? "" : " ") + words;
     }
     return out;
 }
 
-// A case of the option before the word being completed.
+// The cases of an option before the word being completed.
 std::string valueWords() {
     std::string out;
     for (const TaskSetting& t : vektrin::ctl::taskSettingTable()) {
@@ -40,45 +38,34 @@ std::string valueWords() {
         std::string words;
         for (std::int64_t i = 0; !t.word(i).empty(); ++i)
             words += (i ? " " : "") + std::string(t.word(i));
-        out += (out.empty() ? "" : "\n") + ("        --" + std::string(t.key) + ")\n") +
-               "            COMPREPLY=($(compgen -W \"" + words + "\" -- \"$cur\"))\n" +
-               "            return\n            ;;";
+        out += (out.empty() ? "        --" : "\n        --") + std::string(t.key) +
+               ")\n            COMPREPLY=($(compgen -W \"" + words +
+               "\" -- \"$cur\"))\n            return\n            ;;";
     }
     return out;
-}
-
-void replace(std::string& text, const std::string& mark, const std::string& by) {
-    const auto at = text.find(mark);
-    if (at == std::string::npos) throw std::runtime_error("no " + mark + " in the template");
-    text.replace(at, mark.size(), by);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: vektrinctl_completion TEMPLATE OUTPUT\n";
-        return 64;
-    }
-    std::ifstream in(argv[1]);
+    std::ifstream in(argc == 3 ? argv[1] : "");
     std::stringstream text;
     text << in.rdbuf();
     std::string script = text.str();
-    try {
-        replace(script, "@ADD_OPTIONS@", options(false));
-        replace(script, "@SET_OPTIONS@", options(true));
-        replace(script, "@VALUE_WORDS@", valueWords());
-    } catch (const std::exception& e) {
-        std::cerr << argv[1] << ": " << e.what() << '\n';
-        return 1;
+    for (const auto& [mark, by] :
+         {std::pair{"@ADD_OPTIONS@", options(false)}, std::pair{"@SET_OPTIONS@", options(true)},
+          std::pair{"@VALUE_WORDS@", valueWords()}}) {
+        const auto at = script.find(mark);
+        if (at == std::string::npos) {
+            std::cerr << "usage: vektrinctl_completion TEMPLATE OUTPUT (a template with " << mark
+                      << ")\n";
+            return 1;
+        }
+        script.replace(at, std::string_view(mark).size(), by);
     }
     std::ofstream out(argv[2], std::ios::trunc);
     out << script;
     out.close();
-    if (in.bad() || !out) {
-        std::cerr << "vektrinctl_completion: cannot read " << argv[1] << " or write " << argv[2]
-                  << '\n';
-        return 1;
-    }
-    return 0;
+    if (!out) std::cerr << "vektrinctl_completion: cannot write " << argv[2] << '\n';
+    return out ? 0 : 1;
 }

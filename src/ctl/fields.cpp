@@ -262,10 +262,6 @@ class Applier {
 
 namespace {
 
-std::string valueWord(std::int64_t value, std::string_view word) {
-    return word.empty() ? std::to_string(value) : std::string(word);
-}
-
 // A stored text as a line of the text form shows it.
 std::string shown(std::string text) {
     for (char& c : text)
@@ -284,21 +280,13 @@ void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
 
 // The printers of the table.
 
-std::optional<std::string> showText(TDataCtrl& dm, const TaskSetting& t) {
-    return shown(t.field(dm).asString());
-}
-
-std::optional<std::string> showNumber(TDataCtrl& dm, const TaskSetting& t) {
-    return std::to_string(t.field(dm).asInteger());
-}
-
-std::optional<std::string> showWord(TDataCtrl& dm, const TaskSetting& t) {
-    const std::int64_t value = t.field(dm).asInteger();
-    return valueWord(value, t.word(value));
-}
-
-std::optional<std::string> showSwitch(TDataCtrl& dm, const TaskSetting& t) {
-    return t.field(dm).asBoolean() ? "yes" : "no";
+// A value as its field's type shows it: a text, yes or no, the word of a number, a number.
+std::string shownAsType(TDataCtrl& dm, const TaskSetting& t) {
+    const Field& f = t.field(dm);
+    if (f.def().type == FieldType::Text) return shown(f.asString());
+    if (f.def().type == FieldType::Boolean) return f.asBoolean() ? "yes" : "no";
+    const std::string_view word = t.word ? t.word(f.asInteger()) : std::string_view();
+    return word.empty() ? std::to_string(f.asInteger()) : std::string(word);
 }
 
 std::optional<std::string> showResources(TDataCtrl& dm, const TaskSetting& t) {
@@ -345,12 +333,12 @@ using A = Applier;
 const std::vector<TaskSetting> TaskSettings = {
     {.key = "name", .column = "AppName", .value = "NAME",
      .help = "The task's new name (at most 40 characters)", .flags = S::Required | S::SetOption,
-     .take = &A::text, .show = showText, .listed = "AppName", .list = listText},
+     .take = &A::text, .listed = "AppName", .list = listText},
     {.key = "command", .column = "Application", .value = "CMD",
      .help = "The command string, with its date and time placeholders", .flags = S::Required,
-     .take = &A::text, .show = showText},
+     .take = &A::text},
     {.key = "dir", .column = "AppDirectory", .value = "DIR", .help = "The startup directory",
-     .take = &A::text, .show = showText},
+     .take = &A::text},
     // Taken before the others, since the window is read by the kind.
     {.key = "schedule", .flags = S::Window, .show = showWindow,
      .note = "schedule       every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY], yearly",
@@ -360,41 +348,41 @@ const std::vector<TaskSetting> TaskSettings = {
     {.key = "to", .flags = S::Window, .take = &A::window, .show = showWindow},
     {.key = "repeat", .column = "RepeatInterval", .value = "MINUTES",
      .help = "Minutes between launches inside the window; 0: once, at its start",
-     .flags = S::ZeroWhenNew, .take = &A::minutes, .show = showNumber,
+     .flags = S::ZeroWhenNew, .take = &A::minutes,
      .note = "repeat         minutes between launches in the window; 0: once, at its start"},
     {.key = "window", .column = "RunType", .value = "MODE",
      .help = "The window mode: normal, hidden, minimized or maximized", .flags = S::ZeroWhenNew,
-     .take = &A::word, .show = showWord, .word = fields::runTypeWord,
+     .take = &A::word, .word = fields::runTypeWord,
      .fromWord = fields::runTypeFromWord,
      .note = "window         normal, hidden, minimized, maximized",
      .listed = "RunType", .list = listRunType},
     {.key = "priority", .column = "Priority", .value = "PRIORITY",
      .help = "The priority: normal, low, high or realtime", .flags = S::ZeroWhenNew,
-     .take = &A::word, .show = showWord, .word = fields::priorityWord,
+     .take = &A::word, .word = fields::priorityWord,
      .fromWord = fields::priorityFromWord, .note = "priority       normal, low, high, realtime"},
     {.key = "if", .column = "StartCondition", .value = "CONDITION",
      .help = "The launch condition (use --if=TEXT for a text beginning with -)",
-     .flags = S::Condition, .take = &A::condition, .show = showText,
+     .flags = S::Condition, .take = &A::condition,
      .note = "if, until      the launch and termination conditions"},
     {.key = "until", .column = "EndCondition", .value = "CONDITION",
      .help = "The termination condition: the task ends once it holds", .flags = S::Condition,
-     .take = &A::condition, .show = showText},
+     .take = &A::condition},
     {.key = "interrupt", .column = "Interupt", .help = "Whether a still-running instance is "
      "ended when the task is due again (\"Interrupt pending\")",
-     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch,
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag,
      .note = "interrupt, wait-if-busy, catch-up, stopped: yes or no"},
     {.key = "wait-if-busy", .column = "WaitRes",
      .help = "Whether the task waits for busy resources instead of being skipped",
-     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch},
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag},
     {.key = "catch-up", .column = "CatchUp", .help = "Whether a launch missed while the "
      "scheduler was not running, the machine slept or the clock stepped over it is made up",
-     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag, .show = showSwitch},
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag},
     {.key = "conflicts", .column = "Conflicts", .value = "R1,R2",
      .help = "The resources the task needs for itself, by number or name", .flags = S::ZeroWhenNew,
      .take = &A::conflicts, .show = showResources,
      .note = "conflicts      resource numbers, as 1, 3"},
     {.key = "stopped", .column = "Stopped", .help = "Whether the task is stopped (suspended)",
-     .flags = S::Switch | S::ZeroWhenNew, .take = &A::stopped, .show = showSwitch,
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::stopped,
      .addHelp = "Add the task stopped", .listed = "Stopped", .list = listTrue},
 };
 // clang-format on
@@ -592,7 +580,7 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
 std::vector<Setting> taskSettings(TDataCtrl& dm) {
     std::vector<Setting> out;
     for (const TaskSetting& t : taskSettingTable())
-        if (std::optional<std::string> value = t.show(dm, t))
+        if (std::optional<std::string> value = t.show ? t.show(dm, t) : shownAsType(dm, t))
             out.push_back({std::string(t.key), std::move(*value)});
     return out;
 }

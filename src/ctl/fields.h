@@ -71,7 +71,8 @@ struct TaskSetting {
     unsigned flags = 0;
     // The parser: gives the record, being edited or inserted, the operator's value.
     void (Applier::*take)(const TaskSetting&, const Setting&) = nullptr;
-    // The printer: the value in edit's text form; nothing when the record shows none.
+    // The printer: the value in edit's text form; nothing when the record shows none. Without
+    // one, as the field's type shows it: a text, yes or no, the word of a number, a number.
     std::optional<std::string> (*show)(TDataCtrl&, const TaskSetting&) = nullptr;
     // The words of a coded value by number ("" past the last), and the number of a word.
     std::string_view (*word)(std::int64_t) = nullptr;
