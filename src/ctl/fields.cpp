@@ -74,7 +74,6 @@ class Applier {
 
     std::vector<Problem> problems;
     bool newRecord = false;
-    bool everyMinute = false; // the record's kind, once the settings gave it
 
     void problem(const std::string& key, std::string message) {
         problems.push_back({key, std::move(message), key == "schedule" ? kindOption_ : ""});
@@ -169,7 +168,8 @@ class Applier {
 
     // As the data layer takes a number typed into a bound edit, with its messages.
     void minutes(const TaskSetting& t, const Setting& setting) {
-        if (everyMinute) return problem(setting.key, "has no meaning for a task of every minute");
+        if (Schedule::read(s_.columns).shownKind() == ScheduleKind::EveryMinute)
+            return problem(setting.key, "has no meaning for a task of every minute");
         try {
             t.field(dm_).setString(text::trimmed(setting.value));
         } catch (const DatabaseError& e) {
@@ -562,7 +562,6 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
     Applier a(dm, taskSchedule(dm), context);
     a.newRecord = newRecord;
     a.kind(settings, newRecord, true);
-    a.everyMinute = storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
     for (const Setting& s : settings) {
         if (const TaskSetting* t = taskSetting(s.key)) {
             if (t->take) (a.*t->take)(*t, s);
