@@ -102,7 +102,6 @@ std::vector<Command> defineCommands() {
              auto v = std::make_shared<Values>();
              cmd.add_option("NAME", v->name, "the task's name (at most 40 characters)")->required();
              v->options.add(&cmd, false);
-             v->options.given["command"]->required();
              return [v](const Context& context) {
                  return runAdd(context, v->name, v->options.settings());
              };

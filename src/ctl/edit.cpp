@@ -52,27 +52,24 @@ std::string trim(std::string_view line) {
     return std::string(text::trimmed(line, " \t\r"));
 }
 
-const char* Header =
-    "# The tasks of %s, as vektrinctl edit shows them.\n"
+// The head of the text, around a line on each setting.
+const char* Head =
     "# Change what you like and save: only what you changed is written, all of it or nothing.\n"
     "# An error names the task, the setting and the problem, and this file opens again.\n"
-    "#   [task N]       the task with AppID N; a block headed [task new] adds a task\n"
-    "#   schedule       every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY], yearly\n"
-    "#   from, to       a minute of the hour (hourly), HH:MM, or YYYY-MM-DD HH:MM (yearly)\n"
-    "#   repeat         minutes between launches in the window; 0: once, at its start\n"
-    "#   window         normal, hidden, minimized, maximized\n"
-    "#   priority       normal, low, high, realtime\n"
-    "#   if, until      the launch and termination conditions\n"
-    "#   interrupt, wait-if-busy, catch-up, stopped: yes or no\n"
-    "#   conflicts      resource numbers, as 1, 3\n"
+    "#   [task N]       the task with AppID N; a block headed [task new] adds a task\n";
+const char* Tail =
     "# A setting left out stays as it is. A task is removed with vektrinctl rm, not here.\n";
+
+std::string header(const std::string& directory) {
+    std::string text = "# The tasks of " + directory + ", as vektrinctl edit shows them.\n" + Head;
+    for (const TaskSetting& t : taskSettingTable())
+        if (!t.note.empty()) text += "#   " + std::string(t.note) + "\n";
+    return text + Tail;
+}
 
 std::string render(TDataCtrl& dm, const std::optional<std::string>& task,
                    const std::string& directory) {
-    std::string text;
-    char header[4096];
-    std::snprintf(header, sizeof header, Header, directory.c_str());
-    text += header;
+    std::string text = header(directory);
     const auto block = [&] {
         text += "\n[task " + std::to_string(dm.Table1AppID.asInteger()) + "]\n";
         for (const Setting& s : taskSettings(dm))
@@ -94,7 +91,6 @@ Parsed parse(const std::string& text) {
     std::string raw;
     std::set<std::int64_t> seen;
     int number = 0;
-    const auto& keys = taskKeys();
     while (std::getline(in, raw)) {
         ++number;
         const std::string line = trim(raw);
@@ -135,7 +131,7 @@ Parsed parse(const std::string& text) {
         }
         const std::string key = text::lower(trim(line.substr(0, equals)));
         Block& b = p.blocks.back();
-        if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+        if (!taskSetting(key)) {
             p.errors.push_back(where + b.title + ": no setting is called \"" + key + "\"");
             continue;
         }
@@ -253,9 +249,11 @@ Outcome apply(const Context& context, const std::vector<Block>& original, const 
         if (b.appId) continue;
         std::vector<Setting> settings;
         for (const Setting& s : b.settings)
-            if (!s.value.empty() || s.key == "name" || s.key == "command") settings.push_back(s);
-        for (const char* key : {"name", "command"})
-            if (!b.value(key)) o.problems.push_back(b.title + ", " + key + ": is missing");
+            if (!s.value.empty() || taskSetting(s.key)->is(TaskSetting::Required))
+                settings.push_back(s);
+        for (const TaskSetting& t : taskSettingTable())
+            if (t.is(TaskSetting::Required) && !b.value(std::string(t.key)))
+                o.problems.push_back(b.title + ", " + std::string(t.key) + ": is missing");
         t.append();
         const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, true);
         for (const Problem& p : problems)

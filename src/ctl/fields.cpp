@@ -23,6 +23,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <utility>
 
 namespace vektrin::ctl {
 namespace {
@@ -35,6 +36,8 @@ fields::EditCheck refusingCheck(fields::EditCheck check) {
     return check;
 }
 
+} // namespace
+
 // The schedule columns of a task or a silence period, with the minute and day rules of its editor.
 struct ScheduleFields {
     ScheduleColumns columns;
@@ -42,6 +45,16 @@ struct ScheduleFields {
     fields::EditCheck dayCheck;
     const char* what; // "task" or "silence period"
 };
+
+namespace {
+
+// "normal, low, high or realtime"
+std::string wordList(const TaskSetting& t) {
+    std::string all;
+    for (std::int64_t i = 0; !t.word(i).empty(); ++i)
+        all += (i == 0 ? "" : t.word(i + 1).empty() ? " or " : ", ") + std::string(t.word(i));
+    return all;
+}
 
 ScheduleFields taskSchedule(TDataCtrl& dm) {
     return {ScheduleColumns::ofTasks(dm), fields::TaskMinute, fields::TaskDay, "task"};
@@ -52,12 +65,15 @@ ScheduleFields silenceSchedule(TDataCtrl& dm) {
             refusingCheck(fields::SilenceDay), "silence period"};
 }
 
+} // namespace
+
 class Applier {
   public:
     Applier(TDataCtrl& dm, ScheduleFields schedule, const Context& context)
         : dm_(dm), s_(std::move(schedule)), context_(context), conditions_(context) {}
 
     std::vector<Problem> problems;
+    bool newRecord = false;
 
     void problem(const std::string& key, std::string message) {
         problems.push_back({key, std::move(message), key == "schedule" ? kindOption_ : ""});
@@ -82,6 +98,7 @@ class Applier {
     }
 
     // "from" and "to", read by the record's kind.
+    void window(const TaskSetting&, const Setting& setting) { window(setting); }
     void window(const Setting& setting) {
         Schedule window = Schedule::read(s_.columns);
         took(setting.key, window,
@@ -103,12 +120,8 @@ class Applier {
                                 " needs its first day: YYYY-MM-DD [HH:MM]");
         if (!task) return;
         // A task's switches and codes as its editor shows them on a new record.
-        for (Field* f : {&dm_.Table1RepeatInterval, &dm_.Table1Priority, &dm_.Table1RunType,
-                         &dm_.Table1Conflicts})
-            f->setInteger(0);
-        for (Field* f :
-             {&dm_.Table1Stopped, &dm_.Table1Interupt, &dm_.Table1WaitRes, &dm_.Table1CatchUp})
-            f->setBoolean(false);
+        for (const TaskSetting& t : taskSettingTable())
+            if (t.is(TaskSetting::ZeroWhenNew)) t.field(dm_).setInteger(0);
     }
 
     // A kind given to a record that never had a window gets the whole hour or day for the
@@ -135,37 +148,53 @@ class Applier {
         window.write(s_.columns, schedule::EndDateColumn | schedule::EndTimeColumn);
     }
 
-    void text(const Setting& setting, Field& field, bool required) {
-        if (required && setting.value.empty()) return problem(setting.key, "is empty");
+    // The parsers of the task settings' table.
+
+    void text(const TaskSetting& t, const Setting& setting) {
+        Field& field = t.field(dm_);
+        if (t.is(TaskSetting::Required) && setting.value.empty())
+            return problem(setting.key, "is empty");
         const std::string wrong = fields::textProblem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
 
-    void flag(const Setting& setting, Field& field) {
+    void flag(const TaskSetting& t, const Setting& setting) {
         const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
-        field.setBoolean(*value);
+        t.field(dm_).setBoolean(*value);
     }
 
     // As the data layer takes a number typed into a bound edit, with its messages.
-    void number(const Setting& setting, Field& field) {
+    void minutes(const TaskSetting& t, const Setting& setting) {
+        if (Schedule::read(s_.columns).shownKind() == ScheduleKind::EveryMinute)
+            return problem(setting.key, "has no meaning for a task of every minute");
         try {
-            field.setString(text::trimmed(setting.value));
+            t.field(dm_).setString(text::trimmed(setting.value));
         } catch (const DatabaseError& e) {
             problem(setting.key, e.what());
         }
     }
 
-    void condition(const Setting& setting, Field& field) {
+    // One of a coded value's words.
+    void word(const TaskSetting& t, const Setting& setting) {
+        const std::optional<int> value = t.fromWord(text::trimmed(setting.value));
+        if (!value)
+            return problem(setting.key,
+                           "expected " + wordList(t) + ", not \"" + setting.value + "\"");
+        t.field(dm_).setInteger(*value);
+    }
+
+    void condition(const TaskSetting& t, const Setting& setting) {
+        Field& field = t.field(dm_);
         const std::string wrong = conditions_.problem(setting.value, field.def().width);
         if (!wrong.empty()) return problem(setting.key, wrong);
         field.setString(setting.value);
     }
 
     // Resource numbers or names, separated by commas; empty for none.
-    void conflicts(const Setting& setting) {
+    void conflicts(const TaskSetting& t, const Setting& setting) {
         std::uint32_t mask = 0;
         std::string rest = setting.value;
         while (!text::trimmed(rest).empty()) {
@@ -178,7 +207,7 @@ class Applier {
                 return problem(setting.key, "no resource has the number or name \"" + item + "\"");
             mask |= std::uint32_t{1} << (*number - 1);
         }
-        dm_.Table1Conflicts.setInteger(static_cast<std::int32_t>(mask));
+        t.field(dm_).setInteger(static_cast<std::int32_t>(mask));
     }
 
     std::optional<std::int64_t> resourceNumber(const std::string& item) {
@@ -194,7 +223,7 @@ class Applier {
         return byName;
     }
 
-    void stopped(const Setting& setting, bool newRecord) {
+    void stopped(const TaskSetting&, const Setting& setting) {
         const std::optional<bool> value = fields::flagFromWord(text::trimmed(setting.value));
         if (!value)
             return problem(setting.key, "expected yes or no, not \"" + setting.value + "\"");
@@ -208,6 +237,8 @@ class Applier {
         dm_.Table1LastDate.setDateTime(datePart(now));
         dm_.Table1LastTime.setDateTime(timePart(now));
     }
+
+    TDataCtrl& data() const { return dm_; }
 
   private:
     // The problems of words taken into window, or the columns they set.
@@ -229,9 +260,7 @@ class Applier {
     std::string kindOption_; // the kind's option, for the problems of "schedule"
 };
 
-std::string valueWord(std::int64_t value, std::string_view word) {
-    return word.empty() ? std::to_string(value) : std::string(word);
-}
+namespace {
 
 // A stored text as a line of the text form shows it.
 std::string shown(std::string text) {
@@ -249,7 +278,136 @@ void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {
     out.push_back({"to", words.to});
 }
 
+// The printers of the table.
+
+// A value as its field's type shows it: a text, yes or no, the word of a number, a number.
+std::string shownAsType(TDataCtrl& dm, const TaskSetting& t) {
+    const Field& f = t.field(dm);
+    if (f.def().type == FieldType::Text) return shown(f.asString());
+    if (f.def().type == FieldType::Boolean) return f.asBoolean() ? "yes" : "no";
+    const std::string_view word = t.word ? t.word(f.asInteger()) : std::string_view();
+    return word.empty() ? std::to_string(f.asInteger()) : std::string(word);
+}
+
+std::optional<std::string> showResources(TDataCtrl& dm, const TaskSetting& t) {
+    std::string conflicts;
+    const auto mask = static_cast<std::uint32_t>(t.field(dm).asInteger());
+    for (int n = 1; n <= 32; ++n)
+        if (mask & (std::uint32_t{1} << (n - 1)))
+            conflicts += (conflicts.empty() ? "" : ", ") + std::to_string(n);
+    return conflicts;
+}
+
+// The schedule, and its window where it has one.
+std::optional<std::string> showWindow(TDataCtrl& dm, const TaskSetting& t) {
+    std::vector<Setting> words;
+    scheduleSettings(words, taskSchedule(dm));
+    for (const Setting& w : words)
+        if (w.key == t.key) return w.value;
+    return std::nullopt;
+}
+
+// How tasks lists a column.
+
+std::string listText(TDataCtrl& dm, const TaskSetting& t) {
+    return t.field(dm).asString();
+}
+
+std::string listSchedule(TDataCtrl& dm, const TaskSetting&) {
+    return scheduleDescription(Schedule::ofTask(dm));
+}
+
+std::string listRunType(TDataCtrl& dm, const TaskSetting& t) {
+    return runTypeName(t.field(dm).asInteger());
+}
+
+std::string listTrue(TDataCtrl& dm, const TaskSetting& t) {
+    return t.field(dm).asBoolean() ? "True" : "False";
+}
+
+using S = TaskSetting;
+using A = Applier;
+
+// The settings of a task in the order edit writes them; help puts the switches last.
+// clang-format off
+const std::vector<TaskSetting> TaskSettings = {
+    {.key = "name", .column = "AppName", .value = "NAME",
+     .help = "The task's new name (at most 40 characters)", .flags = S::Required | S::SetOption,
+     .take = &A::text, .listed = "AppName", .list = listText},
+    {.key = "command", .column = "Application", .value = "CMD",
+     .help = "The command string, with its date and time placeholders", .flags = S::Required,
+     .take = &A::text},
+    {.key = "dir", .column = "AppDirectory", .value = "DIR", .help = "The startup directory",
+     .take = &A::text},
+    // Taken before the others, since the window is read by the kind.
+    {.key = "schedule", .flags = S::Window, .show = showWindow,
+     .note = "schedule       every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY], yearly",
+     .listed = "Schedule", .list = listSchedule},
+    {.key = "from", .flags = S::Window, .take = &A::window, .show = showWindow,
+     .note = "from, to       a minute of the hour (hourly), HH:MM, or YYYY-MM-DD HH:MM (yearly)"},
+    {.key = "to", .flags = S::Window, .take = &A::window, .show = showWindow},
+    {.key = "repeat", .column = "RepeatInterval", .value = "MINUTES",
+     .help = "Minutes between launches inside the window; 0: once, at its start",
+     .flags = S::ZeroWhenNew, .take = &A::minutes,
+     .note = "repeat         minutes between launches in the window; 0: once, at its start"},
+    {.key = "window", .column = "RunType", .value = "MODE",
+     .help = "The window mode: normal, hidden, minimized or maximized", .flags = S::ZeroWhenNew,
+     .take = &A::word, .word = fields::runTypeWord,
+     .fromWord = fields::runTypeFromWord,
+     .note = "window         normal, hidden, minimized, maximized",
+     .listed = "RunType", .list = listRunType},
+    {.key = "priority", .column = "Priority", .value = "PRIORITY",
+     .help = "The priority: normal, low, high or realtime", .flags = S::ZeroWhenNew,
+     .take = &A::word, .word = fields::priorityWord,
+     .fromWord = fields::priorityFromWord, .note = "priority       normal, low, high, realtime"},
+    {.key = "if", .column = "StartCondition", .value = "CONDITION",
+     .help = "The launch condition (use --if=TEXT for a text beginning with -)",
+     .flags = S::Condition, .take = &A::condition,
+     .note = "if, until      the launch and termination conditions"},
+    {.key = "until", .column = "EndCondition", .value = "CONDITION",
+     .help = "The termination condition: the task ends once it holds", .flags = S::Condition,
+     .take = &A::condition},
+    {.key = "interrupt", .column = "Interupt", .help = "Whether a still-running instance is "
+     "ended when the task is due again (\"Interrupt pending\")",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag,
+     .note = "interrupt, wait-if-busy, catch-up, stopped: yes or no"},
+    {.key = "wait-if-busy", .column = "WaitRes",
+     .help = "Whether the task waits for busy resources instead of being skipped",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag},
+    {.key = "catch-up", .column = "CatchUp", .help = "Whether a launch missed while the "
+     "scheduler was not running, the machine slept or the clock stepped over it is made up",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::flag},
+    {.key = "conflicts", .column = "Conflicts", .value = "R1,R2",
+     .help = "The resources the task needs for itself, by number or name", .flags = S::ZeroWhenNew,
+     .take = &A::conflicts, .show = showResources,
+     .note = "conflicts      resource numbers, as 1, 3"},
+    {.key = "stopped", .column = "Stopped", .help = "Whether the task is stopped (suspended)",
+     .flags = S::Switch | S::ZeroWhenNew, .take = &A::stopped,
+     .addHelp = "Add the task stopped", .listed = "Stopped", .list = listTrue},
+};
+// clang-format on
+
 } // namespace
+
+Field& TaskSetting::field(TDataCtrl& dm) const {
+    return dm.Table1.field(column);
+}
+
+const std::vector<TaskSetting>& taskSettingTable() {
+    return TaskSettings;
+}
+
+const TaskSetting* taskSetting(std::string_view key) {
+    for (const TaskSetting& t : TaskSettings)
+        if (t.key == key) return &t;
+    return nullptr;
+}
+
+const TaskSetting* taskSettingOfColumn(std::string_view column) {
+    for (const TaskSetting& t : TaskSettings)
+        if (!t.column.empty() && t.column == column) return &t;
+    return nullptr;
+}
 
 void ScheduleOptions::add(CLI::App* cmd, const char* what) {
     const auto flag = [cmd](const char* name, const std::string& help) {
@@ -285,44 +443,39 @@ void ScheduleOptions::settings(std::vector<Setting>& out) const {
     if (toOption->count()) out.push_back({"to", to});
 }
 
+CLI::Option* addSettingOption(CLI::App* cmd, const TaskSetting& setting, std::string& value) {
+    return cmd->add_option("--" + std::string(setting.key), value, std::string(setting.help))
+        ->option_text(std::string(setting.value));
+}
+
 void TaskOptions::add(CLI::App* cmd, bool change) {
-    const auto option = [&](const char* key, const char* help, const char* shown) {
-        given[key] = cmd->add_option(std::string("--") + key, text[key], help)->option_text(shown);
-    };
-    if (change) option("name", "The task's new name (at most 40 characters)", "NAME");
-    option("command", "The command string, with its date and time placeholders", "CMD");
-    option("dir", "The startup directory", "DIR");
-    schedule.add(cmd, "task");
-    option("repeat", "Minutes between launches inside the window; 0: once, at its start",
-           "MINUTES");
-    option("window", "The window mode: normal, hidden, minimized or maximized", "MODE");
-    option("priority", "The priority: normal, low, high or realtime", "PRIORITY");
-    option("if", "The launch condition (use --if=TEXT for a text beginning with -)", "CONDITION");
-    option("until", "The termination condition: the task ends once it holds", "CONDITION");
-    option("conflicts", "The resources the task needs for itself, by number or name", "R1,R2");
-    interruptOption = cmd->add_flag("--interrupt,!--no-interrupt", interrupt,
-                                    "Whether a still-running instance is ended when the task "
-                                    "is due again (\"Interrupt pending\")");
-    waitOption = cmd->add_flag("--wait-if-busy,!--no-wait-if-busy", waitIfBusy,
-                               "Whether the task waits for busy resources instead of being "
-                               "skipped");
-    catchUpOption = cmd->add_flag("--catch-up,!--no-catch-up", catchUp,
-                                  "Whether a launch missed while the scheduler was not running, "
-                                  "the machine slept or the clock stepped over it is made up");
-    stoppedOption = change ? cmd->add_flag("--stopped,!--no-stopped", stopped,
-                                           "Whether the task is stopped (suspended)")
-                           : cmd->add_flag("--stopped", stopped, "Add the task stopped");
+    // The options with a value first, then the switches.
+    bool window = false;
+    for (const TaskSetting& t : taskSettingTable()) {
+        const std::string key(t.key);
+        if (t.is(TaskSetting::Window) && !std::exchange(window, true)) schedule.add(cmd, "task");
+        if (t.is(TaskSetting::Window) || t.is(TaskSetting::Switch)) continue;
+        if (t.is(TaskSetting::SetOption) && !change) continue;
+        values[key] = addSettingOption(cmd, t, text[key]);
+        if (t.is(TaskSetting::Required) && !change) values[key]->required();
+    }
+    for (const TaskSetting& t : taskSettingTable()) {
+        const std::string key(t.key);
+        if (!t.is(TaskSetting::Switch)) continue;
+        switches.emplace_back(
+            key, !change && !t.addHelp.empty()
+                     ? cmd->add_flag("--" + key, flag[key], std::string(t.addHelp))
+                     : cmd->add_flag("--" + key + ",!--no-" + key, flag[key], std::string(t.help)));
+    }
 }
 
 std::vector<Setting> TaskOptions::settings() const {
     std::vector<Setting> out;
     schedule.settings(out);
-    for (const auto& [key, option] : given)
+    for (const auto& [key, option] : values)
         if (option->count()) out.push_back({key, text.at(key)});
-    if (interruptOption->count()) out.push_back({"interrupt", interrupt ? "yes" : "no"});
-    if (waitOption->count()) out.push_back({"wait-if-busy", waitIfBusy ? "yes" : "no"});
-    if (catchUpOption->count()) out.push_back({"catch-up", catchUp ? "yes" : "no"});
-    if (stoppedOption->count()) out.push_back({"stopped", stopped ? "yes" : "no"});
+    for (const auto& [key, option] : switches)
+        if (option->count()) out.push_back({key, flag.at(key) ? "yes" : "no"});
     return out;
 }
 
@@ -404,69 +557,20 @@ std::string ConditionCheck::problem(const std::string& text, int width) {
     return {};
 }
 
-const std::vector<std::string>& taskKeys() {
-    static const std::vector<std::string> keys = {
-        "name",         "command",  "dir",       "schedule", "from",  "to",
-        "repeat",       "window",   "priority",  "if",       "until", "interrupt",
-        "wait-if-busy", "catch-up", "conflicts", "stopped"};
-    return keys;
-}
-
 std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                        const Context& context, bool newRecord) {
     Applier a(dm, taskSchedule(dm), context);
+    a.newRecord = newRecord;
     a.kind(settings, newRecord, true);
-    const bool everyMinute =
-        storedScheduleKind(dm.Table1Interval.asInteger()) == ScheduleKind::EveryMinute;
     for (const Setting& s : settings) {
-        const std::string& k = s.key;
-        if (k == "schedule") continue;
-        if (k == "name")
-            a.text(s, dm.Table1AppName, true);
-        else if (k == "command")
-            a.text(s, dm.Table1Application, true);
-        else if (k == "dir")
-            a.text(s, dm.Table1AppDirectory, false);
-        else if (k == "from" || k == "to")
-            a.window(s);
-        else if (k == "repeat" && everyMinute)
-            a.problem(k, "has no meaning for a task of every minute");
-        else if (k == "repeat")
-            a.number(s, dm.Table1RepeatInterval);
-        else if (k == "window" || k == "priority") {
-            const bool window = k == "window";
-            const std::optional<int> value = window
-                                                 ? fields::runTypeFromWord(text::trimmed(s.value))
-                                                 : fields::priorityFromWord(text::trimmed(s.value));
-            if (!value)
-                a.problem(k, std::string("expected ") +
-                                 (window ? "normal, hidden, minimized or maximized"
-                                         : "normal, low, high or realtime") +
-                                 ", not \"" + s.value + "\"");
-            else
-                (window ? dm.Table1RunType : dm.Table1Priority).setInteger(*value);
-        } else if (k == "if")
-            a.condition(s, dm.Table1StartCondition);
-        else if (k == "until")
-            a.condition(s, dm.Table1EndCondition);
-        else if (k == "interrupt")
-            a.flag(s, dm.Table1Interupt);
-        else if (k == "wait-if-busy")
-            a.flag(s, dm.Table1WaitRes);
-        else if (k == "catch-up")
-            a.flag(s, dm.Table1CatchUp);
-        else if (k == "conflicts")
-            a.conflicts(s);
-        else if (k == "stopped")
-            a.stopped(s, newRecord);
-        else
-            a.problem(
-                k, "no such setting; the settings are " + [] {
-                    std::string all;
-                    for (const std::string& key : taskKeys())
-                        all += (all.empty() ? "" : ", ") + key;
-                    return all;
-                }());
+        if (const TaskSetting* t = taskSetting(s.key)) {
+            if (t->take) (a.*t->take)(*t, s);
+            continue;
+        }
+        std::string all;
+        for (const TaskSetting& t : taskSettingTable())
+            all += (all.empty() ? "" : ", ") + std::string(t.key);
+        a.problem(s.key, "no such setting; the settings are " + all);
     }
     if (newRecord) a.closeYearlyWindow(settings);
     return a.problems;
@@ -474,29 +578,9 @@ std::vector<Problem> applyTaskSettings(TDataCtrl& dm, const std::vector<Setting>
 
 std::vector<Setting> taskSettings(TDataCtrl& dm) {
     std::vector<Setting> out;
-    out.push_back({"name", shown(dm.Table1AppName.asString())});
-    out.push_back({"command", shown(dm.Table1Application.asString())});
-    out.push_back({"dir", shown(dm.Table1AppDirectory.asString())});
-    std::vector<Setting> schedule;
-    scheduleSettings(schedule, taskSchedule(dm));
-    out.insert(out.end(), schedule.begin(), schedule.end());
-    out.push_back({"repeat", std::to_string(dm.Table1RepeatInterval.asInteger())});
-    out.push_back({"window", valueWord(dm.Table1RunType.asInteger(),
-                                       fields::runTypeWord(dm.Table1RunType.asInteger()))});
-    out.push_back({"priority", valueWord(dm.Table1Priority.asInteger(),
-                                         fields::priorityWord(dm.Table1Priority.asInteger()))});
-    out.push_back({"if", shown(dm.Table1StartCondition.asString())});
-    out.push_back({"until", shown(dm.Table1EndCondition.asString())});
-    out.push_back({"interrupt", dm.Table1Interupt.asBoolean() ? "yes" : "no"});
-    out.push_back({"wait-if-busy", dm.Table1WaitRes.asBoolean() ? "yes" : "no"});
-    out.push_back({"catch-up", dm.Table1CatchUp.asBoolean() ? "yes" : "no"});
-    std::string conflicts;
-    const auto mask = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
-    for (int n = 1; n <= 32; ++n)
-        if (mask & (std::uint32_t{1} << (n - 1)))
-            conflicts += (conflicts.empty() ? "" : ", ") + std::to_string(n);
-    out.push_back({"conflicts", conflicts});
-    out.push_back({"stopped", dm.Table1Stopped.asBoolean() ? "yes" : "no"});
+    for (const TaskSetting& t : taskSettingTable())
+        if (std::optional<std::string> value = t.show ? t.show(dm, t) : shownAsType(dm, t))
+            out.push_back({std::string(t.key), std::move(*value)});
     return out;
 }
 

@@ -5,11 +5,13 @@
 #include "ctl/command.h"
 #include "store/data_ctrl.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -48,8 +50,48 @@ class ConditionCheck {
     std::unique_ptr<TerminalEnvironment> environment_;
 };
 
-// The keys of a task, in the order edit writes them.
-const std::vector<std::string>& taskKeys();
+class Applier;
+
+// One setting of a task, one row of taskSettingTable(): add, set, edit, import, tasks and the
+// shell completion all read it, so a new setting is one row there.
+struct TaskSetting {
+    enum Flag : unsigned {
+        Switch = 1,      // yes or no: --key and --no-key
+        Required = 2,    // add needs it, and so does edit's [task new]
+        SetOption = 4,   // set's option alone (add takes it as its NAME)
+        ZeroWhenNew = 8, // 0 (no, normal, none) on a new record, as its editor shows it
+        Condition = 16,  // a condition, checked as the task editor checks it
+        Window = 32,     // the schedule's options declare it (the kinds, --from, --to)
+    };
+    std::string_view key = {};    // edit's key, and the option without its dashes
+    std::string_view column = {}; // the stored field, the key of export and tasks --json; empty
+                                  // for the window's, which Schedule reads and writes
+    std::string_view value = {};  // the option's value in help: "NAME"
+    std::string_view help = {};   // the option's help
+    unsigned flags = 0;
+    // The parser: gives the record, being edited or inserted, the operator's value.
+    void (Applier::*take)(const TaskSetting&, const Setting&) = nullptr;
+    // The printer: the value in edit's text form; nothing when the record shows none. Without
+    // one, as the field's type shows it: a text, yes or no, the word of a number, a number.
+    std::optional<std::string> (*show)(TDataCtrl&, const TaskSetting&) = nullptr;
+    // The words of a coded value by number ("" past the last), and the number of a word.
+    std::string_view (*word)(std::int64_t) = nullptr;
+    std::optional<int> (*fromWord)(std::string_view) = nullptr;
+    std::string_view addHelp = {}; // add's help of a switch it takes as --key alone
+    std::string_view note = {};    // its line in the head of edit's text; one may serve several
+    std::string_view listed = {};  // its column in tasks, and how it reads there
+    std::string (*list)(TDataCtrl&, const TaskSetting&) = nullptr;
+
+    bool is(Flag flag) const { return (flags & flag) != 0; }
+    // The stored field of the task table's current record.
+    Field& field(TDataCtrl& dm) const;
+};
+
+// Every setting of a task, in the order edit writes them.
+const std::vector<TaskSetting>& taskSettingTable();
+// The row of a key or of a stored column; nullptr when none has it.
+const TaskSetting* taskSetting(std::string_view key);
+const TaskSetting* taskSettingOfColumn(std::string_view column);
 
 // Gives the task table's current record, being edited or inserted, the settings; "schedule" goes
 // first, since the window is read by the kind. Nothing is posted. A new record first gets the
@@ -114,15 +156,15 @@ struct ScheduleOptions {
 struct TaskOptions {
     ScheduleOptions schedule;
     std::map<std::string, std::string> text;
-    std::map<std::string, CLI::Option*> given;
-    bool interrupt = false, waitIfBusy = false, catchUp = false, stopped = false;
-    CLI::Option* interruptOption = nullptr;
-    CLI::Option* waitOption = nullptr;
-    CLI::Option* catchUpOption = nullptr;
-    CLI::Option* stoppedOption = nullptr;
+    std::map<std::string, bool> flag;
+    std::map<std::string, CLI::Option*> values; // by key, the order their problems are said in
+    std::vector<std::pair<std::string, CLI::Option*>> switches;
 
     void add(CLI::App* cmd, bool change);
     std::vector<Setting> settings() const;
 };
+
+// The option of one setting with a value, declared as add and set declare it.
+CLI::Option* addSettingOption(CLI::App* cmd, const TaskSetting& setting, std::string& value);
 
 } // namespace vektrin::ctl

@@ -88,8 +88,12 @@ int runTasks(const Context& context, bool json, bool header) {
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
-    if (!json && header)
-        std::cout << "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n";
+    if (!json && header) {
+        std::cout << "AppID";
+        for (const TaskSetting& t : taskSettingTable())
+            if (t.list) std::cout << '\t' << t.listed;
+        std::cout << "\tStatus\tLastChange\tNext\n";
+    }
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
         const Schedule window = Schedule::ofTask(*dm);
         const auto next = nextMoment(*dm, window, search, now);
@@ -100,11 +104,10 @@ int runTasks(const Context& context, bool json, bool header) {
             all.push_back(std::move(record));
             continue;
         }
-        std::cout << dm->Table1AppID.asInteger() << '\t' << dm->Table1AppName.asString() << '\t'
-                  << scheduleDescription(window) << '\t'
-                  << runTypeName(dm->Table1RunType.asInteger()) << '\t'
-                  << (dm->Table1Stopped.asBoolean() ? "True" : "False") << '\t'
-                  << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
+        std::cout << dm->Table1AppID.asInteger();
+        for (const TaskSetting& t : taskSettingTable())
+            if (t.list) std::cout << '\t' << t.list(*dm, t);
+        std::cout << '\t' << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
                   << (next ? formatMoment(*next) : "-") << '\n';
     }
     if (json) std::cout << all.dump(2) << '\n';
@@ -236,10 +239,7 @@ std::vector<Command> taskCommands() {
              addNumberOption(cmd, "-n,--count", v->count, "how many moments", 1, 100000);
              cmd.add_flag("--json", v->json, "Each moment as a JSON string on its line");
              v->schedule.add(&cmd, "schedule");
-             v->repeatOption = cmd.add_option("--repeat", v->repeat,
-                                              "Minutes between launches inside the window; 0: "
-                                              "once, at its start")
-                                   ->option_text("MINUTES");
+             v->repeatOption = addSettingOption(&cmd, *taskSetting("repeat"), v->repeat);
              for (CLI::Option* o :
                   {v->schedule.everyMinute, v->schedule.hourly, v->schedule.daily,
                    v->schedule.weeklyOption, v->schedule.monthlyOption, v->schedule.yearly,

@@ -195,7 +195,7 @@ class Validator {
                 continue;
             }
             std::string problem = problemWith(*def, it.value());
-            if (problem.empty()) problem = contentProblem(*def, it.value());
+            if (problem.empty()) problem = contentProblem(s.table, *def, it.value());
             if (!problem.empty())
                 problems_.push_back(field + ": " + problem + ", not " + shortened(it.value()));
         }
@@ -204,11 +204,14 @@ class Validator {
     }
 
     // What add and set refuse in a value of the right type: the same rules, whatever way in.
-    std::string contentProblem(const FieldDef& def, const Json& value) {
+    std::string contentProblem(const Table& table, const FieldDef& def, const Json& value) {
         if (value.is_string() && def.type == FieldType::Text) {
             const std::string& text = value.get_ref<const std::string&>();
-            return fields::holdsCondition(def.name) ? conditions_.problem(text, def.width)
-                                                    : fields::textProblem(text, def.width);
+            const TaskSetting* setting =
+                &table == &dm_.Table1 ? taskSettingOfColumn(def.name) : nullptr;
+            return setting && setting->is(TaskSetting::Condition)
+                       ? conditions_.problem(text, def.width)
+                       : fields::textProblem(text, def.width);
         }
         if (value.is_number()) return fields::numberProblem(def.name, value.get<double>());
         return {};

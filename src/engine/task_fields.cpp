@@ -120,10 +120,6 @@ std::string numberProblem(std::string_view column, double value) {
     return {};
 }
 
-bool holdsCondition(std::string_view column) {
-    return column == "StartCondition" || column == "EndCondition";
-}
-
 const EditCheck TaskMinute{.resetTo = {},
                            .low16Bits = false,
                            .notNumber = str::OnlyDigitsAllowed,

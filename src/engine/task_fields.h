@@ -86,8 +86,6 @@ std::string textProblem(std::string_view text, int width);
 // mask or completion code that the scheduler knows. Columns without a code take any number of
 // their type.
 std::string numberProblem(std::string_view column, double value);
-// The columns that hold a condition, which must be well formed too.
-bool holdsCondition(std::string_view column);
 
 // The operator's words for the coded fields, as vektrinctl takes and writes them.
 // Kinds: every-minute, hourly, daily, weekly, monthly, yearly.

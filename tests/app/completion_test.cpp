@@ -16,7 +16,7 @@ TEST(Completion, OffersCommandsOptionsAndTheNamesInTheTables) {
     ASSERT_EQ(world.ctl({"resource", "add", "3", "modem"}).exitCode, 0);
     ASSERT_EQ(world.ctl({"add", "night backup", "--command", "x"}).exitCode, 0);
     ASSERT_EQ(world.ctl({"add", "noon", "--command", "x"}).exitCode, 0);
-    const std::string script = std::string(VEKTRIN_SOURCE_DIR) + "/resources/vektrinctl.bash";
+    const std::string script = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl.bash";
     const struct {
         std::string line;
         std::string offered; // the words, one per line
