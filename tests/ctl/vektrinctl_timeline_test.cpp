@@ -1,10 +1,8 @@
-// Runs the real vektrinctl timeline: its launches against `vektrinctl next` for every kind of
+// vektrinctl timeline: its launches against `vektrinctl next` for every kind of
 // schedule (also across a clock change), and what it says to bad input, an empty table and a
 // table of 10,000 tasks.
 
 #include "ctl/in_process.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,7 +16,6 @@ namespace vektrin {
 namespace {
 
 using test::readFile;
-using test::TempDir;
 using test::writeFile;
 using Json = nlohmann::ordered_json;
 
@@ -32,33 +29,27 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// An alias directory whose tables hold a document imported by the real vektrinctl.
-class Tables {
+// An alias directory whose tables hold a document imported by vektrinctl.
+class Tables : public test::AliasDir {
   public:
     explicit Tables(const Json& document) {
-        writeFile(dir_.file("aliases.ini"), "[Control]\npath=" + dir_.path() + "\n");
         Json doc = document;
         doc["Format"] = "vektrin-tables";
         doc["Version"] = 1;
-        writeFile(dir_.file("doc.json"), doc.dump());
-        const Outcome o = ctl({"import", dir_.file("doc.json")});
+        writeFile(file("doc.json"), doc.dump());
+        const Outcome o = ctl({"import", file("doc.json")});
         EXPECT_EQ(o.exitCode, 0) << o.err;
     }
     // A change no command makes (import refuses what the editors cannot store).
     void sql(const std::string& statement) const {
         sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(dir_.file("Vektrin.db").c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_open(file("Vektrin.db").c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
-        args.insert(args.begin(), {"--aliases", dir_.file("aliases.ini")});
-        return test::runVektrinctl(args, {"LC_ALL=C", "TZ=" + tz});
+        return AliasDir::ctl(std::move(args), {"TZ=" + tz});
     }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-
-  private:
-    TempDir dir_;
 };
 
 Json task(const std::string& name, int interval, const char* startTime, const char* endTime,
