@@ -7,12 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <functional>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace vektrin {
@@ -23,15 +20,6 @@ using test::writeFile;
 
 DateTime at(int h, int m, int s) {
     return *tryEncodeDate(2026, 12, 7) + *tryEncodeTime(h, m, s);
-}
-
-// Waits for something another process does; giving up only means it never happened.
-bool eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 400; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return condition();
 }
 
 // The keeper cuts the file in place while the follower reads it: what is printed goes on where the
@@ -55,7 +43,7 @@ TEST(CtlOutput, FollowGoesOnUntilTheRunEndsAndTakesUpEachCut) {
     std::string expected = "first\n";
     const auto printed = [&](const std::string& more) {
         expected += more;
-        EXPECT_TRUE(eventually([&] { return readFile(out) == expected; })) << readFile(out);
+        EXPECT_TRUE(test::eventually([&] { return readFile(out) == expected; })) << readFile(out);
     };
     printed("");
     take(std::string(1000, 'x')); // the head fills up; 990 bytes are cut
@@ -69,7 +57,7 @@ TEST(CtlOutput, FollowGoesOnUntilTheRunEndsAndTakesUpEachCut) {
     ASSERT_EQ(readFile(run), "first\nxx\n... 1104 bytes left out ...\n" + std::string(8, 'z'));
     ASSERT_EQ(recordRunEnd(run, RunEnd{at(11, 0, 9), 1, 0}), "");
     int status = -1;
-    bool ended = eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+    bool ended = test::eventually([&] { return waitpid(pid, &status, WNOHANG) == pid; });
     if (!ended) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
@@ -92,7 +80,8 @@ TEST(CtlOutputOfAKilledScheduler, ARunIsOverOnceItsTaskHasEnded) {
     const auto list = [&] { return world.ctl({"output", "t", "--list"}).out; };
     EXPECT_NE(list().find("\t-\t-\tRuns\t"), std::string::npos) << list();
     writeFile(release, "");
-    EXPECT_TRUE(eventually([&] { return list().ends_with("\t-\t-\tUnknown\t11\n"); })) << list();
+    EXPECT_TRUE(test::eventually([&] { return list().ends_with("\t-\t-\tUnknown\t11\n"); }))
+        << list();
     const auto follow = world.runIn(
         "/usr/bin/timeout",
         {"60", test::ControlWorld::bin("vektrinctl"), "output", "t", "--follow"}, world.work());

@@ -154,59 +154,37 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
     ok({"resource", "add", "3", "modem"});
     ok({"silence", "add", "--daily", "--from", "12:00", "--to", "13:00"});
     const std::string longName(41, 'n');
+    const auto add = [](std::vector<std::string> more) {
+        more.insert(more.begin(), {"add", "t", "--command", "x"});
+        return more;
+    };
     const Refusal cases[] = {
-        {{"add", "t", "--command", "x", "--hourly", "--from", "75"},
-         2,
-         "--from: Time cannot be greater than 60 min. !"},
-        {{"add", "t", "--command", "x", "--hourly", "--to", "x5"},
-         2,
-         "--to: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--hourly", "--from", "-5"},
-         2,
-         "--from: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--monthly", "32"},
-         2,
-         "--monthly: Day of month cannot be greater than 31 !"},
-        {{"add", "t", "--command", "x", "--monthly", "0-5"},
-         2,
-         "--monthly: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--weekly", "funday"}, 2, "--weekly: expected a week day"},
-        {{"add", "t", "--command", "x", "--daily", "--from", "25:00"},
-         2,
-         "--from: '25:00' is not a valid time"},
-        {{"add", "t", "--command", "x", "--yearly", "--from", "2026-02-30"},
-         2,
-         "--from: '2026-02-30' is not a valid date"},
-        {{"add", "t", "--command", "x", "--yearly"},
-         2,
-         "--from: a yearly task needs its first day"},
-        {{"add", "t", "--command", "x", "--from", "10:00"},
-         2,
-         "--from: has no meaning for a task of every minute"},
-        {{"add", "t", "--command", "x", "--if", "GT("},
-         2,
-         "--if: Error in launch or termination condition notation !"},
-        {{"add", "t", "--command", "x", "--until", "SQRT(0-1)"},
-         2,
-         "--until: Invalid floating point operation"},
-        {{"add", "t", "--command", "x", "--daily", "--repeat", "x"},
-         2,
-         "--repeat: 'x' is not a valid integer value"},
-        {{"add", "t", "--command", "x", "--daily", "--repeat", "40000"}, 2, "--repeat: "},
-        {{"add", "t", "--command", "x", "--priority", "urgent"},
-         2,
+        {add({"--hourly", "--from", "75"}), 2, "--from: Time cannot be greater than 60 min. !"},
+        {add({"--hourly", "--to", "x5"}), 2, "--to: Only digit characters allowed !"},
+        {add({"--hourly", "--from", "-5"}), 2, "--from: Only digit characters allowed !"},
+        {add({"--monthly", "32"}), 2, "--monthly: Day of month cannot be greater than 31 !"},
+        {add({"--monthly", "0-5"}), 2, "--monthly: Only digit characters allowed !"},
+        {add({"--weekly", "funday"}), 2, "--weekly: expected a week day"},
+        {add({"--daily", "--from", "25:00"}), 2, "--from: '25:00' is not a valid time"},
+        {add({"--yearly", "--from", "2026-02-30"}), 2, "--from: '2026-02-30' is not a valid date"},
+        {add({"--yearly"}), 2, "--from: a yearly task needs its first day"},
+        {add({"--from", "10:00"}), 2, "--from: has no meaning for a task of every minute"},
+        {add({"--if", "GT("}), 2, "--if: Error in launch or termination condition notation !"},
+        {add({"--until", "SQRT(0-1)"}), 2, "--until: Invalid floating point operation"},
+        {add({"--daily", "--repeat", "x"}), 2, "--repeat: 'x' is not a valid integer value"},
+        {add({"--daily", "--repeat", "40000"}), 2, "--repeat: "},
+        {add({"--priority", "urgent"}), 2,
          "--priority: expected normal, low, high or realtime, not \"urgent\""},
-        {{"add", "t", "--command", "x", "--window", "huge"}, 2, "--window: expected normal"},
-        {{"add", "t", "--command", "x", "--conflicts", "modem,fax"},
-         2,
+        {add({"--window", "huge"}), 2, "--window: expected normal"},
+        {add({"--conflicts", "modem,fax"}), 2,
          "--conflicts: no resource has the number or name \"fax\""},
         {{"add", longName, "--command", "x"}, 2, "--name: is longer than 40 characters"},
         {{"add", "a\tb", "--command", "x"}, 2, "--name: holds a control character"},
         {{"add", "t", "--command", "\xff"}, 2, "--command: is not UTF-8 text"},
         {{"add", "t", "--command", ""}, 2, "--command: is empty"},
         {{"add", "t"}, 64, "missing --command"},
-        {{"add", "t", "--command", "x", "--daily", "--hourly"}, 64, "excludes"},
-        {{"add", "t", "--command", "x", "--bogus"}, 64, "--bogus"},
+        {add({"--daily", "--hourly"}), 64, "excludes"},
+        {add({"--bogus"}), 64, "--bogus"},
         {{"set", "twin", "--repeat", "1"},
          1,
          "Several tasks are named <twin>: give the AppID, one of 1, 2."},
@@ -236,9 +214,7 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
     };
     const auto files = tableFiles();
     for (const Refusal& c : cases) {
-        std::string label;
-        for (const std::string& a : c.args)
-            label += a + " ";
+        const std::string label = test::joined(c.args);
         const ProgramOutcome o = ctl(c.args);
         EXPECT_EQ(o.exitCode, c.exitCode) << label << o.err;
         EXPECT_NE(o.err.find(c.error), std::string::npos) << label << o.err;

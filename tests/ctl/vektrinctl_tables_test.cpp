@@ -546,17 +546,6 @@ TEST(VektrinctlProtocol, SinceAndTaskFilterTheLines) {
     }
 }
 
-// Waits until the file holds `expected`, or gives up after a generous while (for slow machines).
-std::string waitForContent(const std::string& path, const std::string& expected) {
-    std::string content;
-    for (int i = 0; i < 200; ++i) {
-        content = readFile(path);
-        if (content == expected) break;
-        usleep(50000);
-    }
-    return content;
-}
-
 TEST(VektrinctlProtocol, FollowPrintsNewLinesAndCarriesOnAfterClearing) {
     TempDir dir;
     const std::string log = dir.file("Vektrin.log");
@@ -567,8 +556,13 @@ TEST(VektrinctlProtocol, FollowPrintsNewLinesAndCarriesOnAfterClearing) {
                                          {"LC_ALL=C"}, {"", outPath, "", ""});
     ASSERT_GT(pid, 0);
 
-    std::string expected = "03/06/24 10:00:00 Executes <b>.\n";
-    EXPECT_EQ(waitForContent(outPath, expected), expected);
+    std::string expected;
+    const auto printed = [&](const std::string& more) {
+        expected += more;
+        EXPECT_TRUE(test::eventually([&] { return readFile(outPath) == expected; }))
+            << readFile(outPath);
+    };
+    printed("03/06/24 10:00:00 Executes <b>.\n");
     // A line written in pieces is printed once it is whole.
     {
         std::ofstream append(log, std::ios::app | std::ios::binary);
@@ -579,19 +573,15 @@ TEST(VektrinctlProtocol, FollowPrintsNewLinesAndCarriesOnAfterClearing) {
         std::ofstream append(log, std::ios::app | std::ios::binary);
         append << "completed.\r\n";
     }
-    expected += "03/07/24 10:00:00 Task <b> is completed.\n";
-    EXPECT_EQ(waitForContent(outPath, expected), expected);
+    printed("03/07/24 10:00:00 Task <b> is completed.\n");
     // Clearing: the kept lines come back in a new file, which is not printed twice.
     writeFile(dir.file("Vektrin.tmp"), "03/06/24 10:00:00 Executes <b>.\r\n"
                                        "03/07/24 10:00:00 Task <b> is completed.\r\n"
                                        "03/08/24 10:00:00 Executes <b>.\r\n");
     ASSERT_EQ(rename(dir.file("Vektrin.tmp").c_str(), log.c_str()), 0);
-    expected += "03/08/24 10:00:00 Executes <b>.\n";
-    EXPECT_EQ(waitForContent(outPath, expected), expected);
-
+    printed("03/08/24 10:00:00 Executes <b>.\n");
     kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    test::waitProgram(pid);
 }
 
 // ----------------------------------------------------------------- tables held by another
