@@ -3,14 +3,19 @@
 // output and error caught, with environment variables and standard input set for the call alone.
 
 #include "ctl/command.h"
+#include "store/data_ctrl.h"
+#include "store/database.h"
+#include "support/fake_messages.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -161,6 +166,24 @@ class AliasDir {
                                         "VISUAL"};
         env.insert(env.end(), environment.begin(), environment.end());
         return runVektrinctl(args, env, false, input);
+    }
+
+    // Records written through the data module as the editors write them, in one commit.
+    void write(const std::function<void(TDataCtrl&)>& records) const {
+        RecordingMessages messages;
+        TDataCtrl dm(path(), messages);
+        Transaction written(dm.database());
+        records(dm);
+        written.commit();
+    }
+
+    // A change to the task file that no command makes, as another program would make it.
+    void sql(const std::string& statement) const {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file("Vektrin.db").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        sqlite3_close(db);
     }
 
     // The table files there are, byte for byte.

@@ -3,12 +3,8 @@
 // imported." when it is an import, and leaves the table files byte for byte as they were.
 
 #include "ctl/in_process.h"
-#include "store/data_ctrl.h"
-#include "store/database.h"
-#include "support/fake_messages.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -29,23 +25,21 @@ using test::writeFile;
 class Tables : public test::AliasDir {
   public:
     explicit Tables(int tasks = 3) {
-        test::RecordingMessages messages;
-        TDataCtrl dm(path(), messages);
-        Transaction written(dm.database()); // one commit, not one a record
-        for (int i = 1; i <= tasks; ++i) {
-            dm.Table1.append();
-            dm.Table1AppName.setString("task " + std::to_string(i));
-            dm.Table1Application.setString(std::string(100, 'x'));
-            dm.Table1StartCondition.setString(std::string(200, '1'));
-            dm.Table1.post();
-        }
-        dm.Table2.append();
-        dm.Table2ResourceNo.setInteger(1);
-        dm.Table2.post();
-        dm.Table3.append();
-        dm.Table3Interval.setInteger(2);
-        dm.Table3.post();
-        written.commit();
+        write([&](TDataCtrl& dm) {
+            for (int i = 1; i <= tasks; ++i) {
+                dm.Table1.append();
+                dm.Table1AppName.setString("task " + std::to_string(i));
+                dm.Table1Application.setString(std::string(100, 'x'));
+                dm.Table1StartCondition.setString(std::string(200, '1'));
+                dm.Table1.post();
+            }
+            dm.Table2.append();
+            dm.Table2ResourceNo.setInteger(1);
+            dm.Table2.post();
+            dm.Table3.append();
+            dm.Table3Interval.setInteger(2);
+            dm.Table3.post();
+        });
     }
 };
 
@@ -302,12 +296,8 @@ TEST(DamagedTables, TextThatIsNotUtf8IsNamedWhereJsonCannotCarryIt) {
     };
     for (const auto& c : cases) {
         Tables tables;
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(tables.file("Vektrin.db").c_str(), &db), SQLITE_OK);
-        const std::string update = std::string("UPDATE \"Vektrin\" SET \"") + c.field +
-                                   "\" = CAST(x'2f636166e9' AS TEXT) WHERE \"AppID\" = 2";
-        ASSERT_EQ(sqlite3_exec(db, update.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        tables.sql(std::string("UPDATE \"Vektrin\" SET \"") + c.field +
+                   "\" = CAST(x'2f636166e9' AS TEXT) WHERE \"AppID\" = 2");
         const std::string message = tables.file("Vektrin.db") + ", record 2 (AppID 2), field \"" +
                                     c.field +
                                     "\": the text is not UTF-8 (byte 0xE9 after character 4), "

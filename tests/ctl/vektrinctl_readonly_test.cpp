@@ -4,8 +4,6 @@
 // also runs as the user nobody (the real program, through setpriv), where the permissions hold.
 
 #include "ctl/in_process.h"
-#include "store/data_ctrl.h"
-#include "support/fake_messages.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

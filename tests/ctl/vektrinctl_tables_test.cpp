@@ -4,9 +4,6 @@
 #include "ctl/in_process.h"
 #include "engine/held_launches.h"
 #include "engine/pass_history.h"
-#include "store/data_ctrl.h"
-#include "store/database.h"
-#include "support/fake_messages.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -57,33 +54,31 @@ struct SilenceRow {
 class Tables : public test::AliasDir {
   public:
     void add(const std::vector<TaskRow>& tasks, const std::vector<SilenceRow>& silence = {}) {
-        test::RecordingMessages messages;
-        TDataCtrl dm(path(), messages);
-        Transaction written(dm.database()); // one commit, not one a record
-        for (const TaskRow& t : tasks) {
-            dm.Table1.append();
-            dm.Table1AppName.setString(t.name);
-            dm.Table1Interval.setInteger(t.interval);
-            dm.Table1StartDate.setDateTime(t.startDate);
-            dm.Table1StartTime.setDateTime(t.startTime);
-            dm.Table1EndDate.setDateTime(t.endDate);
-            dm.Table1EndTime.setDateTime(t.endTime);
-            dm.Table1RepeatInterval.setInteger(t.repeat);
-            dm.Table1StartCondition.setString(t.condition);
-            dm.Table1Stopped.setBoolean(t.stopped);
-            dm.Table1EndCode.setFloat(t.endCode);
-            dm.Table1.post();
-        }
-        for (const SilenceRow& s : silence) {
-            dm.Table3.append();
-            dm.Table3Interval.setInteger(s.interval);
-            dm.Table3StartDate.setDateTime(s.startDate);
-            dm.Table3StartTime.setDateTime(s.startTime);
-            dm.Table3EndDate.setDateTime(s.endDate);
-            dm.Table3EndTime.setDateTime(s.endTime);
-            dm.Table3.post();
-        }
-        written.commit();
+        write([&](TDataCtrl& dm) {
+            for (const TaskRow& t : tasks) {
+                dm.Table1.append();
+                dm.Table1AppName.setString(t.name);
+                dm.Table1Interval.setInteger(t.interval);
+                dm.Table1StartDate.setDateTime(t.startDate);
+                dm.Table1StartTime.setDateTime(t.startTime);
+                dm.Table1EndDate.setDateTime(t.endDate);
+                dm.Table1EndTime.setDateTime(t.endTime);
+                dm.Table1RepeatInterval.setInteger(t.repeat);
+                dm.Table1StartCondition.setString(t.condition);
+                dm.Table1Stopped.setBoolean(t.stopped);
+                dm.Table1EndCode.setFloat(t.endCode);
+                dm.Table1.post();
+            }
+            for (const SilenceRow& s : silence) {
+                dm.Table3.append();
+                dm.Table3Interval.setInteger(s.interval);
+                dm.Table3StartDate.setDateTime(s.startDate);
+                dm.Table3StartTime.setDateTime(s.startTime);
+                dm.Table3EndDate.setDateTime(s.endDate);
+                dm.Table3EndTime.setDateTime(s.endTime);
+                dm.Table3.post();
+            }
+        });
     }
 
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
@@ -696,13 +691,7 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
 TEST(MissedLaunches, AnOlderTableFileIsReadWithoutTheNewColumn) {
     Tables t;
     ASSERT_EQ(t.ctl({"add", "old", "--command", "true"}).exitCode, 0);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(t.dir.file("Vektrin.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, "ALTER TABLE \"Vektrin\" DROP COLUMN \"CatchUp\"", nullptr, nullptr,
-                           nullptr),
-              SQLITE_OK)
-        << sqlite3_errmsg(db);
-    sqlite3_close(db);
+    t.sql("ALTER TABLE \"Vektrin\" DROP COLUMN \"CatchUp\"");
     for (const std::vector<std::string>& reading :
          {std::vector<std::string>{"tasks"}, {"export"}, {"next", "old", "-n", "1"}}) {
         const Outcome o = t.ctl(reading);

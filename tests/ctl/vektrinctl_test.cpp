@@ -2,8 +2,6 @@
 // and their messages.
 
 #include "ctl/in_process.h"
-#include "store/data_ctrl.h"
-#include "support/fake_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -56,15 +54,13 @@ TEST(Vektrinctl, EvalAndExpand) {
 // Standard error as it is printed, with its "vektrinctl: ".
 TEST(VektrinctlUsage, ExitCodesAndMessages) {
     test::AliasDir tables;
-    {
-        test::RecordingMessages messages;
-        TDataCtrl dm(tables.path(), messages);
+    tables.write([](TDataCtrl& dm) {
         for (const char* name : {"twin", "twin", "7"}) {
             dm.Table1.append();
             dm.Table1AppName.setString(name);
             dm.Table1.post();
         }
-    }
+    });
     test::writeFile(tables.file("orlimb.ini"), "[Orlimb]\npath=/tmp\n");
     const std::string usage = "Usage:";
     const CtlCase cases[] = {

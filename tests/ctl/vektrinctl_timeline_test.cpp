@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sqlite3.h>
 
 #include <sstream>
 #include <string>
@@ -39,13 +38,6 @@ class Tables : public test::AliasDir {
         writeFile(file("doc.json"), doc.dump());
         const Outcome o = ctl({"import", file("doc.json")});
         EXPECT_EQ(o.exitCode, 0) << o.err;
-    }
-    // A change no command makes (import refuses what the editors cannot store).
-    void sql(const std::string& statement) const {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file("Vektrin.db").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
     }
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
         return AliasDir::ctl(std::move(args), {"TZ=" + tz});
@@ -93,6 +85,7 @@ class TimelineAgainstNext : public ::testing::TestWithParam<const char*> {};
 TEST_P(TimelineAgainstNext, SameMomentsForEveryKind) {
     const std::string tz = GetParam();
     const Tables tables(everyKind());
+    // A change no command makes: import refuses what the editors cannot store.
     tables.sql("UPDATE \"Vektrin\" SET \"Interval\" = 6 WHERE \"AppName\" = 'kind 6'");
     const std::string at = "2024-03-27 10:00:30";
     // Seven days from --at; the minutes the period ends with begin before 2024-04-03 10:00:30.
@@ -156,9 +149,7 @@ TEST(VektrinctlTimeline, BadInputIsNamedAndWritesNothing) {
         std::vector<std::string> args = {"timeline", "-o", out};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const Outcome o = tables.ctl(args);
-        std::string label;
-        for (const std::string& a : c.args)
-            label += a + ' ';
+        const std::string label = test::joined(c.args);
         EXPECT_EQ(o.exitCode, c.exitCode) << label << o.err;
         EXPECT_EQ(o.err.substr(0, c.err.size()), c.err) << label;
         EXPECT_EQ(o.out, "") << label;
