@@ -93,6 +93,9 @@ TEST(HostileDocument, IsRefusedByPlaceAndNothingIsWritten) {
         {"text after the document", R"({"Format": "vektrin-tables"} {})",
          "the document: not a JSON document: unexpected '{'; expected end of input (line "
          "1, column 30)"},
+        {"a document cut short", "{\"Tasks\": [",
+         "Tasks record 1: not a JSON document: unexpected end of input; expected '[', '{', or a "
+         "literal (line 1, column 12)"},
         {"an empty file", "",
          "the document: not a JSON document: unexpected end of input; expected '[', '{', "
          "or a literal (line 1, column 1)"},

@@ -489,14 +489,6 @@ TEST(VektrinctlTransfer, ReplaceTakesAnAppIdThatAddingRefuses) {
     EXPECT_EQ(Json::parse(tables.ctl({"export"}).out)["Tasks"].size(), 1u);
 }
 
-TEST(VektrinctlTransfer, NotAJsonDocument) {
-    Tables tables;
-    writeFile(tables.dir.file("doc.json"), "{\"Tasks\": [");
-    const Outcome o = tables.ctl({"import", tables.dir.file("doc.json")});
-    EXPECT_EQ(o.exitCode, 2);
-    EXPECT_NE(o.err.find("not a JSON document"), std::string::npos) << o.err;
-}
-
 // --------------------------------------------------------------------------------- protocol
 
 TEST(VektrinctlProtocol, SinceAndTaskFilterTheLines) {
