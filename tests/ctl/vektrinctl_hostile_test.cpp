@@ -207,10 +207,11 @@ TEST(HostileDocument, RecordsOfAHundredThousandKeys) {
 
 TEST(HostileDocument, StandardInputIsNamedAsSuch) {
     Tables tables;
-    const auto o = tables.ctl({"import", "-"}, {}, tasksDocument(R"({"AppName": 1})"));
+    const auto o = test::runVektrinctl({"--aliases", tables.aliases(), "import", "-"}, {"LC_ALL=C"},
+                                       true, tasksDocument(R"({"AppName": 1})"));
     EXPECT_EQ(o.exitCode, 2);
-    EXPECT_EQ(o.err, "standard input: Tasks record 1, field \"AppName\": expected a text, not "
-                     "1\nNothing was imported.\n");
+    EXPECT_EQ(o.err, "vektrinctl: standard input: Tasks record 1, field \"AppName\": expected a "
+                     "text, not 1\nvektrinctl: Nothing was imported.\n");
 }
 
 TEST(HostileDocument, AnUnreadableFileSaysWhy) {
