@@ -54,31 +54,33 @@ struct SilenceRow {
 class Tables : public test::AliasDir {
   public:
     void add(const std::vector<TaskRow>& tasks, const std::vector<SilenceRow>& silence = {}) {
-        write([&](TDataCtrl& dm) {
-            for (const TaskRow& t : tasks) {
-                dm.Table1.append();
-                dm.Table1AppName.setString(t.name);
-                dm.Table1Interval.setInteger(t.interval);
-                dm.Table1StartDate.setDateTime(t.startDate);
-                dm.Table1StartTime.setDateTime(t.startTime);
-                dm.Table1EndDate.setDateTime(t.endDate);
-                dm.Table1EndTime.setDateTime(t.endTime);
-                dm.Table1RepeatInterval.setInteger(t.repeat);
-                dm.Table1StartCondition.setString(t.condition);
-                dm.Table1Stopped.setBoolean(t.stopped);
-                dm.Table1EndCode.setFloat(t.endCode);
-                dm.Table1.post();
-            }
-            for (const SilenceRow& s : silence) {
-                dm.Table3.append();
-                dm.Table3Interval.setInteger(s.interval);
-                dm.Table3StartDate.setDateTime(s.startDate);
-                dm.Table3StartTime.setDateTime(s.startTime);
-                dm.Table3EndDate.setDateTime(s.endDate);
-                dm.Table3EndTime.setDateTime(s.endTime);
-                dm.Table3.post();
-            }
-        });
+        test::RecordingMessages messages;
+        TDataCtrl dm(path(), messages);
+        Transaction written(dm.database()); // one commit, not one a record
+        for (const TaskRow& t : tasks) {
+            dm.Table1.append();
+            dm.Table1AppName.setString(t.name);
+            dm.Table1Interval.setInteger(t.interval);
+            dm.Table1StartDate.setDateTime(t.startDate);
+            dm.Table1StartTime.setDateTime(t.startTime);
+            dm.Table1EndDate.setDateTime(t.endDate);
+            dm.Table1EndTime.setDateTime(t.endTime);
+            dm.Table1RepeatInterval.setInteger(t.repeat);
+            dm.Table1StartCondition.setString(t.condition);
+            dm.Table1Stopped.setBoolean(t.stopped);
+            dm.Table1EndCode.setFloat(t.endCode);
+            dm.Table1.post();
+        }
+        for (const SilenceRow& s : silence) {
+            dm.Table3.append();
+            dm.Table3Interval.setInteger(s.interval);
+            dm.Table3StartDate.setDateTime(s.startDate);
+            dm.Table3StartTime.setDateTime(s.startTime);
+            dm.Table3EndDate.setDateTime(s.endDate);
+            dm.Table3EndTime.setDateTime(s.endTime);
+            dm.Table3.post();
+        }
+        written.commit();
     }
 
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
