@@ -1,10 +1,10 @@
 #include "app/desktop.h"
 
 #include "app/session.h"
+#include "language/translation.h"
 #include "platform/strings.h"
 #include "ui/first_start_dialog.h"
 #include "ui/main_form.h"
-#include "ui/translation.h"
 
 #include <QApplication>
 

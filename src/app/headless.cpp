@@ -2,11 +2,11 @@
 
 #include "engine/first_start.h"
 #include "engine/handler_guard.h"
+#include "language/translation.h"
 #include "platform/aliases.h"
 #include "platform/regional.h"
 #include "platform/strings.h"
 #include "ui/operator_lines.h"
-#include "ui/translation.h"
 
 #include <QCoreApplication>
 #include <algorithm>

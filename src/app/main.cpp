@@ -5,10 +5,10 @@
 #include "app/desktop.h"
 #include "app/headless.h"
 #include "app/session.h"
+#include "language/translation.h"
 #include "platform/places.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
-#include "ui/translation.h"
 
 #include <QCoreApplication>
 #include <csignal>

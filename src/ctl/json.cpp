@@ -22,38 +22,6 @@ std::string_view firstCharacters(std::string_view text, std::size_t count) {
     return text;
 }
 
-// The offset of the first byte that is not part of well-formed UTF-8, or npos.
-std::size_t invalidUtf8At(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned lowest = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            length = 2, lowest = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3, lowest = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4, lowest = 0x10000;
-        } else {
-            return i;
-        }
-        if (i + length > text.size()) return i;
-        unsigned code = c & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return i;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return i;
-        i += length;
-    }
-    return std::string_view::npos;
-}
-
 std::string dumped(const Json& value) {
     // Strings that came from the parser are UTF-8; replacing keeps a message from ever throwing.
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -267,7 +235,7 @@ Json fieldToJson(Table& table, int index, const std::string& tableFile) {
     Json value = fieldToJson(table.field(index));
     if (!value.is_string()) return value;
     const std::string& text = value.get_ref<const std::string&>();
-    const std::size_t bad = invalidUtf8At(text);
+    const std::size_t bad = text::invalidUtf8At(text);
     if (bad == std::string::npos) return value;
     char byte[8];
     std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[bad]));

@@ -1,5 +1,7 @@
 #include "engine/command_string.h"
 
+#include "platform/text.h"
+
 #include <iterator>
 
 namespace vektrin {
@@ -42,35 +44,21 @@ std::array<std::string, PlaceholderTable.size()> placeholderValues(DateTime nDat
     const DateParts k = decodeDate(kDate);
     const DateParts t = decodeDate(now);
     const TimeParts time = decodeTime(now);
-    return {
-        digits(n.day, 2),
-        digits(n.month, 2),
-        digits(lastTwoDigits(n.year), 2),
-        monthCharacter(n.month),
-        digits(k.day, 2),
-        digits(k.month, 2),
-        digits(lastTwoDigits(k.year), 2),
-        monthCharacter(k.month),
-        digits(t.day, 2),
-        digits(t.month, 2),
-        digits(lastTwoDigits(t.year), 2),
-        monthCharacter(t.month),
-        digits(time.hour, 2),
-        digits(time.minute, 2),
-        digits(time.second, 2),
-        digits(isoDayOfWeek(now), 1),
-        digits(n.year, 4),
-        digits(k.year, 4),
-        digits(t.year, 4),
-        digits((n.day - 1) / 7 + 1, 1),
-    };
-}
-
-std::string upperCased(std::string_view text) {
-    std::string u(text);
-    for (char& c : u)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return u;
+    std::array<std::string, PlaceholderTable.size()> values;
+    std::size_t at = 0;
+    // The table's order: day, month, two-digit year and month character of each of the dates,
+    // the time, the week day, the four-digit years and the week of the month.
+    for (const DateParts* date : {&n, &k, &t}) {
+        values[at++] = digits(date->day, 2);
+        values[at++] = digits(date->month, 2);
+        values[at++] = digits(lastTwoDigits(date->year), 2);
+        values[at++] = monthCharacter(date->month);
+    }
+    for (std::string value : {digits(time.hour, 2), digits(time.minute, 2), digits(time.second, 2),
+                              digits(isoDayOfWeek(now), 1), digits(n.year, 4), digits(k.year, 4),
+                              digits(t.year, 4), digits((n.day - 1) / 7 + 1, 1)})
+        values[at++] = std::move(value);
+    return values;
 }
 
 } // namespace
@@ -83,7 +71,7 @@ std::string UnpackCommandString(std::string_view text, DateTime nDate, DateTime 
         return out;
     }
     const auto values = placeholderValues(nDate, kDate, now);
-    std::string upper = upperCased(text);
+    std::string upper = text::upper(text);
 
     // A value never holds a "%" or a capital letter, so a replacement cannot create a new
     // occurrence of any placeholder: each one's search may resume where its last match was,

@@ -68,23 +68,6 @@ std::string fillIn(std::string_view format, std::string_view text) {
     return message;
 }
 
-bool isUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const int length = c < 0x80         ? 1
-                           : (c >> 5) == 6  ? 2
-                           : (c >> 4) == 14 ? 3
-                           : (c >> 3) == 30 ? 4
-                                            : 0;
-        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) return false;
-        for (int k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80)
-                return false;
-        i += static_cast<std::size_t>(length);
-    }
-    return true;
-}
-
 template <std::size_t N> std::string wordList(const std::array<std::string_view, N>& words) {
     std::string list;
     for (std::string_view w : words)
@@ -123,7 +106,7 @@ const CodedColumn CodedColumns[] = {
 } // namespace
 
 std::string textProblem(std::string_view text, int width) {
-    if (!isUtf8(text)) return "is not UTF-8 text";
+    if (text::invalidUtf8At(text) != std::string_view::npos) return "is not UTF-8 text";
     for (unsigned char c : text)
         if (c < 0x20 || c == 0x7F) return "holds a control character";
     if (text::utf8Length(text) > static_cast<std::size_t>(width))

@@ -1,6 +1,7 @@
 #include "engine/timeline_svg.h"
 
 #include "platform/strings.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <array>
@@ -621,33 +622,11 @@ std::string xmlEscape(std::string_view text) {
             ++i;
             continue;
         }
-        // A well-formed UTF-8 sequence of a character XML can hold, or U+FFFD for its first byte.
-        std::size_t len = 0;
-        std::uint32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        }
-        bool ok = len != 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (ok) {
-            const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-            const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-            const bool notCharacter = cp == 0xFFFE || cp == 0xFFFF || cp > 0x10FFFF;
-            ok = !overlong && !surrogate && !notCharacter;
-        }
-        if (!ok) {
+        // A well-formed UTF-8 character XML can hold, or U+FFFD for its first byte.
+        const std::size_t len = text::utf8CharacterAt(text, i);
+        const bool notCharacter = text.substr(i, len) == "\xEF\xBF\xBE" || // U+FFFE
+                                  text.substr(i, len) == "\xEF\xBF\xBF";   // U+FFFF
+        if (len == 0 || notCharacter) {
             out += "\xEF\xBF\xBD";
             ++i;
             continue;

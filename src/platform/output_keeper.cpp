@@ -6,34 +6,32 @@
 namespace vektrin {
 namespace {
 
-// All of it at offset `at`; the bytes written, short when the file refused the rest (errno says
-// why).
-std::size_t writeAt(int fd, const char* data, std::size_t size, std::uint64_t at) noexcept {
+// All `size` bytes at offset `at` through pread or pwrite, again after EINTR and short counts;
+// the bytes moved, short when the file would give or take no more (errno says why: `atEnd` when
+// it simply ended).
+template <typename Buffer, typename Io>
+std::size_t transferAt(Io io, int fd, Buffer data, std::size_t size, std::uint64_t at,
+                       int atEnd) noexcept {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(at + done));
+        const ssize_t n = io(fd, data + done, size - done, static_cast<off_t>(at + done));
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n == 0 || errno != EINTR) {
-            if (n == 0) errno = ENOSPC;
+            if (n == 0) errno = atEnd;
             break;
         }
     }
     return done;
 }
 
+std::size_t writeAt(int fd, const char* data, std::size_t size, std::uint64_t at) noexcept {
+    return transferAt(::pwrite, fd, data, size, at, ENOSPC);
+}
+
+// False when the file was shortened behind our back or could not be read.
 bool readAt(int fd, char* data, std::size_t size, std::uint64_t at) noexcept {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(at + done));
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n == 0 || errno != EINTR) {
-            if (n == 0) errno = EIO; // shortened behind our back
-            return false;
-        }
-    }
-    return true;
+    return transferAt(::pread, fd, data, size, at, EIO) == size;
 }
 
 std::size_t append(char* out, std::size_t at, const char* text) noexcept {

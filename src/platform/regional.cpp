@@ -45,14 +45,7 @@ std::string format(std::string_view pattern, DateTime value) {
             out += pattern[i++];
             continue;
         }
-        switch (c) {
-        case 'd':
-            out += n >= 2 ? text::twoDigits(d.day) : std::to_string(d.day);
-            break;
-        case 'm':
-            out += n >= 2 ? text::twoDigits(d.month) : std::to_string(d.month);
-            break;
-        case 'y': {
+        if (c == 'y') {
             if (n >= 3) {
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "%04d", d.year);
@@ -60,20 +53,15 @@ std::string format(std::string_view pattern, DateTime value) {
             } else {
                 out += text::twoDigits(d.year % 100);
             }
-            break;
-        }
-        case 'h': {
-            int h = t.hour;
-            if (twelveHour) h = h % 12 == 0 ? 12 : h % 12;
-            out += n >= 2 ? text::twoDigits(h) : std::to_string(h);
-            break;
-        }
-        case 'n':
-            out += n >= 2 ? text::twoDigits(t.minute) : std::to_string(t.minute);
-            break;
-        case 's':
-            out += n >= 2 ? text::twoDigits(t.second) : std::to_string(t.second);
-            break;
+        } else {
+            const int hour = twelveHour ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour;
+            const int v = c == 'd'   ? d.day
+                          : c == 'm' ? d.month
+                          : c == 'h' ? hour
+                          : c == 'n' ? t.minute
+                                     : t.second;
+            // One letter: no leading zero; two or more: two digits.
+            out += n >= 2 ? text::twoDigits(v) : std::to_string(v);
         }
         i += n;
     }

@@ -236,38 +236,32 @@ OutputSettings readOutputSettings(const SettingsStore& settings,
                                            {"Output", "MaxBytes"},
                                            {"Output", "KeepRuns"},
                                            {"Notify", "OnFailure"}});
-        if (const auto& value = values[0]) {
-            if (auto on = parseSwitch(*value))
-                result.capture = *on;
+        // A value that does not read is named with what is used instead.
+        const auto take = [&](std::size_t at, const char* setting, auto parsed, auto& into,
+                              const std::string& refusal) {
+            if (!values[at]) return;
+            if (const auto v = parsed(*values[at]))
+                into = *v;
             else
-                problems.push_back("The setting [Output] Capture=\"" + *value +
-                                   "\" is neither true nor false; true is used.");
-        }
-        if (const auto& value = values[1]) {
-            const auto bytes = parseBytes(*value);
-            if (bytes && *bytes > 0)
-                result.maxBytes = *bytes;
-            else
-                problems.push_back("The setting [Output] MaxBytes=\"" + *value +
-                                   "\" is not a size in bytes (such as 1048576 or 1M); " +
-                                   std::to_string(OutputSettings::DefaultMaxBytes) + " is used.");
-        }
-        if (const auto& value = values[2]) {
-            const auto count = parseCount(*value);
-            if (count && *count > 0)
-                result.keepRuns = *count;
-            else
-                problems.push_back("The setting [Output] KeepRuns=\"" + *value +
-                                   "\" is not a number of runs from 1 on; " +
-                                   std::to_string(OutputSettings::DefaultKeepRuns) + " is used.");
-        }
-        if (const auto& value = values[3]) {
-            if (auto on = parseSwitch(*value))
-                result.notifyOnFailure = *on;
-            else
-                problems.push_back("The setting [Notify] OnFailure=\"" + *value +
-                                   "\" is neither true nor false; true is used.");
-        }
+                problems.push_back("The setting " + std::string(setting) + "=\"" + *values[at] +
+                                   "\" " + refusal);
+        };
+        const auto onOff = [](const std::string& v) { return parseSwitch(v); };
+        const auto positive = [](auto parse) {
+            return [parse](const std::string& v) {
+                const auto n = parse(v);
+                return n && *n > 0 ? n : std::nullopt;
+            };
+        };
+        const std::string neither = "is neither true nor false; true is used.";
+        take(0, "[Output] Capture", onOff, result.capture, neither);
+        take(1, "[Output] MaxBytes", positive(parseBytes), result.maxBytes,
+             "is not a size in bytes (such as 1048576 or 1M); " +
+                 std::to_string(OutputSettings::DefaultMaxBytes) + " is used.");
+        take(2, "[Output] KeepRuns", positive(parseCount), result.keepRuns,
+             "is not a number of runs from 1 on; " +
+                 std::to_string(OutputSettings::DefaultKeepRuns) + " is used.");
+        take(3, "[Notify] OnFailure", onOff, result.notifyOnFailure, neither);
     } catch (const ConfigFileError& e) {
         problems.push_back(std::string(e.what()) + "; the output settings' defaults are used.");
     }

@@ -3,9 +3,9 @@
 // (title, version field, date and time), its preview with printing, and export to PDF.
 
 #include "engine/schedule.h"
+#include "language/translation.h"
 #include "platform/date_time.h"
 #include "reports/banded_report.h"
-#include "ui/translation.h"
 
 #include <QString>
 #include <string_view>

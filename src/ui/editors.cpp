@@ -1,10 +1,10 @@
 #include "ui/editors.h"
 
+#include "language/translation.h"
 #include "store/message_port.h"
 #include "ui/except_form.h"
 #include "ui/param_form.h"
 #include "ui/resource_form.h"
-#include "ui/translation.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "ui/first_start_dialog.h"
 
 #include "engine/first_start.h"
+#include "language/translation.h"
 #include "platform/aliases.h"
 #include "platform/ini_file.h"
 #include "platform/strings.h"
-#include "ui/translation.h"
 
 #include <QMessageBox>
 #include <QPushButton>

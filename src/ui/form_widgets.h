@@ -1,7 +1,7 @@
 #pragma once
 // Small helpers every window of the operator interface builds its widgets with.
 
-#include "ui/translation.h"
+#include "language/translation.h"
 
 #include <QColor>
 #include <QEvent>

@@ -165,9 +165,11 @@ void TMainForm::buildWindow() {
 }
 
 void TMainForm::buildMenus() {
-    auto action = [](QMenu* menu, const char* name, std::string_view caption) {
+    auto action = [this](QMenu* menu, const char* name, std::string_view caption,
+                         void (TMainForm::*click)()) {
         QAction* a = menu->addAction(qs(caption));
         a->setObjectName(name);
+        connect(a, &QAction::triggered, this, click);
         return a;
     };
     auto separator = [](QMenu* menu, const char* name) {
@@ -176,47 +178,39 @@ void TMainForm::buildMenus() {
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    TaskParameters = action(PopupMenu1, "TaskParameters", str::MenuTaskParameters);
-    ConflRes = action(PopupMenu1, "ConflRes", str::MenuConflictingResources);
+    TaskParameters = action(PopupMenu1, "TaskParameters", str::MenuTaskParameters,
+                            &TMainForm::TaskParametersClick);
+    ConflRes =
+        action(PopupMenu1, "ConflRes", str::MenuConflictingResources, &TMainForm::ConflResClick);
     separator(PopupMenu1, "N4");
-    RunNow = action(PopupMenu1, "RunNow", str::MenuRunNow);
-    Interrupt = action(PopupMenu1, "Interrupt", str::MenuInterrupt);
-    CancelWaiting = action(PopupMenu1, "CancelWaiting", str::MenuCancelWaiting);
-    Visualize = action(PopupMenu1, "Visualize", str::MenuUnhide);
+    RunNow = action(PopupMenu1, "RunNow", str::MenuRunNow, &TMainForm::RunNowClick);
+    Interrupt = action(PopupMenu1, "Interrupt", str::MenuInterrupt, &TMainForm::InterruptClick);
+    CancelWaiting =
+        action(PopupMenu1, "CancelWaiting", str::MenuCancelWaiting, &TMainForm::CancelWaitingClick);
+    Visualize = action(PopupMenu1, "Visualize", str::MenuUnhide, &TMainForm::VisualizeClick);
     separator(PopupMenu1, "N6");
-    Resume = action(PopupMenu1, "Resume", str::MenuSuspend);
+    Resume = action(PopupMenu1, "Resume", str::MenuSuspend, &TMainForm::ResumeClick);
     separator(PopupMenu1, "N7");
-    Timeline = action(PopupMenu1, "Timeline", str::MenuTimeline);
-    Output = action(PopupMenu1, "Output", str::MenuOutput);
+    Timeline = action(PopupMenu1, "Timeline", str::MenuTimeline, &TMainForm::TimelineClick);
+    Output = action(PopupMenu1, "Output", str::MenuOutput, &TMainForm::OutputClick);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TMainForm::PopupMenu1Popup);
-    connect(TaskParameters, &QAction::triggered, this, &TMainForm::TaskParametersClick);
-    connect(ConflRes, &QAction::triggered, this, &TMainForm::ConflResClick);
-    connect(RunNow, &QAction::triggered, this, &TMainForm::RunNowClick);
-    connect(Interrupt, &QAction::triggered, this, &TMainForm::InterruptClick);
-    connect(CancelWaiting, &QAction::triggered, this, &TMainForm::CancelWaitingClick);
-    connect(Visualize, &QAction::triggered, this, &TMainForm::VisualizeClick);
-    connect(Resume, &QAction::triggered, this, &TMainForm::ResumeClick);
-    connect(Timeline, &QAction::triggered, this, &TMainForm::TimelineClick);
-    connect(Output, &QAction::triggered, this, &TMainForm::OutputClick);
 
     PopupMenu2 = std::make_unique<QMenu>();
     PopupMenu2->setObjectName("PopupMenu2");
-    ShowMainForm = action(PopupMenu2.get(), "ShowMainForm", str::MenuShowMainForm);
+    ShowMainForm = action(PopupMenu2.get(), "ShowMainForm", str::MenuShowMainForm,
+                          &TMainForm::ShowMainFormClick);
     separator(PopupMenu2.get(), "N5");
-    Tasks = action(PopupMenu2.get(), "Tasks", str::MenuTasks);
-    ResourcesEdit = action(PopupMenu2.get(), "ResourcesEdit", str::MenuConflicts);
-    ConflictsEdit = action(PopupMenu2.get(), "ConflictsEdit", str::MenuExceptions);
-    ProtocolShow = action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol);
-    TimelineShow = action(PopupMenu2.get(), "TimelineShow", str::MenuTimeline);
+    Tasks = action(PopupMenu2.get(), "Tasks", str::MenuTasks, &TMainForm::TaskParametersClick);
+    ResourcesEdit =
+        action(PopupMenu2.get(), "ResourcesEdit", str::MenuConflicts, &TMainForm::ConflResClick);
+    ConflictsEdit =
+        action(PopupMenu2.get(), "ConflictsEdit", str::MenuExceptions, &TMainForm::ExceptionClick);
+    ProtocolShow =
+        action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol, &TMainForm::ProtocolBtnClick);
+    TimelineShow =
+        action(PopupMenu2.get(), "TimelineShow", str::MenuTimeline, &TMainForm::TimelineClick);
     separator(PopupMenu2.get(), "N2");
-    TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit);
-    connect(ShowMainForm, &QAction::triggered, this, &TMainForm::ShowMainFormClick);
-    connect(Tasks, &QAction::triggered, this, &TMainForm::TaskParametersClick);
-    connect(ResourcesEdit, &QAction::triggered, this, &TMainForm::ConflResClick);
-    connect(ConflictsEdit, &QAction::triggered, this, &TMainForm::ExceptionClick);
-    connect(ProtocolShow, &QAction::triggered, this, &TMainForm::ProtocolBtnClick);
-    connect(TimelineShow, &QAction::triggered, this, &TMainForm::TimelineClick);
-    connect(TaskExit, &QAction::triggered, this, &TMainForm::ExitBtnClick);
+    TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit, &TMainForm::ExitBtnClick);
 }
 
 void TMainForm::createGrid() {

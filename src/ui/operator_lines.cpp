@@ -1,7 +1,7 @@
 #include "ui/operator_lines.h"
 
+#include "language/translation.h"
 #include "platform/strings.h"
-#include "ui/translation.h"
 
 #include <QCoreApplication>
 #include <QStringList>

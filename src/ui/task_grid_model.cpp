@@ -1,8 +1,8 @@
 #include "ui/task_grid_model.h"
 
+#include "language/translation.h"
 #include "platform/strings.h"
 #include "store/status_text.h"
-#include "ui/translation.h"
 
 namespace vektrin {
 

@@ -50,7 +50,7 @@ TEST(Headless, NoWidgetsHoweverItIsAskedFor) {
 // A machine asleep across two minute boundaries, as a stopped process is: on waking the pass runs
 // at once, the minute it slept through is a gap, a catch-up task due in it is made up and a task
 // without catch-up is not launched for it. Real time: it takes two to four minutes.
-TEST(Headless, AStoppedSchedulerWakesAndMakesUpTheMinuteItSlept) {
+TEST(RealMinute, AStoppedSchedulerWakesAndMakesUpTheMinuteItSlept) {
     using Clock = std::chrono::system_clock;
     ControlWorld world;
     ASSERT_EQ(world.ctl({"add", "pulse", "--every-minute", "--command", "true"}).exitCode, 0);
@@ -89,7 +89,7 @@ TEST(Headless, AStoppedSchedulerWakesAndMakesUpTheMinuteItSlept) {
 // Started ten seconds before a minute, with another program holding the task file across that
 // minute's second 1: the first minute after the start is scheduled all the same, from the tables
 // as start-up read them, and the pass says why it read nothing.
-TEST(Headless, TheFirstMinuteIsScheduledThoughAnotherProgramHoldsTheTables) {
+TEST(RealMinute, TheFirstMinuteIsScheduledThoughAnotherProgramHoldsTheTables) {
     using Clock = std::chrono::system_clock;
     ControlWorld world;
     ASSERT_EQ(world.ctl({"add", "pulse", "--every-minute", "--command", "true"}).exitCode, 0);

@@ -192,17 +192,17 @@ fi
 # ------------------------------------------------------------------ the desktop on a display
 # The installed program finds its installed desktop module: on a display it runs with the
 # widgets, and SIGTERM ends it through its shutdown.
-if have xvfb-run; then
+if have Xvfb; then
   mkdir -p "$work/desktop"
   out=$(cd "$work/desktop" && env -u QT_QPA_PLATFORM VEKTRIN_ALIASES="$work/aliases.ini" \
     XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS=disabled: \
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$0" & pid=$!
+    "$(dirname "$0")/../support/with-xvfb" bash -c '"$0" & pid=$!
       for _ in $(seq 200); do grep -qs "program started" Vektrin.log && break; sleep 0.1; done
       grep -q libQt6Widgets "/proc/$pid/maps" && kill -TERM "$pid" && wait "$pid" && echo desktop ran' \
     "$dest/usr/bin/vektrin" 2>&1)
   [[ $out == *"desktop ran"* ]] || fail "the installed vektrin on a display: $out"
 else
-  skip "xvfb-run missing (xvfb)"
+  skip "Xvfb missing (xvfb)"
 fi
 
 # ------------------------------------------------------------------ validators

@@ -2,6 +2,7 @@
 // only when VEKTRIN_SCREENSHOT_DIR names the directory to write them to; with
 // VEKTRIN_SCREENSHOT_LANGUAGE=RUS in the Russian interface, named *-ru.png.
 
+#include "language/translation.h"
 #include "reports/except_report.h"
 #include "reports/param_report.h"
 #include "reports/resource_report.h"
@@ -9,7 +10,6 @@
 #include "ui/except_form.h"
 #include "ui/param_form.h"
 #include "ui/resource_form.h"
-#include "ui/translation.h"
 
 #include <QDir>
 #include <QFile>

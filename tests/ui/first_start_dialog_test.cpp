@@ -1,10 +1,10 @@
 // The desktop program's first-start question, answered as an operator would.
 
+#include "language/translation.h"
 #include "platform/strings.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/first_start_dialog.h"
-#include "ui/translation.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -5,7 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen interface_language_bench [runs]
 
-#include "ui/translation.h"
+#include "language/translation.h"
 #include "ui_fixture.h"
 
 #include <QApplication>

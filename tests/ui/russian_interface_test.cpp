@@ -4,6 +4,7 @@
 // its translation, with the English text's placeholders, blanks and closing punctuation.
 
 #include "editor_test_fixture.h"
+#include "language/translation.h"
 #include "platform/strings.h"
 #include "reports/except_report.h"
 #include "reports/param_report.h"
@@ -20,7 +21,6 @@
 #include "ui/schedule_pages.h"
 #include "ui/task_grid.h"
 #include "ui/timeline_form.h"
-#include "ui/translation.h"
 #include "ui_fixture.h"
 
 #include <QAbstractButton>

@@ -1,4 +1,4 @@
-#include "ui/translation.h"
+#include "language/translation.h"
 
 #include "platform/settings_store.h"
 

@@ -2,7 +2,9 @@
 // The interface's language. Its texts live in the core's string table (resources/strings.inc),
 // which stays English for the protocol and vektrinctl; the interface shows each table text
 // through Qt's translation (context "Vektrin", the English text as the source), so a text added
-// to the table needs only its entry in resources/translations/vektrin_ru.ts.
+// to the table needs only its entry in resources/translations/vektrin_ru.ts. QtCore alone, below
+// the windows and the reports, which both show their texts through it, as does the headless
+// scheduler.
 
 #include "store/message_port.h"
 
