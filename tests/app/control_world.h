@@ -24,11 +24,7 @@
 
 namespace vektrin::test {
 
-struct CtlOutcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using CtlOutcome = ProgramOutcome;
 
 class ControlWorld {
   public:
@@ -88,7 +84,7 @@ class ControlWorld {
         const pid_t pid = spawn(program, args, environment(extraEnv), cwd, base + ".in",
                                 base + ".out", base + ".err");
         CtlOutcome o;
-        o.exitCode = waitExit(pid);
+        o.exitCode = waitProgram(pid);
         o.out = readFile(base + ".out");
         o.err = readFile(base + ".err");
         return o;
@@ -140,11 +136,7 @@ class ControlWorld {
     }
 
     bool waitForLog(const std::string& text) const {
-        for (int i = 0; i < 400; ++i) {
-            if (log().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        return false;
+        return eventually([&] { return log().find(text) != std::string::npos; });
     }
 
     static pid_t spawn(const std::string& program, const std::vector<std::string>& args,
@@ -153,13 +145,7 @@ class ControlWorld {
         return test::startProgram(program, args, std::move(env), {in, out, err, cwd});
     }
 
-    static int waitExit(pid_t pid) {
-        if (pid <= 0) return -1;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0)
-            if (errno != EINTR) return -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    static int waitExit(pid_t pid) { return waitProgram(pid); }
 
   private:
     pid_t vektrin_ = -1;

@@ -84,14 +84,10 @@ class ControlTest : public ::testing::Test {
 };
 
 TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {
-    CtlOutcome o = world.ctl({"status"});
-    EXPECT_EQ(o.exitCode, 3);
-    EXPECT_EQ(o.out, "vektrin is not running for the tables in " + world.tables() + ".\n");
-
     world.start();
     addTask("sleeper", "sleep 60");
     ASSERT_EQ(world.ctl({"run", "sleeper"}).exitCode, 0);
-    o = world.ctl({"status", "--json"});
+    CtlOutcome o = world.ctl({"status", "--json"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
     const Json status = Json::parse(o.out);
     EXPECT_EQ(status["running"], true);
@@ -211,26 +207,6 @@ TEST_F(ControlTest, EachCommandWritesItsProtocolLineAndRecord) {
         << err;
     EXPECT_EQ(err.find("Program not found"), err.find(notice) + notice.find("Program")) << err;
     EXPECT_EQ(taskRecord(world, "missing")["EndCode"], 12);
-}
-
-TEST_F(ControlTest, WithoutASchedulerStopAndResumeChangeTheRecord) {
-    addTask("nightly", "true");
-    CtlOutcome o = world.ctl({"stop", "nightly"});
-    EXPECT_EQ(o.exitCode, 0) << o.err;
-    EXPECT_NE(o.out.find("Scheduling of <nightly> is stopped."), std::string::npos);
-    Json t = taskRecord(world, "nightly");
-    EXPECT_EQ(t["Stopped"], true);
-    EXPECT_EQ(t["EndCode"], 5);
-    o = world.ctl({"resume", "nightly"});
-    EXPECT_EQ(o.exitCode, 0);
-    t = taskRecord(world, "nightly");
-    EXPECT_EQ(t["Stopped"], false);
-    EXPECT_EQ(t["EndCode"], 6);
-    for (const char* command : {"run", "interrupt", "cancel-wait"}) {
-        o = world.ctl({command, "nightly"});
-        EXPECT_EQ(o.exitCode, 3) << command;
-        EXPECT_NE(o.err.find("No scheduler runs"), std::string::npos) << command;
-    }
 }
 
 TEST_F(ControlTest, ASocketNobodyListensOnIsNotRunningAndIsReplaced) {
@@ -504,6 +480,24 @@ TEST_F(ControlTest, ACommandTheClientGaveUpOnIsNeverCarriedOut) {
         ASSERT_EQ(world.ctl({"status"}).exitCode, 0);
         EXPECT_EQ(executions() - before, ran ? 1 : 0);
     }
+}
+
+// While the operator edits, the scheduler runs the task: its status fields are not written back.
+TEST_F(ControlTest, EditLeavesTheStatusFieldsOfATaskThatRunsMeanwhile) {
+    addTask("sleeper", "sleep 60");
+    world.start();
+    const std::string editor = world.dir.file("runs.sh");
+    test::writeFile(editor, "#!/bin/sh\n" + ControlWorld::bin("vektrinctl") +
+                                " run sleeper >/dev/null\nsed -i 's/^repeat = 0$/repeat = 5/' "
+                                "\"$1\"\n");
+    chmod(editor.c_str(), 0755);
+    const CtlOutcome o = world.ctl({"edit"}, "", {"EDITOR=" + editor});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    const Json t = taskRecord(world, "sleeper");
+    EXPECT_EQ(t["RepeatInterval"], 5);
+    EXPECT_EQ(t["EndCode"], 2); // still running, as the scheduler wrote it
+    EXPECT_FALSE(t["LastDate"].is_null());
+    world.stop();
 }
 
 } // namespace

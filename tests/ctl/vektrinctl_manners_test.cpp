@@ -1,5 +1,5 @@
-// The command line's manners: usage errors named and answered with the usage, one moment syntax,
-// output that cannot be written reported, and init on a fresh account, against real files.
+// The command line's manners: one moment syntax, output that cannot be written reported, init on a
+// fresh account, and the aliases file named, against real files.
 
 #include "ctl/in_process.h"
 #include "support/temp_dir.h"
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,46 +17,6 @@ namespace {
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
-
-TEST(VektrinctlManners, UsageErrorsNameTheWordAndShowTheUsage) {
-    const struct {
-        std::vector<std::string> args;
-        std::string err;
-    } cases[] = {
-        {{"tsks"},
-         "vektrinctl: unknown command 'tsks'; did you mean 'tasks'?\nUsage: vektrinctl [OPTIONS] "
-         "COMMAND [ARGS]\nTry 'vektrinctl --help' for more information.\n"},
-        {{"resource", "lst"},
-         "vektrinctl: unknown command 'lst'; did you mean 'list'?\nUsage: vektrinctl resource "
-         "[OPTIONS] COMMAND [ARGS]\nTry 'vektrinctl resource --help' for more information.\n"},
-        {{"tasks", "--jsn"},
-         "vektrinctl: unknown option '--jsn' for 'tasks'; did you mean '--json'?\nUsage: "
-         "vektrinctl tasks [OPTIONS]\nTry 'vektrinctl tasks --help' for more information.\n"},
-        {{"next", "-n", "abc", "x"},
-         "vektrinctl: -n takes a whole number from 1 to 100000, not 'abc'\nUsage: vektrinctl "
-         "next [OPTIONS] [TASK]\nTry 'vektrinctl next --help' for more information.\n"},
-        {{"help", "ad"},
-         "vektrinctl: unknown command 'ad'; did you mean 'add'?\nUsage: vektrinctl [OPTIONS] "
-         "COMMAND [ARGS]\nTry 'vektrinctl --help' for more information.\n"},
-        {{"eval", "1", "2"},
-         "vektrinctl: unexpected argument '2' for 'eval'\nUsage: vektrinctl eval [OPTIONS] "
-         "CONDITION\nTry 'vektrinctl eval --help' for more information.\n"},
-        {{"rm"},
-         "vektrinctl: missing TASK\nUsage: vektrinctl rm [OPTIONS] TASK\nTry 'vektrinctl rm "
-         "--help' for more information.\n"},
-    };
-    for (const auto& c : cases) {
-        const auto o = test::runVektrinctl(c.args, {"LC_ALL=C"}, true);
-        EXPECT_EQ(o.exitCode, 64) << c.args[0];
-        EXPECT_EQ(o.err, c.err);
-        EXPECT_EQ(o.out, "");
-    }
-    // Global options after the command; the help names the whole command and no parser marks.
-    EXPECT_EQ(test::runVektrinctl({"expand", "%TDD%", "--at", "2024-03-07"}).out, "07\n");
-    const std::string help = test::runVektrinctl({"help", "set"}).out;
-    EXPECT_NE(help.find("Usage: vektrinctl set "), std::string::npos) << help;
-    EXPECT_EQ(help.find('{'), std::string::npos) << help;
-}
 
 TEST(VektrinctlManners, OneMomentSyntax) {
     const DateTime now = *tryEncodeDate(2024, 3, 7) + *tryEncodeTime(9, 5, 4);
@@ -170,6 +131,37 @@ TEST(VektrinctlInit, AFreshAccountGetsTheAliasAndEmptyTables) {
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(readFile(home.file("config/vektrin/aliases.ini")),
               "[Archive]\npath=/srv/archive\n\n[Control]\npath=" + home.file("mine") + "\n");
+}
+
+// The aliases file that could not be used is named, and every place looked in when there is none.
+TEST(VektrinctlAliases, TheFileOrThePlacesAreNamed) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("tables"));
+    std::filesystem::create_directories(dir.file("user/vektrin/aliases.ini"));
+    writeFile(dir.file("bom.ini"), "\xEF\xBB\xBF[control]\r\nPATH=tables\r\n");
+    const struct {
+        std::vector<std::string> env;
+        int exitCode;
+        std::string err; // a part of standard error
+    } cases[] = {
+        {{"VEKTRIN_ALIASES=" + dir.file("bom.ini")}, 0, ""},
+        {{"XDG_CONFIG_HOME=" + dir.file("user"), "XDG_CONFIG_DIRS=" + dir.file("system")},
+         2,
+         "Cannot read the aliases file " + dir.file("user/vektrin/aliases.ini") +
+             ": Is a directory"},
+        {{"XDG_CONFIG_HOME=" + dir.file("none"), "XDG_CONFIG_DIRS=" + dir.file("system")},
+         2,
+         "there is no aliases file (" + dir.file("none/vektrin/aliases.ini") + ", " +
+             dir.file("system/vektrin/aliases.ini") + ")"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> env = {"LC_ALL=C", "HOME=" + dir.path(), "VEKTRIN_ALIASES",
+                                        "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"};
+        env.insert(env.end(), c.env.begin(), c.env.end());
+        const auto o = test::runVektrinctl({"tasks"}, env);
+        EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    }
 }
 
 } // namespace

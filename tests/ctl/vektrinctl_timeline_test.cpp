@@ -1,14 +1,11 @@
-// Runs the real vektrinctl timeline: its launches against `vektrinctl next` for every kind of
+// vektrinctl timeline: its launches against `vektrinctl next` for every kind of
 // schedule (also across a clock change), and what it says to bad input, an empty table and a
 // table of 10,000 tasks.
 
 #include "ctl/in_process.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sqlite3.h>
 
 #include <sstream>
 #include <string>
@@ -18,7 +15,6 @@ namespace vektrin {
 namespace {
 
 using test::readFile;
-using test::TempDir;
 using test::writeFile;
 using Json = nlohmann::ordered_json;
 
@@ -32,33 +28,20 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-// An alias directory whose tables hold a document imported by the real vektrinctl.
-class Tables {
+// An alias directory whose tables hold a document imported by vektrinctl.
+class Tables : public test::AliasDir {
   public:
     explicit Tables(const Json& document) {
-        writeFile(dir_.file("aliases.ini"), "[Control]\npath=" + dir_.path() + "\n");
         Json doc = document;
         doc["Format"] = "vektrin-tables";
         doc["Version"] = 1;
-        writeFile(dir_.file("doc.json"), doc.dump());
-        const Outcome o = ctl({"import", dir_.file("doc.json")});
+        writeFile(file("doc.json"), doc.dump());
+        const Outcome o = ctl({"import", file("doc.json")});
         EXPECT_EQ(o.exitCode, 0) << o.err;
     }
-    // A change no command makes (import refuses what the editors cannot store).
-    void sql(const std::string& statement) const {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(dir_.file("Vektrin.db").c_str(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
-    }
     Outcome ctl(std::vector<std::string> args, const std::string& tz = "UTC") const {
-        args.insert(args.begin(), {"--aliases", dir_.file("aliases.ini")});
-        return test::runVektrinctl(args, {"LC_ALL=C", "TZ=" + tz});
+        return AliasDir::ctl(std::move(args), {"TZ=" + tz});
     }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-
-  private:
-    TempDir dir_;
 };
 
 Json task(const std::string& name, int interval, const char* startTime, const char* endTime,
@@ -102,6 +85,7 @@ class TimelineAgainstNext : public ::testing::TestWithParam<const char*> {};
 TEST_P(TimelineAgainstNext, SameMomentsForEveryKind) {
     const std::string tz = GetParam();
     const Tables tables(everyKind());
+    // A change no command makes: import refuses what the editors cannot store.
     tables.sql("UPDATE \"Vektrin\" SET \"Interval\" = 6 WHERE \"AppName\" = 'kind 6'");
     const std::string at = "2024-03-27 10:00:30";
     // Seven days from --at; the minutes the period ends with begin before 2024-04-03 10:00:30.
@@ -165,9 +149,7 @@ TEST(VektrinctlTimeline, BadInputIsNamedAndWritesNothing) {
         std::vector<std::string> args = {"timeline", "-o", out};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const Outcome o = tables.ctl(args);
-        std::string label;
-        for (const std::string& a : c.args)
-            label += a + ' ';
+        const std::string label = test::joined(c.args);
         EXPECT_EQ(o.exitCode, c.exitCode) << label << o.err;
         EXPECT_EQ(o.err.substr(0, c.err.size()), c.err) << label;
         EXPECT_EQ(o.out, "") << label;

@@ -2,9 +2,12 @@
 
 #include "support/temp_dir.h"
 
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vektrin::test {
@@ -47,14 +50,26 @@ ProgramOutcome runProgram(const std::string& binary, const std::vector<std::stri
     const pid_t pid =
         startProgram(binary, args, std::move(environment), {"", outPath, errPath, ""});
     ProgramOutcome o;
-    if (pid > 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    o.exitCode = waitProgram(pid);
     o.out = readFile(outPath);
     o.err = readFile(errPath);
     return o;
+}
+
+int waitProgram(pid_t pid) {
+    if (pid <= 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return condition();
 }
 
 } // namespace vektrin::test

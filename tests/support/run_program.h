@@ -1,6 +1,7 @@
 #pragma once
 // Runs one of our programs to its end with a given environment and collects what it printed.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -40,5 +41,11 @@ pid_t startProgram(const std::string& binary, const std::vector<std::string>& ar
 
 ProgramOutcome runProgram(const std::string& binary, const std::vector<std::string>& args,
                           std::vector<std::string> environment);
+
+// Waits for a started program to end: its exit status, 128+N when a signal ended it, -1 for none.
+int waitProgram(pid_t pid);
+
+// Waits up to ten seconds for something another process does; false only means it never happened.
+bool eventually(const std::function<bool()>& condition);
 
 } // namespace vektrin::test

@@ -1,22 +1,15 @@
 // The commands that only read (tasks, next, due, export, protocol) on table directories and files
 // without write permission: they work, create no table file, and change no byte; import is
 // refused by name. Root passes every permission check, so when the tests run as root vektrinctl
-// also runs as the user nobody, where the permissions really hold.
+// also runs as the user nobody (the real program, through setpriv), where the permissions hold.
 
-#include "store/data_ctrl.h"
-#include "support/fake_messages.h"
-#include "support/run_program.h"
-#include "support/temp_dir.h"
+#include "ctl/in_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <map>
-#include <string>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace vektrin {
 namespace {
@@ -26,8 +19,6 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-const std::string Ctl = std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl";
-const char* const TableFiles[] = {"Vektrin.db", "VKResrcs.db", "SYSEXCPT.DB"};
 const char* const Setpriv = "/usr/bin/setpriv";
 
 // Who runs vektrinctl: the user running the tests, or nobody in their stead when that is root.
@@ -37,13 +28,16 @@ void PrintTo(Runner r, std::ostream* os) {
 }
 
 test::ProgramOutcome runAs(Runner runner, const std::vector<std::string>& args) {
-    std::vector<std::string> all = args;
-    std::string binary = Ctl;
-    if (runner == Runner::Nobody) {
-        all.insert(all.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", Ctl});
-        binary = Setpriv;
-    }
-    return test::runProgram(binary, all, {"LC_ALL=C", "TZ=UTC"});
+    // The environment of the program started as nobody, in the process too.
+    if (runner == Runner::Self)
+        return test::runVektrinctl(args, {"LC_ALL=C", "TZ=UTC", "HOME", "XDG_CONFIG_HOME",
+                                          "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "VEKTRIN_ALIASES"});
+    std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                    std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl"};
+    all.insert(all.end(), args.begin(), args.end());
+    test::ProgramOutcome o = test::runProgram(Setpriv, all, {"LC_ALL=C", "TZ=UTC"});
+    o.err = test::withoutPrefix(o.err);
+    return o;
 }
 
 struct Shape {
@@ -82,7 +76,7 @@ class ReadOnlyTables : public ::testing::TestWithParam<std::tuple<Shape, Runner>
             dm.Table2ResourceNo.setInteger(3);
             dm.Table2.post();
         }
-        for (const char* name : TableFiles)
+        for (const char* name : test::TableFiles)
             if (std::find(shape.files.begin(), shape.files.end(), name) == shape.files.end())
                 fs::remove(tables_ + "/" + name);
         writeFile(log(), "03/07/24 10:00:00 Executes <nightly>.\r\n");
@@ -103,14 +97,12 @@ class ReadOnlyTables : public ::testing::TestWithParam<std::tuple<Shape, Runner>
     std::string log() const { return tables_ + "/Vektrin.log"; }
     test::ProgramOutcome ctl(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--aliases", aliases(), "--at", "2024-03-07 09:05:04"});
-        test::ProgramOutcome o = runAs(std::get<1>(GetParam()), args);
-        o.err = test::withoutPrefix(o.err);
-        return o;
+        return runAs(std::get<1>(GetParam()), args);
     }
     // The table files there are and their bytes.
     std::map<std::string, std::string> contents() const {
         std::map<std::string, std::string> files;
-        for (const char* name : TableFiles)
+        for (const char* name : test::TableFiles)
             if (fs::exists(tables_ + "/" + name)) files[name] = readFile(tables_ + "/" + name);
         return files;
     }

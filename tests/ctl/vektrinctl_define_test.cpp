@@ -1,26 +1,29 @@
 // Definitions from the command line: add, set, rm, resource, silence and edit, against real
 // tables, checked through tasks --json, export and the table files themselves.
 
-#include "app/control_world.h"
+#include "ctl/in_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <map>
+#include <sys/stat.h>
 
 namespace vektrin {
 namespace {
 
-using test::ControlWorld;
-using test::CtlOutcome;
+using test::ProgramOutcome;
 using Json = nlohmann::json;
 
 class DefineTest : public ::testing::Test {
   protected:
-    ControlWorld world;
+    test::AliasDir tables;
 
-    CtlOutcome ok(const std::vector<std::string>& args) {
-        CtlOutcome o = world.ctl(args);
+    ProgramOutcome ctl(const std::vector<std::string>& args, const std::string& input = "",
+                       const std::vector<std::string>& environment = {}) {
+        return tables.ctl(args, environment, input);
+    }
+    ProgramOutcome ok(const std::vector<std::string>& args) {
+        ProgramOutcome o = ctl(args);
         EXPECT_EQ(o.exitCode, 0) << args[0] << ": " << o.err;
         return o;
     }
@@ -32,16 +35,10 @@ class DefineTest : public ::testing::Test {
         ADD_FAILURE() << "no task " << name;
         return Json::object();
     }
-    // The three table files, byte for byte.
-    std::map<std::string, std::string> tableFiles() const {
-        std::map<std::string, std::string> files;
-        for (const char* f : {"Vektrin.db", "VKResrcs.db", "SYSEXCPT.DB"})
-            files[f] = test::readFile(world.tables() + "/" + f);
-        return files;
-    }
+    std::map<std::string, std::string> tableFiles() const { return tables.contents(); }
     // An editor that runs a shell script on the file ("$1").
     std::string editor(const std::string& name, const std::string& script) {
-        const std::string path = world.dir.file(name);
+        const std::string path = tables.file(name);
         test::writeFile(path, "#!/bin/sh\n" + script + "\n");
         chmod(path.c_str(), 0755);
         return "EDITOR=" + path;
@@ -104,7 +101,7 @@ TEST_F(DefineTest, AddTakesEveryFieldInTheOperatorsWords) {
         const std::string name = "task " + std::to_string(++n);
         std::vector<std::string> args = {"add", name, "--command", "run %TDD%"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        const CtlOutcome o = ok(args);
+        const ProgramOutcome o = ok(args);
         EXPECT_EQ(o.out, std::to_string(n) + "\n");
         const Json t = task(name);
         EXPECT_EQ(t["Application"], "run %TDD%");
@@ -117,7 +114,8 @@ TEST_F(DefineTest, SetChangesOnlyTheGivenFieldsAndRmRemoves) {
     ok({"add", "backup", "--command", "tar", "--daily", "--from", "22:00", "--to", "23:00"});
     ok({"add", "other", "--command", "x"});
     const Json before = task("backup");
-    CtlOutcome o = ok({"set", "backup", "--from", "21:30", "--repeat", "10", "--name", "nightly"});
+    ProgramOutcome o =
+        ok({"set", "backup", "--from", "21:30", "--repeat", "10", "--name", "nightly"});
     EXPECT_EQ(o.out, "Changed task 1 (backup): AppName, StartTime, RepeatInterval.\n");
     Json after = task("nightly");
     for (const auto& [field, value] : before.items()) {
@@ -141,7 +139,7 @@ TEST_F(DefineTest, SetChangesOnlyTheGivenFieldsAndRmRemoves) {
     o = ok({"rm", "nightly"});
     EXPECT_EQ(o.out, "Removed task 1 (nightly).\n");
     EXPECT_EQ(exported()["Tasks"].size(), 1u);
-    EXPECT_EQ(world.ctl({"rm", "nightly"}).exitCode, 1);
+    EXPECT_EQ(ctl({"rm", "nightly"}).exitCode, 1);
 }
 
 struct Refusal {
@@ -156,59 +154,37 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
     ok({"resource", "add", "3", "modem"});
     ok({"silence", "add", "--daily", "--from", "12:00", "--to", "13:00"});
     const std::string longName(41, 'n');
+    const auto add = [](std::vector<std::string> more) {
+        more.insert(more.begin(), {"add", "t", "--command", "x"});
+        return more;
+    };
     const Refusal cases[] = {
-        {{"add", "t", "--command", "x", "--hourly", "--from", "75"},
-         2,
-         "--from: Time cannot be greater than 60 min. !"},
-        {{"add", "t", "--command", "x", "--hourly", "--to", "x5"},
-         2,
-         "--to: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--hourly", "--from", "-5"},
-         2,
-         "--from: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--monthly", "32"},
-         2,
-         "--monthly: Day of month cannot be greater than 31 !"},
-        {{"add", "t", "--command", "x", "--monthly", "0-5"},
-         2,
-         "--monthly: Only digit characters allowed !"},
-        {{"add", "t", "--command", "x", "--weekly", "funday"}, 2, "--weekly: expected a week day"},
-        {{"add", "t", "--command", "x", "--daily", "--from", "25:00"},
-         2,
-         "--from: '25:00' is not a valid time"},
-        {{"add", "t", "--command", "x", "--yearly", "--from", "2026-02-30"},
-         2,
-         "--from: '2026-02-30' is not a valid date"},
-        {{"add", "t", "--command", "x", "--yearly"},
-         2,
-         "--from: a yearly task needs its first day"},
-        {{"add", "t", "--command", "x", "--from", "10:00"},
-         2,
-         "--from: has no meaning for a task of every minute"},
-        {{"add", "t", "--command", "x", "--if", "GT("},
-         2,
-         "--if: Error in launch or termination condition notation !"},
-        {{"add", "t", "--command", "x", "--until", "SQRT(0-1)"},
-         2,
-         "--until: Invalid floating point operation"},
-        {{"add", "t", "--command", "x", "--daily", "--repeat", "x"},
-         2,
-         "--repeat: 'x' is not a valid integer value"},
-        {{"add", "t", "--command", "x", "--daily", "--repeat", "40000"}, 2, "--repeat: "},
-        {{"add", "t", "--command", "x", "--priority", "urgent"},
-         2,
+        {add({"--hourly", "--from", "75"}), 2, "--from: Time cannot be greater than 60 min. !"},
+        {add({"--hourly", "--to", "x5"}), 2, "--to: Only digit characters allowed !"},
+        {add({"--hourly", "--from", "-5"}), 2, "--from: Only digit characters allowed !"},
+        {add({"--monthly", "32"}), 2, "--monthly: Day of month cannot be greater than 31 !"},
+        {add({"--monthly", "0-5"}), 2, "--monthly: Only digit characters allowed !"},
+        {add({"--weekly", "funday"}), 2, "--weekly: expected a week day"},
+        {add({"--daily", "--from", "25:00"}), 2, "--from: '25:00' is not a valid time"},
+        {add({"--yearly", "--from", "2026-02-30"}), 2, "--from: '2026-02-30' is not a valid date"},
+        {add({"--yearly"}), 2, "--from: a yearly task needs its first day"},
+        {add({"--from", "10:00"}), 2, "--from: has no meaning for a task of every minute"},
+        {add({"--if", "GT("}), 2, "--if: Error in launch or termination condition notation !"},
+        {add({"--until", "SQRT(0-1)"}), 2, "--until: Invalid floating point operation"},
+        {add({"--daily", "--repeat", "x"}), 2, "--repeat: 'x' is not a valid integer value"},
+        {add({"--daily", "--repeat", "40000"}), 2, "--repeat: "},
+        {add({"--priority", "urgent"}), 2,
          "--priority: expected normal, low, high or realtime, not \"urgent\""},
-        {{"add", "t", "--command", "x", "--window", "huge"}, 2, "--window: expected normal"},
-        {{"add", "t", "--command", "x", "--conflicts", "modem,fax"},
-         2,
+        {add({"--window", "huge"}), 2, "--window: expected normal"},
+        {add({"--conflicts", "modem,fax"}), 2,
          "--conflicts: no resource has the number or name \"fax\""},
         {{"add", longName, "--command", "x"}, 2, "--name: is longer than 40 characters"},
         {{"add", "a\tb", "--command", "x"}, 2, "--name: holds a control character"},
         {{"add", "t", "--command", "\xff"}, 2, "--command: is not UTF-8 text"},
         {{"add", "t", "--command", ""}, 2, "--command: is empty"},
         {{"add", "t"}, 64, "missing --command"},
-        {{"add", "t", "--command", "x", "--daily", "--hourly"}, 64, "excludes"},
-        {{"add", "t", "--command", "x", "--bogus"}, 64, "--bogus"},
+        {add({"--daily", "--hourly"}), 64, "excludes"},
+        {add({"--bogus"}), 64, "--bogus"},
         {{"set", "twin", "--repeat", "1"},
          1,
          "Several tasks are named <twin>: give the AppID, one of 1, 2."},
@@ -238,10 +214,8 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
     };
     const auto files = tableFiles();
     for (const Refusal& c : cases) {
-        std::string label;
-        for (const std::string& a : c.args)
-            label += a + " ";
-        const CtlOutcome o = world.ctl(c.args);
+        const std::string label = test::joined(c.args);
+        const ProgramOutcome o = ctl(c.args);
         EXPECT_EQ(o.exitCode, c.exitCode) << label << o.err;
         EXPECT_NE(o.err.find(c.error), std::string::npos) << label << o.err;
         if (c.exitCode == 2) {
@@ -260,7 +234,7 @@ TEST_F(DefineTest, ResourcesAndSilencePeriodsHaveTheSameThreeVerbs) {
     EXPECT_EQ(ok({"resource", "list"}).out,
               "ResourceNo\tResourceName\tMaxWait\n1\tmodem\t00:10:00\n5\tlaser\t01:30:00\n");
     // Renumbered: the task still names number 5, and is told so.
-    CtlOutcome o = ok({"resource", "set", "laser", "--number", "6"});
+    ProgramOutcome o = ok({"resource", "set", "laser", "--number", "6"});
     EXPECT_NE(o.err.find("1 task names resource 5 by its number"), std::string::npos) << o.err;
     // Removed: no task needs it any more, as after the editor's deletion.
     ok({"resource", "rm", "modem"});
@@ -285,23 +259,23 @@ TEST_F(DefineTest, EditWritesWhatChangedAndAsksAgainOnAnError) {
 
     // No change: nothing written.
     auto files = tableFiles();
-    CtlOutcome o = world.ctl({"edit"}, "", {editor("same.sh", "true")});
+    ProgramOutcome o = ctl({"edit"}, "", {editor("same.sh", "true")});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "No changes were made.\n");
     EXPECT_TRUE(tableFiles() == files);
 
     // The editor fails: nothing written, whatever it did to the file.
-    o = world.ctl({"edit"}, "",
-                  {editor("fails.sh", "sed -i 's/^from = 22:00$/from = 21:00/' \"$1\"; exit 3")});
+    o = ctl({"edit"}, "",
+            {editor("fails.sh", "sed -i 's/^from = 22:00$/from = 21:00/' \"$1\"; exit 3")});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("ended with status 3: nothing was written."), std::string::npos);
     EXPECT_TRUE(tableFiles() == files);
 
     // A good change: that field alone; a new block adds a task.
-    o = world.ctl({"edit"}, "",
-                  {editor("good.sh", "sed -i 's/^from = 22:00$/from = 21:30/' \"$1\"\n"
-                                     "printf '[task new]\\nname = fresh\\ncommand = y\\n"
-                                     "schedule = weekly monday\\n' >> \"$1\"")});
+    o = ctl({"edit"}, "",
+            {editor("good.sh", "sed -i 's/^from = 22:00$/from = 21:30/' \"$1\"\n"
+                               "printf '[task new]\\nname = fresh\\ncommand = y\\n"
+                               "schedule = weekly monday\\n' >> \"$1\"")});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "Changed task 1 (backup): StartTime.\nAdded task 3 (fresh).\n");
     EXPECT_EQ(task("backup")["StartTime"], "21:30:00");
@@ -309,61 +283,61 @@ TEST_F(DefineTest, EditWritesWhatChangedAndAsksAgainOnAnError) {
     EXPECT_EQ(task("fresh")["StartDate"], "0001-01-01");
 
     // A bad change, then a good one after "y": the second run sees the problems on top.
-    const std::string count = world.dir.file("count");
+    const std::string count = tables.file("count");
     const std::string twice =
         editor("twice.sh",
                "n=$(cat " + count + " 2>/dev/null || echo 0); n=$((n+1)); echo $n > " + count +
                    "\nif [ $n = 1 ]; then sed -i 's/^from = 21:30$/from = 25:00/; "
                    "s/^priority = normal$/priority = urgent/' \"$1\"; else cp \"$1\" " +
-                   world.dir.file("second") +
+                   tables.file("second") +
                    "; sed -i 's/^from = 25:00$/from = 20:00/; s/^priority = urgent$/priority = "
                    "low/' \"$1\"; fi");
-    o = world.ctl({"edit", "backup"}, "y\n", {twice});
+    o = ctl({"edit", "backup"}, "y\n", {twice});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "Changed task 1 (backup): StartTime, Priority.\n");
     EXPECT_NE(o.err.find("[task 1] backup, from: '25:00' is not a valid time"), std::string::npos)
         << o.err;
     EXPECT_NE(o.err.find("Edit again? [Y/n]"), std::string::npos);
-    EXPECT_EQ(test::readFile(world.dir.file("second"))
+    EXPECT_EQ(test::readFile(tables.file("second"))
                   .rfind("# ! [task 1] backup, from: '25:00' is not a valid time\n", 0),
               0u);
     EXPECT_EQ(task("backup")["StartTime"], "20:00:00");
 
     // --no-retry: the problem, nothing written, the text kept.
     files = tableFiles();
-    o = world.ctl(
-        {"edit", "--no-retry"}, "",
-        {editor("bad.sh",
-                "sed -i 's/^to = 23:00$/to = 23:61/; s/^repeat = 0$/rpeat = 1/' \"$1\"")});
+    o = ctl({"edit", "--no-retry"}, "",
+            {editor("bad.sh",
+                    "sed -i 's/^to = 23:00$/to = 23:61/; s/^repeat = 0$/rpeat = 1/' \"$1\"")});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("no setting is called \"rpeat\""), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Your text is kept in "), std::string::npos);
     EXPECT_TRUE(tableFiles() == files);
     // No answer to the question is no.
-    o = world.ctl({"edit"}, "", {editor("bad2.sh", "sed -i 's/^to = 23:00$/to = 23:61/' \"$1\"")});
+    o = ctl({"edit"}, "", {editor("bad2.sh", "sed -i 's/^to = 23:00$/to = 23:61/' \"$1\"")});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("[task 1] backup, to: '23:61' is not a valid time"), std::string::npos)
         << o.err;
     EXPECT_TRUE(tableFiles() == files);
 }
 
-// While the operator edits, the scheduler runs the task: its status fields are not written back.
-TEST_F(DefineTest, EditLeavesTheStatusFieldsOfATaskThatRunsMeanwhile) {
-    if (access(ControlWorld::bin("vektrin").c_str(), X_OK) != 0)
-        GTEST_SKIP() << "vektrin was not built";
-    ok({"add", "sleeper", "--command", "sleep 60", "--yearly", "--from", "2001-01-01"});
-    world.start();
-    const CtlOutcome o = world.ctl(
-        {"edit"}, "",
-        {editor("runs.sh",
-                ControlWorld::bin("vektrinctl") +
-                    " run sleeper >/dev/null\nsed -i 's/^repeat = 0$/repeat = 5/' \"$1\"")});
-    EXPECT_EQ(o.exitCode, 0) << o.err;
-    const Json t = task("sleeper");
-    EXPECT_EQ(t["RepeatInterval"], 5);
-    EXPECT_EQ(t["EndCode"], 2); // still running, as the scheduler wrote it
-    EXPECT_FALSE(t["LastDate"].is_null());
-    world.stop();
+// Without a scheduler: status says so, stop and resume change the record, the rest is refused.
+TEST_F(DefineTest, WithoutASchedulerStopAndResumeChangeTheRecord) {
+    ProgramOutcome o = ctl({"status"});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_EQ(o.out, "vektrin is not running for the tables in " + tables.path() + ".\n");
+    ok({"add", "nightly", "--command", "true", "--yearly", "--from", "2001-01-01"});
+    o = ok({"stop", "nightly"});
+    EXPECT_NE(o.out.find("Scheduling of <nightly> is stopped."), std::string::npos);
+    EXPECT_EQ(task("nightly")["Stopped"], true);
+    EXPECT_EQ(task("nightly")["EndCode"], 5);
+    ok({"resume", "nightly"});
+    EXPECT_EQ(task("nightly")["Stopped"], false);
+    EXPECT_EQ(task("nightly")["EndCode"], 6);
+    for (const char* command : {"run", "interrupt", "cancel-wait"}) {
+        o = ctl({command, "nightly"});
+        EXPECT_EQ(o.exitCode, 3) << command;
+        EXPECT_NE(o.err.find("No scheduler runs"), std::string::npos) << command;
+    }
 }
 
 } // namespace
