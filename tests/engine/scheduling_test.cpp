@@ -32,12 +32,9 @@ class SchedulingTest : public test::EngineTest {
         const size_t before = processes.launches.size();
         clock.value = minute + 1.0 / 86400;
         scheduler->Timer2Timer();
-        std::vector<std::string> launched;
-        for (size_t i = before; i < processes.launches.size(); ++i)
-            launched.push_back(processes.launches[i].commandLine.substr(5)); // "prog-"
+        const auto launched = processes.namesSince(before);
         if (endProcesses) {
-            for (auto& [h, p] : processes.procs)
-                if (p.state == ExitState::Running) p.state = ExitState::Exited;
+            processes.endRunning();
             clock.value += 1.0 / 86400;
             scheduler->Timer1Timer();
         }
@@ -417,19 +414,13 @@ TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
     const auto waits = [&](const char* name) {
         return protocolLines("No free slot for <" + std::string(name) + ">; it waits for one.");
     };
-    const auto launchedSince = [&](size_t from) {
-        std::vector<std::string> names;
-        for (size_t i = from; i < processes.launches.size(); ++i)
-            names.push_back(processes.launches[i].commandLine.substr(5));
-        return names;
-    };
     EXPECT_THAT(pass(at(2026, 12, 8, 10, 0), false), ElementsAre("a", "b"));
     EXPECT_EQ(waits("c") + waits("d"), 2);
     EXPECT_TRUE(scheduler->tasksWaitForSlots());
     size_t seen = processes.launches.size();
     processes.exit(1, 0); // a ends: c, first to fall due, takes its slot at once
     scheduler->slotCheck();
-    EXPECT_THAT(launchedSince(seen), ElementsAre("c"));
+    EXPECT_THAT(processes.namesSince(seen), ElementsAre("c"));
     // 10:01: b and c still run; a falls due behind d, and d, due again, is not queued twice.
     seen = processes.launches.size();
     EXPECT_THAT(pass(at(2026, 12, 8, 10, 1), false), ElementsAre());
@@ -438,7 +429,7 @@ TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
     processes.exit(2, 0);
     processes.exit(3, 0);
     scheduler->slotCheck();
-    EXPECT_THAT(launchedSince(seen), ElementsAre("d", "a"));
+    EXPECT_THAT(processes.namesSince(seen), ElementsAre("d", "a"));
     EXPECT_FALSE(scheduler->tasksWaitForSlots());
     // Nobody ends for three minutes: b and c wait, and give up after two.
     for (int minute = 2; minute <= 5; ++minute) {

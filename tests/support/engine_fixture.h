@@ -14,8 +14,7 @@ class EngineTest : public ::testing::Test, protected TestWorld {
     std::unique_ptr<Scheduler> scheduler;
 
     Scheduler& make(std::vector<std::string> args = {}) {
-        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings,
-                                                regional, config(std::move(args)));
+        scheduler = makeScheduler(std::move(args));
         return *scheduler;
     }
 

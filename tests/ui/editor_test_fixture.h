@@ -18,8 +18,7 @@ struct EditorWorld : TestWorld {
     std::unique_ptr<Scheduler> scheduler;
 
     EditorWorld() {
-        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings,
-                                                regional, config());
+        scheduler = makeScheduler();
         if (scheduler->FormCreate() != Scheduler::StartResult::Running)
             throw std::runtime_error("the scheduler did not start");
         port.messages.clear();
