@@ -99,8 +99,7 @@ TEST_F(FileConditionsTest, MonitoringAndEditorInsideThePassReadTheDisk) {
     task("reader", "NFE('" + in + "/STOP.FLG')");
     task("trigger", "");
     task("late-reader", "FE('" + in + "/STOP.FLG')");
-    select(watched);
-    scheduler->RunNowClick();
+    runNow(watched);
     const std::intptr_t watchedHandle = processes.lastHandle;
 
     // The monitoring pass and an editor's condition check may run while the scheduling pass

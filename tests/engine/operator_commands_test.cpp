@@ -247,17 +247,14 @@ INSTANTIATE_TEST_SUITE_P(Commands, OperatorCommandCases, ::testing::ValuesIn(Cas
 TEST_F(OperatorCommandsTest, TheBoxesComeBackAfterACommand) {
     operatorCommand(*scheduler, OperatorCommand::RunNow, "nosuch");
     processes.nextFailure = LaunchFailure::ProgramNotFound;
-    select(a);
-    scheduler->RunNowClick(); // from the grid menu: a box
+    runNow(a); // from the grid menu: a box
     EXPECT_THAT(port.messages, ElementsAre("Program not found"));
 }
 
 TEST_F(OperatorCommandsTest, StatusNamesTheColourThePauseAndTheRunningTasks) {
     clock.set(2026, 12, 7, 10, 1, 5);
-    select(a);
-    scheduler->RunNowClick();
-    select(b);
-    scheduler->RunNowClick();
+    runNow(a);
+    runNow(b);
     scheduler->RunNowClick(); // beta twice: its record holds the later launch only
     SchedulerStatus s = schedulerStatus(*scheduler);
     EXPECT_EQ(s.colour, "yellow");

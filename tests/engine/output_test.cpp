@@ -62,8 +62,7 @@ class OutputTest : public test::EngineTest {
     }
 
     void run(std::int32_t id) {
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         settle(id);
     }
 
@@ -179,8 +178,7 @@ TEST_F(OutputTest, ARunStillGoingOnIsNeverRemovedAsAnOldOne) {
                                               "fi\n"
                                               "echo second ends\n");
     const auto id = task("twice", "sh " + dir.file("twice.sh"));
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     while (!fs::exists(dir.file("first")))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     clock.advanceSeconds(1);
@@ -267,8 +265,7 @@ TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
     setting("Output", "MaxBytes", "256K");
     startWith(*real, root());
     const auto full = task("full", "sh -c 'head -c 50000000 /dev/zero && exit 3'");
-    select(full);
-    scheduler->RunNowClick();
+    runNow(full);
     fs::create_directories(root());
     test::writeFile(root() + "/filler", std::string(700 << 10, 'f'));
     settle(full);
@@ -287,8 +284,7 @@ TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
     const std::string go = dir.file("go");
     const auto gone = task("gone", "sh -c 'while [ -d " + dir.path() + " ] && [ ! -e " + go +
                                        " ]; do sleep 0.01; done; exit 4'");
-    select(gone);
-    scheduler->RunNowClick();
+    runNow(gone);
     umount2(small.path.c_str(), MNT_DETACH);
     test::writeFile(go, "");
     settle(gone);
@@ -308,8 +304,7 @@ TEST_F(OutputTest, ARunIsEndedThoughALeftoverProcessStillWrites) {
                                              dir.path() + " ] && [ ! -e " + go +
                                              " ]; do sleep 0.01; done; echo tail-of-run) &\n");
     const auto id = task("huge", "sh " + dir.file("huge.sh"));
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     for (int i = 0; i < 400 && code(id) == 2; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
         scheduler->Timer1Timer();
@@ -342,8 +337,7 @@ TEST_F(OutputTest, ADeletedTaskTakesItsRunsAlong) {
     const auto done = task("done", "echo done");
     const auto running = task("running", "sleep 30");
     run(done);
-    select(running);
-    scheduler->RunNowClick();
+    runNow(running);
     ASSERT_EQ(files(running).size(), 2u);
 
     for (auto id : {done, running}) {
@@ -409,25 +403,20 @@ TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
     const auto fine = addTask("fine", stopped());
     const auto person = addTask("person", stopped());
 
-    select(fails);
-    scheduler->RunNowClick();
+    runNow(fails);
     print("first line\nlast words \xff\r\n  \n");
     processes.exit(processes.lastHandle, 3);
     select(missing);
     processes.nextFailure = LaunchFailure::ProgramNotFound;
     scheduler->RunNowClick();
-    select(fine);
-    scheduler->RunNowClick();
+    runNow(fine);
     print("all well\n");
     processes.exit(processes.lastHandle, 0);
-    select(person);
-    scheduler->RunNowClick();
+    runNow(person);
     scheduler->InterruptClick();
-    select(ended);
-    scheduler->RunNowClick(); // holds resource 1 until its condition ends it
+    runNow(ended); // holds resource 1 until its condition ends it
     print("ended here\n");
-    select(waits);
-    scheduler->RunNowClick(); // waits for resource 1
+    runNow(waits); // waits for resource 1
     clock.set(2026, 12, 7, 10, 1, 1);
     scheduler->Timer2Timer(); // the wait is over (its longest wait is 0)
     scheduler->Timer1Timer(); // "fails" ends, "stopped" is ended by its condition
@@ -446,8 +435,7 @@ TEST_F(NoticeTest, AtMostOneWordPerTaskAMinuteAndNoneWhenSwitchedOff) {
     const auto fails = task("fails", "prog");
     const auto other = task("other", "prog");
     auto failOnce = [&](std::int32_t id) {
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         processes.exit(processes.lastHandle, 1);
         scheduler->Timer1Timer();
     };
@@ -473,8 +461,7 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
     setting("Notify", "OnFailure", "sometimes");
     const auto id = task("t", "prog");
     for (int i = 0; i < 2; ++i) {
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         processes.exit(processes.lastHandle, 1);
         scheduler->Timer1Timer();
         clock.advanceSeconds(61);
@@ -501,8 +488,7 @@ TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
     setting("Output", "KeepRuns", "5");
     const auto id = task("t", "prog");
     const auto launch = [&] {
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         processes.exit(processes.lastHandle, 1);
         scheduler->Timer1Timer();
     };
@@ -520,8 +506,7 @@ TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
 TEST_F(NoticeTest, WithoutAnOutputDirectoryNothingIsKept) {
     startWith(processes, "");
     const auto id = task("t", "prog");
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     EXPECT_EQ(processes.launches.back().outputPath, "");
     processes.exit(processes.lastHandle, 2);
     scheduler->Timer1Timer();

@@ -221,8 +221,7 @@ TEST_F(SchedulingTest, EveryMinuteRunningTaskWithAndWithoutInterrupt) {
 TEST_F(SchedulingTest, StopCheckEndsAnInterruptibleTaskAfterItsWindow) {
     const auto monthly = task("monthly", 4, dayOfYearOne(10), hm(8, 0), dayOfYearOne(20), hm(9, 0),
                               0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
-    select(monthly);
-    scheduler->RunNowClick();
+    runNow(monthly);
     pass(at(2026, 12, 19, 10, 0), false); // day 19 is before the last day: no stop
     EXPECT_EQ(code(monthly), 2);
     pass(at(2026, 12, 20, 8, 59), false);
@@ -285,12 +284,15 @@ class WaitingTest : public SchedulingTest {
             d.Table1WaitRes.setBoolean(true);
         });
         clock.value = at(2026, 12, 8, 9, 0);
-        select(holder);
-        scheduler->RunNowClick(); // holds resources 1 and 2
+        runNow(holder); // holds resources 1 and 2
     }
 };
 
-TEST_F(WaitingTest, GivesUpAfterTheLongestWait) {
+// Also when every reading of the clock during the pass is four milliseconds later.
+class WaitLengthTest : public WaitingTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(WaitLengthTest, GivesUpAfterTheLongestWait) {
+    clock.creepSeconds = GetParam();
     EXPECT_TRUE(pass(at(2026, 12, 8, 10, 0), false).empty());
     EXPECT_EQ(code(waiter), 7);
     pass(at(2026, 12, 8, 10, 19), false);
@@ -300,15 +302,7 @@ TEST_F(WaitingTest, GivesUpAfterTheLongestWait) {
     EXPECT_TRUE(protocolHas("Waiting time of <waiter> is over."));
 }
 
-TEST_F(WaitingTest, AWaitEndsOnTimeWhileTheClockMovesDuringThePass) {
-    clock.creepSeconds = 0.004; // every reading of the clock is four milliseconds later
-    pass(at(2026, 12, 8, 10, 0), false);
-    EXPECT_EQ(code(waiter), 7);
-    pass(at(2026, 12, 8, 10, 19), false);
-    EXPECT_EQ(code(waiter), 7);
-    pass(at(2026, 12, 8, 10, 20), false);
-    EXPECT_EQ(code(waiter), 10);
-}
+INSTANTIATE_TEST_SUITE_P(SchedulingTest, WaitLengthTest, ::testing::Values(0.0, 0.004));
 
 TEST_F(WaitingTest, LaunchesWhenFreedEvenInSilence) {
     pass(at(2026, 12, 8, 10, 0), false);

@@ -338,10 +338,8 @@ TEST_F(EngineTest, ShutdownInterruptsEveryRunningTaskAndWritesTheClosingLine) {
     start();
     const auto a = addTask("alpha");
     const auto b = addTask("beta");
-    select(a);
-    scheduler->RunNowClick();
-    select(b);
-    scheduler->RunNowClick();
+    runNow(a);
+    runNow(b);
     dm().Table1.edit();
     dm().Table1AppName.setString("beta renamed"); // dropped, as closing its editor drops it
     scheduler->FormClose();

@@ -41,6 +41,12 @@ class EngineTest : public ::testing::Test, protected TestWorld {
         FAIL() << "no task " << appId;
     }
 
+    // The operator's "Run now" on the task.
+    RunNowResult runNow(std::int32_t appId) {
+        select(appId);
+        return scheduler->RunNowClick();
+    }
+
     double code(std::int32_t appId) {
         const auto keep = dm().Table1.getBookmark();
         select(appId);
