@@ -1,15 +1,14 @@
 #include "engine/protocol_file.h"
 #include "support/engine_fixture.h"
+#include "support/file_size_limit.h"
 
 #include "platform/regional_locales.h"
 
 #include <atomic>
-#include <csignal>
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <locale.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -444,19 +443,11 @@ TEST_F(ProtocolClearingTest, WriteFailureWhileCopyingLeavesTheLogIntact) {
     for (int i = 0; i < 200; ++i)
         content += line(day(2026, 12, 7), "#line " + std::to_string(i));
     openOn(content);
-    // A file size limit makes the copy fail part-way, as a full disk would.
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &old);
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    rlimit small = before;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    scheduler->ProtocolClearing(10, day(2026, 12, 7));
-    setrlimit(RLIMIT_FSIZE, &before);
-    sigaction(SIGXFSZ, &old, nullptr);
+    {
+        // The copy fails part-way, as on a full disk.
+        test::FileSizeLimit full(1000);
+        scheduler->ProtocolClearing(10, day(2026, 12, 7));
+    }
 
     EXPECT_EQ(readFile(log()), content);
     EXPECT_NE(access(tmp().c_str(), F_OK), 0);

@@ -24,6 +24,17 @@ class EngineTest : public ::testing::Test, protected TestWorld {
         return *scheduler;
     }
 
+    // The status of a start-up that ends the program; 0 when it started instead.
+    int failedStart() {
+        make();
+        try {
+            scheduler->FormCreate();
+        } catch (const FatalExit& e) {
+            return e.status();
+        }
+        return 0;
+    }
+
     TDataCtrl& dm() { return scheduler->dataCtrl(); }
 
     // Appends a task that runs "prog-<name>"; set fills its fields while the record is inserted.
