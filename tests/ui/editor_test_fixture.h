@@ -48,6 +48,24 @@ struct EditorWorld : TestWorld {
     }
 };
 
+// What an editor's test functions share: a world of their own and the editor on it.
+template <class Form> struct EditorHarness {
+    std::unique_ptr<EditorWorld> world;
+    std::unique_ptr<Form> form;
+
+    TDataCtrl& dm() { return world->dm(); }
+    std::vector<std::string>& messages() { return world->port.messages; }
+    template <class W> W* child(const QString& name) {
+        W* w = form->template findChild<W*>(name);
+        if (!w) qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    void reset() {
+        form.reset();
+        world.reset();
+    }
+};
+
 // Focus leaving a widget as a Tab press makes it leave.
 inline void leave(QWidget* widget) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);

@@ -15,19 +15,9 @@
 using namespace vektrin;
 using namespace vektrin::test;
 
-class ExceptEditorTest : public QObject {
+class ExceptEditorTest : public QObject, EditorHarness<TExceptForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TExceptForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const QString& name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
     void open(int kind) {
         world->addPeriod([&](TDataCtrl& d) {
             d.Table3Interval.setInteger(kind);
@@ -40,10 +30,7 @@ class ExceptEditorTest : public QObject {
 
   private slots:
     void init() { world = std::make_unique<EditorWorld>(); }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     void minuteEdit_data() {
         QTest::addColumn<QString>("typed");

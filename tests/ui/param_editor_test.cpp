@@ -29,19 +29,9 @@ std::string s(std::string_view v) {
 
 } // namespace
 
-class ParamEditorTest : public QObject {
+class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TParamForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const char* name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", name);
-        return w;
-    }
     void open() {
         form = std::make_unique<TParamForm>(*world->scheduler, world->port);
         form->show();
@@ -59,10 +49,7 @@ class ParamEditorTest : public QObject {
 
   private slots:
     void init() { world = std::make_unique<EditorWorld>(); }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     // Every keystroke runs the change handler, so each intermediate text is stored or refused.
     void minuteEditStoresEachKeystroke_data() {

@@ -13,19 +13,9 @@
 using namespace vektrin;
 using namespace vektrin::test;
 
-class ResourceEditorTest : public QObject {
+class ResourceEditorTest : public QObject, EditorHarness<TResourceForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TResourceForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const char* name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", name);
-        return w;
-    }
     void open() {
         form = std::make_unique<TResourceForm>(*world->scheduler, world->port);
         form->findChild<DBNavigator*>("DBNavigator")->confirmDelete = [](std::string_view) {
@@ -41,10 +31,7 @@ class ResourceEditorTest : public QObject {
         world->addResource(2, "Modem");
         world->addResource(3, "Archive");
     }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     // Each number typed into a new record, the Post button pressed.
     void numbersAtPost_data() {
