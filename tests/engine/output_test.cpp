@@ -373,15 +373,17 @@ class NoticeTest : public OutputTest {
     void print(const std::string& text) {
         test::writeFile(processes.launches.back().outputPath, text);
     }
+
+    // The task runs and ends with status at once, as the monitoring pass sees it.
+    void runAndEnd(std::int32_t id, int status = 1) {
+        runNow(id);
+        processes.exit(processes.lastHandle, status);
+        scheduler->Timer1Timer();
+    }
 };
 
 TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
-    Table& r = dm().Table2;
-    r.append();
-    dm().Table2ResourceNo.setInteger(1);
-    dm().Table2MaxWait.setDateTime(0);
-    r.post();
-    scheduler->resourceTable.load(r);
+    addResource(1, 0);
 
     // Stopped, so that the scheduling pass below leaves them alone; "waits" is settled by it.
     const auto stopped = [](const std::function<void(TDataCtrl&)>& more = {}) {
@@ -434,20 +436,15 @@ TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
 TEST_F(NoticeTest, AtMostOneWordPerTaskAMinuteAndNoneWhenSwitchedOff) {
     const auto fails = task("fails", "prog");
     const auto other = task("other", "prog");
-    auto failOnce = [&](std::int32_t id) {
-        runNow(id);
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
-    };
-    failOnce(fails); // at 10:00:30
+    runAndEnd(fails); // at 10:00:30
     clock.advanceSeconds(29);
-    failOnce(fails); // within the same minute: not said
-    failOnce(other); // another task: said
+    runAndEnd(fails); // within the same minute: not said
+    runAndEnd(other); // another task: said
     clock.advanceSeconds(1);
-    failOnce(fails); // a second later, but the next minute: said
+    runAndEnd(fails); // a second later, but the next minute: said
     setting("Notify", "OnFailure", "off");
     clock.advanceSeconds(120);
-    failOnce(fails);
+    runAndEnd(fails);
     std::vector<std::string> said;
     for (const TaskNotice& n : port.notices)
         said.push_back(n.task);
@@ -461,9 +458,7 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
     setting("Notify", "OnFailure", "sometimes");
     const auto id = task("t", "prog");
     for (int i = 0; i < 2; ++i) {
-        runNow(id);
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
+        runAndEnd(id);
         clock.advanceSeconds(61);
     }
     std::vector<std::string> lines;
@@ -487,18 +482,13 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
 TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
     setting("Output", "KeepRuns", "5");
     const auto id = task("t", "prog");
-    const auto launch = [&] {
-        runNow(id);
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
-    };
-    launch();
+    runAndEnd(id);
     const std::uint64_t loads = settings->loads();
     for (int i = 0; i < 5; ++i)
-        launch();
+        runAndEnd(id);
     EXPECT_EQ(settings->loads(), loads);
     setting("Output", "Capture", "false");
-    launch();
+    runAndEnd(id);
     EXPECT_EQ(processes.launches.back().outputPath, "");
     EXPECT_EQ(settings->loads(), loads + 1);
 }
@@ -506,10 +496,8 @@ TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
 TEST_F(NoticeTest, WithoutAnOutputDirectoryNothingIsKept) {
     startWith(processes, "");
     const auto id = task("t", "prog");
-    runNow(id);
+    runAndEnd(id, 2);
     EXPECT_EQ(processes.launches.back().outputPath, "");
-    processes.exit(processes.lastHandle, 2);
-    scheduler->Timer1Timer();
     ASSERT_EQ(port.notices.size(), 1u);
     EXPECT_EQ(port.notices[0].lastLine, "");
     EXPECT_THAT(files(id), IsEmpty());

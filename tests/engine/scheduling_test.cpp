@@ -269,14 +269,8 @@ class WaitingTest : public SchedulingTest {
     std::int32_t holder = 0, waiter = 0;
     void SetUp() override {
         SchedulingTest::SetUp();
-        Table& r = dm().Table2;
-        for (auto [no, wait] : {std::pair{1, hm(0, 5)}, std::pair{2, hm(0, 20)}}) {
-            r.append();
-            dm().Table2ResourceNo.setInteger(no);
-            dm().Table2MaxWait.setDateTime(wait);
-            r.post();
-        }
-        scheduler->resourceTable.load(r);
+        addResource(1, hm(0, 5));
+        addResource(2, hm(0, 20));
         holder = task("holder", 2, 0, hm(0, 0), 0, hm(0, 0), 0,
                       [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b11); });
         waiter = task("waiter", 2, 0, hm(10, 0), 0, hm(10, 0), 0, [](TDataCtrl& d) {

@@ -4,11 +4,11 @@
 
 #include "engine/timeline.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -47,26 +47,8 @@ Period period(DateTime from, DateTime to) {
 }
 
 class Timeline : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // Known answers need a clock without summer time.
-        const char* tz = std::getenv("TZ");
-        oldTz_ = tz ? tz : "";
-        hadTz_ = tz != nullptr;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_)
-            setenv("TZ", oldTz_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::string oldTz_;
-    bool hadTz_ = false;
+    // Known answers need a clock without summer time.
+    test::ScopedEnv utc_{"TZ", "UTC"};
 };
 
 // ------------------------------------------------------------------------- silence stretches

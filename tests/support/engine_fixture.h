@@ -45,6 +45,16 @@ class EngineTest : public ::testing::Test, protected TestWorld {
         });
     }
 
+    // Appends a resource and has the scheduler read the resources again.
+    void addResource(int number, DateTime maxWait) {
+        Table& r = dm().Table2;
+        r.append();
+        dm().Table2ResourceNo.setInteger(number);
+        dm().Table2MaxWait.setDateTime(maxWait);
+        r.post();
+        scheduler->resourceTable.load(r);
+    }
+
     void select(std::int32_t appId) {
         Table& t = dm().Table1;
         for (t.first(); !t.eof(); t.next())
