@@ -153,39 +153,24 @@ TEST_F(ProtocolClearingTest, KeepsExactlyTheLinesWhoseDatePlusDaysIsAfterTheRefe
         "#c dateless continuation\r\n" + line(day(2026, 11, 29), "#d 11-29") +
         line(day(2026, 12, 1), "#e 12-01") + line(day(2026, 12, 6), "#f 12-06") +
         line(day(2026, 12, 7), "#g 12-07");
+    const std::vector<std::string> all{"#a 11-26", "#b 11-27", "#c dateless continuation",
+                                       "#d 11-29", "#e 12-01", "#f 12-06",
+                                       "#g 12-07"};
+    // clang-format off
     const ClearCase cases[] = {
-        {"ten days keep ten calendar days including the reference",
-         10,
-         day(2026, 12, 6),
+        {"ten days keep ten calendar days including the reference", 10, day(2026, 12, 6),
          {"#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06", "#g 12-07"}},
-        {"the newest line, not today, as reference",
-         3,
-         day(2026, 12, 1),
+        {"the newest line, not today, as reference", 3, day(2026, 12, 1),
          {"#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06", "#g 12-07"}},
-        {"one day keeps the reference day and later",
-         1,
-         day(2026, 12, 6),
+        {"one day keeps the reference day and later", 1, day(2026, 12, 6),
          {"#c dateless continuation", "#f 12-06", "#g 12-07"}},
-        {"zero days with the newest date keep only the dateless",
-         0,
-         day(2026, 12, 7),
+        {"zero days with the newest date keep only the dateless", 0, day(2026, 12, 7),
          {"#c dateless continuation"}},
-        {"a dateless line is kept: nothing says it is old",
-         30,
-         day(2026, 12, 7),
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
-        {"without any dated line a day keeps everything",
-         1,
-         0,
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
-        {"without any dated line zero days still keep the dateless",
-         0,
-         0,
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
+        {"a dateless line is kept: nothing says it is old", 30, day(2026, 12, 7), all},
+        {"without any dated line a day keeps everything", 1, 0, all},
+        {"without any dated line zero days still keep the dateless", 0, 0, all},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         openOn(content);
