@@ -37,14 +37,12 @@ class ExceptEditorTest : public QObject, EditorHarness<TExceptForm> {
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("59") << "59" << 59 << ""
-                            << "59";
-        QTest::newRow("60") << "60" << 6 << "Invalid argument to time encode."
-                            << "60";
-        QTest::newRow("letter") << "x" << 0 << ""
-                                << "0";
-        QTest::newRow("7 then letter") << "7y" << 0 << ""
-                                       << "0";
+        // clang-format off
+        QTest::newRow("59") << "59" << 59 << "" << "59";
+        QTest::newRow("60") << "60" << 6 << "Invalid argument to time encode." << "60";
+        QTest::newRow("letter") << "x" << 0 << "" << "0";
+        QTest::newRow("7 then letter") << "7y" << 0 << "" << "0";
+        // clang-format on
     }
     void minuteEdit() {
         QFETCH(QString, typed);
@@ -85,21 +83,15 @@ class ExceptEditorTest : public QObject, EditorHarness<TExceptForm> {
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("31") << "EditMonthStartDate"
-                            << "31" << 31 << ""
-                            << "31";
-        QTest::newRow("32") << "EditMonthStartDate"
-                            << "32" << 3 << "Invalid argument to date encode."
-                            << "32";
-        QTest::newRow("0") << "EditMonthStartDate"
-                           << "0" << 9 << "Invalid argument to date encode."
-                           << "0";
-        QTest::newRow("letter") << "EditMonthStartDate"
-                                << "x" << 1 << ""
-                                << "1";
-        QTest::newRow("end 15") << "EditMonthEndDate"
-                                << "15" << 15 << ""
-                                << "15";
+        // clang-format off
+        QTest::newRow("31") << "EditMonthStartDate" << "31" << 31 << "" << "31";
+        QTest::newRow("32") << "EditMonthStartDate" << "32" << 3
+            << "Invalid argument to date encode." << "32";
+        QTest::newRow("0") << "EditMonthStartDate" << "0" << 9 << "Invalid argument to date encode."
+            << "0";
+        QTest::newRow("letter") << "EditMonthStartDate" << "x" << 1 << "" << "1";
+        QTest::newRow("end 15") << "EditMonthEndDate" << "15" << 15 << "" << "15";
+        // clang-format on
     }
     void dayEdit() {
         QFETCH(QString, edit);

@@ -39,20 +39,17 @@ class ResourceEditorTest : public QObject, EditorHarness<TResourceForm> {
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<bool>("posted");
         const QString above = QString::fromStdString(std::string(str::ResourceAboveMaximum));
+        // clang-format off
         QTest::newRow("free number") << "12" << QStringList{} << true;
         QTest::newRow("31") << "31" << QStringList{} << true;
-        QTest::newRow("duplicate")
-            << "2" << QStringList{QString::fromStdString(std::string(str::ResourceNotUnique))}
-            << false;
+        QTest::newRow("duplicate") << "2"
+            << QStringList{QString::fromStdString(std::string(str::ResourceNotUnique))} << false;
         // Once when leaving the edit, once from the table at the post.
         QTest::newRow("32") << "32" << QStringList{above, above} << false;
-        QTest::newRow("beyond 16 bits")
-            << "40000"
-            << QStringList{"40000 is not a valid value for field 'ResourceNo'. The allowed range "
-                           "is -32768 to 32767",
-                           "40000 is not a valid value for field 'ResourceNo'. The allowed range "
-                           "is -32768 to 32767"}
-            << false;
+        const QString beyond = "40000 is not a valid value for field 'ResourceNo'. The allowed "
+                               "range is -32768 to 32767";
+        QTest::newRow("beyond 16 bits") << "40000" << QStringList{beyond, beyond} << false;
+        // clang-format on
     }
     void numbersAtPost() {
         QFETCH(QString, typed);
