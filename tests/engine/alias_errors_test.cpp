@@ -14,13 +14,7 @@ using test::EngineTest;
 TEST_F(EngineTest, AnUnreadableAliasesFileIsNamedAtStartUp) {
     std::filesystem::remove(dir.file("aliases.ini"));
     std::filesystem::create_directory(dir.file("aliases.ini"));
-    make();
-    try {
-        scheduler->FormCreate();
-        FAIL() << "started";
-    } catch (const FatalExit& e) {
-        EXPECT_EQ(e.status(), 2);
-    }
+    EXPECT_EQ(failedStart(), 2);
     ASSERT_FALSE(port.messages.empty());
     EXPECT_EQ(port.messages.back(),
               "Cannot read the aliases file " + dir.file("aliases.ini") + ": Is a directory");

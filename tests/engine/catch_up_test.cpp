@@ -36,11 +36,8 @@ class CatchUpTest : public test::EngineTest, public ::testing::WithParamInterfac
         const size_t before = processes.launches.size();
         clock.value = moment;
         scheduler->Timer2Timer();
-        std::vector<std::string> launched;
-        for (size_t i = before; i < processes.launches.size(); ++i)
-            launched.push_back(processes.launches[i].commandLine.substr(5));
-        for (auto& [h, p] : processes.procs)
-            p.state = ExitState::Exited;
+        const auto launched = processes.namesSince(before);
+        processes.endRunning();
         scheduler->Timer1Timer();
         return launched;
     }
@@ -167,10 +164,9 @@ TEST_F(ClockStepTest, ForwardThenBackLosesNoLaunchAndRepeatsNone) {
             const size_t before = processes.launches.size();
             clock.value = from + i / 1440.0;
             scheduler->Timer2Timer();
-            for (size_t n = before; n < processes.launches.size(); ++n)
-                ++runs[processes.launches[n].commandLine.substr(5)];
-            for (auto& [h, p] : processes.procs)
-                p.state = ExitState::Exited;
+            for (const auto& name : processes.namesSince(before))
+                ++runs[name];
+            processes.endRunning();
             scheduler->Timer1Timer();
             *clock.bootSeconds += 60;
         }

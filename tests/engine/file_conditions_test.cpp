@@ -38,12 +38,8 @@ class FileConditionsTest : public test::EngineTest {
         const size_t before = processes.launches.size();
         clock.value = (std::floor(clock.value * 1440 + 1e-7) + 1) / 1440 + 1.0 / 86400;
         scheduler->Timer2Timer();
-        std::vector<std::string> launched;
-        for (size_t i = before; i < processes.launches.size(); ++i)
-            launched.push_back(processes.launches[i].commandLine.substr(5)); // "prog-"
-        if (endProcesses)
-            for (auto& [h, p] : processes.procs)
-                if (p.state == ExitState::Running) p.state = ExitState::Exited;
+        const auto launched = processes.namesSince(before);
+        if (endProcesses) processes.endRunning();
         clock.value += 1.0 / 86400;
         scheduler->Timer1Timer();
         return launched;
@@ -103,8 +99,7 @@ TEST_F(FileConditionsTest, MonitoringAndEditorInsideThePassReadTheDisk) {
     task("reader", "NFE('" + in + "/STOP.FLG')");
     task("trigger", "");
     task("late-reader", "FE('" + in + "/STOP.FLG')");
-    select(watched);
-    scheduler->RunNowClick();
+    runNow(watched);
     const std::intptr_t watchedHandle = processes.lastHandle;
 
     // The monitoring pass and an editor's condition check may run while the scheduling pass

@@ -31,8 +31,7 @@ TEST_F(LaunchTest, RunNowStartsTheTaskWithItsExpandedCommandAndSettings) {
         d.Table1RunType.setInteger(2);
         d.Table1Conflicts.setInteger(0b101);
     });
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     ASSERT_EQ(processes.launches.size(), 1u);
     EXPECT_EQ(processes.launches[0].commandLine, "make-report 2024-03 --day=07");
     EXPECT_EQ(processes.launches[0].directory, "/srv/reports");
@@ -130,10 +129,8 @@ TEST_F(LaunchTest, BusyResourcesMakeTheTaskWaitOrSkip) {
         addTask("skipper", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b110); });
     const auto free = addTask("free", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b1000); });
     std::vector<RunOutcome> outcomes;
-    for (auto id : {holder, waiter, skipper, free}) {
-        select(id);
-        outcomes.push_back(scheduler->RunNowClick().outcome);
-    }
+    for (auto id : {holder, waiter, skipper, free})
+        outcomes.push_back(runNow(id).outcome);
     EXPECT_THAT(outcomes, ElementsAre(RunOutcome::Launched, RunOutcome::SetWaiting,
                                       RunOutcome::SkippedResources, RunOutcome::Launched));
     EXPECT_EQ(code(holder), 2);
@@ -153,10 +150,8 @@ TEST_F(LaunchTest, BusyResourcesMakeTheTaskWaitOrSkip) {
 TEST_F(LaunchTest, MonitoringRecordsTheExitAndFreesTheSlot) {
     const auto a = addTask("alpha");
     const auto b = addTask("beta");
-    select(a);
-    scheduler->RunNowClick();
-    select(b);
-    scheduler->RunNowClick();
+    runNow(a);
+    runNow(b);
     port.icons.clear();
     scheduler->Timer1Timer();
     EXPECT_TRUE(port.icons.empty()); // nothing ended: the icon is left alone
@@ -178,8 +173,7 @@ TEST_F(LaunchTest, MonitoringRecordsTheExitAndFreesTheSlot) {
 
 TEST_F(LaunchTest, AFailingExitQueryLeavesTheSlotForTheNextPass) {
     const auto a = addTask("alpha");
-    select(a);
-    scheduler->RunNowClick();
+    runNow(a);
     processes.exit(1, 3);
     processes.failQueries = true;
     scheduler->Timer1Timer();
@@ -196,10 +190,8 @@ TEST_F(LaunchTest, TerminationConditionInterruptsEveryInstanceOfTheTask) {
         addTask("stays", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1-2)"); });
     const auto c =
         addTask("malformed", [](TDataCtrl& d) { d.Table1EndCondition.setString("GT(1"); });
-    for (auto id : {a, a, b, c}) {
-        select(id);
-        scheduler->RunNowClick();
-    }
+    for (auto id : {a, a, b, c})
+        runNow(id);
     scheduler->Timer1Timer();
     EXPECT_EQ(code(a), 4);
     EXPECT_EQ(code(b), 2);
@@ -217,10 +209,8 @@ TEST_F(LaunchTest, AFailingTerminationConditionIsReportedOnceAndOtherSlotsAreSti
     const auto bad =
         addTask("bad", [](TDataCtrl& d) { d.Table1EndCondition.setString("SQRT(-1)"); });
     const auto good = addTask("good", [](TDataCtrl& d) { d.Table1EndCondition.setString("1"); });
-    for (auto id : {bad, good}) {
-        select(id);
-        scheduler->RunNowClick();
-    }
+    for (auto id : {bad, good})
+        runNow(id);
     scheduler->Timer1Timer();
     scheduler->Timer1Timer();
     scheduler->Timer1Timer();
@@ -239,8 +229,7 @@ TEST_F(LaunchTest, AFailingTerminationConditionIsReportedOnceAndOtherSlotsAreSti
 TEST_F(LaunchTest, ADeletedTaskStillFreesItsSlotAndHandles) {
     const auto keep = addTask("keep");
     const auto gone = addTask("gone");
-    select(gone);
-    scheduler->RunNowClick();
+    runNow(gone);
     dm().Table1.deleteRecord();
     select(keep);
     processes.exit(1, 0);
@@ -253,8 +242,7 @@ TEST_F(LaunchTest, ADeletedTaskStillFreesItsSlotAndHandles) {
 
 TEST_F(LaunchTest, OperatorInterruptAndCancelWaiting) {
     const auto a = addTask("alpha");
-    select(a);
-    scheduler->RunNowClick();
+    runNow(a);
     scheduler->RunNowClick();
     scheduler->InterruptClick();
     EXPECT_EQ(code(a), 3);
@@ -303,8 +291,7 @@ TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {
     EXPECT_FALSE(scheduler->ApplicationActive(plain));
     scheduler->RunNowClick();
     EXPECT_TRUE(scheduler->ApplicationActive(plain));
-    select(pending);
-    scheduler->RunNowClick();
+    runNow(pending);
     scheduler->RunNowClick();
     EXPECT_FALSE(scheduler->ApplicationActive(pending));
     EXPECT_EQ(code(pending), 4);
@@ -315,8 +302,7 @@ TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {
 TEST_F(LaunchTest, WindowsOfTaskProcessesGetTheTaskNameAndTheirWindowMode) {
     const auto a =
         addTask(std::string(45, 'n'), [](TDataCtrl& d) { d.Table1RunType.setInteger(1); });
-    select(a);
-    scheduler->RunNowClick();
+    runNow(a);
     const std::uint32_t pid = processes.launches.size() ? 1001 : 0;
     windows.wins = {{10, pid, "main", false},
                     {11, pid, "dialog", true},

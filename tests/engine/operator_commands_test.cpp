@@ -19,6 +19,7 @@ class OperatorCommandsTest : public EngineTest {
     using EngineTest::addTask;
     using EngineTest::dm;
     using EngineTest::processes;
+    using EngineTest::runNow;
     using EngineTest::scheduler;
     using EngineTest::select;
     std::int32_t a = 0, b = 0;
@@ -30,11 +31,6 @@ class OperatorCommandsTest : public EngineTest {
         scheduler->Timer1Timer(); // the start-up pause is consumed
         a = addTask("alpha", [](TDataCtrl& d) { d.Table1Conflicts.setInteger(1); });
         b = addTask("beta");
-    }
-
-    std::vector<std::string> linesSince(std::size_t from) {
-        const auto all = protocol();
-        return {all.begin() + static_cast<long>(std::min(from, all.size())), all.end()};
     }
 };
 
@@ -50,8 +46,7 @@ struct CommandCase {
 };
 
 void runAlpha(OperatorCommandsTest& t) {
-    t.select(t.a);
-    t.scheduler->RunNowClick();
+    t.runNow(t.a);
 }
 
 void stopAlpha(OperatorCommandsTest& t) {
@@ -66,156 +61,62 @@ void holdAlphasResource(OperatorCommandsTest& t) {
     t.dm().Table1.edit();
     t.dm().Table1WaitRes.setBoolean(true);
     t.dm().Table1.post();
-    t.select(holder);
-    t.scheduler->RunNowClick();
+    t.runNow(holder);
 }
 
-const CommandCase Cases[] = {
-    {"run_by_name",
-     {},
-     OperatorCommand::RunNow,
-     "alpha",
-     true,
-     "Executes <alpha>.",
-     {"Executes <alpha>."},
-     2},
-    {"run_by_AppID",
-     {},
-     OperatorCommand::RunNow,
-     "",
-     true,
-     "Executes <alpha>.",
-     {"Executes <alpha>."},
-     2},
-    {"run_every_slot_taken",
-     [](OperatorCommandsTest& t) {
-         for (int n = 0; n < RunningTaskSlots; ++n) {
-             t.select(t.b);
-             t.scheduler->RunNowClick();
-         }
-     },
-     OperatorCommand::RunNow,
-     "alpha",
-     false,
-     "Too many tasks executes. Try later !!!",
-     {},
-     0},
-    {"run_program_missing",
-     [](OperatorCommandsTest& t) { t.processes.nextFailure = LaunchFailure::ProgramNotFound; },
-     OperatorCommand::RunNow,
-     "alpha",
-     false,
-     "Launch error : Program not found",
-     {"Executes <alpha>.", "Launch error : Program not found"},
-     12},
-    {"run_resource_held_waits",
-     holdAlphasResource,
-     OperatorCommand::RunNow,
-     "alpha",
-     false,
-     "Task <alpha> was set to waiting because of resources conflict.",
-     {"Task <alpha> was set to waiting because of resources conflict."},
-     7},
-    {"interrupt_running",
-     runAlpha,
-     OperatorCommand::Interrupt,
-     "alpha",
-     true,
-     "Execution of <alpha> is interrupted by person",
-     {"Execution of <alpha> is interrupted by person"},
-     3},
-    {"interrupt_not_running",
-     {},
-     OperatorCommand::Interrupt,
-     "alpha",
-     false,
-     "Task <alpha> is not running.",
-     {},
-     0},
-    {"cancel_waiting",
-     [](OperatorCommandsTest& t) {
-         holdAlphasResource(t);
-         runAlpha(t);
-     },
-     OperatorCommand::CancelWaiting,
-     "alpha",
-     true,
-     "Waiting of the resource liberation for <alpha> is interrupted.",
-     {"Waiting of the resource liberation for <alpha> is interrupted."},
-     11},
-    {"cancel_waiting_not_waiting",
-     {},
-     OperatorCommand::CancelWaiting,
-     "alpha",
-     false,
-     "Task <alpha> is not waiting for resources.",
-     {},
-     0},
-    {"stop",
-     {},
-     OperatorCommand::Stop,
-     "alpha",
-     true,
-     "Scheduling of <alpha> is stopped.",
-     {"Scheduling of <alpha> is stopped."},
-     5},
-    {"stop_stopped_already",
-     stopAlpha,
-     OperatorCommand::Stop,
-     "alpha",
-     true,
-     "Scheduling of <alpha> is stopped already.",
-     {},
-     5},
-    {"resume",
-     stopAlpha,
-     OperatorCommand::Resume,
-     "alpha",
-     true,
-     "Scheduling of <alpha> is resumed.",
-     {"Scheduling of <alpha> is resumed."},
-     6},
-    {"resume_not_stopped",
-     {},
-     OperatorCommand::Resume,
-     "alpha",
-     true,
-     "Scheduling of <alpha> is not stopped.",
-     {},
-     0},
-    {"no_such_task",
-     {},
-     OperatorCommand::RunNow,
-     "gamma",
-     false,
-     "No task has the AppID or AppName gamma.",
-     {},
-     0},
-    {"a_shared_name",
-     [](OperatorCommandsTest& t) { t.addTask("alpha"); },
-     OperatorCommand::Stop,
-     "alpha",
-     false,
-     "Several tasks are named <alpha>: give the AppID, one of 1, 3.",
-     {},
-     0},
-    {"an_editor_is_open",
-     [](OperatorCommandsTest& t) { t.scheduler->beginPause(PauseWindow::ConflictsEdit); },
-     OperatorCommand::RunNow,
-     "alpha",
-     false,
-     "Close 'Exceptions' form before exit",
-     {},
-     0},
-    {"the_viewer_is_open",
-     [](OperatorCommandsTest& t) { t.scheduler->beginPause(PauseWindow::ProtocolShow); },
-     OperatorCommand::Stop,
-     "alpha",
-     false,
-     "Close 'Protocol' form before exit",
-     {},
-     0},
-};
+std::vector<CommandCase> cases() {
+    using enum OperatorCommand;
+    const auto everySlotTaken = [](OperatorCommandsTest& t) {
+        for (int n = 0; n < RunningTaskSlots; ++n)
+            t.runNow(t.b);
+    };
+    const auto waiting = [](OperatorCommandsTest& t) {
+        holdAlphasResource(t);
+        runAlpha(t);
+    };
+    const std::string executes = "Executes <alpha>.", notFound = "Launch error : Program not found",
+                      setWaiting = "Task <alpha> was set to waiting because of resources conflict.",
+                      interrupted = "Execution of <alpha> is interrupted by person",
+                      cancelled = "Waiting of the resource liberation for <alpha> is interrupted.";
+    // clang-format off
+    return {
+        // name, before, command, task, ok, answer, lines written, alpha's EndCode afterwards
+        {"run_by_name", {}, RunNow, "alpha", true, executes, {executes}, 2},
+        {"run_by_AppID", {}, RunNow, "", true, executes, {executes}, 2},
+        {"run_every_slot_taken", everySlotTaken, RunNow, "alpha", false,
+         "Too many tasks executes. Try later !!!", {}, 0},
+        {"run_program_missing",
+         [](OperatorCommandsTest& t) { t.processes.nextFailure = LaunchFailure::ProgramNotFound; },
+         RunNow, "alpha", false, notFound, {executes, notFound}, 12},
+        {"run_resource_held_waits", holdAlphasResource, RunNow, "alpha", false, setWaiting,
+         {setWaiting}, 7},
+        {"interrupt_running", runAlpha, Interrupt, "alpha", true, interrupted, {interrupted}, 3},
+        {"interrupt_not_running", {}, Interrupt, "alpha", false, "Task <alpha> is not running.",
+         {}, 0},
+        {"cancel_waiting", waiting, CancelWaiting, "alpha", true, cancelled, {cancelled}, 11},
+        {"cancel_waiting_not_waiting", {}, CancelWaiting, "alpha", false,
+         "Task <alpha> is not waiting for resources.", {}, 0},
+        {"stop", {}, Stop, "alpha", true, "Scheduling of <alpha> is stopped.",
+         {"Scheduling of <alpha> is stopped."}, 5},
+        {"stop_stopped_already", stopAlpha, Stop, "alpha", true,
+         "Scheduling of <alpha> is stopped already.", {}, 5},
+        {"resume", stopAlpha, Resume, "alpha", true, "Scheduling of <alpha> is resumed.",
+         {"Scheduling of <alpha> is resumed."}, 6},
+        {"resume_not_stopped", {}, Resume, "alpha", true, "Scheduling of <alpha> is not stopped.",
+         {}, 0},
+        {"no_such_task", {}, RunNow, "gamma", false, "No task has the AppID or AppName gamma.", {},
+         0},
+        {"a_shared_name", [](OperatorCommandsTest& t) { t.addTask("alpha"); }, Stop, "alpha",
+         false, "Several tasks are named <alpha>: give the AppID, one of 1, 3.", {}, 0},
+        {"an_editor_is_open",
+         [](OperatorCommandsTest& t) { t.scheduler->beginPause(PauseWindow::ConflictsEdit); },
+         RunNow, "alpha", false, "Close 'Exceptions' form before exit", {}, 0},
+        {"the_viewer_is_open",
+         [](OperatorCommandsTest& t) { t.scheduler->beginPause(PauseWindow::ProtocolShow); },
+         Stop, "alpha", false, "Close 'Protocol' form before exit", {}, 0},
+    };
+    // clang-format on
+}
 
 class OperatorCommandCases : public OperatorCommandsTest,
                              public ::testing::WithParamInterface<CommandCase> {};
@@ -231,7 +132,7 @@ TEST_P(OperatorCommandCases, FollowTheMenusRulesAndAnswerInWords) {
         operatorCommand(*scheduler, c.command, c.task.empty() ? std::to_string(a) : c.task);
     EXPECT_EQ(answer.ok, c.ok);
     EXPECT_EQ(answer.text, c.answer);
-    EXPECT_EQ(linesSince(lines), c.lines);
+    EXPECT_EQ(protocolSince(lines), c.lines);
     EXPECT_EQ(code(a), c.code);
     EXPECT_EQ(dm().Table1AppID.asInteger(), b);
     // Whatever the scheduler would have shown in a box went into the answer instead.
@@ -241,23 +142,20 @@ TEST_P(OperatorCommandCases, FollowTheMenusRulesAndAnswerInWords) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands, OperatorCommandCases, ::testing::ValuesIn(Cases),
+INSTANTIATE_TEST_SUITE_P(Commands, OperatorCommandCases, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OperatorCommandsTest, TheBoxesComeBackAfterACommand) {
     operatorCommand(*scheduler, OperatorCommand::RunNow, "nosuch");
     processes.nextFailure = LaunchFailure::ProgramNotFound;
-    select(a);
-    scheduler->RunNowClick(); // from the grid menu: a box
+    runNow(a); // from the grid menu: a box
     EXPECT_THAT(port.messages, ElementsAre("Program not found"));
 }
 
 TEST_F(OperatorCommandsTest, StatusNamesTheColourThePauseAndTheRunningTasks) {
     clock.set(2026, 12, 7, 10, 1, 5);
-    select(a);
-    scheduler->RunNowClick();
-    select(b);
-    scheduler->RunNowClick();
+    runNow(a);
+    runNow(b);
     scheduler->RunNowClick(); // beta twice: its record holds the later launch only
     SchedulerStatus s = schedulerStatus(*scheduler);
     EXPECT_EQ(s.colour, "yellow");

@@ -71,8 +71,7 @@ TEST_F(CompanionTest, PeriodDatesFeedTheNAndKPlaceholders) {
     clock.set(2026, 12, 8, 9, 0, 1);
     scheduler->Timer2Timer();
     EXPECT_TRUE(scheduler->OrlimbActive);
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     EXPECT_EQ(processes.launches.back().commandLine, "run 01-31-1997 2026");
 }
 

@@ -62,8 +62,7 @@ class OutputTest : public test::EngineTest {
     }
 
     void run(std::int32_t id) {
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         settle(id);
     }
 
@@ -179,8 +178,7 @@ TEST_F(OutputTest, ARunStillGoingOnIsNeverRemovedAsAnOldOne) {
                                               "fi\n"
                                               "echo second ends\n");
     const auto id = task("twice", "sh " + dir.file("twice.sh"));
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     while (!fs::exists(dir.file("first")))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     clock.advanceSeconds(1);
@@ -267,8 +265,7 @@ TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
     setting("Output", "MaxBytes", "256K");
     startWith(*real, root());
     const auto full = task("full", "sh -c 'head -c 50000000 /dev/zero && exit 3'");
-    select(full);
-    scheduler->RunNowClick();
+    runNow(full);
     fs::create_directories(root());
     test::writeFile(root() + "/filler", std::string(700 << 10, 'f'));
     settle(full);
@@ -287,8 +284,7 @@ TEST_F(OutputTest, AFullOrVanishingFileSystemStillEndsTheRun) {
     const std::string go = dir.file("go");
     const auto gone = task("gone", "sh -c 'while [ -d " + dir.path() + " ] && [ ! -e " + go +
                                        " ]; do sleep 0.01; done; exit 4'");
-    select(gone);
-    scheduler->RunNowClick();
+    runNow(gone);
     umount2(small.path.c_str(), MNT_DETACH);
     test::writeFile(go, "");
     settle(gone);
@@ -308,8 +304,7 @@ TEST_F(OutputTest, ARunIsEndedThoughALeftoverProcessStillWrites) {
                                              dir.path() + " ] && [ ! -e " + go +
                                              " ]; do sleep 0.01; done; echo tail-of-run) &\n");
     const auto id = task("huge", "sh " + dir.file("huge.sh"));
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     for (int i = 0; i < 400 && code(id) == 2; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
         scheduler->Timer1Timer();
@@ -342,8 +337,7 @@ TEST_F(OutputTest, ADeletedTaskTakesItsRunsAlong) {
     const auto done = task("done", "echo done");
     const auto running = task("running", "sleep 30");
     run(done);
-    select(running);
-    scheduler->RunNowClick();
+    runNow(running);
     ASSERT_EQ(files(running).size(), 2u);
 
     for (auto id : {done, running}) {
@@ -379,15 +373,17 @@ class NoticeTest : public OutputTest {
     void print(const std::string& text) {
         test::writeFile(processes.launches.back().outputPath, text);
     }
+
+    // The task runs and ends with status at once, as the monitoring pass sees it.
+    void runAndEnd(std::int32_t id, int status = 1) {
+        runNow(id);
+        processes.exit(processes.lastHandle, status);
+        scheduler->Timer1Timer();
+    }
 };
 
 TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
-    Table& r = dm().Table2;
-    r.append();
-    dm().Table2ResourceNo.setInteger(1);
-    dm().Table2MaxWait.setDateTime(0);
-    r.post();
-    scheduler->resourceTable.load(r);
+    addResource(1, 0);
 
     // Stopped, so that the scheduling pass below leaves them alone; "waits" is settled by it.
     const auto stopped = [](const std::function<void(TDataCtrl&)>& more = {}) {
@@ -409,25 +405,20 @@ TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
     const auto fine = addTask("fine", stopped());
     const auto person = addTask("person", stopped());
 
-    select(fails);
-    scheduler->RunNowClick();
+    runNow(fails);
     print("first line\nlast words \xff\r\n  \n");
     processes.exit(processes.lastHandle, 3);
     select(missing);
     processes.nextFailure = LaunchFailure::ProgramNotFound;
     scheduler->RunNowClick();
-    select(fine);
-    scheduler->RunNowClick();
+    runNow(fine);
     print("all well\n");
     processes.exit(processes.lastHandle, 0);
-    select(person);
-    scheduler->RunNowClick();
+    runNow(person);
     scheduler->InterruptClick();
-    select(ended);
-    scheduler->RunNowClick(); // holds resource 1 until its condition ends it
+    runNow(ended); // holds resource 1 until its condition ends it
     print("ended here\n");
-    select(waits);
-    scheduler->RunNowClick(); // waits for resource 1
+    runNow(waits); // waits for resource 1
     clock.set(2026, 12, 7, 10, 1, 1);
     scheduler->Timer2Timer(); // the wait is over (its longest wait is 0)
     scheduler->Timer1Timer(); // "fails" ends, "stopped" is ended by its condition
@@ -445,21 +436,15 @@ TEST_F(NoticeTest, EachFailureKindIsSaidOnceWithTheLastLine) {
 TEST_F(NoticeTest, AtMostOneWordPerTaskAMinuteAndNoneWhenSwitchedOff) {
     const auto fails = task("fails", "prog");
     const auto other = task("other", "prog");
-    auto failOnce = [&](std::int32_t id) {
-        select(id);
-        scheduler->RunNowClick();
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
-    };
-    failOnce(fails); // at 10:00:30
+    runAndEnd(fails); // at 10:00:30
     clock.advanceSeconds(29);
-    failOnce(fails); // within the same minute: not said
-    failOnce(other); // another task: said
+    runAndEnd(fails); // within the same minute: not said
+    runAndEnd(other); // another task: said
     clock.advanceSeconds(1);
-    failOnce(fails); // a second later, but the next minute: said
+    runAndEnd(fails); // a second later, but the next minute: said
     setting("Notify", "OnFailure", "off");
     clock.advanceSeconds(120);
-    failOnce(fails);
+    runAndEnd(fails);
     std::vector<std::string> said;
     for (const TaskNotice& n : port.notices)
         said.push_back(n.task);
@@ -473,10 +458,7 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
     setting("Notify", "OnFailure", "sometimes");
     const auto id = task("t", "prog");
     for (int i = 0; i < 2; ++i) {
-        select(id);
-        scheduler->RunNowClick();
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
+        runAndEnd(id);
         clock.advanceSeconds(61);
     }
     std::vector<std::string> lines;
@@ -500,19 +482,13 @@ TEST_F(NoticeTest, UnusableSettingsFallBackToTheirDefaultsAndAreSaidOnce) {
 TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
     setting("Output", "KeepRuns", "5");
     const auto id = task("t", "prog");
-    const auto launch = [&] {
-        select(id);
-        scheduler->RunNowClick();
-        processes.exit(processes.lastHandle, 1);
-        scheduler->Timer1Timer();
-    };
-    launch();
+    runAndEnd(id);
     const std::uint64_t loads = settings->loads();
     for (int i = 0; i < 5; ++i)
-        launch();
+        runAndEnd(id);
     EXPECT_EQ(settings->loads(), loads);
     setting("Output", "Capture", "false");
-    launch();
+    runAndEnd(id);
     EXPECT_EQ(processes.launches.back().outputPath, "");
     EXPECT_EQ(settings->loads(), loads + 1);
 }
@@ -520,11 +496,8 @@ TEST_F(NoticeTest, TheSettingsAreReadAgainOnlyWhenTheyChange) {
 TEST_F(NoticeTest, WithoutAnOutputDirectoryNothingIsKept) {
     startWith(processes, "");
     const auto id = task("t", "prog");
-    select(id);
-    scheduler->RunNowClick();
+    runAndEnd(id, 2);
     EXPECT_EQ(processes.launches.back().outputPath, "");
-    processes.exit(processes.lastHandle, 2);
-    scheduler->Timer1Timer();
     ASSERT_EQ(port.notices.size(), 1u);
     EXPECT_EQ(port.notices[0].lastLine, "");
     EXPECT_THAT(files(id), IsEmpty());

@@ -1,15 +1,14 @@
 #include "engine/protocol_file.h"
 #include "support/engine_fixture.h"
+#include "support/file_size_limit.h"
 
 #include "platform/regional_locales.h"
 
 #include <atomic>
-#include <csignal>
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <locale.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -154,39 +153,24 @@ TEST_F(ProtocolClearingTest, KeepsExactlyTheLinesWhoseDatePlusDaysIsAfterTheRefe
         "#c dateless continuation\r\n" + line(day(2026, 11, 29), "#d 11-29") +
         line(day(2026, 12, 1), "#e 12-01") + line(day(2026, 12, 6), "#f 12-06") +
         line(day(2026, 12, 7), "#g 12-07");
+    const std::vector<std::string> all{"#a 11-26", "#b 11-27", "#c dateless continuation",
+                                       "#d 11-29", "#e 12-01", "#f 12-06",
+                                       "#g 12-07"};
+    // clang-format off
     const ClearCase cases[] = {
-        {"ten days keep ten calendar days including the reference",
-         10,
-         day(2026, 12, 6),
+        {"ten days keep ten calendar days including the reference", 10, day(2026, 12, 6),
          {"#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06", "#g 12-07"}},
-        {"the newest line, not today, as reference",
-         3,
-         day(2026, 12, 1),
+        {"the newest line, not today, as reference", 3, day(2026, 12, 1),
          {"#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06", "#g 12-07"}},
-        {"one day keeps the reference day and later",
-         1,
-         day(2026, 12, 6),
+        {"one day keeps the reference day and later", 1, day(2026, 12, 6),
          {"#c dateless continuation", "#f 12-06", "#g 12-07"}},
-        {"zero days with the newest date keep only the dateless",
-         0,
-         day(2026, 12, 7),
+        {"zero days with the newest date keep only the dateless", 0, day(2026, 12, 7),
          {"#c dateless continuation"}},
-        {"a dateless line is kept: nothing says it is old",
-         30,
-         day(2026, 12, 7),
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
-        {"without any dated line a day keeps everything",
-         1,
-         0,
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
-        {"without any dated line zero days still keep the dateless",
-         0,
-         0,
-         {"#a 11-26", "#b 11-27", "#c dateless continuation", "#d 11-29", "#e 12-01", "#f 12-06",
-          "#g 12-07"}},
+        {"a dateless line is kept: nothing says it is old", 30, day(2026, 12, 7), all},
+        {"without any dated line a day keeps everything", 1, 0, all},
+        {"without any dated line zero days still keep the dateless", 0, 0, all},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         openOn(content);
@@ -444,19 +428,11 @@ TEST_F(ProtocolClearingTest, WriteFailureWhileCopyingLeavesTheLogIntact) {
     for (int i = 0; i < 200; ++i)
         content += line(day(2026, 12, 7), "#line " + std::to_string(i));
     openOn(content);
-    // A file size limit makes the copy fail part-way, as a full disk would.
-    struct sigaction ignore {
-    }, old{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &old);
-    rlimit before{};
-    getrlimit(RLIMIT_FSIZE, &before);
-    rlimit small = before;
-    small.rlim_cur = 1000;
-    setrlimit(RLIMIT_FSIZE, &small);
-    scheduler->ProtocolClearing(10, day(2026, 12, 7));
-    setrlimit(RLIMIT_FSIZE, &before);
-    sigaction(SIGXFSZ, &old, nullptr);
+    {
+        // The copy fails part-way, as on a full disk.
+        test::FileSizeLimit full(1000);
+        scheduler->ProtocolClearing(10, day(2026, 12, 7));
+    }
 
     EXPECT_EQ(readFile(log()), content);
     EXPECT_NE(access(tmp().c_str(), F_OK), 0);

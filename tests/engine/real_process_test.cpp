@@ -36,10 +36,8 @@ TEST_F(RealProcessTest, ExitCodesAndSignalsReachTheRecord) {
         addTask("three", [](TDataCtrl& d) { d.Table1Application.setString("sh -c 'exit 3'"); });
     const auto killed = addTask(
         "killed", [](TDataCtrl& d) { d.Table1Application.setString("sh -c 'kill -9 $$'"); });
-    for (auto id : {three, killed}) {
-        select(id);
-        scheduler->RunNowClick();
-    }
+    for (auto id : {three, killed})
+        runNow(id);
     settle(three);
     settle(killed);
     select(three);
@@ -74,8 +72,7 @@ TEST_F(RealProcessTest, APauseEndsARunningInterruptTaskOnlyForALaunchInIt) {
             d.Table1Interupt.setBoolean(c.interrupt);
         });
         clock.set(2026, 12, 9, 9, 0);
-        select(id);
-        scheduler->RunNowClick();
+        runNow(id);
         ASSERT_EQ(code(id), 2) << c.name;
         clock.value += c.pauseFrom / 1440.0;
         scheduler->beginPause(PauseWindow::ProtocolShow);
@@ -94,8 +91,7 @@ TEST_F(RealProcessTest, InterruptionEndsTheWholeProcessGroup) {
     const auto id = addTask("parent", [&](TDataCtrl& d) {
         d.Table1Application.setString("sh -c 'sleep 60 & echo $! > " + marker + "; wait'");
     });
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     std::string pidText;
     for (int i = 0; i < 100 && pidText.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -126,8 +122,7 @@ TEST_P(BadCommandTest, IsALaunchErrorAndLeavesNoSlotTaken) {
         d.Table1Application.setString(GetParam().command);
         d.Table1AppDirectory.setString(GetParam().directory);
     });
-    select(id);
-    scheduler->RunNowClick();
+    runNow(id);
     EXPECT_EQ(code(id), 12);
     EXPECT_EQ(port.messages.back(), GetParam().text);
     EXPECT_FALSE(scheduler->RunningTasks.anyTaskRunning());

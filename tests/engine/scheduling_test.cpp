@@ -1,5 +1,8 @@
+#include "support/dates.h"
 #include "support/engine_fixture.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gmock/gmock.h>
 #include <random>
 #include <ranges>
@@ -11,15 +14,9 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
-DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    return *tryEncodeDate(y, mo, d) + *tryEncodeTime(h, mi, s);
-}
-DateTime dayOfJanuaryYear1(int d) {
-    return *tryEncodeDate(1, 1, d);
-}
-DateTime hm(int h, int m, int s = 0) {
-    return *tryEncodeTime(h, m, s);
-}
+using test::at;
+using test::dayOfYearOne;
+using test::hm;
 
 class SchedulingTest : public test::EngineTest {
   protected:
@@ -35,28 +32,38 @@ class SchedulingTest : public test::EngineTest {
         const size_t before = processes.launches.size();
         clock.value = minute + 1.0 / 86400;
         scheduler->Timer2Timer();
-        std::vector<std::string> launched;
-        for (size_t i = before; i < processes.launches.size(); ++i)
-            launched.push_back(processes.launches[i].commandLine.substr(5)); // "prog-"
+        const auto launched = processes.namesSince(before);
         if (endProcesses) {
-            for (auto& [h, p] : processes.procs)
-                if (p.state == ExitState::Running) p.state = ExitState::Exited;
+            processes.endRunning();
             clock.value += 1.0 / 86400;
             scheduler->Timer1Timer();
         }
         return launched;
     }
 
-    // "HH:MM name" for every launch between from and from + minutes.
-    std::vector<std::string> run(DateTime from, int minutes) {
-        std::vector<std::string> out;
-        for (int i = 0; i < minutes; ++i) {
-            const DateTime m = from + i / 1440.0;
+    // The names each of the minutes launched, after its stamp, joined by ", ". A stamp is the time
+    // when the minutes fall on one day, the date when they fall at one time of day, else both.
+    std::string launches(const std::vector<DateTime>& minutes) {
+        const auto same = [&](auto part) {
+            return std::ranges::all_of(minutes,
+                                       [&](DateTime m) { return part(m) == part(minutes[0]); });
+        };
+        const bool oneDay = same([](DateTime m) { return datePart(m + 1e-9); });
+        const bool oneTime = same([](DateTime m) { return secondsOfDay(m + 1e-9) / 60; });
+        std::string out;
+        for (const DateTime m : minutes) {
+            const auto names = pass(m);
+            if (names.empty()) continue;
+            const DateParts d = decodeDate(m + 1e-9);
             const TimeParts t = decodeTime(m + 1e-9);
-            char stamp[8];
-            std::snprintf(stamp, sizeof stamp, "%02d:%02d", t.hour, t.minute);
-            for (const auto& name : pass(m))
-                out.push_back(std::string(stamp) + " " + name);
+            char day[8], time[8];
+            std::snprintf(day, sizeof day, "%d/%d", d.month, d.day);
+            std::snprintf(time, sizeof time, "%02d:%02d", t.hour, t.minute);
+            out += (out.empty() ? "" : ", ") + (oneDay    ? time
+                                                : oneTime ? day
+                                                          : std::string(day) + " " + time);
+            for (const auto& name : names)
+                out += " " + name;
         }
         return out;
     }
@@ -88,81 +95,117 @@ class SchedulingTest : public test::EngineTest {
     }
 };
 
-TEST_F(SchedulingTest, EverydayWindowWithRepeatStep) {
-    task("half-hourly", 2, 0, hm(8, 0), 0, hm(17, 0), 30);
-    task("once", 2, 0, hm(8, 0), 0, hm(17, 0), 0);
-    task("late-start", 2, 0, hm(8, 0, 30), 0, hm(9, 0), 0);
-    const auto launches = run(at(2026, 12, 8), 1440);
-    std::vector<std::string> expected;
-    for (int m = 8 * 60; m <= 17 * 60; m += 30) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%02d:%02d half-hourly", m / 60, m % 60);
-        expected.push_back(buf);
-        if (m == 8 * 60) expected.push_back("08:00 once");
+std::vector<DateTime> every(DateTime from, int stepMinutes, int count) {
+    std::vector<DateTime> minutes;
+    for (int i = 0; i < count; ++i)
+        minutes.push_back(from + i * stepMinutes / 1440.0);
+    return minutes;
+}
+
+// One row per kind: its tasks (and silence periods, unnamed) over the row's minutes, and what
+// they launched.
+struct Window {
+    std::string name;
+    int interval;
+    DateTime startDate, startTime, endDate, endTime;
+    int repeat = 0;
+};
+struct KindRow {
+    std::string kinds;
+    std::vector<Window> windows;
+    std::vector<DateTime> minutes;
+    std::string launches, said = {};
+};
+
+std::vector<KindRow> kindRows() {
+    return {
+        {"EveryDayWithARepeatStep",
+         {{"30m", 2, 0, hm(8, 0), 0, hm(17, 0), 30},
+          {"once", 2, 0, hm(8, 0), 0, hm(17, 0), 0},
+          {"late", 2, 0, hm(8, 0, 30), 0, hm(9, 0), 0}},
+         every(at(2026, 12, 8), 1, 1440),
+         "08:00 30m once, 08:01 late, 08:30 30m, 09:00 30m, 09:30 30m, 10:00 30m, 10:30 30m, "
+         "11:00 30m, 11:30 30m, 12:00 30m, 12:30 30m, 13:00 30m, 13:30 30m, 14:00 30m, 14:30 30m, "
+         "15:00 30m, 15:30 30m, 16:00 30m, 16:30 30m, 17:00 30m"},
+        {"EveryHour",
+         {{"hourly", 1, 0, hm(0, 15), 0, hm(0, 45), 10}},
+         every(at(2026, 12, 8, 10, 0), 1, 120),
+         "10:15 hourly, 10:25 hourly, 10:35 hourly, 10:45 hourly, 11:15 hourly, 11:25 hourly, "
+         "11:35 hourly, 11:45 hourly"},
+        // December 2026: Wednesdays are the 2nd, 9th, 16th, 23rd and 30th. Day 10 shows as
+        // Wednesday (10 modulo 7) in every view, and runs so.
+        {"WeeklyMonthlyAndYearly",
+         {{"wed", 3, dayOfYearOne(3), hm(6, 0), 0, hm(6, 0)},
+          {"day-10", 3, dayOfYearOne(10), hm(6, 0), 0, hm(6, 0)},
+          {"10-to-12", 4, dayOfYearOne(10), hm(6, 0), dayOfYearOne(12), hm(6, 0)},
+          {"10-to-5", 4, dayOfYearOne(10), hm(6, 0), dayOfYearOne(5), hm(6, 0)},
+          {"in-2020", 5, at(2020, 1, 1), hm(6, 0), at(2020, 12, 31), hm(6, 0)},
+          {"christmas", 5, at(2026, 12, 24), hm(6, 0), at(2026, 12, 26), hm(6, 0)}},
+         every(at(2026, 12, 1, 6, 0), 1440, 31),
+         "12/2 wed day-10, 12/9 wed day-10, 12/10 10-to-12, 12/11 10-to-12, 12/12 10-to-12, "
+         "12/16 wed day-10, 12/23 wed day-10, 12/24 christmas, 12/25 christmas, 12/26 christmas, "
+         "12/30 wed day-10"},
+        // Every month has a 30th but February; seven months have a 31st.
+        {"AYearOfMorningsForTheYearlyAndMonthly",
+         {{"easter", 5, at(2026, 3, 30), hm(6, 0), at(2026, 4, 2), hm(6, 0)},
+          {"last-year", 5, at(2025, 1, 1), hm(6, 0), at(2025, 12, 31), hm(6, 0)},
+          {"end", 4, dayOfYearOne(30), hm(6, 0), dayOfYearOne(31), hm(6, 0)}},
+         every(at(2026, 1, 1, 6, 0), 1440, 365),
+         "1/30 end, 1/31 end, 3/30 easter end, 3/31 easter end, 4/1 easter, 4/2 easter, 4/30 end, "
+         "5/30 end, 5/31 end, 6/30 end, 7/30 end, 7/31 end, 8/30 end, 8/31 end, 9/30 end, "
+         "10/30 end, 10/31 end, 11/30 end, 12/30 end, 12/31 end"},
+        // Kinds 6 and up never run; the kind is the low seven bits.
+        {"KindsSixAndUpAndOddSteps",
+         {{"kind-6", 6, 0, 0, 0, 0},
+          {"kind-127", 127, 0, 0, 0, 0},
+          {"kind-128-is-0", 128, 0, 0, 0, 0},
+          {"negative-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), -20},
+          {"huge-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), 32767}},
+         every(at(2026, 12, 8, 9, 0), 1, 3),
+         "09:00 kind-128-is-0 negative-repeat huge-repeat, 09:01 kind-128-is-0, "
+         "09:02 kind-128-is-0"},
+        // A silence period that ends before it starts is never in force.
+        {"SilenceOfADay",
+         {{"minutely", 0, 0, 0, 0, 0},
+          {"", 2, 0, hm(12, 0), 0, hm(13, 0)},
+          {"", 2, 0, hm(22, 0), 0, hm(6, 0)}},
+         every(at(2026, 12, 8, 11, 58), 1, 64),
+         "11:58 minutely, 11:59 minutely, 13:01 minutely",
+         "Task scheduling is stopped."},
+        // Tuesdays, the 24th to 26th of each month, 31 December 2026 10:00 to 11:00.
+        {"SilenceOfAWeekDayDaysOfTheMonthAndADate",
+         {{"minutely", 0, 0, 0, 0, 0},
+          {"", 3, dayOfYearOne(2), hm(0, 0), 0, hm(23, 59)},
+          {"", 4, dayOfYearOne(24), hm(0, 0), dayOfYearOne(26), hm(23, 59)},
+          {"", 5, at(2026, 12, 31), hm(10, 0), at(2026, 12, 31), hm(11, 0)}},
+         {at(2026, 12, 7, 9, 0), at(2026, 12, 8, 9, 0), at(2026, 12, 9, 9, 0),
+          at(2026, 12, 23, 9, 0), at(2026, 12, 24, 9, 0), at(2026, 12, 26, 9, 0),
+          at(2026, 12, 27, 9, 0), at(2026, 12, 31, 10, 30), at(2026, 12, 31, 11, 1)},
+         "12/7 09:00 minutely, 12/9 09:00 minutely, 12/23 09:00 minutely, 12/27 09:00 minutely, "
+         "12/31 11:01 minutely"},
+        {"SilenceAlways",
+         {{"minutely", 0, 0, 0, 0, 0}, {"", 0, 0, 0, 0, 0}},
+         {at(2026, 12, 27, 9, 0)},
+         ""},
+    };
+}
+
+class KindTest : public SchedulingTest, public ::testing::WithParamInterface<KindRow> {};
+
+TEST_P(KindTest, LaunchesInTheMinutesItsWindowsName) {
+    const KindRow& row = GetParam();
+    for (const Window& w : row.windows) {
+        if (w.name.empty())
+            silence(w.interval, w.startDate, w.startTime, w.endDate, w.endTime);
+        else
+            task(w.name, w.interval, w.startDate, w.startTime, w.endDate, w.endTime, w.repeat);
     }
-    expected.insert(expected.begin() + 2, "08:01 late-start");
-    EXPECT_THAT(launches, ElementsAreArray(expected));
+    EXPECT_EQ(launches(row.minutes), row.launches);
+    EXPECT_TRUE(row.said.empty() || protocolHas(row.said)) << row.said;
 }
 
-TEST_F(SchedulingTest, HourlyWindowEveryHour) {
-    task("hourly", 1, 0, hm(0, 15), 0, hm(0, 45), 10);
-    const auto launches = run(at(2026, 12, 8, 10, 0), 120);
-    EXPECT_THAT(launches,
-                ElementsAre("10:15 hourly", "10:25 hourly", "10:35 hourly", "10:45 hourly",
-                            "11:15 hourly", "11:25 hourly", "11:35 hourly", "11:45 hourly"));
-}
-
-TEST_F(SchedulingTest, WeeklyMonthlyAndYearlyDays) {
-    task("wednesday", 3, dayOfJanuaryYear1(3), hm(6, 0), 0, hm(6, 0), 0);
-    // Day 10 shows as Wednesday (10 modulo 7) in every view, and runs so.
-    task("day-ten", 3, dayOfJanuaryYear1(10), hm(6, 0), 0, hm(6, 0), 0);
-    task("tenth-to-twelfth", 4, dayOfJanuaryYear1(10), hm(6, 0), dayOfJanuaryYear1(12), hm(6, 0),
-         0);
-    task("tenth-to-fifth", 4, dayOfJanuaryYear1(10), hm(6, 0), dayOfJanuaryYear1(5), hm(6, 0), 0);
-    task("in-2020", 5, at(2020, 1, 1), hm(6, 0), at(2020, 12, 31), hm(6, 0), 0);
-    task("christmas", 5, at(2026, 12, 24), hm(6, 0), at(2026, 12, 26), hm(6, 0), 0);
-    std::vector<std::string> launches;
-    for (int day = 1; day <= 31; ++day) {
-        const DateTime d = at(2026, 12, day, 6, 0);
-        for (const auto& name : pass(d))
-            launches.push_back(std::to_string(day) + " " + name);
-    }
-    // December 2026: Wednesdays are the 2nd, 9th, 16th, 23rd and 30th.
-    EXPECT_THAT(launches, ElementsAre("2 wednesday", "2 day-ten", "9 wednesday", "9 day-ten",
-                                      "10 tenth-to-twelfth", "11 tenth-to-twelfth",
-                                      "12 tenth-to-twelfth", "16 wednesday", "16 day-ten",
-                                      "23 wednesday", "23 day-ten", "24 christmas", "25 christmas",
-                                      "26 christmas", "30 wednesday", "30 day-ten"));
-}
-
-TEST_F(SchedulingTest, AYearOfMorningsForTheYearlyAndMonthlyKinds) {
-    task("easter-week", 5, at(2026, 3, 30), hm(6, 0), at(2026, 4, 2), hm(6, 0), 0);
-    task("last-year", 5, at(2025, 1, 1), hm(6, 0), at(2025, 12, 31), hm(6, 0), 0);
-    task("month-end", 4, dayOfJanuaryYear1(30), hm(6, 0), dayOfJanuaryYear1(31), hm(6, 0), 0);
-    std::map<std::string, std::vector<std::string>> days;
-    for (DateTime d = at(2026, 1, 1); d < at(2027, 1, 1); d += 1) {
-        for (const auto& name : pass(d + hm(6, 0))) {
-            const DateParts p = decodeDate(d);
-            days[name].push_back(std::to_string(p.month) + "/" + std::to_string(p.day));
-        }
-    }
-    EXPECT_THAT(days["easter-week"], ElementsAre("3/30", "3/31", "4/1", "4/2"));
-    EXPECT_TRUE(days["last-year"].empty());
-    // Every month has a 30th but February; seven months have a 31st.
-    EXPECT_EQ(days["month-end"].size(), 11u + 7u);
-}
-
-TEST_F(SchedulingTest, KindsSixAndUpAndTheLowSevenBits) {
-    task("kind-6", 6, 0, 0, 0, 0, 0);
-    task("kind-127", 127, 0, 0, 0, 0, 0);
-    task("kind-128-is-0", 128, 0, 0, 0, 0, 0);
-    task("negative-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), -20);
-    task("huge-repeat", 2, 0, hm(9, 0), 0, hm(9, 40), 32767);
-    const auto launches = run(at(2026, 12, 8, 9, 0), 3);
-    EXPECT_THAT(launches,
-                ElementsAre("09:00 kind-128-is-0", "09:00 negative-repeat", "09:00 huge-repeat",
-                            "09:01 kind-128-is-0", "09:02 kind-128-is-0"));
-}
+INSTANTIATE_TEST_SUITE_P(SchedulingTest, KindTest, ::testing::ValuesIn(kindRows()),
+                         [](const auto& info) { return info.param.kinds; });
 
 TEST_F(SchedulingTest, EveryMinuteRunningTaskWithAndWithoutInterrupt) {
     const auto keep = task("keeps-running", 0, 0, 0, 0, 0, 0);
@@ -176,10 +219,9 @@ TEST_F(SchedulingTest, EveryMinuteRunningTaskWithAndWithoutInterrupt) {
 }
 
 TEST_F(SchedulingTest, StopCheckEndsAnInterruptibleTaskAfterItsWindow) {
-    const auto monthly = task("monthly", 4, dayOfJanuaryYear1(10), hm(8, 0), dayOfJanuaryYear1(20),
-                              hm(9, 0), 0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
-    select(monthly);
-    scheduler->RunNowClick();
+    const auto monthly = task("monthly", 4, dayOfYearOne(10), hm(8, 0), dayOfYearOne(20), hm(9, 0),
+                              0, [](TDataCtrl& d) { d.Table1Interupt.setBoolean(true); });
+    runNow(monthly);
     pass(at(2026, 12, 19, 10, 0), false); // day 19 is before the last day: no stop
     EXPECT_EQ(code(monthly), 2);
     pass(at(2026, 12, 20, 8, 59), false);
@@ -206,18 +248,6 @@ TEST_F(SchedulingTest, StoppedTasksAndLaunchConditions) {
     EXPECT_EQ(protocolLines("<stopped>") + protocolLines("<false-condition>"), 0);
 }
 
-TEST_F(SchedulingTest, SilencePeriodsOfEachKind) {
-    task("minutely", 0, 0, 0, 0, 0, 0);
-    silence(2, 0, hm(12, 0), 0, hm(13, 0));
-    silence(2, 0, hm(22, 0), 0, hm(6, 0)); // end before start: never silent
-    const auto launches = run(at(2026, 12, 8, 11, 58), 64);
-    EXPECT_EQ(launches.front(), "11:58 minutely");
-    EXPECT_EQ(launches[1], "11:59 minutely");
-    EXPECT_EQ(launches[2], "13:01 minutely");
-    EXPECT_EQ(launches.size(), 3u);
-    EXPECT_TRUE(protocolHas("Task scheduling is stopped."));
-}
-
 TEST_F(SchedulingTest, ASilencePeriodAddedByAnotherProcessMidPassSilencesTheRestOfIt) {
     task("first", 0, 0, 0, 0, 0, 0);
     task("second", 0, 0, 0, 0, 0, 0);
@@ -234,36 +264,13 @@ TEST_F(SchedulingTest, ASilencePeriodAddedByAnotherProcessMidPassSilencesTheRest
     EXPECT_TRUE(protocolHas("Task scheduling is stopped."));
 }
 
-TEST_F(SchedulingTest, SilenceOfWeekMonthYearAndAlways) {
-    task("minutely", 0, 0, 0, 0, 0, 0);
-    silence(3, dayOfJanuaryYear1(2), hm(0, 0), 0, hm(23, 59)); // Tuesdays
-    silence(4, dayOfJanuaryYear1(24), hm(0, 0), dayOfJanuaryYear1(26), hm(23, 59));
-    silence(5, at(2026, 12, 31), hm(10, 0), at(2026, 12, 31), hm(11, 0));
-    std::vector<std::string> days;
-    for (int day : {7, 8, 9, 23, 24, 26, 27})
-        days.push_back(std::to_string(day) + ":" +
-                       std::to_string(pass(at(2026, 12, day, 9, 0)).size()));
-    days.push_back("31/10:30:" + std::to_string(pass(at(2026, 12, 31, 10, 30)).size()));
-    days.push_back("31/11:01:" + std::to_string(pass(at(2026, 12, 31, 11, 1)).size()));
-    EXPECT_THAT(days, ElementsAre("7:1", "8:0", "9:1", "23:1", "24:0", "26:0", "27:1", "31/10:30:0",
-                                  "31/11:01:1"));
-    silence(0, 0, 0, 0, 0);
-    EXPECT_TRUE(pass(at(2026, 12, 27, 9, 0)).empty());
-}
-
 class WaitingTest : public SchedulingTest {
   protected:
     std::int32_t holder = 0, waiter = 0;
     void SetUp() override {
         SchedulingTest::SetUp();
-        Table& r = dm().Table2;
-        for (auto [no, wait] : {std::pair{1, hm(0, 5)}, std::pair{2, hm(0, 20)}}) {
-            r.append();
-            dm().Table2ResourceNo.setInteger(no);
-            dm().Table2MaxWait.setDateTime(wait);
-            r.post();
-        }
-        scheduler->resourceTable.load(r);
+        addResource(1, hm(0, 5));
+        addResource(2, hm(0, 20));
         holder = task("holder", 2, 0, hm(0, 0), 0, hm(0, 0), 0,
                       [](TDataCtrl& d) { d.Table1Conflicts.setInteger(0b11); });
         waiter = task("waiter", 2, 0, hm(10, 0), 0, hm(10, 0), 0, [](TDataCtrl& d) {
@@ -271,12 +278,15 @@ class WaitingTest : public SchedulingTest {
             d.Table1WaitRes.setBoolean(true);
         });
         clock.value = at(2026, 12, 8, 9, 0);
-        select(holder);
-        scheduler->RunNowClick(); // holds resources 1 and 2
+        runNow(holder); // holds resources 1 and 2
     }
 };
 
-TEST_F(WaitingTest, GivesUpAfterTheLongestWait) {
+// Also when every reading of the clock during the pass is four milliseconds later.
+class WaitLengthTest : public WaitingTest, public ::testing::WithParamInterface<double> {};
+
+TEST_P(WaitLengthTest, GivesUpAfterTheLongestWait) {
+    clock.creepSeconds = GetParam();
     EXPECT_TRUE(pass(at(2026, 12, 8, 10, 0), false).empty());
     EXPECT_EQ(code(waiter), 7);
     pass(at(2026, 12, 8, 10, 19), false);
@@ -286,15 +296,7 @@ TEST_F(WaitingTest, GivesUpAfterTheLongestWait) {
     EXPECT_TRUE(protocolHas("Waiting time of <waiter> is over."));
 }
 
-TEST_F(WaitingTest, AWaitEndsOnTimeWhileTheClockMovesDuringThePass) {
-    clock.creepSeconds = 0.004; // every reading of the clock is four milliseconds later
-    pass(at(2026, 12, 8, 10, 0), false);
-    EXPECT_EQ(code(waiter), 7);
-    pass(at(2026, 12, 8, 10, 19), false);
-    EXPECT_EQ(code(waiter), 7);
-    pass(at(2026, 12, 8, 10, 20), false);
-    EXPECT_EQ(code(waiter), 10);
-}
+INSTANTIATE_TEST_SUITE_P(SchedulingTest, WaitLengthTest, ::testing::Values(0.0, 0.004));
 
 TEST_F(WaitingTest, LaunchesWhenFreedEvenInSilence) {
     pass(at(2026, 12, 8, 10, 0), false);
@@ -400,19 +402,13 @@ TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
     const auto waits = [&](const char* name) {
         return protocolLines("No free slot for <" + std::string(name) + ">; it waits for one.");
     };
-    const auto launchedSince = [&](size_t from) {
-        std::vector<std::string> names;
-        for (size_t i = from; i < processes.launches.size(); ++i)
-            names.push_back(processes.launches[i].commandLine.substr(5));
-        return names;
-    };
     EXPECT_THAT(pass(at(2026, 12, 8, 10, 0), false), ElementsAre("a", "b"));
     EXPECT_EQ(waits("c") + waits("d"), 2);
     EXPECT_TRUE(scheduler->tasksWaitForSlots());
     size_t seen = processes.launches.size();
     processes.exit(1, 0); // a ends: c, first to fall due, takes its slot at once
     scheduler->slotCheck();
-    EXPECT_THAT(launchedSince(seen), ElementsAre("c"));
+    EXPECT_THAT(processes.namesSince(seen), ElementsAre("c"));
     // 10:01: b and c still run; a falls due behind d, and d, due again, is not queued twice.
     seen = processes.launches.size();
     EXPECT_THAT(pass(at(2026, 12, 8, 10, 1), false), ElementsAre());
@@ -421,7 +417,7 @@ TEST_F(SchedulingTest, TasksDueWhileEverySlotIsTakenWaitForOneInTurn) {
     processes.exit(2, 0);
     processes.exit(3, 0);
     scheduler->slotCheck();
-    EXPECT_THAT(launchedSince(seen), ElementsAre("d", "a"));
+    EXPECT_THAT(processes.namesSince(seen), ElementsAre("d", "a"));
     EXPECT_FALSE(scheduler->tasksWaitForSlots());
     // Nobody ends for three minutes: b and c wait, and give up after two.
     for (int minute = 2; minute <= 5; ++minute) {
@@ -479,16 +475,17 @@ TEST_F(SchedulingTest, APauseAcrossMidnightMarksTheNextDaysLaunch) {
 TEST_F(SchedulingTest, ClockGoingBackNeverRepeatsAFixedTimeLaunch) {
     task("daily-0230", 2, 0, hm(2, 30), 0, hm(2, 30), 0);
     task("minutely", 0, 0, 0, 0, 0, 0);
-    auto first = run(at(2026, 10, 25, 2, 0), 60);
     // Summer time ends: 03:00 becomes 02:00 again.
-    auto again = run(at(2026, 10, 25, 2, 0), 60);
-    int daily = 0, minutely = 0;
-    for (const auto& l : first)
-        (l.find("daily") != std::string::npos ? daily : minutely)++;
-    for (const auto& l : again)
-        (l.find("daily") != std::string::npos ? daily : minutely)++;
-    EXPECT_EQ(daily, 1);
-    EXPECT_EQ(minutely, 120);
+    const auto hour = every(at(2026, 10, 25, 2, 0), 1, 60);
+    const std::string both = launches(hour) + launches(hour);
+    const auto count = [&](const std::string& name) {
+        int n = 0;
+        for (auto at = both.find(name); at != std::string::npos; at = both.find(name, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("daily"), 1);
+    EXPECT_EQ(count("minutely"), 120);
     // A large step back is a new time: the daily task runs at its time again.
     EXPECT_THAT(pass(at(2026, 10, 20, 2, 30)), ElementsAre("daily-0230", "minutely"));
 }

@@ -44,7 +44,10 @@ class Chance {
 };
 
 enum class Condition { None, True, False, Malformed };
-constexpr std::string_view ConditionText[] = {"", "gt(1)", "GT(0)", "GT(("};
+std::string_view conditionText(Condition c) {
+    constexpr std::string_view texts[] = {"", "gt(1)", "GT(0)", "GT(("};
+    return texts[static_cast<int>(c)];
+}
 
 bool inRuns(const Runs& runs, std::int64_t minute) {
     return std::any_of(runs.begin(), runs.end(),
@@ -185,6 +188,9 @@ class Simulation {
     }
 
     [[noreturn]] void fail(const std::string& what) const { throw Failure(context(what)); }
+    [[noreturn]] void fail(const Task& t, const std::string& what) const {
+        fail(describe(t) + ": " + what);
+    }
     std::string context(const std::string& what) const {
         constexpr const char* steps[] = {"monitoring", "scheduling", "slot check", "operator"};
         std::string text = "seed=" + std::to_string(seed_) + " step=" + std::to_string(step_) +
@@ -210,8 +216,8 @@ class Simulation {
             "wait-res %d condition '%s'; waits for resources %d, for a slot %d]",
             t.name.c_str(), w.schedule.c_str(), w.from.c_str(), w.to.c_str(),
             t.schedule.repeatInterval, t.stopped, t.interrupt, t.catchUp,
-            static_cast<long long>(t.conflicts), t.waitRes,
-            ConditionText[static_cast<int>(t.condition)].data(), t.resWait, t.slotWait);
+            static_cast<long long>(t.conflicts), t.waitRes, conditionText(t.condition).data(),
+            t.resWait, t.slotWait);
         return facts;
     }
 
@@ -277,7 +283,7 @@ class Simulation {
         t.id = TestWorld::appendTask(*store_, t.name, [&](TDataCtrl& d) {
             d.Table1Application.setString("prog-" + t.name);
             t.schedule.write(ScheduleColumns::ofTasks(d));
-            d.Table1StartCondition.setString(ConditionText[static_cast<int>(t.condition)]);
+            d.Table1StartCondition.setString(conditionText(t.condition));
             d.Table1Stopped.setBoolean(t.stopped);
             d.Table1Interupt.setBoolean(t.interrupt);
             d.Table1CatchUp.setBoolean(t.catchUp);
@@ -294,7 +300,7 @@ class Simulation {
 
     // What vektrinctl set writes: the named columns of the row.
     void write(Task& t, std::vector<std::pair<std::string, Value>> values) {
-        if (!store_->Table1.writeFields(t.row, values)) fail(describe(t) + ": its record is gone");
+        if (!store_->Table1.writeFields(t.row, values)) fail(t, "its record is gone");
         touched_.insert(t.id);
     }
 
@@ -310,9 +316,7 @@ class Simulation {
                  gaps.back().before != now))
                 fail("the record of the passes does not show the gap since the last pass");
         }
-        scheduler_ = std::make_unique<Scheduler>(world_->clock, world_->processes, world_->windows,
-                                                 world_->port, *world_->settings, world_->regional,
-                                                 world_->config());
+        scheduler_ = world_->makeScheduler();
         if (scheduler_->FormCreate() != Scheduler::StartResult::Running) fail("the start failed");
         // Only this very thread holds the tables: waiting for them would never end it.
         scheduler_->dataCtrl().database().setBusyTimeout(0);
@@ -376,37 +380,31 @@ class Simulation {
 
     void faults() {
         if (locked_) return;
-        switch (chance_.below(400)) {
-        case 0: // killed, down a while (now and then longer than catch-up reaches), started again
+        const int roll = chance_.below(400);
+        if (roll ==
+            0) { // killed, down a while (now and then longer than catch-up reaches), started again
             kill();
             bootMinute_ += chance_.oneIn(20) ? chance_.between(1, catchUpDays_ + 1) * 1440
                                              : chance_.between(0, 120);
             at(30);
             start();
             return;
-        case 1: // asleep
+        }
+        if (roll == 1) { // asleep
             bootMinute_ += chance_.between(1, 120);
-            break;
-        case 2:
+        } else if (roll == 2) {
             offset_ += chance_.between(2, 240);
-            break;
-        case 3: // back, now and then beyond what counts as a repeated stretch
+        } else if (roll == 3) { // back, now and then beyond what counts as a repeated stretch
             offset_ -= chance_.between(1, 240);
-            break;
-        case 4:
-        case 5:
-        case 6:
+        } else if (roll <= 6) {
             world_->processes.nextFailure = LaunchFailure::ProgramNotFound;
-            break;
-        case 7: { // many tasks due at once in the next minute
+        } else if (roll == 7) { // many tasks due at once in the next minute
             Schedule burst;
             burst.interval = intervalOf(ScheduleKind::EveryDay);
             burst.startTime = burst.endTime = timePart(wallNow() + (60 - second_) / SecondsPerDay);
             for (int n = chance_.between(5, 25); n > 0; --n)
                 addTask(burst);
-            break;
-        }
-        default:
+        } else {
             return;
         }
         ++stats_.faults;
@@ -456,8 +454,7 @@ class Simulation {
         case 2:
             t.condition = Condition(chance_.below(4));
             t.conditionChanged = true;
-            write(t,
-                  {{"StartCondition", std::string(ConditionText[static_cast<int>(t.condition)])}});
+            write(t, {{"StartCondition", std::string(conditionText(t.condition))}});
             break;
         case 3:
             t.catchUp = !t.catchUp;
@@ -633,7 +630,7 @@ class Simulation {
             t.resWait = t.resWait || is(str::SetToWaiting);
             (is(str::SetToWaiting) ? seen.waitLine : seen.skipLine) |= pass_.ran;
         } else if (is(str::WaitsForSlot)) {
-            if (t.slotWait && !t.slotExcused) fail(describe(t) + ": put to wait for a slot twice");
+            if (t.slotWait && !t.slotExcused) fail(t, "put to wait for a slot twice");
             t.slotWait = true;
             t.slotExcused = t.pendingMakeUp = false;
             t.slotDue = pass_.ran ? pass_.minute : PassHistory::minuteOf(wallNow());
@@ -643,19 +640,19 @@ class Simulation {
             const DateTime due = PassHistory::minuteStart(t.slotDue);
             if (!t.slotWait || (*over)[2] != world_->regional.formatDate(due) + " " +
                                                  world_->regional.formatTime(due))
-                fail(describe(t) + ": gave up a wait for a slot that it did not have");
+                fail(t, "gave up a wait for a slot that it did not have");
             if (wallNow() - due <= slotWaitMinutes_ / 1440.0)
-                fail(describe(t) + ": gave up its wait for a slot early");
+                fail(t, "gave up its wait for a slot early");
             t.slotWait = false;
         } else if (is(str::WaitingOver) || is(str::WaitingCancelled) ||
                    is(str::TaskSchedulingStopped) || is(str::TaskSchedulingResumed)) {
             t.resWait = false;
         } else if (const auto said = valuesOf(str::LaunchConditionUnreadable, text)) {
             if (t.condition != Condition::Malformed ||
-                (*said)[1] != ConditionText[static_cast<int>(Condition::Malformed)])
-                fail(describe(t) + ": said to have an unreadable condition " + (*said)[1]);
+                (*said)[1] != conditionText(Condition::Malformed))
+                fail(t, "said to have an unreadable condition " + (*said)[1]);
             if (t.malformedSaid == (*said)[1] && !t.conditionChanged)
-                fail(describe(t) + ": its unreadable condition was said twice");
+                fail(t, "its unreadable condition was said twice");
             t.malformedSaid = (*said)[1];
             t.conditionChanged = false;
         }
@@ -675,8 +672,7 @@ class Simulation {
             t.pendingMakeUp = false;
             return;
         }
-        if (!pass_.ran)
-            fail(describe(t) + ": launched outside a pass, neither waiting nor asked for");
+        if (!pass_.ran) fail(t, "launched outside a pass, neither waiting nor asked for");
         ++seen_[t.id].execDue;
     }
 
@@ -704,7 +700,7 @@ class Simulation {
             wrong = "made up a moment that was not due, silenced, or covered or made up before";
         for (std::int64_t later = pass_.minute - 1; wrong.empty() && later > minute; --later)
             if (missed(later)) wrong = "made up a moment that is not the latest missed";
-        if (!wrong.empty()) fail(describe(t) + ": " + wrong + " (" + moment + ")");
+        if (!wrong.empty()) fail(t, wrong + " (" + moment + ")");
         t.pendingMakeUp = true;
     }
 
@@ -747,7 +743,7 @@ class Simulation {
                 if (held && seen.execDue > 0)
                     wrong = std::string("launched although held back: ") + held;
                 else if (held == unreadable &&
-                         t.malformedSaid != ConditionText[static_cast<int>(Condition::Malformed)])
+                         t.malformedSaid != conditionText(Condition::Malformed))
                     wrong = "held back by an unreadable condition that was never said";
                 else if (!held && (seen.execDue > 1 || ways != 1))
                     wrong = "due: " + std::to_string(seen.execDue) +
@@ -756,7 +752,7 @@ class Simulation {
                                         char('0' + seen.noSlotLine)} +
                             "; waited for a slot " + std::to_string(t.slotWaitAtPass);
             }
-            if (!wrong.empty() && !heldTables) fail(describe(t) + ": " + wrong);
+            if (!wrong.empty() && !heldTables) fail(t, wrong);
         }
     }
 
@@ -777,7 +773,7 @@ class Simulation {
             t.slotExcused = t.slotExcused || t.stopped;
             if (t.slotWait && !t.slotExcused &&
                 wallNow() - PassHistory::minuteStart(t.slotDue) > (slotWaitMinutes_ + 1.5) / 1440)
-                fail(describe(t) + ": its wait for a slot ended without a launch or a word");
+                fail(t, "its wait for a slot ended without a launch or a word");
         }
     }
 
@@ -815,8 +811,7 @@ class Simulation {
                 sqlite3_column_double(q, 5) != s.endDate ||
                 sqlite3_column_double(q, 6) != s.endTime ||
                 sqlite3_column_int(q, 7) != s.repeatInterval ||
-                std::string_view(condition ? condition : "") !=
-                    ConditionText[static_cast<int>(t.condition)] ||
+                std::string_view(condition ? condition : "") != conditionText(t.condition) ||
                 sqlite3_column_int(q, 9) != t.catchUp)
                 wrong = describe(t) + ": the table holds other operator's fields";
         }

@@ -39,8 +39,7 @@ TEST_F(EngineTest, TheEndOfARunKeepsItsTasksWaitForResources) {
             d.Table1Conflicts.setInteger(interrupted ? 0b10 : 0b01);
             d.Table1WaitRes.setBoolean(true);
         });
-        select(id);
-        ASSERT_EQ(scheduler->RunNowClick().outcome, RunOutcome::Launched);
+        ASSERT_EQ(runNow(id).outcome, RunOutcome::Launched);
         ASSERT_EQ(scheduler->RunNowClick().outcome, RunOutcome::SetWaiting);
         if (interrupted) {
             scheduler->InterruptClick();

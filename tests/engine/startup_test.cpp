@@ -22,13 +22,7 @@ TEST_F(EngineTest, WithoutTheControlAliasStartUpEndsBeforeAnyTable) {
          {std::string("[Other]\npath=/tmp\n"), std::string("[Control]\n"),
           std::string("[Control]\npath=\n")}) {
         test::writeFile(dir.file("aliases.ini"), aliases);
-        make();
-        try {
-            scheduler->FormCreate();
-            FAIL() << "started with " << aliases;
-        } catch (const FatalExit& e) {
-            EXPECT_NE(e.status(), 0);
-        }
+        EXPECT_NE(failedStart(), 0) << "started with " << aliases;
         EXPECT_EQ(port.messages.back(), "You don't define Control Alias");
         EXPECT_FALSE(test::readFile(dir.file("Vektrin.log")).size());
     }
@@ -191,13 +185,7 @@ TEST_P(DirectoryShapeTest, IsRefusedByNameWithNothingCreated) {
     const std::string t = tables();
     GetParam().make(t);
     const std::string before = listing(t);
-    make();
-    try {
-        scheduler->FormCreate();
-        FAIL() << "started";
-    } catch (const FatalExit& e) {
-        EXPECT_EQ(e.status(), 1);
-    }
+    EXPECT_EQ(failedStart(), 1);
     ASSERT_FALSE(port.messages.empty());
     const std::string& message = port.messages.back();
     EXPECT_NE(message.find(t), std::string::npos) << message;
@@ -299,13 +287,7 @@ TEST_F(EngineTest, AHeldTableEndsStartUpWithAReportAndFreesTheLocks) {
     sqlite3* holder = nullptr;
     ASSERT_EQ(sqlite3_open((tables() + "/Vektrin.db").c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    make();
-    try {
-        scheduler->FormCreate();
-        FAIL() << "started on a held table";
-    } catch (const FatalExit& e) {
-        EXPECT_EQ(e.status(), 1);
-    }
+    EXPECT_EQ(failedStart(), 1) << "started on a held table";
     EXPECT_EQ(port.kinds.back(), MessageKind::Error);
     EXPECT_NE(port.messages.back().find("locked"), std::string::npos) << port.messages.back();
     const auto lines = protocol();
@@ -338,10 +320,8 @@ TEST_F(EngineTest, ShutdownInterruptsEveryRunningTaskAndWritesTheClosingLine) {
     start();
     const auto a = addTask("alpha");
     const auto b = addTask("beta");
-    select(a);
-    scheduler->RunNowClick();
-    select(b);
-    scheduler->RunNowClick();
+    runNow(a);
+    runNow(b);
     dm().Table1.edit();
     dm().Table1AppName.setString("beta renamed"); // dropped, as closing its editor drops it
     scheduler->FormClose();

@@ -4,11 +4,11 @@
 
 #include "engine/timeline.h"
 
+#include "support/scoped_env.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -47,26 +47,8 @@ Period period(DateTime from, DateTime to) {
 }
 
 class Timeline : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // Known answers need a clock without summer time.
-        const char* tz = std::getenv("TZ");
-        oldTz_ = tz ? tz : "";
-        hadTz_ = tz != nullptr;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_)
-            setenv("TZ", oldTz_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-  private:
-    std::string oldTz_;
-    bool hadTz_ = false;
+    // Known answers need a clock without summer time.
+    test::ScopedEnv utc_{"TZ", "UTC"};
 };
 
 // ------------------------------------------------------------------------- silence stretches
@@ -80,70 +62,39 @@ struct SilenceCase {
 
 TEST_F(Timeline, SilenceStretchesOfEachKind) {
     const DateTime monday = day(2024, 3, 4);
-    auto row = [](int interval, DateTime startTime, DateTime endTime, DateTime startDate = 0,
-                  DateTime endDate = 0) {
-        Schedule w;
-        w.interval = interval;
-        w.startTime = startTime;
-        w.endTime = endTime;
-        w.startDate = startDate;
-        w.endDate = endDate;
-        return w;
-    };
+    // Schedule{kind, start date, start time, end date, end time}
+    // clang-format off
     const SilenceCase cases[] = {
-        {"a day's window holds both its ends",
-         row(2, at(12, 0), at(13, 0)),
-         monday,
-         monday + 1,
-         {"2024-03-04 12:00..2024-03-04 13:00"}},
+        {"a day's window holds both its ends", Schedule{2, 0, at(12, 0), 0, at(13, 0)}, monday,
+         monday + 1, {"2024-03-04 12:00..2024-03-04 13:00"}},
         {"a day's window that ends before it begins silences nothing",
-         row(2, at(22, 0), at(6, 0)),
-         monday,
-         monday + 2,
-         {}},
+         Schedule{2, 0, at(22, 0), 0, at(6, 0)}, monday, monday + 2, {}},
         {"a start with seconds begins at the next minute",
-         row(2, at(12, 0, 30), at(12, 2)),
-         monday,
-         monday + 1,
+         Schedule{2, 0, at(12, 0, 30), 0, at(12, 2)}, monday, monday + 1,
          {"2024-03-04 12:01..2024-03-04 12:02"}},
-        {"weekly on Sundays",
-         row(3, at(8, 0), at(12, 0), weekday(7)),
-         monday,
-         monday + 7,
+        {"weekly on Sundays", Schedule{3, weekday(7), at(8, 0), 0, at(12, 0)}, monday, monday + 7,
          {"2024-03-10 08:00..2024-03-10 12:00"}},
-        {"the minutes 10 to 20 of every hour",
-         row(1, at(0, 10), at(0, 20)),
-         monday + at(9, 0),
-         monday + at(12, 0),
+        {"the minutes 10 to 20 of every hour", Schedule{1, 0, at(0, 10), 0, at(0, 20)},
+         monday + at(9, 0), monday + at(12, 0),
          {"2024-03-04 09:10..2024-03-04 09:20", "2024-03-04 10:10..2024-03-04 10:20",
           "2024-03-04 11:10..2024-03-04 11:20"}},
-        {"kind 0 silences the whole period",
-         row(0, 0, 0),
-         monday + at(9, 0),
-         monday + at(12, 0),
+        {"kind 0 silences the whole period", Schedule{0}, monday + at(9, 0), monday + at(12, 0),
          {"2024-03-04 09:00..2024-03-04 11:59"}},
         {"whole days of a year's window are one stretch",
-         row(5, at(0, 0), at(23, 59), day(2024, 3, 5), day(2024, 3, 7)),
-         monday,
-         monday + 5,
+         Schedule{5, day(2024, 3, 5), at(0, 0), day(2024, 3, 7), at(23, 59)}, monday, monday + 5,
          {"2024-03-05 00:00..2024-03-07 23:59"}},
         {"a year's window of another year silences nothing",
-         row(5, at(0, 0), at(23, 59), day(2023, 3, 5), day(2023, 3, 7)),
-         monday,
-         monday + 5,
+         Schedule{5, day(2023, 3, 5), at(0, 0), day(2023, 3, 7), at(23, 59)}, monday, monday + 5,
          {}},
         {"days 5 and 6 of the month, cut at the period's beginning",
-         row(4, at(22, 0), at(23, 59), weekday(5), weekday(6)),
-         monday + 1 + at(23, 0),
-         monday + 3,
-         {"2024-03-05 23:00..2024-03-05 23:59", "2024-03-06 22:00..2024-03-06 23:59"}},
-        {"a kind above 5 is never in force", row(6, at(0, 0), at(23, 59)), monday, monday + 1, {}},
-        {"the low seven bits count: 130 is every day",
-         row(130, at(1, 0), at(1, 30)),
-         monday,
-         monday + 1,
-         {"2024-03-04 01:00..2024-03-04 01:30"}},
+         Schedule{4, weekday(5), at(22, 0), weekday(6), at(23, 59)}, monday + 1 + at(23, 0),
+         monday + 3, {"2024-03-05 23:00..2024-03-05 23:59", "2024-03-06 22:00..2024-03-06 23:59"}},
+        {"a kind above 5 is never in force", Schedule{6, 0, at(0, 0), 0, at(23, 59)}, monday,
+         monday + 1, {}},
+        {"the low seven bits count: 130 is every day", Schedule{130, 0, at(1, 0), 0, at(1, 30)},
+         monday, monday + 1, {"2024-03-04 01:00..2024-03-04 01:30"}},
     };
+    // clang-format on
     for (const SilenceCase& c : cases) {
         Tables tables;
         tables.silence = {c.row};
@@ -201,22 +152,16 @@ std::string describe(const Model& m, const Conflict& c) {
 
 TEST_F(Timeline, ConflictsFollowThePassOrderAndTheWaitingTimes) {
     const DateTime t22 = at(22, 0);
-    Schedule silence22;
-    silence22.interval = 2;
-    silence22.startTime = silence22.endTime = t22;
+    // clang-format off
     const ConflictCase cases[] = {
-        {"the later task in the table is skipped",
-         {{"A", t22, 1}, {"B", t22, 1}},
+        {"the later task in the table is skipped", {{"A", t22, 1}, {"B", t22, 1}},
          {"22:00 A>B on 1 skipped"}},
-        {"the table's order decides, not the name",
-         {{"B", t22, 1}, {"A", t22, 1}},
+        {"the table's order decides, not the name", {{"B", t22, 1}, {"A", t22, 1}},
          {"22:00 B>A on 1 skipped"}},
         {"a waiting task waits for the longest wait of all its resources",
-         {{"A", t22, 1}, {"B", t22, 1 | 2, true}},
-         {"22:00 A>B on 1 waits 1800s"}},
+         {{"A", t22, 1}, {"B", t22, 1 | 2, true}}, {"22:00 A>B on 1 waits 1800s"}},
         {"a resource without a waiting time gives up at the next pass",
-         {{"A", t22, 4}, {"B", t22, 4, true}},
-         {"22:00 A>B on 4 waits 0s"}},
+         {{"A", t22, 4}, {"B", t22, 4, true}}, {"22:00 A>B on 4 waits 0s"}},
         {"other resources never conflict", {{"A", t22, 1}, {"B", t22, 2}}, {}},
         {"other minutes never conflict", {{"A", t22, 1}, {"B", at(22, 1), 1}}, {}},
         {"both later tasks find the first one's resource busy",
@@ -225,19 +170,16 @@ TEST_F(Timeline, ConflictsFollowThePassOrderAndTheWaitingTimes) {
         {"a task that needs two held resources conflicts with both holders",
          {{"A", t22, 1}, {"B", t22, 2}, {"C", t22, 3}},
          {"22:00 A>C on 1 skipped", "22:00 B>C on 2 skipped"}},
-        {"a skipped task holds nothing",
-         {{"A", t22, 1}, {"B", t22, 3}, {"C", t22, 2}},
+        {"a skipped task holds nothing", {{"A", t22, 1}, {"B", t22, 3}, {"C", t22, 2}},
          {"22:00 A>B on 1 skipped"}},
         {"a launch condition on either side makes it conditional",
-         {{"A", t22, 1, false, true}, {"B", t22, 1}},
-         {"22:00 A>B on 1 skipped if"}},
-        {"nothing is launched in a silenced minute",
-         {{"A", t22, 1}, {"B", t22, 1}},
-         {},
-         {silence22}},
+         {{"A", t22, 1, false, true}, {"B", t22, 1}}, {"22:00 A>B on 1 skipped if"}},
+        {"nothing is launched in a silenced minute", {{"A", t22, 1}, {"B", t22, 1}}, {},
+         {Schedule{2, 0, t22, 0, t22}}},
         {"a stopped task is passed by", {{"A", t22, 1, false, false, true}, {"B", t22, 1}}, {}},
         {"tasks without resources never conflict", {{"A", t22, 0}, {"B", t22, 0}}, {}},
     };
+    // clang-format on
     const DateTime monday = day(2024, 3, 4);
     for (const ConflictCase& c : cases) {
         Tables tables;

@@ -14,8 +14,7 @@ class EngineTest : public ::testing::Test, protected TestWorld {
     std::unique_ptr<Scheduler> scheduler;
 
     Scheduler& make(std::vector<std::string> args = {}) {
-        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings,
-                                                regional, config(std::move(args)));
+        scheduler = makeScheduler(std::move(args));
         return *scheduler;
     }
 
@@ -23,6 +22,17 @@ class EngineTest : public ::testing::Test, protected TestWorld {
         make();
         EXPECT_EQ(scheduler->FormCreate(), Scheduler::StartResult::Running);
         return *scheduler;
+    }
+
+    // The status of a start-up that ends the program; 0 when it started instead.
+    int failedStart() {
+        make();
+        try {
+            scheduler->FormCreate();
+        } catch (const FatalExit& e) {
+            return e.status();
+        }
+        return 0;
     }
 
     TDataCtrl& dm() { return scheduler->dataCtrl(); }
@@ -35,11 +45,27 @@ class EngineTest : public ::testing::Test, protected TestWorld {
         });
     }
 
+    // Appends a resource and has the scheduler read the resources again.
+    void addResource(int number, DateTime maxWait) {
+        Table& r = dm().Table2;
+        r.append();
+        dm().Table2ResourceNo.setInteger(number);
+        dm().Table2MaxWait.setDateTime(maxWait);
+        r.post();
+        scheduler->resourceTable.load(r);
+    }
+
     void select(std::int32_t appId) {
         Table& t = dm().Table1;
         for (t.first(); !t.eof(); t.next())
             if (dm().Table1AppID.asInteger() == appId) return;
         FAIL() << "no task " << appId;
+    }
+
+    // The operator's "Run now" on the task.
+    RunNowResult runNow(std::int32_t appId) {
+        select(appId);
+        return scheduler->RunNowClick();
     }
 
     double code(std::int32_t appId) {

@@ -56,6 +56,17 @@ class FakeProcesses : public ProcessControl {
         procs[handle].state = ExitState::Exited;
         procs[handle].status = status;
     }
+    // The tasks launched since the from-th launch: their programs without "prog-".
+    std::vector<std::string> namesSince(std::size_t from) const {
+        std::vector<std::string> names;
+        for (std::size_t i = from; i < launches.size(); ++i)
+            names.push_back(launches[i].commandLine.substr(5));
+        return names;
+    }
+    void endRunning() {
+        for (auto& [h, p] : procs)
+            if (p.state == ExitState::Running) p.state = ExitState::Exited;
+    }
     int running() const {
         int n = 0;
         for (const auto& [h, p] : procs)

@@ -28,6 +28,11 @@ SchedulerConfig TestWorld::config(std::vector<std::string> args) const {
     return c;
 }
 
+std::unique_ptr<Scheduler> TestWorld::makeScheduler(std::vector<std::string> args) {
+    return std::make_unique<Scheduler>(clock, processes, windows, port, *settings, regional,
+                                       config(std::move(args)));
+}
+
 std::vector<std::string> TestWorld::protocol() const {
     const std::string text = readFile(log());
     std::vector<std::string> lines;

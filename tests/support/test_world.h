@@ -36,6 +36,8 @@ struct TestWorld {
     std::string log() const { return dir.file("Vektrin.log"); }
 
     SchedulerConfig config(std::vector<std::string> args = {}) const;
+    // A scheduler of this world with that configuration, not yet started.
+    std::unique_ptr<Scheduler> makeScheduler(std::vector<std::string> args = {});
 
     // Protocol lines without their date and time stamps ("dd.mm.yyyy hh:nn:ss ").
     std::vector<std::string> protocol() const;

@@ -70,18 +70,15 @@ class DBControlsTest : public QObject {
         QTest::addColumn<int>("kind"); // 0 number, 1 time, 2 date
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("16-bit overflow")
-            << 0 << "40000"
-            << "40000 is not a valid value for field 'ResourceNo'. The allowed range is -32768 "
-               "to 32767";
-        QTest::newRow("letters in a number") << 0 << "abc"
-                                             << "'abc' is not a valid integer value";
-        QTest::newRow("hour 25") << 1 << "25:00"
-                                 << "'25:00' is not a valid time";
-        QTest::newRow("no time") << 1 << "soon"
-                                 << "'soon' is not a valid time";
-        QTest::newRow("31 February") << 2 << "31.02.2026"
-                                     << "'31.02.2026' is not a valid date";
+        // clang-format off
+        QTest::newRow("16-bit overflow") << 0 << "40000"
+            << "40000 is not a valid value for field 'ResourceNo'. The allowed range is -32768 to "
+               "32767";
+        QTest::newRow("letters in a number") << 0 << "abc" << "'abc' is not a valid integer value";
+        QTest::newRow("hour 25") << 1 << "25:00" << "'25:00' is not a valid time";
+        QTest::newRow("no time") << 1 << "soon" << "'soon' is not a valid time";
+        QTest::newRow("31 February") << 2 << "31.02.2026" << "'31.02.2026' is not a valid date";
+        // clang-format on
     }
     void refusedValues() {
         QFETCH(int, kind);

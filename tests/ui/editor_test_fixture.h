@@ -18,8 +18,7 @@ struct EditorWorld : TestWorld {
     std::unique_ptr<Scheduler> scheduler;
 
     EditorWorld() {
-        scheduler = std::make_unique<Scheduler>(clock, processes, windows, port, *settings,
-                                                regional, config());
+        scheduler = makeScheduler();
         if (scheduler->FormCreate() != Scheduler::StartResult::Running)
             throw std::runtime_error("the scheduler did not start");
         port.messages.clear();
@@ -46,6 +45,24 @@ struct EditorWorld : TestWorld {
         t.append();
         set(dm());
         t.post();
+    }
+};
+
+// What an editor's test functions share: a world of their own and the editor on it.
+template <class Form> struct EditorHarness {
+    std::unique_ptr<EditorWorld> world;
+    std::unique_ptr<Form> form;
+
+    TDataCtrl& dm() { return world->dm(); }
+    std::vector<std::string>& messages() { return world->port.messages; }
+    template <class W> W* child(const QString& name) {
+        W* w = form->template findChild<W*>(name);
+        if (!w) qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    void reset() {
+        form.reset();
+        world.reset();
     }
 };
 

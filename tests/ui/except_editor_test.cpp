@@ -15,19 +15,9 @@
 using namespace vektrin;
 using namespace vektrin::test;
 
-class ExceptEditorTest : public QObject {
+class ExceptEditorTest : public QObject, EditorHarness<TExceptForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TExceptForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const QString& name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
     void open(int kind) {
         world->addPeriod([&](TDataCtrl& d) {
             d.Table3Interval.setInteger(kind);
@@ -40,24 +30,19 @@ class ExceptEditorTest : public QObject {
 
   private slots:
     void init() { world = std::make_unique<EditorWorld>(); }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     void minuteEdit_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("59") << "59" << 59 << ""
-                            << "59";
-        QTest::newRow("60") << "60" << 6 << "Invalid argument to time encode."
-                            << "60";
-        QTest::newRow("letter") << "x" << 0 << ""
-                                << "0";
-        QTest::newRow("7 then letter") << "7y" << 0 << ""
-                                       << "0";
+        // clang-format off
+        QTest::newRow("59") << "59" << 59 << "" << "59";
+        QTest::newRow("60") << "60" << 6 << "Invalid argument to time encode." << "60";
+        QTest::newRow("letter") << "x" << 0 << "" << "0";
+        QTest::newRow("7 then letter") << "7y" << 0 << "" << "0";
+        // clang-format on
     }
     void minuteEdit() {
         QFETCH(QString, typed);
@@ -98,21 +83,15 @@ class ExceptEditorTest : public QObject {
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("31") << "EditMonthStartDate"
-                            << "31" << 31 << ""
-                            << "31";
-        QTest::newRow("32") << "EditMonthStartDate"
-                            << "32" << 3 << "Invalid argument to date encode."
-                            << "32";
-        QTest::newRow("0") << "EditMonthStartDate"
-                           << "0" << 9 << "Invalid argument to date encode."
-                           << "0";
-        QTest::newRow("letter") << "EditMonthStartDate"
-                                << "x" << 1 << ""
-                                << "1";
-        QTest::newRow("end 15") << "EditMonthEndDate"
-                                << "15" << 15 << ""
-                                << "15";
+        // clang-format off
+        QTest::newRow("31") << "EditMonthStartDate" << "31" << 31 << "" << "31";
+        QTest::newRow("32") << "EditMonthStartDate" << "32" << 3
+            << "Invalid argument to date encode." << "32";
+        QTest::newRow("0") << "EditMonthStartDate" << "0" << 9 << "Invalid argument to date encode."
+            << "0";
+        QTest::newRow("letter") << "EditMonthStartDate" << "x" << 1 << "" << "1";
+        QTest::newRow("end 15") << "EditMonthEndDate" << "15" << 15 << "" << "15";
+        // clang-format on
     }
     void dayEdit() {
         QFETCH(QString, edit);

@@ -128,18 +128,15 @@ void MainFormTest::gridMenuFollowsTheTaskState_data() {
     QTest::addColumn<bool>("cancelWaiting");
     QTest::addColumn<bool>("visualize");
     QTest::addColumn<QString>("visualizeText");
-    QTest::newRow("completed") << "completed"
-                               << "Suspend" << false << false << "";
-    QTest::newRow("stopped") << "stopped"
-                             << "Resume" << false << false << "";
-    QTest::newRow("waiting") << "waiting"
-                             << "Suspend" << true << false << "";
-    QTest::newRow("running, window visible") << "visible"
-                                             << "Suspend" << false << true << "Hide";
-    QTest::newRow("running, window hidden") << "hidden"
-                                            << "Suspend" << false << true << "Unhide";
-    QTest::newRow("running, no window found yet") << "nowindow"
-                                                  << "Suspend" << false << true << "Unhide";
+    // clang-format off
+    QTest::newRow("completed") << "completed" << "Suspend" << false << false << "";
+    QTest::newRow("stopped") << "stopped" << "Resume" << false << false << "";
+    QTest::newRow("waiting") << "waiting" << "Suspend" << true << false << "";
+    QTest::newRow("running, window visible") << "visible" << "Suspend" << false << true << "Hide";
+    QTest::newRow("running, window hidden") << "hidden" << "Suspend" << false << true << "Unhide";
+    QTest::newRow("running, no window found yet") << "nowindow" << "Suspend" << false << true
+        << "Unhide";
+    // clang-format on
 }
 
 void MainFormTest::gridMenuFollowsTheTaskState() {

@@ -29,19 +29,9 @@ std::string s(std::string_view v) {
 
 } // namespace
 
-class ParamEditorTest : public QObject {
+class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TParamForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const char* name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", name);
-        return w;
-    }
     void open() {
         form = std::make_unique<TParamForm>(*world->scheduler, world->port);
         form->show();
@@ -59,10 +49,7 @@ class ParamEditorTest : public QObject {
 
   private slots:
     void init() { world = std::make_unique<EditorWorld>(); }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     // Every keystroke runs the change handler, so each intermediate text is stored or refused.
     void minuteEditStoresEachKeystroke_data() {
@@ -73,18 +60,16 @@ class ParamEditorTest : public QObject {
         QTest::addColumn<QString>("shownAfter");
         const QString digits = QString::fromStdString(s(str::OnlyDigitsAllowed));
         const QString sixty = QString::fromStdString(s(str::MinuteAboveSixty));
-        QTest::newRow("45") << "EditHourStartTime"
-                            << "45" << QList<int>{4, 45} << ""
-                            << "45";
-        QTest::newRow("75 stops at 7") << "EditHourStartTime"
-                                       << "75" << QList<int>{7, 7} << sixty << "7";
-        QTest::newRow("60 stops at 6") << "EditHourEndTime"
-                                       << "60" << QList<int>{6, 6} << sixty << "6";
-        QTest::newRow("letter") << "EditHourStartTime"
-                                << "5x" << QList<int>{5, 5} << digits << "5";
-        QTest::newRow("59 in the end edit") << "EditHourEndTime"
-                                            << "59" << QList<int>{5, 59} << ""
-                                            << "59";
+        // clang-format off
+        QTest::newRow("45") << "EditHourStartTime" << "45" << QList<int>{4, 45} << "" << "45";
+        QTest::newRow("75 stops at 7") << "EditHourStartTime" << "75" << QList<int>{7, 7} << sixty
+            << "7";
+        QTest::newRow("60 stops at 6") << "EditHourEndTime" << "60" << QList<int>{6, 6} << sixty
+            << "6";
+        QTest::newRow("letter") << "EditHourStartTime" << "5x" << QList<int>{5, 5} << digits << "5";
+        QTest::newRow("59 in the end edit") << "EditHourEndTime" << "59" << QList<int>{5, 59} << ""
+            << "59";
+        // clang-format on
     }
     void minuteEditStoresEachKeystroke() {
         QFETCH(QString, edit);
@@ -135,15 +120,12 @@ class ParamEditorTest : public QObject {
         QTest::addColumn<QString>("shownAfter");
         const QString digits = QString::fromStdString(s(str::OnlyDigitsAllowed));
         const QString above = QString::fromStdString(s(str::DayAboveThirtyOne));
-        QTest::newRow("31") << "EditMonthStartDate"
-                            << "31" << 31 << ""
-                            << "31";
-        QTest::newRow("32") << "EditMonthStartDate"
-                            << "32" << 3 << above << "3";
-        QTest::newRow("0") << "EditMonthEndDate"
-                           << "0" << 5 << digits << "5";
-        QTest::newRow("letter") << "EditMonthEndDate"
-                                << "x" << 5 << digits << "5";
+        // clang-format off
+        QTest::newRow("31") << "EditMonthStartDate" << "31" << 31 << "" << "31";
+        QTest::newRow("32") << "EditMonthStartDate" << "32" << 3 << above << "3";
+        QTest::newRow("0") << "EditMonthEndDate" << "0" << 5 << digits << "5";
+        QTest::newRow("letter") << "EditMonthEndDate" << "x" << 5 << digits << "5";
+        // clang-format on
     }
     void dayEdits() {
         QFETCH(QString, edit);
@@ -181,40 +163,22 @@ class ParamEditorTest : public QObject {
         QTest::addColumn<QString>("clipboardAfter");
         QTest::addColumn<QString>("message");
         const QString digits = QString::fromStdString(s(str::OnlyDigitsAllowed));
-        QTest::newRow("select all, copy") << "EditHourStartTime"
-                                          << ""
-                                          << "AC"
-                                          << "45" << 45 << "45"
-                                          << "";
-        QTest::newRow("cut empties, storing nothing") << "EditHourStartTime"
-                                                      << ""
-                                                      << "AX"
-                                                      << "" << 45 << "45"
-                                                      << "";
-        QTest::newRow("cut, undo") << "EditHourStartTime"
-                                   << ""
-                                   << "AXZ"
-                                   << "45" << 45 << "45"
-                                   << "";
-        QTest::newRow("paste digits") << "EditHourEndTime"
-                                      << "12"
-                                      << "AV"
-                                      << "12" << 12 << "12"
-                                      << "";
-        QTest::newRow("paste with a letter is refused") << "EditHourStartTime"
-                                                        << "12a"
-                                                        << "AV"
-                                                        << "45" << 45 << "12a" << digits;
-        QTest::newRow("day edit: paste") << "EditMonthStartDate"
-                                         << "17"
-                                         << "AV"
-                                         << "17" << 17 << "17"
-                                         << "";
-        QTest::newRow("day edit: copy") << "EditMonthEndDate"
-                                        << ""
-                                        << "AC"
-                                        << "5" << 5 << "5"
-                                        << "";
+        // clang-format off
+        QTest::newRow("select all, copy") << "EditHourStartTime" << "" << "AC" << "45" << 45 << "45"
+            << "";
+        QTest::newRow("cut empties, storing nothing") << "EditHourStartTime" << "" << "AX" << ""
+            << 45 << "45" << "";
+        QTest::newRow("cut, undo") << "EditHourStartTime" << "" << "AXZ" << "45" << 45 << "45"
+            << "";
+        QTest::newRow("paste digits") << "EditHourEndTime" << "12" << "AV" << "12" << 12 << "12"
+            << "";
+        QTest::newRow("paste with a letter is refused") << "EditHourStartTime" << "12a" << "AV"
+            << "45" << 45 << "12a" << digits;
+        QTest::newRow("day edit: paste") << "EditMonthStartDate" << "17" << "AV" << "17" << 17
+            << "17" << "";
+        QTest::newRow("day edit: copy") << "EditMonthEndDate" << "" << "AC" << "5" << 5 << "5"
+            << "";
+        // clang-format on
     }
     void shortcutsInDigitEdits() {
         QFETCH(QString, edit);
@@ -445,24 +409,17 @@ class ParamEditorTest : public QObject {
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("true") << "EditStartCondition"
-                              << "Label9"
-                              << "1" << QColor(0, 128, 0);
-        QTest::newRow("false") << "EditStartCondition"
-                               << "Label9"
-                               << "0" << QColor(0x8A, 0x5A, 0x00); // amber, readable
-        QTest::newRow("malformed") << "EditStartCondition"
-                                   << "Label9"
-                                   << "1+" << QColor(255, 0, 0);
-        QTest::newRow("blank") << "EditStartCondition"
-                               << "Label9"
-                               << "  " << QColor(0, 0, 0);
-        QTest::newRow("end true") << "EditEndCondition"
-                                  << "Label10"
-                                  << " 2 " << QColor(0, 128, 0);
-        QTest::newRow("end malformed") << "EditEndCondition"
-                                       << "Label10"
-                                       << "(1" << QColor(255, 0, 0);
+        // clang-format off
+        QTest::newRow("true") << "EditStartCondition" << "Label9" << "1" << QColor(0, 128, 0);
+        // amber, readable
+        QTest::newRow("false") << "EditStartCondition" << "Label9" << "0"
+            << QColor(0x8A, 0x5A, 0x00);
+        QTest::newRow("malformed") << "EditStartCondition" << "Label9" << "1+" << QColor(255, 0, 0);
+        QTest::newRow("blank") << "EditStartCondition" << "Label9" << "  " << QColor(0, 0, 0);
+        QTest::newRow("end true") << "EditEndCondition" << "Label10" << " 2 " << QColor(0, 128, 0);
+        QTest::newRow("end malformed") << "EditEndCondition" << "Label10" << "(1"
+            << QColor(255, 0, 0);
+        // clang-format on
     }
     void liveConditionColour() {
         QFETCH(QString, edit);

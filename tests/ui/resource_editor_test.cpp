@@ -13,19 +13,9 @@
 using namespace vektrin;
 using namespace vektrin::test;
 
-class ResourceEditorTest : public QObject {
+class ResourceEditorTest : public QObject, EditorHarness<TResourceForm> {
     Q_OBJECT
 
-    std::unique_ptr<EditorWorld> world;
-    std::unique_ptr<TResourceForm> form;
-
-    TDataCtrl& dm() { return world->dm(); }
-    std::vector<std::string>& messages() { return world->port.messages; }
-    template <class W> W* child(const char* name) {
-        W* w = form->findChild<W*>(name);
-        if (!w) qFatal("no widget %s", name);
-        return w;
-    }
     void open() {
         form = std::make_unique<TResourceForm>(*world->scheduler, world->port);
         form->findChild<DBNavigator*>("DBNavigator")->confirmDelete = [](std::string_view) {
@@ -41,10 +31,7 @@ class ResourceEditorTest : public QObject {
         world->addResource(2, "Modem");
         world->addResource(3, "Archive");
     }
-    void cleanup() {
-        form.reset();
-        world.reset();
-    }
+    void cleanup() { reset(); }
 
     // Each number typed into a new record, the Post button pressed.
     void numbersAtPost_data() {
@@ -52,20 +39,17 @@ class ResourceEditorTest : public QObject {
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<bool>("posted");
         const QString above = QString::fromStdString(std::string(str::ResourceAboveMaximum));
+        // clang-format off
         QTest::newRow("free number") << "12" << QStringList{} << true;
         QTest::newRow("31") << "31" << QStringList{} << true;
-        QTest::newRow("duplicate")
-            << "2" << QStringList{QString::fromStdString(std::string(str::ResourceNotUnique))}
-            << false;
+        QTest::newRow("duplicate") << "2"
+            << QStringList{QString::fromStdString(std::string(str::ResourceNotUnique))} << false;
         // Once when leaving the edit, once from the table at the post.
         QTest::newRow("32") << "32" << QStringList{above, above} << false;
-        QTest::newRow("beyond 16 bits")
-            << "40000"
-            << QStringList{"40000 is not a valid value for field 'ResourceNo'. The allowed range "
-                           "is -32768 to 32767",
-                           "40000 is not a valid value for field 'ResourceNo'. The allowed range "
-                           "is -32768 to 32767"}
-            << false;
+        const QString beyond = "40000 is not a valid value for field 'ResourceNo'. The allowed "
+                               "range is -32768 to 32767";
+        QTest::newRow("beyond 16 bits") << "40000" << QStringList{beyond, beyond} << false;
+        // clang-format on
     }
     void numbersAtPost() {
         QFETCH(QString, typed);
