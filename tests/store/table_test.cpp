@@ -299,7 +299,7 @@ TEST_F(DataCtrlTest, ResourceTableSkipsNumbersOutsideOneToThirtyOne) {
     addResource(31, "last", 0.5);
     addResource(1, "first", 0.25);
     // Rows another program wrote below 1 are ignored by the run-time table.
-    dm->database().exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, "
+    static_cast<Database&>(dm->database()).exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, "
                         "'zero'), (-3, 'neg')");
     dm->Table2.refresh();
     ResourceTable resources;
