@@ -1,5 +1,6 @@
 #include "store/field.h"
 
+#include "platform/text.h"
 #include "store/table.h"
 
 #include <charconv>
@@ -68,6 +69,13 @@ void checkRange(const FieldDef& d, std::int64_t v) {
 }
 
 } // namespace
+
+void checkTextWidth(const FieldDef& d, std::string_view text) {
+    if (d.type == FieldType::Text && d.width > 0 &&
+        text::utf8Length(text) > static_cast<std::size_t>(d.width))
+        throw DatabaseError(0, "Field '" + d.name + "' takes at most " + std::to_string(d.width) +
+                                   " characters");
+}
 
 std::string cutToWidth(std::string_view text, int width) {
     if (width <= 0) return std::string(text);
@@ -140,7 +148,7 @@ void Field::setInteger(std::int64_t v) {
     const FieldDef& d = def();
     switch (d.type) {
     case FieldType::Text:
-        table_->setValue(index_, cutToWidth(std::to_string(v), d.width));
+        setString(std::to_string(v));
         return;
     case FieldType::Float:
     case FieldType::Date:
@@ -170,7 +178,7 @@ void Field::setFloat(double v) {
         table_->setValue(index_, timePart(v));
         return;
     case FieldType::Text:
-        table_->setValue(index_, cutToWidth(formatFloat(v), d.width));
+        setString(formatFloat(v));
         return;
     case FieldType::Boolean:
         table_->setValue(index_, std::int64_t{v != 0});
@@ -186,7 +194,7 @@ void Field::setFloat(double v) {
 
 void Field::setBoolean(bool v) {
     if (def().type == FieldType::Text) {
-        table_->setValue(index_, std::string(v ? "True" : "False"));
+        setString(v ? "True" : "False");
         return;
     }
     setInteger(v ? 1 : 0);
@@ -196,7 +204,8 @@ void Field::setString(std::string_view v) {
     const FieldDef& d = def();
     switch (d.type) {
     case FieldType::Text:
-        table_->setValue(index_, cutToWidth(v, d.width));
+        checkTextWidth(d, v);
+        table_->setValue(index_, std::string(v));
         return;
     case FieldType::Boolean:
         if (v == "True" || v == "true" || v == "1")

@@ -68,6 +68,10 @@ class Field {
     int index_;
 };
 
+// Refuses (DatabaseError) a text longer than the text field's width in characters: a field never
+// cuts what it is given; whoever takes a text from the operator checks it first, in its own words.
+void checkTextWidth(const FieldDef& def, std::string_view text);
+
 // Cuts a UTF-8 text to at most width characters without splitting a character.
 std::string cutToWidth(std::string_view text, int width);
 

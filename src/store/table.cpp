@@ -264,6 +264,7 @@ bool Table::writeFields(Bookmark bookmark,
         if (defs_[static_cast<size_t>(index)].calculated)
             throw DatabaseError(0, name_ + ": the field '" + fieldName + "' is not stored");
         if (const auto* text = std::get_if<std::string>(&value))
+            checkTextWidth(defs_[static_cast<size_t>(index)], *text);
         columns.emplace_back(index, &value);
     }
     if (columns.empty()) return rows_.indexOf(bookmark) >= 0;
