@@ -18,10 +18,7 @@ std::string formatFloat(double v) {
 }
 
 std::optional<std::int64_t> parseInteger(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
+    s = text::trimmed(s, " ");
     if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     std::int64_t v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
@@ -30,10 +27,7 @@ std::optional<std::int64_t> parseInteger(std::string_view s) {
 }
 
 std::optional<double> parseFloat(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
+    s = text::trimmed(s, " ");
     double v = 0;
     auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
