@@ -166,7 +166,7 @@ OperatorAnswer operatorCommand(Scheduler& scheduler, OperatorCommand command,
             return {false, diversion.joined()};
         }
     } catch (const DatabaseError& e) {
-        return {false, e.what(), isTransientFailure(e.code())};
+        return {false, e.what(), isTransientFailure(e)};
     } catch (const std::exception& e) {
         return {false, e.what()};
     }

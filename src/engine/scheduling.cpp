@@ -98,7 +98,7 @@ void Scheduler::Timer2Timer() {
     } catch (const DatabaseError& e) {
         // What cannot be walked at all (a write that could not be deferred): the minute launches
         // what it reached, and the next pass tries again.
-        if (!isTransientFailure(e.code())) throw;
+        if (!isTransientFailure(e)) throw;
         tablesUnusable(e.what());
         return;
     }

@@ -274,7 +274,7 @@ bool Scheduler::monitorSlots(bool conditions, std::vector<std::string>& errors) 
         try {
             t.refreshIfChanged();
         } catch (const DatabaseError& e) {
-            if (!isTransientFailure(e.code())) throw; // held: the rows as last read serve
+            if (!isTransientFailure(e)) throw; // held: the rows as last read serve
         }
     }
     for (int n = 1; n <= RunningTasks.size(); ++n) {
@@ -367,7 +367,7 @@ void Scheduler::Timer1Timer() {
                 held_.save();
             } catch (const DatabaseError& e) {
                 // The tables cannot be read now: the marking waits for the next second.
-                if (!isTransientFailure(e.code())) throw;
+                if (!isTransientFailure(e)) throw;
                 tablesUnusable(e.what());
             }
         }

@@ -6,8 +6,15 @@
 namespace vektrin {
 namespace {
 
+// A table's fields, from a list whose length the compiler knows: a table with more fields than
+// an edit can track does not compile.
+template <std::size_t N> std::vector<FieldDef> fieldList(const FieldDef (&fields)[N]) {
+    static_assert(N <= MaxFields, "more fields than an edit can track");
+    return {std::begin(fields), std::end(fields)};
+}
+
 std::vector<FieldDef> taskFields() {
-    return {
+    const FieldDef fields[] = {
         {"Sost", FieldType::Text, 200, true},
         {"AppID", FieldType::AutoInc},
         {"AppName", FieldType::Text, 40},
@@ -37,20 +44,23 @@ std::vector<FieldDef> taskFields() {
         // Added later: tables of an older layout get it with every row off.
         {"CatchUp", FieldType::Boolean},
     };
+    return fieldList(fields);
 }
 
 std::vector<FieldDef> resourceFields() {
-    return {{"ResourceNo", FieldType::Int16, 0, false, true, 31, true},
-            {"ResourceName", FieldType::Text, 80},
-            {"MaxWait", FieldType::Time}};
+    const FieldDef fields[] = {{"ResourceNo", FieldType::Int16, 0, false, true, 31, true},
+                               {"ResourceName", FieldType::Text, 80},
+                               {"MaxWait", FieldType::Time}};
+    return fieldList(fields);
 }
 
 std::vector<FieldDef> silenceFields() {
-    return {{"Interval", FieldType::Int16},
-            {"StartDate", FieldType::Date},
-            {"StartTime", FieldType::Time},
-            {"EndDate", FieldType::Date},
-            {"EndTime", FieldType::Time}};
+    const FieldDef fields[] = {{"Interval", FieldType::Int16},
+                               {"StartDate", FieldType::Date},
+                               {"StartTime", FieldType::Time},
+                               {"EndDate", FieldType::Date},
+                               {"EndTime", FieldType::Time}};
+    return fieldList(fields);
 }
 
 AttachedFile tableFile(std::string schema, std::string fileName, std::string table,

@@ -33,7 +33,7 @@ class TDataCtrl {
     static void verify(const std::string& directory);
     ~TDataCtrl();
 
-    Database& database() { return *database_; }
+    StoreBackend& database() { return *database_; }
     // The run-time resource table whose masks a resource deletion also clears.
     void setResourceTable(ResourceTable* table) { resourceTable_ = table; }
 

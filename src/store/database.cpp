@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "platform/strings.h"
+#include "store/sqlite_table.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -216,7 +217,7 @@ void Database::openConnection(const std::string& mainSource) {
     if (rc != SQLITE_OK) {
         const std::string reason = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         close();
-        throw DatabaseError(rc, reason);
+        throw sqliteFailure(rc, reason);
     }
     sqlite3_busy_timeout(db_, 5000);
     sqlite3_extended_result_codes(db_, 1);
@@ -239,7 +240,7 @@ void Database::useRollbackJournal(const AttachedFile& f, const std::string& path
                         reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)))
                     journal = text;
         } catch (const DatabaseError& e) {
-            if (!isTransientFailure(e.code())) throw;
+            if (!isTransientFailure(e)) throw;
         }
         if (journal == "delete") break;
         ::usleep(50 * 1000);
@@ -365,7 +366,7 @@ void Database::exec(const std::string& sql) {
     if (rc != SQLITE_OK) {
         std::string msg = err ? err : sqlite3_errstr(rc);
         sqlite3_free(err);
-        throw DatabaseError(rc, msg);
+        throw sqliteFailure(rc, msg);
     }
 }
 
@@ -377,31 +378,36 @@ bool Database::inTransaction() const {
     return db_ && !sqlite3_get_autocommit(db_);
 }
 
-Transaction::Transaction(Database& db) : db_(db) {
-    if (db_.inTransaction()) {
-        savepoint_ = "nested" + std::to_string(++db_.savepoints_);
-        db_.exec("SAVEPOINT " + savepoint_);
-    } else {
-        db_.exec("BEGIN IMMEDIATE");
-    }
+std::unique_ptr<TableBackend> Database::openTable(const std::string& schema,
+                                                  const std::string& table,
+                                                  const std::vector<FieldDef>& fields,
+                                                  const std::string& orderBy) {
+    return std::make_unique<SqliteTable>(*this, schema, table, fields, orderBy);
 }
 
-Transaction::~Transaction() {
-    if (done_) return;
-    if (savepoint_.empty()) {
-        if (db_.inTransaction()) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-    } else {
-        const std::string sql = "ROLLBACK TO " + savepoint_ + "; RELEASE " + savepoint_;
-        sqlite3_exec(db_.handle(), sql.c_str(), nullptr, nullptr, nullptr);
-        --db_.savepoints_;
-    }
-    ++db_.rollbacks_;
+void Database::begin() {
+    std::string savepoint;
+    if (inTransaction()) savepoint = "nested" + std::to_string(transactions_.size() + 1);
+    exec(savepoint.empty() ? std::string("BEGIN IMMEDIATE") : "SAVEPOINT " + savepoint);
+    transactions_.push_back(savepoint);
 }
 
-void Transaction::commit() {
-    db_.exec(savepoint_.empty() ? std::string("COMMIT") : "RELEASE " + savepoint_);
-    if (!savepoint_.empty()) --db_.savepoints_;
-    done_ = true;
+void Database::commit() {
+    const std::string& savepoint = transactions_.back();
+    exec(savepoint.empty() ? std::string("COMMIT") : "RELEASE " + savepoint);
+    transactions_.pop_back();
+}
+
+void Database::rollback() noexcept {
+    const std::string savepoint = transactions_.back();
+    transactions_.pop_back();
+    if (savepoint.empty()) {
+        if (inTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        const std::string sql = "ROLLBACK TO " + savepoint + "; RELEASE " + savepoint;
+        sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    ++rollbacks_;
 }
 
 bool isDamageCode(int code) {
@@ -441,23 +447,27 @@ std::string tableFileDamage(const std::string& path) {
     return damage;
 }
 
-bool isTransientFailure(int sqliteCode) {
-    switch (sqliteCode & 0xFF) {
+DatabaseError sqliteFailure(int code, const std::string& message) {
+    switch (code & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
     case SQLITE_FULL:
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
     case SQLITE_PROTOCOL:
-        return true;
+        return DatabaseError(code, message, true);
     default:
-        return false;
+        return DatabaseError(code, message);
     }
+}
+
+DatabaseError sqliteFailure(sqlite3* db) {
+    return sqliteFailure(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
 }
 
 Statement::Statement(sqlite3* db, const std::string& sql) {
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
-        throw DatabaseError(sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+        throw sqliteFailure(db);
 }
 
 Statement::~Statement() {

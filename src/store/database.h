@@ -1,11 +1,11 @@
 #pragma once
-// One SQLite connection with the three table files attached.
+// One SQLite connection with the three table files attached: the SQLite side of the store.
 
 #include "store/message_port.h"
+#include "store/store_backend.h"
 
 #include <cstdint>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,32 +14,11 @@ struct sqlite3_stmt;
 
 namespace vektrin {
 
-// Error codes of failed posts, as the data module's post-error handler knows them.
-constexpr int KeyViolationCode = 9729;  // a value the unique key already holds
-constexpr int MaxValueErrorCode = 9731; // above the field's maximum
-constexpr int RequiredFieldCode = 9732; // a required field without a value
-
-class DatabaseError : public std::runtime_error {
-  public:
-    DatabaseError(int code, const std::string& message)
-        : std::runtime_error(message), code_(code) {}
-    int code() const { return code_; }
-
-  private:
-    int code_;
-};
-
 // A table file that cannot be used: names the file and the problem, with its identity for the
 // interface to say it in its own language.
 class StoreOpenError : public OperatorError {
   public:
     using OperatorError::OperatorError;
-};
-
-// Ends an operation quietly after its handler has told the operator.
-class AbortError : public std::exception {
-  public:
-    const char* what() const noexcept override { return "Operation aborted"; }
 };
 
 // ReadOnly: nothing is created, switched or written; a missing file reads as an empty table.
@@ -58,7 +37,7 @@ struct AttachedFile {
     std::vector<TableColumn> columns; // its stored columns, in order
 };
 
-class Database {
+class Database final : public StoreBackend {
   public:
     // Opens (creating when missing) each file in directory and makes its table when the file holds
     // none. Refuses a directory that is missing or not writable, and a file that is not a table
@@ -77,8 +56,11 @@ class Database {
     // anything: lets a caller refuse a directory before it puts a lock file there.
     static void verify(const std::string& directory, const std::vector<AttachedFile>& files);
 
+    std::unique_ptr<TableBackend> openTable(const std::string& schema, const std::string& table,
+                                            const std::vector<FieldDef>& fields,
+                                            const std::string& orderBy) override;
     sqlite3* handle() const { return db_; }
-    const std::string& directory() const { return directory_; }
+    const std::string& directory() const override { return directory_; }
     OpenMode mode() const { return mode_; }
     bool hasTable(const std::string& schema, const std::string& table);
     // A column a read-only opening found missing from an older file: it reads as empty, what a
@@ -89,16 +71,15 @@ class Database {
 
     void exec(const std::string& sql);
 
-    // How long a statement waits for another connection's lock before it fails with
-    // SQLITE_BUSY. A command line can wait; the scheduler's event loop must not.
-    void setBusyTimeout(int milliseconds);
+    void setBusyTimeout(int milliseconds) override;
     bool inTransaction() const;
-    // Counts the rollbacks of this connection: rows read before one may hold changes that never
-    // reached the files.
-    std::uint64_t rollbacks() const { return rollbacks_; }
+    std::uint64_t rollbacks() const override { return rollbacks_; }
 
   private:
-    friend class Transaction;
+    // Transactions keep rollback journals, whose commit over several files is atomic.
+    void begin() override;
+    void commit() override;
+    void rollback() noexcept override;
     enum class Purpose { Use, VerifyOnly };
     Database(const std::string& directory, const std::vector<AttachedFile>& files, OpenMode mode,
              Purpose purpose, const std::vector<std::string>& newFiles);
@@ -120,24 +101,7 @@ class Database {
     OpenMode mode_ = OpenMode::ReadWrite;
     std::set<std::string> absentColumns_; // "schema.column"
     std::uint64_t rollbacks_ = 0;
-    int savepoints_ = 0;
-};
-
-// Groups changes into one commit: all of them reach the table files, or none, also when the
-// process is killed halfway (the files keep rollback journals, whose commit over several files is
-// atomic). Rolled back unless committed. Inside another transaction it is a savepoint of it.
-class Transaction {
-  public:
-    explicit Transaction(Database& db);
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit();
-
-  private:
-    Database& db_;
-    std::string savepoint_; // empty for the outermost
-    bool done_ = false;
+    std::vector<std::string> transactions_; // the savepoint of each, empty for the outermost
 };
 
 // Whether a failure says that a file is damaged or no database.
@@ -146,9 +110,13 @@ bool isDamageCode(int sqliteCode);
 // nothing or cannot look (a file that cannot be opened is not thereby damaged).
 std::string tableFileDamage(const std::string& path);
 
-// Whether a failure is the files' state of the moment (another connection's lock, a full or
-// failing disk) rather than something wrong with the change: worth trying again later.
-bool isTransientFailure(int sqliteCode);
+// The connection's last failure, or a failure with this code, as the store reports it: the
+// files' state of the moment (another connection's lock, a full or failing disk) is transient.
+DatabaseError sqliteFailure(sqlite3* db);
+DatabaseError sqliteFailure(int code, const std::string& message);
+
+// The stored columns of a table's fields (calculated ones are not stored), as the file keeps them.
+std::vector<TableColumn> storedColumns(const std::vector<FieldDef>& fields);
 
 // A prepared statement that finalises itself.
 class Statement {

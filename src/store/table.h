@@ -1,103 +1,41 @@
 #pragma once
-// A dataset over one SQLite table: a cursor with bookmarks, edit/insert/post/cancel/delete, typed
-// field objects and the handlers the data module hangs on it. Rows are held in memory and read
-// again when another process has changed the file.
+// A dataset over one table: a cursor with bookmarks, edit/insert/post/cancel/delete, typed
+// field objects and the handlers the data module hangs on it. Its parts: the rows held in memory
+// (row_cache.h, read again when another process has changed the table), the cursor (cursor.h),
+// the record being edited (edit_buffer.h) and the changes the files refused for now
+// (deferred_queue.h); the database behind a StoreBackend (store_backend.h).
 
-#include "platform/date_time.h"
-#include "store/database.h"
+#include "store/cursor.h"
+#include "store/deferred_queue.h"
+#include "store/edit_buffer.h"
+#include "store/field.h"
+#include "store/observers.h"
+#include "store/row_cache.h"
+#include "store/store_backend.h"
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
-
-struct sqlite3_stmt;
 
 namespace vektrin {
 
-enum class FieldType { Text, Int16, Int32, AutoInc, Float, Boolean, Date, Time };
-
-struct FieldDef {
-    FieldDef(std::string n, FieldType t, int w = 0, bool calc = false, bool req = false,
-             std::optional<std::int64_t> max = std::nullopt, bool uniq = false)
-        : name(std::move(n)), type(t), width(w), calculated(calc), required(req), maxValue(max),
-          unique(uniq) {}
-
-    std::string name;
-    FieldType type = FieldType::Int32;
-    int width = 0;           // characters, for text fields
-    bool calculated = false; // filled by the calculated-fields handler, never stored
-    bool required = false;
-    std::optional<std::int64_t> maxValue; // a post above it fails with MaxValueErrorCode
-    bool unique = false;                  // a repeated value fails with KeyViolationCode
-};
-
-// The stored columns of a table's fields (calculated ones are not stored), as the file keeps them.
-std::vector<TableColumn> storedColumns(const std::vector<FieldDef>& fields);
-
-using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
-
-class Table;
-
-// One column of the current record. Reads of a field without a value give 0, false or "".
-class Field {
-  public:
-    Field(Table& table, int index) : table_(&table), index_(index) {}
-
-    const FieldDef& def() const;
-    const std::string& name() const { return def().name; }
-    int index() const { return index_; }
-    bool isNull() const;
-
-    std::int64_t asInteger() const;
-    double asFloat() const;
-    bool asBoolean() const;
-    std::string asString() const;
-    DateTime asDateTime() const;
-
-    // The table must be in edit or insert state (or the field calculated).
-    void setInteger(std::int64_t v);
-    void setFloat(double v);
-    void setBoolean(bool v);
-    void setString(std::string_view v);
-    void setDateTime(DateTime v);
-    void clear();
-
-  private:
-    const Value& value() const;
-    Table* table_;
-    int index_;
-};
-
 enum class PostErrorAction { Fail, Abort };
 
-// A post of an edited record that another connection deleted meanwhile.
-constexpr int RecordGoneCode = 8708;
 // A move (or refresh, insert) while the current record holds changes nobody posted or cancelled.
 constexpr int EditPendingCode = 8709;
 
-// Receives what grids and bound controls need to repaint; silent while controls are disabled.
-class TableObserver {
-  public:
-    virtual ~TableObserver() = default;
-    virtual void dataSetChanged(Table&) {} // rows added, removed or re-read
-    virtual void recordChanged(Table&) {}  // current record moved or its values changed
-    virtual void stateChanged(Table&) {}   // browse/edit/insert
-};
-
 class Table {
   public:
-    enum class State { Browse, Edit, Insert };
+    using State = EditState;
     using Bookmark = std::int64_t; // the row's rowid; 0 = none
 
     // orderBy: a column name that orders the rows, or empty for insertion order. The database
     // has made the table (storedColumns of the same fields).
-    Table(Database& db, std::string schema, std::string name, std::vector<FieldDef> fields,
+    Table(StoreBackend& db, std::string schema, std::string name, std::vector<FieldDef> fields,
           std::string orderBy = {});
     ~Table();
     Table(const Table&) = delete;
@@ -118,20 +56,20 @@ class Table {
     void prior();
     // Moves to the row at position index (0-based) of the table's order.
     void moveTo(int index);
-    bool eof() const { return eof_; }
-    bool bof() const { return bof_; }
+    bool eof() const { return cursor_.eof(); }
+    bool bof() const { return cursor_.bof(); }
     bool isEmpty() const { return rows_.empty(); }
-    int recordCount() const { return static_cast<int>(rows_.size()); }
+    int recordCount() const { return rows_.size(); }
     // 0-based position of the current record, -1 when the table is empty.
-    int recNo() const { return rows_.empty() ? -1 : pos_; }
+    int recNo() const { return cursor_.recNo(); }
 
-    Bookmark getBookmark() const;
+    Bookmark getBookmark() const { return cursor_.bookmark(); }
     // False (and no move) when the record no longer exists.
     bool gotoBookmark(Bookmark bookmark);
     void freeBookmark(Bookmark) {}
 
-    State state() const { return state_; }
-    bool modified() const { return modified_; }
+    State state() const { return edit_.state(); }
+    bool modified() const { return edit_.modified(); }
     void edit();
     void insert(); // a new record at the current position
     void append(); // a new record after the last
@@ -150,7 +88,7 @@ class Table {
     std::string writeDeferred();
     bool hasDeferred() const { return !deferred_.empty(); }
     // Why the last change was deferred.
-    const std::string& deferReason() const { return deferReason_; }
+    const std::string& deferReason() const { return deferred_.reason(); }
     // Writes the given stored fields of the record with the bookmark, and nothing else; false
     // when there is no such record. The rows in memory follow at the next read.
     bool writeFields(Bookmark bookmark, const std::vector<std::pair<std::string, Value>>& values);
@@ -163,8 +101,8 @@ class Table {
     // While on, a read that the file refuses for a while (another program's lock, a busy disk)
     // keeps the rows as last read instead of failing, and readRefusal() says why until a read
     // succeeds again. Writes still fail (or defer) as they do.
-    void keepLastRead(bool on) { keepLastRead_ = on; }
-    const std::optional<std::string>& readRefusal() const { return readRefusal_; }
+    void keepLastRead(bool on) { rows_.keepLastRead(on); }
+    const std::optional<std::string>& readRefusal() const { return rows_.readRefusal(); }
     // Whether another connection committed to the file since the rows were last read.
     // (False while the file refuses to be asked and the rows as last read are kept.)
     bool changedOnDisk();
@@ -180,80 +118,48 @@ class Table {
     std::function<void(Table&)> beforeDelete;
     std::function<void(Table&, const DatabaseError&, PostErrorAction&)> onPostError;
 
-    void addObserver(TableObserver* o);
-    void removeObserver(TableObserver* o);
-    void disableControls();
-    void enableControls();
-    bool controlsDisabled() const { return disabled_ > 0; }
+    void addObserver(TableObserver* o) { observers_.add(o); }
+    void removeObserver(TableObserver* o) { observers_.remove(o); }
+    void disableControls() { observers_.disable(); }
+    void enableControls() { observers_.enable(*this); }
+    bool controlsDisabled() const { return observers_.disabled(); }
 
-    Database& database() { return db_; }
+    StoreBackend& database() { return db_; }
 
   private:
     friend class Field;
-    struct Row {
-        std::int64_t rowid = 0;
-        std::vector<Value> values;
-    };
 
+    // Reads the rows (the deferred changes shown in them) and keeps the cursor within them.
     void load();
     // What a move does with the record being edited (see first()).
     void leaveEditing();
     void finishPost(bool inserting);
-    // UPDATE of the given columns of one row; false when the row is not there.
-    bool updateRow(std::int64_t rowid, const std::vector<std::pair<int, const Value*>>& columns);
+    void beginInsert();
     const Value& currentValue(int index) const;
     void setValue(int index, Value v);
-    void requireEditing(int index) const;
     void computeCalcFields() const;
-    void writeRow(Row& row, bool inserting);
-    int indexOfRowid(std::int64_t rowid) const;
-    int sortedPosition(const Row& row) const;
-    void notifyRecord();
-    void notifyDataSet();
-    void notifyState();
-    void notify(void (TableObserver::*event)(Table&));
-    void beginInsert(int position);
-    std::int64_t readDataVersion();
-    sqlite3_stmt* prepared(sqlite3_stmt*& slot, const std::string& sql);
+    void recordMoved();
+    void notifyRecord() { observers_.tell(*this, &TableObserver::recordChanged); }
+    void notifyDataSet() { observers_.tell(*this, &TableObserver::dataSetChanged); }
+    void notifyState() { observers_.tell(*this, &TableObserver::stateChanged); }
 
-    Database& db_;
-    std::string schema_;
+    StoreBackend& db_;
     std::string name_;
     std::vector<FieldDef> defs_;
     std::vector<std::unique_ptr<Field>> fieldObjects_;
-    std::string orderBy_;
-    int orderIndex_ = -1;
     int autoIncIndex_ = -1;
 
-    std::vector<Row> rows_;
-    int pos_ = 0;
-    bool eof_ = true;
-    bool bof_ = true;
-    State state_ = State::Browse;
-    bool modified_ = false;
-    std::uint64_t dirty_ = 0; // the stored fields set since edit()
-    Row buffer_;
-    int insertPos_ = 0;
+    RowCache rows_;
+    Cursor cursor_{rows_};
+    EditBuffer edit_;
+    DeferredQueue deferred_;
     int peek_ = -1; // the row forEachRow reads, -1 outside it
 
     mutable bool calcValid_ = false;
     mutable std::vector<Value> calcValues_;
     mutable bool inCalc_ = false;
 
-    std::vector<TableObserver*> observers_;
-    int disabled_ = 0;
-    bool pendingDataSet_ = false;
-
-    sqlite3_stmt* versionStmt_ = nullptr;
-    std::map<std::uint64_t, sqlite3_stmt*> updateStmts_; // by the set of columns written
-    sqlite3_stmt* insertStmt_ = nullptr;
-    sqlite3_stmt* deleteStmt_ = nullptr;
-    std::int64_t dataVersion_ = -1;
-    std::uint64_t rollbacksSeen_ = 0;
-    std::map<std::int64_t, std::map<int, Value>> deferred_; // rowid → field → value
-    std::string deferReason_;
-    bool keepLastRead_ = false;
-    std::optional<std::string> readRefusal_;
+    Observers observers_;
 };
 
 // Held by an operation that edits records of the table: whatever ends it without a post (an early
@@ -276,8 +182,5 @@ class EditGuard {
     Table& table_;
     bool owns_;
 };
-
-// Cuts a UTF-8 text to at most width characters without splitting a character.
-std::string cutToWidth(std::string_view text, int width);
 
 } // namespace vektrin

@@ -301,7 +301,7 @@ TEST_F(LaunchTest, ApplicationActiveEndsInterruptibleInstances) {
 
 TEST_F(LaunchTest, WindowsOfTaskProcessesGetTheTaskNameAndTheirWindowMode) {
     const auto a =
-        addTask(std::string(45, 'n'), [](TDataCtrl& d) { d.Table1RunType.setInteger(1); });
+        addTask(std::string(40, 'n'), [](TDataCtrl& d) { d.Table1RunType.setInteger(1); });
     runNow(a);
     const std::uint32_t pid = processes.launches.size() ? 1001 : 0;
     windows.wins = {{10, pid, "main", false},

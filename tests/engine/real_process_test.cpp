@@ -61,7 +61,7 @@ TEST_F(RealProcessTest, APauseEndsARunningInterruptTaskOnlyForALaunchInIt) {
         {"every minute", 0, true, 30, 31, true, 2},
         {"daily, nothing due in the pause", 2, true, 30, 31, true, 2},
         {"daily, due in the pause", 2, true, 59, 61, false, 13},
-        {"daily without interrupt, due in the pause", 2, false, 59, 61, true, 2},
+        {"daily, no interrupt, due in the pause", 2, false, 59, 61, true, 2},
     };
     for (const auto& c : cases) {
         const auto id = addTask(c.name, [&](TDataCtrl& d) {

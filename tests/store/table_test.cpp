@@ -3,6 +3,7 @@
 #include "support/fake_messages.h"
 #include "support/temp_dir.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -60,23 +61,63 @@ TEST_F(DataCtrlTest, AutoIncrementNeverReusesAnIdentifier) {
     EXPECT_EQ(dm->Table1AppID.asInteger(), second + 1);
 }
 
-TEST_F(DataCtrlTest, TextsAreCutToTheFieldWidthInCharacters) {
-    dm->Table1.append();
-    dm->Table1AppName.setString(std::string(50, 'x'));
-    dm->Table1Application.setString(std::string(130, 'y'));
-    // Forty two-byte letters fit in AppName; the 41st is cut whole.
-    std::string cyr;
-    for (int i = 0; i < 41; ++i)
-        cyr += "Ж";
-    dm->Table1StartCondition.setString(cyr);
-    dm->Table1.post();
-    EXPECT_EQ(dm->Table1AppName.asString().size(), 40u);
-    EXPECT_EQ(dm->Table1Application.asString().size(), 120u);
-    EXPECT_EQ(dm->Table1StartCondition.asString(), cyr);
-    dm->Table1.edit();
-    dm->Table1AppName.setString(cyr);
-    dm->Table1.post();
-    EXPECT_EQ(dm->Table1AppName.asString().size(), 80u);
+// A text is refused whole at every way into a field, never cut to fit; the width counts
+// characters, so forty two-byte letters fit where the forty-first does not.
+TEST_F(DataCtrlTest, TextsLongerThanTheFieldAreRefusedNotCut) {
+    const auto repeated = [](const std::string& letter, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += letter;
+        return text;
+    };
+    addTask("kept");
+    addResource(1, "kept");
+    Table& tasks = dm->Table1;
+    const Table::Bookmark task = tasks.getBookmark();
+    struct Case {
+        const char* path;
+        Table& table;
+        std::function<void()> enter;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"setString", tasks, [&] { dm->Table1AppName.setString(std::string(41, 'x')); },
+         "Field 'AppName' takes at most 40 characters"},
+        {"setString, two-byte letters", tasks,
+         [&] { dm->Table1AppName.setString(repeated("Ж", 41)); },
+         "Field 'AppName' takes at most 40 characters"},
+        {"setString, a condition", tasks,
+         [&] { dm->Table1StartCondition.setString(std::string(255, 'c')); },
+         "Field 'StartCondition' takes at most 254 characters"},
+        {"setString, a resource", dm->Table2,
+         [&] { dm->Table2ResourceName.setString(std::string(81, 'r')); },
+         "Field 'ResourceName' takes at most 80 characters"},
+        {"writeFields", tasks,
+         [&] {
+             tasks.writeFields(task, {{"Application", std::string(121, 'a')}});
+         },
+         "Field 'Application' takes at most 120 characters"},
+    };
+    for (const Case& c : cases) {
+        c.table.edit();
+        try {
+            c.enter();
+            ADD_FAILURE() << c.path << ": taken";
+        } catch (const DatabaseError& e) {
+            EXPECT_STREQ(e.what(), c.refusal) << c.path;
+        }
+        c.table.post();
+        c.table.refresh();
+        EXPECT_EQ(dm->Table1AppName.asString(), "kept") << c.path;
+        EXPECT_EQ(dm->Table1Application.asString(), "") << c.path;
+        EXPECT_EQ(dm->Table1StartCondition.asString(), "") << c.path;
+        EXPECT_EQ(dm->Table2ResourceName.asString(), "kept") << c.path;
+    }
+    tasks.edit();
+    dm->Table1AppName.setString(repeated("Ж", 40));
+    tasks.post();
+    tasks.refresh();
+    EXPECT_EQ(dm->Table1AppName.asString(), repeated("Ж", 40));
 }
 
 TEST_F(DataCtrlTest, CursorWalksAndStopsAtTheEnds) {
@@ -299,8 +340,9 @@ TEST_F(DataCtrlTest, ResourceTableSkipsNumbersOutsideOneToThirtyOne) {
     addResource(31, "last", 0.5);
     addResource(1, "first", 0.25);
     // Rows another program wrote below 1 are ignored by the run-time table.
-    dm->database().exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, "
-                        "'zero'), (-3, 'neg')");
+    static_cast<Database&>(dm->database())
+        .exec("INSERT INTO resources.VKResrcs (ResourceNo, ResourceName) VALUES (0, "
+              "'zero'), (-3, 'neg')");
     dm->Table2.refresh();
     ResourceTable resources;
     resources.initialise();

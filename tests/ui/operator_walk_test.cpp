@@ -184,7 +184,7 @@ class OperatorWalkTest : public QObject {
         env.regional = RegionalSettings::fromLocale(locale.constData());
         auto form = env.startForm();
         QVERIFY(form && QTest::qWaitForWindowExposed(form.get()));
-        addTask(*form, "Nightly backup of the accounting database", [](TDataCtrl& d) {
+        addTask(*form, "Nightly backup of the accounting records", [](TDataCtrl& d) {
             d.Table1LastDate.setDateTime(*tryEncodeDate(2026, 12, 28));
             d.Table1LastTime.setDateTime(*tryEncodeTime(23, 58, 58));
         });
