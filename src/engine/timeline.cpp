@@ -96,21 +96,9 @@ std::string silenceKindName(const Schedule& row, const ChartWords& words) {
     const auto word = [&words](std::string_view text) {
         return words ? words(text) : std::string(text);
     };
-    switch (*kind) {
-    case ScheduleKind::EveryMinute:
-        return word(str::TimelineSilenceAlways);
-    case ScheduleKind::EveryHour:
-        return word(str::SilenceEveryHour);
-    case ScheduleKind::EveryDay:
-        return word(str::SilenceEveryDay);
-    case ScheduleKind::Weekly:
-        return word(str::SilenceWeekly);
-    case ScheduleKind::EveryMonth:
-        return word(str::SilenceEveryMonth);
-    case ScheduleKind::EveryYear:
-        return word(str::SilenceEveryYear);
-    }
-    return {};
+    // Every minute is in force always: the chart says so rather than naming the kind.
+    return word(kind == ScheduleKind::EveryMinute ? str::TimelineSilenceAlways
+                                                  : Schedule::silenceKindText(*kind));
 }
 
 namespace {
