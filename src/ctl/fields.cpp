@@ -110,14 +110,7 @@ class Applier {
         s_.columns.interval.setInteger(intervalOf(ScheduleKind::EveryMinute));
         for (const Setting& s : settings)
             if (s.key == "schedule") schedule(s);
-        const std::optional<ScheduleKind> kind =
-            storedScheduleKind(s_.columns.interval.asInteger());
-        if (kind != ScheduleKind::EveryMinute)
-            Schedule::wholeWindow(kind).write(s_.columns,
-                                              schedule::StartTimeColumn | schedule::EndTimeColumn);
-        if (kind == ScheduleKind::EveryYear && !given(settings, "from"))
-            problem("from", std::string("a yearly ") + s_.what +
-                                " needs its first day: YYYY-MM-DD [HH:MM]");
+        fillEmptyWindow(settings);
         if (!task) return;
         // A task's switches and codes as its editor shows them on a new record.
         for (const TaskSetting& t : taskSettingTable())
@@ -127,25 +120,17 @@ class Applier {
     // A kind given to a record that never had a window gets the whole hour or day for the
     // window fields that hold nothing, as a new record would.
     void fillEmptyWindow(const std::vector<Setting>& settings) {
-        const ScheduleColumns& c = s_.columns;
-        const std::optional<ScheduleKind> kind = storedScheduleKind(c.interval.asInteger());
-        if (!kind || kind == ScheduleKind::EveryMinute) return;
-        if (kind == ScheduleKind::EveryYear && c.startDate.isNull() && !given(settings, "from"))
-            problem("from", std::string("a yearly ") + s_.what +
-                                " needs its first day: YYYY-MM-DD [HH:MM]");
-        unsigned empty = 0;
-        if (c.startTime.isNull()) empty |= schedule::StartTimeColumn;
-        if (c.endTime.isNull()) empty |= schedule::EndTimeColumn;
-        Schedule::wholeWindow(kind).write(c, empty);
+        if (!given(settings, "from"))
+            if (std::string missing = Schedule::missingFirstDay(s_.columns, s_.what);
+                !missing.empty())
+                problem("from", std::move(missing));
+        Schedule::openWindow(s_.columns);
     }
 
     // A new yearly window without an end is its first day.
     void closeYearlyWindow(const std::vector<Setting>& settings) {
-        Schedule window = Schedule::read(s_.columns);
-        if (window.shownKind() != ScheduleKind::EveryYear) return;
         if (given(settings, "to") || !problems.empty()) return;
-        window.endOnFirstDay();
-        window.write(s_.columns, schedule::EndDateColumn | schedule::EndTimeColumn);
+        Schedule::closeYearlyWindow(s_.columns);
     }
 
     // The parsers of the task settings' table.

@@ -73,7 +73,8 @@ int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) 
         report(problems);
         return ExitDataError;
     }
-    const bool always = dm->Table3Interval.asInteger() == intervalOf(ScheduleKind::EveryMinute);
+    const bool always =
+        Schedule::read(ScheduleColumns::ofSilence(*dm)).shownKind() == ScheduleKind::EveryMinute;
     dm->Table3.post();
     transaction.commit();
     std::cout << "Added silence period " << dm->Table3.recordCount() << ".\n";

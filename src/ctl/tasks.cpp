@@ -35,7 +35,7 @@ std::string lastText(TDataCtrl& dm) {
 // The schedule fields read as the pass reads them.
 Json decodedSchedule(const Schedule& w) {
     Json s = Json::object();
-    s["Kind"] = w.interval & 0x7F; // the low seven bits, as the pass reads them
+    s["Kind"] = w.kindCode();
     s["Description"] = scheduleDescription(w);
     const std::optional<ScheduleKind> kind = w.kind();
     if (kind == ScheduleKind::EveryHour) {

@@ -240,6 +240,7 @@ KindDecision CompiledWindow::decide(const PassMoment& moment) const {
     else
         d.reason = Reason::Due;
     d.stopCheck = d.reason != Reason::Due && minutes_->pastEnd.test(minute) && stops(day);
+    d.dueInRepeatedMinute = flags_.everyMinute || flags_.hourly;
     return d;
 }
 

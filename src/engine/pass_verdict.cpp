@@ -33,9 +33,7 @@ PassDecision passVerdict(const TaskState& task, const PassMoment& moment, bool r
                                                                 : Verdict::OffStep;
         return {why, d.stopCheck && task.running && task.interruptible};
     }
-    const std::optional<ScheduleKind> kind = task.schedule.kind();
-    if (repeatedMinute && kind != ScheduleKind::EveryMinute && kind != ScheduleKind::EveryHour)
-        return {Verdict::RepeatedMinute};
+    if (repeatedMinute && !d.dueInRepeatedMinute) return {Verdict::RepeatedMinute};
     if (!task.running) return {Verdict::Launch};
     return {task.interruptible ? Verdict::Replace : Verdict::StillRunning};
 }

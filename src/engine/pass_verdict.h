@@ -4,6 +4,7 @@
 
 #include "engine/launch_condition.h"
 #include "engine/schedule.h"
+#include "store/task_states.h"
 
 #include <functional>
 #include <optional>

@@ -50,6 +50,17 @@ void Schedule::write(const ScheduleColumns& c, unsigned which) const {
     if ((which & RepeatColumn) && c.repeatInterval) c.repeatInterval->setInteger(repeatInterval);
 }
 
+std::optional<ScheduleKind> Schedule::kind() const {
+    const int code = kindCode();
+    if (code > intervalOf(ScheduleKind::EveryYear)) return std::nullopt;
+    return static_cast<ScheduleKind>(code);
+}
+
+std::optional<ScheduleKind> Schedule::shownKindOf(long long interval) {
+    if (interval < 0 || interval > intervalOf(ScheduleKind::EveryYear)) return std::nullopt;
+    return static_cast<ScheduleKind>(interval);
+}
+
 std::optional<DateTime> Schedule::minuteTime(int minute) {
     return tryEncodeTime(0, minute, 0);
 }
@@ -88,6 +99,31 @@ bool Schedule::keepShownWeekDay() {
 void Schedule::storeShownWeekDay(const ScheduleColumns& task) {
     Schedule window = read(task);
     if (window.keepShownWeekDay()) window.write(task, schedule::StartDateColumn);
+}
+
+void Schedule::openWindow(const ScheduleColumns& record) {
+    const std::optional<ScheduleKind> kind = read(record).shownKind();
+    if (!kind || kind == ScheduleKind::EveryMinute) return;
+    Schedule whole;
+    whole.endTime = kind == ScheduleKind::EveryHour ? *minuteTime(59) : *tryEncodeTime(23, 59, 0);
+    unsigned empty = 0;
+    if (record.startTime.isNull()) empty |= schedule::StartTimeColumn;
+    if (record.endTime.isNull()) empty |= schedule::EndTimeColumn;
+    whole.write(record, empty);
+}
+
+std::string Schedule::missingFirstDay(const ScheduleColumns& record, std::string_view what) {
+    if (read(record).shownKind() != ScheduleKind::EveryYear || !record.startDate.isNull())
+        return {};
+    return "a yearly " + std::string(what) + " needs its first day: YYYY-MM-DD [HH:MM]";
+}
+
+void Schedule::closeYearlyWindow(const ScheduleColumns& record) {
+    Schedule window = read(record);
+    if (window.shownKind() != ScheduleKind::EveryYear) return;
+    window.endDate = window.startDate;
+    window.endTime = *tryEncodeTime(23, 59, 0);
+    window.write(record, schedule::EndDateColumn | schedule::EndTimeColumn);
 }
 
 } // namespace vektrin

@@ -5,8 +5,8 @@
 // operator (the reports' lines, vektrinctl's words, the editors' pages) and when it is due. The
 // passes, the launch search, the editors, the reports and vektrinctl all read a window through it.
 
+#include "engine/schedule_kind.h"
 #include "platform/date_time.h"
-#include "store/task_states.h"
 
 #include <functional>
 #include <optional>
@@ -55,6 +55,9 @@ enum class Reason { Due, NeverDue, OutsideWindow, OffStep };
 struct KindDecision {
     Reason reason = Reason::NeverDue;
     bool stopCheck = false; // not due, but the window's end has been reached on a day it applies
+    // Due again when a pass runs in a minute the passes went through already (the clock set
+    // back): only a task of every minute or every hour is.
+    bool dueInRepeatedMinute = false;
 };
 
 // A text of the string table with the values of its placeholders ("%s", "%d"), in order. A value
@@ -122,10 +125,13 @@ struct Schedule {
     void write(const ScheduleColumns& columns, unsigned which = schedule::AllColumns) const;
 
     // -------------------------------------------------------------------- the encodings
-    // The kind the pass reads (the low seven bits; empty for 6 to 127, never due), and the one the
-    // editors, reports and lists show (Interval exactly: they show nothing for 128).
-    std::optional<ScheduleKind> kind() const { return scheduleKind(interval); }
-    std::optional<ScheduleKind> shownKind() const { return storedScheduleKind(interval); }
+    // The number the pass reads as the kind: the low seven bits of Interval.
+    int kindCode() const { return interval & 0x7F; }
+    // The kind the pass reads (empty for codes 6 to 127, never due), and the one the editors,
+    // reports and lists show (Interval exactly: they show nothing for 128).
+    std::optional<ScheduleKind> kind() const;
+    std::optional<ScheduleKind> shownKind() const { return shownKindOf(interval); }
+    static std::optional<ScheduleKind> shownKindOf(long long interval);
 
     // Minute m of the hour as the time 00:m:00; empty when m is not 0..59.
     static std::optional<DateTime> minuteTime(int minute);
@@ -178,6 +184,8 @@ struct Schedule {
     schedule::Phrase description(const schedule::TextForms& forms) const;
     // The silence-period report's three columns: the kind, its day, the period.
     schedule::Phrase silenceKindText() const;
+    // The silence-period report's text of a kind.
+    static std::string_view silenceKindText(ScheduleKind kind);
     schedule::Phrase silenceQualifier() const;
     schedule::Phrase silencePeriod(const schedule::TextForms& forms) const;
 
@@ -190,10 +198,17 @@ struct Schedule {
     // record ("task", "silence period").
     schedule::WordsTaken takeWindowWords(bool from, std::string_view words,
                                          const fields::EditCheck& minute, std::string_view what);
-    // The window a new record of the kind opens with: the whole hour or the whole day.
-    static Schedule wholeWindow(std::optional<ScheduleKind> kind);
+
+    // ------------------------------------------------------------ a record given its kind
+    // The window a record opens with once it has a kind, written into the time columns that hold
+    // nothing: the whole hour or the whole day. A new record, and one given a kind it never had a
+    // window for, in the editors and in vektrinctl alike.
+    static void openWindow(const ScheduleColumns& record);
+    // A yearly record without a first day, when none is given, is refused with this (worded to
+    // follow the setting's name; what names the record); empty when nothing is missing.
+    static std::string missingFirstDay(const ScheduleColumns& record, std::string_view what);
     // A yearly window given without its end ends on its first day, at 23:59.
-    void endOnFirstDay();
+    static void closeYearlyWindow(const ScheduleColumns& record);
 };
 
 } // namespace vektrin

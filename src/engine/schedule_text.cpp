@@ -92,12 +92,16 @@ Phrase Schedule::description(const TextForms& forms) const {
     return {};
 }
 
-Phrase Schedule::silenceKindText() const {
+std::string_view Schedule::silenceKindText(ScheduleKind kind) {
     static constexpr std::array<std::string_view, 6> kinds = {
         str::SilenceEveryMinute, str::SilenceEveryHour,  str::SilenceEveryDay,
         str::SilenceWeekly,      str::SilenceEveryMonth, str::SilenceEveryYear};
+    return kinds[static_cast<std::size_t>(kind)];
+}
+
+Phrase Schedule::silenceKindText() const {
     const std::optional<ScheduleKind> k = shownKind();
-    return k ? Phrase{kinds[static_cast<std::size_t>(*k)]} : Phrase{};
+    return k ? Phrase{silenceKindText(*k)} : Phrase{};
 }
 
 Phrase Schedule::silenceQualifier() const {
@@ -274,17 +278,6 @@ WordsTaken Schedule::takeWindowWords(bool from, std::string_view words,
     }
     }
     return taken;
-}
-
-Schedule Schedule::wholeWindow(std::optional<ScheduleKind> kind) {
-    Schedule s;
-    s.endTime = kind == ScheduleKind::EveryHour ? *minuteTime(59) : *tryEncodeTime(23, 59, 0);
-    return s;
-}
-
-void Schedule::endOnFirstDay() {
-    endDate = startDate;
-    endTime = *tryEncodeTime(23, 59, 0);
 }
 
 } // namespace vektrin

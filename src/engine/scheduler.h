@@ -22,6 +22,7 @@
 #include "platform/windows.h"
 #include "store/data_ctrl.h"
 #include "store/running_tasks.h"
+#include "store/task_states.h"
 
 #include <array>
 #include <cstdint>

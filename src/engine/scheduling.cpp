@@ -240,11 +240,11 @@ void Scheduler::settleWaiting(DateTime now) {
     Table& t = dm.Table1;
     // Its resources came free while no slot was: it is launched when its turn for a slot comes.
     if (waitsForSlot(static_cast<std::int32_t>(dm.Table1AppID.asInteger()))) return;
-    const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
+    const ResourceMask conflicts = resource_rule::needed(dm.Table1Conflicts.asInteger());
     const DateTime longest = resourceTable.longestWait(conflicts);
     EditGuard guard(t);
     const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
-    if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
+    if (resource_rule::busy(conflicts, RunningTasks.CurrentUsedResources()) != 0) {
         const auto sinceBoot = waitsBegun_.find(appId);
         if (sinceBoot != waitsBegun_.end() && passElapsedMs_) {
             // Begun in this run: what really passed counts, whatever the clock was set to.

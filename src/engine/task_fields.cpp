@@ -88,7 +88,7 @@ bool whole(double value, double lowest, double highest) {
 
 const CodedColumn CodedColumns[] = {
     {"Interval",
-     [](double v) { return whole(v, -1e9, 1e9) && storedScheduleKind(std::llround(v)); },
+     [](double v) { return whole(v, -1e9, 1e9) && Schedule::shownKindOf(std::llround(v)); },
      [] { return "expected 0 to 5 (" + wordList(KindWords) + ")"; }},
     {"RunType", [](double v) { return whole(v, 0, RunTypeWords.size() - 1); },
      [] { return "expected 0 to 3 (" + wordList(RunTypeWords) + ")"; }},

@@ -4,6 +4,7 @@
 // with the same message wherever it is typed.
 
 #include "engine/launch_condition.h"
+#include "engine/schedule_kind.h"
 #include "platform/date_time.h"
 #include "store/task_states.h"
 

@@ -41,9 +41,9 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
     if (t.isEmpty()) return {RunOutcome::NoTask, {}};
     EditGuard guard(t);
     const std::string name = dm.Table1AppName.asString();
-    const auto conflicts = static_cast<ResourceMask>(dm.Table1Conflicts.asInteger());
+    const ResourceMask conflicts = resource_rule::needed(dm.Table1Conflicts.asInteger());
 
-    if ((conflicts & RunningTasks.CurrentUsedResources()) != 0) {
+    if (resource_rule::busy(conflicts, RunningTasks.CurrentUsedResources()) != 0) {
         t.edit();
         if (dm.Table1WaitRes.asBoolean()) {
             const DateTime began = eventMoment();

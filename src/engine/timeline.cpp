@@ -6,6 +6,7 @@
 #include "engine/pass_verdict.h"
 #include "engine/task_rows.h"
 #include "platform/strings.h"
+#include "store/running_tasks.h"
 
 #include <algorithm>
 #include <array>
@@ -96,21 +97,9 @@ std::string silenceKindName(const Schedule& row, const ChartWords& words) {
     const auto word = [&words](std::string_view text) {
         return words ? words(text) : std::string(text);
     };
-    switch (*kind) {
-    case ScheduleKind::EveryMinute:
-        return word(str::TimelineSilenceAlways);
-    case ScheduleKind::EveryHour:
-        return word(str::SilenceEveryHour);
-    case ScheduleKind::EveryDay:
-        return word(str::SilenceEveryDay);
-    case ScheduleKind::Weekly:
-        return word(str::SilenceWeekly);
-    case ScheduleKind::EveryMonth:
-        return word(str::SilenceEveryMonth);
-    case ScheduleKind::EveryYear:
-        return word(str::SilenceEveryYear);
-    }
-    return {};
+    // Every minute is in force always: the chart says so rather than naming the kind.
+    return word(kind == ScheduleKind::EveryMinute ? str::TimelineSilenceAlways
+                                                  : Schedule::silenceKindText(*kind));
 }
 
 namespace {
@@ -152,7 +141,7 @@ Tables readTables(TDataCtrl& dm) {
             task.schedule = Schedule::ofTask(dm);
             task.stopped = dm.Table1Stopped.asBoolean();
             task.conditional = !trimBlanksAndControls(dm.Table1StartCondition.asString()).empty();
-            task.conflicts = static_cast<std::uint32_t>(dm.Table1Conflicts.asInteger());
+            task.conflicts = resource_rule::needed(dm.Table1Conflicts.asInteger());
             task.waits = dm.Table1WaitRes.asBoolean();
             task.catchUp = dm.Table1CatchUp.asBoolean();
             tables.tasks.push_back(std::move(task));
@@ -329,9 +318,9 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
             model.silence.push_back({static_cast<int>(r), s});
     }
 
-    // Conflicts: in each minute the pass reaches the due tasks in table order; the first to
-    // launch holds its resources, and a later one that needs one of them finds it busy. The due
-    // tasks of each minute, in table order, by counting.
+    // Conflicts: in each minute the pass reaches the due tasks in table order and the launch's
+    // resource rule decides: the first to launch holds its resources, and a later one that needs
+    // one of them finds it busy. The due tasks of each minute, in table order, by counting.
     const auto length = static_cast<std::size_t>(std::max<Minute>(period.end - period.begin, 0));
     std::vector<std::uint32_t> start(length + 1, 0);
     for (std::size_t i = 0; i < n; ++i)
@@ -352,13 +341,13 @@ Model buildModel(Tables tables, const Period& period, const std::vector<int>& sh
     std::array<int, 32> holderOf{};
     for (std::size_t k = 0; k < length; ++k) {
         if (start[k + 1] - start[k] < 2) continue;
-        std::uint32_t held = 0;
+        ResourceMask held = 0;
         for (std::uint32_t d = start[k]; d < start[k + 1]; ++d) {
             const int i = due[d];
             const Task& task = tasks[static_cast<std::size_t>(i)];
-            std::uint32_t busy = task.conflicts & held;
+            ResourceMask busy = resource_rule::busy(task.conflicts, held);
             if (busy == 0) {
-                held |= task.conflicts;
+                held = resource_rule::hold(held, task.conflicts);
                 for (std::uint32_t bits = task.conflicts; bits != 0; bits &= bits - 1)
                     holderOf[static_cast<std::size_t>(std::countr_zero(bits))] = i;
                 continue;

@@ -17,7 +17,7 @@ int RunningTaskTable::AppIndex(std::int32_t appId) const {
 ResourceMask RunningTaskTable::CurrentUsedResources() const {
     ResourceMask used = 0;
     for (const auto& s : slots_)
-        if (s.occupied()) used |= s.Conflicts;
+        if (s.occupied()) used = resource_rule::hold(used, s.Conflicts);
     return used;
 }
 

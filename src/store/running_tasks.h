@@ -25,6 +25,27 @@ inline ResourceMask resourceBit(std::int64_t resourceNo) {
     return ResourceMask{1} << (static_cast<std::uint64_t>(resourceNo - 1) & 31u);
 }
 
+// The resource rule of a launch, which the scheduler applies to the running tasks and the timeline
+// replays minute by minute: a task needs the resources of its Conflicts bits; it launches only
+// while none of them is held, and then holds them all until its process ends (the resources held
+// are those of the tasks still running).
+namespace resource_rule {
+
+// The resources a task of that Conflicts value needs.
+inline ResourceMask needed(std::int64_t conflicts) {
+    return static_cast<ResourceMask>(conflicts);
+}
+// Those of them that are held: none, and the task may launch.
+inline ResourceMask busy(ResourceMask needed, ResourceMask held) {
+    return needed & held;
+}
+// What is held once the task launched.
+inline ResourceMask hold(ResourceMask held, ResourceMask needed) {
+    return held | needed;
+}
+
+} // namespace resource_rule
+
 struct TRunningTask {
     std::int32_t AppID = 0;
     Table::Bookmark Bookmark = 0;

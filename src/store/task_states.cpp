@@ -21,15 +21,4 @@ void setCompletionCode(Field& endCode, CompletionCode code) {
     endCode.setFloat(static_cast<int>(code));
 }
 
-std::optional<ScheduleKind> scheduleKind(long long interval) {
-    const long long kind = interval & 0x7F;
-    if (kind > static_cast<int>(ScheduleKind::EveryYear)) return std::nullopt;
-    return static_cast<ScheduleKind>(kind);
-}
-
-std::optional<ScheduleKind> storedScheduleKind(long long interval) {
-    if (interval < 0 || interval > static_cast<int>(ScheduleKind::EveryYear)) return std::nullopt;
-    return static_cast<ScheduleKind>(interval);
-}
-
 } // namespace vektrin

@@ -1,6 +1,6 @@
 #pragma once
-// The named states of a task: its completion code (EndCode) and its schedule kind (Interval). The
-// numbers are what the tables store, written out so that a search for one finds it here.
+// The named states of a task: its completion code (EndCode). The numbers are what the tables store,
+// written out so that a search for one finds it here.
 
 #include <cmath>
 #include <optional>
@@ -33,24 +33,5 @@ std::optional<CompletionCode> completionCode(double endCode);
 // The code of a task record's EndCode field, and setting it (the record being edited).
 std::optional<CompletionCode> completionCode(const Field& endCode);
 void setCompletionCode(Field& endCode, CompletionCode code);
-
-// The kind of a task's or a silence period's schedule; the scheduler reads the low seven bits of
-// Interval, and values 6 to 127 are never due.
-enum class ScheduleKind : int {
-    EveryMinute = 0,
-    EveryHour = 1,
-    EveryDay = 2,
-    Weekly = 3,
-    EveryMonth = 4,
-    EveryYear = 5,
-};
-
-std::optional<ScheduleKind> scheduleKind(long long interval);
-// The kind an Interval value names exactly, as the editors, reports and lists show it (they show
-// nothing for 128, which the scheduler reads as 0).
-std::optional<ScheduleKind> storedScheduleKind(long long interval);
-inline int intervalOf(ScheduleKind kind) {
-    return static_cast<int>(kind);
-}
 
 } // namespace vektrin

@@ -81,8 +81,10 @@ void TExceptForm::DBNavigatorClick(DBNavigator::Button button) {
 
 void TExceptForm::ComboBoxIntervalChange(int index) {
     guarded([&] {
-        // The editors store a week day 1..7 for this kind: the day its page shows.
+        // The editors store a week day 1..7 for this kind: the day its page shows; a window the
+        // period never had opens whole, as vektrinctl opens it.
         Schedule::storeShownWeekDay(ScheduleColumns::ofSilence(dm_));
+        Schedule::openWindow(ScheduleColumns::ofSilence(dm_));
         PanelForPages->PagesInit(index);
     });
 }

@@ -235,8 +235,10 @@ void TParamForm::DBNavigatorClick(DBNavigator::Button button) {
 
 void TParamForm::ComboBoxIntervalChange(int index) {
     guarded([&] {
-        // A task made weekly stores the week day its page shows, the day it will launch on.
+        // A task made weekly stores the week day its page shows, the day it will launch on; a
+        // window it never had opens whole, as vektrinctl opens it.
         Schedule::storeShownWeekDay(ScheduleColumns::ofTasks(dm_));
+        Schedule::openWindow(ScheduleColumns::ofTasks(dm_));
         PanelForPages->PagesInit(index);
     });
 }

@@ -169,7 +169,7 @@ void SchedulePages::PagesInit(int kind) {
         page->setVisible(true);
         page->setEnabled(true);
         const Schedule shown = Schedule::read(columns_);
-        switch (storedScheduleKind(kind).value_or(ScheduleKind::EveryMinute)) {
+        switch (Schedule::shownKindOf(kind).value_or(ScheduleKind::EveryMinute)) {
         case ScheduleKind::EveryHour:
             EditHourStartTime->setText(QString::number(shown.startMinute()));
             EditHourEndTime->setText(QString::number(shown.endMinute()));

@@ -13,12 +13,14 @@
 #include "ui/timeline_form.h"
 #include "ui_fixture.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStyle>
 #include <QTest>
+#include <QToolButton>
 
 using namespace vektrin;
 using namespace vektrin::test;
@@ -256,6 +258,35 @@ class OperatorWalkTest : public QObject {
         auto silence = createExceptionEditor(*world.scheduler, nullptr);
         auto tasks = createTaskEditor(*world.scheduler, nullptr);
         QCOMPARE(world.dm().Table3.recordCount() + world.dm().Table1.recordCount(), 4);
+    }
+
+    // A kind chosen for a new record in either editor opens the window `add` opens for it.
+    void editorsOpenTheWindowAddOpens() {
+        for (const bool silence : {false, true})
+            for (const auto& [kind, option] : {std::pair{1, "--hourly"}, {2, "--daily"}}) {
+                EditorWorld world;
+                const std::string added =
+                    secondWriter(world, silence ? std::vector<std::string>{"silence", "add", option}
+                                                : std::vector<std::string>{"add", "t", "--command",
+                                                                           "true", option});
+                QVERIFY2(added.rfind("failed", 0) == std::string::npos, added.c_str());
+                auto editor = silence ? createExceptionEditor(*world.scheduler, nullptr)
+                                      : createTaskEditor(*world.scheduler, nullptr);
+                editor->show();
+                editor->findChild<QToolButton*>("Insert")->click();
+                auto* combo = editor->findChild<QComboBox*>("ComboBoxInterval");
+                combo->setCurrentIndex(kind);
+                emit combo->activated(kind);
+                editor->findChild<QPushButton*>("ButtonExit")->click();
+                Table& t = silence ? world.dm().Table3 : world.dm().Table1;
+                const ScheduleColumns c = silence ? ScheduleColumns::ofSilence(world.dm())
+                                                  : ScheduleColumns::ofTasks(world.dm());
+                t.first();
+                const Schedule byAdd = Schedule::read(c);
+                t.last();
+                QCOMPARE(t.recordCount(), 2);
+                QCOMPARE(Schedule::read(c), byAdd);
+            }
     }
 };
 
