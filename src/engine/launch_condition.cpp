@@ -9,11 +9,14 @@ std::string trimBlanksAndControls(std::string_view s) {
 }
 
 LaunchConditionOutcome testLaunchCondition(ConditionEvaluator& evaluator, std::string_view text) {
-    const std::string condition = trimBlanksAndControls(text);
-    if (condition.empty()) return LaunchConditionOutcome::True;
-    const double value = evaluator.EvaluateCondition(condition);
-    if (evaluator.ConditionError()) return LaunchConditionOutcome::Malformed;
-    return value != 0 ? LaunchConditionOutcome::True : LaunchConditionOutcome::False;
+    switch (conditionShape(evaluator, text)) {
+    case ConditionShape::Malformed:
+        return LaunchConditionOutcome::Malformed;
+    case ConditionShape::False:
+        return LaunchConditionOutcome::False;
+    default:
+        return LaunchConditionOutcome::True;
+    }
 }
 
 } // namespace vektrin

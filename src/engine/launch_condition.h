@@ -14,6 +14,19 @@ enum class LaunchConditionOutcome { True, False, Malformed };
 // A condition is tested without the blanks and control characters around it.
 std::string trimBlanksAndControls(std::string_view text);
 
+// What a condition text is, tried as the scheduler tries it (trimmed of blanks and control
+// characters). The evaluation is an ordinary one (the scheduler's writes its trace line); an
+// error that ends it reaches the caller.
+enum class ConditionShape { Empty, True, False, Malformed };
+template <class Evaluator>
+ConditionShape conditionShape(Evaluator& evaluator, std::string_view text) {
+    const std::string condition = trimBlanksAndControls(text);
+    if (condition.empty()) return ConditionShape::Empty;
+    const double value = evaluator.EvaluateCondition(condition);
+    if (evaluator.ConditionError()) return ConditionShape::Malformed;
+    return value != 0 ? ConditionShape::True : ConditionShape::False;
+}
+
 // An empty condition holds. Errors that end an evaluation (EvaluationFailure) reach the caller.
 LaunchConditionOutcome testLaunchCondition(ConditionEvaluator& evaluator, std::string_view text);
 

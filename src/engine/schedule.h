@@ -89,13 +89,13 @@ struct Words {
 
 // The columns a change of the words sets; the others keep what they hold, a null included.
 enum Columns : unsigned {
-    IntervalColumn = 1,
-    StartDateColumn = 2,
-    StartTimeColumn = 4,
-    EndDateColumn = 8,
-    EndTimeColumn = 16,
-    RepeatColumn = 32,
-    AllColumns = 63,
+    IntervalColumn = 1u << 0,
+    StartDateColumn = 1u << 1,
+    StartTimeColumn = 1u << 2,
+    EndDateColumn = 1u << 3,
+    EndTimeColumn = 1u << 4,
+    RepeatColumn = 1u << 5,
+    AllColumns = (1u << 6) - 1,
 };
 
 struct WordsTaken {

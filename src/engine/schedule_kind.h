@@ -4,14 +4,8 @@
 
 namespace vektrin {
 
-enum class ScheduleKind : int {
-    EveryMinute = 0,
-    EveryHour = 1,
-    EveryDay = 2,
-    Weekly = 3,
-    EveryMonth = 4,
-    EveryYear = 5,
-};
+// A kind's Interval value is its place in this list.
+enum class ScheduleKind : int { EveryMinute, EveryHour, EveryDay, Weekly, EveryMonth, EveryYear };
 
 inline int intervalOf(ScheduleKind kind) {
     return static_cast<int>(kind);

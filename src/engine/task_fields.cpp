@@ -44,6 +44,14 @@ std::optional<int> indexOf(const std::array<std::string_view, N>& words, std::st
     return std::nullopt;
 }
 
+// The word of a coded value; empty for a value that has none.
+template <std::size_t N>
+std::string_view wordAt(const std::array<std::string_view, N>& words, std::int64_t value) {
+    return value >= 0 && value < static_cast<std::int64_t>(N)
+               ? words[static_cast<std::size_t>(value)]
+               : std::string_view();
+}
+
 constexpr std::array<std::string_view, 6> KindWords = {"every-minute", "hourly",  "daily",
                                                        "weekly",       "monthly", "yearly"};
 constexpr std::array<std::string_view, 7> DayWords = {"monday", "tuesday",  "wednesday", "thursday",
@@ -185,7 +193,7 @@ std::optional<int> weekDayFromWord(std::string_view word) {
 }
 
 std::string_view weekDayWord(int item) {
-    return item >= 0 && item < 7 ? DayWords[static_cast<std::size_t>(item)] : std::string_view();
+    return wordAt(DayWords, item);
 }
 
 std::optional<int> runTypeFromWord(std::string_view word) {
@@ -193,8 +201,7 @@ std::optional<int> runTypeFromWord(std::string_view word) {
 }
 
 std::string_view runTypeWord(std::int64_t runType) {
-    return runType >= 0 && runType < 4 ? RunTypeWords[static_cast<std::size_t>(runType)]
-                                       : std::string_view();
+    return wordAt(RunTypeWords, runType);
 }
 
 std::optional<int> priorityFromWord(std::string_view word) {
@@ -204,8 +211,7 @@ std::optional<int> priorityFromWord(std::string_view word) {
 }
 
 std::string_view priorityWord(std::int64_t priority) {
-    return priority >= 0 && priority < 4 ? PriorityWords[static_cast<std::size_t>(priority)]
-                                         : std::string_view();
+    return wordAt(PriorityWords, priority);
 }
 
 std::optional<bool> flagFromWord(std::string_view word) {

@@ -53,18 +53,8 @@ extern const EditCheck SilenceDay;
 // The text of an edit as a 32-bit integer, surrounding blanks allowed; empty when it is none.
 std::optional<int> editInteger(std::string_view text);
 
-// What a condition text is, tried as the scheduler tries it (trimmed of blanks and control
-// characters). The evaluation is an ordinary one (the scheduler's writes its trace line); an
-// error that ends it reaches the caller.
-enum class ConditionShape { Empty, True, False, Malformed };
-template <class Evaluator>
-ConditionShape conditionShape(Evaluator& evaluator, std::string_view text) {
-    const std::string condition = trimBlanksAndControls(text);
-    if (condition.empty()) return ConditionShape::Empty;
-    const double value = evaluator.EvaluateCondition(condition);
-    if (evaluator.ConditionError()) return ConditionShape::Malformed;
-    return value != 0 ? ConditionShape::True : ConditionShape::False;
-}
+using vektrin::ConditionShape;
+using vektrin::conditionShape;
 
 // Whether a condition text may be stored: empty or well formed, whether it holds now or not. The
 // task editor and vektrinctl refuse the same texts with it.

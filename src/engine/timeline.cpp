@@ -482,40 +482,33 @@ void writeTextLines(const Model& model, std::ostream& out) {
         const Lane& lane = model.lanes[l];
         const Task& task = model.tables.tasks[static_cast<std::size_t>(lane.task)];
         laneOfTask[static_cast<std::size_t>(lane.task)] = static_cast<int>(l);
-        Source windows;
-        windows.kind = Source::Windows;
-        windows.key = static_cast<int>(l);
-        windows.task = lineSafe(task.name);
-        windows.stretches = &lane.windows;
-        Source launches;
-        launches.kind = Source::Minutes;
-        launches.key = static_cast<int>(l);
-        launches.rank = 2;
-        launches.task = windows.task;
-        launches.what = task.conditional ? str::TimelineLaunchIfCondition : str::TimelineLaunchText;
-        launches.minutes = &lane.launches;
-        Source madeUp;
-        madeUp.kind = Source::Events;
-        madeUp.key = static_cast<int>(l);
-        madeUp.rank = 2;
-        madeUp.task = windows.task;
+        const int key = static_cast<int>(l);
+        const std::string name = lineSafe(task.name);
+        sources.push_back(
+            Source{.kind = Source::Windows, .key = key, .task = name, .stretches = &lane.windows});
+        sources.push_back(
+            Source{.kind = Source::Minutes,
+                   .rank = 2,
+                   .key = key,
+                   .task = name,
+                   .what = std::string(task.conditional ? str::TimelineLaunchIfCondition
+                                                        : str::TimelineLaunchText),
+                   .minutes = &lane.launches});
+        Source madeUp{.kind = Source::Events, .rank = 2, .key = key, .task = name};
         for (const MadeUp& m : lane.madeUp)
             madeUp.events.emplace_back(m.at,
                                        str::fill(str::TimelineMadeUpText, {isoMinute(m.missed)}));
-        sources.push_back(std::move(windows));
-        sources.push_back(std::move(launches));
         sources.push_back(std::move(madeUp));
     }
     for (const Conflict& c : model.conflicts) {
         const int lane = laneOfTask[static_cast<std::size_t>(c.other)];
-        Source s;
-        s.kind = Source::Minutes;
-        s.key = lane < 0 ? static_cast<int>(model.lanes.size()) + c.other : lane;
-        s.rank = 3;
-        s.task = lineSafe(model.tables.tasks[static_cast<std::size_t>(c.other)].name);
-        s.what = lineSafe(conflictText(model, c));
-        s.minutes = &c.minutes;
-        sources.push_back(std::move(s));
+        sources.push_back(
+            Source{.kind = Source::Minutes,
+                   .rank = 3,
+                   .key = lane < 0 ? static_cast<int>(model.lanes.size()) + c.other : lane,
+                   .task = lineSafe(model.tables.tasks[static_cast<std::size_t>(c.other)].name),
+                   .what = lineSafe(conflictText(model, c)),
+                   .minutes = &c.minutes});
     }
 
     const auto rankAt = [&](std::size_t i) {
