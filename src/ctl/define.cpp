@@ -92,39 +92,23 @@ int runRm(const Context& context, const std::string& task) {
 } // namespace
 
 std::vector<Command> defineCommands() {
+    const auto taskOptions = [](bool change) {
+        return [change](CLI::App& cmd, TaskOptions& options) { options.add(&cmd, change); };
+    };
     return {
         {"add", "Add a task (every minute unless a kind is given) and print its AppID",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string name;
-                 TaskOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("NAME", v->name, "the task's name (at most 40 characters)")->required();
-             v->options.add(&cmd, false);
-             return [v](const Context& context) {
-                 return runAdd(context, v->name, v->options.settings());
-             };
-         }},
+         withArgument<TaskOptions>(
+             "NAME", "the task's name (at most 40 characters)", taskOptions(false),
+             [](const Context& context, const std::string& name, const TaskOptions& options) {
+                 return runAdd(context, name, options.settings());
+             })},
         {"set", "Change the given fields of a task",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string task;
-                 TaskOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("TASK", v->task, "the task's AppID or AppName")->required();
-             v->options.add(&cmd, true);
-             return [v](const Context& context) {
-                 return runSet(context, v->task, v->options.settings());
-             };
-         }},
-        {"rm", "Remove a task",
-         [](CLI::App& cmd) -> Run {
-             auto task = std::make_shared<std::string>();
-             cmd.add_option("TASK", *task, "the task's AppID or AppName")->required();
-             return [task](const Context& context) { return runRm(context, *task); };
-         }},
+         withArgument<TaskOptions>(
+             "TASK", TaskArgumentHelp, taskOptions(true),
+             [](const Context& context, const std::string& task, const TaskOptions& options) {
+                 return runSet(context, task, options.settings());
+             })},
+        {"rm", "Remove a task", withArgument("TASK", TaskArgumentHelp, runRm)},
     };
 }
 

@@ -192,57 +192,49 @@ int runResourceRm(const Context& context, const std::string& resource) {
 } // namespace
 
 std::vector<Command> resourceCommands() {
-    const auto resourceArgument = [](CLI::App& cmd, std::string& resource) {
-        cmd.add_option("RESOURCE", resource, "its number or name")->required();
+    struct Change {
+        std::string number, name, maxWait;
+        CLI::Option *numberOption = nullptr, *nameOption = nullptr, *maxWaitOption = nullptr;
     };
+    const char* const resource = "RESOURCE";
+    const char* const resourceHelp = "its number or name";
     return {
         {"resource", "List, add, change or remove conflicting resources", nullptr},
         {"resource list", "List the resources: number, name, longest wait",
          withJsonFlag("An array of objects", runResourceList)},
         {"resource add", "Add a resource",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string number, name, maxWait;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("NUMBER", v->number, "1 .. 31")->required();
-             cmd.add_option("NAME", v->name, "at most 80 characters")->required();
-             cmd.add_option("--max-wait", v->maxWait,
-                            "The longest time a task waits for it, HH:MM or HH:MM:SS")
-                 ->option_text("TIME");
-             return [v](const Context& context) {
+         withOptions<Change>(
+             [](CLI::App& cmd, Change& v) {
+                 addArgument(cmd, "NUMBER", v.number, "1 .. 31");
+                 addArgument(cmd, "NAME", v.name, "at most 80 characters");
+                 cmd.add_option("--max-wait", v.maxWait,
+                                "The longest time a task waits for it, HH:MM or HH:MM:SS")
+                     ->option_text("TIME");
+             },
+             [](const Context& context, const Change& v) {
                  return runResourceAdd(context,
-                                       {{"number", v->number},
-                                        {"name", v->name},
-                                        {"max-wait", v->maxWait.empty() ? "00:00" : v->maxWait}});
-             };
-         }},
+                                       {{"number", v.number},
+                                        {"name", v.name},
+                                        {"max-wait", v.maxWait.empty() ? "00:00" : v.maxWait}});
+             })},
         {"resource set", "Change a resource",
-         [resourceArgument](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string resource, number, name, maxWait;
-             };
-             auto v = std::make_shared<Values>();
-             resourceArgument(cmd, v->resource);
-             CLI::Option* number = cmd.add_option("--number", v->number, "A new number, 1 .. 31");
-             CLI::Option* name = cmd.add_option("--name", v->name, "A new name");
-             CLI::Option* maxWait =
-                 cmd.add_option("--max-wait", v->maxWait, "HH:MM or HH:MM:SS")->option_text("TIME");
-             return [v, number, name, maxWait](const Context& context) {
+         withArgument<Change>(
+             resource, resourceHelp,
+             [](CLI::App& cmd, Change& v) {
+                 v.numberOption = cmd.add_option("--number", v.number, "A new number, 1 .. 31");
+                 v.nameOption = cmd.add_option("--name", v.name, "A new name");
+                 v.maxWaitOption = cmd.add_option("--max-wait", v.maxWait, "HH:MM or HH:MM:SS")
+                                       ->option_text("TIME");
+             },
+             [](const Context& context, const std::string& resource, const Change& v) {
                  std::vector<Setting> s;
-                 if (number->count()) s.push_back({"number", v->number});
-                 if (name->count()) s.push_back({"name", v->name});
-                 if (maxWait->count()) s.push_back({"max-wait", v->maxWait});
-                 return runResourceSet(context, v->resource, s);
-             };
-         }},
+                 if (v.numberOption->count()) s.push_back({"number", v.number});
+                 if (v.nameOption->count()) s.push_back({"name", v.name});
+                 if (v.maxWaitOption->count()) s.push_back({"max-wait", v.maxWait});
+                 return runResourceSet(context, resource, s);
+             })},
         {"resource rm", "Remove a resource; no task needs it any more afterwards",
-         [resourceArgument](CLI::App& cmd) -> Run {
-             auto resource = std::make_shared<std::string>();
-             resourceArgument(cmd, *resource);
-             return
-                 [resource](const Context& context) { return runResourceRm(context, *resource); };
-         }},
+         withArgument(resource, resourceHelp, runResourceRm)},
     };
 }
 

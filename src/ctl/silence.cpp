@@ -115,48 +115,36 @@ int runSilenceRm(const Context& context, const std::string& number) {
 } // namespace
 
 std::vector<Command> silenceCommands() {
-    const auto numberArgument = [](CLI::App& cmd, std::string& number) {
-        cmd.add_option("NUMBER", number, "its number, as silence list shows it")->required();
+    const char* const number = "NUMBER";
+    const char* const numberHelp = "its number, as silence list shows it";
+    const auto periodOptions = [](CLI::App& cmd, ScheduleOptions& options) {
+        options.add(&cmd, "silence period");
     };
     return {
         {"silence", "List, add, change or remove silence periods", nullptr},
         {"silence list", "List the silence periods with their numbers",
          withJsonFlag("An array of objects", runSilenceList)},
         {"silence add", "Add a silence period",
-         [](CLI::App& cmd) -> Run {
-             auto options = std::make_shared<ScheduleOptions>();
-             options->add(&cmd, "silence period");
-             return [options](const Context& context) {
+         withOptions<ScheduleOptions>(
+             periodOptions,
+             [](const Context& context, const ScheduleOptions& options) {
                  std::vector<Setting> s;
-                 options->settings(s);
+                 options.settings(s);
                  if (s.empty() || s.front().key != "schedule")
                      throw CommandError(ExitUsage,
                                         "Give the kind: --every-minute, --hourly, --daily, "
                                         "--weekly DAY, --monthly DAY or --yearly");
                  return runSilenceAdd(context, s);
-             };
-         }},
+             })},
         {"silence set", "Change a silence period",
-         [numberArgument](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string number;
-                 ScheduleOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             numberArgument(cmd, v->number);
-             v->options.add(&cmd, "silence period");
-             return [v](const Context& context) {
+         withArgument<ScheduleOptions>(
+             number, numberHelp, periodOptions,
+             [](const Context& context, const std::string& number, const ScheduleOptions& options) {
                  std::vector<Setting> s;
-                 v->options.settings(s);
-                 return runSilenceSet(context, v->number, s);
-             };
-         }},
-        {"silence rm", "Remove a silence period",
-         [numberArgument](CLI::App& cmd) -> Run {
-             auto number = std::make_shared<std::string>();
-             numberArgument(cmd, *number);
-             return [number](const Context& context) { return runSilenceRm(context, *number); };
-         }},
+                 options.settings(s);
+                 return runSilenceSet(context, number, s);
+             })},
+        {"silence rm", "Remove a silence period", withArgument(number, numberHelp, runSilenceRm)},
     };
 }
 

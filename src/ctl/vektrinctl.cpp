@@ -61,11 +61,7 @@ int runExpand(const Context& context, const std::string& text) {
 // A try takes the one text that follows its name.
 Command textTry(const char* name, const char* description, const char* argument,
                 const char* argumentHelp, int (*run)(const Context&, const std::string&)) {
-    return {name, description, [=](CLI::App& cmd) -> Run {
-                auto text = std::make_shared<std::string>();
-                cmd.add_option(argument, *text, argumentHelp)->required();
-                return [run, text](const Context& context) { return run(context, *text); };
-            }};
+    return {name, description, withArgument(argument, argumentHelp, run)};
 }
 
 // A condition may well begin with "-" ("-(1)", "--2"): the word after a try's name is its
