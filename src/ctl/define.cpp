@@ -40,14 +40,8 @@ int runAdd(const Context& context, const std::string& name, const std::vector<Se
         shared = shared || dm->Table1AppName.asString() == name;
     std::vector<Setting> settings{{"name", name}};
     settings.insert(settings.end(), given.begin(), given.end());
-    dm->Table1.append();
-    const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, true);
-    if (!problems.empty()) {
-        dm->Table1.cancel();
-        report(problems);
+    if (!appendRecord(dm->Table1, [&] { return applyTaskSettings(*dm, settings, context, true); }))
         return ExitDataError;
-    }
-    dm->Table1.post();
     transaction.commit();
     if (shared)
         std::cerr << "Another task is named " << name << " too: name them by their AppIDs.\n";
@@ -66,14 +60,7 @@ int runSet(const Context& context, const std::string& task, const std::vector<Se
     const auto changes =
         changesOf(t, [&] { return applyTaskSettings(*dm, settings, context, false); });
     if (!changes) return ExitDataError;
-    const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in " << title << ".\n";
-        return ExitOk;
-    }
-    updateColumns(t, row, changed);
-    transaction.commit();
-    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    commitChanges(t, row, *changes, transaction, title);
     return ExitOk;
 }
 
@@ -82,10 +69,7 @@ int runRm(const Context& context, const std::string& task) {
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     locateTask(*dm, task);
-    const std::string title = taskTitle(*dm);
-    deleteRow(dm->Table1, dm->Table1.getBookmark());
-    transaction.commit();
-    std::cout << "Removed " << title << ".\n";
+    commitRemoval(dm->Table1, dm->Table1.getBookmark(), transaction, taskTitle(*dm));
     return ExitOk;
 }
 

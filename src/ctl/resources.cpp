@@ -119,19 +119,18 @@ int runResourceList(const Context& context, bool json) {
     return ExitOk;
 }
 
+std::string resourceTitle(TDataCtrl& dm) {
+    return "resource " + std::to_string(dm.Table2ResourceNo.asInteger()) + " (" +
+           dm.Table2ResourceName.asString() + ")";
+}
+
 int runResourceAdd(const Context& context, const std::vector<Setting>& settings) {
     refuseWhileOpen(context, {wire::TasksWindow.name, wire::ConflictsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const std::vector<std::int64_t> taken = otherNumbers(*dm, 0);
-    dm->Table2.append();
-    const std::vector<Problem> problems = applyResourceSettings(*dm, settings, taken);
-    if (!problems.empty()) {
-        dm->Table2.cancel();
-        report(problems);
+    if (!appendRecord(dm->Table2, [&] { return applyResourceSettings(*dm, settings, taken); }))
         return ExitDataError;
-    }
-    dm->Table2.post();
     transaction.commit();
     std::cout << "Added resource " << dm->Table2ResourceNo.asInteger() << " ("
               << dm->Table2ResourceName.asString() << ").\n";
@@ -144,29 +143,22 @@ int runResourceSet(const Context& context, const std::string& resource,
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);
-    const std::string title = "resource " + std::to_string(dm->Table2ResourceNo.asInteger()) +
-                              " (" + dm->Table2ResourceName.asString() + ")";
+    const std::string title = resourceTitle(*dm);
     const std::vector<std::int64_t> taken = otherNumbers(*dm, row);
     std::vector<Column> before;
     const auto changes = changesOf(
         dm->Table2, [&] { return applyResourceSettings(*dm, settings, taken); }, &before);
     if (!changes) return ExitDataError;
     const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in " << title << ".\n";
-        return ExitOk;
-    }
-    updateColumns(dm->Table2, row, changed);
     // Tasks name their resources by number, as they do when the editor renumbers one.
     int users = 0;
     const auto* was = std::get_if<std::int64_t>(&before.front().second);
     const std::int64_t old = was ? *was : 0;
-    if (changed.front().first == "ResourceNo" && old >= 1 && old <= 31)
+    if (!changed.empty() && changed.front().first == "ResourceNo" && old >= 1 && old <= 31)
         for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next())
             if (static_cast<std::uint32_t>(dm->Table1Conflicts.asInteger()) & resourceBit(old))
                 ++users;
-    transaction.commit();
-    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    commitChanges(dm->Table2, row, changed, transaction, title);
     if (users > 0)
         std::cerr << users << (users == 1 ? " task names" : " tasks name") << " resource " << old
                   << " by its number and keep doing so: vektrinctl set TASK --conflicts changes "
@@ -179,13 +171,8 @@ int runResourceRm(const Context& context, const std::string& resource) {
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);
-    const std::int64_t no = dm->Table2ResourceNo.asInteger();
-    const std::string title =
-        "resource " + std::to_string(no) + " (" + dm->Table2ResourceName.asString() + ")";
     // As the editor's deletion: no task needs the resource any more.
-    deleteRow(dm->Table2, row);
-    transaction.commit();
-    std::cout << "Removed " << title << ".\n";
+    commitRemoval(dm->Table2, row, transaction, resourceTitle(*dm));
     return ExitOk;
 }
 

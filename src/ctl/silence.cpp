@@ -66,16 +66,16 @@ int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) 
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     dm->Table3.first();
-    dm->Table3.append();
-    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, true);
-    if (!problems.empty()) {
-        dm->Table3.cancel();
-        report(problems);
+    bool always = false;
+    if (!appendRecord(dm->Table3, [&] {
+            const std::vector<Problem> problems =
+                applySilenceSettings(*dm, settings, context, true);
+            always =
+                problems.empty() && Schedule::read(ScheduleColumns::ofSilence(*dm)).shownKind() ==
+                                        ScheduleKind::EveryMinute;
+            return problems;
+        }))
         return ExitDataError;
-    }
-    const bool always =
-        Schedule::read(ScheduleColumns::ofSilence(*dm)).shownKind() == ScheduleKind::EveryMinute;
-    dm->Table3.post();
     transaction.commit();
     std::cout << "Added silence period " << dm->Table3.recordCount() << ".\n";
     if (always) std::cerr << "It silences every minute: no task is launched while it exists.\n";
@@ -91,14 +91,7 @@ int runSilenceSet(const Context& context, const std::string& number,
     const auto changes =
         changesOf(dm->Table3, [&] { return applySilenceSettings(*dm, settings, context, false); });
     if (!changes) return ExitDataError;
-    const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in silence period " << number << ".\n";
-        return ExitOk;
-    }
-    updateColumns(dm->Table3, row, changed);
-    transaction.commit();
-    std::cout << "Changed silence period " << number << ": " << columnNames(changed) << ".\n";
+    commitChanges(dm->Table3, row, *changes, transaction, "silence period " + number);
     return ExitOk;
 }
 
@@ -106,9 +99,7 @@ int runSilenceRm(const Context& context, const std::string& number) {
     refuseWhileOpen(context, {wire::ExceptionsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
-    deleteRow(dm->Table3, locateSilence(*dm, number));
-    transaction.commit();
-    std::cout << "Removed silence period " << number << ".\n";
+    commitRemoval(dm->Table3, locateSilence(*dm, number), transaction, "silence period " + number);
     return ExitOk;
 }
 
