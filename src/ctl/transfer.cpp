@@ -390,8 +390,7 @@ std::vector<Command> transferCommands() {
              "FILE", "the JSON document (- for standard input)",
              [](CLI::App& cmd, bool& replace) {
                  cmd.add_flag("--replace", replace,
-                              "Replace everything in the three tables by the "
-                              "document");
+                              "Replace everything in the three tables by the document");
              },
              runImport)},
     };
