@@ -4,6 +4,7 @@
 
 #include "ctl/command.h"
 #include "store/data_ctrl.h"
+#include "store/store_backend.h"
 
 #include <cstdint>
 #include <functional>
