@@ -47,12 +47,19 @@ std::function<int()> guarded(const Context& context, std::function<int()> run) {
     };
 }
 
-std::function<Run(CLI::App&)> withJsonFlag(const char* help, int (*run)(const Context&, bool)) {
-    return [help, run](CLI::App& cmd) -> Run {
-        auto json = std::make_shared<bool>(false);
-        cmd.add_flag("--json", *json, help);
-        return [json, run](const Context& context) { return run(context, *json); };
-    };
+void addArgument(CLI::App& cmd, const char* argument, std::string& value, const char* help) {
+    cmd.add_option(argument, value, help)->required();
+}
+
+Declaration withArgument(const char* argument, const char* help,
+                         std::function<int(const Context&, const std::string&)> run) {
+    return withOptions<std::string>(
+        [=](CLI::App& cmd, std::string& value) { addArgument(cmd, argument, value, help); }, run);
+}
+
+Declaration withJsonFlag(const char* help, int (*run)(const Context&, bool)) {
+    return withOptions<bool>(
+        [help](CLI::App& cmd, bool& json) { cmd.add_flag("--json", json, help); }, run);
 }
 
 DescriptorOutput::DescriptorOutput(int fd) : fd_(fd) {

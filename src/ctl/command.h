@@ -6,6 +6,7 @@
 #include "platform/date_time.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <streambuf>
@@ -64,6 +65,8 @@ CLI::Option* addNumberOption(CLI::App& cmd, const std::string& names, int& value
 std::function<int()> guarded(const Context& context, std::function<int()> run);
 
 using Run = std::function<int(const Context&)>;
+// What a command puts on its own parser; the run it returns reads what was given.
+using Declaration = std::function<Run(CLI::App&)>;
 
 // Puts -q/--quiet on the command: the run then prints nothing on standard output (its
 // confirmation), only its errors.
@@ -76,11 +79,55 @@ Run quietly(CLI::App& cmd, Run run);
 struct Command {
     std::string name;
     std::string description;
-    std::function<Run(CLI::App&)> declare;
+    Declaration declare;
 };
 
+// The declaration of a command whose arguments and options fill an Options (`declare` puts them on
+// its parser) and whose run takes what they were given.
+template <class Options>
+Declaration withOptions(std::function<void(CLI::App&, Options&)> declare,
+                        std::function<int(const Context&, const Options&)> run) {
+    return [declare, run](CLI::App& cmd) -> Run {
+        // The parser writes into them for as long as it lives; the run reads them afterwards.
+        auto options = std::make_shared<Options>();
+        declare(cmd, *options);
+        return [options, run](const Context& context) { return run(context, *options); };
+    };
+}
+
+// Puts a command's one required positional argument on its parser.
+void addArgument(CLI::App& cmd, const char* argument, std::string& value, const char* help);
+
+// The declaration of a command with one required argument (`argument`, what it is: `help`) before
+// the options of an Options; its run takes the argument and them.
+template <class Options>
+Declaration
+withArgument(const char* argument, const char* help,
+             std::function<void(CLI::App&, Options&)> declare,
+             std::function<int(const Context&, const std::string&, const Options&)> run) {
+    struct Given {
+        std::string argument;
+        Options options;
+    };
+    return withOptions<Given>(
+        [=](CLI::App& cmd, Given& given) {
+            addArgument(cmd, argument, given.argument, help);
+            declare(cmd, given.options);
+        },
+        [run](const Context& context, const Given& given) {
+            return run(context, given.argument, given.options);
+        });
+}
+
+// The declaration of a command whose one required argument is all it takes.
+Declaration withArgument(const char* argument, const char* help,
+                         std::function<int(const Context&, const std::string&)> run);
+
 // The declaration of a command whose one option is --json (what its JSON is: `help`).
-std::function<Run(CLI::App&)> withJsonFlag(const char* help, int (*run)(const Context&, bool json));
+Declaration withJsonFlag(const char* help, int (*run)(const Context&, bool json));
+
+// What names a task on the command line.
+inline constexpr const char* TaskArgumentHelp = "the task's AppID or AppName";
 
 std::vector<Command> taskCommands();     // tasks, next, due
 std::vector<Command> defineCommands();   // add, set, rm

@@ -404,14 +404,12 @@ std::vector<Command> controlCommands() {
                    "the table directly)"},
     };
     for (const auto& c : onTask)
-        commands.push_back(
-            {c.name, c.description, [name = std::string(c.name)](CLI::App& cmd) {
-                 auto task = std::make_shared<std::string>();
-                 cmd.add_option("TASK", *task, "the task's AppID or AppName")->required();
-                 return Run([name, task](const Context& context) {
-                     return runControl(context, name, *task);
-                 });
-             }});
+        commands.push_back({c.name, c.description,
+                            withArgument("TASK", TaskArgumentHelp,
+                                         [name = std::string(c.name)](const Context& context,
+                                                                      const std::string& task) {
+                                             return runControl(context, name, task);
+                                         })});
     return commands;
 }
 

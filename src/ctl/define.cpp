@@ -40,14 +40,8 @@ int runAdd(const Context& context, const std::string& name, const std::vector<Se
         shared = shared || dm->Table1AppName.asString() == name;
     std::vector<Setting> settings{{"name", name}};
     settings.insert(settings.end(), given.begin(), given.end());
-    dm->Table1.append();
-    const std::vector<Problem> problems = applyTaskSettings(*dm, settings, context, true);
-    if (!problems.empty()) {
-        dm->Table1.cancel();
-        report(problems);
+    if (!appendRecord(dm->Table1, [&] { return applyTaskSettings(*dm, settings, context, true); }))
         return ExitDataError;
-    }
-    dm->Table1.post();
     transaction.commit();
     if (shared)
         std::cerr << "Another task is named " << name << " too: name them by their AppIDs.\n";
@@ -66,14 +60,7 @@ int runSet(const Context& context, const std::string& task, const std::vector<Se
     const auto changes =
         changesOf(t, [&] { return applyTaskSettings(*dm, settings, context, false); });
     if (!changes) return ExitDataError;
-    const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in " << title << ".\n";
-        return ExitOk;
-    }
-    updateColumns(t, row, changed);
-    transaction.commit();
-    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    commitChanges(t, row, *changes, transaction, title);
     return ExitOk;
 }
 
@@ -82,49 +69,30 @@ int runRm(const Context& context, const std::string& task) {
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     locateTask(*dm, task);
-    const std::string title = taskTitle(*dm);
-    deleteRow(dm->Table1, dm->Table1.getBookmark());
-    transaction.commit();
-    std::cout << "Removed " << title << ".\n";
+    commitRemoval(dm->Table1, dm->Table1.getBookmark(), transaction, taskTitle(*dm));
     return ExitOk;
 }
 
 } // namespace
 
 std::vector<Command> defineCommands() {
+    const auto taskOptions = [](bool change) {
+        return [change](CLI::App& cmd, TaskOptions& options) { options.add(&cmd, change); };
+    };
     return {
         {"add", "Add a task (every minute unless a kind is given) and print its AppID",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string name;
-                 TaskOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("NAME", v->name, "the task's name (at most 40 characters)")->required();
-             v->options.add(&cmd, false);
-             return [v](const Context& context) {
-                 return runAdd(context, v->name, v->options.settings());
-             };
-         }},
+         withArgument<TaskOptions>(
+             "NAME", "the task's name (at most 40 characters)", taskOptions(false),
+             [](const Context& context, const std::string& name, const TaskOptions& options) {
+                 return runAdd(context, name, options.settings());
+             })},
         {"set", "Change the given fields of a task",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string task;
-                 TaskOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("TASK", v->task, "the task's AppID or AppName")->required();
-             v->options.add(&cmd, true);
-             return [v](const Context& context) {
-                 return runSet(context, v->task, v->options.settings());
-             };
-         }},
-        {"rm", "Remove a task",
-         [](CLI::App& cmd) -> Run {
-             auto task = std::make_shared<std::string>();
-             cmd.add_option("TASK", *task, "the task's AppID or AppName")->required();
-             return [task](const Context& context) { return runRm(context, *task); };
-         }},
+         withArgument<TaskOptions>(
+             "TASK", TaskArgumentHelp, taskOptions(true),
+             [](const Context& context, const std::string& task, const TaskOptions& options) {
+                 return runSet(context, task, options.settings());
+             })},
+        {"rm", "Remove a task", withArgument("TASK", TaskArgumentHelp, runRm)},
     };
 }
 

@@ -377,25 +377,27 @@ int runEdit(const Context& context, const std::optional<std::string>& task, bool
 } // namespace
 
 std::vector<Command> editCommands() {
+    struct Values {
+        std::string task;
+        CLI::Option* taskOption = nullptr;
+        bool noRetry = false;
+    };
     return {{"edit",
              "Edit the definitions of one task or of all in $VISUAL or $EDITOR (else vi); write "
              "what changed, all or nothing",
-             [](CLI::App& cmd) -> Run {
-                 struct Values {
-                     std::string task;
-                     bool noRetry = false;
-                 };
-                 auto v = std::make_shared<Values>();
-                 CLI::Option* task =
-                     cmd.add_option("TASK", v->task, "the task's AppID or AppName; all without");
-                 cmd.add_flag("--no-retry", v->noRetry,
-                              "On an error, say what is wrong and end instead of asking to edit "
-                              "again");
-                 return [v, task](const Context& context) {
-                     return runEdit(context, task->count() ? std::optional(v->task) : std::nullopt,
-                                    !v->noRetry);
-                 };
-             }}};
+             withOptions<Values>(
+                 [](CLI::App& cmd, Values& v) {
+                     v.taskOption =
+                         cmd.add_option("TASK", v.task, "the task's AppID or AppName; all without");
+                     cmd.add_flag("--no-retry", v.noRetry,
+                                  "On an error, say what is wrong and end instead of asking to "
+                                  "edit again");
+                 },
+                 [](const Context& context, const Values& v) {
+                     return runEdit(context,
+                                    v.taskOption->count() ? std::optional(v.task) : std::nullopt,
+                                    !v.noRetry);
+                 })}};
 }
 
 } // namespace vektrin::ctl

@@ -504,6 +504,36 @@ void deleteRow(Table& table, Table::Bookmark rowid) {
     table.deleteRecord();
 }
 
+bool appendRecord(Table& table, const std::function<std::vector<Problem>()>& apply) {
+    table.append();
+    const std::vector<Problem> problems = apply();
+    if (!problems.empty()) {
+        table.cancel();
+        report(problems);
+        return false;
+    }
+    table.post();
+    return true;
+}
+
+void commitChanges(Table& table, Table::Bookmark rowid, const std::vector<Column>& changed,
+                   Transaction& transaction, const std::string& what) {
+    if (changed.empty()) {
+        std::cout << "Nothing to change in " << what << ".\n";
+        return;
+    }
+    updateColumns(table, rowid, changed);
+    transaction.commit();
+    std::cout << "Changed " << what << ": " << columnNames(changed) << ".\n";
+}
+
+void commitRemoval(Table& table, Table::Bookmark rowid, Transaction& transaction,
+                   const std::string& what) {
+    deleteRow(table, rowid);
+    transaction.commit();
+    std::cout << "Removed " << what << ".\n";
+}
+
 std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                           const Context& context, bool newRecord) {
     Applier a(dm, silenceSchedule(dm), context);

@@ -4,6 +4,7 @@
 
 #include "ctl/command.h"
 #include "store/data_ctrl.h"
+#include "store/store_backend.h"
 
 #include <cstdint>
 #include <functional>
@@ -135,6 +136,16 @@ std::optional<std::vector<Column>> changesOf(Table& t,
 void refuseWhileOpen(const Context& context, const std::vector<std::string>& windows);
 // Deletes the record with its data module handler (a resource takes its bit out of every task).
 void deleteRow(Table& table, Table::Bookmark rowid);
+// Appends the record that apply() fills and posts it; refused, it is cancelled and the problems
+// reported (false).
+bool appendRecord(Table& table, const std::function<std::vector<Problem>()>& apply);
+// Writes the changed columns of the row and commits them, saying what changed in `what` ("task 3
+// (Backup)"), or that nothing did.
+void commitChanges(Table& table, Table::Bookmark rowid, const std::vector<Column>& changed,
+                   Transaction& transaction, const std::string& what);
+// Deletes the row and commits, saying so.
+void commitRemoval(Table& table, Table::Bookmark rowid, Transaction& transaction,
+                   const std::string& what);
 
 // The kind options of tasks and silence periods, and their window.
 struct ScheduleOptions {

@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <memory>
 
 namespace vektrin::ctl {
 namespace {
@@ -49,24 +48,24 @@ int runInit(const Context& context, const InitOptions& options) {
     return ExitOk;
 }
 
+void declareInit(CLI::App& cmd, InitOptions& options) {
+    cmd.add_option("DIR", options.directory,
+                   "the tables' directory (default: ~/.local/share/vektrin/tables, under "
+                   "$XDG_DATA_HOME when set)");
+    auto* force =
+        cmd.add_flag("--force", options.force, "Replace an alias Control that is defined");
+    cmd.add_flag("--if-missing", options.ifMissing,
+                 "Do nothing, quietly, when the alias Control is defined")
+        ->excludes(force);
+}
+
 } // namespace
 
 std::vector<Command> initCommands() {
     return {{"init",
              "Define the alias Control in your aliases file and make its directory with three "
              "empty tables",
-             [](CLI::App& cmd) -> Run {
-                 auto v = std::make_shared<InitOptions>();
-                 cmd.add_option("DIR", v->directory,
-                                "the tables' directory (default: ~/.local/share/vektrin/tables, "
-                                "under $XDG_DATA_HOME when set)");
-                 auto* force =
-                     cmd.add_flag("--force", v->force, "Replace an alias Control that is defined");
-                 cmd.add_flag("--if-missing", v->ifMissing,
-                              "Do nothing, quietly, when the alias Control is defined")
-                     ->excludes(force);
-                 return [v](const Context& context) { return runInit(context, *v); };
-             }}};
+             withOptions<InitOptions>(declareInit, runInit)}};
 }
 
 } // namespace vektrin::ctl

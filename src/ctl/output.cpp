@@ -198,31 +198,28 @@ int runOutput(const Context& context, const OutputOptions& options) {
     return ExitOk;
 }
 
+void declareOutput(CLI::App& cmd, OutputOptions& options) {
+    addArgument(cmd, "TASK", options.task, TaskArgumentHelp);
+    CLI::Option* run = addNumberOption(cmd, "--run", options.run,
+                                       "the run: 1 the last, 2 the one before, ...", 1, 1000000);
+    CLI::Option* follow = cmd.add_flag("-f,--follow", options.follow,
+                                       "Go on printing while the run goes on, until it ends");
+    cmd.add_flag("--list", options.list,
+                 "List the kept runs, newest first: number, start, end, exit code, status and "
+                 "size in bytes, separated by tabs")
+        ->excludes(run)
+        ->excludes(follow);
+    cmd.add_flag("--json", options.json,
+                 "With --list: an array of objects (Run, Start, End, ExitCode, Status, Size)");
+}
+
 } // namespace
 
 std::vector<Command> outputCommands() {
     return {{"output",
              "Print what the last run of a task printed (standard output and error as written), "
              "an earlier run, or the list of its kept runs",
-             [](CLI::App& cmd) -> Run {
-                 auto options = std::make_shared<OutputOptions>();
-                 cmd.add_option("TASK", options->task, "the task's AppID or AppName")->required();
-                 CLI::Option* run =
-                     addNumberOption(cmd, "--run", options->run,
-                                     "the run: 1 the last, 2 the one before, ...", 1, 1000000);
-                 CLI::Option* follow =
-                     cmd.add_flag("-f,--follow", options->follow,
-                                  "Go on printing while the run goes on, until it ends");
-                 cmd.add_flag("--list", options->list,
-                              "List the kept runs, newest first: number, start, end, exit code, "
-                              "status and size in bytes, separated by tabs")
-                     ->excludes(run)
-                     ->excludes(follow);
-                 cmd.add_flag("--json", options->json,
-                              "With --list: an array of objects (Run, Start, End, ExitCode, "
-                              "Status, Size)");
-                 return [options](const Context& context) { return runOutput(context, *options); };
-             }}};
+             withOptions<OutputOptions>(declareOutput, runOutput)}};
 }
 
 } // namespace vektrin::ctl

@@ -22,7 +22,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <memory>
 #include <optional>
 
 namespace vektrin::ctl {
@@ -264,36 +263,39 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
 } // namespace
 
 std::vector<Command> protocolCommands() {
-    return {{"protocol", "Print the protocol lines, filtered", [](CLI::App& cmd) -> Run {
-                 struct Values {
-                     ProtocolOptions protocol;
-                     std::string since, until;
-                 };
-                 auto v = std::make_shared<Values>();
-                 cmd.add_option("--log", v->protocol.logFile,
-                                "the protocol file (default: the running scheduler's; else the "
-                                "one in ~/.local/state/vektrin, else Vektrin.log here)");
-                 addNumberOption(cmd, "-n,--lines", v->protocol.lastLines,
-                                 "only the last N lines that pass the filters (0: none of the "
-                                 "lines there are, with --follow only new ones)",
-                                 0, 1 << 30);
-                 addMomentOption(cmd, "--since", v->since, "only lines of this moment and later");
-                 addMomentOption(cmd, "--until", v->until, "only lines before this moment");
-                 cmd.add_option("--task", v->protocol.task,
-                                "only the lines about this AppName (with the launch error line "
-                                "that follows its \"Executes\" line)");
-                 cmd.add_flag("-f,--follow", v->protocol.follow,
-                              "Go on printing lines as they are written");
-                 cmd.add_flag("--json", v->protocol.json,
-                              "One object a line: {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or null, "
-                              "\"Line\": the line}");
-                 return [v](const Context& context) {
+    struct Values {
+        ProtocolOptions protocol;
+        std::string since, until;
+    };
+    return {{"protocol", "Print the protocol lines, filtered",
+             withOptions<Values>(
+                 [](CLI::App& cmd, Values& v) {
+                     cmd.add_option("--log", v.protocol.logFile,
+                                    "the protocol file (default: the running scheduler's; else "
+                                    "the one in ~/.local/state/vektrin, else Vektrin.log here)");
+                     addNumberOption(cmd, "-n,--lines", v.protocol.lastLines,
+                                     "only the last N lines that pass the filters (0: none of "
+                                     "the lines there are, with --follow only new ones)",
+                                     0, 1 << 30);
+                     addMomentOption(cmd, "--since", v.since,
+                                     "only lines of this moment and later");
+                     addMomentOption(cmd, "--until", v.until, "only lines before this moment");
+                     cmd.add_option("--task", v.protocol.task,
+                                    "only the lines about this AppName (with the launch error "
+                                    "line that follows its \"Executes\" line)");
+                     cmd.add_flag("-f,--follow", v.protocol.follow,
+                                  "Go on printing lines as they are written");
+                     cmd.add_flag("--json", v.protocol.json,
+                                  "One object a line: {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or "
+                                  "null, \"Line\": the line}");
+                 },
+                 [](const Context& context, const Values& v) {
                      const DateTime now = context.now();
-                     if (!v->since.empty()) v->protocol.since = readMoment(v->since, now);
-                     if (!v->until.empty()) v->protocol.until = readMoment(v->until, now);
-                     return runProtocol(context, v->protocol);
-                 };
-             }}};
+                     ProtocolOptions protocol = v.protocol;
+                     if (!v.since.empty()) protocol.since = readMoment(v.since, now);
+                     if (!v.until.empty()) protocol.until = readMoment(v.until, now);
+                     return runProtocol(context, protocol);
+                 })}};
 }
 
 } // namespace vektrin::ctl

@@ -119,19 +119,18 @@ int runResourceList(const Context& context, bool json) {
     return ExitOk;
 }
 
+std::string resourceTitle(TDataCtrl& dm) {
+    return "resource " + std::to_string(dm.Table2ResourceNo.asInteger()) + " (" +
+           dm.Table2ResourceName.asString() + ")";
+}
+
 int runResourceAdd(const Context& context, const std::vector<Setting>& settings) {
     refuseWhileOpen(context, {wire::TasksWindow.name, wire::ConflictsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const std::vector<std::int64_t> taken = otherNumbers(*dm, 0);
-    dm->Table2.append();
-    const std::vector<Problem> problems = applyResourceSettings(*dm, settings, taken);
-    if (!problems.empty()) {
-        dm->Table2.cancel();
-        report(problems);
+    if (!appendRecord(dm->Table2, [&] { return applyResourceSettings(*dm, settings, taken); }))
         return ExitDataError;
-    }
-    dm->Table2.post();
     transaction.commit();
     std::cout << "Added resource " << dm->Table2ResourceNo.asInteger() << " ("
               << dm->Table2ResourceName.asString() << ").\n";
@@ -144,29 +143,22 @@ int runResourceSet(const Context& context, const std::string& resource,
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);
-    const std::string title = "resource " + std::to_string(dm->Table2ResourceNo.asInteger()) +
-                              " (" + dm->Table2ResourceName.asString() + ")";
+    const std::string title = resourceTitle(*dm);
     const std::vector<std::int64_t> taken = otherNumbers(*dm, row);
     std::vector<Column> before;
     const auto changes = changesOf(
         dm->Table2, [&] { return applyResourceSettings(*dm, settings, taken); }, &before);
     if (!changes) return ExitDataError;
     const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in " << title << ".\n";
-        return ExitOk;
-    }
-    updateColumns(dm->Table2, row, changed);
     // Tasks name their resources by number, as they do when the editor renumbers one.
     int users = 0;
     const auto* was = std::get_if<std::int64_t>(&before.front().second);
     const std::int64_t old = was ? *was : 0;
-    if (changed.front().first == "ResourceNo" && old >= 1 && old <= 31)
+    if (!changed.empty() && changed.front().first == "ResourceNo" && old >= 1 && old <= 31)
         for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next())
             if (static_cast<std::uint32_t>(dm->Table1Conflicts.asInteger()) & resourceBit(old))
                 ++users;
-    transaction.commit();
-    std::cout << "Changed " << title << ": " << columnNames(changed) << ".\n";
+    commitChanges(dm->Table2, row, changed, transaction, title);
     if (users > 0)
         std::cerr << users << (users == 1 ? " task names" : " tasks name") << " resource " << old
                   << " by its number and keep doing so: vektrinctl set TASK --conflicts changes "
@@ -179,70 +171,57 @@ int runResourceRm(const Context& context, const std::string& resource) {
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     const Table::Bookmark row = locateResource(*dm, resource);
-    const std::int64_t no = dm->Table2ResourceNo.asInteger();
-    const std::string title =
-        "resource " + std::to_string(no) + " (" + dm->Table2ResourceName.asString() + ")";
     // As the editor's deletion: no task needs the resource any more.
-    deleteRow(dm->Table2, row);
-    transaction.commit();
-    std::cout << "Removed " << title << ".\n";
+    commitRemoval(dm->Table2, row, transaction, resourceTitle(*dm));
     return ExitOk;
 }
 
 } // namespace
 
 std::vector<Command> resourceCommands() {
-    const auto resourceArgument = [](CLI::App& cmd, std::string& resource) {
-        cmd.add_option("RESOURCE", resource, "its number or name")->required();
+    struct Change {
+        std::string number, name, maxWait;
+        CLI::Option *numberOption = nullptr, *nameOption = nullptr, *maxWaitOption = nullptr;
     };
+    const char* const resource = "RESOURCE";
+    const char* const resourceHelp = "its number or name";
     return {
         {"resource", "List, add, change or remove conflicting resources", nullptr},
         {"resource list", "List the resources: number, name, longest wait",
          withJsonFlag("An array of objects", runResourceList)},
         {"resource add", "Add a resource",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string number, name, maxWait;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("NUMBER", v->number, "1 .. 31")->required();
-             cmd.add_option("NAME", v->name, "at most 80 characters")->required();
-             cmd.add_option("--max-wait", v->maxWait,
-                            "The longest time a task waits for it, HH:MM or HH:MM:SS")
-                 ->option_text("TIME");
-             return [v](const Context& context) {
+         withOptions<Change>(
+             [](CLI::App& cmd, Change& v) {
+                 addArgument(cmd, "NUMBER", v.number, "1 .. 31");
+                 addArgument(cmd, "NAME", v.name, "at most 80 characters");
+                 cmd.add_option("--max-wait", v.maxWait,
+                                "The longest time a task waits for it, HH:MM or HH:MM:SS")
+                     ->option_text("TIME");
+             },
+             [](const Context& context, const Change& v) {
                  return runResourceAdd(context,
-                                       {{"number", v->number},
-                                        {"name", v->name},
-                                        {"max-wait", v->maxWait.empty() ? "00:00" : v->maxWait}});
-             };
-         }},
+                                       {{"number", v.number},
+                                        {"name", v.name},
+                                        {"max-wait", v.maxWait.empty() ? "00:00" : v.maxWait}});
+             })},
         {"resource set", "Change a resource",
-         [resourceArgument](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string resource, number, name, maxWait;
-             };
-             auto v = std::make_shared<Values>();
-             resourceArgument(cmd, v->resource);
-             CLI::Option* number = cmd.add_option("--number", v->number, "A new number, 1 .. 31");
-             CLI::Option* name = cmd.add_option("--name", v->name, "A new name");
-             CLI::Option* maxWait =
-                 cmd.add_option("--max-wait", v->maxWait, "HH:MM or HH:MM:SS")->option_text("TIME");
-             return [v, number, name, maxWait](const Context& context) {
+         withArgument<Change>(
+             resource, resourceHelp,
+             [](CLI::App& cmd, Change& v) {
+                 v.numberOption = cmd.add_option("--number", v.number, "A new number, 1 .. 31");
+                 v.nameOption = cmd.add_option("--name", v.name, "A new name");
+                 v.maxWaitOption = cmd.add_option("--max-wait", v.maxWait, "HH:MM or HH:MM:SS")
+                                       ->option_text("TIME");
+             },
+             [](const Context& context, const std::string& resource, const Change& v) {
                  std::vector<Setting> s;
-                 if (number->count()) s.push_back({"number", v->number});
-                 if (name->count()) s.push_back({"name", v->name});
-                 if (maxWait->count()) s.push_back({"max-wait", v->maxWait});
-                 return runResourceSet(context, v->resource, s);
-             };
-         }},
+                 if (v.numberOption->count()) s.push_back({"number", v.number});
+                 if (v.nameOption->count()) s.push_back({"name", v.name});
+                 if (v.maxWaitOption->count()) s.push_back({"max-wait", v.maxWait});
+                 return runResourceSet(context, resource, s);
+             })},
         {"resource rm", "Remove a resource; no task needs it any more afterwards",
-         [resourceArgument](CLI::App& cmd) -> Run {
-             auto resource = std::make_shared<std::string>();
-             resourceArgument(cmd, *resource);
-             return
-                 [resource](const Context& context) { return runResourceRm(context, *resource); };
-         }},
+         withArgument(resource, resourceHelp, runResourceRm)},
     };
 }
 

@@ -66,16 +66,16 @@ int runSilenceAdd(const Context& context, const std::vector<Setting>& settings) 
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
     dm->Table3.first();
-    dm->Table3.append();
-    const std::vector<Problem> problems = applySilenceSettings(*dm, settings, context, true);
-    if (!problems.empty()) {
-        dm->Table3.cancel();
-        report(problems);
+    bool always = false;
+    if (!appendRecord(dm->Table3, [&] {
+            const std::vector<Problem> problems =
+                applySilenceSettings(*dm, settings, context, true);
+            always =
+                problems.empty() && Schedule::read(ScheduleColumns::ofSilence(*dm)).shownKind() ==
+                                        ScheduleKind::EveryMinute;
+            return problems;
+        }))
         return ExitDataError;
-    }
-    const bool always =
-        Schedule::read(ScheduleColumns::ofSilence(*dm)).shownKind() == ScheduleKind::EveryMinute;
-    dm->Table3.post();
     transaction.commit();
     std::cout << "Added silence period " << dm->Table3.recordCount() << ".\n";
     if (always) std::cerr << "It silences every minute: no task is launched while it exists.\n";
@@ -91,14 +91,7 @@ int runSilenceSet(const Context& context, const std::string& number,
     const auto changes =
         changesOf(dm->Table3, [&] { return applySilenceSettings(*dm, settings, context, false); });
     if (!changes) return ExitDataError;
-    const std::vector<Column>& changed = *changes;
-    if (changed.empty()) {
-        std::cout << "Nothing to change in silence period " << number << ".\n";
-        return ExitOk;
-    }
-    updateColumns(dm->Table3, row, changed);
-    transaction.commit();
-    std::cout << "Changed silence period " << number << ": " << columnNames(changed) << ".\n";
+    commitChanges(dm->Table3, row, *changes, transaction, "silence period " + number);
     return ExitOk;
 }
 
@@ -106,57 +99,43 @@ int runSilenceRm(const Context& context, const std::string& number) {
     refuseWhileOpen(context, {wire::ExceptionsWindow.name});
     auto dm = openTables(context, OpenMode::ReadWrite);
     Transaction transaction(dm->database());
-    deleteRow(dm->Table3, locateSilence(*dm, number));
-    transaction.commit();
-    std::cout << "Removed silence period " << number << ".\n";
+    commitRemoval(dm->Table3, locateSilence(*dm, number), transaction, "silence period " + number);
     return ExitOk;
 }
 
 } // namespace
 
 std::vector<Command> silenceCommands() {
-    const auto numberArgument = [](CLI::App& cmd, std::string& number) {
-        cmd.add_option("NUMBER", number, "its number, as silence list shows it")->required();
+    const char* const number = "NUMBER";
+    const char* const numberHelp = "its number, as silence list shows it";
+    const auto periodOptions = [](CLI::App& cmd, ScheduleOptions& options) {
+        options.add(&cmd, "silence period");
     };
     return {
         {"silence", "List, add, change or remove silence periods", nullptr},
         {"silence list", "List the silence periods with their numbers",
          withJsonFlag("An array of objects", runSilenceList)},
         {"silence add", "Add a silence period",
-         [](CLI::App& cmd) -> Run {
-             auto options = std::make_shared<ScheduleOptions>();
-             options->add(&cmd, "silence period");
-             return [options](const Context& context) {
+         withOptions<ScheduleOptions>(
+             periodOptions,
+             [](const Context& context, const ScheduleOptions& options) {
                  std::vector<Setting> s;
-                 options->settings(s);
+                 options.settings(s);
                  if (s.empty() || s.front().key != "schedule")
                      throw CommandError(ExitUsage,
                                         "Give the kind: --every-minute, --hourly, --daily, "
                                         "--weekly DAY, --monthly DAY or --yearly");
                  return runSilenceAdd(context, s);
-             };
-         }},
+             })},
         {"silence set", "Change a silence period",
-         [numberArgument](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string number;
-                 ScheduleOptions options;
-             };
-             auto v = std::make_shared<Values>();
-             numberArgument(cmd, v->number);
-             v->options.add(&cmd, "silence period");
-             return [v](const Context& context) {
+         withArgument<ScheduleOptions>(
+             number, numberHelp, periodOptions,
+             [](const Context& context, const std::string& number, const ScheduleOptions& options) {
                  std::vector<Setting> s;
-                 v->options.settings(s);
-                 return runSilenceSet(context, v->number, s);
-             };
-         }},
-        {"silence rm", "Remove a silence period",
-         [numberArgument](CLI::App& cmd) -> Run {
-             auto number = std::make_shared<std::string>();
-             numberArgument(cmd, *number);
-             return [number](const Context& context) { return runSilenceRm(context, *number); };
-         }},
+                 options.settings(s);
+                 return runSilenceSet(context, number, s);
+             })},
+        {"silence rm", "Remove a silence period", withArgument(number, numberHelp, runSilenceRm)},
     };
 }
 

@@ -12,7 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <memory>
+#include <iterator>
 
 namespace vektrin::ctl {
 namespace {
@@ -50,36 +50,15 @@ Json decodedSchedule(const Schedule& w) {
     return s;
 }
 
-// The words of `due`: why the pass will or will not launch the task in this minute.
+// The words of `due`, in the order of schedule::Verdict: why the pass will or will not launch
+// the task in this minute.
+constexpr const char* VerdictWords[] = {
+    "stopped", "waiting", "silence", "condition-error", "condition-false", "repeated-minute", "due",
+    "made-up", "due",     "running", "never-due",       "outside-window",  "off-step"};
+static_assert(std::size(VerdictWords) == std::size_t(schedule::Verdict::OffStep) + 1);
+
 const char* verdictWord(schedule::Verdict verdict) {
-    switch (verdict) {
-    case schedule::Verdict::Stopped:
-        return "stopped";
-    case schedule::Verdict::Waiting:
-        return "waiting";
-    case schedule::Verdict::Silenced:
-        return "silence";
-    case schedule::Verdict::ConditionError:
-        return "condition-error";
-    case schedule::Verdict::ConditionFalse:
-        return "condition-false";
-    case schedule::Verdict::RepeatedMinute:
-        return "repeated-minute";
-    case schedule::Verdict::Launch:
-    case schedule::Verdict::Replace:
-        return "due";
-    case schedule::Verdict::MakeUp:
-        return "made-up";
-    case schedule::Verdict::StillRunning:
-        return "running";
-    case schedule::Verdict::NeverDue:
-        return "never-due";
-    case schedule::Verdict::OutsideWindow:
-        return "outside-window";
-    case schedule::Verdict::OffStep:
-        return "off-step";
-    }
-    return "never-due";
+    return VerdictWords[static_cast<std::size_t>(verdict)];
 }
 
 int runTasks(const Context& context, bool json, bool header) {
@@ -216,64 +195,62 @@ int runDue(const Context& context, bool json) {
 } // namespace
 
 std::vector<Command> taskCommands() {
+    struct Flags {
+        bool json = false, noHeader = false, missed = false;
+        std::string since;
+    };
     return {
         {"tasks",
          "List every task: AppID, AppName, schedule, run type, stopped, status, last change and "
          "next launch, separated by tabs",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 bool json = false, noHeader = false;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_flag("--json", v->json, "An array of objects keyed by field name");
-             cmd.add_flag("--no-header", v->noHeader, "The lines without the header line");
-             return
-                 [v](const Context& context) { return runTasks(context, v->json, !v->noHeader); };
-         }},
+         withOptions<Flags>(
+             [](CLI::App& cmd, Flags& v) {
+                 cmd.add_flag("--json", v.json, "An array of objects keyed by field name");
+                 cmd.add_flag("--no-header", v.noHeader, "The lines without the header line");
+             },
+             [](const Context& context, const Flags& v) {
+                 return runTasks(context, v.json, !v.noHeader);
+             })},
         {"next",
          "Print the next launch moments of a task, or of a schedule given as add takes it, one "
          "\"YYYY-MM-DD HH:MM\" per line",
-         [](CLI::App& cmd) -> Run {
-             auto v = std::make_shared<NextOptions>();
-             CLI::Option* task = cmd.add_option("TASK", v->task, "the task's AppID or AppName");
-             addNumberOption(cmd, "-n,--count", v->count, "how many moments", 1, 100000);
-             cmd.add_flag("--json", v->json, "Each moment as a JSON string on its line");
-             v->schedule.add(&cmd, "schedule");
-             v->repeatOption = addSettingOption(&cmd, *taskSetting("repeat"), v->repeat);
-             for (CLI::Option* o :
-                  {v->schedule.everyMinute, v->schedule.hourly, v->schedule.daily,
-                   v->schedule.weeklyOption, v->schedule.monthlyOption, v->schedule.yearly,
-                   v->schedule.fromOption, v->schedule.toOption, v->repeatOption})
-                 task->excludes(o);
-             return [v](const Context& context) {
-                 if (v->task.empty() && v->settings().size() == 1)
+         withOptions<NextOptions>(
+             [](CLI::App& cmd, NextOptions& v) {
+                 CLI::Option* task = cmd.add_option("TASK", v.task, TaskArgumentHelp);
+                 addNumberOption(cmd, "-n,--count", v.count, "how many moments", 1, 100000);
+                 cmd.add_flag("--json", v.json, "Each moment as a JSON string on its line");
+                 v.schedule.add(&cmd, "schedule");
+                 v.repeatOption = addSettingOption(&cmd, *taskSetting("repeat"), v.repeat);
+                 for (CLI::Option* o :
+                      {v.schedule.everyMinute, v.schedule.hourly, v.schedule.daily,
+                       v.schedule.weeklyOption, v.schedule.monthlyOption, v.schedule.yearly,
+                       v.schedule.fromOption, v.schedule.toOption, v.repeatOption})
+                     task->excludes(o);
+             },
+             [](const Context& context, const NextOptions& v) {
+                 if (v.task.empty() && v.settings().size() == 1)
                      throw CommandError(ExitUsage, "next needs a TASK or a schedule (--daily, "
                                                    "--weekly DAY, --from, ...)");
-                 return runNext(context, *v);
-             };
-         }},
+                 return runNext(context, v);
+             })},
         {"due",
          "For the minute of --at, say of every task whether the scheduling pass launches it, or "
          "why not",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 bool json = false, missed = false;
-                 std::string since;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_flag("--json", v->json, "An array of objects");
-             cmd.add_flag("--missed", v->missed,
-                          "List the launches no pass made: the scheduler was not running, the "
-                          "machine slept or the clock stepped over them");
-             addMomentOption(cmd, "--since", v->since,
-                             "With --missed: from this moment on (default: the last 7 days)");
-             return [v](const Context& context) {
-                 if (v->missed) return runMissed(context, v->since, v->json);
-                 if (!v->since.empty())
+         withOptions<Flags>(
+             [](CLI::App& cmd, Flags& v) {
+                 cmd.add_flag("--json", v.json, "An array of objects");
+                 cmd.add_flag("--missed", v.missed,
+                              "List the launches no pass made: the scheduler was not running, the "
+                              "machine slept or the clock stepped over them");
+                 addMomentOption(cmd, "--since", v.since,
+                                 "With --missed: from this moment on (default: the last 7 days)");
+             },
+             [](const Context& context, const Flags& v) {
+                 if (v.missed) return runMissed(context, v.since, v.json);
+                 if (!v.since.empty())
                      throw CommandError(ExitUsage, "--since is an option of --missed");
-                 return runDue(context, v->json);
-             };
-         }},
+                 return runDue(context, v.json);
+             })},
     };
 }
 

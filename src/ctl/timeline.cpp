@@ -149,37 +149,31 @@ int runTimeline(const Context& context, const TimelineOptions& o) {
     return ExitOk;
 }
 
+void declareTimeline(CLI::App& cmd, TimelineOptions& o) {
+    addMomentOption(cmd, "--from", o.from, "where the period begins (default: --at, or now)");
+    auto* to =
+        addMomentOption(cmd, "--to", o.to, "where the period ends (it holds at most 31 days)");
+    auto* hours = addNumberOption(cmd, "--hours", o.hours, "the period's length in hours", 1,
+                                  timeline::MaxDays * 24);
+    auto* days = addNumberOption(cmd, "--days", o.days, "the period's length in days (default: 1)",
+                                 1, timeline::MaxDays);
+    to->excludes(hours)->excludes(days);
+    hours->excludes(days);
+    cmd.add_option("--task", o.tasks,
+                   "only these tasks, by AppID or AppName (default: every task not stopped)")
+        ->option_text("TASK ...");
+    cmd.add_option("-o,--output", o.output, "the file (standard output without)")
+        ->option_text("FILE");
+    cmd.add_flag("--text", o.text, "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
+}
+
 } // namespace
 
 std::vector<Command> timelineCommands() {
     return {{"timeline",
              "Draw the launches, windows, silence periods and resource conflicts of the coming "
              "hours or days as an SVG chart (or, with --text, as lines)",
-             [](CLI::App& app) -> Run {
-                 auto o = std::make_shared<TimelineOptions>();
-                 CLI::App* cmd = &app;
-                 addMomentOption(*cmd, "--from", o->from,
-                                 "where the period begins (default: --at, or now)");
-                 auto* to = addMomentOption(*cmd, "--to", o->to,
-                                            "where the period ends (it holds at most 31 days)");
-                 auto* hours =
-                     addNumberOption(*cmd, "--hours", o->hours, "the period's length in hours", 1,
-                                     timeline::MaxDays * 24);
-                 auto* days = addNumberOption(*cmd, "--days", o->days,
-                                              "the period's length in days (default: 1)", 1,
-                                              timeline::MaxDays);
-                 to->excludes(hours)->excludes(days);
-                 hours->excludes(days);
-                 cmd->add_option(
-                        "--task", o->tasks,
-                        "only these tasks, by AppID or AppName (default: every task not stopped)")
-                     ->option_text("TASK ...");
-                 cmd->add_option("-o,--output", o->output, "the file (standard output without)")
-                     ->option_text("FILE");
-                 cmd->add_flag("--text", o->text,
-                               "Lines \"YYYY-MM-DD HH:MM<TAB>task<TAB>what\" instead of SVG");
-                 return [o](const Context& context) { return runTimeline(context, *o); };
-             }}};
+             withOptions<TimelineOptions>(declareTimeline, runTimeline)}};
 }
 
 } // namespace vektrin::ctl

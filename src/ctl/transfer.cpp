@@ -380,24 +380,19 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
 std::vector<Command> transferCommands() {
     return {
         {"export", "Write tasks, resources and silence periods as one JSON document",
-         [](CLI::App& cmd) -> Run {
-             auto file = std::make_shared<std::string>();
-             cmd.add_option("-o,--output", *file, "the file (standard output without)");
-             return [file](const Context& context) { return runExport(context, *file); };
-         }},
+         withOptions<std::string>(
+             [](CLI::App& cmd, std::string& file) {
+                 cmd.add_option("-o,--output", file, "the file (standard output without)");
+             },
+             runExport)},
         {"import", "Add the records of an exported document to the tables, all or none",
-         [](CLI::App& cmd) -> Run {
-             struct Values {
-                 std::string file;
-                 bool replace = false;
-             };
-             auto v = std::make_shared<Values>();
-             cmd.add_option("FILE", v->file, "the JSON document (- for standard input)")
-                 ->required();
-             cmd.add_flag("--replace", v->replace,
-                          "Replace everything in the three tables by the document");
-             return [v](const Context& context) { return runImport(context, v->file, v->replace); };
-         }},
+         withArgument<bool>(
+             "FILE", "the JSON document (- for standard input)",
+             [](CLI::App& cmd, bool& replace) {
+                 cmd.add_flag("--replace", replace,
+                              "Replace everything in the three tables by the document");
+             },
+             runImport)},
     };
 }
 

@@ -58,16 +58,6 @@ int runExpand(const Context& context, const std::string& text) {
     return ExitOk;
 }
 
-// A try takes the one text that follows its name.
-Command textTry(const char* name, const char* description, const char* argument,
-                const char* argumentHelp, int (*run)(const Context&, const std::string&)) {
-    return {name, description, [=](CLI::App& cmd) -> Run {
-                auto text = std::make_shared<std::string>();
-                cmd.add_option(argument, *text, argumentHelp)->required();
-                return [run, text](const Context& context) { return run(context, *text); };
-            }};
-}
-
 // A condition may well begin with "-" ("-(1)", "--2"): the word after a try's name is its
 // argument whatever it looks like, unless it asks for help.
 std::vector<std::string> withLiteralArgument(std::vector<std::string> args) {
@@ -92,10 +82,11 @@ std::vector<std::string> withLiteralArgument(std::vector<std::string> args) {
 } // namespace
 
 std::vector<Command> tryCommands() {
-    return {textTry("eval", "Evaluate a launch or termination condition and print its value",
-                    "CONDITION", "the condition text, as in a task", runEval),
-            textTry("expand", "Print a command string with its date and time placeholders expanded",
-                    "TEXT", "the command string", runExpand)};
+    // A try takes the one text that follows its name.
+    return {{"eval", "Evaluate a launch or termination condition and print its value",
+             withArgument("CONDITION", "the condition text, as in a task", runEval)},
+            {"expand", "Print a command string with its date and time placeholders expanded",
+             withArgument("TEXT", "the command string", runExpand)}};
 }
 
 namespace {
