@@ -42,6 +42,8 @@ class RowCache {
     int indexOf(std::int64_t rowid) const;
     // Where a row belongs in the table's order.
     int sortedPosition(const StoredRow& row) const;
+    // Whether a column orders the rows, so that an edit may move its row; else rowid order.
+    bool ordered() const { return orderIndex_ >= 0; }
     // Puts the row where it belongs; returns its position.
     int place(StoredRow row);
 

@@ -214,9 +214,16 @@ void Table::post() {
 void Table::finishPost(bool inserting) {
     auto& rows = rows_.rows();
     const int pos = cursor_.pos();
-    if (!inserting) rows.erase(rows.begin() + pos);
-    // Where the record belongs in the order, which an edit may have changed.
-    const int at = rows_.place(edit_.row());
+    int at = pos;
+    if (!inserting && !rows_.ordered()) {
+        // In rowid order an edit never moves its row: replaced where it stands, so that a run of
+        // posts over a large table stays linear.
+        rows[static_cast<std::size_t>(pos)] = edit_.row();
+    } else {
+        if (!inserting) rows.erase(rows.begin() + pos);
+        // Where the record belongs in the order, which an edit may have changed.
+        at = rows_.place(edit_.row());
+    }
     if (inserting || at != pos) {
         cursor_.setPos(at);
         notifyDataSet();
