@@ -181,6 +181,8 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {{"add", longName, "--command", "x"}, 2, "--name: is longer than 40 characters"},
         {{"add", "a\tb", "--command", "x"}, 2, "--name: holds a control character"},
         {{"add", "t", "--command", "\xff"}, 2, "--command: is not UTF-8 text"},
+        // A surrogate: what export could not write is refused where it is entered.
+        {{"add", "t", "--command", "run \xed\xa0\x80"}, 2, "--command: is not UTF-8 text"},
         {{"add", "t", "--command", ""}, 2, "--command: is empty"},
         {{"add", "t"}, 64, "missing --command"},
         {add({"--daily", "--hourly"}), 64, "excludes"},

@@ -316,14 +316,5 @@ TEST(DamagedTables, TextThatIsNotUtf8IsNamedWhereJsonCannotCarryIt) {
     }
 }
 
-// What add accepts, export can write: a surrogate, which JSON cannot carry, is refused.
-TEST(HostileText, AddRefusesWhatExportCouldNotWrite) {
-    Tables tables;
-    const auto added = tables.ctl({"add", "new", "--command", "run \xed\xa0\x80"});
-    EXPECT_EQ(added.exitCode, 2);
-    EXPECT_NE(added.err.find("--command: is not UTF-8 text"), std::string::npos) << added.err;
-    EXPECT_EQ(tables.ctl({"export"}).exitCode, 0);
-}
-
 } // namespace
 } // namespace vektrin

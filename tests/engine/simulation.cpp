@@ -448,8 +448,7 @@ class Simulation {
                       {"RepeatInterval", std::int64_t{s.repeatInterval}}});
             break;
         case 1:
-            t.stopped = !t.stopped;
-            write(t, {{"Stopped", std::int64_t{t.stopped}}});
+            write(t, {{"Stopped", std::int64_t{t.stopped = !t.stopped}}});
             break;
         case 2:
             t.condition = Condition(chance_.below(4));
@@ -457,8 +456,7 @@ class Simulation {
             write(t, {{"StartCondition", std::string(conditionText(t.condition))}});
             break;
         case 3:
-            t.catchUp = !t.catchUp;
-            write(t, {{"CatchUp", std::int64_t{t.catchUp}}});
+            write(t, {{"CatchUp", std::int64_t{t.catchUp = !t.catchUp}}});
             break;
         case 4:
             if (tasks_.size() < std::size_t(baseTasks_) * 3 / 2 && chance_.oneIn(2)) {
