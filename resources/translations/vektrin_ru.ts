@@ -18,6 +18,22 @@ Maybe Vektrin runs already?</source>
         <translation>Другой планировщик уже работает с таблицами в %s.</translation>
     </message>
     <message>
+        <source>The database server %s cannot be reached: %s</source>
+        <translation>Сервер базы данных %s недоступен: %s</translation>
+    </message>
+    <message>
+        <source>Another scheduler runs for the host %s on %s.</source>
+        <translation>Для компьютера %s на %s уже работает другой планировщик.</translation>
+    </message>
+    <message>
+        <source>The connection to the database server is lost: </source>
+        <translation>Связь с сервером базы данных потеряна: </translation>
+    </message>
+    <message>
+        <source>The connection to the database server is back.</source>
+        <translation>Связь с сервером базы данных восстановлена.</translation>
+    </message>
+    <message>
         <source>Another scheduler holds the protocol %s.</source>
         <translation>Другой планировщик уже ведёт протокол %s.</translation>
     </message>

@@ -1,6 +1,8 @@
 #include "store/data_ctrl.h"
 
 #include "platform/strings.h"
+#include "store/location.h"
+#include "store/pg_database.h"
 #include "store/status_text.h"
 
 namespace vektrin {
@@ -74,17 +76,25 @@ std::vector<AttachedFile> tableFiles() {
             tableFile("silence", SilenceFileName, "SYSEXCPT", silenceFields())};
 }
 
+std::unique_ptr<StoreBackend> openBackend(const std::string& location, OpenMode mode,
+                                          bool taskFileIsNew) {
+    if (isServerLocation(location)) return std::make_unique<PgDatabase>(location, mode);
+    return std::make_unique<Database>(location, tableFiles(), mode,
+                                      taskFileIsNew ? std::vector<std::string>{TaskFileName}
+                                                    : std::vector<std::string>{});
+}
+
 } // namespace
 
 void TDataCtrl::verify(const std::string& directory) {
+    // A server is asked when the tables are opened; there are no files to look at first.
+    if (isServerLocation(directory)) return;
     Database::verify(directory, tableFiles());
 }
 
 TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode,
                      bool taskFileIsNew)
-    : database_(std::make_unique<Database>(directory, tableFiles(), mode,
-                                           taskFileIsNew ? std::vector<std::string>{TaskFileName}
-                                                         : std::vector<std::string>{})),
+    : database_(openBackend(directory, mode, taskFileIsNew)),
       messages_(messages),
       table1_(std::make_unique<Table>(*database_, "main", "Vektrin", taskFields())),
       table2_(std::make_unique<Table>(*database_, "resources", "VKResrcs", resourceFields(),

@@ -23,8 +23,9 @@ inline constexpr const char* SilenceFileName = "SYSEXCPT.DB";
 
 class TDataCtrl {
   public:
-    // Opens (creating when missing) the three table files in directory. Read-only: nothing is
-    // created or written, a missing file reads as an empty table.
+    // Opens (creating when missing) the three table files in directory, or the tables in the
+    // database a server location names (store/location.h). Read-only: nothing is created or
+    // written, a missing table reads as empty.
     // taskFileIsNew: the caller created the task table file empty itself (its lock).
     TDataCtrl(const std::string& directory, MessagePort& messages,
               OpenMode mode = OpenMode::ReadWrite, bool taskFileIsNew = false);
@@ -42,7 +43,7 @@ class TDataCtrl {
     void Table2BeforeDelete(Table& dataSet);
 
   private:
-    std::unique_ptr<Database> database_;
+    std::unique_ptr<StoreBackend> database_;
     MessagePort& messages_;
     ResourceTable* resourceTable_ = nullptr;
 

@@ -3,6 +3,7 @@
 // store/database.cpp (the connection) and store/sqlite_table.cpp (a table's statements).
 
 #include "store/field.h"
+#include "store/shared_tables.h"
 
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,7 @@ namespace vektrin {
 constexpr int KeyViolationCode = 9729;  // a value the unique key already holds
 constexpr int MaxValueErrorCode = 9731; // above the field's maximum
 constexpr int RequiredFieldCode = 9732; // a required field without a value
+constexpr int ServerFailureCode = 9800; // the database server refused or could not be reached
 
 class DatabaseError : public std::runtime_error {
   public:
@@ -83,6 +85,8 @@ class StoreBackend {
     // Counts the rollbacks of this connection: rows read before one may hold changes that never
     // reached the files.
     virtual std::uint64_t rollbacks() const = 0;
+    // What several schedulers share; none on tables of one workstation.
+    virtual SharedTables* shared() { return nullptr; }
 
   private:
     friend class Transaction;

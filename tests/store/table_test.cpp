@@ -1,6 +1,7 @@
 #include "store/data_ctrl.h"
 #include "store/status_text.h"
 #include "support/fake_messages.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <functional>
@@ -12,11 +13,25 @@
 namespace vektrin {
 namespace {
 
+// The tables in a directory, or with VEKTRIN_TEST_STORE=server in a database of a private server:
+// the store promises the same of both.
 class DataCtrlTest : public ::testing::Test {
   protected:
     test::TempDir dir;
     test::RecordingMessages messages;
-    std::unique_ptr<TDataCtrl> dm = std::make_unique<TDataCtrl>(dir.path(), messages);
+    std::string location = dir.path();
+    std::unique_ptr<TDataCtrl> dm;
+
+    void SetUp() override {
+        const char* store = std::getenv("VEKTRIN_TEST_STORE");
+        if (store && std::string(store) == "server") {
+            std::string reason;
+            test::PgServer* server = test::PgServer::shared(reason);
+            if (!server) GTEST_SKIP() << reason;
+            location = server->createDatabase();
+        }
+        dm = std::make_unique<TDataCtrl>(location, messages);
+    }
 
     void addTask(const std::string& name, double endCode = 0, std::int64_t conflicts = 0) {
         dm->Table1.append();
@@ -181,14 +196,17 @@ TEST_F(DataCtrlTest, SettingAFieldOutsideEditingIsRefused) {
 
 TEST_F(DataCtrlTest, AnotherConnectionsChangesAreSeenAtTheNextWalk) {
     addTask("mine");
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.file(TaskFileName).c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other,
-                           "INSERT INTO Vektrin (AppName) VALUES ('theirs');"
-                           "UPDATE Vektrin SET AppName = 'renamed' WHERE AppName = 'mine';",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(other);
+    EXPECT_EQ(taskNames(), (std::vector<std::string>{"mine"}));
+    {
+        TDataCtrl other(location, messages);
+        other.Table1.append();
+        other.Table1AppName.setString("theirs");
+        other.Table1.post();
+        other.Table1.first();
+        other.Table1.edit();
+        other.Table1AppName.setString("renamed");
+        other.Table1.post();
+    }
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"renamed", "theirs"}));
 }
 
@@ -196,10 +214,11 @@ TEST_F(DataCtrlTest, EditingARecordAnotherConnectionDeletedFailsInsteadOfEditing
     addTask("a");
     addTask("b");
     dm->Table1.first();
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.file(TaskFileName).c_str(), &other), SQLITE_OK);
-    sqlite3_exec(other, "DELETE FROM Vektrin WHERE AppName = 'a'", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
+    {
+        TDataCtrl other(location, messages);
+        other.Table1.first();
+        other.Table1.deleteRecord();
+    }
     EXPECT_THROW(dm->Table1.edit(), DatabaseError);
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"b"}));
 }
@@ -213,7 +232,7 @@ TEST_F(DataCtrlTest, ValuesSurviveReopening) {
     dm->Table1ExitCode.setInteger(-5);
     dm->Table1.post();
     dm.reset();
-    dm = std::make_unique<TDataCtrl>(dir.path(), messages);
+    dm = std::make_unique<TDataCtrl>(location, messages);
     dm->Table1.first();
     EXPECT_EQ(dm->Table1AppName.asString(), "persist");
     EXPECT_DOUBLE_EQ(dm->Table1StartTime.asDateTime(), 0.75);

@@ -1,0 +1,101 @@
+#pragma once
+// The tables in a PostgreSQL database, shared by the schedulers of several workstations: the server
+// side of the store, on libpq.
+
+#include "store/database.h"
+#include "store/shared_tables.h"
+#include "store/store_backend.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+struct pg_conn;
+struct pg_result;
+
+namespace vektrin {
+
+struct PgResultFree {
+    void operator()(pg_result* r) const;
+};
+using PgResult = std::unique_ptr<pg_result, PgResultFree>;
+
+class PgDatabase final : public StoreBackend, public SharedTables {
+  public:
+    // Connects to the database the location names (see store/location.h). A read-write opening
+    // makes what is missing of the schema; a read-only one makes nothing and reads a missing
+    // table as empty. Throws StoreOpenError naming the masked location when it cannot connect.
+    PgDatabase(const std::string& location, OpenMode mode);
+    ~PgDatabase() override;
+    PgDatabase(const PgDatabase&) = delete;
+    PgDatabase& operator=(const PgDatabase&) = delete;
+
+    std::unique_ptr<TableBackend> openTable(const std::string& schema, const std::string& table,
+                                            const std::vector<FieldDef>& fields,
+                                            const std::string& orderBy) override;
+    const std::string& directory() const override { return shown_; }
+    void setBusyTimeout(int milliseconds) override;
+    std::uint64_t rollbacks() const override { return rollbacks_; }
+    SharedTables* shared() override { return this; }
+
+    // Whether the schema is there (the task table).
+    bool hasSchema();
+
+    // SharedTables
+    bool registerScheduler(const std::string& host, const std::string& version,
+                           std::int64_t pid) override;
+    void notePass() override;
+    std::vector<SchedulerEntry> liveSchedulers() override;
+    bool claim(std::int64_t task, const std::string& moment, const std::string& hostKey,
+               std::string& takenBy) override;
+    std::optional<std::string> claimOf(std::int64_t task, const std::string& moment,
+                                       const std::string& hostKey) override;
+    void pruneClaims(int days) override;
+    bool holdResource(int resource) override;
+    void releaseResource(int resource) override;
+    void appendProtocol(const std::vector<std::string>& lines) override;
+    std::vector<SharedProtocolLine> protocol(const std::string& host) override;
+    bool connected() const override;
+    bool reconnect() override;
+    int changeNoticeSocket() override;
+    bool takeChangeNotices() override;
+
+    // A statement with text parameters (nullopt for NULL); throws DatabaseError when it fails.
+    PgResult exec(const std::string& sql,
+                  const std::vector<std::optional<std::string>>& params = {});
+    // A write of table by this connection: its own commits do not make the table stale.
+    void noteWrite(const std::string& table);
+    std::int64_t ownWrites(const std::string& table) const;
+    OpenMode mode() const { return mode_; }
+
+  private:
+    void begin() override;
+    void commit() override;
+    void rollback() noexcept override;
+    void connect();
+    void makeSchema();
+    // Takes again what ended with a lost connection: the registration and the resources.
+    void restoreSession();
+    [[noreturn]] void fail(pg_result* result);
+
+    std::string location_;
+    std::string shown_;
+    OpenMode mode_;
+    pg_conn* conn_ = nullptr;
+    std::uint64_t rollbacks_ = 0;
+    int lockTimeoutMs_ = 0;
+    // Writes of each table by this connection: committed ones, and those of each open level.
+    std::map<std::string, std::int64_t> ownWrites_;
+    std::vector<std::map<std::string, std::int64_t>> pendingWrites_;
+    // What the session holds, taken again after a reconnection.
+    std::string host_, version_;
+    std::int64_t pid_ = 0;
+    std::set<int> resources_;
+    std::chrono::steady_clock::time_point nextTry_{};
+    std::chrono::milliseconds backoff_{500};
+};
+
+} // namespace vektrin
