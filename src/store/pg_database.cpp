@@ -136,6 +136,8 @@ class PgTable final : public TableBackend {
 
     std::int64_t dataVersion() override {
         if (!exists_) return 0;
+        // Asked each time: a notice of another connection's commit may still be on its way
+        // when that commit has returned, and a pass must see what was committed before it.
         PgResult r = db_.exec("SELECT version FROM vektrin.versions WHERE name = $1", {name_});
         const std::int64_t version =
             PQntuples(r.get()) ? std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10) : 0;
@@ -516,10 +518,6 @@ std::vector<SharedProtocolLine> PgDatabase::protocol(const std::string& host) {
     return lines;
 }
 
-int PgDatabase::changeNoticeSocket() {
-    return connected() ? PQsocket(conn_) : -1;
-}
-
 bool PgDatabase::takeChangeNotices() {
     if (!connected()) return false;
     PQconsumeInput(conn_);
@@ -529,6 +527,10 @@ bool PgDatabase::takeChangeNotices() {
         PQfreemem(n);
     }
     return any;
+}
+
+int PgDatabase::changeNoticeSocket() {
+    return connected() ? PQsocket(conn_) : -1;
 }
 
 } // namespace vektrin

@@ -60,8 +60,6 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::vector<SharedProtocolLine> protocol(const std::string& host) override;
     bool connected() const override;
     bool reconnect() override;
-    int changeNoticeSocket() override;
-    bool takeChangeNotices() override;
 
     // A statement with text parameters (nullopt for NULL); throws DatabaseError when it fails.
     PgResult exec(const std::string& sql,
@@ -69,6 +67,10 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     // A write of table by this connection: its own commits do not make the table stale.
     void noteWrite(const std::string& table);
     std::int64_t ownWrites(const std::string& table) const;
+    // The socket that becomes readable when another connection committed a change (LISTEN), for
+    // a window to show it at once; takeChangeNotices consumes them, true when any came.
+    int changeNoticeSocket();
+    bool takeChangeNotices();
     OpenMode mode() const { return mode_; }
 
   private:

@@ -55,10 +55,6 @@ class SharedTables {
     virtual bool connected() const = 0;
     // Tries to reconnect when the wait since the last try has passed; true when connected.
     virtual bool reconnect() = 0;
-    // The socket that becomes readable when another connection changed a table.
-    virtual int changeNoticeSocket() = 0;
-    // Consumes the notices; true when any arrived.
-    virtual bool takeChangeNotices() = 0;
 };
 
 } // namespace vektrin
