@@ -5,6 +5,7 @@
 #include "ctl/tables.h"
 #include "engine/control_wire.h"
 #include "engine/operator_commands.h"
+#include "platform/location.h"
 #include "platform/places.h"
 #include "platform/strings.h"
 #include "store/data_ctrl.h"
@@ -51,7 +52,44 @@ std::string colourWords(const std::string& colour) {
     return "not started yet";
 }
 
+// On tables that several workstations share, every scheduler registered there that still runs.
+std::optional<Json> schedulersOnServer(const Context& context) {
+    if (!isServerLocation(tablesDirectory(context))) return std::nullopt;
+    Json list = Json::array();
+    try {
+        auto dm = openTables(context, OpenMode::ReadOnly);
+        for (const SchedulerEntry& s : dm->database().shared()->liveSchedulers())
+            list.push_back({{"host", s.host},
+                            {"pid", s.pid},
+                            {"version", s.version},
+                            {"started", s.started},
+                            {"last_pass", s.lastPass}});
+    } catch (const CommandError& e) {
+        std::cerr << e.what() << '\n';
+        return std::nullopt;
+    }
+    return list;
+}
+
+void saySchedulersOnServer(const std::optional<Json>& list) {
+    if (!list) return;
+    std::cout << "Schedulers on the database: " << (list->empty() ? "none" : "") << '\n';
+    for (const Json& s : *list)
+        std::cout << "  " << s["host"].get<std::string>() << "  PID " << s["pid"].get<long long>()
+                  << "  version " << s["version"].get<std::string>() << "  started "
+                  << s["started"].get<std::string>() << "  last pass "
+                  << (s["last_pass"].get<std::string>().empty() ? "none"
+                                                                : s["last_pass"].get<std::string>())
+                  << '\n';
+}
+
 int runStatus(const Context& context, bool json) {
+    const std::optional<Json> onServer = schedulersOnServer(context);
+    // Every answer ends with them: in the JSON object, or as lines after the local scheduler's.
+    const auto print = [&](Json out) {
+        if (onServer) out["schedulers"] = *onServer;
+        std::cout << out.dump(2) << '\n';
+    };
     const SchedulerPlace place = schedulerPlace(context);
     std::optional<Json> answer;
     try {
@@ -59,6 +97,7 @@ int runStatus(const Context& context, bool json) {
     } catch (const SchedulerUnreachable& e) {
         if (!json) {
             std::cout << e.what() << '\n';
+            saySchedulersOnServer(onServer);
             return ExitUnreachable;
         }
         Json out{{"running", true},
@@ -66,17 +105,17 @@ int runStatus(const Context& context, bool json) {
                  {"reason", e.reason()},
                  {wire::TableDirectory, place.tableDirectory}};
         if (place.pid > 0) out["pid"] = place.pid;
-        std::cout << out.dump(2) << '\n';
+        print(out);
         return ExitUnreachable;
     }
     if (!answer) {
-        if (json)
-            std::cout
-                << Json{{"running", false}, {wire::TableDirectory, place.tableDirectory}}.dump(2)
-                << '\n';
-        else
+        if (json) {
+            print(Json{{"running", false}, {wire::TableDirectory, place.tableDirectory}});
+        } else {
             std::cout << "vektrin is not running for the tables in " << place.tableDirectory
                       << ".\n";
+            saySchedulersOnServer(onServer);
+        }
         return ExitNotRunning;
     }
     if (!answer->value(wire::Ok, false))
@@ -87,7 +126,7 @@ int runStatus(const Context& context, bool json) {
         out.erase(wire::Message);
         Json ordered = Json{{"running", true}, {"reachable", true}};
         ordered.update(out);
-        std::cout << ordered.dump(2) << '\n';
+        print(ordered);
         return ExitOk;
     }
     const Json& a = *answer;
@@ -114,6 +153,7 @@ int runStatus(const Context& context, bool json) {
             std::cout << "  since " << t[wire::Since].get<std::string>();
         std::cout << '\n';
     }
+    saySchedulersOnServer(onServer);
     return ExitOk;
 }
 

@@ -6,6 +6,7 @@
 #include "ctl/tables.h"
 #include "engine/protocol_file.h"
 #include "platform/clock.h"
+#include "platform/location.h"
 #include "platform/places.h"
 #include "platform/regional.h"
 #include "platform/strings.h"
@@ -35,6 +36,9 @@ struct ProtocolOptions {
     bool follow = false;
     bool json = false;
     int lastLines = -1; // only the last lines that pass the filters; -1 for all
+    // From the database that several workstations share: every host's lines, or one host's.
+    bool allHosts = false;
+    std::string host;
 };
 
 // The time of day after a line's date token: "H:MM:SS", with " AM" or " PM" in the locales
@@ -196,7 +200,31 @@ class LineReader {
     std::string pending_;
 };
 
+// The lines the schedulers of a shared database sent it, in the order it took them; with every
+// host's, each line starts with its host.
+int runSharedProtocol(const Context& context, const ProtocolOptions& options) {
+    if (!isServerLocation(tablesDirectory(context)))
+        throw CommandError(ExitUsage, "--all-hosts and --host need tables on a database server "
+                                      "(the alias Control names a directory)");
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    LineFilter filter(options);
+    std::deque<std::string> shown;
+    for (const SharedProtocolLine& l : dm->database().shared()->protocol(options.host)) {
+        if (!filter.accepts(l.line)) continue;
+        std::string text = options.json ? jsonLine(l.line, filter.moment())
+                                        : (options.allHosts ? l.host + " " : "") + l.line + "\n";
+        if (options.json) text.insert(1, "\"Host\":" + Json(l.host).dump() + ",");
+        shown.push_back(std::move(text));
+        if (options.lastLines >= 0 && shown.size() > static_cast<std::size_t>(options.lastLines))
+            shown.pop_front();
+    }
+    for (const std::string& line : shown)
+        std::cout << line;
+    return ExitOk;
+}
+
 int runProtocol(const Context& context, const ProtocolOptions& options) {
+    if (options.allHosts || !options.host.empty()) return runSharedProtocol(context, options);
     const std::string path = protocolPath(context, options);
     LineFilter filter(options);
     LineReader reader(path);
@@ -283,8 +311,16 @@ std::vector<Command> protocolCommands() {
                      cmd.add_option("--task", v.protocol.task,
                                     "only the lines about this AppName (with the launch error "
                                     "line that follows its \"Executes\" line)");
-                     cmd.add_flag("-f,--follow", v.protocol.follow,
-                                  "Go on printing lines as they are written");
+                     auto* follow = cmd.add_flag("-f,--follow", v.protocol.follow,
+                                                 "Go on printing lines as they are written");
+                     auto* all = cmd.add_flag("--all-hosts", v.protocol.allHosts,
+                                              "Every workstation's lines from the database they "
+                                              "share, in time order, each after its host")
+                                     ->excludes(follow);
+                     cmd.add_option("--host", v.protocol.host,
+                                    "Only this workstation's lines from the database they share")
+                         ->excludes(all)
+                         ->excludes(follow);
                      cmd.add_flag("--json", v.protocol.json,
                                   "One object a line: {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or "
                                   "null, \"Line\": the line}");

@@ -3,6 +3,7 @@
 #include "platform/aliases.h"
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
+#include "platform/location.h"
 #include "platform/strings.h"
 #include "store/data_ctrl.h"
 
@@ -87,6 +88,19 @@ std::string defineControl(const FirstStart& places) {
     if (access(parentOf(places.aliasesFile).c_str(), W_OK) != 0)
         throw ConfigFileError(places.aliasesFile, {AliasesFileKind.unwritable,
                                                    {places.aliasesFile, std::strerror(errno)}});
+    if (isServerLocation(places.tablesDirectory)) {
+        // The schema is made in the database (or found there); no directory of ours.
+        if (!ini->set("Control", "path", places.tablesDirectory))
+            throw OperatorError(
+                {str::FirstStartPathNotWritten, {maskedLocation(places.tablesDirectory)}});
+        {
+            NoMessages messages;
+            TDataCtrl tables(places.tablesDirectory, messages);
+        }
+        ini->save(places.aliasesFile, AliasesFileKind);
+        undo.keep();
+        return maskedLocation(places.tablesDirectory);
+    }
     makeDirectories(places.tablesDirectory, undo);
     char real[PATH_MAX];
     if (!realpath(places.tablesDirectory.c_str(), real))

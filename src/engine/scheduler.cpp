@@ -4,6 +4,7 @@
 #include "engine/schedule.h"
 #include "engine/task_rows.h"
 #include "platform/aliases.h"
+#include "platform/location.h"
 #include "platform/places.h"
 #include "platform/strings.h"
 #include "platform/version.h"
@@ -51,6 +52,7 @@ std::string Scheduler::CurrentDateTime() const {
 void Scheduler::WriteProtocol(std::string_view message) {
     std::string line = CurrentDateTime();
     line += message;
+    shareProtocolLine(line);
     // A log that takes no lines (a full disk) costs no event its course: the line waits in memory
     // and goes to the file, after those before it, when the file takes lines again.
     ProtocolFile.appendLine(line);
@@ -201,11 +203,13 @@ Scheduler::StartResult Scheduler::FormCreate() {
 
     // One scheduler per log and per table directory: both are locked before any table is touched,
     // so a second instance changes nothing that the first one relies on.
+    // On a database server the registration of the host stands for the lock (startWithTables).
+    const bool onServer = isServerLocation(directory);
     const std::string taskFile = directory + "/" + TaskFileName;
-    const bool taskFileIsNew = access(taskFile.c_str(), F_OK) != 0;
+    const bool taskFileIsNew = !onServer && access(taskFile.c_str(), F_OK) != 0;
     // The tables first: a refused second scheduler leaves no empty protocol behind.
-    tableLock_ = std::make_unique<FileLock>(taskFile);
-    const bool tablesHeld = !tableLock_->locked();
+    if (!onServer) tableLock_ = std::make_unique<FileLock>(taskFile);
+    const bool tablesHeld = tableLock_ && !tableLock_->locked();
     if (tablesHeld || !ProtocolFile.open()) {
         // "Runs already" only when another process holds the lock, with what it holds; else the
         // file and why.
@@ -238,6 +242,7 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     DataCtrl =
         std::make_unique<TDataCtrl>(directory, messages_, OpenMode::ReadWrite, taskFileIsNew);
     DataCtrl->setResourceTable(&resourceTable);
+    registerOnServer();
 
     const std::string version = config_.fileVersion.empty() ? fileVersion() : config_.fileVersion;
     title_ = std::string(str::ApplicationTitle) + " " + VersionText(version);

@@ -330,6 +330,24 @@ class Scheduler : public ConditionEnvironment {
     FailureNotices notices_;
     std::vector<std::string> outputProblemsSaid_;
     std::vector<std::int32_t> deletedTasks_; // whose runs go at the next monitoring pass
+
+    // On a task list that several workstations share (engine/shared_scheduling.cpp); nothing on
+    // a directory of table files.
+    // Registers this scheduler for its host, refusing a second one of the host.
+    void registerOnServer();
+    // The resources of needed that are busy: held by a running task here, or by another
+    // workstation's. When none is, the shared ones are held by this scheduler from now on.
+    ResourceMask resourcesBusy(ResourceMask needed);
+    // Gives back the shared holds that no running task here needs any longer.
+    void releaseSharedResources() noexcept;
+    void shareProtocolLine(const std::string& line);
+    // Once a second: the server lost or back (one protocol line each), and the lines it has not
+    // taken sent.
+    void watchServer();
+    void sendProtocolLines(SharedTables& shared);
+    std::deque<std::string> unsentProtocol_;
+    bool serverLost_ = false;
+    std::string lastServerProblem_;
 };
 
 } // namespace vektrin

@@ -244,7 +244,7 @@ void Scheduler::settleWaiting(DateTime now) {
     const DateTime longest = resourceTable.longestWait(conflicts);
     EditGuard guard(t);
     const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
-    if (resource_rule::busy(conflicts, RunningTasks.CurrentUsedResources()) != 0) {
+    if (resourcesBusy(conflicts) != 0) {
         const auto sinceBoot = waitsBegun_.find(appId);
         if (sinceBoot != waitsBegun_.end() && passElapsedMs_) {
             // Begun in this run: what really passed counts, whatever the clock was set to.

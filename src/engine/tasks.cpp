@@ -42,8 +42,13 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
     EditGuard guard(t);
     const std::string name = dm.Table1AppName.asString();
     const ResourceMask conflicts = resource_rule::needed(dm.Table1Conflicts.asInteger());
+    // Shared holds taken for a launch that does not come are given back.
+    struct ReleaseUnused {
+        Scheduler& s;
+        ~ReleaseUnused() { s.releaseSharedResources(); }
+    } releaseUnused{*this};
 
-    if (resource_rule::busy(conflicts, RunningTasks.CurrentUsedResources()) != 0) {
+    if (resourcesBusy(conflicts) != 0) {
         t.edit();
         if (dm.Table1WaitRes.asBoolean()) {
             const DateTime began = eventMoment();
@@ -153,6 +158,7 @@ void Scheduler::freeSlot(int slotNumber, bool processExisted) {
     slot.ProcessHandle = 0;
     slot.Window = 0;
     DataCtrl->Table1.freeBookmark(slot.Bookmark);
+    releaseSharedResources();
 }
 
 void Scheduler::endRunningTask(int slotNumber, CompletionCode code, std::string_view protocolFormat,
@@ -341,6 +347,7 @@ void Scheduler::Timer1Timer() {
     } reset{inTimer1_};
 
     flushProtocol();
+    watchServer();
     if (!timer2Enabled_ && decodeTime(clock_.now()).second == 1) enableTimer2();
     retitleWindows();
     if (DataCtrl->Table1.hasDeferred()) {

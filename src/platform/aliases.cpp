@@ -2,6 +2,7 @@
 
 #include "platform/config_paths.h"
 #include "platform/ini_file.h"
+#include "platform/location.h"
 
 #include <cstdlib>
 
@@ -23,6 +24,8 @@ std::optional<std::string> lookupAlias(const std::string& name, const std::strin
     if (!ini) return std::nullopt;
     auto path = ini->value(name, "path");
     if (!path || path->empty()) return std::nullopt;
+    // A database server is named as its client library takes it, not as a path.
+    if (isServerLocation(*path)) return path;
     if (path->front() != '/') {
         const auto slash = aliasesFile.rfind('/');
         const std::string base = slash == std::string::npos ? "." : aliasesFile.substr(0, slash);

@@ -1,7 +1,7 @@
 #include "store/data_ctrl.h"
 
+#include "platform/location.h"
 #include "platform/strings.h"
-#include "store/location.h"
 #include "store/pg_database.h"
 #include "store/status_text.h"
 
@@ -94,8 +94,7 @@ void TDataCtrl::verify(const std::string& directory) {
 
 TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMode mode,
                      bool taskFileIsNew)
-    : database_(openBackend(directory, mode, taskFileIsNew)),
-      messages_(messages),
+    : database_(openBackend(directory, mode, taskFileIsNew)), messages_(messages),
       table1_(std::make_unique<Table>(*database_, "main", "Vektrin", taskFields())),
       table2_(std::make_unique<Table>(*database_, "resources", "VKResrcs", resourceFields(),
                                       "ResourceNo")),

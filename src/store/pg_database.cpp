@@ -1,7 +1,7 @@
 #include "store/pg_database.h"
 
+#include "platform/location.h"
 #include "platform/strings.h"
-#include "store/location.h"
 
 #include <algorithm>
 #include <cstdio>

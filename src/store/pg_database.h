@@ -25,7 +25,7 @@ using PgResult = std::unique_ptr<pg_result, PgResultFree>;
 
 class PgDatabase final : public StoreBackend, public SharedTables {
   public:
-    // Connects to the database the location names (see store/location.h). A read-write opening
+    // Connects to the database the location names (see platform/location.h). A read-write opening
     // makes what is missing of the schema; a read-only one makes nothing and reads a missing
     // table as empty. Throws StoreOpenError naming the masked location when it cannot connect.
     PgDatabase(const std::string& location, OpenMode mode);

@@ -1,4 +1,4 @@
-#include "store/location.h"
+#include "platform/location.h"
 
 #include <cctype>
 
