@@ -16,6 +16,7 @@
 #include "engine/schedule.h"
 #include "engine/task_output.h"
 #include "platform/clock.h"
+#include "platform/host_name.h"
 #include "platform/process.h"
 #include "platform/regional.h"
 #include "platform/settings_store.h"
@@ -52,6 +53,8 @@ struct SchedulerConfig {
     // Where the moment of the last pass is kept across runs (one file per table directory);
     // empty: in memory only.
     std::string stateDirectory;
+    // The name this scheduler goes by on a task list that several workstations share.
+    std::string host = platform::schedulerHost();
 };
 
 // What RunNowClick did with the current task.
@@ -171,6 +174,7 @@ class Scheduler : public ConditionEnvironment {
     std::string applicationTitle() const { return title_; }
     ProtocolLog& protocolFile() { return ProtocolFile; }
     Clock& clock() { return clock_; }
+    const std::string& host() const { return config_.host; }
     WindowSystem& windows() { return windows_; }
     // Where the runs' output is kept (empty: nowhere).
     const std::string& outputDirectory() const { return output_.root(); }
