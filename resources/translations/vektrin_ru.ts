@@ -1202,7 +1202,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>Run on: a host name of letters, digits, &apos;-&apos; and &apos;.&apos; (at most 64 characters), or * !</source>
-        <translation>Станция запуска: имя узла из букв, цифр, &apos;-&apos; и &apos;.&apos; (не более 64 символов) или *!</translation>
+        <translation>Станция запуска: имя узла из букв, цифр, &apos;-&apos; и &apos;.&apos; (не более 64 символов) или * !</translation>
     </message>
     <message>
         <source>Run on :</source>
