@@ -4,35 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace vektrin::task_host {
 namespace {
 
-struct PlacementCase {
-    const char* taskHost;
-    const char* thisHost;
-    HostRule rule;
-    bool runsHere;
-    Claim claim;
-    bool claimBeforeLaunch;
-    const char* claimHost;
-};
-
 TEST(TaskHost, EachRuleSaysWhereTheTaskRunsAndHowItIsClaimed) {
-    const PlacementCase cases[] = {
-        {"", "ws-1", HostRule::Any, true, Claim::Once, true, ""},
-        {"*", "WS-1.Lan", HostRule::Every, true, Claim::OncePerHost, true, "ws-1.lan"},
-        {"ws-1.LAN", "WS-1.lan", HostRule::Pinned, true, Claim::Once, false, ""},
-        {"ws-2", "ws-1", HostRule::Pinned, false, Claim::None, false, ""},
-        {"ws-1", "ws-1.lan", HostRule::Pinned, false, Claim::None, false, ""},
+    const struct {
+        const char *taskHost, *thisHost;
+        std::tuple<HostRule, bool, Claim, bool, std::string> placed;
+    } cases[] = {
+        {"", "ws-1", {HostRule::Any, true, Claim::Once, true, ""}},
+        {"*", "WS-1.Lan", {HostRule::Every, true, Claim::OncePerHost, true, "ws-1.lan"}},
+        {"ws-1.LAN", "WS-1.lan", {HostRule::Pinned, true, Claim::Once, false, ""}},
+        {"ws-2", "ws-1", {HostRule::Pinned, false, Claim::None, false, ""}},
+        {"ws-1", "ws-1.lan", {HostRule::Pinned, false, Claim::None, false, ""}},
     };
-    for (const PlacementCase& c : cases) {
+    for (const auto& c : cases) {
         const Placement p = placement(c.taskHost, c.thisHost);
-        const std::string label = std::string(c.taskHost) + " on " + c.thisHost;
-        EXPECT_EQ(p.rule, c.rule) << label;
-        EXPECT_EQ(p.runsHere, c.runsHere) << label;
-        EXPECT_EQ(p.claim, c.claim) << label;
-        EXPECT_EQ(p.claimBeforeLaunch, c.claimBeforeLaunch) << label;
-        EXPECT_EQ(p.claimHost, c.claimHost) << label;
+        EXPECT_EQ(std::tie(p.rule, p.runsHere, p.claim, p.claimBeforeLaunch, p.claimHost), c.placed)
+            << c.taskHost << " on " << c.thisHost;
     }
 }
 
