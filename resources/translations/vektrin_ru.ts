@@ -1209,6 +1209,26 @@ with three empty tables in the directory
         <translation>, пропущенный запуск выполняется позже</translation>
     </message>
     <message>
+        <source>Run on</source>
+        <translation>Станция запуска</translation>
+    </message>
+    <message>
+        <source>any workstation; * for each of them</source>
+        <translation>любая станция; * — каждая из них</translation>
+    </message>
+    <message>
+        <source>Run on: a host name of letters, digits, &apos;-&apos; and &apos;.&apos; (at most 64 characters), or * !</source>
+        <translation>Станция запуска: имя узла из букв, цифр, &apos;-&apos; и &apos;.&apos; (не более 64 символов) или * !</translation>
+    </message>
+    <message>
+        <source>Run on :</source>
+        <translation>Станция запуска:</translation>
+    </message>
+    <message>
+        <source>each workstation</source>
+        <translation>каждая станция</translation>
+    </message>
+    <message>
         <source>Cannot make the directory %s: %s</source>
         <translation>Не удаётся создать каталог %s: %s</translation>
     </message>

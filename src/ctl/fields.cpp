@@ -14,6 +14,7 @@
 #include "engine/operator_commands.h"
 #include "engine/schedule.h"
 #include "engine/task_fields.h"
+#include "engine/task_host.h"
 #include "platform/strings.h"
 
 #include <CLI/CLI.hpp>
@@ -171,6 +172,16 @@ class Applier {
         t.field(dm_).setInteger(*value);
     }
 
+    // "any" (empty), "*" or a host name.
+    void host(const TaskSetting& t, const Setting& setting) {
+        const task_host::HostValue value = task_host::hostFromWord(setting.value);
+        if (!value.problem.empty()) return problem(setting.key, value.problem);
+        if (value.stored.empty())
+            t.field(dm_).clear();
+        else
+            t.field(dm_).setString(value.stored);
+    }
+
     void condition(const TaskSetting& t, const Setting& setting) {
         Field& field = t.field(dm_);
         const std::string wrong = conditions_.problem(setting.value, field.def().width);
@@ -283,6 +294,13 @@ std::optional<std::string> showResources(TDataCtrl& dm, const TaskSetting& t) {
     return conflicts;
 }
 
+// Only a task given a workstation says so: the text of any other reads as before.
+std::optional<std::string> showHost(TDataCtrl& dm, const TaskSetting& t) {
+    const std::string host = t.field(dm).asString();
+    if (host.empty()) return std::nullopt;
+    return shown(host);
+}
+
 // The schedule, and its window where it has one.
 std::optional<std::string> showWindow(TDataCtrl& dm, const TaskSetting& t) {
     std::vector<Setting> words;
@@ -300,6 +318,10 @@ std::string listText(TDataCtrl& dm, const TaskSetting& t) {
 
 std::string listSchedule(TDataCtrl& dm, const TaskSetting&) {
     return scheduleDescription(Schedule::ofTask(dm));
+}
+
+std::string listHost(TDataCtrl& dm, const TaskSetting& t) {
+    return shown(task_host::hostWord(t.field(dm).asString()));
 }
 
 std::string listRunType(TDataCtrl& dm, const TaskSetting& t) {
@@ -324,6 +346,11 @@ const std::vector<TaskSetting> TaskSettings = {
      .take = &A::text},
     {.key = "dir", .column = "AppDirectory", .value = "DIR", .help = "The startup directory",
      .take = &A::text},
+    {.key = "run-on", .column = "Host", .value = "HOST|any|*",
+     .help = "The workstation that runs the task on a shared task list: a host name, any (one "
+     "of them) or * (each of them)", .flags = S::HostName | S::ListedWhenSet, .take = &A::host,
+     .show = showHost, .note = "run-on         a host name, any (one workstation) or * (each)",
+     .listed = "Host", .list = listHost},
     // Taken before the others, since the window is read by the kind.
     {.key = "schedule", .flags = S::Window, .show = showWindow,
      .note = "schedule       every-minute, hourly, daily, weekly DAY, monthly DAY[-DAY], yearly",
@@ -392,6 +419,11 @@ const TaskSetting* taskSettingOfColumn(std::string_view column) {
     for (const TaskSetting& t : TaskSettings)
         if (!t.column.empty() && t.column == column) return &t;
     return nullptr;
+}
+
+std::string hostProblem(const std::string& host) {
+    if (host.empty() || host == task_host::Every || task_host::isHostName(host)) return {};
+    return task_host::notAHost(host);
 }
 
 void ScheduleOptions::add(CLI::App* cmd, const char* what) {

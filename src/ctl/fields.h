@@ -57,12 +57,14 @@ class Applier;
 // shell completion all read it, so a new setting is one row there.
 struct TaskSetting {
     enum Flag : unsigned {
-        Switch = 1,      // yes or no: --key and --no-key
-        Required = 2,    // add needs it, and so does edit's [task new]
-        SetOption = 4,   // set's option alone (add takes it as its NAME)
-        ZeroWhenNew = 8, // 0 (no, normal, none) on a new record, as its editor shows it
-        Condition = 16,  // a condition, checked as the task editor checks it
-        Window = 32,     // the schedule's options declare it (the kinds, --from, --to)
+        Switch = 1,          // yes or no: --key and --no-key
+        Required = 2,        // add needs it, and so does edit's [task new]
+        SetOption = 4,       // set's option alone (add takes it as its NAME)
+        ZeroWhenNew = 8,     // 0 (no, normal, none) on a new record, as its editor shows it
+        Condition = 16,      // a condition, checked as the task editor checks it
+        Window = 32,         // the schedule's options declare it (the kinds, --from, --to)
+        HostName = 64,       // a workstation: a host name, or * for each of them
+        ListedWhenSet = 128, // tasks shows its column only when some task has a value in it
     };
     std::string_view key = {};    // edit's key, and the option without its dashes
     std::string_view column = {}; // the stored field, the key of export and tasks --json; empty
@@ -87,6 +89,9 @@ struct TaskSetting {
     // The stored field of the task table's current record.
     Field& field(TDataCtrl& dm) const;
 };
+
+// What add, set and import refuse in a stored Host: empty when it may be stored.
+std::string hostProblem(const std::string& host);
 
 // Every setting of a task, in the order edit writes them.
 const std::vector<TaskSetting>& taskSettingTable();

@@ -67,10 +67,19 @@ int runTasks(const Context& context, bool json, bool header) {
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const std::string file = tableFilePath(*dm, dm->Table1);
     Json all = Json::array();
+    // The columns listed: one that most tables leave empty only where some task fills it.
+    std::vector<const TaskSetting*> listed;
+    for (const TaskSetting& t : taskSettingTable()) {
+        if (!t.list || json) continue;
+        bool shown = !t.is(TaskSetting::ListedWhenSet);
+        for (dm->Table1.first(); !shown && !dm->Table1.eof(); dm->Table1.next())
+            shown = !t.field(*dm).asString().empty();
+        if (shown) listed.push_back(&t);
+    }
     if (!json && header) {
         std::cout << "AppID";
-        for (const TaskSetting& t : taskSettingTable())
-            if (t.list) std::cout << '\t' << t.listed;
+        for (const TaskSetting* t : listed)
+            std::cout << '\t' << t->listed;
         std::cout << "\tStatus\tLastChange\tNext\n";
     }
     for (dm->Table1.first(); !dm->Table1.eof(); dm->Table1.next()) {
@@ -84,8 +93,8 @@ int runTasks(const Context& context, bool json, bool header) {
             continue;
         }
         std::cout << dm->Table1AppID.asInteger();
-        for (const TaskSetting& t : taskSettingTable())
-            if (t.list) std::cout << '\t' << t.list(*dm, t);
+        for (const TaskSetting* t : listed)
+            std::cout << '\t' << t->list(*dm, *t);
         std::cout << '\t' << dm->Table1Sost.asString() << '\t' << lastText(*dm) << '\t'
                   << (next ? formatMoment(*next) : "-") << '\n';
     }

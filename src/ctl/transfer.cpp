@@ -209,6 +209,7 @@ class Validator {
             const std::string& text = value.get_ref<const std::string&>();
             const TaskSetting* setting =
                 &table == &dm_.Table1 ? taskSettingOfColumn(def.name) : nullptr;
+            if (setting && setting->is(TaskSetting::HostName)) return hostProblem(text);
             return setting && setting->is(TaskSetting::Condition)
                        ? conditions_.problem(text, def.width)
                        : fields::textProblem(text, def.width);

@@ -85,6 +85,7 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
 
     t.edit();
     stampLast();
+    dm.Table1LastHost.setString(cutToWidth(config_.host, dm.Table1LastHost.def().width));
     setCompletionCode(dm.Table1EndCode, CompletionCode::Runs);
     postStatus();
 

@@ -154,8 +154,10 @@ int BandedReport::render(QPagedPaintDevice& device) {
         return pages;
     }
     if (heading) place(*heading);
-    for (table_.first(); !table_.eof(); table_.next())
-        place(detail);
+    for (table_.first(); !table_.eof(); table_.next()) {
+        const Band* own = detailOf ? detailOf() : nullptr;
+        place(own ? *own : detail);
+    }
     painter.end();
     return pages;
 }

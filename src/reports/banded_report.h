@@ -61,6 +61,8 @@ class BandedReport {
     Band title;
     std::optional<Band> heading;
     Band detail;
+    // Where set, the band of the current record when it is not detail (nullptr: detail).
+    std::function<const Band*()> detailOf;
     // Where there are no records: print the title band and this text instead of nothing.
     QString emptyText;
 

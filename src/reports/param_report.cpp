@@ -1,6 +1,7 @@
 #include "reports/param_report.h"
 
 #include "engine/scheduler.h"
+#include "engine/task_host.h"
 #include "platform/strings.h"
 #include "store/running_tasks.h"
 #include "store/status_text.h"
@@ -14,13 +15,20 @@ TParamReportForm::TParamReportForm(Scheduler& scheduler)
       dm_(scheduler.dataCtrl()) {
     buildTitleBand(qtText(str::ReportTasksTitle), Qt::AlignLeft, 0.3);
 
+    buildDetail(report().detail, false);
+    buildDetail(withHost_, true);
+    report().detailOf = [this]() -> const Band* {
+        return dm_.Table1Host.asString().empty() ? nullptr : &withHost_;
+    };
+}
+
+void TParamReportForm::buildDetail(Band& band, bool withHost) {
     const double width = BandedReport::contentWidth();
     const QFont font = reportFont(8);
     constexpr double LabelWidth = 36, Gap = 2, LineHeight = 4;
     const double valueLeft = LabelWidth + Gap;
     const double valueWidth = width - valueLeft;
 
-    Band& band = report().detail;
     double y = 1;
     auto line = [&](std::string_view label, std::function<QString()> value) {
         band.label(QRectF(0, y, LabelWidth, LineHeight), qtText(label), font,
@@ -34,6 +42,7 @@ TParamReportForm::TParamReportForm(Scheduler& scheduler)
     line(str::ReportTaskName, field(dm_.Table1AppName));
     line(str::ReportCommandString, field(dm_.Table1Application));
     line(str::ReportStartupDirectory, field(dm_.Table1AppDirectory));
+    if (withHost) line(str::ReportRunOn, [this] { return RunOnText(); });
     line(str::ReportLaunchInterval, [this] { return IntervalText(); });
     line(str::ReportRunType, [this] { return RunTypeText(); });
     line(str::ReportLastExecution, [this] { return LastExecutionText(); });
@@ -66,6 +75,12 @@ QString TParamReportForm::LastExecutionText() const {
     if (dm_.Table1LastDate.isNull() && dm_.Table1LastTime.isNull()) return {};
     return dateText(dm_.Table1LastDate.asDateTime()) + ' ' +
            timeText(dm_.Table1LastTime.asDateTime());
+}
+
+QString TParamReportForm::RunOnText() const {
+    const std::string host = dm_.Table1Host.asString();
+    if (task_host::hostRule(host) == task_host::HostRule::Every) return qtText(str::RunOnEveryHost);
+    return QString::fromStdString(host);
 }
 
 QString TParamReportForm::StatusText() const {

@@ -17,9 +17,14 @@ class TParamReportForm : public ReportForm {
     QString LastExecutionText() const;
     QString StatusText() const;
     QString ResourcesText() const;
+    QString RunOnText() const;
 
   private:
+    // The lines of a task, with the Host's line or without it.
+    void buildDetail(Band& band, bool withHost);
+
     TDataCtrl& dm_;
+    Band withHost_; // only a task given a workstation has the line: the others print as before
 };
 
 } // namespace vektrin

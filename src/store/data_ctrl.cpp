@@ -45,6 +45,9 @@ std::vector<FieldDef> taskFields() {
         {"WaitRes", FieldType::Boolean},
         // Added later: tables of an older layout get it with every row off.
         {"CatchUp", FieldType::Boolean},
+        // The workstation that runs the task: empty for any one, a host name, or * for each.
+        {"Host", FieldType::Text, 64},
+        {"LastHost", FieldType::Text, 64}, // where the last launch ran
     };
     return fieldList(fields);
 }
@@ -117,7 +120,8 @@ TDataCtrl::TDataCtrl(const std::string& directory, MessagePort& messages, OpenMo
       Table1WaitResources(Table1.field("WaitResources")),
       Table1IntResources(Table1.field("IntResources")),
       Table1WaitBeginning(Table1.field("WaitBeginning")), Table1WaitRes(Table1.field("WaitRes")),
-      Table1CatchUp(Table1.field("CatchUp")), Table2ResourceNo(Table2.field("ResourceNo")),
+      Table1CatchUp(Table1.field("CatchUp")), Table1Host(Table1.field("Host")),
+      Table1LastHost(Table1.field("LastHost")), Table2ResourceNo(Table2.field("ResourceNo")),
       Table2ResourceName(Table2.field("ResourceName")), Table2MaxWait(Table2.field("MaxWait")),
       Table3Interval(Table3.field("Interval")), Table3StartDate(Table3.field("StartDate")),
       Table3StartTime(Table3.field("StartTime")), Table3EndDate(Table3.field("EndDate")),

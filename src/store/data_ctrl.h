@@ -81,6 +81,8 @@ class TDataCtrl {
     Field& Table1WaitBeginning;
     Field& Table1WaitRes;
     Field& Table1CatchUp; // a launch missed while nothing could be launched is made up
+    Field& Table1Host;    // which workstation runs the task (engine/task_host.h)
+    Field& Table1LastHost;
 
     Field& Table2ResourceNo;
     Field& Table2ResourceName;

@@ -1,6 +1,7 @@
 #include "ui/param_form.h"
 
 #include "engine/scheduler.h"
+#include "engine/task_host.h"
 #include "platform/strings.h"
 #include "reports/param_report.h"
 #include "store/running_tasks.h"
@@ -62,6 +63,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     EditAppName = named(new DBEdit(*binding_, dm_.Table1AppName), "EditAppName");
     EditApplication = named(new DBEdit(*binding_, dm_.Table1Application), "EditApplication");
     EditAppDirectory = named(new DBEdit(*binding_, dm_.Table1AppDirectory), "EditAppDirectory");
+    EditHost = named(new DBEdit(*binding_, dm_.Table1Host), "EditHost");
+    EditHost->setPlaceholderText(qs(str::ParamRunOnAny));
     ComboBoxInterval = SchedulePages::intervalComboBox(*binding_, dm_.Table1Interval);
     for (const auto& [item, text] : {std::pair{2, str::IntervalEveryday},
                                      {3, str::IntervalWeekly},
@@ -119,6 +122,7 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     labelledRow(*fields, row++, qs(str::ParamTaskName), EditAppName);
     labelledRow(*fields, row++, qs(str::ParamCommandString), EditApplication);
     labelledRow(*fields, row++, qs(str::ParamStartupDirectory), EditAppDirectory);
+    labelledRow(*fields, row++, qs(str::ParamRunOn), EditHost);
     auto* combos = new QGridLayout;
     combos->addWidget(new QLabel(qs(str::ParamLaunchInterval)), 0, 0);
     combos->addWidget(new QLabel(qs(str::ParamRunType)), 0, 1);
@@ -153,7 +157,8 @@ TParamForm::TParamForm(Scheduler& scheduler, MessagePort& messages, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(strip);
     layout->addLayout(body);
-    resize(std::max(760, minimumSizeHint().width()), 500); // wider where the labels need it
+    // Wider and taller where the labels and rows need it.
+    resize(std::max(760, minimumSizeHint().width()), std::max(500, minimumSizeHint().height()));
     EditAppName->setFocus(); // the window opens on the first field, not on the strip
 
     // Handlers.
@@ -291,7 +296,26 @@ void TParamForm::Table1BeforePost(Table&) {
         malformed->setFocus();
         throw AbortError();
     }
+    if (!settleHost()) {
+        messages_.showMessage(str::BadHostName);
+        EditHost->setFocus();
+        throw AbortError();
+    }
     ConflictsListUpdate();
+}
+
+// The operator's "any" is the empty Host, as vektrinctl stores it; a name that no workstation
+// can have is refused.
+bool TParamForm::settleHost() {
+    const std::string typed = dm_.Table1Host.asString();
+    const task_host::HostValue host = task_host::hostFromWord(typed);
+    if (!host.problem.empty()) return false;
+    if (host.stored == typed) return true;
+    if (host.stored.empty())
+        dm_.Table1Host.clear();
+    else
+        dm_.Table1Host.setString(host.stored);
+    return true;
 }
 
 // The list stands for one record. Another window of the program (the resource editor, opened

@@ -54,6 +54,8 @@ class TParamForm : public EditorForm {
     // The first condition edit with a malformed text, the launch condition's before the
     // termination condition's; null when both may be stored.
     DBEdit* malformedCondition();
+    // Stores the Host as vektrinctl would; false for one it refuses.
+    bool settleHost();
     void settleStopped();
     void noteStoppedBaseline();
     // Whether the record being posted is the one the list shows, unchanged by anybody else.
@@ -78,6 +80,7 @@ class TParamForm : public EditorForm {
     DBEdit* EditAppName;
     DBEdit* EditApplication;
     DBEdit* EditAppDirectory;
+    DBEdit* EditHost;
     DBComboBox* ComboBoxInterval;
     DBComboBox* ComboBoxRunType;
     DBComboBox* ComboBoxPriority;

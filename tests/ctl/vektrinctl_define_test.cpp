@@ -54,7 +54,10 @@ TEST_F(DefineTest, AddTakesEveryFieldInTheOperatorsWords) {
     ok({"resource", "add", "1", "modem", "--max-wait", "00:10"});
     ok({"resource", "add", "2", "printer"});
     const AddCase cases[] = {
-        {{}, {{"Interval", 0}, {"Stopped", false}, {"EndCode", nullptr}}},
+        {{}, {{"Interval", 0}, {"Stopped", false}, {"EndCode", nullptr}, {"Host", nullptr}}},
+        {{"--run-on", "PC-1.lan"}, {{"Host", "PC-1.lan"}}},
+        {{"--run-on", "*"}, {{"Host", "*"}}},
+        {{"--run-on", " Any "}, {{"Host", nullptr}}},
         {{"--hourly", "--from", "5", "--to", "50", "--repeat", "15"},
          {{"Interval", 1},
           {"StartTime", "00:05:00"},
@@ -176,6 +179,9 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {add({"--priority", "urgent"}), 2,
          "--priority: expected normal, low, high or realtime, not \"urgent\""},
         {add({"--window", "huge"}), 2, "--window: expected normal"},
+        {add({"--run-on", "pc 1"}), 2, "--run-on: expected a host name (letters, digits"},
+        {add({"--run-on", "pc_1"}), 2, "--run-on: expected a host name"},
+        {add({"--run-on", std::string(65, 'p')}), 2, "--run-on: expected a host name"},
         {add({"--conflicts", "modem,fax"}), 2,
          "--conflicts: no resource has the number or name \"fax\""},
         {{"add", longName, "--command", "x"}, 2, "--name: is longer than 40 characters"},

@@ -355,7 +355,8 @@ const char* FullDocument = R"json({
      "EndTime": "13:00:00", "RepeatInterval": 60, "Priority": 1, "StartCondition": "GT(1)",
      "EndCondition": "", "RunType": 3, "Stopped": false, "Interupt": true, "LastDate": "2024-03-01",
      "LastTime": "09:00:00", "EndCode": 1, "ExitCode": -3, "Conflicts": 5, "WaitResources": 7,
-     "IntResources": -1, "WaitBeginning": "00:00:00", "WaitRes": true},
+     "IntResources": -1, "WaitBeginning": "00:00:00", "WaitRes": true, "Host": "ws-2.lan",
+     "LastHost": "ws-1"},
     {"AppID": 9, "AppName": "bare"},
     {"AppID": 10, "AppName": "on day 15", "Interval": 3, "StartDate": "0001-01-15"}
   ],
@@ -381,6 +382,9 @@ TEST(VektrinctlTransfer, ExportImportExportIsIdentical) {
     EXPECT_EQ(exported["Tasks"][0]["AppName"], "Отчёт");
     EXPECT_EQ(exported["Tasks"][0]["StartTime"], "12:00:00.250");
     EXPECT_EQ(exported["Tasks"][1]["AppID"], 9);
+    // A document of before the workstations: any one runs the task.
+    EXPECT_EQ(exported["Tasks"][1]["Host"], nullptr);
+    EXPECT_NE(source.ctl({"tasks"}).out.find("\tHost\t"), std::string::npos);
     // A weekly task's day above 7 is stored as the week day every view shows: 15 is Monday.
     EXPECT_EQ(exported["Tasks"][2]["StartDate"], "0001-01-01");
     EXPECT_EQ(exported["Resources"][0]["ResourceNo"], 1); // the table's order
@@ -448,6 +452,8 @@ TEST(ImportRefused, NothingIsWrittenAndTheProblemIsNamed) {
         {"a condition ended by an error", "Tasks",
          R"j({"AppName": "x", "EndCondition": "SQRT(0-1)"})j",
          "field \"EndCondition\": Invalid floating point operation"},
+        {"a host with a blank", "Tasks", R"({"AppName": "x", "Host": "ws 1"})",
+         "field \"Host\": expected a host name"},
         {"an unknown kind", "Tasks", R"({"AppName": "x", "Interval": 6})",
          "field \"Interval\": expected 0 to 5 (every-minute, hourly"},
         {"priority 4", "Tasks", R"({"AppName": "x", "Priority": 4})",
@@ -680,19 +686,22 @@ TEST(MissedLaunches, CatchUpIsSetAndTheGapsOfThePassesAreListed) {
     }
 }
 
-// A table file of an earlier version, without the newest column: reading commands read it as off
-// and write nothing; the first writing command adds the column.
+// A table file of an earlier version, without the newest columns: reading commands read them as
+// empty and write nothing; the first writing command adds them.
 TEST(MissedLaunches, AnOlderTableFileIsReadWithoutTheNewColumn) {
     Tables t;
     ASSERT_EQ(t.ctl({"add", "old", "--command", "true"}).exitCode, 0);
-    t.sql("ALTER TABLE \"Vektrin\" DROP COLUMN \"CatchUp\"");
+    for (const char* column : {"CatchUp", "Host", "LastHost"})
+        t.sql("ALTER TABLE \"Vektrin\" DROP COLUMN \"" + std::string(column) + "\"");
     for (const std::vector<std::string>& reading :
          {std::vector<std::string>{"tasks"}, {"export"}, {"next", "old", "-n", "1"}}) {
         const Outcome o = t.ctl(reading);
         EXPECT_EQ(o.exitCode, 0) << reading.front() << ": " << o.err;
     }
-    EXPECT_EQ(t.ctl({"set", "old", "--catch-up"}).exitCode, 0);
-    EXPECT_NE(t.ctl({"export"}).out.find("\"CatchUp\": true"), std::string::npos);
+    EXPECT_EQ(t.ctl({"set", "old", "--catch-up", "--run-on", "ws-1"}).exitCode, 0);
+    const std::string exported = t.ctl({"export"}).out;
+    for (const char* added : {"\"CatchUp\": true", "\"Host\": \"ws-1\"", "\"LastHost\": null"})
+        EXPECT_NE(exported.find(added), std::string::npos) << added;
 }
 
 } // namespace

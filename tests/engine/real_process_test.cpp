@@ -42,6 +42,7 @@ TEST_F(RealProcessTest, ExitCodesAndSignalsReachTheRecord) {
     settle(killed);
     select(three);
     EXPECT_EQ(dm().Table1Sost.asString(), "Completed with a code 3");
+    EXPECT_EQ(dm().Table1LastHost.asString(), platform::schedulerHost());
     select(killed);
     EXPECT_EQ(dm().Table1ExitCode.asInteger(), 128 + SIGKILL);
 }

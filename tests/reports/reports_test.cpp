@@ -171,6 +171,7 @@ class ReportsTest : public QObject {
         QTest::newRow("negative exit code") << "Completed with a code -2";
         QTest::newRow("stopped") << "Stopped";
         QTest::newRow("conditions") << "FE('C:\\DATA\\*.TXT')";
+        QTest::newRow("run on each workstation") << "each workstation";
     }
     void taskLines() {
         QFETCH(QString, line);
@@ -190,12 +191,14 @@ class ReportsTest : public QObject {
         world->addTask("plain", [](TDataCtrl& d) {
             d.Table1Stopped.setBoolean(true);
             d.Table1LastDate.setDateTime(date(2026, 12, 1));
+            d.Table1Host.setString("*");
         });
         TParamReportForm report(*world->scheduler);
         TempDir out;
         const Rendered r = render(report, out);
         QVERIFY2(r.text.contains(line), qPrintable(r.text));
         QVERIFY2(!r.text.contains("1899"), "a task that never ran prints no day 0");
+        QCOMPARE(r.text.count("Run on :"), 1); // the others' blocks are as they were
     }
 
     // 200 tasks need several pages; each task is printed once, and the walk ends on the last.

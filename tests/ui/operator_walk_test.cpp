@@ -115,7 +115,7 @@ class OperatorWalkTest : public QObject {
             auto editor = createTaskEditor(*world.scheduler, nullptr);
             const QStringList wrong =
                 walk(editor.get(),
-                     tabs("EditApplication EditAppDirectory ComboBoxInterval "
+                     tabs("EditApplication EditAppDirectory EditHost ComboBoxInterval "
                           "ComboBoxRunType ComboBoxPriority " +
                           pages[kind] +
                           "CheckBoxStopped DBCheckBoxInterupt DBCheckBox1 "

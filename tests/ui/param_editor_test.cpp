@@ -599,6 +599,33 @@ class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
         QCOMPARE(form->focusWidget() == condition, malformed);
     }
 
+    // The Host is stored as vektrinctl stores it; a name no workstation can have is refused.
+    void storingTakesTheHostAsVektrinctlDoes_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // "!": refused
+        for (const auto& [typed, stored] :
+             {std::pair{" Any", ""}, {"WS-1.lan", "WS-1.lan"}, {"*", "*"}, {"ws 1", "!"}})
+            QTest::newRow(typed) << QString(typed) << QString(stored);
+    }
+    void storingTakesTheHostAsVektrinctlDoes() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        world->addTask("t");
+        open();
+        auto* host = child<QLineEdit>("EditHost");
+        QTest::keyClicks(host, typed);
+        child<QAbstractButton>("ButtonExit")->click();
+        const bool refused = stored == "!";
+        QCOMPARE(messages(), refused ? std::vector<std::string>{s(str::BadHostName)}
+                                     : std::vector<std::string>{});
+        QCOMPARE(form->focusWidget() == host, refused);
+        RecordingMessages quiet;
+        TDataCtrl file(world->tables(), quiet);
+        file.Table1.first();
+        QCOMPARE(QString::fromStdString(file.Table1Host.asString()), refused ? "" : stored);
+        QCOMPARE(file.Table1Host.isNull(), refused || stored.isEmpty()); // "any" is no text
+    }
+
     // The report walks the table and leaves it on the last record, which the window then shows.
     void reportLeavesTheLastRecordShown() {
         world->addTask("first", [](TDataCtrl& d) { d.Table1Interval.setInteger(1); });
