@@ -7,6 +7,8 @@
 #include "ctl/json.h"
 #include "ctl/tables.h"
 #include "engine/launch_condition.h"
+#include "engine/task_host.h"
+#include "platform/host_name.h"
 
 #include <iostream>
 
@@ -184,8 +186,18 @@ int runDue(const Context& context, bool json) {
                 return LaunchConditionOutcome::Malformed;
             }
         };
-        const std::string word =
-            verdictWord(schedule::passVerdict(task, moment, false, ask).verdict);
+        const schedule::Verdict verdict = schedule::passVerdict(task, moment, false, ask).verdict;
+        std::string word = verdictWord(verdict);
+        // On a shared list a moment another workstation took is its run.
+        if (SharedTables* shared = dm->database().shared();
+            shared && verdict == schedule::Verdict::Launch) {
+            const auto place =
+                task_host::placement(dm->Table1Host.asString(), platform::schedulerHost());
+            if (const auto taken = shared->claimOf(
+                    dm->Table1AppID.asInteger(), task_host::claimMoment(now),
+                    place.claim == task_host::Claim::OncePerHost ? place.claimHost : ""))
+                word = "run on " + *taken;
+        }
         if (json) {
             Json record = Json::object();
             record["AppID"] = dm->Table1AppID.asInteger();

@@ -16,7 +16,7 @@ constexpr std::size_t KeptEntries = 10000;
 
 bool knownReason(std::string_view word) {
     return word == held::Resources || word == held::NoSlot || word == held::Pause ||
-           word == held::UnreadableCondition;
+           word == held::UnreadableCondition || word == held::ServerAway;
 }
 
 } // namespace

@@ -26,6 +26,8 @@ constexpr std::string_view Resources = "resources";
 constexpr std::string_view NoSlot = "no-slot";
 constexpr std::string_view Pause = "pause";
 constexpr std::string_view UnreadableCondition = "unreadable-condition";
+// The shared task list's server could not be asked whose the moment is.
+constexpr std::string_view ServerAway = "server-away";
 } // namespace held
 
 class HeldLaunches {

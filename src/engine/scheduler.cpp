@@ -7,6 +7,7 @@
 #include "platform/location.h"
 #include "platform/places.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 #include "platform/version.h"
 #include "store/status_text.h"
 
@@ -307,6 +308,10 @@ void Scheduler::ResetStaleStates() {
         Transaction transaction(DataCtrl->database());
         for (t.first(); !t.eof(); t.next()) {
             if (!isStaleCode(completionCode(DataCtrl->Table1EndCode))) continue;
+            // On a shared list another workstation's run or wait is no stale state of ours.
+            if (DataCtrl->database().shared() &&
+                text::lower(DataCtrl->Table1LastHost.asString()) != text::lower(config_.host))
+                continue;
             EditGuard guard(t);
             t.edit();
             setCompletionCode(DataCtrl->Table1EndCode, CompletionCode::Unknown);

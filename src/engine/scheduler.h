@@ -340,7 +340,22 @@ class Scheduler : public ConditionEnvironment {
     ResourceMask resourcesBusy(ResourceMask needed);
     // Gives back the shared holds that no running task here needs any longer.
     void releaseSharedResources() noexcept;
+    // Whether the current task is this workstation's to look at in a pass: one pinned to another
+    // host is not, nor a wait for resources that another workstation began.
+    bool taskIsHere();
+    // Takes the moment a launch of the current task is due at: only the workstation whose claim
+    // made the row launches it (once per host for a task of every host). True without a shared
+    // list.
+    bool claimLaunch(DateTime due);
+    struct UnsentClaim {
+        std::int32_t appId;
+        std::string moment, hostKey;
+    };
+    std::deque<UnsentClaim> unsentClaims_; // of launches made while the server was away
+    void sendClaims(SharedTables& shared);
     void shareProtocolLine(const std::string& line);
+    // The registry's last pass of this scheduler, for `vektrinctl status` on every workstation.
+    void notePassOnServer();
     // Once a second: the server lost or back (one protocol line each), and the lines it has not
     // taken sent.
     void watchServer();

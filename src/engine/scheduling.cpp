@@ -107,6 +107,7 @@ void Scheduler::Timer2Timer() {
     else if (!DataCtrl->Table1.hasDeferred())
         tablesUnusable_ = false;
     held_.save();
+    notePassOnServer();
 }
 
 int Scheduler::catchUpDays() const {
@@ -158,6 +159,7 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
     std::optional<schedule::NextLaunchSearch> missedSearch;
 
     for (t.first(); !t.eof(); t.next()) {
+        if (!taskIsHere()) continue;
         const schedule::TaskState task = taskState(dm, &RunningTasks);
         schedule::PassQuestions ask;
         ask.silenced = [&] {
@@ -203,6 +205,7 @@ void Scheduler::schedulingWalk(DateTime now, const PassHistory::Pass& covered) {
             if (waitsForSlot(appId)) break;
             // The active test ends an interruptible instance and answers for the other kind.
             if (ApplicationActive(appId)) break;
+            if (!claimLaunch(d.missed ? *d.missed : now)) break;
             if (d.missed)
                 WriteProtocol(str::fill(str::MissedLaunchMadeUp,
                                         {dm.Table1AppName.asString(), momentText(*d.missed)}));

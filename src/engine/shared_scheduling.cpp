@@ -4,9 +4,12 @@
 
 #include "engine/scheduler.h"
 
+#include "engine/task_host.h"
 #include "platform/operator_text.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 #include "platform/version.h"
+#include "store/task_states.h"
 
 #include <unistd.h>
 
@@ -58,6 +61,66 @@ void Scheduler::releaseSharedResources() noexcept {
     }
 }
 
+bool Scheduler::taskIsHere() {
+    if (!DataCtrl->database().shared()) return true;
+    TDataCtrl& dm = *DataCtrl;
+    if (!task_host::placement(dm.Table1Host.asString(), config_.host).runsHere) return false;
+    // A wait for resources is settled by the workstation that claimed the moment and began it.
+    if (completionCode(dm.Table1EndCode) == CompletionCode::WaitingForResources)
+        return text::lower(dm.Table1LastHost.asString()) == text::lower(config_.host);
+    return true;
+}
+
+bool Scheduler::claimLaunch(DateTime due) {
+    SharedTables* shared = DataCtrl->database().shared();
+    if (!shared) return true;
+    TDataCtrl& dm = *DataCtrl;
+    const task_host::Placement place = task_host::placement(dm.Table1Host.asString(), config_.host);
+    if (!place.runsHere) return false;
+    const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
+    const std::string moment = task_host::claimMoment(due);
+    const std::string hostKey =
+        place.claim == task_host::Claim::OncePerHost ? place.claimHost : std::string();
+    std::string takenBy;
+    try {
+        if (!serverLost_) return shared->claim(appId, moment, hostKey, takenBy);
+    } catch (const DatabaseError& e) {
+        lastServerProblem_ = e.what();
+    }
+    // Whose the moment is cannot be asked. A task pinned here competes with nobody: it runs from
+    // the tables as last read, and its claim is written when the server is back.
+    if (!place.claimBeforeLaunch) {
+        unsentClaims_.push_back({appId, moment, hostKey});
+        return true;
+    }
+    held_.add(appId, due, held::ServerAway);
+    return false;
+}
+
+void Scheduler::sendClaims(SharedTables& shared) {
+    while (!unsentClaims_.empty()) {
+        const UnsentClaim& c = unsentClaims_.front();
+        std::string takenBy;
+        try {
+            shared.claim(c.appId, c.moment, c.hostKey, takenBy);
+        } catch (const DatabaseError& e) {
+            lastServerProblem_ = e.what();
+            return;
+        }
+        unsentClaims_.pop_front();
+    }
+}
+
+void Scheduler::notePassOnServer() {
+    SharedTables* shared = DataCtrl->database().shared();
+    if (!shared || serverLost_) return;
+    try {
+        shared->notePass();
+    } catch (const DatabaseError& e) {
+        lastServerProblem_ = e.what();
+    }
+}
+
 void Scheduler::shareProtocolLine(const std::string& line) {
     if (!DataCtrl || !DataCtrl->database().shared()) return;
     if (unsentProtocol_.size() >= MaxUnsentProtocolLines) unsentProtocol_.pop_front();
@@ -76,7 +139,10 @@ void Scheduler::watchServer() {
         }
     }
     if (connected == !serverLost_) {
-        if (connected) sendProtocolLines(*shared);
+        if (connected) {
+            sendClaims(*shared);
+            sendProtocolLines(*shared);
+        }
         return;
     }
     serverLost_ = !connected;
@@ -87,6 +153,7 @@ void Scheduler::watchServer() {
     WriteProtocol(str::ServerBack);
     // What the tables changed meanwhile is read again at once.
     DataCtrl->Table1.refreshIfChanged();
+    sendClaims(*shared);
     sendProtocolLines(*shared);
 }
 

@@ -1,5 +1,6 @@
 #include "engine/task_host.h"
 
+#include "platform/date_time.h"
 #include "platform/strings.h"
 #include "platform/text.h"
 
@@ -52,6 +53,11 @@ HostValue hostFromWord(std::string_view word) {
 
 std::string notAHost(std::string_view given) {
     return str::fill(str::HostNameExpected, {std::string(given)});
+}
+
+std::string claimMoment(double due) {
+    const TimeParts t = decodeTime(due);
+    return isoDate(datePart(due)) + ' ' + text::twoDigits(t.hour) + ':' + text::twoDigits(t.minute);
 }
 
 std::string hostWord(std::string_view host) {

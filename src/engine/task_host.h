@@ -53,6 +53,9 @@ HostValue hostFromWord(std::string_view word);
 // The problem with a text given as a Host.
 std::string notAHost(std::string_view given);
 
+// A claim's moment: the minute a launch is due, as every workstation writes it.
+std::string claimMoment(double due);
+
 // The Host column in the operator's words: "any", "*" or the name.
 std::string hostWord(std::string_view host);
 

@@ -55,6 +55,8 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
             if (const auto elapsed = passElapsedMs_ ? passElapsedMs_ : clock_.elapsedMs())
                 waitsBegun_[static_cast<std::int32_t>(dm.Table1AppID.asInteger())] = *elapsed;
             dm.Table1WaitBeginning.setDateTime(timePart(began));
+            // On a shared list the wait is this workstation's to settle.
+            dm.Table1LastHost.setString(cutToWidth(config_.host, dm.Table1LastHost.def().width));
             setCompletionCode(dm.Table1EndCode, CompletionCode::WaitingForResources);
             stampLast(began);
             postStatus();

@@ -223,6 +223,29 @@ TEST_F(DataCtrlTest, EditingARecordAnotherConnectionDeletedFailsInsteadOfEditing
     EXPECT_EQ(taskNames(), (std::vector<std::string>{"b"}));
 }
 
+// Two connections post different columns of one record in turns, each from the rows it read
+// before the other's post: a post writes the columns it changed, so neither loses the other's.
+TEST_F(DataCtrlTest, PostsOfOtherColumnsLoseNoWrite) {
+    addTask("shared");
+    TDataCtrl other(location, messages);
+    int lost = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        dm->Table1.first();
+        other.Table1.first();
+        dm->Table1.edit();
+        dm->Table1Stopped.setBoolean(i % 2 == 1);
+        other.Table1.edit();
+        other.Table1ExitCode.setInteger(i);
+        dm->Table1.post();
+        other.Table1.post();
+        dm->Table1.refresh();
+        dm->Table1.first();
+        lost +=
+            dm->Table1Stopped.asBoolean() != (i % 2 == 1) || dm->Table1ExitCode.asInteger() != i;
+    }
+    EXPECT_EQ(lost, 0);
+}
+
 TEST_F(DataCtrlTest, ValuesSurviveReopening) {
     dm->Table1.append();
     dm->Table1AppName.setString("persist");

@@ -1,0 +1,74 @@
+// Two workstations' schedulers on one task list in a database of a private PostgreSQL server: the
+// real programs, a real minute.
+
+#include "app/control_world.h"
+#include "support/pg_server.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+namespace vektrin {
+namespace {
+
+using test::ControlWorld;
+
+// Each moment of a task for any workstation runs once, one for each of them on each, one pinned
+// only where it is pinned; two tasks that share a resource never run at once, wherever they run.
+TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
+    std::string reason;
+    test::PgServer* server = test::PgServer::shared(reason);
+    if (!server) GTEST_SKIP() << reason;
+    const std::string uri = server->createDatabase();
+    ControlWorld alpha, beta;
+    for (ControlWorld* w : {&alpha, &beta})
+        test::writeFile(w->aliases(), "[Control]\npath=" + uri + "\n");
+    const std::string runs = alpha.dir.file("runs");
+    const auto add = [&](const std::string& name, const std::string& script,
+                         std::vector<std::string> more) {
+        std::vector<std::string> args{"add", name, "--command",
+                                      "/bin/sh -c '" + script + " >> " + runs + "'"};
+        args.insert(args.end(), more.begin(), more.end());
+        const auto o = alpha.ctl(args);
+        ASSERT_EQ(o.exitCode, 0) << o.err;
+    };
+    ASSERT_EQ(alpha.ctl({"resource", "add", "1", "printer"}).exitCode, 0);
+    add("any", "echo any $VEKTRIN_HOST", {});
+    add("each", "echo each $VEKTRIN_HOST", {"--run-on", "*"});
+    add("pinned", "echo pinned $VEKTRIN_HOST", {"--run-on", "beta"});
+    for (const char* name : {"print1", "print2"})
+        add(name, std::string("echo start; sleep 2; echo end"), {"--conflicts", "1"});
+    alpha.start(0, {}, {"VEKTRIN_HOST=alpha"});
+    beta.start(0, {}, {"VEKTRIN_HOST=beta"});
+    const auto status = alpha.ctl({"status"}, {}, {"VEKTRIN_HOST=alpha"});
+    EXPECT_NE(status.out.find("  alpha  PID"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("  beta  PID"), std::string::npos) << status.out;
+    // A minute's pass and the runs it launched.
+    for (int i = 0; i < 750 && test::readFile(runs).find("each") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    EXPECT_EQ(alpha.stop(), 0);
+    EXPECT_EQ(beta.stop(), 0);
+
+    std::map<std::string, int> count;
+    int open = 0, most = 0;
+    std::istringstream lines(test::readFile(runs));
+    for (std::string line; std::getline(lines, line);) {
+        ++count[line];
+        if (line == "start") most = std::max(most, ++open);
+        if (line == "end") --open;
+    }
+    // One minute, unless the start fell so late in one that the next one's pass came too.
+    const int minutes = count["each alpha"];
+    ASSERT_GE(minutes, 1);
+    EXPECT_EQ(count["each beta"], minutes);
+    EXPECT_EQ(count["any alpha"] + count["any beta"], minutes);
+    EXPECT_EQ(count["pinned beta"], minutes);
+    EXPECT_EQ(count["pinned alpha"], 0);
+    EXPECT_EQ(most, 1) << test::readFile(runs);
+    EXPECT_GE(count["start"], minutes);
+}
+
+} // namespace
+} // namespace vektrin
