@@ -39,6 +39,12 @@ struct Descriptor {
     }
 };
 
+// Said on standard error wherever a command finds no scheduler, the unit's start and the plain
+// one, for a machine without a user bus.
+constexpr const char* StartHint =
+    "Start one with \"vektrin --headless &\", or with \"systemctl --user start vektrin\" where its "
+    "user unit is installed.\n";
+
 std::string field(const Json& object, const char* key) {
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -70,13 +76,15 @@ int runStatus(const Context& context, bool json) {
         return ExitUnreachable;
     }
     if (!answer) {
-        if (json)
+        if (json) {
             std::cout
                 << Json{{"running", false}, {wire::TableDirectory, place.tableDirectory}}.dump(2)
                 << '\n';
-        else
+        } else {
             std::cout << "vektrin is not running for the tables in " << place.tableDirectory
                       << ".\n";
+            std::cerr << StartHint;
+        }
         return ExitNotRunning;
     }
     if (!answer->value(wire::Ok, false))
@@ -145,6 +153,7 @@ int changeStoppedDirectly(const Context& context, bool stop, const std::string& 
     std::cout << str::taskMessage(stop ? str::TaskSchedulingStopped : str::TaskSchedulingResumed,
                                   name)
               << " (No scheduler runs: the table is changed directly, without a protocol line.)\n";
+    std::cerr << StartHint;
     return ExitOk;
 }
 
@@ -166,7 +175,8 @@ int runControl(const Context& context, const std::string& command, const std::st
         if (command == wire::Stop || command == wire::Resume)
             return changeStoppedDirectly(context, command == wire::Stop, task);
         std::cerr << "No scheduler runs for the tables in " << place.tableDirectory
-                  << ": nothing was done.\n";
+                  << ": nothing was done.\n"
+                  << StartHint;
         return ExitNotRunning;
     }
     if (answer->value(wire::Ok, false)) {

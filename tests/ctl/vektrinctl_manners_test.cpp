@@ -133,6 +133,39 @@ TEST(VektrinctlInit, AFreshAccountGetsTheAliasAndEmptyTables) {
               "[Archive]\npath=/srv/archive\n\n[Control]\npath=" + home.file("mine") + "\n");
 }
 
+// A fresh account, in order: every command that needs the alias names init; once it is made, the
+// commands for the scheduler say how to start one.
+TEST(VektrinctlInit, AFreshAccountIsToldWhatToDo) {
+    TempDir home;
+    const std::string init = "Run \"vektrinctl init\" to define it with empty tables.\n";
+    const std::string start = "Start one with \"vektrin --headless &\", or with \"systemctl --user "
+                              "start vektrin\" where its user unit is installed.\n";
+    const std::string tables = home.file("data") + "/vektrin/tables";
+    const test::CtlCase cases[] = {
+        {{"status"}, 2, "", init, false, true},
+        {{"tasks"}, 2, "", init, false, true},
+        {{"run", "t"}, 2, "", init, false, true},
+        {{"add", "t", "--command", "true"}, 2, "", init, false, true},
+        {{"export"}, 2, "", init, false, true},
+        {{"init"}, 0, "Aliases file: ", "", true},
+        {{"status"}, 3, "vektrin is not running for the tables in " + tables + ".\n", start},
+        {{"add", "t", "--command", "true"}, 0, "1\n", ""},
+        {{"run", "t"},
+         3,
+         "",
+         "No scheduler runs for the tables in " + tables + ": nothing was done.\n" + start},
+        {{"stop", "t"}, 0, "Scheduling of <t> is stopped.", start, true},
+    };
+    for (const test::CtlCase& c : cases)
+        test::expectOutcome(
+            c, test::runVektrinctl(
+                   c.args,
+                   {"LC_ALL=C", "TZ=UTC", "VEKTRIN_ALIASES", "HOME=" + home.path(),
+                    "XDG_CONFIG_HOME=" + home.file("config"), "XDG_CONFIG_DIRS=" + home.file("etc"),
+                    "XDG_DATA_HOME=" + home.file("data"), "XDG_STATE_HOME=" + home.file("state"),
+                    "XDG_RUNTIME_DIR=" + home.file("run")}));
+}
+
 // The aliases file that could not be used is named, and every place looked in when there is none.
 TEST(VektrinctlAliases, TheFileOrThePlacesAreNamed) {
     TempDir dir;
