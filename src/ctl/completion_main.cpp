@@ -5,6 +5,7 @@
 
 #include "ctl/command.h"
 #include "ctl/fields.h"
+#include "engine/task_fields.h"
 
 #include <CLI/CLI.hpp>
 
@@ -130,6 +131,9 @@ Marks zshMarks(const std::vector<Shape>& shapes) {
 }
 
 Marks fishMarks(const std::vector<Shape>& shapes) {
+    std::map<std::string, std::vector<std::string>> words = valueWords();
+    for (int day = 0; !vektrin::fields::weekDayWord(day).empty(); ++day)
+        words["--weekly"].emplace_back(vektrin::fields::weekDayWord(day));
     std::string lines;
     const auto complete = [&](const std::string& at, const std::string& rest) {
         lines += "complete -c vektrinctl -n " + quoted("__vektrinctl_at " + at) + " " + rest + "\n";
@@ -139,8 +143,14 @@ Marks fishMarks(const std::vector<Shape>& shapes) {
         complete(blank == std::string::npos ? "" : s.path.substr(0, blank),
                  "-a " + quoted(s.path.substr(blank == std::string::npos ? 0 : blank + 1)) +
                      " -d " + quoted(s.description));
-        for (const std::string& option : s.options)
-            complete(s.path, "-l " + option.substr(2));
+        for (const std::string& option : s.options) {
+            std::string takes;
+            if (const auto coded = words.find(option); coded != words.end())
+                takes = " -x -a " + quoted(joined(coded->second));
+            else if (option == "--log" || option == "--output" || option == "--dir")
+                takes = " -r -F";
+            complete(s.path, "-l " + option.substr(2) + takes);
+        }
         if (s.takesTask) complete(s.path, "-a '(__vektrinctl_tasks)'");
         if (s.path == "help")
             complete("help", "-a " + quoted(joined([&] {
@@ -151,11 +161,7 @@ Marks fishMarks(const std::vector<Shape>& shapes) {
                                  return top;
                              }())));
     }
-    std::string values;
-    for (const auto& [option, words] : valueWords())
-        values += "complete -c vektrinctl -l " + option.substr(2) + " -x -a " +
-                  quoted(joined(words)) + "\n";
-    return {{"@COMPLETIONS@", lines}, {"@GLOBALS@", GlobalOptions}, {"@VALUE_WORDS@", values}};
+    return {{"@COMPLETIONS@", lines}};
 }
 
 } // namespace

@@ -73,24 +73,27 @@ TEST(Completion, BashZshAndFishOfferTheSameCommandsAndOptions) {
     Offered bash, zsh, fish;
     std::smatch m;
     read("bash", [&](const std::string& line) {
-        if (std::regex_match(line, m, std::regex(R"(\s+local commands="(.*)")")))
+        if (std::regex_match(line, m, std::regex(R"re(\s+local commands="(.*)")re")))
             words("", m[1], bash);
-        else if (std::regex_match(line, m, std::regex(R"(\s+\['?([^']+)'?\]='(.*)')")))
+        else if (std::regex_match(line, m, std::regex(R"re(\s+\['?([^']+)'?\]='(.*)')re")))
             words(m[1].str() + " ", m[2], bash); // options, or the members of a group
     });
     std::string array;
     read("zsh", [&](const std::string& line) {
-        if (std::regex_match(line, m, std::regex(R"(\s+(\w+)=\()")))
+        if (std::regex_match(line, m, std::regex(R"re(\s+(\w+)=\()re")))
             array = m[1];
-        else if (array == "commands" && std::regex_match(line, m, std::regex(R"(\s+'([^:]+):.*)")))
+        else if (array == "commands" &&
+                 std::regex_match(line, m, std::regex(R"re(\s+'([^:]+):.*)re")))
             zsh.insert(m[1]);
-        else if (std::regex_match(line, m, std::regex(R"(\s+'(.+)' '(.*)')")))
+        else if (std::regex_match(line, m, std::regex(R"re(\s+'(.+)' '(.*)')re")))
             words(m[1].str() + " ", m[2], zsh);
     });
     read("fish", [&](const std::string& line) {
-        if (std::regex_search(line, m, std::regex(R"(-n '__vektrinctl_at ?(.*)' -a '(.+)' -d )")))
+        if (std::regex_search(line, m,
+                              std::regex(R"re(-n '__vektrinctl_at ?(.*)' -a '(.+)' -d )re")))
             fish.insert(m[1].str() + (m[1].length() ? " " : "") + m[2].str());
-        else if (std::regex_search(line, m, std::regex(R"(-n '__vektrinctl_at (.+)' -l (\S+))")))
+        else if (std::regex_search(line, m,
+                                   std::regex(R"re(-n '__vektrinctl_at (.+)' -l (\S+))re")))
             fish.insert(m[1].str() + " --" + m[2].str());
     });
     for (const char* offered : {"help", "resource add", "add --command", "set --no-stopped",
