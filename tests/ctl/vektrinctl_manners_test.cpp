@@ -68,7 +68,6 @@ TEST(VektrinctlManners, EveryJsonListIsOneArray) {
         {{"due", "--json"}, 1},
         {{"due", "--missed", "--json"}, 0},
         {{"resource", "list", "--json"}, 0},
-        {{"silence", "list", "--json"}, 0},
         {{"output", "t", "--list", "--json"}, 0},
         {{"protocol", "--log", log, "--json"}, 3},
         {{"protocol", "--log", log, "--task", "t", "-n", "1", "--json"}, 1},
@@ -179,10 +178,7 @@ TEST(VektrinctlInit, AFreshAccountIsToldWhatToDo) {
     const std::string tables = home.file("data") + "/vektrin/tables";
     const test::CtlCase cases[] = {
         {{"status"}, 2, "", init, false, true},
-        {{"tasks"}, 2, "", init, false, true},
-        {{"run", "t"}, 2, "", init, false, true},
         {{"add", "t", "--command", "true"}, 2, "", init, false, true},
-        {{"export"}, 2, "", init, false, true},
         {{"init"}, 0, "Aliases file: ", "", true},
         {{"status"}, 3, "vektrin is not running for the tables in " + tables + ".\n", start},
         {{"add", "t", "--command", "true"}, 0, "1\n", ""},
