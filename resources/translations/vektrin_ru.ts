@@ -1257,6 +1257,10 @@ with three empty tables in the directory
         <translation>Не удаётся прочитать файл псевдонимов %s: он больше %s МиБ</translation>
     </message>
     <message>
+        <source>Cannot read the aliases file %s: line %s is longer than 64 KiB</source>
+        <translation>Не удаётся прочитать файл псевдонимов %s: строка %s длиннее 64 КиБ</translation>
+    </message>
+    <message>
         <source>Cannot write the aliases file %s: %s</source>
         <translation>Не удаётся записать файл псевдонимов %s: %s</translation>
     </message>
@@ -1275,6 +1279,10 @@ with three empty tables in the directory
     <message>
         <source>Cannot read the settings file %s: it is larger than %s MiB</source>
         <translation>Не удаётся прочитать файл настроек %s: он больше %s МиБ</translation>
+    </message>
+    <message>
+        <source>Cannot read the settings file %s: line %s is longer than 64 KiB</source>
+        <translation>Не удаётся прочитать файл настроек %s: строка %s длиннее 64 КиБ</translation>
     </message>
     <message>
         <source>Cannot write the settings file %s: %s</source>

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -169,6 +170,15 @@ bool ControlSocket::open(std::string& error) {
         if (!reasons.empty()) error = reasons + "; the control socket is " + socketPath_;
     } else {
         error = reasons;
+    }
+    // The state file goes under the state directory where it can: a shell with another
+    // XDG_RUNTIME_DIR, or none, finds it there and the socket it names, in /tmp or not.
+    try {
+        const std::string kept = places::privateRuntimeDirectory(true);
+        if (std::find(usable.begin(), usable.end(), kept) == usable.end()) usable.push_back(kept);
+        stateDirectory = kept;
+    } catch (const places::PlaceError&) {
+        // Beside the socket: the runtime directory is the one place there is.
     }
     if (stateDirectory.empty()) return listenFd_ >= 0;
     // A state file of these tables left in the other place by a scheduler that was killed would

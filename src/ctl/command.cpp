@@ -124,14 +124,15 @@ std::optional<DateTime> readMoment(std::string_view text, DateTime now) {
     if (text == "yesterday") return today - 1;
     if (text == "tomorrow") return today + 1;
     const auto timeOfDay = [](std::string_view t) -> std::optional<DateTime> {
-        if (t.size() != 5 && t.size() != 8) return std::nullopt;
-        return parseIsoTime(t.size() == 5 ? std::string(t) + ":00" : std::string(t));
+        std::string hhmm(t.size() > 1 && t[1] == ':' ? "0" : ""); // 7:30 as 07:30
+        hhmm += t;
+        if (hhmm.size() != 5 && hhmm.size() != 8) return std::nullopt;
+        return parseIsoTime(hhmm.size() == 5 ? hhmm + ":00" : hhmm);
     };
-    if (text.size() == 5 || text.size() == 8) {
+    if (text.size() < 10) {
         const auto t = timeOfDay(text);
         return t ? std::optional(today + *t) : std::nullopt;
     }
-    if (text.size() < 10) return std::nullopt;
     const auto date = parseIsoDate(text.substr(0, 10));
     if (!date || text.size() == 10) return date;
     if (text[10] != ' ' && text[10] != 'T') return std::nullopt;
@@ -171,11 +172,13 @@ CLI::Option* addNumberOption(CLI::App& cmd, const std::string& names, int& value
             "N");
 }
 
-Run quietly(CLI::App& cmd, Run run) {
+Run quietly(CLI::App& cmd, Run run, bool confirms) {
     auto quiet = std::make_shared<bool>(false);
-    cmd.add_flag("-q,--quiet", *quiet, "Print nothing but errors");
-    return [quiet, run = std::move(run)](const Context& context) {
-        if (!*quiet) return run(context);
+    cmd.add_flag("-q,--quiet", *quiet,
+                 confirms ? "Print nothing but errors" : "Print no warnings, only errors");
+    return [quiet, confirms, run = std::move(run)](const Context& context) {
+        context.quiet = *quiet;
+        if (!*quiet || !confirms) return run(context);
         struct Discard : std::streambuf {
             int_type overflow(int_type c) override { return traits_type::not_eof(c); }
         } discard;
@@ -208,7 +211,10 @@ void declareCommands(CLI::App& app, const std::vector<Command>& commands, const 
         static const std::set<std::string> confirming = {
             "set",         "rm",          "resource add", "resource set",
             "resource rm", "silence add", "silence set",  "silence rm"};
-        if (confirming.contains(c.name)) run = quietly(*cmd, std::move(run));
+        // The commands that may warn of what they write all the same.
+        static const std::set<std::string> warning = {"add", "edit", "import"};
+        if (confirming.contains(c.name) || warning.contains(c.name))
+            run = quietly(*cmd, std::move(run), confirming.contains(c.name));
         cmd->callback([&context, &chosen, run] {
             chosen = guarded(context, [&context, run] { return run(context); });
         });

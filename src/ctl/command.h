@@ -30,6 +30,7 @@ struct Context {
     std::string aliasesFile;       // empty: the usual lookup
     std::function<DateTime()> now; // --at, or the clock
     bool trace = false;            // --trace: the evaluation's trace line on standard error
+    mutable bool quiet = false;    // the command's --quiet: no warnings
     // The directory of the tables once a command has opened them, so that a failure met later
     // can name the file.
     mutable std::string tablesDirectory;
@@ -47,8 +48,9 @@ class CommandError : public std::runtime_error {
 };
 
 // One way to write a moment on every option that takes one: "YYYY-MM-DD" (its first minute),
-// "YYYY-MM-DD HH:MM[:SS]" ("T" may stand for the blank), "HH:MM[:SS]" (today), "now", "today",
-// "yesterday" or "tomorrow" (the first minute of that day), in local time; today is now's day.
+// "YYYY-MM-DD HH:MM[:SS]" ("T" may stand for the blank), "HH:MM[:SS]" (today; "H:MM" too), "now",
+// "today", "yesterday" or "tomorrow" (the first minute of that day), in local time; today is now's
+// day.
 std::optional<DateTime> readMoment(std::string_view text, DateTime now);
 inline constexpr const char* MomentForms =
     "YYYY-MM-DD, \"YYYY-MM-DD HH:MM[:SS]\", HH:MM, now, today, yesterday or tomorrow";
@@ -68,9 +70,9 @@ using Run = std::function<int(const Context&)>;
 // What a command puts on its own parser; the run it returns reads what was given.
 using Declaration = std::function<Run(CLI::App&)>;
 
-// Puts -q/--quiet on the command: the run then prints nothing on standard output (its
-// confirmation), only its errors.
-Run quietly(CLI::App& cmd, Run run);
+// Puts -q/--quiet on the command: the run then prints no warnings and, where it confirms a
+// change, nothing on standard output either; only its errors.
+Run quietly(CLI::App& cmd, Run run, bool confirms);
 
 // One command: the words that name it after vektrinctl ("add", "resource add"), what it does, and
 // its declaration: the arguments and options it puts on its own parser, and the run (reading what
@@ -141,6 +143,8 @@ std::vector<Command> controlCommands();  // status, run, interrupt, cancel-wait,
 std::vector<Command> outputCommands();   // output
 std::vector<Command> tryCommands();      // eval, expand
 std::vector<Command> initCommands();     // init
+// Every group's commands in the order help lists them (help itself aside).
+std::vector<Command> allCommands();
 
 // Puts the commands on app (a group before its members); the one named on the command line
 // leaves its guarded run in chosen.

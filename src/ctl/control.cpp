@@ -40,6 +40,12 @@ struct Descriptor {
     }
 };
 
+// Said on standard error wherever a command finds no scheduler, the unit's start and the plain
+// one, for a machine without a user bus.
+constexpr const char* StartHint =
+    "Start one with \"vektrin --headless &\", or with \"systemctl --user start vektrin\" where its "
+    "user unit is installed.\n";
+
 std::string field(const Json& object, const char* key) {
     const auto it = object.find(key);
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
@@ -115,6 +121,7 @@ int runStatus(const Context& context, bool json) {
             std::cout << "vektrin is not running for the tables in " << place.tableDirectory
                       << ".\n";
             saySchedulersOnServer(onServer);
+            std::cerr << StartHint;
         }
         return ExitNotRunning;
     }
@@ -185,6 +192,7 @@ int changeStoppedDirectly(const Context& context, bool stop, const std::string& 
     std::cout << str::taskMessage(stop ? str::TaskSchedulingStopped : str::TaskSchedulingResumed,
                                   name)
               << " (No scheduler runs: the table is changed directly, without a protocol line.)\n";
+    std::cerr << StartHint;
     return ExitOk;
 }
 
@@ -206,7 +214,8 @@ int runControl(const Context& context, const std::string& command, const std::st
         if (command == wire::Stop || command == wire::Resume)
             return changeStoppedDirectly(context, command == wire::Stop, task);
         std::cerr << "No scheduler runs for the tables in " << place.tableDirectory
-                  << ": nothing was done.\n";
+                  << ": nothing was done.\n"
+                  << StartHint;
         return ExitNotRunning;
     }
     if (answer->value(wire::Ok, false)) {

@@ -136,6 +136,14 @@ class Applier {
 
     // The parsers of the task settings' table.
 
+    // A command string, checked as the scheduler will split it.
+    void command(const TaskSetting& t, const Setting& setting) {
+        if (std::string wrong = fields::commandProblem(setting.value); !wrong.empty())
+            return problem(setting.key, std::move(wrong));
+        text(t, setting);
+        warn(context_, "--" + setting.key, fields::commandWarning(setting.value));
+    }
+
     void text(const TaskSetting& t, const Setting& setting) {
         Field& field = t.field(dm_);
         if (t.is(TaskSetting::Required) && setting.value.empty())
@@ -343,7 +351,7 @@ const std::vector<TaskSetting> TaskSettings = {
      .take = &A::text, .listed = "AppName", .list = listText},
     {.key = "command", .column = "Application", .value = "CMD",
      .help = "The command string, with its date and time placeholders", .flags = S::Required,
-     .take = &A::text},
+     .take = &A::command},
     {.key = "dir", .column = "AppDirectory", .value = "DIR", .help = "The startup directory",
      .take = &A::text},
     {.key = "run-on", .column = "Host", .value = "HOST|any|*",
@@ -494,6 +502,10 @@ std::vector<Setting> TaskOptions::settings() const {
     for (const auto& [key, option] : switches)
         if (option->count()) out.push_back({key, flag.at(key) ? "yes" : "no"});
     return out;
+}
+
+void warn(const Context& context, const std::string& where, const std::string& warning) {
+    if (!warning.empty() && !context.quiet) std::cerr << where << ": " << warning << '\n';
 }
 
 void report(const std::vector<Problem>& problems, const char* closing) {

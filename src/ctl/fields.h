@@ -130,6 +130,8 @@ std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setti
 
 // Each problem on standard error, then the closing line.
 void report(const std::vector<Problem>& problems, const char* closing = "Nothing was written.");
+// A warning about a value that is written all the same, on standard error unless --quiet.
+void warn(const Context& context, const std::string& where, const std::string& warning);
 // The stored columns that apply() changes in the current record of t, found by applying it while
 // editing and cancelling; nothing is posted. Refused (problems reported): nothing. before, when
 // given, gets the record as it was.

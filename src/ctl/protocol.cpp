@@ -103,12 +103,12 @@ class LineFilter {
     std::optional<DateTime> moment_;
 };
 
-// A protocol line for scripts: its moment as read, and the line as it is.
+// A protocol line for scripts: its moment as read, and the line as it is, as one JSON object.
 std::string jsonLine(std::string_view line, const std::optional<DateTime>& moment) {
     Json object = Json::object();
     object["Moment"] = moment ? Json(isoDate(*moment) + " " + clockTime(*moment)) : Json(nullptr);
     object["Line"] = std::string(line);
-    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 // The protocol named, else the running scheduler's (or the one a scheduler that ended without
@@ -228,12 +228,19 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
     const std::string path = protocolPath(context, options);
     LineFilter filter(options);
     LineReader reader(path);
-    if (!reader.open())
-        throw CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
+    // Followed by name, as tail -F does: a protocol not made yet is waited for.
+    if (!reader.open()) {
+        if (!options.follow || errno != ENOENT)
+            throw CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
+        std::cerr << path << " is not there yet: waiting for it.\n";
+    }
     std::string lastSeen;
     bool catchingUp = false;
     // With -n, the lines of the first reading wait here until it is known which are the last.
     std::deque<std::string> last;
+    const bool inArray = options.json && !options.follow;
+    std::size_t elements = 0; // of the array printed so far
+    const auto nextElement = [&] { return elements++ == 0 ? "[\n  " : ",\n  "; };
     bool keepLast = options.lastLines >= 0;
     auto emit = [&](std::string_view line) {
         if (catchingUp) {
@@ -243,9 +250,12 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
         }
         lastSeen = line;
         if (!filter.accepts(line)) return;
-        std::string shown =
-            options.json ? jsonLine(line, filter.moment()) : std::string(line) + "\n";
+        // Followed, one object a line; else the elements of one array, written as they come (a
+        // long protocol is never held whole) or, with -n, once the last are known.
+        std::string shown = options.json ? jsonLine(line, filter.moment()) : std::string(line);
+        if (!options.json || options.follow) shown += '\n';
         if (!keepLast) {
+            if (inArray) std::cout << nextElement();
             std::cout << shown;
             return;
         }
@@ -253,18 +263,21 @@ int runProtocol(const Context& context, const ProtocolOptions& options) {
         if (last.size() > static_cast<std::size_t>(options.lastLines)) last.pop_front();
     };
     const auto printLast = [&] {
-        for (const std::string& line : last)
+        for (const std::string& line : last) {
+            if (inArray) std::cout << nextElement();
             std::cout << line;
+        }
         last.clear();
         keepLast = false;
     };
     const auto readError = [&] {
         return CommandError(ExitDataError, "Cannot read " + path + ": " + std::strerror(errno));
     };
-    if (!reader.drain(emit)) throw readError();
+    if (reader.isOpen() && !reader.drain(emit)) throw readError();
     if (!options.follow) {
         reader.flushPending(emit);
         printLast();
+        if (inArray) std::cout << (elements == 0 ? "[]\n" : "\n]\n");
         return ExitOk;
     }
     printLast();
@@ -322,8 +335,8 @@ std::vector<Command> protocolCommands() {
                          ->excludes(all)
                          ->excludes(follow);
                      cmd.add_flag("--json", v.protocol.json,
-                                  "One object a line: {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or "
-                                  "null, \"Line\": the line}");
+                                  "An array of objects {\"Moment\": \"YYYY-MM-DD HH:MM:SS\" or "
+                                  "null, \"Line\": the line}; with --follow one object a line");
                  },
                  [](const Context& context, const Values& v) {
                      const DateTime now = context.now();

@@ -44,11 +44,13 @@ std::string tablesDirectory(const Context& context) {
         throw CommandError(ExitDataError, e.what());
     }
     if (!directory) {
+        // A fresh account meets this first, whichever command it tries.
+        const std::string init = " Run \"vektrinctl init\" to define it with empty tables.";
         std::error_code ec;
         if (std::filesystem::symlink_status(file, ec).type() !=
             std::filesystem::file_type::not_found)
             throw CommandError(ExitDataError,
-                               "The database alias Control is not defined in " + file + ".");
+                               "The database alias Control is not defined in " + file + "." + init);
         // No file at all: name every place that was looked at.
         std::string places;
         for (const auto& candidate :
@@ -56,7 +58,7 @@ std::string tablesDirectory(const Context& context) {
             places += (places.empty() ? "" : ", ") + candidate;
         throw CommandError(ExitDataError,
                            "The database alias Control is not defined: there is no aliases file (" +
-                               places + ").");
+                               places + ")." + init);
     }
     return *directory;
 }

@@ -147,8 +147,13 @@ int runNext(const Context& context, const NextOptions& options) {
     }
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     const auto moments = search.next(window, context.now(), options.count);
+    Json all = Json::array();
     for (const auto& m : moments)
-        std::cout << (options.json ? Json(formatMoment(m)).dump() : formatMoment(m)) << '\n';
+        if (options.json)
+            all.push_back(formatMoment(m));
+        else
+            std::cout << formatMoment(m) << '\n';
+    if (options.json) std::cout << all.dump(2) << '\n';
     if (static_cast<int>(moments.size()) < options.count)
         std::cerr << (moments.empty() ? "No next moment" : "No further moment") << " within "
                   << schedule::NextLaunchSearch::DefaultHorizonDays << " days\n";
@@ -239,7 +244,7 @@ std::vector<Command> taskCommands() {
              [](CLI::App& cmd, NextOptions& v) {
                  CLI::Option* task = cmd.add_option("TASK", v.task, TaskArgumentHelp);
                  addNumberOption(cmd, "-n,--count", v.count, "how many moments", 1, 100000);
-                 cmd.add_flag("--json", v.json, "Each moment as a JSON string on its line");
+                 cmd.add_flag("--json", v.json, "An array of the moments as strings");
                  v.schedule.add(&cmd, "schedule");
                  v.repeatOption = addSettingOption(&cmd, *taskSetting("repeat"), v.repeat);
                  for (CLI::Option* o :

@@ -122,7 +122,7 @@ bool fitsInt64(const Json& value) {
 class Validator {
   public:
     Validator(TDataCtrl& dm, bool replace, const Context& context)
-        : dm_(dm), replace_(replace), conditions_(context) {
+        : dm_(dm), replace_(replace), context_(context), conditions_(context) {
         if (replace_) return;
         for (dm.Table1.first(); !dm.Table1.eof(); dm.Table1.next())
             appIds_.insert(dm.Table1AppID.asInteger());
@@ -198,6 +198,9 @@ class Validator {
             if (problem.empty()) problem = contentProblem(s.table, *def, it.value());
             if (!problem.empty())
                 problems_.push_back(field + ": " + problem + ", not " + shortened(it.value()));
+            else if (&s.table == &dm_.Table1 && def->name == "Application" &&
+                     it.value().is_string())
+                warn(context_, field, fields::commandWarning(it.value().get<std::string>()));
         }
         if (&s.table == &dm_.Table1) checkAppId(where, record);
         if (&s.table == &dm_.Table2) checkResourceNo(where, record);
@@ -210,9 +213,12 @@ class Validator {
             const TaskSetting* setting =
                 &table == &dm_.Table1 ? taskSettingOfColumn(def.name) : nullptr;
             if (setting && setting->is(TaskSetting::HostName)) return hostProblem(text);
-            return setting && setting->is(TaskSetting::Condition)
-                       ? conditions_.problem(text, def.width)
-                       : fields::textProblem(text, def.width);
+            if (setting && setting->is(TaskSetting::Condition))
+                return conditions_.problem(text, def.width);
+            std::string problem = fields::textProblem(text, def.width);
+            if (problem.empty() && setting && setting->key == "command")
+                problem = fields::commandProblem(text);
+            return problem;
         }
         if (value.is_number()) return fields::numberProblem(def.name, value.get<double>());
         return {};
@@ -248,6 +254,7 @@ class Validator {
 
     TDataCtrl& dm_;
     bool replace_;
+    const Context& context_;
     ConditionCheck conditions_;
     std::set<std::int64_t> appIds_;
     std::set<std::int64_t> resourceNos_;

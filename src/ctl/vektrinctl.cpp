@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -282,11 +283,7 @@ int parseAndRun(const std::vector<std::string>& arguments, std::ostream& plainEr
     };
 
     std::function<int()> chosen;
-    for (const auto& group :
-         {tryCommands(), taskCommands(), transferCommands(), protocolCommands(), timelineCommands(),
-          defineCommands(), resourceCommands(), silenceCommands(), editCommands(),
-          controlCommands(), outputCommands(), initCommands()})
-        declareCommands(app, group, context, chosen);
+    declareCommands(app, allCommands(), context, chosen);
     std::vector<std::string> helpTopic;
     CLI::App* help = app.add_subcommand("help", "Print the help of a command, as \"vektrinctl "
                                                 "help resource add\"");
@@ -341,6 +338,15 @@ class LinePrefix : public std::streambuf {
 };
 
 } // namespace
+
+std::vector<Command> allCommands() {
+    std::vector<Command> all;
+    for (auto group : {tryCommands(), taskCommands(), transferCommands(), protocolCommands(),
+                       timelineCommands(), defineCommands(), resourceCommands(), silenceCommands(),
+                       editCommands(), controlCommands(), outputCommands(), initCommands()})
+        std::move(group.begin(), group.end(), std::back_inserter(all));
+    return all;
+}
 
 int vektrinctl(const std::vector<std::string>& arguments) {
     holdClosedStandardOutput();

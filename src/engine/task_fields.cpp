@@ -2,6 +2,7 @@
 #include "platform/text.h"
 
 #include "engine/schedule.h"
+#include "platform/command_line.h"
 #include "platform/strings.h"
 
 #include <array>
@@ -122,6 +123,23 @@ std::string textProblem(std::string_view text, int width) {
     return {};
 }
 
+std::string commandProblem(std::string_view command) {
+    const SplitCommandLine split = splitCommandLine(command);
+    if (!split.unclosedQuote) return {};
+    return std::string("has an unclosed quote ") + split.quote + " at character " +
+           std::to_string(split.quoteAt);
+}
+
+std::string commandWarning(std::string_view command) {
+    const SplitCommandLine split = splitCommandLine(command);
+    if (split.shellSyntax.empty()) return {};
+    std::string list;
+    for (const std::string& syntax : split.shellSyntax)
+        list += (list.empty() ? "" : " ") + syntax;
+    return "holds shell syntax that reaches the program as written, since no shell runs it: " +
+           list + " (for a shell, write sh -c '...')";
+}
+
 std::string numberProblem(std::string_view column, double value) {
     for (const CodedColumn& c : CodedColumns)
         if (c.column == column) return c.known(value) ? std::string() : c.expected();
@@ -222,6 +240,7 @@ std::optional<bool> flagFromWord(std::string_view word) {
 }
 
 std::optional<DateTime> timeFromText(std::string_view text) {
+    if (text.size() > 1 && text[1] == ':') return timeFromText("0" + std::string(text)); // 7:30
     if ((text.size() != 5 && text.size() != 8) || text[2] != ':') return std::nullopt;
     const auto h = digits(text, 0, 2), m = digits(text, 3, 2);
     std::optional<int> s = 0;

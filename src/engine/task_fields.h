@@ -73,6 +73,14 @@ inline bool aboveResourceMaximum(std::int64_t resourceNo) {
 // A text: UTF-8 without control characters (a line end in a name would forge protocol lines),
 // at most width characters.
 std::string textProblem(std::string_view text, int width);
+// A command string as the scheduler splits it (placeholders hold no quotes or shell syntax, so
+// the text typed splits as the one launched): refused, worded to follow the field's name, when a
+// quote is left open, since every launch would fail; empty when it may be stored. The task editor
+// can show the same refusal with the quote and its place from splitCommandLine.
+std::string commandProblem(std::string_view command);
+// The shell syntax in a command string that the program would get as written, no shell being
+// run: a warning, worded to follow the field's name; empty when there is none.
+std::string commandWarning(std::string_view command);
 // A number of a coded column: a schedule kind, window mode, priority, resource number, conflict
 // mask or completion code that the scheduler knows. Columns without a code take any number of
 // their type.
@@ -95,7 +103,8 @@ std::string_view priorityWord(std::int64_t priority);
 // yes/no, true/false, on/off, 1/0.
 std::optional<bool> flagFromWord(std::string_view word);
 
-// "HH:MM" or "HH:MM:SS" as a time of day; "YYYY-MM-DD" as a date. Empty when the text is none.
+// "HH:MM" or "HH:MM:SS" (the hour may have one digit) as a time of day; "YYYY-MM-DD" as a date.
+// Empty when the text is none.
 std::optional<DateTime> timeFromText(std::string_view text);
 std::optional<DateTime> dateFromText(std::string_view text);
 // The data layer's message for a text that names no time or date: '%s' is not a valid time.

@@ -64,11 +64,11 @@ std::string linkTarget(const std::string& path) {
 } // namespace
 
 const ConfigFileKind AliasesFileKind{str::AliasesFileUnreadable, str::AliasesFileLinkUnread,
-                                     str::AliasesFileTooLarge, str::AliasesFileUnwritable,
-                                     str::AliasesFileLinkUnwritten};
+                                     str::AliasesFileTooLarge,   str::AliasesFileLineTooLong,
+                                     str::AliasesFileUnwritable, str::AliasesFileLinkUnwritten};
 const ConfigFileKind SettingsFileKind{str::SettingsFileUnreadable, str::SettingsFileLinkUnread,
-                                      str::SettingsFileTooLarge, str::SettingsFileUnwritable,
-                                      str::SettingsFileLinkUnwritten};
+                                      str::SettingsFileTooLarge,   str::SettingsFileLineTooLong,
+                                      str::SettingsFileUnwritable, str::SettingsFileLinkUnwritten};
 
 std::optional<IniFile> IniFile::load(const std::string& path, const ConfigFileKind& kind) {
     // Non-blocking open: a FIFO in the file's place must not hang the caller.
@@ -102,6 +102,13 @@ std::optional<IniFile> IniFile::load(const std::string& path, const ConfigFileKi
         if (text.size() + static_cast<std::size_t>(n) > MaxFileSize)
             fail(path, kind.tooLarge, limit);
         text.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::size_t line = 1;
+    for (std::size_t begin = 0; begin < text.size(); ++line) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos) end = text.size();
+        if (end - begin > MaxLineLength) fail(path, kind.lineTooLong, std::to_string(line));
+        begin = end + 1;
     }
     return parse(text);
 }

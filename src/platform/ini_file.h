@@ -34,6 +34,7 @@ struct ConfigFileKind {
     std::string_view unreadable;    // the system's reason
     std::string_view readDangling;  // the link's target
     std::string_view tooLarge;      // the limit in MiB
+    std::string_view lineTooLong;   // the line's number
     std::string_view unwritable;    // the system's reason
     std::string_view writeDangling; // the link's target
 };
@@ -44,9 +45,12 @@ class IniFile {
   public:
     // Files beyond this size are refused rather than read (a device or a runaway in its place).
     static constexpr std::size_t MaxFileSize = std::size_t{128} << 20;
+    // No line of ours comes near this; a longer one is a mistake, refused before any lookup.
+    static constexpr std::size_t MaxLineLength = std::size_t{64} << 10;
 
     // Empty when nothing is at path. Throws ConfigFileError when something is there that cannot
-    // be read: no permission, a directory, a broken link, a read error, in the words of its kind.
+    // be read: no permission, a directory, a broken link, a read error, a line over MaxLineLength
+    // (named by its number, never repeated), in the words of its kind.
     static std::optional<IniFile> load(const std::string& path, const ConfigFileKind& kind);
     static IniFile parse(std::string_view text);
 

@@ -1,9 +1,14 @@
-// The bash completion as bash runs it: commands, options, and the tasks and resources of the
-// tables vektrinctl would use.
+// The completions as bash runs them: commands, options, and the tasks and resources of the
+// tables vektrinctl would use; and the zsh and fish ones, generated alike, offer the same.
 
 #include "app/control_world.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <set>
+#include <sstream>
 
 namespace vektrin {
 namespace {
@@ -49,6 +54,51 @@ TEST(Completion, OffersCommandsOptionsAndTheNamesInTheTables) {
                                    {"PATH=" + std::string(VEKTRIN_BINARY_DIR) + ":/usr/bin:/bin"});
         EXPECT_EQ(o.out, c.offered) << c.line << "\n" << o.err;
     }
+}
+
+// The three shells' completions as generated: the same commands and the same options of each.
+TEST(Completion, BashZshAndFishOfferTheSameCommandsAndOptions) {
+    using Offered = std::set<std::string>; // "add", "resource add", "add --command"
+    const auto read = [](const char* shell, const std::function<void(const std::string&)>& take) {
+        std::istringstream in(
+            test::readFile(std::string(VEKTRIN_BINARY_DIR) + "/vektrinctl." + shell));
+        for (std::string line; std::getline(in, line);)
+            take(line);
+    };
+    const auto words = [](const std::string& prefix, const std::string& list, Offered& into) {
+        std::istringstream in(list);
+        for (std::string word; in >> word;)
+            into.insert(prefix + word);
+    };
+    Offered bash, zsh, fish;
+    std::smatch m;
+    read("bash", [&](const std::string& line) {
+        if (std::regex_match(line, m, std::regex(R"re(\s+local commands="(.*)")re")))
+            words("", m[1], bash);
+        else if (std::regex_match(line, m, std::regex(R"re(\s+\['?([^']+)'?\]='(.*)')re")))
+            words(m[1].str() + " ", m[2], bash); // options, or the members of a group
+    });
+    std::string array;
+    read("zsh", [&](const std::string& line) {
+        if (std::regex_match(line, m, std::regex(R"re(\s+(\w+)=\()re")))
+            array = m[1];
+        else if (array == "commands" &&
+                 std::regex_match(line, m, std::regex(R"re(\s+'([^:]+):.*)re")))
+            zsh.insert(m[1]);
+        else if (std::regex_match(line, m, std::regex(R"re(\s+'(.+)' '(.*)')re")))
+            words(m[1].str() + " ", m[2], zsh);
+    });
+    read("fish", [&](const std::string& line) {
+        if (std::regex_search(line, m,
+                              std::regex(R"re(-n '__vektrinctl_at ?(.*)' -a '(.+)' -d )re")))
+            fish.insert(m[1].str() + (m[1].length() ? " " : "") + m[2].str());
+        else if (std::regex_search(line, m,
+                                   std::regex(R"re(-n '__vektrinctl_at (.+)' -l (\S+))re")))
+            fish.insert(m[1].str() + " --" + m[2].str());
+    });
+    EXPECT_TRUE(bash.contains("resource add --max-wait") && bash.contains("set --no-stopped"));
+    EXPECT_EQ(zsh, bash);
+    EXPECT_EQ(fish, bash);
 }
 
 } // namespace

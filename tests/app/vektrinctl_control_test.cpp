@@ -102,11 +102,12 @@ TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {
     EXPECT_EQ(running["appName"], "sleeper");
     EXPECT_GT(running["pid"].get<long long>(), 0);
     EXPECT_TRUE(running["since"].is_string());
-    // The state file names the same scheduler.
-    const auto files = filesIn(world.runtime() + "/vektrin");
-    ASSERT_EQ(files.size(), 2u);
-    const Json state =
-        Json::parse(test::readFile(world.runtime() + "/vektrin/" + files[0])); // <key>.json
+    // The state file under the state directory names the same scheduler.
+    const std::string kept = world.dir.path() + "/state/vektrin/run";
+    ASSERT_EQ(filesIn(world.runtime() + "/vektrin").size(), 1u);
+    const auto files = filesIn(kept);
+    ASSERT_EQ(files.size(), 1u);
+    const Json state = Json::parse(test::readFile(kept + "/" + files[0])); // <key>.json
     EXPECT_EQ(state["PID"], world.vektrinPid());
     EXPECT_EQ(state["Log"], world.logPath());
 
@@ -117,6 +118,7 @@ TEST_F(ControlTest, StatusWhileRunningAndAfterItEnded) {
     EXPECT_EQ(world.stop(), 0);
     // A clean end leaves neither socket nor state file.
     EXPECT_TRUE(filesIn(world.runtime() + "/vektrin").empty());
+    EXPECT_TRUE(filesIn(kept).empty());
     EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
     EXPECT_EQ(world.ctl({"run", "sleeper"}).exitCode, 3);
 }
@@ -219,7 +221,8 @@ TEST_F(ControlTest, ASocketNobodyListensOnIsNotRunningAndIsReplaced) {
     ASSERT_EQ(access(path.c_str(), F_OK), 0);
     EXPECT_EQ(world.ctl({"status"}).exitCode, 3);
     // Its state file too, whose PID another process may have got since: nobody holds the lock.
-    const std::string state = path.substr(0, path.size() - 5) + ".json";
+    const std::string state =
+        world.dir.path() + "/state/vektrin/run" + path.substr(path.rfind('/'), 13) + ".json";
     Json left = Json::parse(test::readFile(state));
     left["PID"] = getpid();
     test::writeFile(state, left.dump());

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
+#include <tuple>
 
 namespace vektrin {
 namespace {
@@ -69,6 +70,8 @@ TEST_F(DefineTest, AddTakesEveryFieldInTheOperatorsWords) {
           {"StartTime", "22:00:00"},
           {"EndTime", "23:59:00"},
           {"RepeatInterval", 0}}},
+        {{"--daily", "--from", "7:30", "--to", "9:05:30"},
+         {{"StartTime", "07:30:00"}, {"EndTime", "09:05:30"}}},
         {{"--weekly", "Fri", "--from", "07:30:15", "--to", "08:00"},
          {{"Interval", 3},
           {"StartDate", "0001-01-05"},
@@ -190,6 +193,13 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         // A surrogate: what export could not write is refused where it is entered.
         {{"add", "t", "--command", "run \xed\xa0\x80"}, 2, "--command: is not UTF-8 text"},
         {{"add", "t", "--command", ""}, 2, "--command: is empty"},
+        // Every launch would fail: the quote is named, and its place in characters.
+        {{"add", "t", "--command", "echo 'it is"},
+         2,
+         "--command: has an unclosed quote ' at character 6"},
+        {{"set", "1", "--command", "printf \"\xc3\xa9 %s"},
+         2,
+         "--command: has an unclosed quote \" at character 8"},
         {{"add", "t"}, 64, "missing --command"},
         {add({"--daily", "--hourly"}), 64, "excludes"},
         {add({"--bogus"}), 64, "--bogus"},
@@ -204,9 +214,9 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {{"resource", "add", "3", "x"},
          2,
          "--number: Resource number must be unique. Unable repetition !!!"},
-        {{"resource", "add", "4", "x", "--max-wait", "1:00"},
+        {{"resource", "add", "4", "x", "--max-wait", "1:0"},
          2,
-         "--max-wait: '1:00' is not a valid time"},
+         "--max-wait: '1:0' is not a valid time"},
         {{"resource", "set", "fax", "--name", "y"}, 1, "No resource has the number or name fax."},
         {{"resource", "rm", "9"}, 1, "No resource has the number or name 9."},
         {{"silence", "add", "--hourly", "--from", "60"},
@@ -231,6 +241,45 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         }
         EXPECT_EQ(o.out, "") << label;
         EXPECT_TRUE(tableFiles() == files) << label;
+    }
+}
+
+// What a shell would have read, and the program gets as written, is written with a warning.
+TEST_F(DefineTest, ShellSyntaxInACommandIsWrittenWithAWarning) {
+    const auto warning = [](const std::string& syntax) {
+        return "--command: holds shell syntax that reaches the program as written, since no shell "
+               "runs it: " +
+               syntax + " (for a shell, write sh -c '...')\n";
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"add", "a", "--command", "cp ~/.profile ~/p.bak"}, warning("~")},
+        {{"add", "b", "--command", "date >> /tmp/d && echo \"$HOME\" | wc -l *.txt"},
+         warning("> && $HOME | *")},
+        {{"set", "a", "--command", "echo ${USER}`id`; ls"}, warning("${ ` ;")},
+        {{"add", "c", "--command", "sh -c 'date > /tmp/d' \\~ a~b \\$HOME \\*"}, ""},
+        {{"add", "d", "--quiet", "--command", "ls *"}, ""},
+        {{"set", "d", "--quiet", "--command", "ls *"}, ""},
+    };
+    for (const auto& c : cases) {
+        const ProgramOutcome o = ctl(c.args);
+        EXPECT_EQ(o.exitCode, 0) << test::joined(c.args) << o.err;
+        EXPECT_EQ(o.err, c.err) << test::joined(c.args);
+    }
+    EXPECT_EQ(task("b")["Application"], "date >> /tmp/d && echo \"$HOME\" | wc -l *.txt");
+    // An imported task the same: warned of, or refused with its quote.
+    for (const auto& [command, exitCode, said] :
+         {std::tuple{"ls | wc", 0, "holds shell syntax that reaches the program as written"},
+          std::tuple{"ls 'a", 2, "has an unclosed quote ' at character 4"}}) {
+        const std::string doc = tables.file("doc.json");
+        test::writeFile(doc, Json{{"Format", "vektrin-tables"},
+                                  {"Tasks", {{{"AppName", "i"}, {"Application", command}}}}}
+                                 .dump());
+        const ProgramOutcome o = ctl({"import", doc});
+        EXPECT_EQ(o.exitCode, exitCode) << o.err;
+        EXPECT_NE(o.err.find(said), std::string::npos) << o.err;
     }
 }
 

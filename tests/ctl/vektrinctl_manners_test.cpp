@@ -2,6 +2,7 @@
 // fresh account, and the aliases file named, against real files.
 
 #include "ctl/in_process.h"
+#include "ctl/json.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -29,6 +30,9 @@ TEST(VektrinctlManners, OneMomentSyntax) {
         {"2024-03-01 10:30", *tryEncodeDate(2024, 3, 1) + *tryEncodeTime(10, 30, 0)},
         {"2024-03-01T10:30:15", *tryEncodeDate(2024, 3, 1) + *tryEncodeTime(10, 30, 15)},
         {"07:30", day + *tryEncodeTime(7, 30, 0)},
+        {"7:30", day + *tryEncodeTime(7, 30, 0)},
+        {"2024-03-01 7:30:15", *tryEncodeDate(2024, 3, 1) + *tryEncodeTime(7, 30, 15)},
+        {"7:3", std::nullopt},
         {"now", now},
         {"today", day},
         {"yesterday", day - 1},
@@ -44,6 +48,37 @@ TEST(VektrinctlManners, OneMomentSyntax) {
         if (moment) {
             EXPECT_EQ(msOf(*moment), msOf(*c.moment)) << c.text;
         }
+    }
+}
+
+// Every --json list is one array, an empty one too; only a followed protocol streams its objects.
+TEST(VektrinctlManners, EveryJsonListIsOneArray) {
+    test::AliasDir tables;
+    ASSERT_EQ(tables.ctl({"add", "t", "--command", "true", "--daily", "--from", "7:30"}).exitCode,
+              0);
+    const std::string log = tables.file("Vektrin.log");
+    writeFile(log, "03/07/24 09:05:04 Executes <t>.\r\nno date\r\n"
+                   "03/07/24 09:06:00 Task <t> is completed.\r\n");
+    const struct {
+        std::vector<std::string> args;
+        std::size_t elements;
+    } cases[] = {
+        {{"tasks", "--json"}, 1},
+        {{"next", "t", "-n", "3", "--json"}, 3},
+        {{"due", "--json"}, 1},
+        {{"due", "--missed", "--json"}, 0},
+        {{"resource", "list", "--json"}, 0},
+        {{"output", "t", "--list", "--json"}, 0},
+        {{"protocol", "--log", log, "--json"}, 3},
+        {{"protocol", "--log", log, "--task", "t", "-n", "1", "--json"}, 1},
+        {{"protocol", "--log", log, "--since", "2030-01-01", "--json"}, 0},
+    };
+    for (const auto& c : cases) {
+        const auto o = tables.ctl(c.args);
+        EXPECT_EQ(o.exitCode, 0) << test::joined(c.args) << o.err;
+        const ctl::Json all = ctl::Json::parse(o.out, nullptr, false);
+        EXPECT_TRUE(all.is_array()) << test::joined(c.args) << "\n" << o.out;
+        EXPECT_EQ(all.size(), c.elements) << test::joined(c.args);
     }
 }
 
@@ -131,6 +166,36 @@ TEST(VektrinctlInit, AFreshAccountGetsTheAliasAndEmptyTables) {
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(readFile(home.file("config/vektrin/aliases.ini")),
               "[Archive]\npath=/srv/archive\n\n[Control]\npath=" + home.file("mine") + "\n");
+}
+
+// A fresh account, in order: every command that needs the alias names init; once it is made, the
+// commands for the scheduler say how to start one.
+TEST(VektrinctlInit, AFreshAccountIsToldWhatToDo) {
+    TempDir home;
+    const std::string init = "Run \"vektrinctl init\" to define it with empty tables.\n";
+    const std::string start = "Start one with \"vektrin --headless &\", or with \"systemctl --user "
+                              "start vektrin\" where its user unit is installed.\n";
+    const std::string tables = home.file("data") + "/vektrin/tables";
+    const test::CtlCase cases[] = {
+        {{"status"}, 2, "", init, false, true},
+        {{"add", "t", "--command", "true"}, 2, "", init, false, true},
+        {{"init"}, 0, "Aliases file: ", "", true},
+        {{"status"}, 3, "vektrin is not running for the tables in " + tables + ".\n", start},
+        {{"add", "t", "--command", "true"}, 0, "1\n", ""},
+        {{"run", "t"},
+         3,
+         "",
+         "No scheduler runs for the tables in " + tables + ": nothing was done.\n" + start},
+        {{"stop", "t"}, 0, "Scheduling of <t> is stopped.", start, true},
+    };
+    for (const test::CtlCase& c : cases)
+        test::expectOutcome(
+            c, test::runVektrinctl(
+                   c.args,
+                   {"LC_ALL=C", "TZ=UTC", "VEKTRIN_ALIASES", "HOME=" + home.path(),
+                    "XDG_CONFIG_HOME=" + home.file("config"), "XDG_CONFIG_DIRS=" + home.file("etc"),
+                    "XDG_DATA_HOME=" + home.file("data"), "XDG_STATE_HOME=" + home.file("state"),
+                    "XDG_RUNTIME_DIR=" + home.file("run")}));
 }
 
 // The aliases file that could not be used is named, and every place looked in when there is none.

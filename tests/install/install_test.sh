@@ -46,7 +46,9 @@ expected=(
   share/doc/vektrin/changelog.gz
   share/doc/vektrin/copyright
   bin/vektrinctl
+  share/fish/vendor_completions.d/vektrinctl.fish
   share/man/man1/vektrinctl.1.gz
+  share/zsh/vendor-completions/_vektrinctl
   share/man/man5/vektrin.conf.5.gz
 )
 if [ "$with_ui" = ON ]; then

@@ -154,6 +154,7 @@ struct AliasShape {
     std::string content; // written to aliases.ini; "<dir>" makes a directory in its place
     std::optional<std::string> control; // the Control directory expected, relative to the file
     bool error = false;                 // the file is there but cannot be read
+    std::string says{};                 // a part of the refusal beside the path
 };
 
 const std::string Bom = "\xEF\xBB\xBF";
@@ -179,7 +180,10 @@ TEST_P(AliasShapes, AreReadOrReportedWithThePath) {
         lookupAlias("Control", file);
         ADD_FAILURE() << "no error for " << c.name;
     } catch (const std::exception& e) {
-        EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        const std::string what = e.what();
+        EXPECT_NE(what.find(file), std::string::npos) << what.substr(0, 300);
+        EXPECT_NE(what.find(c.says), std::string::npos) << what.substr(0, 300);
+        EXPECT_LT(what.size(), file.size() + 200) << c.name; // the file's content is not repeated
     }
 }
 
@@ -196,7 +200,9 @@ INSTANTIATE_TEST_SUITE_P(
         AliasShape{"OtherAliasOnly", "[Orlimb]\npath=/srv\n", std::nullopt},
         AliasShape{"EmptyFile", "", std::nullopt}, AliasShape{"NoFile", "<none>", std::nullopt},
         AliasShape{"DirectoryInItsPlace", "<dir>", std::nullopt, true},
-        AliasShape{"DanglingLink", "<dangling>", std::nullopt, true}),
+        AliasShape{"DanglingLink", "<dangling>", std::nullopt, true},
+        AliasShape{"LineOver64KiB", "[Control]\n\npath=/" + std::string(65536, 'x') + "\n",
+                   std::nullopt, true, ": line 3 is longer than 64 KiB"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A file without read permission: the aliases file is reported with its path, and a settings
