@@ -218,8 +218,15 @@ int runSharedProtocol(const Context& context, const ProtocolOptions& options) {
         if (options.lastLines >= 0 && shown.size() > static_cast<std::size_t>(options.lastLines))
             shown.pop_front();
     }
-    for (const std::string& line : shown)
-        std::cout << line;
+    if (!options.json) {
+        for (const std::string& line : shown)
+            std::cout << line;
+        return ExitOk;
+    }
+    std::cout << (shown.empty() ? "[]" : "[");
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        std::cout << (i ? ",\n  " : "\n  ") << shown[i];
+    std::cout << (shown.empty() ? "\n" : "\n]\n");
     return ExitOk;
 }
 

@@ -28,7 +28,7 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
     const auto add = [&](const std::string& name, const std::string& script,
                          std::vector<std::string> more) {
         std::vector<std::string> args{"add", name, "--command",
-                                      "/bin/sh -c '" + script + " >> " + runs + "'"};
+                                      "/bin/sh -c '{ " + script + "; } >> " + runs + "'"};
         args.insert(args.end(), more.begin(), more.end());
         const auto o = alpha.ctl(args);
         ASSERT_EQ(o.exitCode, 0) << o.err;
