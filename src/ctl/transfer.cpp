@@ -1,5 +1,6 @@
 // export and import: the three tables as one JSON document, and back again in one transaction.
 
+#include "ctl/crontab.h"
 #include "ctl/fields.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
@@ -375,6 +376,12 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
     return ExitOk;
 }
 
+struct ImportOptions {
+    std::string file;
+    bool replace = false;
+    CrontabImport crontab;
+};
+
 } // namespace
 
 std::vector<Command> transferCommands() {
@@ -386,13 +393,22 @@ std::vector<Command> transferCommands() {
              },
              runExport)},
         {"import", "Add the records of an exported document to the tables, all or none",
-         withArgument<bool>(
-             "FILE", "the JSON document (- for standard input)",
-             [](CLI::App& cmd, bool& replace) {
-                 cmd.add_flag("--replace", replace,
-                              "Replace everything in the three tables by the document");
+         withOptions<ImportOptions>(
+             [](CLI::App& cmd, ImportOptions& v) {
+                 cmd.add_option("FILE", v.file,
+                                "the JSON document, or the crontab (- for standard input)");
+                 CLI::Option* replace =
+                     cmd.add_flag("--replace", v.replace,
+                                  "Replace everything in the three tables by the document");
+                 replace->excludes(addCrontabOptions(cmd, v.crontab));
+                 cmd.parse_complete_callback([&v] {
+                     if (v.file.empty() && !v.crontab.crontab) throw CLI::RequiredError("FILE");
+                 });
              },
-             runImport)},
+             [](const Context& context, const ImportOptions& v) {
+                 if (v.crontab.crontab) return runCrontabImport(context, v.file, v.crontab);
+                 return runImport(context, v.file, v.replace);
+             })},
     };
 }
 
