@@ -202,7 +202,7 @@ std::vector<Window> windowsOf(const std::vector<int>& minutes, const std::vector
 }
 
 // The days of the schedule: every day, one task per week day, or one per run of days of the
-// month; the suffix names each apart.
+// month; the suffix names each apart where there are several.
 struct DayPart {
     std::string schedule;
     std::string suffix;
@@ -471,8 +471,9 @@ class Reader {
             throw Refused{"month field: a task's schedule comes round every day, week or month, "
                           "never in some months alone"};
         const std::vector<DayPart> days = dayParts(dom, dow);
-        const std::vector<Window> windows = windowsOf(minute.values(0, 59), hour.values(0, 23),
-                                                      days.size() == 1 && days[0].suffix.empty());
+        const std::vector<Window> windows =
+            windowsOf(minute.values(0, 59), hour.values(0, 23),
+                      days.size() == 1 && days[0].schedule == "daily");
         if (days.size() * windows.size() > MaxTasksPerLine)
             throw Refused{"it would take " + std::to_string(days.size() * windows.size()) +
                           " tasks (" + std::to_string(windows.size()) +
@@ -509,7 +510,7 @@ class Reader {
                 PlannedTask t;
                 const Progression& p = window.launches;
                 t.repeat = p.step;
-                std::string suffix = day.suffix;
+                std::string suffix = days.size() > 1 ? day.suffix : std::string();
                 if (window.kind == Window::EveryMinute) {
                     t.schedule = "every-minute";
                 } else if (window.kind == Window::Hourly) {
