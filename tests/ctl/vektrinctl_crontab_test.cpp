@@ -3,6 +3,7 @@
 // run by a real shell printing what cron's would.
 
 #include "ctl/in_process.h"
+#include "ctl/tables.h"
 #include "engine/next_launch.h"
 #include "engine/schedule.h"
 #include "platform/command_line.h"
@@ -191,14 +192,18 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
          "!characters; a task's command holds 120"},
         {"0 1 * * * ok\n@reboot no", "!@reboot"},
     };
-    // Five weeks from a Monday, across the end of January and the whole of February.
+    // Forty days from a Monday, across the end of January and the whole of February.
     const std::int64_t firstDay = static_cast<std::int64_t>(*tryEncodeDate(2027, 1, 25));
     constexpr int Days = 40;
     for (const CrontabCase& c : cases) {
         SCOPED_TRACE(c.crontab);
         test::AliasDir tables;
         test::writeFile(tables.file("crontab"), c.crontab + "\n");
+        // --check first: what it wrote would make the names below differ.
+        const test::ProgramOutcome check = tables.ctl(
+            {"--at", "2027-01-24 23:59", "import", "--crontab", "--check", tables.file("crontab")});
         const test::ProgramOutcome o = tables.ctl({"import", "--crontab", tables.file("crontab")});
+        EXPECT_EQ(check.exitCode, o.exitCode);
         EXPECT_EQ(o.err.find("mails nothing") != std::string::npos,
                   c.crontab.find("MAILTO=r") != std::string::npos);
         test::RecordingMessages messages;
@@ -245,6 +250,19 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         std::sort(cron.begin(), cron.end(), earlier);
         std::sort(launches.begin(), launches.end(), earlier);
         EXPECT_EQ(launches, cron); // the same minutes, none of them twice
+        // The first launches --check shows are cron's, the very first among them.
+        std::set<std::string> cronMoments;
+        for (const LaunchMoment& m : cron)
+            cronMoments.insert(ctl::formatMoment(m));
+        const std::string end = ctl::formatMoment({firstDay + Days, 0});
+        EXPECT_NE(check.out.find("next " + *cronMoments.begin()), std::string::npos) << check.out;
+        std::istringstream shown(check.out);
+        for (std::string line; std::getline(shown, line);)
+            for (std::size_t at = 9; line.starts_with("    next ") && at < line.size(); at += 18) {
+                if (line.substr(at, 16) < end) {
+                    EXPECT_TRUE(cronMoments.contains(line.substr(at, 16))) << line;
+                }
+            }
     }
 }
 
