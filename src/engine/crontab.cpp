@@ -96,8 +96,9 @@ Field parseField(std::string_view text, const Spec& spec) {
                 throw Refused{what + "the step of " + quoted(item) + " is no whole number above 0"};
             step = *n;
         }
-        int first = spec.low, last = spec.high;
+        int first = spec.low, last = spec.high; // "*"
         if (const auto dash = range.find('-'); range == "*") {
+            // the whole field
         } else if (dash != std::string_view::npos) {
             first = valueOf(range.substr(0, dash), spec);
             last = valueOf(range.substr(dash + 1), spec);
@@ -275,7 +276,8 @@ CronCommand splitPercent(std::string_view raw) {
     for (char c : raw.substr(i + 1)) {
         if (escaped && c != '%') input += '\\';
         if (!escaped && c == '%') c = '\n';
-        escaped = c == '\\' && !escaped;
+        // A backslash waits for the next character, even after another one.
+        escaped = c == '\\';
         if (!escaped) {
             input += c;
             needsBreak = c != '\n';

@@ -151,6 +151,7 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         {"15 3 * * * cat%Hello%World", "cat daily 03:15-23:59", "Hello\nWorld\n"},
         {"0 0 * * * cat%a\\%b%%", "cat daily 00:00-23:59", "a%b\n\n"},
         {"0 0 * * * echo hi%", "echo daily 00:00-23:59", "hi\n"},
+        {"0 0 * * * cat%\\\\%x", "cat daily 00:00-23:59", "\\%x\n"},
         {"0 0 * * * printf '100\\%\\%\\n'", "printf daily 00:00-23:59", "100%\n"},
         {"0 4 * * * echo home-$(date -d @0 -u +\\%Y).tgz", "echo daily 04:00-23:59",
          "home-1970.tgz\n"},
