@@ -12,32 +12,13 @@
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
 #include <iostream>
 #include <optional>
 
 namespace vektrin::ctl {
 namespace {
 
-// Far beyond any crontab; keeps /dev/zero out of the memory.
-constexpr std::size_t MaxCrontabBytes = 1 << 20;
 constexpr int ShownLaunches = 3;
-
-std::string readCrontab(const std::string& file, const std::string& label) {
-    std::ifstream opened;
-    if (file != "-") opened.open(file, std::ios::binary);
-    std::istream& in = file == "-" ? std::cin : opened;
-    if (!in) throw CommandError(ExitDataError, label + ": cannot be read");
-    std::string text;
-    char buffer[8192];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > MaxCrontabBytes)
-            throw CommandError(ExitDataError, label + ": larger than 1 MiB, far beyond a crontab");
-    }
-    if (in.bad()) throw CommandError(ExitDataError, label + ": cannot be read");
-    return text;
-}
 
 std::vector<Setting> settingsOf(const crontab::PlannedTask& task) {
     std::vector<Setting> settings{
@@ -67,7 +48,7 @@ CLI::Option* addCrontabOptions(CLI::App& cmd, CrontabImport& how) {
 int runCrontabImport(const Context& context, const std::string& file, const CrontabImport& how) {
     const std::string path = file.empty() ? std::string("-") : file;
     const std::string label = path == "-" ? std::string("standard input") : path;
-    const std::string text = readCrontab(path, label);
+    const std::string text = readDocument(path, label);
     if (!how.check) refuseWhileOpen(context, {wire::TasksWindow.name});
     auto dm = openTables(context, how.check ? OpenMode::ReadOnly : OpenMode::ReadWrite);
 

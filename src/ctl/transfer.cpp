@@ -286,6 +286,8 @@ CommandError refused(const std::string& message) {
     return CommandError(ExitDataError, message + "\n" + NothingImported);
 }
 
+} // namespace
+
 std::string readDocument(const std::string& inputFile, const std::string& label) {
     const int fd = inputFile == "-" ? 0 : ::open(inputFile.c_str(), O_RDONLY | O_CLOEXEC);
     const auto failed = [&] {
@@ -313,6 +315,8 @@ std::string readDocument(const std::string& inputFile, const std::string& label)
     if (fd != 0) ::close(fd);
     return text;
 }
+
+namespace {
 
 int runImport(const Context& context, const std::string& inputFile, bool replace) {
     const std::string label = inputFile == "-" ? std::string("standard input") : inputFile;

@@ -146,6 +146,9 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         {"0 3 * * * nice -n 19 ionice -c3 /usr/local/bin/backup", "backup daily 03:00-23:59"},
         {"0 3 * * * flock -n /tmp/sync.lock rsync -a /src /dst", "rsync daily 03:00-23:59"},
         {"0 5 * * * LANG=C deploy", "deploy daily 05:00-23:59"},
+        {"0 0 * * 6,7 /opt/a-really-very-long-program-name-beyond-forty-chars",
+         "a-really-very-long-program-name-beyo-sat weekly saturday 00:00-23:59; "
+         "a-really-very-long-program-name-beyo-sun weekly sunday 00:00-23:59"},
         {"0 1 * * * backup\n0 2 * * * backup",
          "backup daily 01:00-23:59; backup-2 daily 02:00-23:59"},
         {"15 3 * * * cat%Hello%World", "cat daily 03:15-23:59", "Hello\nWorld\n"},
