@@ -59,14 +59,15 @@ int runCrontabImport(const Context& context, const std::string& file, const Cron
     const crontab::Table table = crontab::read(text, limits);
 
     if (!table.mailto.empty())
-        std::cerr << "MAILTO=" << table.mailto
+        std::cerr << "MAILTO=" << shown(table.mailto)
                   << ": Vektrin mails nothing; what a task prints is kept in its runs (vektrinctl "
                      "output TASK)\n";
     std::size_t refused = 0;
     for (const crontab::Entry& e : table.entries) {
         if (e.refusal.empty()) continue;
         ++refused;
-        std::cerr << label << ": line " << e.line << ": " << e.refusal << "\n  " << e.text << '\n';
+        std::cerr << label << ": line " << e.line << ": " << shown(e.refusal) << "\n  "
+                  << shown(e.text) << '\n';
     }
     const bool proceed = refused == 0 || how.skipUnsupported;
 
@@ -74,6 +75,7 @@ int runCrontabImport(const Context& context, const std::string& file, const Cron
     if (!how.check) transaction.emplace(dm->database());
     schedule::NextLaunchSearch search(Schedule::silenceTable(*dm));
     std::size_t made = 0, lines = 0;
+    std::string added; // the new tasks' AppIDs and names, said once they are written
     for (const crontab::Entry& e : table.entries) {
         if (e.tasks.empty()) continue;
         ++lines;
@@ -102,11 +104,10 @@ int runCrontabImport(const Context& context, const std::string& file, const Cron
                 std::cout << '\n';
             } else if (proceed) {
                 if (!appendRecord(dm->Table1, apply)) {
-                    std::cerr << label << ": line " << e.line << ": " << e.text << '\n'
-                              << "Nothing was imported.\n";
+                    std::cerr << label << ": line " << e.line << ": " << e.text << '\n';
                     return ExitDataError;
                 }
-                std::cout << dm->Table1AppID.asInteger() << ' ' << task.name << '\n';
+                added += std::to_string(dm->Table1AppID.asInteger()) + ' ' + task.name + '\n';
             }
             ++made;
         }
@@ -127,6 +128,7 @@ int runCrontabImport(const Context& context, const std::string& file, const Cron
     } catch (const std::exception& e) {
         throw tableFailure(dm->database().directory(), e);
     }
+    std::cout << added;
     std::cerr << made << (made == 1 ? " task" : " tasks") << " imported from " << lines
               << (lines == 1 ? " line" : " lines");
     if (refused)

@@ -123,6 +123,9 @@ std::vector<Setting> silenceSettings(TDataCtrl& dm);
 std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                           const Context& context, bool newRecord);
 
+// A text as a line shows it: each control character a '?', so that none moves the cursor.
+std::string shown(std::string text);
+
 // Each problem on standard error, then the closing line.
 void report(const std::vector<Problem>& problems, const char* closing = "Nothing was written.");
 // The stored columns that apply() changes in the current record of t, found by applying it while

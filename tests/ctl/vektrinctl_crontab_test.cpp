@@ -190,6 +190,8 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         {"0 0 * * * echo \\%TDD\\%", "!it holds %TDD%"},
         {"0 0 * * * cat # note%input", "!may not hold #"},
         {"0 0 * * * echo a\tb", "!control character"},
+        {"0 0 * * * echo \x1b[2J%x", "!control character"},
+        {"\x1b[2J * * * * x", "!minute field: \"?[2J\" is no number"},
         {"CRON_TZ=Europe/Berlin\n0 9 * * * x", "!CRON_TZ=Europe/Berlin"},
         {"0 0 * * * /usr/bin/find /var/www/example.com/shared/cache -type f -name '*.tmp' -mmin "
          "+120 -delete -print >> /var/log/cache.log",
@@ -208,6 +210,7 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
             {"--at", "2027-01-24 23:59", "import", "--crontab", "--check", tables.file("crontab")});
         const test::ProgramOutcome o = tables.ctl({"import", "--crontab", tables.file("crontab")});
         EXPECT_EQ(check.exitCode, o.exitCode);
+        EXPECT_EQ(o.err.find('\x1b'), std::string::npos); // a line said never moves the cursor
         EXPECT_EQ(o.err.find("mails nothing") != std::string::npos,
                   c.crontab.find("MAILTO=r") != std::string::npos);
         test::RecordingMessages messages;
