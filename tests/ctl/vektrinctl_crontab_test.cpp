@@ -12,11 +12,6 @@
 #include <sstream>
 
 namespace vektrin {
-namespace schedule {
-void PrintTo(const LaunchMoment& m, std::ostream* out) {
-    *out << isoDate(static_cast<DateTime>(m.day)) << ' ' << m.minute / 60 << ':' << m.minute % 60;
-}
-} // namespace schedule
 namespace {
 
 using schedule::LaunchMoment;
@@ -216,7 +211,7 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         test::RecordingMessages messages;
         TDataCtrl dm(tables.path(), messages);
         std::string made;
-        std::vector<LaunchMoment> launches;
+        std::vector<std::string> launches; // as --check and next write them
         schedule::NextLaunchSearch search({});
         for (dm.Table1.first(); !dm.Table1.eof(); dm.Table1.next()) {
             const Schedule s = Schedule::ofTask(dm);
@@ -227,7 +222,7 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
             for (const LaunchMoment& m :
                  search.between(s, LaunchMoment{firstDay - 1, 1439}.toDateTime(),
                                 LaunchMoment{firstDay + Days, 0}.toDateTime()))
-                launches.push_back(m);
+                launches.push_back(ctl::formatMoment(m));
             if (made.find(';') != std::string::npos || c.prints.empty()) continue;
             const SplitCommandLine run = splitCommandLine(dm.Table1Application.asString());
             const std::vector<std::string> args(run.arguments.begin() + 1, run.arguments.end());
@@ -242,27 +237,22 @@ TEST(CrontabImport, EachLineBecomesTheTasksThatLaunchWhenCronWouldOrIsRefused) {
         }
         EXPECT_EQ(o.exitCode, 0) << o.err;
         EXPECT_EQ(made, c.tasks);
-        std::vector<LaunchMoment> cron;
+        std::vector<std::string> cron;
         std::istringstream lines(c.crontab);
         for (std::string line; std::getline(lines, line);) {
             if (line.find_first_of("0123456789*@") != 0) continue; // a setting
             const CronEntry entry(line);
             for (std::int64_t day = firstDay; day < firstDay + Days; ++day)
                 for (int minute = 0; minute < 1440; ++minute)
-                    if (entry.runs({day, minute})) cron.push_back({day, minute});
+                    if (entry.runs({day, minute})) cron.push_back(ctl::formatMoment({day, minute}));
         }
-        const auto earlier = [](const LaunchMoment& a, const LaunchMoment& b) {
-            return a.day != b.day ? a.day < b.day : a.minute < b.minute;
-        };
-        std::sort(cron.begin(), cron.end(), earlier);
-        std::sort(launches.begin(), launches.end(), earlier);
+        std::sort(cron.begin(), cron.end());
+        std::sort(launches.begin(), launches.end());
         EXPECT_EQ(launches, cron); // the same minutes, none of them twice
         // The first launches --check shows are cron's, the very first among them.
-        std::set<std::string> cronMoments;
-        for (const LaunchMoment& m : cron)
-            cronMoments.insert(ctl::formatMoment(m));
+        const std::set<std::string> cronMoments(cron.begin(), cron.end());
         const std::string end = ctl::formatMoment({firstDay + Days, 0});
-        EXPECT_NE(check.out.find("next " + *cronMoments.begin()), std::string::npos) << check.out;
+        EXPECT_NE(check.out.find("next " + cron.front()), std::string::npos) << check.out;
         std::istringstream shown(check.out);
         for (std::string line; std::getline(shown, line);)
             for (std::size_t at = 9; line.starts_with("    next ") && at < line.size(); at += 18) {
