@@ -21,7 +21,7 @@ struct Refused {
     std::string reason;
 };
 
-struct Spec {
+struct Bounds {
     const char* what;
     int low, high;
     const std::string_view* names = nullptr; // the name of low + i
@@ -31,7 +31,7 @@ struct Spec {
 constexpr std::string_view MonthNames[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                            "jul", "aug", "sep", "oct", "nov", "dec"};
 constexpr std::string_view DayNames[] = {"sun", "mon", "tue", "wed", "thu", "fri", "sat"};
-constexpr Spec Minute{"minute", 0, 59}, Hour{"hour", 0, 23}, DayOfMonth{"day-of-month", 1, 31},
+constexpr Bounds Minute{"minute", 0, 59}, Hour{"hour", 0, 23}, DayOfMonth{"day-of-month", 1, 31},
     Month{"month", 1, 12, MonthNames, 12}, Weekday{"weekday", 0, 7, DayNames, 7};
 
 struct Field {
@@ -63,24 +63,24 @@ std::optional<int> number(std::string_view word) {
     return n;
 }
 
-int valueOf(std::string_view word, const Spec& spec) {
+int valueOf(std::string_view word, const Bounds& bounds) {
     std::optional<int> n = number(word);
-    for (int i = 0; !n && i < spec.nameCount; ++i)
-        if (text::lower(word) == spec.names[i]) n = spec.low + i;
+    for (int i = 0; !n && i < bounds.nameCount; ++i)
+        if (text::lower(word) == bounds.names[i]) n = bounds.low + i;
     if (!n)
-        throw Refused{std::string(spec.what) + " field: " + quoted(word) + " is no number" +
-                      (spec.nameCount ? " or name" : "")};
-    if (*n < spec.low || *n > spec.high)
-        throw Refused{std::string(spec.what) + " field: " + std::string(word) + " is not " +
-                      std::to_string(spec.low) + " to " + std::to_string(spec.high)};
+        throw Refused{std::string(bounds.what) + " field: " + quoted(word) + " is no number" +
+                      (bounds.nameCount ? " or name" : "")};
+    if (*n < bounds.low || *n > bounds.high)
+        throw Refused{std::string(bounds.what) + " field: " + std::string(word) + " is not " +
+                      std::to_string(bounds.low) + " to " + std::to_string(bounds.high)};
     return *n;
 }
 
 // Lists of values, ranges and steps, names where the field has them.
-Field parseField(std::string_view text, const Spec& spec) {
+Field parseField(std::string_view text, const Bounds& bounds) {
     Field f;
     f.star = text.front() == '*';
-    const std::string what = std::string(spec.what) + " field: ";
+    const std::string what = std::string(bounds.what) + " field: ";
     for (std::string_view rest = text; !rest.empty();) {
         const auto comma = rest.find(',');
         const std::string_view item = rest.substr(0, comma);
@@ -96,26 +96,26 @@ Field parseField(std::string_view text, const Spec& spec) {
                 throw Refused{what + "the step of " + quoted(item) + " is no whole number above 0"};
             step = *n;
         }
-        int first = spec.low, last = spec.high; // "*"
+        int first = bounds.low, last = bounds.high; // "*"
         if (const auto dash = range.find('-'); range == "*") {
             // the whole field
         } else if (dash != std::string_view::npos) {
-            first = valueOf(range.substr(0, dash), spec);
-            last = valueOf(range.substr(dash + 1), spec);
+            first = valueOf(range.substr(0, dash), bounds);
+            last = valueOf(range.substr(dash + 1), bounds);
             if (last < first)
                 throw Refused{what + "the range " + quoted(range) + " runs backwards"};
         } else {
-            first = last = valueOf(range, spec);
+            first = last = valueOf(range, bounds);
             // Some crons read N/S as N alone, others as N to the end in steps of S.
             if (slash != std::string_view::npos)
                 throw Refused{what + quoted(item) + " reads differently from cron to cron; write " +
-                              std::string(range) + "-" + std::to_string(spec.high) + "/" +
+                              std::string(range) + "-" + std::to_string(bounds.high) + "/" +
                               std::to_string(step)};
         }
         for (int v = first; v <= last; v += step)
             f.bits.set(static_cast<std::size_t>(v));
     }
-    if (spec.high == 7 && f.bits.test(7)) f.bits.set(0); // 7 is Sunday too
+    if (bounds.high == 7 && f.bits.test(7)) f.bits.set(0); // 7 is Sunday too
     return f;
 }
 
