@@ -396,7 +396,8 @@ std::vector<Command> transferCommands() {
                  cmd.add_option("-o,--output", file, "the file (standard output without)");
              },
              runExport)},
-        {"import", "Add the records of an exported document to the tables, all or none",
+        {"import",
+         "Add an exported document's records, or a crontab's entries as tasks, all or none",
          withOptions<ImportOptions>(
              [](CLI::App& cmd, ImportOptions& v) {
                  cmd.add_option("FILE", v.file,
