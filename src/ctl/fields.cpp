@@ -264,14 +264,13 @@ class Applier {
     std::string kindOption_; // the kind's option, for the problems of "schedule"
 };
 
-namespace {
-
-// A stored text as a line of the text form shows it.
 std::string shown(std::string text) {
     for (char& c : text)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     return text;
 }
+
+namespace {
 
 // The schedule and window settings of a record.
 void scheduleSettings(std::vector<Setting>& out, const ScheduleFields& s) {

@@ -128,6 +128,9 @@ std::vector<Setting> silenceSettings(TDataCtrl& dm);
 std::vector<Problem> applySilenceSettings(TDataCtrl& dm, const std::vector<Setting>& settings,
                                           const Context& context, bool newRecord);
 
+// A text as a line shows it: each control character a '?', so that none moves the cursor.
+std::string shown(std::string text);
+
 // Each problem on standard error, then the closing line.
 void report(const std::vector<Problem>& problems, const char* closing = "Nothing was written.");
 // A warning about a value that is written all the same, on standard error unless --quiet.

@@ -1,5 +1,6 @@
 // export and import: the three tables as one JSON document, and back again in one transaction.
 
+#include "ctl/crontab.h"
 #include "ctl/fields.h"
 #include "ctl/json.h"
 #include "ctl/tables.h"
@@ -293,6 +294,8 @@ CommandError refused(const std::string& message) {
     return CommandError(ExitDataError, message + "\n" + NothingImported);
 }
 
+} // namespace
+
 std::string readDocument(const std::string& inputFile, const std::string& label) {
     const int fd = inputFile == "-" ? 0 : ::open(inputFile.c_str(), O_RDONLY | O_CLOEXEC);
     const auto failed = [&] {
@@ -320,6 +323,8 @@ std::string readDocument(const std::string& inputFile, const std::string& label)
     if (fd != 0) ::close(fd);
     return text;
 }
+
+namespace {
 
 int runImport(const Context& context, const std::string& inputFile, bool replace) {
     const std::string label = inputFile == "-" ? std::string("standard input") : inputFile;
@@ -383,6 +388,12 @@ int runImport(const Context& context, const std::string& inputFile, bool replace
     return ExitOk;
 }
 
+struct ImportOptions {
+    std::string file;
+    bool replace = false;
+    CrontabImport crontab;
+};
+
 } // namespace
 
 std::vector<Command> transferCommands() {
@@ -393,14 +404,24 @@ std::vector<Command> transferCommands() {
                  cmd.add_option("-o,--output", file, "the file (standard output without)");
              },
              runExport)},
-        {"import", "Add the records of an exported document to the tables, all or none",
-         withArgument<bool>(
-             "FILE", "the JSON document (- for standard input)",
-             [](CLI::App& cmd, bool& replace) {
-                 cmd.add_flag("--replace", replace,
-                              "Replace everything in the three tables by the document");
+        {"import",
+         "Add an exported document's records, or a crontab's entries as tasks, all or none",
+         withOptions<ImportOptions>(
+             [](CLI::App& cmd, ImportOptions& v) {
+                 cmd.add_option("FILE", v.file,
+                                "the JSON document, or the crontab (- for standard input)");
+                 CLI::Option* replace =
+                     cmd.add_flag("--replace", v.replace,
+                                  "Replace everything in the three tables by the document");
+                 replace->excludes(addCrontabOptions(cmd, v.crontab));
+                 cmd.parse_complete_callback([&v] {
+                     if (v.file.empty() && !v.crontab.crontab) throw CLI::RequiredError("FILE");
+                 });
              },
-             runImport)},
+             [](const Context& context, const ImportOptions& v) {
+                 if (v.crontab.crontab) return runCrontabImport(context, v.file, v.crontab);
+                 return runImport(context, v.file, v.replace);
+             })},
     };
 }
 

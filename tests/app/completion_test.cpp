@@ -43,6 +43,7 @@ TEST(Completion, OffersCommandsOptionsAndTheNamesInTheTables) {
         {"vektrinctl next --weekly --from 07:30 --r", "--repeat\n"},
         {"vektrinctl tasks --no", "--no-header\n"},
         {"vektrinctl due --m", "--missed\n"},
+        {"vektrinctl import --crontab --s", "--skip-unsupported\n"},
     };
     for (const auto& c : cases) {
         const std::string program = "source " + script +
