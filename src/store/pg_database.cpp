@@ -244,8 +244,13 @@ void PgDatabase::connect() {
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) return;
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+    // The server's side of the keepalives: a workstation that vanishes from the network ends its
+    // session, and with it its resource holds, within about 11 seconds (no effect on a Unix
+    // socket).
     PGresult* r = PQexec(conn_, ("SET lock_timeout = " + std::to_string(lockTimeoutMs_) +
-                                 "; LISTEN " + ChangeChannel)
+                                 "; SET tcp_keepalives_idle = 5; SET tcp_keepalives_interval = 2; "
+                                 "SET tcp_keepalives_count = 3; LISTEN " +
+                                 ChangeChannel)
                                     .c_str());
     PQclear(r);
 }
