@@ -362,7 +362,7 @@ class Scheduler : public ConditionEnvironment {
     void sendProtocolLines(SharedTables& shared);
     std::deque<std::string> unsentProtocol_;
     bool serverLost_ = false;
-    std::string lastServerProblem_;
+    std::uint64_t lossesSeen_ = 0; // the connection losses said
 };
 
 } // namespace vektrin

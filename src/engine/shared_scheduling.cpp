@@ -84,8 +84,8 @@ bool Scheduler::claimLaunch(DateTime due) {
     std::string takenBy;
     try {
         if (!serverLost_) return shared->claim(appId, moment, hostKey, takenBy);
-    } catch (const DatabaseError& e) {
-        lastServerProblem_ = e.what();
+    } catch (const DatabaseError&) {
+        // The loss of the connection is said by watchServer.
     }
     // Whose the moment is cannot be asked. A task pinned here competes with nobody: it runs from
     // the tables as last read, and its claim is written when the server is back.
@@ -103,8 +103,8 @@ void Scheduler::sendClaims(SharedTables& shared) {
         std::string takenBy;
         try {
             shared.claim(c.appId, c.moment, c.hostKey, takenBy);
-        } catch (const DatabaseError& e) {
-            lastServerProblem_ = e.what();
+        } catch (const DatabaseError&) {
+            // The loss of the connection is said by watchServer.
             return;
         }
         unsentClaims_.pop_front();
@@ -116,8 +116,8 @@ void Scheduler::notePassOnServer() {
     if (!shared || serverLost_) return;
     try {
         shared->notePass();
-    } catch (const DatabaseError& e) {
-        lastServerProblem_ = e.what();
+    } catch (const DatabaseError&) {
+        // The loss of the connection is said by watchServer.
     }
 }
 
@@ -130,6 +130,13 @@ void Scheduler::shareProtocolLine(const std::string& line) {
 void Scheduler::watchServer() {
     SharedTables* shared = DataCtrl ? DataCtrl->database().shared() : nullptr;
     if (!shared) return;
+    // A loss that a statement mended at once is said all the same: what it held (a claim's
+    // answer, the protocol lines of the moment) may have gone with it.
+    if (shared->connectionLosses() != lossesSeen_ && !serverLost_) {
+        serverLost_ = true;
+        WriteProtocol(std::string(str::ServerLost) + shared->lastLoss());
+    }
+    lossesSeen_ = shared->connectionLosses();
     bool connected = shared->connected();
     if (!connected) {
         try {
@@ -138,21 +145,18 @@ void Scheduler::watchServer() {
             reportError(e.what());
         }
     }
-    if (connected == !serverLost_) {
-        if (connected) {
-            sendClaims(*shared);
-            sendProtocolLines(*shared);
-        }
+    if (!connected) {
+        if (!serverLost_) WriteProtocol(std::string(str::ServerLost) + shared->lastLoss());
+        serverLost_ = true;
+        lossesSeen_ = shared->connectionLosses();
         return;
     }
-    serverLost_ = !connected;
     if (serverLost_) {
-        WriteProtocol(std::string(str::ServerLost) + lastServerProblem_);
-        return;
+        serverLost_ = false;
+        WriteProtocol(str::ServerBack);
+        // What the tables changed meanwhile is read again at once.
+        DataCtrl->Table1.refreshIfChanged();
     }
-    WriteProtocol(str::ServerBack);
-    // What the tables changed meanwhile is read again at once.
-    DataCtrl->Table1.refreshIfChanged();
     sendClaims(*shared);
     sendProtocolLines(*shared);
 }
@@ -162,8 +166,8 @@ void Scheduler::sendProtocolLines(SharedTables& shared) {
     try {
         shared.appendProtocol({unsentProtocol_.begin(), unsentProtocol_.end()});
         unsentProtocol_.clear();
-    } catch (const DatabaseError& e) {
-        lastServerProblem_ = e.what(); // kept for the next second
+    } catch (const DatabaseError&) {
+        // Kept for the next second; the loss is said by watchServer.
     }
 }
 

@@ -243,6 +243,7 @@ void PgDatabase::connect() {
                             location_.c_str(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) return;
+    lossCounted_ = false;
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
     // The server's side of the keepalives: a workstation that vanishes from the network ends its
     // session, and with it its resource holds, within about 11 seconds (no effect on a Unix
@@ -290,6 +291,11 @@ void PgDatabase::restoreSession() {
     const std::string message =
         firstLine(result && *PQresultErrorMessage(result) ? PQresultErrorMessage(result)
                                                           : PQerrorMessage(conn_));
+    if (!connected() && !lossCounted_) {
+        lossCounted_ = true;
+        ++losses_;
+        lastLoss_ = message;
+    }
     const std::string s = state ? state : "";
     if (s == "23505") throw DatabaseError(KeyViolationCode, "Key violation");
     if (s == "23514") throw DatabaseError(MaxValueErrorCode, "Maximum validity check failed");

@@ -60,6 +60,8 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::vector<SharedProtocolLine> protocol(const std::string& host) override;
     bool connected() const override;
     bool reconnect() override;
+    std::uint64_t connectionLosses() const override { return losses_; }
+    const std::string& lastLoss() const override { return lastLoss_; }
 
     // A statement with text parameters (nullopt for NULL); throws DatabaseError when it fails.
     PgResult exec(const std::string& sql,
@@ -98,6 +100,9 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::set<int> resources_;
     std::chrono::steady_clock::time_point nextTry_{};
     std::chrono::milliseconds backoff_{500};
+    std::uint64_t losses_ = 0;
+    bool lossCounted_ = false; // of the connection lost now
+    std::string lastLoss_;
 };
 
 } // namespace vektrin

@@ -55,6 +55,10 @@ class SharedTables {
     virtual bool connected() const = 0;
     // Tries to reconnect when the wait since the last try has passed; true when connected.
     virtual bool reconnect() = 0;
+    // How often the connection was lost, also when a statement found it back at once; and why,
+    // the last time.
+    virtual std::uint64_t connectionLosses() const = 0;
+    virtual const std::string& lastLoss() const = 0;
 };
 
 } // namespace vektrin
