@@ -652,7 +652,7 @@ with three empty tables in the directory
         <translation>Ежемесячно, %s числа, с %s до %s с интервалом %s мин.</translation>
     </message>
     <message>
-        <source>Every year, beginning from %s %s toо %s %s with an interval of %s minute.</source>
+        <source>Every year, beginning from %s %s to %s %s with an interval of %s minute.</source>
         <translation>Ежегодно, с %s %s до %s %s с интервалом %s мин.</translation>
     </message>
     <message>

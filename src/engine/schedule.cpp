@@ -101,7 +101,7 @@ void Schedule::storeShownWeekDay(const ScheduleColumns& task) {
     if (window.keepShownWeekDay()) window.write(task, schedule::StartDateColumn);
 }
 
-void Schedule::openWindow(const ScheduleColumns& record) {
+void Schedule::openWindow(const ScheduleColumns& record, DateTime today) {
     const std::optional<ScheduleKind> kind = read(record).shownKind();
     if (!kind || kind == ScheduleKind::EveryMinute) return;
     Schedule whole;
@@ -109,6 +109,15 @@ void Schedule::openWindow(const ScheduleColumns& record) {
     unsigned empty = 0;
     if (record.startTime.isNull()) empty |= schedule::StartTimeColumn;
     if (record.endTime.isNull()) empty |= schedule::EndTimeColumn;
+    if (kind == ScheduleKind::EveryYear) {
+        // A week day or a day of the month kept from an earlier kind is no year's date.
+        const auto noDate = [](const Field& f) {
+            return f.isNull() || decodeDate(datePart(f.asDateTime())).year <= 1;
+        };
+        whole.startDate = whole.endDate = datePart(today);
+        if (noDate(record.startDate)) empty |= schedule::StartDateColumn;
+        if (noDate(record.endDate)) empty |= schedule::EndDateColumn;
+    }
     whole.write(record, empty);
 }
 
