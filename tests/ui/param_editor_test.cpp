@@ -299,6 +299,29 @@ class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
         QCOMPARE(dm().Table1StartDate.asDateTime(), dayOfYearOne(1));
     }
 
+    // Walking the kinds down to yearly passes weekly, which keeps a week day in StartDate (year 1):
+    // the yearly window starts today instead. A date of its own stays, and ends the window.
+    void switchingToYearlyStartsOnADate() {
+        const DateTime today = datePart(world->scheduler->clock().now());
+        for (const DateTime own : {DateTime(0), date(2026, 3, 17)}) {
+            world->addTask("daily", [own](TDataCtrl& d) {
+                d.Table1Interval.setInteger(2);
+                if (own != 0) d.Table1StartDate.setDateTime(own);
+            });
+            open();
+            dm().Table1.last();
+            auto* combo = child<QComboBox>("ComboBoxInterval");
+            for (int kind : own != 0 ? std::vector{5} : std::vector{3, 4, 5}) {
+                combo->setCurrentIndex(kind);
+                emit combo->activated(kind);
+            }
+            const DateTime want = own != 0 ? own : today;
+            QCOMPARE(dm().Table1StartDate.asDateTime(), want);
+            QCOMPARE(dm().Table1EndDate.asDateTime(), want);
+            dm().Table1.cancel();
+        }
+    }
+
     void storedKindOutsideTheListShowsNoPage() {
         world->addTask("odd", [](TDataCtrl& d) {
             d.Table1Interval.setInteger(9);

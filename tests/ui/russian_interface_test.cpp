@@ -1,9 +1,12 @@
 // The interface with the Russian translation loaded, as the program loads it: every window, menu,
 // report and message is walked, and a visible text still in English, or one cut off in its
 // widget at the window's default size, is a failure. Also: every text of the string table has
-// its translation, with the English text's placeholders, blanks and closing punctuation.
+// its translation, with the English text's placeholders, blanks and closing punctuation. The
+// editors and reports are walked in English too, where a Cyrillic letter is the failure; in
+// either language so is a word of Latin and Cyrillic letters mixed.
 
 #include "editor_test_fixture.h"
+#include "engine/protocol_file.h"
 #include "language/translation.h"
 #include "platform/strings.h"
 #include "reports/except_report.h"
@@ -42,9 +45,12 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QToolBar>
+#include <QTranslator>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -96,16 +102,38 @@ QStringList englishWords(QString text) {
     return found;
 }
 
+// A word that has Latin and Cyrillic letters both (a letter typed in the other layout).
+bool mixesScripts(const QString& text) {
+    static const QRegularExpression word(QStringLiteral("\\w+"));
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+        const QString w = it.next().captured();
+        bool latin = false, cyrillic = false;
+        for (QChar c : w) {
+            latin = latin || c.script() == QChar::Script_Latin;
+            cyrillic = cyrillic || c.script() == QChar::Script_Cyrillic;
+        }
+        if (latin && cyrillic) return true;
+    }
+    return false;
+}
+
 // What the walk found wrong, each with where.
 struct Findings {
     QStringList problems;
+    bool english = false; // the interface is walked untranslated
 
     void text(const QString& where, const QString& text) {
-        if (!englishWords(text).isEmpty())
+        if (mixesScripts(text))
+            problems << QStringLiteral("%1: \"%2\" mixes scripts").arg(where, text);
+        if (english) {
+            if (text.contains(QRegularExpression(QStringLiteral("\\p{Cyrillic}"))))
+                problems << QStringLiteral("%1: \"%2\" is not English").arg(where, text);
+        } else if (!englishWords(text).isEmpty()) {
             problems << QStringLiteral("%1: \"%2\" is English").arg(where, text);
+        }
     }
     void fits(const QString& where, const QString& text, double needed, double available) {
-        if (needed > available + 0.01)
+        if (!english && needed > available + 0.01)
             problems << QStringLiteral("%1: \"%2\" needs %3 of %4")
                             .arg(where, text)
                             .arg(needed)
@@ -172,6 +200,7 @@ void showAndWalk(QWidget* window, Findings& f, const QString& where) {
     window->show();
     QApplication::processEvents();
     walkWindow(window, f, where);
+    if (f.english) return; // the English layout is the original one
     // The underlined letters of the window's buttons, each once in Russian too.
     QString letters;
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
@@ -247,21 +276,43 @@ void setStateFields(TDataCtrl& d, int code) {
     d.Table1Conflicts.setInteger(code % 4);
 }
 
-void addTasksInEveryState(TMainForm& form) {
+// The operator's own words in the language walked.
+std::string named(const Findings& f, const char* english, const char* russian) {
+    return f.english ? english : russian;
+}
+
+void addTasksInEveryState(TMainForm& form, const Findings& f) {
     for (int code = 0; code <= 14; ++code)
-        addTask(form, "Задача " + std::to_string(code), [code](TDataCtrl& d) {
+        addTask(form, named(f, "Task ", "Задача ") + std::to_string(code), [code](TDataCtrl& d) {
             setStateFields(d, code);
             d.Table1Application.setString("");
         });
-    addTask(form, "Остановленная", [](TDataCtrl& d) {
+    addTask(form, named(f, "Stopped", "Остановленная"), [](TDataCtrl& d) {
         d.Table1Stopped.setBoolean(true);
         d.Table1Application.setString("");
     });
-    addTask(form, "Странная", [](TDataCtrl& d) {
+    addTask(form, named(f, "Odd", "Странная"), [](TDataCtrl& d) {
         d.Table1EndCode.setFloat(99);
         d.Table1Application.setString("");
     });
 }
+
+// The interface untranslated while it lives.
+class WithoutTranslation {
+  public:
+    WithoutTranslation() {
+        translators_ = qApp->findChildren<QTranslator*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QTranslator* t : translators_)
+            QCoreApplication::removeTranslator(t);
+    }
+    ~WithoutTranslation() {
+        for (QTranslator* t : translators_)
+            QCoreApplication::installTranslator(t);
+    }
+
+  private:
+    QList<QTranslator*> translators_;
+};
 
 // What the process writes on standard error while fn runs.
 QString standardError(const std::function<void()>& fn) {
@@ -313,13 +364,16 @@ class RussianInterfaceTest : public QObject {
     void composedMessagesAreReadPieceByPiece_data();
     void composedMessagesAreReadPieceByPiece();
     void mainWindowMenusAndGrid();
+    void editorsOnEveryPage_data();
     void editorsOnEveryPage();
     void protocolViewer();
     void timelineWindow();
     void outputViewerAndFailureNotice();
+    void reportsAndTheirPreviews_data() { editorsOnEveryPage_data(); }
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
     void startUpRefusalsInRussian();
+    void dataLayerRefusalsInRussian();
 };
 
 void RussianInterfaceTest::initTestCase() {
@@ -403,8 +457,8 @@ void RussianInterfaceTest::mainWindowMenusAndGrid() {
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
-    addTasksInEveryState(*form);
     Findings f;
+    addTasksInEveryState(*form, f);
     form->ShowMainFormClick();
     QApplication::processEvents();
     showAndWalk(form.get(), f, "main window");
@@ -447,17 +501,27 @@ void RussianInterfaceTest::mainWindowMenusAndGrid() {
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 
+void RussianInterfaceTest::editorsOnEveryPage_data() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("Russian") << false;
+    QTest::newRow("English") << true;
+}
+
 void RussianInterfaceTest::editorsOnEveryPage() {
+    Findings f;
+    QFETCH(bool, english);
+    f.english = english;
+    std::optional<WithoutTranslation> untranslated;
+    if (english) untranslated.emplace();
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
-    addTasksInEveryState(*form);
+    addTasksInEveryState(*form, f);
     TDataCtrl& d = form->scheduler().dataCtrl();
     d.Table2.append();
     d.Table2ResourceNo.setInteger(1);
-    d.Table2ResourceName.setString("Принтер");
+    d.Table2ResourceName.setString(named(f, "Printer", "Принтер"));
     d.Table2.post();
-    Findings f;
     struct Editor {
         const char* name;
         TMainForm::EditorFactory create;
@@ -604,18 +668,23 @@ void RussianInterfaceTest::outputViewerAndFailureNotice() {
 }
 
 void RussianInterfaceTest::reportsAndTheirPreviews() {
+    Findings f;
+    QFETCH(bool, english);
+    f.english = english;
+    std::optional<WithoutTranslation> untranslated;
+    if (english) untranslated.emplace();
     EditorWorld world;
     for (int code = 0; code <= 14; ++code)
-        world.addTask("Задача " + std::to_string(code),
+        world.addTask(named(f, "Task ", "Задача ") + std::to_string(code),
                       [code](TDataCtrl& d) { setStateFields(d, code); });
-    world.addTask("Остановленная", [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
-    world.addResource(1, "Принтер", *tryEncodeTime(0, 30, 0));
+    world.addTask(named(f, "Stopped", "Остановленная"),
+                  [](TDataCtrl& d) { d.Table1Stopped.setBoolean(true); });
+    world.addResource(1, named(f, "Printer", "Принтер"), *tryEncodeTime(0, 30, 0));
     for (int kind = 0; kind < 6; ++kind)
         world.addPeriod([kind](TDataCtrl& d) {
             d.Table3Interval.setInteger(kind);
             d.Table3StartDate.setDateTime(*tryEncodeDate(2026, 1, kind == 4 ? 15 : 3));
         });
-    Findings f;
     TParamReportForm tasks(*world.scheduler);
     walkReport(tasks, world.dm().Table1, f, "task report");
     TExceptReportForm periods(*world.scheduler);
@@ -771,6 +840,46 @@ void RussianInterfaceTest::startUpRefusalsInRussian() {
     QVERIFY(!offerFirstStart());
     QVERIFY2(shown.contains("первый запуск: Не удаётся создать каталог"), qPrintable(shown));
     check("first start", shown, "/dev/null", std::strerror(ENOTDIR));
+    QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
+}
+
+// What the tables refuse reaches the operator from its identity: in Russian, with the field's
+// label and never its column.
+void RussianInterfaceTest::dataLayerRefusalsInRussian() {
+    EditorWorld world;
+    TDataCtrl& d = world.dm();
+    d.Table2.onPostError = nullptr; // the refusal itself, not the resource editor's handling
+    const struct {
+        const char* what;
+        std::function<void()> refused;
+    } rows[] = {
+        {"letters in a number", [&] { d.Table2ResourceNo.setString("abc"); }},
+        {"beyond 16 bits", [&] { d.Table2ResourceNo.setString("40000"); }},
+        {"no number", [&] { d.Table2.post(); }},
+        {"too long", [&] { d.Table2ResourceName.setString(std::string(81, 'x')); }},
+        {"no time", [&] { d.Table2MaxWait.setString("soon"); }},
+        {"protocol rewrite",
+         [&] {
+             RewriteResult r = rewriteProtocolFile(world.dir.file("none/Vektrin.log"),
+                                                   [](std::string_view) { return true; });
+             throw OperatorError(r.error);
+         }},
+    };
+    Findings f;
+    for (const auto& row : rows) {
+        d.Table2.append();
+        QString shown;
+        try {
+            row.refused();
+        } catch (const DatabaseError& e) {
+            shown = e.shown() ? operatorText(*e.shown()) : QString::fromUtf8(e.what());
+        } catch (const OperatorError& e) {
+            shown = operatorText(e.text());
+        }
+        d.Table2.cancel();
+        QVERIFY2(!shown.isEmpty(), row.what);
+        f.text(row.what, shown.remove(world.dir.path().c_str()).remove(std::strerror(ENOENT)));
+    }
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 
