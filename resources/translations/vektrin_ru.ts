@@ -1270,7 +1270,7 @@ with three empty tables in the directory
     </message>
     <message>
         <source>&apos;%s&apos; is neither True nor False</source>
-        <translation>&apos;%s&apos; не является ни True, ни False</translation>
+        <translation>&apos;%s&apos; не является логическим значением</translation>
     </message>
     <message>
         <source>%s is outside the allowed range %s to %s</source>

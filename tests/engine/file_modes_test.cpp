@@ -1,4 +1,4 @@
-// The modes of the files the scheduler creates and of those it finds, under an open umask.
+// The modes of the files the scheduler creates, and of those it finds, under an open umask.
 
 #include "support/engine_fixture.h"
 
@@ -7,55 +7,44 @@
 namespace vektrin {
 namespace {
 
-class FileModesTest : public test::EngineTest {
-  protected:
-    mode_t saved = ::umask(022);
-    ~FileModesTest() override { ::umask(saved); }
-};
-
-int modeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
-}
+using FileModesTest = test::EngineTest;
 
 TEST_F(FileModesTest, NewFilesAreTheOwnersAloneAndFoundOnesKeepTheirModes) {
+    const mode_t umaskWas = ::umask(022);
     const struct {
-        const char* file; // in the tables' directory, or the log
-        int found;        // the mode it is made with before the start; 0: none there
-        int want;
-    } rows[] = {
-        {"Vektrin.db", 0, 0600},         {"VKResrcs.db", 0, 0600},    {"SYSEXCPT.DB", 0, 0600},
-        {"Vektrin.db-journal", 0, 0600}, {"Vektrin.log", 0, 0600},    {"Vektrin.log", 0644, 0644},
-        {"VKResrcs.db", 0640, 0640},     {"Vektrin.log", 0604, 0604}, // after clearing
-    };
+        int found; // the mode of an empty log and resource file there before the start; 0: none
+        std::vector<std::pair<std::string, int>> want; // in the tables' directory, or the log
+    } rows[] = {{0,
+                 {{"Vektrin.db", 0600},
+                  {"SYSEXCPT.DB", 0600},
+                  {"Vektrin.db-journal", 0600},
+                  {"Vektrin.log", 0600}}},
+                {0644, {{"VKResrcs.db", 0644}, {"Vektrin.log", 0644}, {"Vektrin.db", 0600}}}};
     for (const auto& row : rows) {
-        const std::string name = row.file;
-        const std::string path = name == "Vektrin.log" ? log() : tables() + "/" + name;
-        const bool clearing = row.found == 0604;
-        ::unlink(log().c_str());
-        for (const char* f : {"Vektrin.db", "VKResrcs.db", "SYSEXCPT.DB"})
-            ::unlink((tables() + "/" + f).c_str());
-        if (row.found) {
-            test::writeFile(path, "");
-            ::chmod(path.c_str(), static_cast<mode_t>(row.found));
+        const auto path = [&](const std::string& f) {
+            return f == "Vektrin.log" ? log() : tables() + "/" + f;
+        };
+        for (const char* f : {"Vektrin.log", "Vektrin.db", "VKResrcs.db", "SYSEXCPT.DB"}) {
+            ::unlink(path(f).c_str());
+            if (row.found && f != std::string("Vektrin.db")) {
+                test::writeFile(path(f), "");
+                ::chmod(path(f).c_str(), static_cast<mode_t>(row.found));
+            }
         }
         start();
-        int mode = modeOf(path);
-        if (name.ends_with("-journal")) {
-            // SQLite's journal exists while a change is being written.
-            Transaction change(dm().database());
-            addTask("journalled");
-            mode = modeOf(path);
+        Transaction change(dm().database()); // SQLite's journal is there while a change is written
+        addTask("journalled");
+        ::umask(077); // the log cleared keeps its mode
+        scheduler->ProtocolClearing(1, clock.now());
+        for (const auto& [file, mode] : row.want) {
+            struct stat st {};
+            EXPECT_EQ(::stat(path(file).c_str(), &st) == 0 ? st.st_mode & 07777 : 0u,
+                      unsigned(mode))
+                << file << " found " << row.found;
         }
-        if (clearing) {
-            ::umask(077);
-            scheduler->ProtocolClearing(1, clock.now());
-            ::umask(022);
-            mode = modeOf(path);
-        }
-        EXPECT_EQ(mode, row.want) << name << " found " << std::oct << row.found;
-        scheduler.reset();
+        ::umask(022);
     }
+    ::umask(umaskWas);
 }
 
 } // namespace
