@@ -23,7 +23,7 @@ set(days Sat Sun Mon Tue Wed Thu Fri)
 list(GET days ${weekDay} weekDayName)
 file(WRITE "${OUTPUT}" "vektrin (${VERSION}) unstable; urgency=medium
 
-  * Release ${VERSION}; what changed is told in /usr/share/doc/vektrin/CHANGELOG.md.
+  * What changed is told in /usr/share/doc/vektrin/CHANGELOG.md.
 
  -- ${MAINTAINER}  ${weekDayName}, ${dayOfMonth} ${monthName} ${year} 00:00:00 +0000
 ")

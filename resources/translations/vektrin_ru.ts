@@ -668,7 +668,7 @@ with three empty tables in the directory
         <translation>Ежемесячно, %s числа, с %s до %s с интервалом %s мин.</translation>
     </message>
     <message>
-        <source>Every year, beginning from %s %s toо %s %s with an interval of %s minute.</source>
+        <source>Every year, beginning from %s %s to %s %s with an interval of %s minute.</source>
         <translation>Ежегодно, с %s %s до %s %s с интервалом %s мин.</translation>
     </message>
     <message>
@@ -1299,6 +1299,58 @@ with three empty tables in the directory
     <message>
         <source>Cannot keep the name &quot;%s&quot; with the value &quot;%s&quot; in the settings file %s</source>
         <translation>Имя «%s» со значением «%s» нельзя сохранить в файле настроек %s</translation>
+    </message>
+    <message>
+        <source>A value is required</source>
+        <translation>Требуется значение</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is not a whole number</source>
+        <translation>&apos;%s&apos; не является целым числом</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is not a number</source>
+        <translation>&apos;%s&apos; не является числом</translation>
+    </message>
+    <message>
+        <source>&apos;%s&apos; is neither True nor False</source>
+        <translation>&apos;%s&apos; не является логическим значением</translation>
+    </message>
+    <message>
+        <source>%s is outside the allowed range %s to %s</source>
+        <translation>%s вне допустимого диапазона от %s до %s</translation>
+    </message>
+    <message>
+        <source>At most %s characters</source>
+        <translation>Не более %s символов</translation>
+    </message>
+    <message>
+        <source>At most %s</source>
+        <translation>Не более %s</translation>
+    </message>
+    <message>
+        <source>Cannot remove %s: %s</source>
+        <translation>Не удаётся удалить %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot read %s: %s</source>
+        <translation>Не удаётся прочитать %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot create %s: %s</source>
+        <translation>Не удаётся создать %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot lock %s: %s</source>
+        <translation>Не удаётся заблокировать %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot replace %s: %s</source>
+        <translation>Не удаётся заменить %s: %s</translation>
+    </message>
+    <message>
+        <source>Cannot write to %s: %s</source>
+        <translation>Не удаётся записать в %s: %s</translation>
     </message>
 </context>
 </TS>

@@ -125,7 +125,7 @@ class Applier {
             if (std::string missing = Schedule::missingFirstDay(s_.columns, s_.what);
                 !missing.empty())
                 problem("from", std::move(missing));
-        Schedule::openWindow(s_.columns);
+        Schedule::openWindow(s_.columns, context_.now());
     }
 
     // A new yearly window without an end is its first day.

@@ -39,9 +39,10 @@ void Scheduler::ProtocolClearing(int days, DateTime referenceDate) {
     // the rewrite may have made room for them.
     flushProtocol();
 
-    if (!result.error.empty())
-        reportError(result.replaced ? result.error
-                                    : std::string(str::ProtocolNotCleared) + result.error);
+    if (!result.error.format.empty()) {
+        if (!result.replaced) result.error.lead = str::ProtocolNotCleared;
+        reportError(result.error);
+    }
 }
 
 } // namespace vektrin

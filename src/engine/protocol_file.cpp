@@ -1,6 +1,7 @@
 #include "engine/protocol_file.h"
 
 #include "platform/regional_locales.h"
+#include "platform/strings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -105,13 +106,8 @@ std::function<void(RewriteStep)>& stepHook() {
     return hook;
 }
 
-class Failure : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void fail(const std::string& what, const std::string& path) {
-    throw Failure(what + " " + path + ": " + std::strerror(errno));
+[[noreturn]] void fail(std::string_view format, const std::string& path) {
+    throw OperatorError({format, {path, std::strerror(errno)}});
 }
 
 void writeAll(int fd, const char* p, size_t n, const std::string& path) {
@@ -119,7 +115,7 @@ void writeAll(int fd, const char* p, size_t n, const std::string& path) {
         const ssize_t w = ::write(fd, p, n);
         if (w < 0) {
             if (errno == EINTR) continue;
-            fail("Cannot write", path);
+            fail(str::ProtocolCannotWrite, path);
         }
         p += w;
         n -= static_cast<size_t>(w);
@@ -157,13 +153,14 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
     try {
         // A tmp file left by an earlier failure holds nothing the log lacks: the log is only
         // ever replaced by a completed tmp file.
-        if (::unlink(tmpPath.c_str()) != 0 && errno != ENOENT) fail("Cannot remove", tmpPath);
+        if (::unlink(tmpPath.c_str()) != 0 && errno != ENOENT)
+            fail(str::ProtocolCannotRemove, tmpPath);
         afterStep(RewriteStep::StaleTmpRemoved);
 
         UniqueFd in(::open(logPath.c_str(), O_RDONLY | O_CLOEXEC));
-        if (in.get() < 0) fail("Cannot read", logPath);
+        if (in.get() < 0) fail(str::ProtocolCannotRead, logPath);
         struct stat st {};
-        if (::fstat(in.get(), &st) != 0) fail("Cannot read", logPath);
+        if (::fstat(in.get(), &st) != 0) fail(str::ProtocolCannotRead, logPath);
         afterStep(RewriteStep::LogOpened);
 
         // Opened for appending, as the log is: after the rename the scheduler appends through
@@ -171,9 +168,11 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         // no moment in which the log is there to be taken by a second scheduler.
         UniqueFd out(::open(tmpPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC,
                             st.st_mode & 07777));
-        if (out.get() < 0) fail("Cannot create", tmpPath);
+        if (out.get() < 0) fail(str::ProtocolCannotCreate, tmpPath);
         tmpCreated = true;
-        if (flock(out.get(), LOCK_EX | LOCK_NB) != 0) fail("Cannot lock", tmpPath);
+        // The log keeps its mode, whatever the umask.
+        if (::fchmod(out.get(), st.st_mode & 07777) != 0) fail(str::ProtocolCannotCreate, tmpPath);
+        if (flock(out.get(), LOCK_EX | LOCK_NB) != 0) fail(str::ProtocolCannotLock, tmpPath);
         afterStep(RewriteStep::TmpCreated);
 
         constexpr size_t Chunk = 1 << 16;
@@ -200,7 +199,7 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
             const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
-                fail("Cannot read", logPath);
+                fail(str::ProtocolCannotRead, logPath);
             }
             if (n == 0) break;
             std::string_view chunk(buffer.data(), static_cast<size_t>(n));
@@ -225,10 +224,11 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         afterStep(RewriteStep::LinesCopied);
 
         // The descriptor stays open, so a write error that close would report must show here.
-        if (::fsync(out.get()) != 0) fail("Cannot write", tmpPath);
+        if (::fsync(out.get()) != 0) fail(str::ProtocolCannotWrite, tmpPath);
         afterStep(RewriteStep::TmpSynced);
 
-        if (::rename(tmpPath.c_str(), logPath.c_str()) != 0) fail("Cannot replace", logPath);
+        if (::rename(tmpPath.c_str(), logPath.c_str()) != 0)
+            fail(str::ProtocolCannotReplace, logPath);
         result.replaced = true;
         result.log = std::move(out);
         tmpCreated = false;
@@ -237,8 +237,11 @@ RewriteResult rewriteProtocolFile(const std::string& logPath,
         UniqueFd dir(::open(directoryOf(logPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
         afterStep(RewriteStep::Renamed);
+    } catch (const OperatorError& e) {
+        result.error = e.text();
+        if (tmpCreated) ::unlink(tmpPath.c_str());
     } catch (const std::exception& e) {
-        result.error = e.what();
+        result.error = {"%s", {e.what()}};
         if (tmpCreated) ::unlink(tmpPath.c_str());
     }
     return result;

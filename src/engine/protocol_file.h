@@ -4,6 +4,7 @@
 
 #include "engine/protocol_log.h"
 #include "platform/date_time.h"
+#include "platform/operator_text.h"
 
 #include <functional>
 #include <optional>
@@ -72,7 +73,7 @@ enum class RewriteStep {
 struct RewriteResult {
     bool replaced = false; // the log path now names the rewritten file
     UniqueFd log;          // when replaced: the rewritten file, open for appending and locked
-    std::string error;     // empty when the rewrite went through
+    OperatorText error;    // no format when the rewrite went through
     long long kept = 0;
     long long dropped = 0;
 };

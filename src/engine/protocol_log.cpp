@@ -16,9 +16,10 @@ bool ProtocolLog::open() {
     // The lock belongs to a file, not to its name. The scheduler that holds the log renames a
     // shortened copy over it when it clears it and then lets the old file go: a lock taken on that
     // old file would guard a file nobody writes, so it counts only while the name still leads to
-    // it. The next try meets the new file, which was locked before it got the name.
+    // it. The next try meets the new file, which was locked before it got the name. A new log is
+    // its owner's alone: it names the tasks and what they failed with.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) {
             openError_ = errno;
             return false;
@@ -133,7 +134,9 @@ std::uint64_t ProtocolLog::unwritten() const {
 }
 
 FileLock::FileLock(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The lock of the tables makes the task file when there is none: its owner's alone, as the
+    // store makes the others.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -101,7 +101,16 @@ void Schedule::storeShownWeekDay(const ScheduleColumns& task) {
     if (window.keepShownWeekDay()) window.write(task, schedule::StartDateColumn);
 }
 
-void Schedule::openWindow(const ScheduleColumns& record) {
+namespace {
+
+// A week day or a day of the month kept from an earlier kind is no year's date.
+bool noDate(const Field& f) {
+    return f.isNull() || decodeDate(datePart(f.asDateTime())).year <= 1;
+}
+
+} // namespace
+
+void Schedule::openWindow(const ScheduleColumns& record, DateTime today) {
     const std::optional<ScheduleKind> kind = read(record).shownKind();
     if (!kind || kind == ScheduleKind::EveryMinute) return;
     Schedule whole;
@@ -109,12 +118,21 @@ void Schedule::openWindow(const ScheduleColumns& record) {
     unsigned empty = 0;
     if (record.startTime.isNull()) empty |= schedule::StartTimeColumn;
     if (record.endTime.isNull()) empty |= schedule::EndTimeColumn;
+    if (kind == ScheduleKind::EveryYear) {
+        // Without dates it is today's; without an end, its first day's.
+        whole.startDate = datePart(today);
+        if (noDate(record.startDate))
+            empty |= schedule::StartDateColumn;
+        else
+            whole.startDate = datePart(record.startDate.asDateTime());
+        whole.endDate = whole.startDate;
+        if (noDate(record.endDate)) empty |= schedule::EndDateColumn;
+    }
     whole.write(record, empty);
 }
 
 std::string Schedule::missingFirstDay(const ScheduleColumns& record, std::string_view what) {
-    if (read(record).shownKind() != ScheduleKind::EveryYear || !record.startDate.isNull())
-        return {};
+    if (read(record).shownKind() != ScheduleKind::EveryYear || !noDate(record.startDate)) return {};
     return "a yearly " + std::string(what) + " needs its first day: YYYY-MM-DD [HH:MM]";
 }
 

@@ -202,8 +202,9 @@ struct Schedule {
     // ------------------------------------------------------------ a record given its kind
     // The window a record opens with once it has a kind, written into the time columns that hold
     // nothing: the whole hour or the whole day. A new record, and one given a kind it never had a
-    // window for, in the editors and in vektrinctl alike.
-    static void openWindow(const ScheduleColumns& record);
+    // window for, in the editors and in vektrinctl alike. A yearly one without dates of its own
+    // (a week day or a day of the month from an earlier kind) is today's.
+    static void openWindow(const ScheduleColumns& record, DateTime today);
     // A yearly record without a first day, when none is given, is refused with this (worded to
     // follow the setting's name; what names the record); empty when nothing is missing.
     static std::string missingFirstDay(const ScheduleColumns& record, std::string_view what);

@@ -15,6 +15,16 @@ template <std::size_t N> std::vector<FieldDef> fieldList(const FieldDef (&fields
     return {std::begin(fields), std::end(fields)};
 }
 
+// The fields under the labels their editor shows them with, which a refused value names.
+std::vector<FieldDef>
+labelled(std::vector<FieldDef> fields,
+         std::initializer_list<std::pair<const char*, std::string_view>> labels) {
+    for (FieldDef& f : fields)
+        for (const auto& [name, label] : labels)
+            if (f.name == name) f.label = label;
+    return fields;
+}
+
 std::vector<FieldDef> taskFields() {
     const FieldDef fields[] = {
         {"Sost", FieldType::Text, 200, true},
@@ -49,14 +59,33 @@ std::vector<FieldDef> taskFields() {
         {"Host", FieldType::Text, 64},
         {"LastHost", FieldType::Text, 64}, // where the last launch ran
     };
-    return fieldList(fields);
+    return labelled(fieldList(fields), {{"AppName", str::ParamTaskName},
+                                        {"Application", str::ParamCommandString},
+                                        {"AppDirectory", str::ParamStartupDirectory},
+                                        {"Interval", str::ParamLaunchInterval},
+                                        {"StartDate", str::ParamYearStart},
+                                        {"StartTime", str::ParamYearStart},
+                                        {"EndDate", str::ParamYearEnd},
+                                        {"EndTime", str::ParamYearEnd},
+                                        {"RepeatInterval", str::ParamRepeatInterval},
+                                        {"Priority", str::ParamRunPriority},
+                                        {"StartCondition", str::ParamLaunchCondition},
+                                        {"EndCondition", str::ParamTerminateCondition},
+                                        {"RunType", str::ParamRunType},
+                                        {"Stopped", str::ParamStopped},
+                                        {"Interupt", str::ParamInterruptPending},
+                                        {"Conflicts", str::ParamConflictingResources},
+                                        {"WaitRes", str::ParamWaitIfBusy},
+                                        {"CatchUp", str::ParamCatchUp}});
 }
 
 std::vector<FieldDef> resourceFields() {
     const FieldDef fields[] = {{"ResourceNo", FieldType::Int16, 0, false, true, 31, true},
                                {"ResourceName", FieldType::Text, 80},
                                {"MaxWait", FieldType::Time}};
-    return fieldList(fields);
+    return labelled(fieldList(fields), {{"ResourceNo", str::ResourceNumberLabel},
+                                        {"ResourceName", str::ResourceNameLabel},
+                                        {"MaxWait", str::ResourceMaxWaitLabel}});
 }
 
 std::vector<FieldDef> silenceFields() {
@@ -65,7 +94,11 @@ std::vector<FieldDef> silenceFields() {
                                {"StartTime", FieldType::Time},
                                {"EndDate", FieldType::Date},
                                {"EndTime", FieldType::Time}};
-    return fieldList(fields);
+    return labelled(fieldList(fields), {{"Interval", str::ExceptInterval},
+                                        {"StartDate", str::ExceptYearStart},
+                                        {"StartTime", str::ExceptYearStart},
+                                        {"EndDate", str::ExceptYearEnd},
+                                        {"EndTime", str::ExceptYearEnd}});
 }
 
 AttachedFile tableFile(std::string schema, std::string fileName, std::string table,
@@ -143,15 +176,11 @@ void TDataCtrl::Table1CalcFields(Table&) {
 }
 
 void TDataCtrl::Table2PostError(Table&, const DatabaseError& e, PostErrorAction& action) {
-    std::string message;
-    if (e.code() == KeyViolationCode)
-        message = str::ResourceNotUnique;
-    else if (e.code() == MaxValueErrorCode)
-        message = str::ResourceAboveMaximum;
-    else
-        message = std::string(str::YouHaveAProblem) + e.what();
-    messages_.showMessage(message);
     action = PostErrorAction::Abort;
+    if (e.code() == KeyViolationCode) return messages_.showMessage(str::ResourceNotUnique);
+    if (e.code() == MaxValueErrorCode) return messages_.showMessage(str::ResourceAboveMaximum);
+    if (e.shown()) return messages_.showText(*e.shown());
+    messages_.showMessage(std::string(str::YouHaveAProblem) + e.what());
 }
 
 void TDataCtrl::Table2BeforeDelete(Table& dataSet) {

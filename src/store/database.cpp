@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -99,6 +100,20 @@ FileShape inspectFile(const std::string& path, OpenMode mode) {
     return FileShape::Database;
 }
 
+// A new table file is its owner's alone, whatever the umask; SQLite gives its journals the
+// file's own mode. A file that exists keeps the mode it has.
+void createPrivateFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return;
+        throw StoreOpenError({str::TableFileNotOpened, {path, std::strerror(errno)}});
+    }
+    const bool owned = ::fchmod(fd, 0600) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!owned) throw StoreOpenError({str::TableFileNotOpened, {path, std::strerror(error)}});
+}
+
 void checkDirectory(const std::string& directory, OpenMode mode) {
     struct stat st {};
     if (stat(directory.c_str(), &st) != 0)
@@ -179,6 +194,7 @@ Database::Database(const std::string& directory, const std::vector<AttachedFile>
         std::vector<std::string> sources;
         for (size_t i = 0; i < files.size(); ++i) {
             path = directory + "/" + files[i].fileName;
+            if (writing && shapes[i] == FileShape::Missing) createPrivateFile(path);
             if (writing)
                 sources.push_back(fileUri(path, "mode=rwc"));
             else if (shapes[i] == FileShape::Database && present[i])

@@ -1,5 +1,7 @@
 #include "store/edit_buffer.h"
 
+#include "platform/strings.h"
+
 namespace vektrin {
 
 void EditBuffer::edit(const StoredRow& row) {
@@ -41,7 +43,8 @@ void EditBuffer::check(const std::vector<FieldDef>& defs) const {
         const FieldDef& d = defs[i];
         const Value& v = row_.values[i];
         if (d.required && std::holds_alternative<std::monostate>(v))
-            throw DatabaseError(RequiredFieldCode, "Field '" + d.name + "' must have a value");
+            throw DatabaseError(RequiredFieldCode, "Field '" + d.name + "' must have a value",
+                                {.format = str::FieldNeedsValue, .lead = d.label});
         if (d.maxValue) {
             const double x = std::holds_alternative<std::int64_t>(v)
                                  ? static_cast<double>(std::get<std::int64_t>(v))
@@ -49,7 +52,10 @@ void EditBuffer::check(const std::vector<FieldDef>& defs) const {
                                                                  : 0;
             if (x > static_cast<double>(*d.maxValue))
                 throw DatabaseError(MaxValueErrorCode,
-                                    "Field '" + d.name + "' value out of upper bound");
+                                    "Field '" + d.name + "' value out of upper bound",
+                                    {.format = str::FieldAboveMaximum,
+                                     .args = {std::to_string(*d.maxValue)},
+                                     .lead = d.label});
         }
     }
 }

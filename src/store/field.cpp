@@ -1,5 +1,6 @@
 #include "store/field.h"
 
+#include "platform/strings.h"
 #include "platform/text.h"
 #include "store/table.h"
 
@@ -34,6 +35,13 @@ std::optional<double> parseFloat(std::string_view s) {
     return v;
 }
 
+// A value the field cannot hold: the message names the column, what the interface shows names
+// the field by its label.
+[[noreturn]] void refuse(const FieldDef& d, const std::string& message, std::string_view format,
+                         std::vector<std::string> values) {
+    throw DatabaseError(0, message, {.format = format, .args = std::move(values), .lead = d.label});
+}
+
 std::int64_t roundToInteger(double v) {
     if (!std::isfinite(v)) return 0;
     if (v >= 9.2e18) return std::numeric_limits<std::int64_t>::max();
@@ -57,9 +65,10 @@ void checkRange(const FieldDef& d, std::int64_t v) {
         return;
     }
     if (v < lo || v > hi)
-        throw DatabaseError(0, std::to_string(v) + " is not a valid value for field '" + d.name +
-                                   "'. The allowed range is " + std::to_string(lo) + " to " +
-                                   std::to_string(hi));
+        refuse(d,
+               std::to_string(v) + " is not a valid value for field '" + d.name +
+                   "'. The allowed range is " + std::to_string(lo) + " to " + std::to_string(hi),
+               str::FieldOutOfRange, {std::to_string(v), std::to_string(lo), std::to_string(hi)});
 }
 
 } // namespace
@@ -67,8 +76,8 @@ void checkRange(const FieldDef& d, std::int64_t v) {
 void checkTextWidth(const FieldDef& d, std::string_view text) {
     if (d.type == FieldType::Text && d.width > 0 &&
         text::utf8Length(text) > static_cast<std::size_t>(d.width))
-        throw DatabaseError(0, "Field '" + d.name + "' takes at most " + std::to_string(d.width) +
-                                   " characters");
+        refuse(d, "Field '" + d.name + "' takes at most " + std::to_string(d.width) + " characters",
+               str::FieldTooLong, {std::to_string(d.width)});
 }
 
 std::string cutToWidth(std::string_view text, int width) {
@@ -179,8 +188,8 @@ void Field::setFloat(double v) {
         return;
     default:
         if (!std::isfinite(v) || v > 9.2e18 || v < -9.2e18)
-            throw DatabaseError(0, formatFloat(v) + " is not a valid value for field '" + d.name +
-                                       "'");
+            refuse(d, formatFloat(v) + " is not a valid value for field '" + d.name + "'",
+                   str::FieldNotNumber, {formatFloat(v)});
         setInteger(std::llround(v));
         return;
     }
@@ -207,8 +216,10 @@ void Field::setString(std::string_view v) {
         else if (v == "False" || v == "false" || v == "0" || v.empty())
             setBoolean(false);
         else
-            throw DatabaseError(0, "'" + std::string(v) +
-                                       "' is not a valid boolean value for field '" + d.name + "'");
+            refuse(d,
+                   "'" + std::string(v) + "' is not a valid boolean value for field '" + d.name +
+                       "'",
+                   str::FieldNotBoolean, {std::string(v)});
         return;
     case FieldType::Float:
     case FieldType::Date:
@@ -219,7 +230,8 @@ void Field::setString(std::string_view v) {
         }
         auto f = parseFloat(v);
         if (!f)
-            throw DatabaseError(0, "'" + std::string(v) + "' is not a valid floating point value");
+            refuse(d, "'" + std::string(v) + "' is not a valid floating point value",
+                   str::FieldNotNumber, {std::string(v)});
         setFloat(*f);
         return;
     }
@@ -229,7 +241,9 @@ void Field::setString(std::string_view v) {
             return;
         }
         auto i = parseInteger(v);
-        if (!i) throw DatabaseError(0, "'" + std::string(v) + "' is not a valid integer value");
+        if (!i)
+            refuse(d, "'" + std::string(v) + "' is not a valid integer value", str::FieldNotInteger,
+                   {std::string(v)});
         setInteger(*i);
         return;
     }

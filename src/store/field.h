@@ -32,6 +32,7 @@ struct FieldDef {
     bool required = false;
     std::optional<std::int64_t> maxValue; // a post above it fails with MaxValueErrorCode
     bool unique = false;                  // a repeated value fails with KeyViolationCode
+    std::string_view label = {}; // the editors' name of the field (string table), for refusals
 };
 
 using Value = std::variant<std::monostate, std::int64_t, double, std::string>;

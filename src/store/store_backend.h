@@ -2,11 +2,13 @@
 // What the tables need of the database that keeps them, and the errors it raises. SQLite's is
 // store/database.cpp (the connection) and store/sqlite_table.cpp (a table's statements).
 
+#include "platform/operator_text.h"
 #include "store/field.h"
 #include "store/shared_tables.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -26,12 +28,18 @@ class DatabaseError : public std::runtime_error {
     // disk) rather than something wrong with the change; the backend that failed decides.
     DatabaseError(int code, const std::string& message, bool transient = false)
         : std::runtime_error(message), code_(code), transient_(transient) {}
+    // A refused value or change with its identity for the interface, which names the field by
+    // its label; the message (vektrinctl's, the protocol's) names the column.
+    DatabaseError(int code, const std::string& message, OperatorText shown)
+        : std::runtime_error(message), code_(code), transient_(false), shown_(std::move(shown)) {}
     int code() const { return code_; }
     bool transient() const { return transient_; }
+    const std::optional<OperatorText>& shown() const { return shown_; }
 
   private:
     int code_;
     bool transient_;
+    std::optional<OperatorText> shown_;
 };
 
 // Whether a failure is worth trying again later (see DatabaseError).

@@ -101,6 +101,13 @@ void DataBinding::refuse(std::string_view text) {
     if (afterMessage) afterMessage();
 }
 
+void DataBinding::refuse(const std::exception& error) {
+    const auto* refused = dynamic_cast<const DatabaseError*>(&error);
+    if (!refused || !refused->shown()) return refuse(error.what());
+    messages_.showText(*refused->shown());
+    if (afterMessage) afterMessage();
+}
+
 void DataBinding::follow(TableChange change) {
     for (DBControl* c : std::vector<DBControl*>(controls_))
         c->follow(change);
@@ -148,7 +155,7 @@ bool DBControl::beginEdit() {
         return false;
     } catch (const std::exception& e) {
         pending_ = false;
-        binding_->refuse(e.what());
+        binding_->refuse(e);
         showField();
         return false;
     }
@@ -164,7 +171,7 @@ bool DBControl::store(const std::function<void()>& write) {
         return true;
     } catch (const AbortError&) {
     } catch (const std::exception& e) {
-        binding_->refuse(e.what());
+        binding_->refuse(e);
     }
     showField();
     return false;
@@ -217,7 +224,7 @@ bool DBEdit::commit() {
     } catch (const AbortError&) {
         return false;
     } catch (const std::exception& e) {
-        binding().refuse(e.what());
+        binding().refuse(e);
         return false;
     }
     pending_ = false;
@@ -502,7 +509,7 @@ void DBGrid::rowChosen(int row) {
         if (binding().storeBeforeMove()) t.moveTo(row);
     } catch (const AbortError&) {
     } catch (const std::exception& e) {
-        binding().refuse(e.what());
+        binding().refuse(e);
     }
     // Deferred: the view is still handling the click that chose the row.
     QTimer::singleShot(0, this, [this] { selectCurrent(); });
@@ -544,7 +551,7 @@ DBNavigator::DBNavigator(DataBinding& binding, QWidget* parent)
         buttons_[i] = b;
     }
     confirmDelete = [this](std::string_view q) { return askOperator(window(), q); };
-    reportError = [this](std::string_view text) { binding_.refuse(text); };
+    reportError = [this](const std::exception& e) { binding_.refuse(e); };
     connect(&binding_, &DataBinding::changed, this, &DBNavigator::updateButtons);
     updateButtons();
 }
@@ -605,7 +612,7 @@ void DBNavigator::click(Button which) {
     } catch (const AbortError&) {
         return;
     } catch (const std::exception& e) {
-        reportError(e.what());
+        reportError(e);
         return;
     }
     updateButtons();

@@ -56,6 +56,8 @@ class DataBinding : public QObject, public TableObserver {
     // Shows a refusal of the data layer, then runs afterMessage (forms show their record again
     // when they regain activation from a message box).
     void refuse(std::string_view text);
+    // A refusal with its identity where the data layer gave one, else its message.
+    void refuse(const std::exception& error);
     std::function<void()> afterMessage;
 
     void dataSetChanged(Table&) override;
@@ -267,7 +269,7 @@ class DBNavigator : public QWidget {
     // Asked before a record is deleted; the default asks the operator with OK and Cancel.
     std::function<bool(std::string_view question)> confirmDelete;
     // An error the data layer raised in a button's work; the default shows it as a refusal.
-    std::function<void(std::string_view text)> reportError;
+    std::function<void(const std::exception& error)> reportError;
 
   signals:
     // Before the button's work (the task editor settles its "Stopped" box there).
@@ -286,13 +288,13 @@ class DBNavigator : public QWidget {
 // goes to report (the general error report) and the rest of the handler is skipped; an abort,
 // whose message has been shown already, ends it quietly. False when the handler did not finish.
 template <class Handler>
-bool runHandler(const std::function<void(std::string_view)>& report, Handler&& handler) {
+bool runHandler(const std::function<void(const std::exception&)>& report, Handler&& handler) {
     try {
         handler();
         return true;
     } catch (const AbortError&) {
     } catch (const std::exception& e) {
-        report(e.what());
+        report(e);
     }
     return false;
 }

@@ -19,8 +19,10 @@
 
 namespace vektrin {
 
-void reportHandlerError(Scheduler& scheduler, std::string_view text) {
-    scheduler.reportError(text);
+void reportHandlerError(Scheduler& scheduler, const std::exception& error) {
+    const auto* refused = dynamic_cast<const DatabaseError*>(&error);
+    if (refused && refused->shown()) return scheduler.reportError(*refused->shown());
+    scheduler.reportError(error.what());
 }
 
 EditorForm::EditorForm(Scheduler& scheduler, MessagePort& messages, Table& table, const char* name,
@@ -31,7 +33,9 @@ EditorForm::EditorForm(Scheduler& scheduler, MessagePort& messages, Table& table
     setWindowTitle(qs(caption));
     binding_ = new DataBinding(table_, messages_, scheduler_.regional(), this);
     navigator_ = named(new DBNavigator(*binding_, this), "DBNavigator");
-    navigator_->reportError = [this](std::string_view text) { scheduler_.reportError(text); };
+    navigator_->reportError = [this](const std::exception& e) {
+        reportHandlerError(scheduler_, e);
+    };
     ReportButton = plainButton(str::EditorReportButton, "ReportButton", this);
     ButtonExit = plainButton(str::EditorExitButton, "ButtonExit", this);
     giveMnemonics({ReportButton, ButtonExit});

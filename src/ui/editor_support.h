@@ -22,13 +22,13 @@ class Scheduler;
 class TDataCtrl;
 
 // The general error report of the interface, as the editors' handlers reach it.
-void reportHandlerError(Scheduler& scheduler, std::string_view text);
+void reportHandlerError(Scheduler& scheduler, const std::exception& error);
 
 // Runs one event handler of an editor: an error it does not catch goes to the general error
 // report and ends it; an abort, whose message has been shown already, ends it quietly. False
 // when the handler did not finish.
 template <class Handler> bool guarded(Scheduler& scheduler, Handler&& handler) {
-    return runHandler([&scheduler](std::string_view text) { reportHandlerError(scheduler, text); },
+    return runHandler([&scheduler](const std::exception& e) { reportHandlerError(scheduler, e); },
                       std::forward<Handler>(handler));
 }
 

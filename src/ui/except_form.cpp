@@ -84,7 +84,7 @@ void TExceptForm::ComboBoxIntervalChange(int index) {
         // The editors store a week day 1..7 for this kind: the day its page shows; a window the
         // period never had opens whole, as vektrinctl opens it.
         Schedule::storeShownWeekDay(ScheduleColumns::ofSilence(dm_));
-        Schedule::openWindow(ScheduleColumns::ofSilence(dm_));
+        Schedule::openWindow(ScheduleColumns::ofSilence(dm_), scheduler_.clock().now());
         PanelForPages->PagesInit(index);
     });
 }

@@ -243,7 +243,7 @@ void TParamForm::ComboBoxIntervalChange(int index) {
         // A task made weekly stores the week day its page shows, the day it will launch on; a
         // window it never had opens whole, as vektrinctl opens it.
         Schedule::storeShownWeekDay(ScheduleColumns::ofTasks(dm_));
-        Schedule::openWindow(ScheduleColumns::ofTasks(dm_));
+        Schedule::openWindow(ScheduleColumns::ofTasks(dm_), scheduler_.clock().now());
         PanelForPages->PagesInit(index);
     });
 }

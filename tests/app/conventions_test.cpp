@@ -5,6 +5,7 @@
 #include "app/control_world.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace vektrin {
 namespace {
@@ -22,7 +23,7 @@ TEST(Conventions, HelpAndVersionOfTheScheduler) {
         std::string out; // a part of standard output
         std::string err; // a part of standard error ("" for none at all)
     } cases[] = {
-        {{"--version"}, 0, "vektrin 1.0.0\n", ""},
+        {{"--version"}, 0, "vektrin 1.1.0", ""},
         {{"--help"}, 0, "Usage: vektrin [LANGUAGE]", ""},
         {{"-h"}, 0, "Usage: vektrin [LANGUAGE]", ""},
         {{"-x"}, 64, "", "vektrin: unknown option -x\nUsage: vektrin"},
@@ -38,6 +39,11 @@ TEST(Conventions, HelpAndVersionOfTheScheduler) {
             EXPECT_NE(o.err.find(c.err), std::string::npos) << c.args[0] << o.err;
         }
     }
+    // Both programs say the one version: the release's, or a build's after it.
+    const std::string version = world.runIn(vektrin, {"--version"}, world.work()).out.substr(8);
+    EXPECT_TRUE(std::regex_match(version, std::regex(R"(1\.1\.0(\+git[0-9]+\.[0-9a-f]+)?\n)")))
+        << version;
+    EXPECT_EQ(world.ctl({"--version"}).out, "vektrinctl " + version);
     // None of them recorded a language choice.
     EXPECT_EQ(access((world.dir.path() + "/config/vektrin/settings.ini").c_str(), F_OK), -1);
 }

@@ -157,6 +157,7 @@ struct Refusal {
 TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
     ok({"add", "twin", "--command", "x", "--yearly", "--from", "2001-01-01"});
     ok({"add", "twin", "--command", "x"});
+    ok({"add", "friday", "--command", "x", "--weekly", "friday"});
     ok({"resource", "add", "3", "modem"});
     ok({"silence", "add", "--daily", "--from", "12:00", "--to", "13:00"});
     const std::string longName(41, 'n');
@@ -174,6 +175,8 @@ TEST_F(DefineTest, EveryRefusalSaysWhyAndWritesNothing) {
         {add({"--daily", "--from", "25:00"}), 2, "--from: '25:00' is not a valid time"},
         {add({"--yearly", "--from", "2026-02-30"}), 2, "--from: '2026-02-30' is not a valid date"},
         {add({"--yearly"}), 2, "--from: a yearly task needs its first day"},
+        // Its StartDate holds the week day, no year's date.
+        {{"set", "friday", "--yearly"}, 2, "--from: a yearly task needs its first day"},
         {add({"--from", "10:00"}), 2, "--from: has no meaning for a task of every minute"},
         {add({"--if", "GT("}), 2, "--if: Error in launch or termination condition notation !"},
         {add({"--until", "SQRT(0-1)"}), 2, "--until: Invalid floating point operation"},

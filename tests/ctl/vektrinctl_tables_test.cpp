@@ -306,7 +306,7 @@ TEST(VektrinctlTasks, LinesAndJsonShowTheRecordAsTheReportDoes) {
     Outcome o = tables.ctl({"--at", "2024-03-07 09:05:04", "tasks"});
     ASSERT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "AppID\tAppName\tSchedule\tRunType\tStopped\tStatus\tLastChange\tNext\n"
-                     "1\tyear end\tEvery year, beginning from 2024-12-31 23:00:00 to\u043e "
+                     "1\tyear end\tEvery year, beginning from 2024-12-31 23:00:00 to "
                      "2025-01-01 23:30:00 with an interval of 30 minute.\tNormal\tFalse\t"
                      "Have not executed yet\t-\t2024-12-31 23:00\n"
                      "2\tweekly\tWeekly on wednesdays from 07:05:00 to 08:00:00 with an interval "

@@ -2,6 +2,7 @@
 // and their messages.
 
 #include "ctl/in_process.h"
+#include "platform/version.h"
 
 #include <gtest/gtest.h>
 
@@ -128,7 +129,7 @@ TEST(VektrinctlUsage, ExitCodesAndMessages) {
         {{"--at", At, "next", "7", "-n", "1"}, 0, "2024-03-07 09:06\n", ""},
         // Help names the whole command and its own options, and no parser marks.
         {{"--help"}, 0, "Usage: vektrinctl", "", true},
-        {{"--version"}, 0, "vektrinctl 1.0.0\n", ""},
+        {{"--version"}, 0, "vektrinctl " + fileVersion() + "\n", ""},
         {{"help"}, 0, "Subcommands:", "", true},
         {{"add", "--help"}, 0, "--command", "", true},
         {{"help", "add"}, 0, "--wait-if-busy", "", true},

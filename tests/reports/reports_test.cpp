@@ -127,7 +127,7 @@ class ReportsTest : public QObject {
                                   "with an interval of 15 minute.";
         QTest::newRow("year") << 5
                               << QString::fromUtf8("Every year, beginning from 10.01.0001 "
-                                                   "00:05:00 to\u043E 28.02.2027 00:50:00 with "
+                                                   "00:05:00 to 28.02.2027 00:50:00 with "
                                                    "an interval of 15 minute.");
     }
     // The same fields read by every kind: the description is the kind's reading of them.

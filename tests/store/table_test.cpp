@@ -343,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PostErrorCase{5, true, "Resource number must be unique. Unable repetition !!!"},
         PostErrorCase{32, true, "May be 31 conflicting resource maximum !!!"},
-        PostErrorCase{0, false, "You have a problem: Field 'ResourceNo' must have a value"}));
+        PostErrorCase{0, false, "Conflicting resource number :\r\nA value is required"}));
 
 TEST_F(DataCtrlTest, ResourcesAreOrderedByNumber) {
     addResource(7, "seven");

@@ -64,17 +64,17 @@ class DBControlsTest : public QObject {
         QVERIFY(!name->pending());
     }
 
-    // Values the field cannot hold are refused with the data layer's message; the edit keeps
-    // the text for correction and the record keeps its value.
+    // Values the field cannot hold are refused with the data layer's message, under the field's
+    // label; the edit keeps the text for correction and the record keeps its value.
     void refusedValues_data() {
         QTest::addColumn<int>("kind"); // 0 number, 1 time, 2 date
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
         // clang-format off
         QTest::newRow("16-bit overflow") << 0 << "40000"
-            << "40000 is not a valid value for field 'ResourceNo'. The allowed range is -32768 to "
-               "32767";
-        QTest::newRow("letters in a number") << 0 << "abc" << "'abc' is not a valid integer value";
+            << "Conflicting resource number :\r\n40000 is outside the allowed range -32768 to 32767";
+        QTest::newRow("letters in a number") << 0 << "abc"
+            << "Conflicting resource number :\r\n'abc' is not a whole number";
         QTest::newRow("hour 25") << 1 << "25:00" << "'25:00' is not a valid time";
         QTest::newRow("no time") << 1 << "soon" << "'soon' is not a valid time";
         QTest::newRow("31 February") << 2 << "31.02.2026" << "'31.02.2026' is not a valid date";

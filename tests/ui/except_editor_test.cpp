@@ -155,6 +155,7 @@ class ExceptEditorTest : public QObject, EditorHarness<TExceptForm> {
         combo->setCurrentIndex(5);
         emit combo->activated(5);
         auto* start = child<QLineEdit>("DBEditYearStartDate");
+        start->selectAll(); // the window opens today
         QTest::keyClicks(start, "01.02.2027");
         child<QPushButton>("ButtonExit")->click();
         QVERIFY(!form->isVisible());

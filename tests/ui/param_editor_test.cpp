@@ -299,6 +299,20 @@ class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
         QCOMPARE(dm().Table1StartDate.asDateTime(), dayOfYearOne(1));
     }
 
+    // Walking down to yearly passes weekly, which keeps a week day in StartDate (02.01.0001): the
+    // yearly window is today's instead.
+    void switchingToYearlyStartsToday() {
+        world->addTask("daily", [](TDataCtrl& d) { d.Table1Interval.setInteger(2); });
+        open();
+        for (int kind : {3, 4, 5}) {
+            child<QComboBox>("ComboBoxInterval")->setCurrentIndex(kind);
+            emit child<QComboBox>("ComboBoxInterval")->activated(kind);
+        }
+        const DateTime today = datePart(world->scheduler->clock().now());
+        QCOMPARE(dm().Table1StartDate.asDateTime(), today);
+        QCOMPARE(dm().Table1EndDate.asDateTime(), today);
+    }
+
     void storedKindOutsideTheListShowsNoPage() {
         world->addTask("odd", [](TDataCtrl& d) {
             d.Table1Interval.setInteger(9);

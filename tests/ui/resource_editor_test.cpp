@@ -46,8 +46,8 @@ class ResourceEditorTest : public QObject, EditorHarness<TResourceForm> {
             << QStringList{QString::fromStdString(std::string(str::ResourceNotUnique))} << false;
         // Once when leaving the edit, once from the table at the post.
         QTest::newRow("32") << "32" << QStringList{above, above} << false;
-        const QString beyond = "40000 is not a valid value for field 'ResourceNo'. The allowed "
-                               "range is -32768 to 32767";
+        const QString beyond =
+            "Conflicting resource number :\r\n40000 is outside the allowed range -32768 to 32767";
         QTest::newRow("beyond 16 bits") << "40000" << QStringList{beyond, beyond} << false;
         // clang-format on
     }

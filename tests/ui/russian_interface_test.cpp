@@ -1,7 +1,9 @@
 // The interface with the Russian translation loaded, as the program loads it: every window, menu,
 // report and message is walked, and a visible text still in English, or one cut off in its
 // widget at the window's default size, is a failure. Also: every text of the string table has
-// its translation, with the English text's placeholders, blanks and closing punctuation.
+// its translation, with the English text's placeholders, blanks and closing punctuation. The
+// editors and reports are walked in English too, where a Cyrillic letter is the failure; in
+// either language so is a word of Latin and Cyrillic letters mixed.
 
 #include "editor_test_fixture.h"
 #include "language/translation.h"
@@ -42,6 +44,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QToolBar>
+#include <QTranslator>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -96,16 +99,26 @@ QStringList englishWords(QString text) {
     return found;
 }
 
+// A word of Latin and Cyrillic letters both (a letter typed in the other layout); in English, any
+// Cyrillic but the tests' own data.
+const QRegularExpression
+    MixedWord(QStringLiteral("\\b(?=\\w*\\p{Latin})(?=\\w*\\p{Cyrillic})\\w+"));
+const QRegularExpression Cyrillic(QStringLiteral("\\p{Cyrillic}"));
+const QRegularExpression OurData(QStringLiteral("Задача|Остановленная|Странная|Принтер"));
+
 // What the walk found wrong, each with where.
 struct Findings {
     QStringList problems;
+    bool english = false; // the interface is walked untranslated
 
     void text(const QString& where, const QString& text) {
-        if (!englishWords(text).isEmpty())
-            problems << QStringLiteral("%1: \"%2\" is English").arg(where, text);
+        if (english ? QString(text).remove(OurData).contains(Cyrillic) || text.contains(MixedWord)
+                    : !englishWords(text).isEmpty() || text.contains(MixedWord))
+            problems << QStringLiteral("%1: \"%2\" is not all %3")
+                            .arg(where, text, english ? "English" : "Russian");
     }
     void fits(const QString& where, const QString& text, double needed, double available) {
-        if (needed > available + 0.01)
+        if (!english && needed > available + 0.01)
             problems << QStringLiteral("%1: \"%2\" needs %3 of %4")
                             .arg(where, text)
                             .arg(needed)
@@ -172,6 +185,7 @@ void showAndWalk(QWidget* window, Findings& f, const QString& where) {
     window->show();
     QApplication::processEvents();
     walkWindow(window, f, where);
+    if (f.english) return; // the English layout is the original one
     // The underlined letters of the window's buttons, each once in Russian too.
     QString letters;
     for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
@@ -263,6 +277,20 @@ void addTasksInEveryState(TMainForm& form) {
     });
 }
 
+// The test's row says whether it walks the interface in English: without the translations
+// until the returned guard goes.
+std::shared_ptr<void> walkedLanguage(Findings& f) {
+    QFETCH(bool, english);
+    f.english = english;
+    const auto all = qApp->findChildren<QTranslator*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTranslator* t : english ? all : QList<QTranslator*>())
+        QCoreApplication::removeTranslator(t);
+    return std::shared_ptr<void>(nullptr, [all, english](void*) {
+        for (QTranslator* t : english ? all : QList<QTranslator*>())
+            QCoreApplication::installTranslator(t);
+    });
+}
+
 // What the process writes on standard error while fn runs.
 QString standardError(const std::function<void()>& fn) {
     TempDir dir;
@@ -313,10 +341,12 @@ class RussianInterfaceTest : public QObject {
     void composedMessagesAreReadPieceByPiece_data();
     void composedMessagesAreReadPieceByPiece();
     void mainWindowMenusAndGrid();
+    void editorsOnEveryPage_data();
     void editorsOnEveryPage();
     void protocolViewer();
     void timelineWindow();
     void outputViewerAndFailureNotice();
+    void reportsAndTheirPreviews_data() { editorsOnEveryPage_data(); }
     void reportsAndTheirPreviews();
     void messagesReachTheOperatorInRussian();
     void startUpRefusalsInRussian();
@@ -447,7 +477,15 @@ void RussianInterfaceTest::mainWindowMenusAndGrid() {
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));
 }
 
+void RussianInterfaceTest::editorsOnEveryPage_data() {
+    QTest::addColumn<bool>("english");
+    QTest::newRow("Russian") << false;
+    QTest::newRow("English") << true;
+}
+
 void RussianInterfaceTest::editorsOnEveryPage() {
+    Findings f;
+    const auto language = walkedLanguage(f);
     UiEnv env;
     auto form = env.startForm();
     QVERIFY(form);
@@ -457,7 +495,6 @@ void RussianInterfaceTest::editorsOnEveryPage() {
     d.Table2ResourceNo.setInteger(1);
     d.Table2ResourceName.setString("Принтер");
     d.Table2.post();
-    Findings f;
     struct Editor {
         const char* name;
         TMainForm::EditorFactory create;
@@ -604,6 +641,8 @@ void RussianInterfaceTest::outputViewerAndFailureNotice() {
 }
 
 void RussianInterfaceTest::reportsAndTheirPreviews() {
+    Findings f;
+    const auto language = walkedLanguage(f);
     EditorWorld world;
     for (int code = 0; code <= 14; ++code)
         world.addTask("Задача " + std::to_string(code),
@@ -615,7 +654,6 @@ void RussianInterfaceTest::reportsAndTheirPreviews() {
             d.Table3Interval.setInteger(kind);
             d.Table3StartDate.setDateTime(*tryEncodeDate(2026, 1, kind == 4 ? 15 : 3));
         });
-    Findings f;
     TParamReportForm tasks(*world.scheduler);
     walkReport(tasks, world.dm().Table1, f, "task report");
     TExceptReportForm periods(*world.scheduler);
@@ -683,8 +721,13 @@ void RussianInterfaceTest::messagesReachTheOperatorInRussian() {
     d.Table2ResourceNo.setInteger(40);
     resources->findChild<QLineEdit*>("EditResourceNo")->setText("40");
     static_cast<TResourceForm*>(resources.get())->EditResourceNoExit();
+    // What the tables refuse: a number they cannot read, a record without its number.
+    QTest::keyClicks(resources->findChild<QLineEdit*>("EditResourceNo"), ",5");
+    QTest::keyClick(resources->findChild<QLineEdit*>("EditResourceNo"), Qt::Key_Return);
+    d.Table2ResourceNo.clear();
+    QVERIFY_THROWS_EXCEPTION(AbortError, d.Table2.post());
     d.Table2.cancel();
-    QVERIFY(form->messages.size() >= 3);
+    QVERIFY(form->messages.size() >= 5);
     for (const std::string& m : form->messages)
         f.text("message", messageText(m));
     QVERIFY2(f.problems.isEmpty(), qPrintable(f.problems.join('\n')));

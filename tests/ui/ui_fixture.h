@@ -2,6 +2,7 @@
 // A main window in the test world; its message boxes and questions are recorded instead of
 // shown.
 
+#include "language/translation.h"
 #include "support/test_world.h"
 #include "ui/main_form.h"
 
@@ -20,6 +21,10 @@ class TestForm : public TMainForm {
     void showMessage(std::string_view text, MessageKind kind) override {
         messages.emplace_back(text);
         kinds.push_back(kind);
+    }
+    // A message with its identity, as the operator reads it.
+    void showText(const OperatorText& text, MessageKind kind) override {
+        showMessage(operatorText(text).toStdString(), kind);
     }
 
     std::vector<std::string> messages;
