@@ -111,11 +111,23 @@ int serveScheduler(QCoreApplication& app, Scheduler& scheduler, QObject* context
         std::cerr << "vektrin: " << (listening ? "" : "no control socket: ") << controlError
                   << '\n';
 
+    // Requests another workstation sends through a shared database get the socket's answers; one
+    // that meets tables held by another program is answered so, as its asker cannot wait.
+    scheduler.answerRemoteRequestsWith([socket = control.get()](const std::string& request) {
+        const QByteArray answer = socket->answer(QByteArray::fromStdString(request));
+        return answer.isEmpty() ? std::string(R"({"ok": false, "error": "The tables are held by )"
+                                              R"(another program; try again."})"
+                                              "\n")
+                                : answer.toStdString();
+    });
+
     // A desktop logout quits the application: the tasks are interrupted and the closing line
     // written.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, context, std::move(shutdown));
     std::signal(SIGPIPE, SIG_IGN);
-    return app.exec();
+    const int status = app.exec();
+    scheduler.answerRemoteRequestsWith({}); // the socket goes with this function
+    return status;
 }
 
 } // namespace vektrin

@@ -31,6 +31,7 @@ struct Context {
     std::function<DateTime()> now; // --at, or the clock
     bool trace = false;            // --trace: the evaluation's trace line on standard error
     mutable bool quiet = false;    // the command's --quiet: no warnings
+    std::string remoteHost;        // -H: the workstation whose scheduler a control command asks
     // The directory of the tables once a command has opened them, so that a failure met later
     // can name the file.
     mutable std::string tablesDirectory;

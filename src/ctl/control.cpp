@@ -8,11 +8,13 @@
 #include "platform/location.h"
 #include "platform/places.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 #include "store/data_ctrl.h"
 #include "store/task_states.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -22,6 +24,7 @@
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vektrin::ctl {
@@ -89,6 +92,39 @@ void saySchedulersOnServer(const std::optional<Json>& list) {
                   << '\n';
 }
 
+// A control command for another workstation's scheduler: a request row in the database they share,
+// which that scheduler answers within a second. Nothing when it does not run.
+std::optional<Json> askRemote(const Context& context, const Json& request) {
+    if (!isServerLocation(tablesDirectory(context)))
+        throw CommandError(ExitUsage, "-H/--host needs the tables on a database server that the "
+                                      "workstations share; the alias Control names a directory");
+    auto dm = openTables(context, OpenMode::ReadOnly);
+    SharedTables& shared = *dm->database().shared();
+    const std::string host = text::lower(context.remoteHost);
+    const auto live = shared.liveSchedulers();
+    if (std::none_of(live.begin(), live.end(),
+                     [&](const SchedulerEntry& s) { return text::lower(s.host) == host; }))
+        return std::nullopt;
+    const std::int64_t id = shared.sendRequest(host, request.dump() + "\n");
+    for (int waited = 0; waited < AnswerTimeoutMs; waited += 100) {
+        if (const auto answer = shared.answerOf(id)) {
+            Json parsed = Json::parse(*answer, nullptr, false);
+            if (parsed.is_object()) return parsed;
+            throw CommandError(ExitDataError, "The scheduler of " + context.remoteHost +
+                                                  " answered what is no JSON object");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    throw CommandError(ExitUnreachable, "The scheduler of " + context.remoteHost +
+                                            " did not answer within " +
+                                            std::to_string(AnswerTimeoutMs / 1000) + " seconds.");
+}
+
+// The local scheduler's answer, or with -H another workstation's.
+std::optional<Json> ask(const Context& context, const SchedulerPlace& place, const Json& request) {
+    return context.remoteHost.empty() ? askScheduler(place, request) : askRemote(context, request);
+}
+
 int runStatus(const Context& context, bool json) {
     const std::optional<Json> onServer = schedulersOnServer(context);
     // Every answer ends with them: in the JSON object, or as lines after the local scheduler's.
@@ -99,7 +135,7 @@ int runStatus(const Context& context, bool json) {
     const SchedulerPlace place = schedulerPlace(context);
     std::optional<Json> answer;
     try {
-        answer = askScheduler(place, Json{{wire::Command, wire::Status}});
+        answer = ask(context, place, Json{{wire::Command, wire::Status}});
     } catch (const SchedulerUnreachable& e) {
         if (!json) {
             std::cout << e.what() << '\n';
@@ -118,8 +154,12 @@ int runStatus(const Context& context, bool json) {
         if (json) {
             print(Json{{"running", false}, {wire::TableDirectory, place.tableDirectory}});
         } else {
-            std::cout << "vektrin is not running for the tables in " << place.tableDirectory
-                      << ".\n";
+            if (context.remoteHost.empty())
+                std::cout << "vektrin is not running for the tables in " << place.tableDirectory
+                          << ".\n";
+            else
+                std::cout << "No scheduler of " << context.remoteHost << " runs on "
+                          << place.tableDirectory << ".\n";
             saySchedulersOnServer(onServer);
             std::cerr << StartHint;
         }
@@ -200,7 +240,7 @@ int runControl(const Context& context, const std::string& command, const std::st
     const SchedulerPlace place = schedulerPlace(context);
     std::optional<Json> answer;
     try {
-        answer = askScheduler(place, Json{{wire::Command, command}, {wire::Task, task}});
+        answer = ask(context, place, Json{{wire::Command, command}, {wire::Task, task}});
     } catch (const SchedulerUnreachable& e) {
         // Changed behind its back, the record would miss the scheduler's protocol line.
         if (command == wire::Stop || command == wire::Resume)
@@ -270,7 +310,8 @@ SchedulerUnreachable::SchedulerUnreachable(const SchedulerPlace& place, const st
 
 SchedulerPlace schedulerPlace(const Context& context) {
     SchedulerPlace place;
-    place.tableDirectory = tablesDirectory(context);
+    // As the scheduler names them (its key is made of the same words), a password masked.
+    place.tableDirectory = maskedLocation(tablesDirectory(context));
     const std::string key = places::schedulerKey(place.tableDirectory);
     std::string searched, unusable;
     std::string socketFile; // a socket file where a scheduler would listen

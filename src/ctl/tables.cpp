@@ -3,6 +3,7 @@
 
 #include "engine/operator_commands.h"
 #include "platform/aliases.h"
+#include "platform/location.h"
 #include "platform/strings.h"
 
 #include <array>
@@ -65,11 +66,11 @@ std::string tablesDirectory(const Context& context) {
 
 std::unique_ptr<TDataCtrl> openTables(const Context& context, OpenMode mode) {
     const std::string directory = tablesDirectory(context);
-    context.tablesDirectory = directory;
+    context.tablesDirectory = maskedLocation(directory); // named in messages
     try {
         return std::make_unique<TDataCtrl>(directory, messages, mode);
     } catch (const DatabaseError& e) {
-        throw tableFailure(directory, e);
+        throw tableFailure(maskedLocation(directory), e);
     } catch (const std::exception& e) {
         throw CommandError(ExitDataError, e.what());
     }

@@ -274,6 +274,10 @@ int parseAndRun(const std::vector<std::string>& arguments, std::ostream& plainEr
     app.add_option("--aliases", context.aliasesFile,
                    "The aliases file that names the tables' directory")
         ->option_text("FILE");
+    app.add_option("-H,--host", context.remoteHost,
+                   "Send status, run, interrupt, cancel-wait, stop and resume to this "
+                   "workstation's scheduler, through the database the workstations share")
+        ->option_text("HOST");
     app.set_version_flag("--version", "vektrinctl " + fileVersion(), "Print the version and exit");
     app.require_subcommand(1);
     const DateTime started = SystemClock().now();

@@ -256,8 +256,10 @@ void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew
     if (!config_.stateDirectory.empty()) {
         std::error_code ignored; // a directory that cannot be made is said at the first pass
         std::filesystem::create_directories(config_.stateDirectory, ignored);
-        history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, directory));
-        held_ = HeldLaunches(HeldLaunches::fileFor(config_.stateDirectory, directory));
+        // Named as vektrinctl names them: a database's location with its password masked.
+        const std::string& tables = DataCtrl->database().directory();
+        history_ = PassHistory(PassHistory::fileFor(config_.stateDirectory, tables));
+        held_ = HeldLaunches(HeldLaunches::fileFor(config_.stateDirectory, tables));
     }
 
     RunningTasks.initialise(

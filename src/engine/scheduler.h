@@ -28,6 +28,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -175,6 +176,11 @@ class Scheduler : public ConditionEnvironment {
     ProtocolLog& protocolFile() { return ProtocolFile; }
     Clock& clock() { return clock_; }
     const std::string& host() const { return config_.host; }
+    // On a shared task list, what answers the requests another workstation's vektrinctl -H sends
+    // this scheduler through the database (the control socket's answer, of the same words).
+    void answerRemoteRequestsWith(std::function<std::string(const std::string&)> answer) {
+        remoteAnswer_ = std::move(answer);
+    }
     WindowSystem& windows() { return windows_; }
     // Where the runs' output is kept (empty: nowhere).
     const std::string& outputDirectory() const { return output_.root(); }
@@ -363,6 +369,8 @@ class Scheduler : public ConditionEnvironment {
     std::deque<std::string> unsentProtocol_;
     bool serverLost_ = false;
     std::uint64_t lossesSeen_ = 0; // the connection losses said
+    std::function<std::string(const std::string&)> remoteAnswer_;
+    void answerRemoteRequests(SharedTables& shared);
 };
 
 } // namespace vektrin

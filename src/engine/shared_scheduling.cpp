@@ -159,6 +159,18 @@ void Scheduler::watchServer() {
     }
     sendClaims(*shared);
     sendProtocolLines(*shared);
+    answerRemoteRequests(*shared);
+}
+
+void Scheduler::answerRemoteRequests(SharedTables& shared) {
+    try {
+        shared.takeNotices();
+        if (!remoteAnswer_) return;
+        for (const auto& [id, request] : shared.takeRequests())
+            shared.answerRequest(id, remoteAnswer_(request));
+    } catch (const DatabaseError&) {
+        // The loss of the connection is said by watchServer; its asker gives up in time.
+    }
 }
 
 void Scheduler::sendProtocolLines(SharedTables& shared) {

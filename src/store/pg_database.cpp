@@ -18,6 +18,7 @@ constexpr const char* SchedulerLock = "1447379761";
 constexpr const char* ResourceLock = "1447379762";
 constexpr const char* SchemaLock = "1447379763";
 constexpr const char* ChangeChannel = "vektrin_changes";
+constexpr const char* RequestChannel = "vektrin_requests";
 
 std::string quoteIdentifier(const std::string& s) {
     std::string out = "\"";
@@ -393,6 +394,10 @@ void PgDatabase::makeSchema() {
     exec("CREATE TABLE IF NOT EXISTS vektrin.claims (task bigint NOT NULL, moment text NOT NULL, "
          "host_key text NOT NULL DEFAULT '', taken_by text NOT NULL, "
          "taken_at timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (task, moment, host_key))");
+    exec("CREATE TABLE IF NOT EXISTS vektrin.requests (id bigint GENERATED ALWAYS AS IDENTITY "
+         "PRIMARY KEY, host text NOT NULL, request text NOT NULL, asked timestamptz NOT NULL "
+         "DEFAULT now(), taken timestamptz, answer text)");
+    exec("DELETE FROM vektrin.requests WHERE asked < now() - interval '1 day'");
     exec("CREATE TABLE IF NOT EXISTS vektrin.protocol (id bigint GENERATED ALWAYS AS IDENTITY "
          "PRIMARY KEY, host text NOT NULL, written timestamptz NOT NULL DEFAULT "
          "clock_timestamp(), line text NOT NULL)");
@@ -538,6 +543,44 @@ bool PgDatabase::takeChangeNotices() {
         PQfreemem(n);
     }
     return any;
+}
+
+std::int64_t PgDatabase::sendRequest(const std::string& host, const std::string& request) {
+    Transaction transaction(*this);
+    PgResult r = exec("INSERT INTO vektrin.requests (host, request) VALUES (lower($1), $2) "
+                      "RETURNING id",
+                      {host, request});
+    exec(std::string("NOTIFY ") + RequestChannel);
+    transaction.commit();
+    return std::strtoll(PQgetvalue(r.get(), 0, 0), nullptr, 10);
+}
+
+std::optional<std::string> PgDatabase::answerOf(std::int64_t id) {
+    PgResult r = exec("SELECT answer FROM vektrin.requests WHERE id = $1 AND answer IS NOT NULL",
+                      {std::to_string(id)});
+    if (PQntuples(r.get()) == 0) return std::nullopt;
+    return std::string(PQgetvalue(r.get(), 0, 0));
+}
+
+std::vector<std::pair<std::int64_t, std::string>> PgDatabase::takeRequests() {
+    std::vector<std::pair<std::int64_t, std::string>> taken;
+    if (host_.empty()) return taken;
+    PgResult r = exec("UPDATE vektrin.requests SET taken = now() WHERE host = lower($1) AND "
+                      "taken IS NULL RETURNING id, request",
+                      {host_});
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        taken.emplace_back(std::strtoll(PQgetvalue(r.get(), i, 0), nullptr, 10),
+                           PQgetvalue(r.get(), i, 1));
+    std::sort(taken.begin(), taken.end());
+    return taken;
+}
+
+void PgDatabase::answerRequest(std::int64_t id, const std::string& answer) {
+    exec("UPDATE vektrin.requests SET answer = $2 WHERE id = $1", {std::to_string(id), answer});
+}
+
+void PgDatabase::takeNotices() {
+    takeChangeNotices();
 }
 
 int PgDatabase::changeNoticeSocket() {

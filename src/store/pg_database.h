@@ -58,6 +58,11 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     void releaseResource(int resource) override;
     void appendProtocol(const std::vector<std::string>& lines) override;
     std::vector<SharedProtocolLine> protocol(const std::string& host) override;
+    std::int64_t sendRequest(const std::string& host, const std::string& request) override;
+    std::optional<std::string> answerOf(std::int64_t id) override;
+    std::vector<std::pair<std::int64_t, std::string>> takeRequests() override;
+    void answerRequest(std::int64_t id, const std::string& answer) override;
+    void takeNotices() override;
     bool connected() const override;
     bool reconnect() override;
     std::uint64_t connectionLosses() const override { return losses_; }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vektrin {
@@ -50,6 +51,16 @@ class SharedTables {
     virtual void appendProtocol(const std::vector<std::string>& lines) = 0;
     // Host, line; all hosts in time order when host is empty.
     virtual std::vector<SharedProtocolLine> protocol(const std::string& host) = 0;
+
+    // Requests to another workstation's scheduler, through the database (vektrinctl -H): the
+    // request's number, and its answer once that scheduler gave one.
+    virtual std::int64_t sendRequest(const std::string& host, const std::string& request) = 0;
+    virtual std::optional<std::string> answerOf(std::int64_t id) = 0;
+    // The requests for this scheduler's host that no one has taken yet, taken now.
+    virtual std::vector<std::pair<std::int64_t, std::string>> takeRequests() = 0;
+    virtual void answerRequest(std::int64_t id, const std::string& answer) = 0;
+    // Consumes the notices that came on the connection, which would pile up in memory otherwise.
+    virtual void takeNotices() = 0;
 
     // Whether the server answers; a lost one is tried again now and then (see reconnect).
     virtual bool connected() const = 0;

@@ -44,6 +44,12 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
     const auto status = alpha.ctl({"status"}, {}, {"VEKTRIN_HOST=alpha"});
     EXPECT_NE(status.out.find("  alpha  PID"), std::string::npos) << status.out;
     EXPECT_NE(status.out.find("  beta  PID"), std::string::npos) << status.out;
+    // A control command for the other workstation's scheduler goes through the database.
+    const auto remote = alpha.ctl({"-H", "beta", "status", "--json"}, {}, {"VEKTRIN_HOST=alpha"});
+    EXPECT_EQ(remote.exitCode, 0) << remote.err;
+    EXPECT_NE(remote.out.find("\"pid\": " + std::to_string(beta.vektrinPid())), std::string::npos)
+        << remote.out;
+    EXPECT_EQ(alpha.ctl({"-H", "gamma", "status"}, {}, {"VEKTRIN_HOST=alpha"}).exitCode, 3);
     // A minute's pass and the runs it launched.
     for (int i = 0; i < 750 && test::readFile(runs).find("each") == std::string::npos; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

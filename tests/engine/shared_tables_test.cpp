@@ -1,10 +1,15 @@
 // A scheduler on tables in a database of a private PostgreSQL server whose connection fails in
 // the ways a network and a server fail.
 
+#include "engine/task_host.h"
 #include "store/pg_database.h"
 #include "support/engine_fixture.h"
 #include "support/pg_server.h"
 
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
 #include <thread>
 
 namespace vektrin {
@@ -99,3 +104,197 @@ TEST_F(SharedTablesTest, OneSchedulerPerHost) {
 
 } // namespace
 } // namespace vektrin
+
+// ------------------------------------------------------------------ several workstations, played
+
+// Workstations on one task list played in steps of five seconds against the real server, their
+// clocks apart by seconds, with a scheduler killed and started again, the server restarted and
+// the connections cut. Each moment runs once (once on each host for a task of each), no two runs
+// that need a resource overlap anywhere, every launch has its claim, and every moment of a minute
+// without a fault is claimed.
+TEST(SharedTablesSimulation, SeveralWorkstationsKeepTheInvariantsThroughFaults) {
+    std::string reason;
+    test::PgServer* server = test::PgServer::shared(reason);
+    if (!server) GTEST_SKIP() << reason;
+    for (const int stations : {2, 3}) {
+        SCOPED_TRACE(std::to_string(stations) + " workstations");
+        const std::string uri = server->createDatabase();
+        const std::string database =
+            uri.substr(uri.find(":///") + 4, uri.find('?') - uri.find(":///") - 4);
+        std::mt19937_64 chance(static_cast<std::uint64_t>(stations));
+        const auto below = [&](int n) {
+            return static_cast<int>(chance() % static_cast<unsigned>(n));
+        };
+        struct Station {
+            test::TestWorld world;
+            std::string host;
+            int skew = 0; // seconds its clock is ahead
+            std::unique_ptr<Scheduler> s;
+            std::intptr_t seen = 0;
+            std::int64_t lastMinute = -1;
+            std::string passMoment;
+        };
+        std::vector<std::unique_ptr<Station>> at;
+        const auto start = [&](Station& st) {
+            SchedulerConfig c = st.world.config();
+            c.host = st.host;
+            st.s = std::make_unique<Scheduler>(st.world.clock, st.world.processes, st.world.windows,
+                                               st.world.port, *st.world.settings, st.world.regional,
+                                               c);
+            ASSERT_EQ(st.s->FormCreate(), Scheduler::StartResult::Running);
+        };
+        for (int i = 0; i < stations; ++i) {
+            at.push_back(std::make_unique<Station>());
+            Station& st = *at.back();
+            st.host = "h" + std::to_string(i);
+            st.skew = i * 7;
+            test::writeFile(st.world.dir.file("aliases.ini"), "[Control]\npath=" + uri + "\n");
+            st.world.clock.set(2026, 12, 7, 10, 0, 0);
+            st.world.clock.advanceSeconds(st.skew);
+        }
+        // Twelve every-minute tasks: for any workstation, each, or one named; needing resource
+        // 1, 2, both or none.
+        start(*at[0]);
+        struct TaskInfo {
+            std::string host;
+            ResourceMask mask;
+        };
+        std::map<std::int32_t, TaskInfo> tasks;
+        std::map<std::string, std::int32_t> ids;
+        for (int i = 0; i < 12; ++i) {
+            const std::string host = std::vector<std::string>{"", "*", "h0", "h1"}[i % 4];
+            const ResourceMask mask = static_cast<ResourceMask>(below(4) == 0 ? 0 : 1 + below(3));
+            const std::string name = "t" + std::to_string(i);
+            const std::int32_t id =
+                test::TestWorld::appendTask(at[0]->s->dataCtrl(), name, [&](TDataCtrl& d) {
+                    d.Table1Application.setString("prog-" + name);
+                    d.Table1Host.setString(host);
+                    d.Table1Conflicts.setInteger(mask);
+                });
+            tasks[id] = {host, mask};
+            ids[name] = id;
+        }
+        for (std::size_t i = 1; i < at.size(); ++i)
+            start(*at[i]);
+
+        struct Run {
+            std::int32_t task;
+            std::size_t station;
+            int from, to; // seconds of the play
+        };
+        std::vector<Run> runs;
+        std::map<std::pair<std::size_t, std::intptr_t>, std::size_t> running; // → runs
+        std::map<std::string, int> launches;                                  // per claim key
+        std::set<std::string> launchedKeys;
+        std::set<int> faultMinutes;
+        std::map<std::size_t, int> downUntil; // killed workstations: the second they start again
+        const auto keyOf = [&](std::int32_t task, const std::string& moment,
+                               const std::string& host) {
+            return std::to_string(task) + "@" + moment + "#" +
+                   (tasks[task].host == "*" ? host : "");
+        };
+        const int seconds = 20 * 60;
+        for (int t = 0; t < seconds; t += 5) {
+            if (t % 60 == 30 && t > 60 && below(4) == 0) {
+                faultMinutes.insert(t / 60);
+                faultMinutes.insert(t / 60 + 1);
+                switch (below(3)) {
+                case 0: {
+                    // kill -9 of a workstation: its session ends, and with it its runs.
+                    const std::size_t k = static_cast<std::size_t>(below(stations));
+                    if (!at[k]->s) break;
+                    at[k]->s.reset();
+                    for (auto& [where, run] : running)
+                        if (where.first == k && runs[run].to < 0) runs[run].to = t;
+                    downUntil[k] = t + 120;
+                    for (int m = t / 60; m <= (t + 150) / 60; ++m)
+                        faultMinutes.insert(m);
+                    break;
+                }
+                case 1:
+                    server->restart();
+                    break;
+                default:
+                    server->terminateSessionsOf(database);
+                }
+            }
+            for (std::size_t k = 0; k < at.size(); ++k) {
+                Station& st = *at[k];
+                st.world.clock.value = *tryEncodeDate(2026, 12, 7) + *tryEncodeTime(10, 0, 0) +
+                                       (t + st.skew) / SecondsPerDay;
+                if (!st.s && downUntil.count(k) && t >= downUntil[k]) {
+                    start(st);
+                    downUntil.erase(k);
+                    st.seen = st.world.processes.lastHandle;
+                }
+                if (!st.s) continue;
+                for (auto& [where, run] : running)
+                    if (where.first == k && runs[run].to >= 0 && runs[run].to <= t)
+                        st.world.processes.exit(where.second, 0);
+                const std::int64_t minute = (t + st.skew) / 60;
+                const bool pass = minute != st.lastMinute && (t + st.skew) % 60 >= 1;
+                if (pass) {
+                    st.lastMinute = minute;
+                    st.passMoment = task_host::claimMoment(st.world.clock.value);
+                    st.s->Timer2Timer();
+                }
+                st.s->Timer1Timer();
+                for (; st.seen < st.world.processes.lastHandle; ++st.seen) {
+                    const auto& request = st.world.processes.procs[st.seen + 1].request;
+                    const std::int32_t task = ids[request.commandLine.substr(5)];
+                    ASSERT_TRUE(pass) << "a launch outside a pass";
+                    const std::string key = keyOf(task, st.passMoment, st.host);
+                    ++launches[key];
+                    launchedKeys.insert(key + "=" + st.host);
+                    running[{k, st.seen + 1}] = runs.size();
+                    runs.push_back({task, k, t, t + 10 + 5 * below(24)});
+                }
+            }
+        }
+        // Each moment once.
+        for (const auto& [key, n] : launches)
+            EXPECT_EQ(n, 1) << key;
+        // No resource held twice at once.
+        for (std::size_t a = 0; a < runs.size(); ++a)
+            for (std::size_t b = a + 1; b < runs.size(); ++b) {
+                const int endA = runs[a].to < 0 ? seconds : runs[a].to;
+                const int endB = runs[b].to < 0 ? seconds : runs[b].to;
+                if (runs[a].from < endB && runs[b].from < endA)
+                    EXPECT_EQ(tasks[runs[a].task].mask & tasks[runs[b].task].mask, 0u)
+                        << "t" << runs[a].task << " on h" << runs[a].station << " and t"
+                        << runs[b].task << " on h" << runs[b].station << " at " << runs[b].from;
+            }
+        for (auto& st : at)
+            if (st->s) st->s->Timer1Timer(); // claims made while the server was away
+        // Every launch has its claim, taken by the workstation that launched.
+        const std::string claims = server->query(
+            database, "SELECT string_agg(task || '@' || moment || '#' || host_key || '=' || "
+                      "taken_by, ',') FROM vektrin.claims");
+        std::set<std::string> claimed;
+        for (std::size_t from = 0; from < claims.size();) {
+            const std::size_t comma = std::min(claims.find(',', from), claims.size());
+            claimed.insert(claims.substr(from, comma - from));
+            from = comma + 1;
+        }
+        for (const std::string& key : launchedKeys)
+            EXPECT_TRUE(claimed.count(key)) << key;
+        // Every minute without a fault: each task's moment claimed by a workstation that ran.
+        for (int minute = 2; minute < seconds / 60 - 1; ++minute) {
+            if (faultMinutes.count(minute) || faultMinutes.count(minute - 1)) continue;
+            char moment[32];
+            std::snprintf(moment, sizeof moment, "2026-12-07 %02d:%02d", 10 + minute / 60,
+                          minute % 60);
+            for (const auto& [id, info] : tasks) {
+                if (info.host == "*" ||
+                    (!info.host.empty() && info.host >= "h" + std::to_string(stations)))
+                    continue;
+                const std::string prefix = std::to_string(id) + "@" + moment + "#=";
+                EXPECT_TRUE(std::any_of(claimed.begin(), claimed.end(), [&](const std::string& c) {
+                    return c.starts_with(prefix);
+                })) << prefix;
+            }
+        }
+        for (auto& st : at)
+            if (st->s) st->s->FormClose();
+    }
+}
