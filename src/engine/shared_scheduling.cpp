@@ -4,6 +4,7 @@
 
 #include "engine/scheduler.h"
 
+#include "engine/pass_guard.h"
 #include "engine/task_host.h"
 #include "platform/operator_text.h"
 #include "platform/strings.h"
@@ -11,6 +12,8 @@
 #include "platform/version.h"
 #include "store/task_states.h"
 
+#include <algorithm>
+#include <map>
 #include <unistd.h>
 
 namespace vektrin {
@@ -156,6 +159,26 @@ void Scheduler::watchServer() {
         WriteProtocol(str::ServerBack);
         // What the tables changed meanwhile is read again at once.
         DataCtrl->Table1.refreshIfChanged();
+        // A catch-up task makes up the latest moment it was held back from while the server was
+        // away, once: through that moment's claim, which no workstation has if none ran it.
+        std::map<std::int32_t, std::int64_t> latest;
+        for (const HeldLaunch& h : held_.all())
+            if (h.reason == held::ServerAway) latest[h.appId] = std::max(latest[h.appId], h.minute);
+        const std::int64_t oldest = PassHistory::minuteOf(clock_.now()) - 1440LL * catchUpDays();
+        TDataCtrl& dm = *DataCtrl;
+        PassGuard guard(dm.Table1);
+        for (dm.Table1.first(); !dm.Table1.eof(); dm.Table1.next()) {
+            const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
+            const auto held = latest.find(appId);
+            if (held == latest.end() || held->second < oldest || !dm.Table1CatchUp.asBoolean() ||
+                dm.Table1Stopped.asBoolean() || ApplicationActive(appId))
+                continue;
+            const DateTime due = PassHistory::minuteStart(held->second);
+            if (!claimLaunch(due)) continue;
+            WriteProtocol(
+                str::fill(str::MissedLaunchMadeUp, {dm.Table1AppName.asString(), momentText(due)}));
+            if (RunNowClick(LaunchBy::Scheduler).outcome == RunOutcome::NoFreeSlot) waitForSlot();
+        }
     }
     sendClaims(*shared);
     sendProtocolLines(*shared);
