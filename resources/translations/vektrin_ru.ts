@@ -22,6 +22,10 @@ Maybe Vektrin runs already?</source>
         <translation>Другой планировщик уже ведёт протокол %s.</translation>
     </message>
     <message>
+        <source>Vektrin runs already (PID %s) for the tables in %s.</source>
+        <translation>Vektrin уже работает (PID %s) с таблицами в %s.</translation>
+    </message>
+    <message>
         <source>Vektrin: first start</source>
         <translation>Vektrin: первый запуск</translation>
     </message>

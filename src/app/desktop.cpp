@@ -21,6 +21,9 @@ int vektrinDesktopMain(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         options.arguments.emplace_back(argv[i]);
     options.programPath = programPath(argv[0]);
+    options.findRunning = [](const std::string& tables) {
+        return findRunningScheduler(tables, true);
+    };
     // The language recorded for this program's path, before any window takes its texts.
     installChosenLanguage(app, options.programPath);
     // A first start asks before the start-up would refuse for want of the alias; a run that only
@@ -32,5 +35,5 @@ int vektrinDesktopMain(int argc, char** argv) {
     if (status >= 0) return status;
     return serveScheduler(
         app, form.scheduler(), &form, [&form] { return form.isShutDown(); },
-        [&form] { form.shutdown(); });
+        [&form] { form.shutdown(); }, [&form] { form.bringForward(); });
 }

@@ -206,6 +206,16 @@ Scheduler::StartResult Scheduler::FormCreate() {
     // The tables first: a refused second scheduler leaves no empty protocol behind.
     tableLock_ = std::make_unique<FileLock>(taskFile);
     const bool tablesHeld = !tableLock_->locked();
+    if (tablesHeld && config_.findRunning) {
+        if (const std::optional<RunningScheduler> running = config_.findRunning(directory)) {
+            tableLock_.reset();
+            port_.setBusyCursor(false);
+            if (running->broughtForward) throw FatalExit(0);
+            port_.showText({str::SchedulerRunsAlready, {std::to_string(running->pid), directory}},
+                           MessageKind::Error);
+            throw FatalExit(1);
+        }
+    }
     if (tablesHeld || !ProtocolFile.open()) {
         // "Runs already" only when another process holds the lock, with what it holds; else the
         // file and why.

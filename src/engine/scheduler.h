@@ -27,6 +27,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -41,6 +42,12 @@ constexpr int TableLockWaitMs = 200;
 // given up.
 constexpr int DefaultSlotWaitMinutes = 60;
 
+// The scheduler that already runs on the tables, as it answered a second start.
+struct RunningScheduler {
+    long long pid = 0;
+    bool broughtForward = false; // its main window came forward: the second start ends with 0
+};
+
 struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
     std::string programPath;            // the program file's full path (the language value's name)
@@ -52,6 +59,10 @@ struct SchedulerConfig {
     // Where the moment of the last pass is kept across runs (one file per table directory);
     // empty: in memory only.
     std::string stateDirectory;
+    // Asked when another process holds the tables' lock, before the start is refused: the
+    // scheduler of ours that runs on them, reached through its control socket (and asked to bring
+    // its main window forward where this run has one), or nullopt when none answers.
+    std::function<std::optional<RunningScheduler>(const std::string& tableDirectory)> findRunning;
 };
 
 // What RunNowClick did with the current task.

@@ -57,6 +57,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     config.arguments = options_.arguments;
     config.programPath = options_.programPath;
     config.outputDirectory = defaultOutputRoot();
+    config.findRunning = options_.findRunning;
     init(*clock_, *processes_, *windows_, *settings_, RegionalSettings::fromLocale(), config);
 }
 
@@ -643,6 +644,18 @@ void TMainForm::ShowMainFormClick() {
         }
     }
     ShowMainForm->setText(qs(isVisible() ? str::MenuHideMainWindow : str::MenuShowMainWindow));
+}
+
+void TMainForm::bringForward() {
+    if (!isVisible()) ShowMainFormClick();
+    if (headless()) return;
+    raise();
+    activateWindow();
+    // An editor or a viewer open over it stays in front of it.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void TMainForm::TimelineClick() {

@@ -35,6 +35,8 @@ class TTrayIcon;
 struct MainFormOptions {
     std::vector<std::string> arguments;
     std::string programPath;
+    // The scheduler of ours already on the tables, asked to bring its window forward.
+    std::function<std::optional<RunningScheduler>(const std::string&)> findRunning;
 };
 
 // What a test puts in place of the machine: clock, processes, windows, settings, regional
@@ -104,6 +106,8 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void VisualizeClick();
     void ResumeClick();
     void ShowMainFormClick();
+    // Shows the main window in front of the others (a second start asked for it).
+    void bringForward();
     void TrayIcon1DblClick() { ShowMainFormClick(); }
     // Opens the timeline window (or brings it forward, read anew); scheduling goes on meanwhile.
     void TimelineClick();
