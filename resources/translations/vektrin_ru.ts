@@ -212,6 +212,10 @@ with three empty tables in the directory
         <translation>Удалить запись?</translation>
     </message>
     <message>
+        <source>Delete the task &lt;%s&gt;?</source>
+        <translation>Удалить задачу &lt;%s&gt;?</translation>
+    </message>
+    <message>
         <source>Save changes?</source>
         <translation>Сохранить изменения?</translation>
     </message>

@@ -254,7 +254,7 @@ void TMainForm::createGrid() {
     header->resizeSection(TaskGridModel::AppName, taskWidth);
     header->resizeSection(TaskGridModel::LastDate, dateWidth);
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
-    header->resizeSection(TaskGridModel::Sost, 400);
+    DBGrid1->setLastColumnMinimum(400);
     mainLayout_->insertWidget(0, DBGrid1, 1);
     // Ctrl+Tab leaves the grid (its Tab moves between cells) for the buttons, top to bottom.
     setTabChain({DBGrid1, TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
@@ -757,7 +757,8 @@ void TMainForm::notifyProtocol(const ProtocolNotice& notice) {
 }
 
 void TMainForm::deleteTask() {
-    if (!confirm(qs(str::DeleteRecordQuestion))) return;
+    const std::string name = scheduler_->dataCtrl().Table1AppName.asString();
+    if (!confirm(operatorText({str::DeleteTaskQuestion, {name}}))) return;
     guarded([this] { scheduler_->dataCtrl().Table1.deleteRecord(); });
 }
 
