@@ -90,9 +90,20 @@ void ReportForm::preview(QWidget* parent) {
         print(*p);
     });
     if (auto* toolbar = dialog.findChild<QToolBar*>()) {
+        // Printing is the preview's last tool, whatever its words in the interface's language.
+        QAction* printing = toolbar->actions().isEmpty() ? nullptr : toolbar->actions().last();
         toolbar->addSeparator();
         QAction* save = toolbar->addAction(qtText(str::ReportSaveAsPdf));
         save->setObjectName(QStringLiteral("SaveAsPdf"));
+        save->setShortcut(QKeySequence::Save);
+        if (printing) {
+            printing->setObjectName(QStringLiteral("Print"));
+            printing->setShortcut(QKeySequence::Print);
+        }
+        // The two tools a report is opened for are reached with Tab, as buttons are.
+        for (QAction* tool : {printing, save})
+            if (QWidget* button = tool ? toolbar->widgetForAction(tool) : nullptr)
+                button->setFocusPolicy(Qt::StrongFocus);
         QObject::connect(save, &QAction::triggered, &dialog, [this, &dialog] {
             const QString path = QFileDialog::getSaveFileName(&dialog, caption_, caption_ + ".pdf",
                                                               qtText(str::ReportPdfFiles));
