@@ -56,6 +56,10 @@ with three empty tables in the directory
         <translation>Не удалось подготовить первый запуск: %s</translation>
     </message>
     <message>
+        <source>Vektrin lives here, in the notification area: a double click shows its window, the right button opens its menu. Closing the window leaves the scheduler running.</source>
+        <translation>Vektrin живёт здесь, в области уведомлений: двойной щелчок показывает его окно, правая кнопка открывает меню. Закрытие окна не останавливает планировщик.</translation>
+    </message>
+    <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
         <translation>Закройте окно «Параметры задач» перед выходом</translation>
     </message>

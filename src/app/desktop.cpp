@@ -28,11 +28,13 @@ int vektrinDesktopMain(int argc, char** argv) {
     installChosenLanguage(app, options.programPath);
     // A first start asks before the start-up would refuse for want of the alias; a run that only
     // records a language choice asks nothing.
-    if (options.arguments.empty()) offerFirstStart();
+    bool created = false;
+    if (options.arguments.empty()) offerFirstStart(nullptr, &created);
     TMainForm form(options);
     catchEndSignals(&form, [&form] { form.closeMainWindow(); });
     const int status = form.start();
     if (status >= 0) return status;
+    if (created) form.welcome();
     return serveScheduler(
         app, form.scheduler(), &form, [&form] { return form.isShutDown(); },
         [&form] { form.shutdown(); }, [&form] { form.bringForward(); });

@@ -658,6 +658,14 @@ void TMainForm::bringForward() {
     }
 }
 
+void TMainForm::welcome() {
+    if (!isVisible()) ShowMainFormClick();
+    if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) return;
+    lastNotice_ = {}; // a click on it opens no task's output
+    TrayIcon1->showMessage(QCoreApplication::applicationName(), qs(str::FirstStartTrayNotice),
+                           QSystemTrayIcon::Information, 15000);
+}
+
 void TMainForm::TimelineClick() {
     if (!started_ || shutDown_ || openEditors_ > 0) return;
     if (!TimelineForm) {

@@ -108,6 +108,9 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void ShowMainFormClick();
     // Shows the main window in front of the others (a second start asked for it).
     void bringForward();
+    // After the first start made the tables: the window shows, and where there is a notification
+    // area one notification says that Vektrin lives there.
+    void welcome();
     void TrayIcon1DblClick() { ShowMainFormClick(); }
     // Opens the timeline window (or brings it forward, read anew); scheduling goes on meanwhile.
     void TimelineClick();
