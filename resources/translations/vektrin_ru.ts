@@ -284,6 +284,54 @@ with three empty tables in the directory
         <translation>Выход</translation>
     </message>
     <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>Английский</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Русский</translation>
+    </message>
+    <message>
+        <source>The interface language is stored. It applies at the next start of Vektrin.</source>
+        <translation>Язык интерфейса сохранён. Он действует со следующего запуска Vektrin.</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Справка</translation>
+    </message>
+    <message>
+        <source>About Vektrin</source>
+        <translation>О программе Vektrin</translation>
+    </message>
+    <message>
+        <source>The manual is not installed: %s</source>
+        <translation>Руководство не установлено: %s</translation>
+    </message>
+    <message>
+        <source>No program of the desktop opens the manual %s</source>
+        <translation>Ни одна программа рабочего стола не открывает руководство %s</translation>
+    </message>
+    <message>
+        <source>Vektrin %s
+A task scheduler for one workstation.
+Licence: MIT License.
+
+Tables: %s
+Settings: %s
+Protocol: %s</source>
+        <translation>Vektrin %s
+Планировщик задач для одной рабочей станции.
+Лицензия: MIT License.
+
+Таблицы: %s
+Настройки: %s
+Протокол: %s</translation>
+    </message>
+    <message>
         <source>Every minute</source>
         <translation>Каждую минуту</translation>
     </message>

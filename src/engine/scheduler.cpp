@@ -176,15 +176,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
         std::string choice = config_.arguments.front();
         std::transform(choice.begin(), choice.end(), choice.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        const bool written =
-            settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
+        const bool written = storeLanguage(choice == "RUS");
         port_.setBusyCursor(false);
-        if (!written) {
-            OperatorText problem = settings_.lastError();
-            problem.lead = str::YouHaveAProblem;
-            port_.showText(problem, MessageKind::Error);
-            throw FatalExit(1);
-        }
+        if (!written) throw FatalExit(1);
         return StartResult::Finished;
     }
 
@@ -242,6 +236,14 @@ Scheduler::StartResult Scheduler::FormCreate() {
     }
     started_ = true;
     return StartResult::Running;
+}
+
+bool Scheduler::storeLanguage(bool russian) {
+    if (settings_.write(LocalesKey, config_.programPath, russian ? "RUS" : "")) return true;
+    OperatorText problem = settings_.lastError();
+    problem.lead = str::YouHaveAProblem;
+    port_.showText(problem, MessageKind::Error);
+    return false;
 }
 
 void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew) {

@@ -181,6 +181,10 @@ class Scheduler : public ConditionEnvironment {
     DateTime PeriodEnd = 0;
     std::string applicationTitle() const { return title_; }
     ProtocolLog& protocolFile() { return ProtocolFile; }
+    SettingsStore& settings() { return settings_; }
+    // Records the interface language for the program's next start, as "vektrin RUS" does; false
+    // (and the problem shown) when the settings file takes no value.
+    bool storeLanguage(bool russian);
     Clock& clock() { return clock_; }
     WindowSystem& windows() { return windows_; }
     // Where the runs' output is kept (empty: nowhere).

@@ -3,6 +3,7 @@
 #include "engine/handler_guard.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
+#include "platform/version.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
@@ -14,8 +15,12 @@
 #include "ui/timeline_form.h"
 #include "ui/tray_icon.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -210,8 +216,41 @@ void TMainForm::buildMenus() {
         action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol, &TMainForm::ProtocolBtnClick);
     TimelineShow =
         action(PopupMenu2.get(), "TimelineShow", str::MenuTimeline, &TMainForm::TimelineClick);
+    separator(PopupMenu2.get(), "N8");
     separator(PopupMenu2.get(), "N2");
     TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit, &TMainForm::ExitBtnClick);
+
+    // Language, Help and About close the grid menu and the tray menu (before Exit there).
+    LanguageMenu = new QMenu(qs(str::MenuLanguage), this);
+    LanguageMenu->setObjectName("LanguageMenu");
+    LanguageMenu->menuAction()->setObjectName("Language");
+    auto* languages = new QActionGroup(LanguageMenu);
+    LanguageEnglish = LanguageMenu->addAction(qs(str::MenuLanguageEnglish));
+    LanguageEnglish->setObjectName("LanguageEnglish");
+    LanguageRussian = LanguageMenu->addAction(qs(str::MenuLanguageRussian));
+    LanguageRussian->setObjectName("LanguageRussian");
+    // The language the interface speaks now is the checked one.
+    const bool russian = qs(str::MenuLanguage) != QLatin1String(str::MenuLanguage.data());
+    for (QAction* a : {LanguageEnglish, LanguageRussian}) {
+        a->setCheckable(true);
+        a->setChecked(russian == (a == LanguageRussian));
+        languages->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { chooseLanguage(a == LanguageRussian); });
+    }
+    HelpItem = new QAction(qs(str::MenuHelp), this);
+    HelpItem->setObjectName("HelpItem");
+    HelpItem->setShortcut(QKeySequence::HelpContents);
+    connect(HelpItem, &QAction::triggered, this, &TMainForm::HelpClick);
+    addAction(HelpItem); // F1 with the menus closed
+    AboutItem = new QAction(qs(str::MenuAbout), this);
+    AboutItem->setObjectName("AboutItem");
+    connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutClick);
+    separator(PopupMenu1, "N9");
+    for (QMenu* menu : {PopupMenu1, PopupMenu2.get()}) {
+        QAction* before = menu == PopupMenu1 ? nullptr : menu->findChild<QAction*>("N2");
+        menu->insertMenu(before, LanguageMenu);
+        menu->insertActions(before, {HelpItem, AboutItem});
+    }
 }
 
 void TMainForm::createGrid() {
@@ -762,6 +801,41 @@ void TMainForm::notifyProtocol(const ProtocolNotice& notice) {
                            notice.kind == Kind::Refusing ? QSystemTrayIcon::Warning
                                                          : QSystemTrayIcon::Information,
                            10000);
+}
+
+QString TMainForm::manualPage() {
+    const QString installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" VEKTRIN_MANUAL_FROM_BINDIR "/index.html"));
+    if (QFileInfo::exists(installed)) return installed;
+    const QString built = QStringLiteral(VEKTRIN_BUILT_MANUAL "/index.html");
+    return QFileInfo::exists(built) ? built : installed;
+}
+
+void TMainForm::HelpClick() {
+    const QString page = manualPage();
+    if (!QFileInfo::exists(page))
+        showText({str::ManualMissing, {page.toStdString()}}, MessageKind::Error);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        showText({str::ManualNotOpened, {page.toStdString()}}, MessageKind::Error);
+}
+
+void TMainForm::AboutClick() {
+    const auto absolute = [](const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    };
+    const std::string tables =
+        started_ ? scheduler_->dataCtrl().database().directory() : std::string();
+    const OperatorText text{str::AboutText,
+                            {fileVersion(), tables, absolute(scheduler_->settings().path()),
+                             absolute(scheduler_->protocolFile().fullPath())}};
+    if (headless()) return writeMessageLine(text);
+    QMessageBox::about(messageParent(), qs(str::MenuAbout), operatorText(text));
+}
+
+void TMainForm::chooseLanguage(bool russian) {
+    if (!scheduler_->storeLanguage(russian)) return;
+    showMessage(str::LanguageStored, MessageKind::Information);
 }
 
 void TMainForm::deleteTask() {

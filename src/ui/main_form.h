@@ -120,6 +120,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // The output viewer on the selected task, and on the task of the last notification.
     void OutputClick();
     void NoticeClick();
+    // F1: the manual in the desktop's browser; the About box; a language for the next start.
+    void HelpClick();
+    void AboutClick();
+    void chooseLanguage(bool russian);
+    // The manual's first page: the installed one, else the one built beside the program.
+    static QString manualPage();
 
     // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
     using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
@@ -162,6 +168,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* ProtocolShow = nullptr;
     QAction* TimelineShow = nullptr;
     QAction* TaskExit = nullptr;
+    // In both menus, after the rest.
+    QMenu* LanguageMenu = nullptr;
+    QAction* LanguageEnglish = nullptr;
+    QAction* LanguageRussian = nullptr;
+    QAction* HelpItem = nullptr;
+    QAction* AboutItem = nullptr;
 
     TTrayIcon* TrayIcon1 = nullptr;
     TProtocolForm* ProtocolForm = nullptr;
