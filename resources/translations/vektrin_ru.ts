@@ -284,6 +284,18 @@ with three empty tables in the directory
         <translation>Выход</translation>
     </message>
     <message>
+        <source>Task &lt;%s&gt;: no launch in the period.</source>
+        <translation>Задача &lt;%s&gt;: в этом периоде запусков нет.</translation>
+    </message>
+    <message>
+        <source>Task &lt;%s&gt;: %s launches in the period, the first at %s.</source>
+        <translation>Задача &lt;%s&gt;: запусков в периоде: %s, первый в %s.</translation>
+    </message>
+    <message>
+        <source>Conflict at %s (%s times): %s</source>
+        <translation>Конфликт в %s (раз: %s): %s</translation>
+    </message>
+    <message>
         <source>Language</source>
         <translation>Язык</translation>
     </message>
