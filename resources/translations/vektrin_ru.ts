@@ -288,7 +288,7 @@ with three empty tables in the directory
         <translation>Задача &lt;%s&gt;: в этом периоде запусков нет.</translation>
     </message>
     <message>
-        <source>Task &lt;%s&gt;: %s launches in the period, the first at %s.</source>
+        <source>Task &lt;%s&gt;: launches in the period: %s, the first at %s.</source>
         <translation>Задача &lt;%s&gt;: запусков в периоде: %s, первый в %s.</translation>
     </message>
     <message>

@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QToolBar>
+#include <algorithm>
 
 namespace vektrin {
 
@@ -104,6 +105,10 @@ void ReportForm::preview(QWidget* parent) {
         for (QAction* tool : {printing, save})
             if (QWidget* button = tool ? toolbar->widgetForAction(tool) : nullptr)
                 button->setFocusPolicy(Qt::StrongFocus);
+        // Wide enough for the whole tool bar: at its own size the last tools, those two among
+        // them, went into the bar's overflow, out of sight and out of the Tab chain.
+        dialog.resize(std::max(dialog.sizeHint().width(), toolbar->sizeHint().width() + 24),
+                      dialog.sizeHint().height());
         QObject::connect(save, &QAction::triggered, &dialog, [this, &dialog] {
             const QString path = QFileDialog::getSaveFileName(&dialog, caption_, caption_ + ".pdf",
                                                               qtText(str::ReportPdfFiles));
