@@ -330,14 +330,14 @@ with three empty tables in the directory
     <message>
         <source>Vektrin %s
 A task scheduler for one workstation.
-Licence: MIT License.
+Licence: MIT.
 
 Tables: %s
 Settings: %s
 Protocol: %s</source>
         <translation>Vektrin %s
 Планировщик задач для одной рабочей станции.
-Лицензия: MIT License.
+Лицензия: MIT.
 
 Таблицы: %s
 Настройки: %s
