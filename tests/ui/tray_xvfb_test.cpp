@@ -247,23 +247,21 @@ void TrayTest::rightClickWhileANotificationShowsOpensTheMenu() {
 
 void TrayTest::aSecondStartBringsTheRunningWindowForward() {
     TempDir dir;
-    for (const char* sub : {"/tables", "/work", "/run", "/home"})
+    for (const char* sub : {"/tables", "/work", "/run"})
         QVERIFY(mkdir((dir.path() + sub).c_str(), 0700) == 0);
     writeFile(dir.file("aliases.ini"), "[Control]\npath=" + dir.path() + "/tables\n");
-    const std::vector<std::string> environment{"DISPLAY=" +
-                                                   qEnvironmentVariable("DISPLAY").toStdString(),
+    const std::string display = "DISPLAY=" + qgetenv("DISPLAY").toStdString();
+    const std::vector<std::string> environment{display,
                                                "QT_QPA_PLATFORM=xcb",
                                                "LC_ALL=C.UTF-8",
+                                               "HOME=" + dir.path(),
                                                "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                                               "HOME=" + dir.path() + "/home",
                                                "XDG_RUNTIME_DIR=" + dir.path() + "/run",
                                                "VEKTRIN_ALIASES=" + dir.file("aliases.ini")};
     const ProgramPlaces places{"", "", dir.file("first.err"), dir.path() + "/work"};
     const pid_t first = startProgram(VEKTRIN_PROGRAM, {}, environment, places);
     QVERIFY(first > 0);
-    QTRY_VERIFY_WITH_TIMEOUT(access((dir.path() + "/work/Vektrin.log").c_str(), F_OK) == 0 &&
-                                 runProgram(VEKTRIN_CTL, {"status"}, environment).exitCode == 0,
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(runProgram(VEKTRIN_CTL, {"status"}, environment).exitCode == 0, 15000);
     // With the notification area the running one starts hidden.
     QVERIFY(!windowShown(first));
     const std::string runs = "Vektrin runs already (PID " + std::to_string(first) + ") ";
