@@ -38,6 +38,10 @@ Maybe Vektrin runs already?</source>
         <translation>Другой планировщик уже ведёт протокол %s.</translation>
     </message>
     <message>
+        <source>Vektrin runs already (PID %s) for the tables in %s.</source>
+        <translation>Vektrin уже работает (PID %s) с таблицами в %s.</translation>
+    </message>
+    <message>
         <source>Vektrin: first start</source>
         <translation>Vektrin: первый запуск</translation>
     </message>
@@ -66,6 +70,10 @@ with three empty tables in the directory
     <message>
         <source>The first start could not be prepared: %s</source>
         <translation>Не удалось подготовить первый запуск: %s</translation>
+    </message>
+    <message>
+        <source>Vektrin lives here, in the notification area: a double click shows its window, the right button opens its menu. Closing the window leaves the scheduler running.</source>
+        <translation>Vektrin живёт здесь, в области уведомлений: двойной щелчок показывает его окно, правая кнопка открывает меню. Закрытие окна не останавливает планировщик.</translation>
     </message>
     <message>
         <source>Close &apos;Tasks&apos; form before exit</source>
@@ -224,6 +232,10 @@ with three empty tables in the directory
         <translation>Удалить запись?</translation>
     </message>
     <message>
+        <source>Delete the task &lt;%s&gt;?</source>
+        <translation>Удалить задачу &lt;%s&gt;?</translation>
+    </message>
+    <message>
         <source>Save changes?</source>
         <translation>Сохранить изменения?</translation>
     </message>
@@ -286,6 +298,66 @@ with three empty tables in the directory
     <message>
         <source>Exit</source>
         <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Task &lt;%s&gt;: no launch in the period.</source>
+        <translation>Задача &lt;%s&gt;: в этом периоде запусков нет.</translation>
+    </message>
+    <message>
+        <source>Task &lt;%s&gt;: launches in the period: %s, the first at %s.</source>
+        <translation>Задача &lt;%s&gt;: запусков в периоде: %s, первый в %s.</translation>
+    </message>
+    <message>
+        <source>Conflict at %s (%s times): %s</source>
+        <translation>Конфликт в %s (раз: %s): %s</translation>
+    </message>
+    <message>
+        <source>Language</source>
+        <translation>Язык</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>Английский</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>Русский</translation>
+    </message>
+    <message>
+        <source>The interface language is stored. It applies at the next start of Vektrin.</source>
+        <translation>Язык интерфейса сохранён. Он действует со следующего запуска Vektrin.</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Справка</translation>
+    </message>
+    <message>
+        <source>About Vektrin</source>
+        <translation>О программе Vektrin</translation>
+    </message>
+    <message>
+        <source>The manual is not installed: %s</source>
+        <translation>Руководство не установлено: %s</translation>
+    </message>
+    <message>
+        <source>No program of the desktop opens the manual %s</source>
+        <translation>Ни одна программа рабочего стола не открывает руководство %s</translation>
+    </message>
+    <message>
+        <source>Vektrin %s
+A task scheduler for one workstation.
+Licence: MIT.
+
+Tables: %s
+Settings: %s
+Protocol: %s</source>
+        <translation>Vektrin %s
+Планировщик задач для одной рабочей станции.
+Лицензия: MIT.
+
+Таблицы: %s
+Настройки: %s
+Протокол: %s</translation>
     </message>
     <message>
         <source>Every minute</source>

@@ -383,6 +383,15 @@ QByteArray ControlSocket::answer(const QByteArray& request) {
         return expired();
     if (shuttingDown_()) return refusal(QStringLiteral("The scheduler is ending its work"));
     if (command.toString() == wire::Status) return statusAnswer();
+    if (command.toString() == wire::Raise) {
+        if (!bringForward_)
+            return refusal(
+                QStringLiteral("This scheduler runs without windows (PID %1)").arg(identity_.pid));
+        bringForward_();
+        return line(QJsonObject{{wire::Ok, true},
+                                {wire::Message, QStringLiteral("The main window is in front")},
+                                {wire::Pid, identity_.pid}});
+    }
     const QJsonValue task = object.value(wire::Task);
     if (!commandNamed(command.toString()))
         return refusal(QStringLiteral("Unknown command \"%1\"").arg(command.toString()));

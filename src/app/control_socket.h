@@ -56,6 +56,10 @@ class ControlSocket : public QObject {
     // that is not in the runtime directory, and a state file that could not be written.
     bool open(std::string& error);
     const std::string& socketPath() const { return socketPath_; }
+    // What "raise" does: brings the main window forward. Without it (headless) "raise" is refused.
+    void setBringForward(std::function<void()> bringForward) {
+        bringForward_ = std::move(bringForward);
+    }
 
     // The answer line (with its line end) to one request; empty when the tables are held by
     // another program for now and the request is worth asking again a second later. A request
@@ -80,6 +84,7 @@ class ControlSocket : public QObject {
 
     Scheduler& scheduler_;
     std::function<bool()> shuttingDown_;
+    std::function<void()> bringForward_;
     Identity identity_;
     std::string socketPath_;
     std::string stateFile_;

@@ -128,6 +128,9 @@ int main(int argc, char** argv) {
     config.programPath = program;
     config.outputDirectory = defaultOutputRoot();
     config.stateDirectory = places::stateDirectory();
+    config.findRunning = [](const std::string& tables) {
+        return findRunningScheduler(tables, false);
+    };
     // Started with --headless inside a desktop session, the tasks' windows are still looked after.
     HeadlessScheduler scheduler(std::move(config), isSet("DISPLAY") && !invisible);
     catchEndSignals(&scheduler, [&scheduler] { scheduler.closeMainWindow(); });

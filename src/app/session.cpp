@@ -1,16 +1,23 @@
 #include "app/session.h"
 
 #include "app/control_socket.h"
+#include "engine/control_wire.h"
 #include "engine/scheduler.h"
 #include "platform/clock.h"
+#include "platform/places.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 #include "platform/version.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <poll.h>
 #include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -49,7 +56,69 @@ std::string isoNow() {
     return text::isoStamp(SystemClock().now());
 }
 
+// A second start waits no longer than this for the running scheduler's answer.
+constexpr int AnswerWithinMs = 5000;
+
+// One request to the socket at path and its answer; empty when nobody answers in time.
+QJsonObject askSocket(const std::string& path, const QJsonObject& request) {
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) return {};
+    try {
+        const places::SocketAddress address(path);
+        if (::connect(fd.get(), address.get(), address.size()) != 0) return {};
+    } catch (const places::PlaceError&) {
+        return {};
+    }
+    const QByteArray line = QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
+    if (::send(fd.get(), line.constData(), static_cast<size_t>(line.size()), MSG_NOSIGNAL) !=
+        line.size())
+        return {};
+    QByteArray answer;
+    const std::int64_t until = wire::deadlineClockMs() + AnswerWithinMs;
+    while (!answer.contains('\n')) {
+        const std::int64_t left = until - wire::deadlineClockMs();
+        pollfd p{fd.get(), POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) return {};
+        char buffer[4096];
+        const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, 0);
+        if (n <= 0) return {};
+        answer.append(buffer, n);
+    }
+    return QJsonDocument::fromJson(answer.left(answer.indexOf('\n'))).object();
+}
+
 } // namespace
+
+std::optional<RunningScheduler> findRunningScheduler(const std::string& tableDirectory,
+                                                     bool bringForward) {
+    const std::string key = places::schedulerKey(tableDirectory);
+    QJsonObject request{
+        {wire::Command, bringForward ? wire::Raise : wire::Status},
+        {wire::Deadline, static_cast<double>(wire::deadlineClockMs() + AnswerWithinMs - 1000)}};
+    for (auto place : {&places::runtimeDirectory, &places::privateRuntimeDirectory}) {
+        std::string directory;
+        try {
+            directory = place(false);
+        } catch (const places::PlaceError&) {
+            continue;
+        }
+        QFile file(QString::fromStdString(places::stateFilePath(directory, key)));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+        const QString socket = state.value(wire::state::Socket).toString();
+        if (socket.isEmpty()) continue;
+        const QJsonObject answer = askSocket(socket.toStdString(), request);
+        if (answer.isEmpty()) continue;
+        // A refusal is an answer too: a headless scheduler (or one ending its work) runs all
+        // the same.
+        RunningScheduler running;
+        running.pid = static_cast<long long>(
+            answer.value(wire::Pid).toDouble(state.value(wire::state::Pid).toDouble()));
+        running.broughtForward = bringForward && answer.value(wire::Ok).toBool();
+        return running;
+    }
+    return std::nullopt;
+}
 
 int answerOptions(int argc, char** argv, bool qtHasTaken) {
     for (int i = 1; i < argc; ++i) {
@@ -95,7 +164,8 @@ void catchEndSignals(QObject* context, std::function<void()> end) {
 }
 
 int serveScheduler(QCoreApplication& app, Scheduler& scheduler, QObject* context,
-                   std::function<bool()> shuttingDown, std::function<void()> shutdown) {
+                   std::function<bool()> shuttingDown, std::function<void()> shutdown,
+                   std::function<void()> bringForward) {
     // vektrinctl's way in. The scheduler runs without it, only not commanded from a terminal.
     ControlSocket::Identity identity;
     identity.pid = getpid();
@@ -104,6 +174,7 @@ int serveScheduler(QCoreApplication& app, Scheduler& scheduler, QObject* context
     identity.logPath = currentDirectory() + "/Vektrin.log";
     identity.version = fileVersion();
     auto control = std::make_unique<ControlSocket>(scheduler, std::move(shuttingDown), identity);
+    if (bringForward) control->setBringForward(std::move(bringForward));
     std::string controlError;
     const bool listening = control->open(controlError);
     // Kept without a socket too: its state file tells vektrinctl why it cannot reach us.

@@ -5,11 +5,13 @@
 
 #include <QCoreApplication>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vektrin {
 
 class Scheduler;
+struct RunningScheduler;
 
 constexpr int ExitUsage = 64; // EX_USAGE
 
@@ -26,7 +28,15 @@ void catchEndSignals(QObject* context, std::function<void()> end);
 
 // Runs the started scheduler until it ends: its control socket (and state file), the shutdown
 // sequence at a desktop logout, and the event loop. Returns the loop's status.
+// bringForward answers a second start of the desktop program ("raise"); empty headless.
 int serveScheduler(QCoreApplication& app, Scheduler& scheduler, QObject* context,
-                   std::function<bool()> shuttingDown, std::function<void()> shutdown);
+                   std::function<bool()> shuttingDown, std::function<void()> shutdown,
+                   std::function<void()> bringForward = {});
+
+// The scheduler of ours that holds the tables, asked through the control socket its state file
+// names: with bringForward, to bring its main window forward. nullopt when none answers (the lock
+// is another program's, or the scheduler cannot be reached).
+std::optional<RunningScheduler> findRunningScheduler(const std::string& tableDirectory,
+                                                     bool bringForward);
 
 } // namespace vektrin

@@ -32,6 +32,8 @@ inline constexpr char Interrupt[] = "interrupt";
 inline constexpr char CancelWait[] = "cancel-wait";
 inline constexpr char Stop[] = "stop";
 inline constexpr char Resume[] = "resume";
+// Brings the main window forward (a second start of the desktop program); refused headless.
+inline constexpr char Raise[] = "raise";
 
 // Every answer: {"ok": true, "message": ...} or {"ok": false, "error": ...}.
 inline constexpr char Ok[] = "ok";

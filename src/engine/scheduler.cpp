@@ -179,15 +179,9 @@ Scheduler::StartResult Scheduler::FormCreate() {
         std::string choice = config_.arguments.front();
         std::transform(choice.begin(), choice.end(), choice.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        const bool written =
-            settings_.write(LocalesKey, config_.programPath, choice == "RUS" ? "RUS" : "");
+        const bool written = storeLanguage(choice == "RUS");
         port_.setBusyCursor(false);
-        if (!written) {
-            OperatorText problem = settings_.lastError();
-            problem.lead = str::YouHaveAProblem;
-            port_.showText(problem, MessageKind::Error);
-            throw FatalExit(1);
-        }
+        if (!written) throw FatalExit(1);
         return StartResult::Finished;
     }
 
@@ -211,6 +205,16 @@ Scheduler::StartResult Scheduler::FormCreate() {
     // The tables first: a refused second scheduler leaves no empty protocol behind.
     if (!onServer) tableLock_ = std::make_unique<FileLock>(taskFile);
     const bool tablesHeld = tableLock_ && !tableLock_->locked();
+    if (tablesHeld && config_.findRunning) {
+        if (const std::optional<RunningScheduler> running = config_.findRunning(directory)) {
+            tableLock_.reset();
+            port_.setBusyCursor(false);
+            if (running->broughtForward) throw FatalExit(0);
+            port_.showText({str::SchedulerRunsAlready, {std::to_string(running->pid), directory}},
+                           MessageKind::Error);
+            throw FatalExit(1);
+        }
+    }
     if (tablesHeld || !ProtocolFile.open()) {
         // "Runs already" only when another process holds the lock, with what it holds; else the
         // file and why.
@@ -237,6 +241,14 @@ Scheduler::StartResult Scheduler::FormCreate() {
     }
     started_ = true;
     return StartResult::Running;
+}
+
+bool Scheduler::storeLanguage(bool russian) {
+    if (settings_.write(LocalesKey, config_.programPath, russian ? "RUS" : "")) return true;
+    OperatorText problem = settings_.lastError();
+    problem.lead = str::YouHaveAProblem;
+    port_.showText(problem, MessageKind::Error);
+    return false;
 }
 
 void Scheduler::startWithTables(const std::string& directory, bool taskFileIsNew) {

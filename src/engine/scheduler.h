@@ -43,6 +43,12 @@ constexpr int TableLockWaitMs = 200;
 // given up.
 constexpr int DefaultSlotWaitMinutes = 60;
 
+// The scheduler that already runs on the tables, as it answered a second start.
+struct RunningScheduler {
+    long long pid = 0;
+    bool broughtForward = false; // its main window came forward: the second start ends with 0
+};
+
 struct SchedulerConfig {
     std::vector<std::string> arguments; // command-line arguments after the program name
     std::string programPath;            // the program file's full path (the language value's name)
@@ -56,6 +62,10 @@ struct SchedulerConfig {
     std::string stateDirectory;
     // The name this scheduler goes by on a task list that several workstations share.
     std::string host = platform::schedulerHost();
+    // Asked when another process holds the tables' lock, before the start is refused: the
+    // scheduler of ours that runs on them, reached through its control socket (and asked to bring
+    // its main window forward where this run has one), or nullopt when none answers.
+    std::function<std::optional<RunningScheduler>(const std::string& tableDirectory)> findRunning;
 };
 
 // What RunNowClick did with the current task.
@@ -174,6 +184,10 @@ class Scheduler : public ConditionEnvironment {
     DateTime PeriodEnd = 0;
     std::string applicationTitle() const { return title_; }
     ProtocolLog& protocolFile() { return ProtocolFile; }
+    SettingsStore& settings() { return settings_; }
+    // Records the interface language for the program's next start, as "vektrin RUS" does; false
+    // (and the problem shown) when the settings file takes no value.
+    bool storeLanguage(bool russian);
     Clock& clock() { return clock_; }
     const std::string& host() const { return config_.host; }
     // On a shared task list, what answers the requests another workstation's vektrinctl -H sends

@@ -241,16 +241,27 @@ class Renderer {
         for (Minute day = p.begin / MinutesPerDay; day * MinutesPerDay < p.end; ++day) {
             if ((day - p.begin / MinutesPerDay) % dayStep != 0) continue;
             const double px = x(std::max(day * MinutesPerDay, p.begin)) + 2;
-            const double labelWidth = withWeekday ? weekdayWidth : dateWidth;
-            if (px + labelWidth > L.width) continue;
-            // The day the period begins in, when it is too short a piece for its label.
-            if (day * MinutesPerDay < p.begin &&
-                x((day + 1) * MinutesPerDay) - px < labelWidth + DayLabelGap)
-                continue;
             const DateTime date = static_cast<double>(day);
             std::string label = regional_.formatDate(date);
             // "Wednesday, 09.12.2026", the day's name in the chart's language.
-            if (withWeekday) label = word(weekdayName(isoDayOfWeek(date))) + ", " + label;
+            const std::string named = word(weekdayName(isoDayOfWeek(date))) + ", " + label;
+            const auto width = [](const std::string& text) {
+                return DayLabelAdvance * static_cast<double>(characters(text));
+            };
+            if (day * MinutesPerDay < p.begin) {
+                // The day the period begins in says what its piece has room for (its own name,
+                // not the longest one, which a longer language's weekday would make too long):
+                // its name and date, else its date.
+                const double room = x((day + 1) * MinutesPerDay) - px - DayLabelGap;
+                if (withWeekday && width(named) <= room)
+                    label = named;
+                else if (width(label) > room)
+                    continue;
+                if (px + width(label) > L.width) continue;
+            } else {
+                if (px + (withWeekday ? weekdayWidth : dateWidth) > L.width) continue;
+                if (withWeekday) label = named;
+            }
             svg_ << "<text x=\"" << px << "\" y=\"" << top - 24
                  << "\" font-size=\"9\" font-weight=\"bold\" fill=\"#222222\">" << xmlEscape(label)
                  << "</text>\n";

@@ -11,6 +11,7 @@
 #include <QTranslator>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <unordered_map>
 
 #ifndef VEKTRIN_TRANSLATIONS_FROM_BINDIR
@@ -118,8 +119,18 @@ QString messageText(std::string_view text) {
     return plainText(text);
 }
 
-InterfaceLanguage chosenLanguage(const std::optional<std::string>& recorded) {
-    return recorded && *recorded == "RUS" ? InterfaceLanguage::Russian : InterfaceLanguage::English;
+InterfaceLanguage chosenLanguage(const std::optional<std::string>& recorded,
+                                 std::string_view messagesLocale) {
+    if (recorded)
+        return *recorded == "RUS" ? InterfaceLanguage::Russian : InterfaceLanguage::English;
+    return messagesLocale.starts_with("ru") ? InterfaceLanguage::Russian
+                                            : InterfaceLanguage::English;
+}
+
+std::string messagesLocale() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(variable); value && *value) return value;
+    return {};
 }
 
 TranslationFiles TranslationFiles::forProgram() {
@@ -180,7 +191,8 @@ InterfaceLanguage installChosenLanguage(QCoreApplication& app, const std::string
     LanguageResult result;
     try {
         recorded = SettingsStore().read(LocalesKey, programPath);
-        result = installLanguage(app, chosenLanguage(recorded), TranslationFiles::forProgram());
+        result = installLanguage(app, chosenLanguage(recorded, messagesLocale()),
+                                 TranslationFiles::forProgram());
     } catch (const std::exception& e) {
         result.problems.push_back(std::string(e.what()) + "; the interface stays in English");
     }

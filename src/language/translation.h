@@ -53,8 +53,13 @@ bool isTableText(std::string_view text);
 
 enum class InterfaceLanguage { English, Russian };
 
-// The recorded language choice: "RUS" is Russian; empty, absent or anything else English.
-InterfaceLanguage chosenLanguage(const std::optional<std::string>& recorded);
+// The recorded language choice: "RUS" is Russian, anything else recorded English. With none
+// recorded the messages' locale decides (the first set of LC_ALL, LC_MESSAGES and LANG): "ru..."
+// is Russian.
+InterfaceLanguage chosenLanguage(const std::optional<std::string>& recorded,
+                                 std::string_view messagesLocale = {});
+// The messages' locale of the environment, as chosenLanguage reads it.
+std::string messagesLocale();
 
 struct TranslationFiles {
     // The installed translation; used when it is there, else the one built into the program.

@@ -10,6 +10,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QToolBar>
+#include <algorithm>
 
 namespace vektrin {
 
@@ -90,9 +91,24 @@ void ReportForm::preview(QWidget* parent) {
         print(*p);
     });
     if (auto* toolbar = dialog.findChild<QToolBar*>()) {
+        // Printing is the preview's last tool, whatever its words in the interface's language.
+        QAction* printing = toolbar->actions().isEmpty() ? nullptr : toolbar->actions().last();
         toolbar->addSeparator();
         QAction* save = toolbar->addAction(qtText(str::ReportSaveAsPdf));
         save->setObjectName(QStringLiteral("SaveAsPdf"));
+        save->setShortcut(QKeySequence::Save);
+        if (printing) {
+            printing->setObjectName(QStringLiteral("Print"));
+            printing->setShortcut(QKeySequence::Print);
+        }
+        // The two tools a report is opened for are reached with Tab, as buttons are.
+        for (QAction* tool : {printing, save})
+            if (QWidget* button = tool ? toolbar->widgetForAction(tool) : nullptr)
+                button->setFocusPolicy(Qt::StrongFocus);
+        // Wide enough for the whole tool bar: at its own size the last tools, those two among
+        // them, went into the bar's overflow, out of sight and out of the Tab chain.
+        dialog.resize(std::max(dialog.sizeHint().width(), toolbar->sizeHint().width() + 24),
+                      dialog.sizeHint().height());
         QObject::connect(save, &QAction::triggered, &dialog, [this, &dialog] {
             const QString path = QFileDialog::getSaveFileName(&dialog, caption_, caption_ + ".pdf",
                                                               qtText(str::ReportPdfFiles));

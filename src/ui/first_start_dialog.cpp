@@ -23,7 +23,7 @@ QString filled(std::string_view format, const QStringList& args) {
 
 } // namespace
 
-bool offerFirstStart(QWidget* parent) {
+bool offerFirstStart(QWidget* parent, bool* created) {
     const FirstStart places = proposedFirstStart();
     try {
         if (lookupAlias("Control", aliasesFilePath())) return true;
@@ -50,6 +50,7 @@ bool offerFirstStart(QWidget* parent) {
                    {said ? operatorText(said->text()) : QString::fromLocal8Bit(e.what())}));
         return false;
     }
+    if (created) *created = true;
     return true;
 }
 

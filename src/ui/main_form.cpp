@@ -3,6 +3,7 @@
 #include "engine/handler_guard.h"
 #include "platform/run_output.h"
 #include "platform/strings.h"
+#include "platform/version.h"
 #include "ui/busy_cursor.h"
 #include "ui/editors.h"
 #include "ui/form_widgets.h"
@@ -14,8 +15,12 @@
 #include "ui/timeline_form.h"
 #include "ui/tray_icon.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +29,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -57,6 +63,7 @@ TMainForm::TMainForm(MainFormOptions options, QWidget* parent)
     config.arguments = options_.arguments;
     config.programPath = options_.programPath;
     config.outputDirectory = defaultOutputRoot();
+    config.findRunning = options_.findRunning;
     init(*clock_, *processes_, *windows_, *settings_, RegionalSettings::fromLocale(), config);
 }
 
@@ -209,8 +216,41 @@ void TMainForm::buildMenus() {
         action(PopupMenu2.get(), "ProtocolShow", str::MenuProtocol, &TMainForm::ProtocolBtnClick);
     TimelineShow =
         action(PopupMenu2.get(), "TimelineShow", str::MenuTimeline, &TMainForm::TimelineClick);
+    separator(PopupMenu2.get(), "N8");
     separator(PopupMenu2.get(), "N2");
     TaskExit = action(PopupMenu2.get(), "TaskExit", str::MenuExit, &TMainForm::ExitBtnClick);
+
+    // Language, Help and About close the grid menu and the tray menu (before Exit there).
+    LanguageMenu = new QMenu(qs(str::MenuLanguage), this);
+    LanguageMenu->setObjectName("LanguageMenu");
+    LanguageMenu->menuAction()->setObjectName("Language");
+    auto* languages = new QActionGroup(LanguageMenu);
+    LanguageEnglish = LanguageMenu->addAction(qs(str::MenuLanguageEnglish));
+    LanguageEnglish->setObjectName("LanguageEnglish");
+    LanguageRussian = LanguageMenu->addAction(qs(str::MenuLanguageRussian));
+    LanguageRussian->setObjectName("LanguageRussian");
+    // The language the interface speaks now is the checked one.
+    const bool russian = qs(str::MenuLanguage) != QLatin1String(str::MenuLanguage.data());
+    for (QAction* a : {LanguageEnglish, LanguageRussian}) {
+        a->setCheckable(true);
+        a->setChecked(russian == (a == LanguageRussian));
+        languages->addAction(a);
+        connect(a, &QAction::triggered, this, [this, a] { chooseLanguage(a == LanguageRussian); });
+    }
+    HelpItem = new QAction(qs(str::MenuHelp), this);
+    HelpItem->setObjectName("HelpItem");
+    HelpItem->setShortcut(QKeySequence::HelpContents);
+    connect(HelpItem, &QAction::triggered, this, &TMainForm::HelpClick);
+    addAction(HelpItem); // F1 with the menus closed
+    AboutItem = new QAction(qs(str::MenuAbout), this);
+    AboutItem->setObjectName("AboutItem");
+    connect(AboutItem, &QAction::triggered, this, &TMainForm::AboutClick);
+    separator(PopupMenu1, "N9");
+    for (QMenu* menu : {PopupMenu1, PopupMenu2.get()}) {
+        QAction* before = menu == PopupMenu1 ? nullptr : menu->findChild<QAction*>("N2");
+        menu->insertMenu(before, LanguageMenu);
+        menu->insertActions(before, {HelpItem, AboutItem});
+    }
 }
 
 void TMainForm::createGrid() {
@@ -253,7 +293,7 @@ void TMainForm::createGrid() {
     header->resizeSection(TaskGridModel::AppName, taskWidth);
     header->resizeSection(TaskGridModel::LastDate, dateWidth);
     header->resizeSection(TaskGridModel::LastTime, timeWidth);
-    header->resizeSection(TaskGridModel::Sost, 400);
+    DBGrid1->setLastColumnMinimum(400);
     mainLayout_->insertWidget(0, DBGrid1, 1);
     // Ctrl+Tab leaves the grid (its Tab moves between cells) for the buttons, top to bottom.
     setTabChain({DBGrid1, TasksBtn, ResourcesBtn, ExceptionBtn, ProtocolBtn, BitBtn1});
@@ -645,6 +685,26 @@ void TMainForm::ShowMainFormClick() {
     ShowMainForm->setText(qs(isVisible() ? str::MenuHideMainWindow : str::MenuShowMainWindow));
 }
 
+void TMainForm::bringForward() {
+    if (!isVisible()) ShowMainFormClick();
+    if (headless()) return;
+    raise();
+    activateWindow();
+    // An editor or a viewer open over it stays in front of it.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TMainForm::welcome() {
+    if (!isVisible()) ShowMainFormClick();
+    if (headless() || !trayAvailable_ || !QSystemTrayIcon::supportsMessages()) return;
+    lastNotice_ = {}; // a click on it opens no task's output
+    TrayIcon1->showMessage(QCoreApplication::applicationName(), qs(str::FirstStartTrayNotice),
+                           QSystemTrayIcon::Information, 15000);
+}
+
 void TMainForm::TimelineClick() {
     if (!started_ || shutDown_ || openEditors_ > 0) return;
     if (!TimelineForm) {
@@ -743,8 +803,44 @@ void TMainForm::notifyProtocol(const ProtocolNotice& notice) {
                            10000);
 }
 
+QString TMainForm::manualPage() {
+    const QString installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                        QStringLiteral("/" VEKTRIN_MANUAL_FROM_BINDIR "/index.html"));
+    if (QFileInfo::exists(installed)) return installed;
+    const QString built = QStringLiteral(VEKTRIN_BUILT_MANUAL "/index.html");
+    return QFileInfo::exists(built) ? built : installed;
+}
+
+void TMainForm::HelpClick() {
+    const QString page = manualPage();
+    if (!QFileInfo::exists(page))
+        showText({str::ManualMissing, {page.toStdString()}}, MessageKind::Error);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        showText({str::ManualNotOpened, {page.toStdString()}}, MessageKind::Error);
+}
+
+void TMainForm::AboutClick() {
+    const auto absolute = [](const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).absoluteFilePath().toStdString();
+    };
+    const std::string tables =
+        started_ ? scheduler_->dataCtrl().database().directory() : std::string();
+    const OperatorText text{str::AboutText,
+                            {fileVersion(), tables, absolute(scheduler_->settings().path()),
+                             absolute(scheduler_->protocolFile().fullPath())}};
+    if (headless()) return writeMessageLine(text);
+    QMessageBox::about(messageParent(), qs(str::MenuAbout), operatorText(text));
+}
+
+void TMainForm::chooseLanguage(bool russian) {
+    if (!scheduler_->storeLanguage(russian)) return;
+    showMessage(str::LanguageStored, MessageKind::Information);
+}
+
 void TMainForm::deleteTask() {
-    if (!confirm(qs(str::DeleteRecordQuestion))) return;
+    const std::string name = scheduler_->dataCtrl().Table1AppName.asString();
+    if (!confirm(operatorText({str::DeleteTaskQuestion, {name}}))) return;
     guarded([this] { scheduler_->dataCtrl().Table1.deleteRecord(); });
 }
 

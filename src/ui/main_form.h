@@ -35,6 +35,8 @@ class TTrayIcon;
 struct MainFormOptions {
     std::vector<std::string> arguments;
     std::string programPath;
+    // The scheduler of ours already on the tables, asked to bring its window forward.
+    std::function<std::optional<RunningScheduler>(const std::string&)> findRunning;
 };
 
 // What a test puts in place of the machine: clock, processes, windows, settings, regional
@@ -104,6 +106,11 @@ class TMainForm : public QMainWindow, public OperatorPort {
     void VisualizeClick();
     void ResumeClick();
     void ShowMainFormClick();
+    // Shows the main window in front of the others (a second start asked for it).
+    void bringForward();
+    // After the first start made the tables: the window shows, and where there is a notification
+    // area one notification says that Vektrin lives there.
+    void welcome();
     void TrayIcon1DblClick() { ShowMainFormClick(); }
     // Opens the timeline window (or brings it forward, read anew); scheduling goes on meanwhile.
     void TimelineClick();
@@ -113,6 +120,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     // The output viewer on the selected task, and on the task of the last notification.
     void OutputClick();
     void NoticeClick();
+    // F1: the manual in the desktop's browser; the About box; a language for the next start.
+    void HelpClick();
+    void AboutClick();
+    void chooseLanguage(bool russian);
+    // The manual's first page: the installed one, else the one built beside the program.
+    static QString manualPage();
 
     // Where an editor comes from; a factory that gives nothing leaves its commands disabled.
     using EditorFactory = std::function<std::unique_ptr<QDialog>(Scheduler&, QWidget*)>;
@@ -155,6 +168,12 @@ class TMainForm : public QMainWindow, public OperatorPort {
     QAction* ProtocolShow = nullptr;
     QAction* TimelineShow = nullptr;
     QAction* TaskExit = nullptr;
+    // In both menus, after the rest.
+    QMenu* LanguageMenu = nullptr;
+    QAction* LanguageEnglish = nullptr;
+    QAction* LanguageRussian = nullptr;
+    QAction* HelpItem = nullptr;
+    QAction* AboutItem = nullptr;
 
     TTrayIcon* TrayIcon1 = nullptr;
     TProtocolForm* ProtocolForm = nullptr;

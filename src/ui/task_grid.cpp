@@ -2,9 +2,32 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace vektrin {
+namespace {
+
+// The row is selected whole, so the style's focus mark of the current cell is lost in it: the
+// cell the arrows and Tab move gets a frame of its own while the grid has the focus.
+class FocusedCellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!(option.state & QStyle::State_HasFocus)) return;
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::HighlightedText), 1, Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option.rect.adjusted(1, 1, -2, -2));
+        painter->restore();
+    }
+};
+
+} // namespace
 
 TDBGrid::TDBGrid(TaskGridModel& model, QWidget* parent) : QTableView(parent), model_(model) {
     setObjectName("DBGrid1");
@@ -21,11 +44,39 @@ TDBGrid::TDBGrid(TaskGridModel& model, QWidget* parent) : QTableView(parent), mo
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    setItemDelegate(new FocusedCellDelegate(this));
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section != model_.columnCount() - 1) fitLastColumn();
+    });
+    connect(&model_, &QAbstractItemModel::modelReset, this, &TDBGrid::fitLastColumn);
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, &TDBGrid::fitLastColumn);
+    connect(&model_, &QAbstractItemModel::dataChanged, this, &TDBGrid::fitLastColumn);
 
     connect(&model_, &TaskGridModel::currentRowChanged, this, &TDBGrid::followTable);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { rowChosen(current); });
     followTable(model_.currentRow());
+}
+
+void TDBGrid::setLastColumnMinimum(int width) {
+    lastColumnMinimum_ = width;
+    fitLastColumn();
+}
+
+void TDBGrid::fitLastColumn() {
+    const int last = model_.columnCount() - 1;
+    if (last < 0) return;
+    QHeaderView* header = horizontalHeader();
+    int others = 0;
+    for (int c = 0; c < last; ++c)
+        others += header->sectionSize(c);
+    header->resizeSection(last, std::max({lastColumnMinimum_, sizeHintForColumn(last),
+                                          viewport()->width() - others}));
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fitLastColumn();
 }
 
 void TDBGrid::followTable(int row) {
@@ -69,7 +120,8 @@ void TDBGrid::rowChosen(const QModelIndex& current) {
 
 void TDBGrid::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
+    if (event->key() == Qt::Key_Delete &&
+        (modifiers == Qt::ControlModifier || modifiers == Qt::NoModifier)) {
         if (model_.currentRow() >= 0) emit deleteRequested();
         event->accept();
         return;

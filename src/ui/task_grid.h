@@ -15,23 +15,29 @@ class TDBGrid : public QTableView {
     explicit TDBGrid(TaskGridModel& model, QWidget* parent = nullptr);
 
     TaskGridModel& taskModel() { return model_; }
+    // The status column is never narrower than this nor than its longest text shown, and takes
+    // the room a wider window gives.
+    void setLastColumnMinimum(int width);
 
   signals:
-    // Ctrl+Delete on a record.
+    // Delete (or Ctrl+Delete) on a record.
     void deleteRequested();
     // Moving the table to a chosen row failed; the text is the error's.
     void moveFailed(const QString& text);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void followTable(int row);
     void rowChosen(const QModelIndex& current);
+    void fitLastColumn();
 
     TaskGridModel& model_;
     bool following_ = false;
     int shownRow_ = -1; // the record the grid showed as current when last attached
+    int lastColumnMinimum_ = 0;
 };
 
 } // namespace vektrin

@@ -52,13 +52,56 @@ timeline::ChartWords chartWords() {
 
 } // namespace
 
-TimelineView::TimelineView(QWidget* parent) : QWidget(parent) {}
+TimelineView::TimelineView(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+}
 TimelineView::~TimelineView() = default;
 
 void TimelineView::setPages(const timeline::Model* model, PageMaker page) {
     model_ = model;
     page_ = std::move(page);
     clearPages();
+}
+
+QRect TimelineView::laneRect(int lane) const {
+    if (lane < 0 || layout_.lanesPerSection <= 0) return {};
+    const int section = lane / layout_.lanesPerSection;
+    const double top = section * layout_.pitch() + Page::LaneTop +
+                       (lane % layout_.lanesPerSection) * layout_.laneHeight;
+    return QRectF(0, top * scale_, layout_.width * scale_, layout_.laneHeight * scale_)
+        .toAlignedRect();
+}
+
+void TimelineView::setFocusedLane(int lane) {
+    const int lanes = model_ ? static_cast<int>(model_->lanes.size()) : 0;
+    lane = lanes == 0 || lane < 0 ? -1 : std::min(lane, lanes - 1);
+    if (lane == focusedLane_) return;
+    update(laneRect(focusedLane_));
+    focusedLane_ = lane;
+    update(laneRect(lane));
+    emit focusedLaneChanged(lane);
+}
+
+void TimelineView::keyPressEvent(QKeyEvent* event) {
+    const int lanes = model_ ? static_cast<int>(model_->lanes.size()) : 0;
+    const int step = event->key() == Qt::Key_Up         ? -1
+                     : event->key() == Qt::Key_Down     ? 1
+                     : event->key() == Qt::Key_PageUp   ? -std::max(1, layout_.lanesPerSection)
+                     : event->key() == Qt::Key_PageDown ? std::max(1, layout_.lanesPerSection)
+                                                        : 0;
+    if (step != 0 && lanes > 0 && event->modifiers() == Qt::NoModifier) {
+        setFocusedLane(focusedLane_ < 0 ? 0 : std::max(0, focusedLane_ + step));
+    } else if (event->key() == Qt::Key_Home && lanes > 0) {
+        setFocusedLane(0);
+    } else if (event->key() == Qt::Key_End && lanes > 0) {
+        setFocusedLane(lanes - 1);
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+               focusedLane_ >= 0) {
+        emit laneChosen(focusedLane_);
+    } else {
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
 }
 
 void TimelineView::clearPages() {
@@ -105,6 +148,11 @@ void TimelineView::paintEvent(QPaintEvent* event) {
         const double h = layout_.sectionHeight(timeline::lanesIn(*model_, s, layout_)) * scale_;
         if (QSvgRenderer* r = pageRenderer(s))
             r->render(&painter, QRectF(0, pageTop(s), layout_.width * scale_, h));
+    }
+    if (hasFocus() && focusedLane_ >= 0) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(laneRect(focusedLane_).adjusted(1, 1, -1, -1));
     }
 }
 
@@ -200,7 +248,10 @@ int TimelineView::laneAt(const QPoint& pos) const {
 void TimelineView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const int lane = laneAt(event->position().toPoint());
-        if (lane >= 0) emit laneClicked(lane);
+        if (lane >= 0) {
+            setFocusedLane(lane);
+            emit laneClicked(lane);
+        }
     }
     QWidget::mousePressEvent(event);
 }
@@ -247,26 +298,38 @@ TTimelineForm::TTimelineForm(TDataCtrl& data, const RegionalSettings& regional,
     layout->addWidget(scroll_, 1);
     Hint = named(new QLabel(qs(str::TimelineLaneHint), this), "Hint");
     layout->addWidget(Hint);
+    LaneText = named(new QLabel(this), "LaneText");
+    LaneText->setWordWrap(true);
+    LaneText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(LaneText);
 
-    const auto choose = [this](int hours) {
+    const auto period = [this](int hours) {
         hours_ = hours;
         refresh();
     };
-    connect(Hours24, &QRadioButton::toggled, this, [choose](bool on) {
-        if (on) choose(24);
+    connect(Hours24, &QRadioButton::toggled, this, [period](bool on) {
+        if (on) period(24);
     });
-    connect(Days7, &QRadioButton::toggled, this, [choose](bool on) {
-        if (on) choose(24 * 7);
+    connect(Days7, &QRadioButton::toggled, this, [period](bool on) {
+        if (on) period(24 * 7);
     });
     connect(RefreshBtn, &QPushButton::clicked, this, [this] { refresh(); });
     connect(SaveBtn, &QPushButton::clicked, this, &TTimelineForm::SaveClick);
     connect(PrintBtn, &QPushButton::clicked, this, &TTimelineForm::PrintClick);
     connect(CloseBtn, &QPushButton::clicked, this, &QWidget::close);
-    connect(View, &TimelineView::laneClicked, this, [this](int lane) {
+    const auto choose = [this](int lane) {
         if (lane < 0 || static_cast<std::size_t>(lane) >= model_.lanes.size()) return;
         const timeline::Task& task =
             model_.tables.tasks[static_cast<std::size_t>(model_.lanes[lane].task)];
         emit taskChosen(task.record, task.appId);
+    };
+    connect(View, &TimelineView::laneClicked, this, choose);
+    connect(View, &TimelineView::laneChosen, this, choose);
+    connect(View, &TimelineView::focusedLaneChanged, this, [this](int lane) {
+        LaneText->setText(laneDescription(lane));
+        if (lane >= 0)
+            scroll_->ensureVisible(0, View->laneRect(lane).center().y(), 0,
+                                   View->laneRect(lane).height());
     });
 }
 
@@ -314,7 +377,38 @@ bool TTimelineForm::refresh() {
     });
     Hint->setText(qs(str::TimelineLaneHint));
     fitView();
+    // The chart read anew keeps the focused lane where there still is one.
+    View->setFocusedLane(std::max(0, View->focusedLane()));
+    LaneText->setText(laneDescription(View->focusedLane()));
     return true;
+}
+
+QString TTimelineForm::laneDescription(int lane) const {
+    if (lane < 0 || static_cast<std::size_t>(lane) >= model_.lanes.size()) return {};
+    const timeline::Lane& l = model_.lanes[static_cast<std::size_t>(lane)];
+    const QString name = plainText(model_.tables.tasks[static_cast<std::size_t>(l.task)].name);
+    RegionalSettings minutes = regional_;
+    minutes.longTimeFormat = timeline::shortTimeFormat(regional_.longTimeFormat);
+    const auto moment = [&minutes](timeline::Minute m) {
+        const DateTime at = static_cast<double>(m) / 1440.0;
+        return plainText(minutes.formatDate(at) + ' ' + minutes.formatTime(at));
+    };
+    QString text = l.launches.empty()
+                       ? operatorText({str::TimelineLaneNoLaunch, {name.toStdString()}})
+                       : operatorText({str::TimelineLaneLaunches,
+                                       {name.toStdString(), std::to_string(l.launches.size()),
+                                        moment(l.launches.front()).toStdString()}});
+    const auto words = chartWords();
+    for (const timeline::Conflict& c : model_.conflicts) {
+        if (c.minutes.empty() ||
+            (model_.laneOf(c.holder) != lane && model_.laneOf(c.other) != lane))
+            continue;
+        text += QLatin1Char('\n') + operatorText({str::TimelineLaneConflict,
+                                                  {moment(c.minutes.front()).toStdString(),
+                                                   std::to_string(c.minutes.size()),
+                                                   timeline::conflictText(model_, c, words)}});
+    }
+    return text;
 }
 
 void TTimelineForm::fitView() {

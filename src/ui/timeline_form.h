@@ -51,14 +51,23 @@ class TimelineView : public QWidget {
     // What the chart says of the mark under a point of the widget (a launch, a lane's window, a
     // silence stretch, a conflict), as the saved document's tool tips do; empty where nothing.
     QString tipAt(const QPoint& pos);
+    // The lane the arrows move (framed while the chart has the focus), -1 for none.
+    int focusedLane() const { return focusedLane_; }
+    void setFocusedLane(int lane);
+    // A lane's row in the widget's pixels.
+    QRect laneRect(int lane) const;
 
   signals:
     void laneClicked(int lane);
+    // Enter on the focused lane.
+    void laneChosen(int lane);
+    void focusedLaneChanged(int lane);
 
   protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     // A titled mark of a page, in the page's units.
@@ -76,6 +85,7 @@ class TimelineView : public QWidget {
     double scale_ = 1;
     std::vector<std::unique_ptr<QSvgRenderer>> renderers_;
     std::vector<std::optional<std::vector<Tip>>> tips_;
+    int focusedLane_ = -1;
 };
 
 class TTimelineForm : public QWidget {
@@ -118,6 +128,10 @@ class TTimelineForm : public QWidget {
     QPushButton* PrintBtn = nullptr;
     QPushButton* CloseBtn = nullptr;
     QLabel* Hint = nullptr;
+    // The focused lane's launches and conflicts, in words.
+    QLabel* LaneText = nullptr;
+    // Those words for a lane of the model.
+    QString laneDescription(int lane) const;
 
   signals:
     // A lane was clicked: the task's record (bookmark) and AppID.

@@ -82,16 +82,19 @@ void MainFormTest::buttonsAndMenuItems() {
         QVERIFY2(b, name);
         QCOMPARE((QStringList{b->text(), b->toolTip()}), texts);
     }
-    QCOMPARE(items(form->findChild<QMenu*>("PopupMenu1")),
-             (QStringList{"TaskParameters=Task parameters", "ConflRes=Conflicting resources",
-                          "N4=-", "RunNow=Run now", "Interrupt=Interrupt execution",
-                          "CancelWaiting=Cancel waiting", "Visualize=Unhide", "N6=-",
-                          "Resume=Suspend", "N7=-", "Timeline=Timeline...", "Output=Output..."}));
+    QCOMPARE(
+        items(form->findChild<QMenu*>("PopupMenu1")),
+        (QStringList{"TaskParameters=Task parameters", "ConflRes=Conflicting resources", "N4=-",
+                     "RunNow=Run now", "Interrupt=Interrupt execution",
+                     "CancelWaiting=Cancel waiting", "Visualize=Unhide", "N6=-", "Resume=Suspend",
+                     "N7=-", "Timeline=Timeline...", "Output=Output...", "N9=-",
+                     "Language=Language", "HelpItem=Help", "AboutItem=About Vektrin"}));
     QCOMPARE(
         items(form->PopupMenu2.get()),
         (QStringList{"ShowMainForm=Hide main window", "N5=-", "Tasks=Tasks",
                      "ResourcesEdit=Conflicts", "ConflictsEdit=Exceptions", "ProtocolShow=Protocol",
-                     "TimelineShow=Timeline...", "N2=-", "TaskExit=Exit"}));
+                     "TimelineShow=Timeline...", "N8=-", "Language=Language", "HelpItem=Help",
+                     "AboutItem=About Vektrin", "N2=-", "TaskExit=Exit"}));
     QCOMPARE(form->TrayIcon1->contextMenu(), form->PopupMenu2.get());
     QCOMPARE(form->windowTitle(), QString("System monitor - Vektrin 2.1"));
 }
@@ -392,12 +395,11 @@ void MainFormTest::ctrlDeleteAsksBeforeDeleting() {
     Table& t = form->scheduler().dataCtrl().Table1;
     form->answers = {false};
     QTest::keyClick(form->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(form->questions, QStringList{"Delete record?"});
+    QCOMPARE(form->questions, QStringList{"Delete the task <drop>?"});
     QCOMPARE(t.recordCount(), 2);
-    QTest::keyClick(form->DBGrid1, Qt::Key_Delete); // Delete alone does nothing
-    QCOMPARE(form->questions.size(), 1);
     form->answers = {true};
-    QTest::keyClick(form->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(form->DBGrid1, Qt::Key_Delete); // Delete alone asks too
+    QCOMPARE(form->questions.size(), 2);
     QCOMPARE(t.recordCount(), 1);
     QCOMPARE(form->DBGrid1->model()->rowCount(), 1);
     QCOMPARE(form->DBGrid1->model()->index(0, 0).data().toString(), QString("keep"));

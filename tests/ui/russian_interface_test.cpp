@@ -82,7 +82,7 @@ std::set<std::string> untranslatedNames() {
 
 // The program's title stays as it is; names the interface may show in any language.
 const QString Title = QStringLiteral("System monitor - Vektrin 2.1");
-const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control",
+const QSet<QString> AllowedWords = {"Vektrin", "PDF", "pdf", "SVG", "svg", "Control", "PID", "MIT",
                                     // key names, as the keys are labelled
                                     "Ctrl", "Home", "End", "PgUp", "PgDown", "Ins", "Del", "Return",
                                     "Esc"};

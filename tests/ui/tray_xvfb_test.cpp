@@ -1,7 +1,10 @@
 // The tray icon in a real notification area: an X server from xvfb-run and trayer as the tray
 // host. The icon docks and switches, its tool tip is cut, a double click toggles the main window,
 // and the tray menu stays usable while an editor or the viewer is open, with their items disabled.
+// A second start of the real program brings the running one's window forward.
 
+#include "support/run_program.h"
+#include "support/temp_dir.h"
 #include "ui/editors.h"
 #include "ui/output_form.h"
 #include "ui/protocol_form.h"
@@ -14,6 +17,8 @@
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
+#include <csignal>
+#include <sys/stat.h>
 
 using namespace vektrin;
 using namespace vektrin::test;
@@ -74,6 +79,16 @@ QString enabledItems(TMainForm& form) {
     return s;
 }
 
+// Whether a window of the process that shows the scheduler's title is mapped.
+bool windowShown(pid_t pid) {
+    const auto x11 = makeX11WindowSystem();
+    for (WindowId w : x11->topLevelWindows())
+        if (x11->processId(w) == static_cast<std::uint32_t>(pid) &&
+            x11->title(w).starts_with("System monitor") && x11->isVisible(w))
+            return true;
+    return false;
+}
+
 } // namespace
 
 class TrayTest : public QObject {
@@ -87,6 +102,7 @@ class TrayTest : public QObject {
     void menuItemsAreDisabledWhileTheirWindowIsOpen();
     void menuStaysUsableWhileAReportPreviewIsOpen();
     void rightClickWhileANotificationShowsOpensTheMenu();
+    void aSecondStartBringsTheRunningWindowForward();
 
   private:
     QProcess trayer_;
@@ -227,6 +243,48 @@ void TrayTest::rightClickWhileANotificationShowsOpensTheMenu() {
     QVERIFY(menu->isVisible());
     QVERIFY(!form_->OutputForm->isVisible());
     menu->hide();
+}
+
+void TrayTest::aSecondStartBringsTheRunningWindowForward() {
+    TempDir dir;
+    for (const char* sub : {"/tables", "/work", "/run"})
+        QVERIFY(mkdir((dir.path() + sub).c_str(), 0700) == 0);
+    writeFile(dir.file("aliases.ini"), "[Control]\npath=" + dir.path() + "/tables\n");
+    const std::string display = "DISPLAY=" + qgetenv("DISPLAY").toStdString();
+    const std::vector<std::string> environment{display,
+                                               "QT_QPA_PLATFORM=xcb",
+                                               "LC_ALL=C.UTF-8",
+                                               "HOME=" + dir.path(),
+                                               "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                                               "XDG_RUNTIME_DIR=" + dir.path() + "/run",
+                                               "VEKTRIN_ALIASES=" + dir.file("aliases.ini")};
+    const ProgramPlaces places{"", "", dir.file("first.err"), dir.path() + "/work"};
+    const pid_t first = startProgram(VEKTRIN_PROGRAM, {}, environment, places);
+    QVERIFY(first > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(runProgram(VEKTRIN_CTL, {"status"}, environment).exitCode == 0, 15000);
+    // With the notification area the running one starts hidden.
+    QVERIFY(!windowShown(first));
+    const std::string runs = "Vektrin runs already (PID " + std::to_string(first) + ") ";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string said;
+        bool shown;
+    } starts[] = {
+        {{"--headless"}, 1, runs, false}, // no window to bring: it says which one runs
+        {{}, 0, "", true},
+        {{}, 0, "", true}, // in front already: still no refusal
+    };
+    for (const auto& start : starts) {
+        const ProgramOutcome second = runProgram(VEKTRIN_PROGRAM, start.args, environment);
+        QCOMPARE(second.exitCode, start.status);
+        QVERIFY2(start.said.empty() ? second.err.empty()
+                                    : second.err.find(start.said) != std::string::npos,
+                 second.err.c_str());
+        QTRY_COMPARE_WITH_TIMEOUT(windowShown(first), start.shown, 5000);
+    }
+    kill(first, SIGTERM);
+    QCOMPARE(waitProgram(first), 0);
 }
 
 QTEST_MAIN(TrayTest)
