@@ -44,7 +44,7 @@ void EditBuffer::check(const std::vector<FieldDef>& defs) const {
         const Value& v = row_.values[i];
         if (d.required && std::holds_alternative<std::monostate>(v))
             throw DatabaseError(RequiredFieldCode, "Field '" + d.name + "' must have a value",
-                                {.format = str::FieldNeedsValue, .lead = d.label});
+                                {.format = str::FieldNeedsValue, .args = {}, .lead = d.label});
         if (d.maxValue) {
             const double x = std::holds_alternative<std::int64_t>(v)
                                  ? static_cast<double>(std::get<std::int64_t>(v))

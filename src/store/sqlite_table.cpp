@@ -30,7 +30,7 @@ void bindValue(sqlite3_stmt* st, int param, const Value& v) {
     if (ext == SQLITE_CONSTRAINT_CHECK)
         throw DatabaseError(MaxValueErrorCode, "Maximum validity check failed");
     if (ext == SQLITE_CONSTRAINT_NOTNULL)
-        throw DatabaseError(RequiredFieldCode, "Field value required", {str::FieldNeedsValue});
+        throw DatabaseError(RequiredFieldCode, "Field value required", {str::FieldNeedsValue, {}});
     throw sqliteFailure(h);
 }
 
