@@ -66,7 +66,12 @@ if [ "$with_ui" = ON ]; then
     share/metainfo/org.vektrin.vektrin.metainfo.xml
     share/vektrin/vektrin-autostart.desktop
     share/vektrin/translations/vektrin_ru.qm
+    share/doc/vektrin/html/index.html
   )
+  # The manual: README as its index, and a page for each document of docs/.
+  for md in "$(dirname "$0")"/../../docs/*.md; do
+    expected+=("share/doc/vektrin/html/$(basename "${md%.md}").html")
+  done
 fi
 (cd "$dest/usr" && find . -type f -o -type l) | sed 's|^\./||' |
   grep -v '^share/bash-completion/completions/vektrinctl$' | sort >"$work/actual"
