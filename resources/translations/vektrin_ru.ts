@@ -30,6 +30,10 @@ Maybe Vektrin runs already?</source>
         <translation>Связь с сервером базы данных потеряна: </translation>
     </message>
     <message>
+        <source>The command string has an unclosed quote %s at character %s.</source>
+        <translation>В командной строке не закрыта кавычка %s (символ %s).</translation>
+    </message>
+    <message>
         <source>The connection to the database server is back.</source>
         <translation>Связь с сервером базы данных восстановлена.</translation>
     </message>

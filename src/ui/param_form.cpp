@@ -2,6 +2,7 @@
 
 #include "engine/scheduler.h"
 #include "engine/task_host.h"
+#include "platform/command_line.h"
 #include "platform/strings.h"
 #include "reports/param_report.h"
 #include "store/running_tasks.h"
@@ -294,6 +295,14 @@ void TParamForm::Table1BeforePost(Table&) {
         // while it runs.
         messages_.showMessage(str::BadConditionNotation);
         malformed->setFocus();
+        throw AbortError();
+    }
+    // Every launch of a command with a quote left open would fail: refused, naming the quote.
+    if (const SplitCommandLine split = splitCommandLine(dm_.Table1Application.asString());
+        split.unclosedQuote) {
+        messages_.showText(
+            {str::CommandQuoteOpen, {std::string(1, split.quote), std::to_string(split.quoteAt)}});
+        EditApplication->setFocus();
         throw AbortError();
     }
     if (!settleHost()) {

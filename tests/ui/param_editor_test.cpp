@@ -613,31 +613,51 @@ class ParamEditorTest : public QObject, EditorHarness<TParamForm> {
         QCOMPARE(form->focusWidget() == condition, malformed);
     }
 
-    // The Host is stored as vektrinctl stores it; a name no workstation can have is refused.
-    void storingTakesTheHostAsVektrinctlDoes_data() {
+    // The Host is stored as vektrinctl stores it; a name no workstation can have is refused, as
+    // is a command whose quote is left open.
+    void storingTakesWhatVektrinctlTakes_data() {
+        QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("stored"); // "!": refused
+        QTest::addColumn<QString>("stored"); // "!": refused, the record keeps what it had
+        QTest::addColumn<QString>("said");
+        const QString badHost = QString::fromStdString(s(str::BadHostName));
         for (const auto& [typed, stored] :
              {std::pair{" Any", ""}, {"WS-1.lan", "WS-1.lan"}, {"*", "*"}, {"ws 1", "!"}})
-            QTest::newRow(typed) << QString(typed) << QString(stored);
+            QTest::newRow(typed) << "EditHost" << QString(typed) << QString(stored)
+                                 << (QString(stored) == "!" ? badHost : QString());
+        QTest::newRow("open quote")
+            << "EditApplication"
+            << "sh -c 'echo"
+            << "!" << QString::fromStdString(str::fill(str::CommandQuoteOpen, {"'", "7"}));
+        QTest::newRow("closed quotes") << "EditApplication"
+                                       << "sh -c 'echo \"a\"'"
+                                       << "sh -c 'echo \"a\"'" << QString();
     }
-    void storingTakesTheHostAsVektrinctlDoes() {
+    void storingTakesWhatVektrinctlTakes() {
+        QFETCH(QString, edit);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
+        QFETCH(QString, said);
         world->addTask("t");
         open();
-        auto* host = child<QLineEdit>("EditHost");
-        QTest::keyClicks(host, typed);
+        auto* field = child<QLineEdit>(edit.toUtf8().constData());
+        field->clear();
+        QTest::keyClicks(field, typed);
         child<QAbstractButton>("ButtonExit")->click();
         const bool refused = stored == "!";
-        QCOMPARE(messages(), refused ? std::vector<std::string>{s(str::BadHostName)}
-                                     : std::vector<std::string>{});
-        QCOMPARE(form->focusWidget() == host, refused);
+        QCOMPARE(messages(), said.isEmpty() ? std::vector<std::string>{}
+                                            : std::vector<std::string>{said.toStdString()});
+        QCOMPARE(form->focusWidget() == field, refused);
         RecordingMessages quiet;
         TDataCtrl file(world->tables(), quiet);
         file.Table1.first();
-        QCOMPARE(QString::fromStdString(file.Table1Host.asString()), refused ? "" : stored);
-        QCOMPARE(file.Table1Host.isNull(), refused || stored.isEmpty()); // "any" is no text
+        if (edit == "EditHost") {
+            QCOMPARE(QString::fromStdString(file.Table1Host.asString()), refused ? "" : stored);
+            QCOMPARE(file.Table1Host.isNull(), refused || stored.isEmpty()); // "any" is no text
+        } else {
+            QCOMPARE(QString::fromStdString(file.Table1Application.asString()),
+                     refused ? QString() : stored);
+        }
     }
 
     // The report walks the table and leaves it on the last record, which the window then shows.
