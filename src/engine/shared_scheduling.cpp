@@ -67,10 +67,23 @@ void Scheduler::releaseSharedResources() noexcept {
 bool Scheduler::taskIsHere() {
     if (!DataCtrl->database().shared()) return true;
     TDataCtrl& dm = *DataCtrl;
-    if (!task_host::placement(dm.Table1Host.asString(), config_.host).runsHere) return false;
+    const task_host::Placement place = task_host::placement(dm.Table1Host.asString(), config_.host);
+    if (!place.runsHere) return false;
+    const std::string lastHost = dm.Table1LastHost.asString();
+    const bool mine = text::lower(lastHost) == text::lower(config_.host);
+    const std::optional<CompletionCode> code = completionCode(dm.Table1EndCode);
     // A wait for resources is settled by the workstation that claimed the moment and began it.
-    if (completionCode(dm.Table1EndCode) == CompletionCode::WaitingForResources)
-        return text::lower(dm.Table1LastHost.asString()) == text::lower(config_.host);
+    if (code == CompletionCode::WaitingForResources) return mine;
+    // A run of a task for any workstation that another live one began stands for it, as a
+    // running instance does here: the task is not launched beside it.
+    if (code == CompletionCode::Runs && place.rule == task_host::HostRule::Any && !mine &&
+        !lastHost.empty()) {
+        try {
+            return !DataCtrl->database().shared()->hostRuns(lastHost);
+        } catch (const DatabaseError&) {
+            return false; // whether it still runs there cannot be known: not beside it
+        }
+    }
     return true;
 }
 

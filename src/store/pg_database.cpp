@@ -2,6 +2,7 @@
 
 #include "platform/location.h"
 #include "platform/strings.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -474,6 +475,19 @@ std::vector<SchedulerEntry> PgDatabase::liveSchedulers() {
                         PQgetvalue(r.get(), i, 2), PQgetvalue(r.get(), i, 3),
                         std::strtoll(PQgetvalue(r.get(), i, 4), nullptr, 10)});
     return live;
+}
+
+bool PgDatabase::hostRuns(const std::string& host) {
+    const auto now = std::chrono::steady_clock::now();
+    if (liveAsked_ == std::chrono::steady_clock::time_point{} ||
+        now - liveAsked_ > std::chrono::seconds(1)) {
+        std::set<std::string> live;
+        for (const SchedulerEntry& s : liveSchedulers())
+            live.insert(text::lower(s.host));
+        liveHosts_ = std::move(live);
+        liveAsked_ = now;
+    }
+    return liveHosts_.count(text::lower(host)) > 0;
 }
 
 bool PgDatabase::claim(std::int64_t task, const std::string& moment, const std::string& hostKey,

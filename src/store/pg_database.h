@@ -49,6 +49,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
                            std::int64_t pid) override;
     void notePass() override;
     std::vector<SchedulerEntry> liveSchedulers() override;
+    bool hostRuns(const std::string& host) override;
     bool claim(std::int64_t task, const std::string& moment, const std::string& hostKey,
                std::string& takenBy) override;
     std::optional<std::string> claimOf(std::int64_t task, const std::string& moment,
@@ -105,6 +106,8 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::set<int> resources_;
     std::chrono::steady_clock::time_point nextTry_{};
     std::chrono::milliseconds backoff_{500};
+    std::set<std::string> liveHosts_; // in lower case, as last asked
+    std::chrono::steady_clock::time_point liveAsked_{};
     std::uint64_t losses_ = 0;
     bool lossCounted_ = false; // of the connection lost now
     std::string lastLoss_;

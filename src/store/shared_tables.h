@@ -33,6 +33,8 @@ class SharedTables {
                                    std::int64_t pid) = 0;
     virtual void notePass() = 0;
     virtual std::vector<SchedulerEntry> liveSchedulers() = 0;
+    // Whether a live scheduler is registered for host (asked of the server at most once a second).
+    virtual bool hostRuns(const std::string& host) = 0;
 
     // Takes the moment of a task for this host: true when this call took it, else who had.
     // hostKey: empty, or the host for a task that every host runs.
