@@ -31,7 +31,7 @@ Maybe Vektrin runs already?</source>
     </message>
     <message>
         <source>The command string has an unclosed quote %s at character %s.</source>
-        <translation>В командной строке не закрыта кавычка %s (символ %s).</translation>
+        <translation>В командной строке не закрыта кавычка %s в позиции %s.</translation>
     </message>
     <message>
         <source>The connection to the database server is back.</source>
