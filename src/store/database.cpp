@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "platform/strings.h"
+#include "store/sql_quote.h"
 #include "store/sqlite_table.h"
 
 #include <algorithm>
@@ -16,21 +17,8 @@
 namespace vektrin {
 namespace {
 
-// SQL quoting: the quote character doubled inside.
-std::string quoted(const std::string& s, char quote) {
-    std::string out(1, quote);
-    for (char c : s) {
-        if (c == quote) out += quote;
-        out += c;
-    }
-    return out + quote;
-}
-
 std::string quoteLiteral(const std::string& s) {
-    return quoted(s, '\'');
-}
-std::string quoteIdentifier(const std::string& s) {
-    return quoted(s, '"');
+    return sqlQuoted(s, '\'');
 }
 
 // A file name as a URI, so that '?', '#' and '%' in a directory name stay part of the path.

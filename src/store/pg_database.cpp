@@ -3,6 +3,7 @@
 #include "platform/location.h"
 #include "platform/strings.h"
 #include "platform/text.h"
+#include "store/sql_quote.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,15 +21,6 @@ constexpr const char* ResourceLock = "1447379762";
 constexpr const char* SchemaLock = "1447379763";
 constexpr const char* ChangeChannel = "vektrin_changes";
 constexpr const char* RequestChannel = "vektrin_requests";
-
-std::string quoteIdentifier(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + '"';
-}
 
 std::string qualified(const std::string& table) {
     return std::string(Schema) + "." + quoteIdentifier(table);
@@ -246,6 +238,7 @@ void PgDatabase::connect() {
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) return;
     lossCounted_ = false;
+    requestsAnnounced_ = true; // those sent while this session did not listen
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
     // The server's side of the keepalives: a workstation that vanishes from the network ends its
     // session, and with it its resource holds, within about 11 seconds (no effect on a Unix
@@ -548,17 +541,6 @@ std::vector<SharedProtocolLine> PgDatabase::protocol(const std::string& host) {
     return lines;
 }
 
-bool PgDatabase::takeChangeNotices() {
-    if (!connected()) return false;
-    PQconsumeInput(conn_);
-    bool any = false;
-    while (PGnotify* n = PQnotifies(conn_)) {
-        any = true;
-        PQfreemem(n);
-    }
-    return any;
-}
-
 std::int64_t PgDatabase::sendRequest(const std::string& host, const std::string& request) {
     Transaction transaction(*this);
     PgResult r = exec("INSERT INTO vektrin.requests (host, request) VALUES (lower($1), $2) "
@@ -578,7 +560,10 @@ std::optional<std::string> PgDatabase::answerOf(std::int64_t id) {
 
 std::vector<std::pair<std::int64_t, std::string>> PgDatabase::takeRequests() {
     std::vector<std::pair<std::int64_t, std::string>> taken;
-    if (host_.empty()) return taken;
+    // Asked of the server only when a request was announced (or may have been, while away).
+    takeNotices();
+    if (host_.empty() || !requestsAnnounced_) return taken;
+    requestsAnnounced_ = false;
     PgResult r = exec("UPDATE vektrin.requests SET taken = now() WHERE host = lower($1) AND "
                       "taken IS NULL RETURNING id, request",
                       {host_});
@@ -594,11 +579,12 @@ void PgDatabase::answerRequest(std::int64_t id, const std::string& answer) {
 }
 
 void PgDatabase::takeNotices() {
-    takeChangeNotices();
-}
-
-int PgDatabase::changeNoticeSocket() {
-    return connected() ? PQsocket(conn_) : -1;
+    if (!connected()) return;
+    PQconsumeInput(conn_);
+    while (PGnotify* n = PQnotifies(conn_)) {
+        if (std::string(n->relname) == RequestChannel) requestsAnnounced_ = true;
+        PQfreemem(n);
+    }
 }
 
 } // namespace vektrin

@@ -75,10 +75,6 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     // A write of table by this connection: its own commits do not make the table stale.
     void noteWrite(const std::string& table);
     std::int64_t ownWrites(const std::string& table) const;
-    // The socket that becomes readable when another connection committed a change (LISTEN), for
-    // a window to show it at once; takeChangeNotices consumes them, true when any came.
-    int changeNoticeSocket();
-    bool takeChangeNotices();
     OpenMode mode() const { return mode_; }
 
   private:
@@ -106,6 +102,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::set<int> resources_;
     std::chrono::steady_clock::time_point nextTry_{};
     std::chrono::milliseconds backoff_{500};
+    bool requestsAnnounced_ = false;  // a NOTIFY of a request came since they were taken
     std::set<std::string> liveHosts_; // in lower case, as last asked
     std::chrono::steady_clock::time_point liveAsked_{};
     std::uint64_t losses_ = 0;

@@ -1,16 +1,13 @@
 #include "store/sqlite_table.h"
 
 #include "platform/strings.h"
+#include "store/sql_quote.h"
 
 #include <algorithm>
 #include <sqlite3.h>
 
 namespace vektrin {
 namespace {
-
-std::string quotedName(const std::string& name) {
-    return "\"" + name + "\"";
-}
 
 void bindValue(sqlite3_stmt* st, int param, const Value& v) {
     if (auto* n = std::get_if<std::int64_t>(&v))
@@ -89,7 +86,7 @@ SqliteTable::~SqliteTable() {
 }
 
 std::string SqliteTable::tableName() const {
-    return schema_ + "." + quotedName(name_);
+    return schema_ + "." + quoteIdentifier(name_);
 }
 
 sqlite3_stmt* SqliteTable::prepared(sqlite3_stmt*& slot, const std::string& sql) {
@@ -119,9 +116,9 @@ std::vector<StoredRow> SqliteTable::readRows() {
     std::string sql = "SELECT rowid";
     for (const auto& d : defs_)
         if (!d.calculated)
-            sql += db_.lacksColumn(schema_, d.name) ? ", NULL" : ", " + quotedName(d.name);
+            sql += db_.lacksColumn(schema_, d.name) ? ", NULL" : ", " + quoteIdentifier(d.name);
     sql += " FROM " + tableName() + " ORDER BY ";
-    sql += orderBy_.empty() ? "rowid" : quotedName(orderBy_) + ", rowid";
+    sql += orderBy_.empty() ? "rowid" : quoteIdentifier(orderBy_) + ", rowid";
     Statement st(db_.handle(), sql);
     std::vector<StoredRow> rows;
     int rc;
@@ -170,7 +167,7 @@ bool SqliteTable::updateRow(std::int64_t rowid, const FieldValues& fields) {
     if (!slot) {
         std::string sets;
         for (int index : set)
-            sets += (sets.empty() ? "" : ", ") + quotedName(defs_[index].name) + " = ?";
+            sets += (sets.empty() ? "" : ", ") + quoteIdentifier(defs_[index].name) + " = ?";
         sql = "UPDATE " + tableName() + " SET " + sets + " WHERE rowid = ?";
     }
     sqlite3_stmt* st = prepared(slot, sql);
@@ -186,7 +183,7 @@ std::int64_t SqliteTable::insertRow(const std::vector<Value>& values) {
     std::string cols, params;
     for (const auto& d : defs_) {
         if (d.calculated) continue;
-        cols += (cols.empty() ? "" : ", ") + quotedName(d.name);
+        cols += (cols.empty() ? "" : ", ") + quoteIdentifier(d.name);
         params += params.empty() ? "?" : ", ?";
     }
     sqlite3_stmt* st = prepared(insertStmt_, "INSERT INTO " + tableName() + " (" + cols +
