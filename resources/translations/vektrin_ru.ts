@@ -38,6 +38,18 @@ Maybe Vektrin runs already?</source>
         <translation>Связь с сервером базы данных восстановлена.</translation>
     </message>
     <message>
+        <source>Task &lt;%s&gt; runs on the workstation %s only.</source>
+        <translation>Задача &lt;%s&gt; выполняется только на компьютере %s.</translation>
+    </message>
+    <message>
+        <source>Task &lt;%s&gt; was started on the workstation %s this minute.</source>
+        <translation>Задача &lt;%s&gt; уже запущена в эту минуту на компьютере %s.</translation>
+    </message>
+    <message>
+        <source>Task &lt;%s&gt; is not started: the database server cannot be reached.</source>
+        <translation>Задача &lt;%s&gt; не запущена: сервер базы данных недоступен.</translation>
+    </message>
+    <message>
         <source>Another scheduler holds the protocol %s.</source>
         <translation>Другой планировщик уже ведёт протокол %s.</translation>
     </message>

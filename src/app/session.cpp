@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -86,6 +87,43 @@ QJsonObject askSocket(const std::string& path, const QJsonObject& request) {
     }
     return QJsonDocument::fromJson(answer.left(answer.indexOf('\n'))).object();
 }
+
+// The notices of a shared database taken as they come rather than at the next second: another
+// workstation's change shows at once and a request for this one is answered at once. A
+// reconnection brings another socket; it is looked up each second.
+class ServerNoticeWatch {
+  public:
+    explicit ServerNoticeWatch(Scheduler& scheduler) : scheduler_(scheduler) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { follow(); });
+        timer_.start(1000);
+        follow();
+    }
+
+  private:
+    void follow() {
+        const int fd = scheduler_.noticeSocket();
+        if (notifier_ && fd == fd_) {
+            notifier_->setEnabled(true);
+            return;
+        }
+        notifier_.reset();
+        fd_ = fd;
+        if (fd < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+            // During a pass (its box open) the notices wait for the next second; a lost
+            // connection's socket would read as ready until it is replaced.
+            if (!scheduler_.passRunning()) scheduler_.takeServerNotices();
+            if (scheduler_.passRunning() || scheduler_.noticeSocket() != fd_)
+                notifier_->setEnabled(false);
+        });
+    }
+
+    Scheduler& scheduler_;
+    QTimer timer_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    int fd_ = -1;
+};
 
 } // namespace
 
@@ -191,6 +229,8 @@ int serveScheduler(QCoreApplication& app, Scheduler& scheduler, QObject* context
                                               "\n")
                                 : answer.toStdString();
     });
+
+    ServerNoticeWatch notices(scheduler);
 
     // A desktop logout quits the application: the tasks are interrupted and the closing line
     // written.

@@ -60,6 +60,8 @@ OperatorAnswer runNow(Scheduler& s, const std::string& name) {
         return {false, std::string(str::TooManyTasks)};
     case RunOutcome::LaunchError:
         return {false, std::string(str::LaunchErrorPrefix) + result.launchError};
+    case RunOutcome::NotHere:
+        return {false, result.launchError};
     case RunOutcome::NoTask:
         break;
     }

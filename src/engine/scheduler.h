@@ -75,6 +75,7 @@ enum class RunOutcome {
     SetWaiting,       // the same, and it waits for them (code 7)
     NoFreeSlot,       // every slot is taken: nothing changed
     LaunchError,      // the process could not be made (code 12)
+    NotHere,          // the operator's run is another workstation's, or needs the lost server
     NoTask,           // the table is empty
 };
 
@@ -84,7 +85,7 @@ enum class LaunchBy { Operator, Scheduler };
 
 struct RunNowResult {
     RunOutcome outcome = RunOutcome::NoTask;
-    std::string launchError; // for LaunchError: the text the operator is shown
+    std::string launchError; // for LaunchError and NotHere: the text the operator is shown
 };
 
 class Scheduler : public ConditionEnvironment {
@@ -195,6 +196,11 @@ class Scheduler : public ConditionEnvironment {
     void answerRemoteRequestsWith(std::function<std::string(const std::string&)> answer) {
         remoteAnswer_ = std::move(answer);
     }
+    // On a shared task list, the notices of the server taken as they come (the socket of
+    // noticeSocket has one): another workstation's change shows in the task table, a request for
+    // this one is answered. Waits for the next second during a pass.
+    void takeServerNotices();
+    int noticeSocket();
     WindowSystem& windows() { return windows_; }
     // Where the runs' output is kept (empty: nowhere).
     const std::string& outputDirectory() const { return output_.root(); }
@@ -367,6 +373,9 @@ class Scheduler : public ConditionEnvironment {
     // made the row launches it (once per host for a task of every host). True without a shared
     // list.
     bool claimLaunch(DateTime due);
+    // The operator's run of the current task on a shared list: why not here (a task of another
+    // workstation, one another workstation's operator ran this minute, or the server away).
+    std::optional<OperatorText> claimOperatorRun();
     struct UnsentClaim {
         std::int32_t appId;
         std::string moment, hostKey;
@@ -385,6 +394,7 @@ class Scheduler : public ConditionEnvironment {
     std::uint64_t lossesSeen_ = 0; // the connection losses said
     std::function<std::string(const std::string&)> remoteAnswer_;
     void answerRemoteRequests(SharedTables& shared);
+    void serverNotices(SharedTables& shared);
 };
 
 } // namespace vektrin

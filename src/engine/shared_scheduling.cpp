@@ -87,6 +87,34 @@ bool Scheduler::taskIsHere() {
     return true;
 }
 
+std::optional<OperatorText> Scheduler::claimOperatorRun() {
+    SharedTables* shared = DataCtrl->database().shared();
+    if (!shared) return std::nullopt;
+    TDataCtrl& dm = *DataCtrl;
+    const std::string name = dm.Table1AppName.asString();
+    const task_host::Placement place = task_host::placement(dm.Table1Host.asString(), config_.host);
+    if (!place.runsHere)
+        return OperatorText{str::RunNowElsewhere, {name, dm.Table1Host.asString()}};
+    // Its own key beside the scheduled moment of the minute: the operator's run neither takes
+    // nor needs that one. A second run from this workstation is the operator's to decide.
+    const auto appId = static_cast<std::int32_t>(dm.Table1AppID.asInteger());
+    const std::string moment = task_host::claimMoment(clock_.now()) + " now";
+    const std::string hostKey =
+        place.claim == task_host::Claim::OncePerHost ? place.claimHost : std::string();
+    std::string takenBy;
+    try {
+        if (!serverLost_ && !shared->claim(appId, moment, hostKey, takenBy) &&
+            text::lower(takenBy) != text::lower(config_.host))
+            return OperatorText{str::RunNowTakenElsewhere, {name, takenBy}};
+        if (!serverLost_) return std::nullopt;
+    } catch (const DatabaseError&) {
+        // The loss of the connection is said by watchServer.
+    }
+    if (place.claimBeforeLaunch) return OperatorText{str::RunNowServerAway, {name}};
+    unsentClaims_.push_back({appId, moment, hostKey});
+    return std::nullopt;
+}
+
 bool Scheduler::claimLaunch(DateTime due) {
     SharedTables* shared = DataCtrl->database().shared();
     if (!shared) return true;
@@ -195,12 +223,31 @@ void Scheduler::watchServer() {
     }
     sendClaims(*shared);
     sendProtocolLines(*shared);
-    answerRemoteRequests(*shared);
+    serverNotices(*shared);
+}
+
+int Scheduler::noticeSocket() {
+    SharedTables* shared = DataCtrl ? DataCtrl->database().shared() : nullptr;
+    return shared && !serverLost_ ? shared->noticeSocket() : -1;
+}
+
+void Scheduler::takeServerNotices() {
+    SharedTables* shared = DataCtrl ? DataCtrl->database().shared() : nullptr;
+    if (shared && !serverLost_ && !passRunning()) serverNotices(*shared);
+}
+
+void Scheduler::serverNotices(SharedTables& shared) {
+    try {
+        // The version of the table is asked all the same: the notice only says when.
+        if (shared.takeNotices()) DataCtrl->Table1.refreshIfChanged();
+    } catch (const DatabaseError&) {
+        // Met again, and said, by the next second's pass.
+    }
+    answerRemoteRequests(shared);
 }
 
 void Scheduler::answerRemoteRequests(SharedTables& shared) {
     try {
-        shared.takeNotices();
         if (!remoteAnswer_) return;
         for (const auto& [id, request] : shared.takeRequests())
             shared.answerRequest(id, remoteAnswer_(request));

@@ -39,6 +39,15 @@ RunNowResult Scheduler::RunNowClick(LaunchBy by) {
     TDataCtrl& dm = *DataCtrl;
     Table& t = dm.Table1;
     if (t.isEmpty()) return {RunOutcome::NoTask, {}};
+    if (by == LaunchBy::Operator) {
+        if (const std::optional<OperatorText> notHere = claimOperatorRun()) {
+            if (messages_.sink)
+                messages_.sink->push_back(notHere->english());
+            else
+                port_.showText(*notHere, MessageKind::Plain);
+            return {RunOutcome::NotHere, notHere->english()};
+        }
+    }
     EditGuard guard(t);
     const std::string name = dm.Table1AppName.asString();
     const ResourceMask conflicts = resource_rule::needed(dm.Table1Conflicts.asInteger());

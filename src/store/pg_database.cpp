@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <libpq-fe.h>
+#include <utility>
 
 namespace vektrin {
 namespace {
@@ -238,7 +239,9 @@ void PgDatabase::connect() {
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) return;
     lossCounted_ = false;
-    requestsAnnounced_ = true; // those sent while this session did not listen
+    // What was announced while this session did not listen.
+    requestsAnnounced_ = true;
+    changesAnnounced_ = true;
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
     // The server's side of the keepalives: a workstation that vanishes from the network ends its
     // session, and with it its resource holds, within about 11 seconds (no effect on a Unix
@@ -246,7 +249,7 @@ void PgDatabase::connect() {
     PGresult* r = PQexec(conn_, ("SET lock_timeout = " + std::to_string(lockTimeoutMs_) +
                                  "; SET tcp_keepalives_idle = 5; SET tcp_keepalives_interval = 2; "
                                  "SET tcp_keepalives_count = 3; LISTEN " +
-                                 ChangeChannel)
+                                 ChangeChannel + "; LISTEN " + RequestChannel)
                                     .c_str());
     PQclear(r);
 }
@@ -286,11 +289,7 @@ void PgDatabase::restoreSession() {
     const std::string message =
         firstLine(result && *PQresultErrorMessage(result) ? PQresultErrorMessage(result)
                                                           : PQerrorMessage(conn_));
-    if (!connected() && !lossCounted_) {
-        lossCounted_ = true;
-        ++losses_;
-        lastLoss_ = message;
-    }
+    if (!connected()) countLoss(message);
     const std::string s = state ? state : "";
     if (s == "23505") throw DatabaseError(KeyViolationCode, "Key violation");
     if (s == "23514") throw DatabaseError(MaxValueErrorCode, "Maximum validity check failed");
@@ -561,7 +560,7 @@ std::optional<std::string> PgDatabase::answerOf(std::int64_t id) {
 std::vector<std::pair<std::int64_t, std::string>> PgDatabase::takeRequests() {
     std::vector<std::pair<std::int64_t, std::string>> taken;
     // Asked of the server only when a request was announced (or may have been, while away).
-    takeNotices();
+    readNotices();
     if (host_.empty() || !requestsAnnounced_) return taken;
     requestsAnnounced_ = false;
     PgResult r = exec("UPDATE vektrin.requests SET taken = now() WHERE host = lower($1) AND "
@@ -578,13 +577,33 @@ void PgDatabase::answerRequest(std::int64_t id, const std::string& answer) {
     exec("UPDATE vektrin.requests SET answer = $2 WHERE id = $1", {std::to_string(id), answer});
 }
 
-void PgDatabase::takeNotices() {
+void PgDatabase::countLoss(const std::string& why) {
+    if (lossCounted_) return;
+    lossCounted_ = true;
+    ++losses_;
+    lastLoss_ = why;
+}
+
+void PgDatabase::readNotices() {
     if (!connected()) return;
-    PQconsumeInput(conn_);
+    // The server's end of the connection reads as input too.
+    if (!PQconsumeInput(conn_) && !connected()) countLoss(firstLine(PQerrorMessage(conn_)));
     while (PGnotify* n = PQnotifies(conn_)) {
-        if (std::string(n->relname) == RequestChannel) requestsAnnounced_ = true;
+        const std::string channel = n->relname;
+        if (channel == RequestChannel) requestsAnnounced_ = true;
+        // This connection's own writes are counted as it makes them.
+        if (channel == ChangeChannel && n->be_pid != PQbackendPID(conn_)) changesAnnounced_ = true;
         PQfreemem(n);
     }
+}
+
+bool PgDatabase::takeNotices() {
+    readNotices();
+    return std::exchange(changesAnnounced_, false);
+}
+
+int PgDatabase::noticeSocket() const {
+    return connected() ? PQsocket(conn_) : -1;
 }
 
 } // namespace vektrin

@@ -63,7 +63,8 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::optional<std::string> answerOf(std::int64_t id) override;
     std::vector<std::pair<std::int64_t, std::string>> takeRequests() override;
     void answerRequest(std::int64_t id, const std::string& answer) override;
-    void takeNotices() override;
+    bool takeNotices() override;
+    int noticeSocket() const override;
     bool connected() const override;
     bool reconnect() override;
     std::uint64_t connectionLosses() const override { return losses_; }
@@ -86,6 +87,9 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     // Takes again what ended with a lost connection: the registration and the resources.
     void restoreSession();
     [[noreturn]] void fail(pg_result* result);
+    // Reads what came on the connection and notes what its notices announce.
+    void readNotices();
+    void countLoss(const std::string& why);
 
     std::string location_;
     std::string shown_;
@@ -103,6 +107,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     std::chrono::steady_clock::time_point nextTry_{};
     std::chrono::milliseconds backoff_{500};
     bool requestsAnnounced_ = false;  // a NOTIFY of a request came since they were taken
+    bool changesAnnounced_ = false;   // one of another connection's change, since takeNotices
     std::set<std::string> liveHosts_; // in lower case, as last asked
     std::chrono::steady_clock::time_point liveAsked_{};
     std::uint64_t losses_ = 0;

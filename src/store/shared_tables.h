@@ -61,8 +61,11 @@ class SharedTables {
     // The requests for this scheduler's host that no one has taken yet, taken now.
     virtual std::vector<std::pair<std::int64_t, std::string>> takeRequests() = 0;
     virtual void answerRequest(std::int64_t id, const std::string& answer) = 0;
-    // Consumes the notices that came on the connection, which would pile up in memory otherwise.
-    virtual void takeNotices() = 0;
+    // Consumes the notices that came on the connection, which would pile up in memory otherwise:
+    // true when one since the last call said that another connection changed the tables.
+    virtual bool takeNotices() = 0;
+    // The connection's socket, readable when a notice comes; -1 without a connection.
+    virtual int noticeSocket() const = 0;
 
     // Whether the server answers; a lost one is tried again now and then (see reconnect).
     virtual bool connected() const = 0;

@@ -17,8 +17,12 @@ class PgServer {
 
     // A new empty database: its connection URI.
     std::string createDatabase();
-    // The URI of a database, with the user the server knows.
+    // The URI of a database, with the user the server knows; and the database a URI names.
     std::string uri(const std::string& database) const;
+    static std::string databaseOf(const std::string& uri) {
+        const std::size_t from = uri.find(":///") + 4;
+        return uri.substr(from, uri.find('?') - from);
+    }
     // Stops the server (fast shutdown: every session ends) and starts it again.
     bool restart();
     void stop();
