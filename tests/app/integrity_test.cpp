@@ -3,6 +3,7 @@
 // moments, the tables read afterwards by a fresh connection as the next program would read them.
 
 #include "app/control_world.h"
+#include "support/pg_server.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <sqlite3.h>
 #include <thread>
@@ -55,12 +57,9 @@ std::vector<std::string> query(const std::string& tables, const std::string& sql
     return rows;
 }
 
-// Alternating --stopped and --no-stopped while the scheduler launches the task and records its
-// ends as fast as it can: each value set must still be there when the next set comes.
-TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
-    ControlWorld world;
-    if (access(ControlWorld::bin("vektrin").c_str(), X_OK) != 0)
-        GTEST_SKIP() << "vektrin was not built";
+// The sets of a loop of vektrinctl against a scheduler on the same record; stopped reads the
+// record's Stopped as the next program would.
+void lostSets(ControlWorld& world, const std::function<std::vector<std::string>()>& stopped) {
     // A year long gone: only the runs asked for launch it.
     ASSERT_EQ(world.ctl({"add", "loop", "--command", "true", "--yearly", "--from", "2001-01-01"})
                   .exitCode,
@@ -73,9 +72,6 @@ TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
             test::askSocket(socket, R"({"command": "run", "task": "loop"})"
                                     "\n");
     });
-    const auto stopped = [&] {
-        return query(world.tables(), "SELECT Stopped FROM Vektrin WHERE AppName = 'loop'");
-    };
     int lost = 0;
     std::string expected = "0";
     for (int i = 0; i < rounds(300); ++i) {
@@ -90,6 +86,30 @@ TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
     if (stopped() != std::vector<std::string>{expected}) ++lost;
     EXPECT_EQ(lost, 0);
     EXPECT_EQ(world.stop(), 0);
+}
+
+// Alternating --stopped and --no-stopped while the scheduler launches the task and records its
+// ends as fast as it can: each value set must still be there when the next set comes.
+TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
+    if (access(ControlWorld::bin("vektrin").c_str(), X_OK) != 0)
+        GTEST_SKIP() << "vektrin was not built";
+    std::string reason;
+    test::PgServer* server = test::PgServer::shared(reason);
+    for (const bool onServer : {false, true}) {
+        if (onServer && !server) GTEST_SKIP() << "on a database server: " << reason;
+        SCOPED_TRACE(onServer ? "on a database server" : "in table files");
+        ControlWorld world;
+        const std::string uri = onServer ? server->createDatabase() : "";
+        if (onServer) test::writeFile(world.aliases(), "[Control]\npath=" + uri + "\n");
+        lostSets(world, [&] {
+            return onServer
+                       ? std::vector<std::string>{server->query(
+                             test::PgServer::databaseOf(uri),
+                             R"(SELECT "Stopped" FROM vektrin."Vektrin" WHERE "AppName" = 'loop')")}
+                       : query(world.tables(),
+                               "SELECT Stopped FROM Vektrin WHERE AppName = 'loop'");
+        });
+    }
 }
 
 // ----------------------------------------------------------------------- killed at any moment
