@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <csignal>
+#include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -111,6 +112,30 @@ void BM_ChangeSeenByAnotherWorkstation(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ChangeSeenByAnotherWorkstation)->Unit(benchmark::kMicrosecond);
+
+// The same through the notice, as a scheduler's event loop takes it: the reader waits on its
+// connection's socket (no polling of the version), takes the notice, and reads the table again.
+void BM_ChangeShownThroughItsNotice(benchmark::State& state) {
+    const std::string uri = serverDatabase(state);
+    if (uri.empty()) return;
+    addTasks(uri, 1);
+    test::RecordingMessages messages;
+    TDataCtrl writer(uri, messages), reader(uri, messages);
+    SharedTables& notices = *reader.database().shared();
+    reader.Table1.first();
+    int round = 0;
+    for (auto _ : state) {
+        writer.Table1.first();
+        writer.Table1.edit();
+        writer.Table1ExitCode.setInteger(++round);
+        writer.Table1.post();
+        for (pollfd p{notices.noticeSocket(), POLLIN, 0}; !notices.takeNotices();)
+            if (poll(&p, 1, 5000) != 1) return state.SkipWithError("no notice came");
+        reader.Table1.refreshIfChanged();
+        if (reader.Table1ExitCode.asInteger() != round) return state.SkipWithError("not shown");
+    }
+}
+BENCHMARK(BM_ChangeShownThroughItsNotice)->Unit(benchmark::kMicrosecond);
 
 // A workstation killed while its task holds resource 1: how long until another one may take it.
 void BM_KilledWorkstationsHoldEnds(benchmark::State& state) {

@@ -11,7 +11,6 @@
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <sqlite3.h>
 #include <thread>
@@ -57,37 +56,6 @@ std::vector<std::string> query(const std::string& tables, const std::string& sql
     return rows;
 }
 
-// The sets of a loop of vektrinctl against a scheduler on the same record; stopped reads the
-// record's Stopped as the next program would.
-void lostSets(ControlWorld& world, const std::function<std::vector<std::string>()>& stopped) {
-    // A year long gone: only the runs asked for launch it.
-    ASSERT_EQ(world.ctl({"add", "loop", "--command", "true", "--yearly", "--from", "2001-01-01"})
-                  .exitCode,
-              0);
-    world.start();
-    const std::string socket = world.socketPath();
-    std::atomic<bool> done{false};
-    std::thread runner([&] {
-        while (!done)
-            test::askSocket(socket, R"({"command": "run", "task": "loop"})"
-                                    "\n");
-    });
-    int lost = 0;
-    std::string expected = "0";
-    for (int i = 0; i < rounds(300); ++i) {
-        if (stopped() != std::vector<std::string>{expected}) ++lost;
-        expected = i % 2 == 0 ? "1" : "0";
-        const auto o = world.ctl({"set", "loop", i % 2 == 0 ? "--stopped" : "--no-stopped"});
-        ASSERT_EQ(o.exitCode, 0) << o.err;
-    }
-    done = true;
-    runner.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // the last ends are recorded
-    if (stopped() != std::vector<std::string>{expected}) ++lost;
-    EXPECT_EQ(lost, 0);
-    EXPECT_EQ(world.stop(), 0);
-}
-
 // Alternating --stopped and --no-stopped while the scheduler launches the task and records its
 // ends as fast as it can: each value set must still be there when the next set comes.
 TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
@@ -101,14 +69,41 @@ TEST(Integrity, NoSetIsLostWhileTheSchedulerWritesTheSameRecord) {
         ControlWorld world;
         const std::string uri = onServer ? server->createDatabase() : "";
         if (onServer) test::writeFile(world.aliases(), "[Control]\npath=" + uri + "\n");
-        lostSets(world, [&] {
+        // A year long gone: only the runs asked for launch it.
+        ASSERT_EQ(
+            world.ctl({"add", "loop", "--command", "true", "--yearly", "--from", "2001-01-01"})
+                .exitCode,
+            0);
+        world.start();
+        const std::string socket = world.socketPath();
+        std::atomic<bool> done{false};
+        std::thread runner([&] {
+            while (!done)
+                test::askSocket(socket, R"({"command": "run", "task": "loop"})"
+                                        "\n");
+        });
+        const auto stopped = [&] {
             return onServer
                        ? std::vector<std::string>{server->query(
                              test::PgServer::databaseOf(uri),
                              R"(SELECT "Stopped" FROM vektrin."Vektrin" WHERE "AppName" = 'loop')")}
                        : query(world.tables(),
                                "SELECT Stopped FROM Vektrin WHERE AppName = 'loop'");
-        });
+        };
+        int lost = 0;
+        std::string expected = "0";
+        for (int i = 0; i < rounds(300); ++i) {
+            if (stopped() != std::vector<std::string>{expected}) ++lost;
+            expected = i % 2 == 0 ? "1" : "0";
+            const auto o = world.ctl({"set", "loop", i % 2 == 0 ? "--stopped" : "--no-stopped"});
+            ASSERT_EQ(o.exitCode, 0) << o.err;
+        }
+        done = true;
+        runner.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // the last ends are recorded
+        if (stopped() != std::vector<std::string>{expected}) ++lost;
+        EXPECT_EQ(lost, 0);
+        EXPECT_EQ(world.stop(), 0);
     }
 }
 

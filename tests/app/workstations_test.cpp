@@ -14,8 +14,9 @@ namespace {
 
 using test::ControlWorld;
 
-// Each moment of a task for any workstation runs once, one for each of them on each, one pinned
-// only where it is pinned; two tasks that share a resource never run at once, wherever they run.
+// For three minutes, each moment of twenty tasks for any workstation runs once (in the runs and in
+// both protocols together), one for each of them on each, one pinned only where it is pinned; two
+// tasks that share a resource never run at once, wherever they run.
 TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
     std::string reason;
     test::PgServer* server = test::PgServer::shared(reason);
@@ -34,7 +35,8 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
         ASSERT_EQ(o.exitCode, 0) << o.err;
     };
     ASSERT_EQ(alpha.ctl({"resource", "add", "1", "printer"}).exitCode, 0);
-    add("any", "echo any $VEKTRIN_HOST", {});
+    for (int i = 1; i <= 20; ++i)
+        add("any" + std::to_string(i), "echo any" + std::to_string(i) + " $VEKTRIN_HOST", {});
     add("each", "echo each $VEKTRIN_HOST", {"--run-on", "*"});
     add("pinned", "echo pinned $VEKTRIN_HOST", {"--run-on", "beta"});
     for (const char* name : {"print1", "print2"})
@@ -50,30 +52,44 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
     EXPECT_NE(remote.out.find("\"pid\": " + std::to_string(beta.vektrinPid())), std::string::npos)
         << remote.out;
     EXPECT_EQ(alpha.ctl({"-H", "gamma", "status"}, {}, {"VEKTRIN_HOST=alpha"}).exitCode, 3);
-    // A minute's pass and the runs it launched.
-    for (int i = 0; i < 750 && test::readFile(runs).find("each") == std::string::npos; ++i)
+    // Three minutes' passes and the runs they launched.
+    const auto count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (std::size_t at = text.find(what); at != std::string::npos;
+             at = text.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    for (int i = 0; i < 2500 && count(test::readFile(runs), "each alpha") < 3; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::seconds(4));
+    // A request sent later is heard too.
+    EXPECT_EQ(alpha.ctl({"-H", "beta", "status"}, {}, {"VEKTRIN_HOST=alpha"}).exitCode, 0);
     EXPECT_EQ(alpha.stop(), 0);
     EXPECT_EQ(beta.stop(), 0);
 
-    std::map<std::string, int> count;
+    std::map<std::string, int> ran;
     int open = 0, most = 0;
     std::istringstream lines(test::readFile(runs));
     for (std::string line; std::getline(lines, line);) {
-        ++count[line];
+        ++ran[line];
         if (line == "start") most = std::max(most, ++open);
         if (line == "end") --open;
     }
-    // One minute, unless the start fell so late in one that the next one's pass came too.
-    const int minutes = count["each alpha"];
+    // Three minutes, or four when the start fell so late in one that the next one's pass came too.
+    const int minutes = ran["each alpha"];
     ASSERT_GE(minutes, 1);
-    EXPECT_EQ(count["each beta"], minutes);
-    EXPECT_EQ(count["any alpha"] + count["any beta"], minutes);
-    EXPECT_EQ(count["pinned beta"], minutes);
-    EXPECT_EQ(count["pinned alpha"], 0);
+    EXPECT_EQ(ran["each beta"], minutes);
+    const std::string protocols = alpha.log() + beta.log();
+    for (int i = 1; i <= 20; ++i) {
+        const std::string name = "any" + std::to_string(i);
+        EXPECT_EQ(ran[name + " alpha"] + ran[name + " beta"], minutes) << name;
+        EXPECT_EQ(count(protocols, "Executes <" + name + ">"), minutes) << name << " in both logs";
+    }
+    EXPECT_EQ(ran["pinned beta"], minutes);
+    EXPECT_EQ(ran["pinned alpha"], 0);
     EXPECT_EQ(most, 1) << test::readFile(runs);
-    EXPECT_GE(count["start"], minutes);
+    EXPECT_GE(ran["start"], minutes);
 }
 
 } // namespace
