@@ -224,6 +224,11 @@ void Scheduler::watchServer() {
     sendClaims(*shared);
     sendProtocolLines(*shared);
     serverNotices(*shared);
+    try {
+        shared->noteAlive();
+    } catch (const DatabaseError&) {
+        // The loss of the connection is said by watchServer.
+    }
 }
 
 int Scheduler::noticeSocket() {

@@ -19,6 +19,9 @@ constexpr const char* Schema = "vektrin";
 // Advisory lock classes: a host's scheduler, a resource, the making of the schema.
 constexpr const char* SchedulerLock = "1447379761";
 constexpr const char* ResourceLock = "1447379762";
+// How long a scheduler's resource holds outlive its connection: it may be back within the
+// reconnection's backoff, its task still running, as from a restart of the server.
+constexpr const char* HoldGraceSeconds = "30";
 constexpr const char* SchemaLock = "1447379763";
 constexpr const char* ChangeChannel = "vektrin_changes";
 constexpr const char* RequestChannel = "vektrin_requests";
@@ -275,13 +278,26 @@ bool PgDatabase::reconnect() {
 }
 
 void PgDatabase::restoreSession() {
-    if (!host_.empty() && !registerScheduler(host_, version_, pid_))
+    if (host_.empty()) return;
+    if (!takeHost(host_))
         throw DatabaseError(ServerFailureCode,
                             "another scheduler registered for " + host_ + " meanwhile");
     const std::set<int> held = std::move(resources_);
     resources_.clear();
+    std::string kept = "0";
     for (int n : held)
-        holdResource(n);
+        if (holdResource(n)) kept += "," + std::to_string(n);
+    // Those given back while the connection was lost.
+    exec("DELETE FROM vektrin.holds WHERE lower(host) = lower($1) AND resource NOT IN (" + kept +
+             ")",
+         {host_});
+}
+
+bool PgDatabase::takeHost(const std::string& host) {
+    PgResult r =
+        exec(std::string("SELECT pg_try_advisory_lock(") + SchedulerLock + ", hashtext(lower($1)))",
+             {host});
+    return std::string(PQgetvalue(r.get(), 0, 0)) == "t";
 }
 
 [[noreturn]] void PgDatabase::fail(pg_result* result) {
@@ -384,6 +400,9 @@ void PgDatabase::makeSchema() {
     exec("CREATE TABLE IF NOT EXISTS vektrin.schedulers (host text PRIMARY KEY, "
          "version text NOT NULL, started timestamptz NOT NULL, last_pass timestamptz, "
          "pid bigint NOT NULL)");
+    exec("ALTER TABLE vektrin.schedulers ADD COLUMN IF NOT EXISTS seen timestamptz");
+    exec("CREATE TABLE IF NOT EXISTS vektrin.holds (resource integer PRIMARY KEY, host text NOT "
+         "NULL)");
     exec("CREATE TABLE IF NOT EXISTS vektrin.claims (task bigint NOT NULL, moment text NOT NULL, "
          "host_key text NOT NULL DEFAULT '', taken_by text NOT NULL, "
          "taken_at timestamptz NOT NULL DEFAULT now(), PRIMARY KEY (task, moment, host_key))");
@@ -435,10 +454,9 @@ std::unique_ptr<TableBackend> PgDatabase::openTable(const std::string&, const st
 
 bool PgDatabase::registerScheduler(const std::string& host, const std::string& version,
                                    std::int64_t pid) {
-    PgResult r =
-        exec(std::string("SELECT pg_try_advisory_lock(") + SchedulerLock + ", hashtext(lower($1)))",
-             {host});
-    if (std::string(PQgetvalue(r.get(), 0, 0)) != "t") return false;
+    if (!takeHost(host)) return false;
+    // What an earlier run of this host held went with it.
+    exec("DELETE FROM vektrin.holds WHERE lower(host) = lower($1)", {host});
     exec("INSERT INTO vektrin.schedulers (host, version, started, pid) VALUES ($1, $2, now(), $3) "
          "ON CONFLICT (host) DO UPDATE SET version = $2, started = now(), last_pass = NULL, "
          "pid = $3",
@@ -508,17 +526,52 @@ void PgDatabase::pruneClaims(int days) {
 
 bool PgDatabase::holdResource(int resource) {
     if (resources_.count(resource)) return true;
-    PgResult r = exec(std::string("SELECT pg_try_advisory_lock(") + ResourceLock + ", $1)",
-                      {std::to_string(resource)});
+    const std::string n = std::to_string(resource);
+    PgResult r = exec(std::string("SELECT pg_try_advisory_lock(") + ResourceLock + ", $1)", {n});
     if (std::string(PQgetvalue(r.get(), 0, 0)) != "t") return false;
+    try {
+        // The lock is free, but another scheduler that lost its connection may still run the
+        // task that held it.
+        PgResult standing = exec(
+            std::string("SELECT 1 FROM vektrin.holds h JOIN vektrin.schedulers s ON lower(s.host) "
+                        "= lower(h.host) WHERE h.resource = $1 AND lower(h.host) <> lower($2) AND "
+                        "s.seen > now() - make_interval(secs => ") +
+                HoldGraceSeconds + ")",
+            {n, host_});
+        if (PQntuples(standing.get()) > 0) {
+            exec(std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", $1)", {n});
+            return false;
+        }
+        if (!host_.empty()) {
+            exec("INSERT INTO vektrin.holds (resource, host) VALUES ($1, $2) ON CONFLICT "
+                 "(resource) DO UPDATE SET host = $2",
+                 {n, host_});
+            exec("UPDATE vektrin.schedulers SET seen = now() WHERE host = $1", {host_});
+        }
+    } catch (const DatabaseError&) {
+        if (connected())
+            PQclear(PQexec(
+                conn_, (std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", " + n + ")")
+                           .c_str()));
+        throw;
+    }
     resources_.insert(resource);
     return true;
 }
 
 void PgDatabase::releaseResource(int resource) {
     if (!resources_.erase(resource) || !connected()) return;
-    exec(std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", $1)",
-         {std::to_string(resource)});
+    const std::string n = std::to_string(resource);
+    exec("DELETE FROM vektrin.holds WHERE resource = $1 AND lower(host) = lower($2)", {n, host_});
+    exec(std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", $1)", {n});
+}
+
+void PgDatabase::noteAlive() {
+    if (host_.empty() || resources_.empty() || !connected()) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - aliveSaid_ < std::chrono::seconds(1)) return;
+    aliveSaid_ = now;
+    exec("UPDATE vektrin.schedulers SET seen = now() WHERE host = $1", {host_});
 }
 
 void PgDatabase::appendProtocol(const std::vector<std::string>& lines) {

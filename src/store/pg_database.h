@@ -57,6 +57,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     void pruneClaims(int days) override;
     bool holdResource(int resource) override;
     void releaseResource(int resource) override;
+    void noteAlive() override;
     void appendProtocol(const std::vector<std::string>& lines) override;
     std::vector<SharedProtocolLine> protocol(const std::string& host) override;
     std::int64_t sendRequest(const std::string& host, const std::string& request) override;
@@ -86,6 +87,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     void makeSchema();
     // Takes again what ended with a lost connection: the registration and the resources.
     void restoreSession();
+    bool takeHost(const std::string& host);
     [[noreturn]] void fail(pg_result* result);
     // Reads what came on the connection and notes what its notices announce.
     void readNotices();
@@ -110,6 +112,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     bool changesAnnounced_ = false;   // one of another connection's change, since takeNotices
     std::set<std::string> liveHosts_; // in lower case, as last asked
     std::chrono::steady_clock::time_point liveAsked_{};
+    std::chrono::steady_clock::time_point aliveSaid_{};
     std::uint64_t losses_ = 0;
     bool lossCounted_ = false; // of the connection lost now
     std::string lastLoss_;

@@ -46,9 +46,12 @@ class SharedTables {
     virtual void pruneClaims(int days) = 0;
 
     // A resource held by this scheduler's running tasks is busy everywhere: false when another
-    // scheduler holds it. Ends with the connection.
+    // scheduler holds it. A hold ends with its connection, but stands HoldGraceSeconds longer
+    // while its scheduler may come back with the task still running (see noteAlive).
     virtual bool holdResource(int resource) = 0;
     virtual void releaseResource(int resource) = 0;
+    // Said each second: the moment from which a lost connection's holds stand their grace.
+    virtual void noteAlive() = 0;
 
     virtual void appendProtocol(const std::vector<std::string>& lines) = 0;
     // Host, line; all hosts in time order when host is empty.

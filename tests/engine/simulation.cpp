@@ -3,12 +3,16 @@
 #include "engine/compiled_window.h"
 #include "engine/missed_launches.h"
 #include "engine/operator_commands.h"
+#include "engine/task_host.h"
 #include "platform/strings.h"
 #include "platform/text.h"
+#include "store/pg_database.h"
+#include "support/pg_server.h"
 #include "support/scoped_env.h"
 #include "support/test_world.h"
 
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +89,7 @@ struct Task {
     Condition condition = Condition::None;
     bool stopped = false, interrupt = false, catchUp = false, waitRes = false;
     std::int64_t conflicts = 0;
+    std::string host; // on a database: empty for any workstation, one's name, or * for each
     // What the protocol has said of it. A wait for a slot is excused when the scheduler may have
     // dropped it in silence (the task stopped, or an instance of it started meanwhile).
     bool resWait = false, slotWait = false, slotExcused = false, pendingMakeUp = false;
@@ -102,28 +107,32 @@ struct Task {
 
 class Simulation {
   public:
-    Simulation(std::uint64_t seed, int taskCount)
+    Simulation(std::uint64_t seed, int taskCount, int stations)
         : seed_(seed), chance_(seed * 0x9E3779B97F4A7C15ull + 1), baseTasks_(taskCount) {
         env_.set("TZ", "UTC");
         // Every commit flushes the disk: in memory the simulation does not wait for it.
         struct stat shm {};
         if (stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode)) env_.set("TMPDIR", "/dev/shm");
         world_ = std::make_unique<TestWorld>();
+        if (stations > 1) {
+            std::string reason;
+            server_ = PgServer::shared(reason);
+            if (!server_) throw std::runtime_error("no database server: " + reason);
+            uri_ = server_->createDatabase();
+            writeFile(world_->dir.file("aliases.ini"), "[Control]\npath=" + uri_ + "\n");
+        }
         constexpr int slots[] = {2, 3, 5, 20};
         maxRunning_ = slots[chance_.below(4)];
         slotWaitMinutes_ = chance_.between(0, 10);
         catchUpDays_ = chance_.between(0, 3);
         lifeSeconds_ = chance_.between(0, 600);
-        for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
-                 {"MaxRunning", maxRunning_},
-                 {"SlotWaitMinutes", slotWaitMinutes_},
-                 {"CatchUpDays", catchUpDays_}})
-            world_->settings->write("Schedule", name, std::to_string(value));
+        configure(*world_);
         offset_ =
             (static_cast<std::int64_t>(*tryEncodeDate(2026, 1, 1)) + chance_.below(365)) * 1440 +
             chance_.below(1440) - bootMinute_;
+        trueOffset_ = offset_;
         at(30);
-        store_ = std::make_unique<TDataCtrl>(world_->tables(), storeMessages_);
+        store_ = std::make_unique<TDataCtrl>(server_ ? uri_ : world_->tables(), storeMessages_);
         for (int n = 1; n <= 4; ++n) {
             store_->Table2.append();
             store_->Table2ResourceNo.setInteger(n);
@@ -132,12 +141,19 @@ class Simulation {
         }
         for (int n = 0; n < taskCount; ++n)
             addTask(randomWindow(false));
-        if (sqlite3_open((world_->tables() + "/" + TaskFileName).c_str(), &other_) != SQLITE_OK)
+        if (server_) {
+            otherPg_ = std::make_unique<PgDatabase>(uri_, OpenMode::ReadWrite);
+            for (int n = 1; n < stations; ++n)
+                addStation("h" + std::to_string(n));
+        } else if (sqlite3_open((world_->tables() + "/" + TaskFileName).c_str(), &other_) !=
+                   SQLITE_OK) {
             throw std::runtime_error("the task table cannot be opened");
+        }
     }
 
     ~Simulation() {
         scheduler_.reset();
+        stations_.clear();
         sqlite3_close(other_);
         if (log_ >= 0) close(log_);
     }
@@ -232,6 +248,123 @@ class Simulation {
 
     // ---------------------------------------------------------------------------- the world
 
+    void configure(TestWorld& world) {
+        for (const auto& [name, value] : std::initializer_list<std::pair<const char*, int>>{
+                 {"MaxRunning", maxRunning_},
+                 {"SlotWaitMinutes", slotWaitMinutes_},
+                 {"CatchUpDays", catchUpDays_}})
+            world.settings->write("Schedule", name, std::to_string(value));
+    }
+
+    // Another workstation's scheduler on the same database. Its clock is the true one (the steps
+    // of the clock are this workstation's alone), and its processes end after a while as these do.
+    struct Station {
+        std::unique_ptr<TestWorld> world;
+        std::unique_ptr<Scheduler> s;
+        std::map<std::intptr_t, double> endsAt;
+        std::intptr_t lastHandle = 0;
+    };
+    void addStation(const std::string& host) {
+        Station& st = stations_.emplace_back();
+        st.world = std::make_unique<TestWorld>();
+        writeFile(st.world->dir.file("aliases.ini"), "[Control]\npath=" + uri_ + "\n");
+        configure(*st.world);
+        SchedulerConfig config = st.world->config();
+        config.host = host;
+        st.s = std::make_unique<Scheduler>(st.world->clock, st.world->processes, st.world->windows,
+                                           st.world->port, *st.world->settings, st.world->regional,
+                                           config);
+        st.world->clock.value = wallNow();
+        if (st.s->FormCreate() != Scheduler::StartResult::Running)
+            throw std::runtime_error("the workstation " + host + " did not start");
+        st.s->dataCtrl().database().setBusyTimeout(5);
+    }
+
+    void stepStations(double second, bool pass) {
+        for (Station& st : stations_) {
+            const double boot = static_cast<double>(bootMinute_) * 60 + second;
+            st.world->clock.value =
+                static_cast<double>(bootMinute_ + trueOffset_) / 1440 + second / SecondsPerDay;
+            st.world->clock.bootSeconds = boot;
+            endRuns(st.world->processes, st.endsAt, boot);
+            pass ? st.s->Timer2Timer() : st.s->Timer1Timer();
+            if (st.s->tasksWaitForSlots()) st.s->slotCheck();
+            giveLifetimes(st.world->processes, st.endsAt, st.lastHandle, boot);
+            st.world->port = FakePort{};
+        }
+    }
+
+    static void endRuns(FakeProcesses& p, std::map<std::intptr_t, double>& endsAt, double boot) {
+        for (auto it = endsAt.begin(); it != endsAt.end();) {
+            if (it->second > boot) {
+                ++it;
+                continue;
+            }
+            if (const auto proc = p.procs.find(it->first);
+                proc != p.procs.end() && proc->second.state == ExitState::Running)
+                p.exit(it->first, it->first % 7 == 0 ? 1 : 0);
+            it = endsAt.erase(it);
+        }
+    }
+
+    // The processes launched since last end after a while; the closed ones are forgotten.
+    void giveLifetimes(FakeProcesses& p, std::map<std::intptr_t, double>& endsAt,
+                       std::intptr_t& last, double boot) {
+        for (auto it = p.procs.upper_bound(last); it != p.procs.end(); ++it)
+            endsAt[it->first] = boot + chance_.below(lifeSeconds_ + 1);
+        last = p.lastHandle;
+        std::erase_if(p.procs, [](const auto& proc) { return proc.second.closed; });
+        p.launches.clear();
+    }
+
+    // What another program reads or does on the tables, every column as text (a double's in full).
+    // A connection to a server that a fault cut is opened again, as a program started anew would.
+    std::vector<std::vector<std::string>> otherRows(const std::string& sql) {
+        std::vector<std::vector<std::string>> rows;
+        if (otherPg_) {
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                try {
+                    PgResult r = otherPg_->exec(sql);
+                    for (int i = 0; i < PQntuples(r.get()); ++i) {
+                        auto& row = rows.emplace_back();
+                        for (int c = 0; c < PQnfields(r.get()); ++c)
+                            row.emplace_back(PQgetvalue(r.get(), i, c));
+                    }
+                    return rows;
+                } catch (const DatabaseError& e) {
+                    if (attempt == 1 && !serverTrouble())
+                        fail(std::string("the other program failed: ") + e.what());
+                }
+            }
+            return rows;
+        }
+        sqlite3_stmt* q = nullptr;
+        if (sqlite3_prepare_v2(other_, sql.c_str(), -1, &q, nullptr) != SQLITE_OK)
+            fail(std::string("the task table cannot be read: ") + sqlite3_errmsg(other_));
+        while (sqlite3_step(q) == SQLITE_ROW) {
+            auto& row = rows.emplace_back();
+            for (int c = 0; c < sqlite3_column_count(q); ++c) {
+                const int type = sqlite3_column_type(q, c); // before a conversion changes it
+                char number[32];
+                std::snprintf(number, sizeof number, "%.17g", sqlite3_column_double(q, c));
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(q, c));
+                row.emplace_back(type == SQLITE_FLOAT ? number : text ? text : "");
+            }
+        }
+        sqlite3_finalize(q);
+        return rows;
+    }
+    std::set<std::int32_t> taskIds(const std::string& sql) {
+        std::set<std::int32_t> ids;
+        for (const auto& row : otherRows(sql))
+            ids.insert(static_cast<std::int32_t>(std::stol(row.at(0))));
+        return ids;
+    }
+    std::string claimMoment() const {
+        return "'" + task_host::claimMoment(PassHistory::minuteStart(pass_.minute)) + "'";
+    }
+    bool serverTrouble() const { return server_ && bootMinute_ <= troubleUntil_; }
+
     Schedule randomWindow(bool silence) {
         constexpr int taskKinds[] = {0, 1, 1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 6};
         Schedule s;
@@ -273,6 +406,7 @@ class Simulation {
         Task t;
         t.name = "t" + std::to_string(++named_);
         t.schedule = window;
+        if (server_) t.host = std::vector<std::string>{"", "", "*", "h0", "h1"}[chance_.below(5)];
         t.condition = chance_.oneIn(3) ? Condition(chance_.below(4)) : Condition::None;
         t.stopped = chance_.oneIn(10);
         t.interrupt = chance_.oneIn(3);
@@ -289,6 +423,7 @@ class Simulation {
             d.Table1CatchUp.setBoolean(t.catchUp);
             d.Table1WaitRes.setBoolean(t.waitRes);
             d.Table1Conflicts.setInteger(t.conflicts);
+            d.Table1Host.setString(t.host);
         });
         t.row = store_->Table1.getBookmark();
         t.compile();
@@ -306,7 +441,7 @@ class Simulation {
 
     void start() {
         const std::string tables = world_->tables();
-        if (lastPass_) {
+        if (lastPass_ && !server_) {
             // Nobody holds the tables: the record of the passes tells the gap since the last one.
             const std::int64_t now = PassHistory::minuteOf(wallNow());
             const auto gaps = recordedGaps(
@@ -316,10 +451,15 @@ class Simulation {
                  gaps.back().before != now))
                 fail("the record of the passes does not show the gap since the last pass");
         }
-        scheduler_ = world_->makeScheduler();
+        SchedulerConfig config = world_->config();
+        config.host = "h0";
+        scheduler_ =
+            std::make_unique<Scheduler>(world_->clock, world_->processes, world_->windows,
+                                        world_->port, *world_->settings, world_->regional, config);
         if (scheduler_->FormCreate() != Scheduler::StartResult::Running) fail("the start failed");
-        // Only this very thread holds the tables: waiting for them would never end it.
-        scheduler_->dataCtrl().database().setBusyTimeout(0);
+        // Only this very thread holds the tables: waiting for them would never end it (0 is no
+        // wait for table files, and none at all for a server).
+        scheduler_->dataCtrl().database().setBusyTimeout(server_ ? 5 : 0);
         for (auto& [id, t] : tasks_)
             t.resWait = false; // the start resets what the run before left waiting
         if (log_ >= 0) close(log_);
@@ -345,7 +485,7 @@ class Simulation {
     void oneMinute() {
         at(0);
         if (locked_ && bootMinute_ >= lockUntil_) {
-            sqlite3_exec(other_, "ROLLBACK", nullptr, nullptr, nullptr);
+            otherRows("ROLLBACK");
             locked_ = false;
             if (lockedLaunches_ > 0 && lockLines_ == 0) fail("a pass on held tables said nothing");
         }
@@ -357,12 +497,24 @@ class Simulation {
         // The monitoring pass just before it gives every free slot away: the scheduling pass
         // launches only what its walk finds due.
         step(0.5, Step::Monitor, monitor);
+        stepStations(0.5, false);
+        // The other workstations' passes come before this one's or after it.
+        const bool othersFirst = !stations_.empty() && chance_.oneIn(2);
+        if (othersFirst) stepStations(0.9, true);
         step(1, Step::Pass, [&] { scheduler_->Timer2Timer(); });
+        if (!othersFirst) stepStations(1.1, true);
         step(2, Step::Monitor, monitor);
+        stepStations(2, false);
         at(10);
-        if (!locked_ && chance_.oneIn(300)) {
-            if (sqlite3_exec(other_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        if (!locked_ && !serverTrouble() && chance_.oneIn(300)) {
+            if (server_) {
+                otherRows("BEGIN");
+                otherRows(
+                    R"(LOCK TABLE vektrin."Vektrin", vektrin."VKResrcs", vektrin."SYSEXCPT")");
+            } else if (sqlite3_exec(other_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) !=
+                       SQLITE_OK) {
                 fail("the other program could not lock the tables");
+            }
             locked_ = true;
             lockUntil_ = bootMinute_ + chance_.between(1, 4);
             lockLines_ = lockedLaunches_ = 0;
@@ -373,6 +525,7 @@ class Simulation {
         at(30);
         faults();
         step(31, Step::Monitor, monitor);
+        stepStations(31, false);
         at(40);
         action();
         slotCheck(45);
@@ -404,6 +557,10 @@ class Simulation {
             burst.startTime = burst.endTime = timePart(wallNow() + (60 - second_) / SecondsPerDay);
             for (int n = chance_.between(5, 25); n > 0; --n)
                 addTask(burst);
+        } else if (server_ && roll <= 9) { // the server restarted, or the connections cut
+            if (roll == 8 && !server_->restart()) fail("the server did not start again");
+            if (roll == 9) server_->terminateSessionsOf(PgServer::databaseOf(uri_));
+            troubleUntil_ = bootMinute_ + 3;
         } else {
             return;
         }
@@ -435,6 +592,12 @@ class Simulation {
         };
         const int what = chance_.below(12);
         if (locked_ && what < 6) return; // the store waits for the tables; the socket answers
+        if (server_) {
+            try { // a connection that a fault of the server cut is found so, and opened again
+                static_cast<PgDatabase&>(store_->database()).exec("SELECT 1");
+            } catch (const DatabaseError&) {
+            }
+        }
         const Schedule& s = t.schedule;
         switch (what) {
         case 0:
@@ -505,17 +668,7 @@ class Simulation {
     void step(double second, Step kind, const std::function<void()>& act, std::int32_t target = 0) {
         at(second);
         ++step_;
-        FakeProcesses& p = world_->processes;
-        for (auto it = endsAt_.begin(); it != endsAt_.end();) {
-            if (it->second > *world_->clock.bootSeconds) {
-                ++it;
-                continue;
-            }
-            if (const auto proc = p.procs.find(it->first);
-                proc != p.procs.end() && proc->second.state == ExitState::Running)
-                p.exit(it->first, it->first % 7 == 0 ? 1 : 0);
-            it = endsAt_.erase(it);
-        }
+        endRuns(world_->processes, endsAt_, *world_->clock.bootSeconds);
         stepKind_ = kind;
         operatorTask_ = target;
         std::vector<std::int32_t> runningBefore;
@@ -531,17 +684,31 @@ class Simulation {
                 if (scheduler_->RunningTasks.slot(n).occupied())
                     runningBefore.push_back(scheduler_->RunningTasks.slot(n).AppID);
             std::sort(runningBefore.begin(), runningBefore.end());
+            // Another workstation's run or wait of a task stands for it (see taskIsHere).
+            // A moment claimed before (the clock came back to it) is not run again.
+            if (server_ && pass_.ran) {
+                elsewhere_ = taskIds(
+                    R"(SELECT "AppID" FROM vektrin."Vektrin" WHERE "LastHost" NOT IN ('', 'h0') )"
+                    R"(AND ("EndCode" = 7 OR ("EndCode" = 2 AND "Host" = '')))");
+                claimedBefore_ =
+                    taskIds("SELECT task FROM vektrin.claims WHERE moment = " + claimMoment() +
+                            " AND host_key IN ('', 'h0')");
+            }
         }
         act();
         readProtocol();
+        if (server_ && pass_.ran) {
+            claimedHere_ =
+                taskIds("SELECT task FROM vektrin.claims WHERE moment = " + claimMoment() +
+                        " AND taken_by = 'h0'");
+            claimedElsewhere_ =
+                taskIds("SELECT task FROM vektrin.claims WHERE moment = " + claimMoment() +
+                        " AND host_key = '' AND taken_by <> 'h0'");
+        }
         if (pass_.ran) checkPass(runningBefore);
         pass_.ran = false;
 
-        for (auto it = p.procs.upper_bound(lastHandle_); it != p.procs.end(); ++it)
-            endsAt_[it->first] = *world_->clock.bootSeconds + chance_.below(lifeSeconds_ + 1);
-        lastHandle_ = p.lastHandle;
-        std::erase_if(p.procs, [](const auto& proc) { return proc.second.closed; });
-        p.launches.clear();
+        giveLifetimes(world_->processes, endsAt_, lastHandle_, *world_->clock.bootSeconds);
         world_->port = FakePort{};
         checkSlots();
         checkFields(false);
@@ -601,6 +768,7 @@ class Simulation {
         recent_.emplace_back(text);
         if (recent_.size() > 16) recent_.pop_front();
         if (text.starts_with(str::TablesUnusable)) {
+            if (serverTrouble()) return;
             if (!locked_) fail("the tables were said to be unusable while nobody held them");
             if (++lockLines_ > 1) fail("the held tables were said twice in one episode");
             ++stats_.tablesHeldSaid;
@@ -666,7 +834,7 @@ class Simulation {
         if (!byOperator) t.slotWait = false;
         t.resWait = false;
         if (byOperator || waited) return;
-        if (pass_.ran && t.pendingMakeUp) {
+        if (t.pendingMakeUp && (pass_.ran || serverTrouble())) {
             t.pendingMakeUp = false;
             return;
         }
@@ -679,6 +847,11 @@ class Simulation {
     // that for three hours after the latest pass; a step back further is a new time).
     void madeUp(Task& t, const std::string& moment) {
         ++stats_.madeUp;
+        // A moment held back while the server was away, made up on its return.
+        if (!pass_.ran && serverTrouble() && t.catchUp) {
+            t.pendingMakeUp = true;
+            return;
+        }
         int d = 0, mo = 0, y = 0, h = 0, mi = 0, s = 0;
         std::sscanf(moment.c_str(), "%d.%d.%d %d:%d:%d", &d, &mo, &y, &h, &mi, &s);
         const std::int64_t minute =
@@ -713,8 +886,9 @@ class Simulation {
         }
         const auto moment = schedule::passMoment(wallNow());
         const bool silence = silenced(moment);
-        // Held tables: the pass went by the rows as last read, and said so once.
-        const bool heldTables = locked_ && lockLines_ > 0;
+        // Held tables: the pass went by the rows as last read, and said so once. A server just
+        // restarted or cut away holds back whatever needs its claim.
+        const bool heldTables = (locked_ && lockLines_ > 0) || serverTrouble();
         for (auto& [id, t] : tasks_) {
             const auto found = seen_.find(id);
             const Seen seen = found == seen_.end() ? Seen{} : found->second;
@@ -727,7 +901,11 @@ class Simulation {
                     std::binary_search(runningBefore.begin(), runningBefore.end(), id);
                 const bool repeated = pass_.repeated || (t.catchUp && pass_.madeUpMinute);
                 static constexpr const char* unreadable = "unreadable condition";
-                const char* held = t.stopped                             ? "stopped"
+                const bool otherHost = !t.host.empty() && t.host != "*" && t.host != "h0";
+                const char* held = t.stopped                           ? "stopped"
+                                   : otherHost || elsewhere_.count(id) ? "another workstation's"
+                                   : claimedElsewhere_.count(id) || claimedBefore_.count(id)
+                                       ? "its moment claimed before or elsewhere"
                                    : t.resWaitAtPass                     ? "waiting for resources"
                                    : silence                             ? "silenced"
                                    : t.condition == Condition::Malformed ? unreadable
@@ -738,8 +916,12 @@ class Simulation {
                 const int lines =
                     (seen.execDue > 0) + seen.waitLine + seen.skipLine + seen.noSlotLine;
                 const int ways = lines + (t.slotWaitAtPass || (t.maybeQueued && lines == 0));
+                stats_.elsewhere +=
+                    held && std::string_view(held).find("another") != std::string::npos;
                 if (held && seen.execDue > 0)
                     wrong = std::string("launched although held back: ") + held;
+                else if (server_ && seen.execDue > 0 && !claimedHere_.count(id))
+                    wrong = "launched without its claim";
                 else if (held == unreadable &&
                          t.malformedSaid != conditionText(Condition::Malformed))
                     wrong = "held back by an unreadable condition that was never said";
@@ -767,6 +949,16 @@ class Simulation {
             if (const auto t = tasks_.find(slot.AppID); t != tasks_.end())
                 t->second.slotExcused = true;
         }
+        // Nor does any other workstation's.
+        for (const Station& st : stations_)
+            for (int n = 1; n <= st.s->RunningTasks.size(); ++n) {
+                const TRunningTask& slot = st.s->RunningTasks.slot(n);
+                if (!slot.occupied()) continue;
+                if ((held & slot.Conflicts) != 0)
+                    fail("task " + std::to_string(slot.AppID) +
+                         " runs on another workstation with resources a running task holds");
+                held |= slot.Conflicts;
+            }
         for (auto& [id, t] : tasks_) {
             t.slotExcused = t.slotExcused || t.stopped;
             if (t.slotWait && !t.slotExcused &&
@@ -778,43 +970,40 @@ class Simulation {
     // No committed change of the operator's is lost: the table holds what the model holds.
     void checkFields(bool all) {
         if (locked_ || (!all && touched_.empty())) return;
-        std::string sql = "SELECT rowid, Stopped, Interval, StartDate, StartTime, EndDate, "
-                          "EndTime, RepeatInterval, StartCondition, CatchUp FROM Vektrin";
+        const std::string rowid = server_ ? "\"AppID\"" : "rowid";
+        std::string sql = "SELECT " + rowid +
+                          R"(, "Stopped", "Interval", "StartDate", "StartTime", "EndDate", )"
+                          R"("EndTime", "RepeatInterval", "StartCondition", "CatchUp" FROM )" +
+                          (server_ ? R"(vektrin."Vektrin")" : "Vektrin");
         if (!all) {
-            sql += " WHERE rowid IN (0";
+            sql += " WHERE " + rowid + " IN (0";
             for (const std::int32_t id : touched_)
                 if (const auto t = tasks_.find(id); t != tasks_.end())
                     sql += "," + std::to_string(t->second.row);
             sql += ")";
         }
         touched_.clear();
-        sqlite3_stmt* q = nullptr;
-        if (sqlite3_prepare_v2(other_, sql.c_str(), -1, &q, nullptr) != SQLITE_OK)
-            fail(std::string("the task table cannot be read: ") + sqlite3_errmsg(other_));
-        std::size_t rows = 0;
+        const auto rows = otherRows(sql);
         std::string wrong;
-        while (wrong.empty() && sqlite3_step(q) == SQLITE_ROW) {
-            ++rows;
-            const auto row = byRow_.find(sqlite3_column_int64(q, 0));
+        for (const auto& r : rows) {
+            const auto row = byRow_.find(std::stoll(r[0]));
             if (row == byRow_.end()) {
                 wrong = "a row that no task of the model has";
                 break;
             }
             const Task& t = tasks_.at(row->second);
             const Schedule& s = t.schedule;
-            const auto* condition = reinterpret_cast<const char*>(sqlite3_column_text(q, 8));
-            if (sqlite3_column_int(q, 1) != t.stopped || sqlite3_column_int(q, 2) != s.interval ||
-                sqlite3_column_double(q, 3) != s.startDate ||
-                sqlite3_column_double(q, 4) != s.startTime ||
-                sqlite3_column_double(q, 5) != s.endDate ||
-                sqlite3_column_double(q, 6) != s.endTime ||
-                sqlite3_column_int(q, 7) != s.repeatInterval ||
-                std::string_view(condition ? condition : "") != conditionText(t.condition) ||
-                sqlite3_column_int(q, 9) != t.catchUp)
+            if (std::stoi(r[1]) != t.stopped || std::stoi(r[2]) != s.interval ||
+                std::stod(r[3]) != s.startDate || std::stod(r[4]) != s.startTime ||
+                std::stod(r[5]) != s.endDate || std::stod(r[6]) != s.endTime ||
+                std::stoi(r[7]) != s.repeatInterval || r[8] != conditionText(t.condition) ||
+                std::stoi(r[9]) != t.catchUp) {
                 wrong = describe(t) + ": the table holds other operator's fields";
+                break;
+            }
         }
-        sqlite3_finalize(q);
-        if (wrong.empty() && all && rows != tasks_.size()) wrong = "the table holds other tasks";
+        if (wrong.empty() && all && rows.size() != tasks_.size())
+            wrong = "the table holds other tasks";
         if (!wrong.empty()) fail("a committed change was lost: " + wrong);
     }
 
@@ -826,6 +1015,14 @@ class Simulation {
     std::unique_ptr<TDataCtrl> store_; // the operator's connection, as vektrinctl opens one
     std::unique_ptr<Scheduler> scheduler_;
     sqlite3* other_ = nullptr; // another program: reads the rows for the checks, holds the lock
+    // On a database: its server, the other program's connection, the other workstations, and
+    // what the claims and the tasks' states said of the pass.
+    PgServer* server_ = nullptr;
+    std::string uri_;
+    std::unique_ptr<PgDatabase> otherPg_;
+    std::vector<Station> stations_;
+    std::int64_t trueOffset_ = 0, troubleUntil_ = 0;
+    std::set<std::int32_t> elsewhere_, claimedBefore_, claimedHere_, claimedElsewhere_;
 
     int baseTasks_, maxRunning_ = 0, slotWaitMinutes_ = 0, catchUpDays_ = 0, lifeSeconds_ = 0;
     std::int64_t bootMinute_ = 1000, offset_ = 0; // the wall clock's minute = boot minute + offset
@@ -863,8 +1060,8 @@ class Simulation {
 
 } // namespace
 
-SimulationResult simulate(std::uint64_t seed, int days, int tasks) {
-    return Simulation(seed, tasks).run(days);
+SimulationResult simulate(std::uint64_t seed, int days, int tasks, int stations) {
+    return Simulation(seed, tasks, stations).run(days);
 }
 
 } // namespace vektrin::test

@@ -1,6 +1,7 @@
 #include "simulation.h"
 
 #include "support/engine_fixture.h"
+#include "support/pg_server.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,21 @@ TEST(Simulation, EveryDueLaunchHappensOrIsExplained) {
     EXPECT_GT(all.slotWaits, 0);
     EXPECT_GT(all.restarts, 0);
     EXPECT_GT(all.tablesHeldSaid, 0);
+}
+
+// The same on a database of the tests' server, beside one and two other workstations' schedulers,
+// with the server restarted and the connections cut now and then.
+TEST(Simulation, SeveralWorkstationsOnOneDatabase) {
+    std::string reason;
+    if (!PgServer::shared(reason)) GTEST_SKIP() << reason;
+    SimulationStats all;
+    for (const auto& [seed, stations] : {std::pair{1, 3}, std::pair{8, 2}}) {
+        const SimulationResult r = simulate(seed, 1, 40, stations);
+        EXPECT_EQ(r.failure, "");
+        all.elsewhere += r.stats.elsewhere;
+        all.faults += r.stats.faults;
+    }
+    EXPECT_GT(all.elsewhere, 100);
 }
 
 // Found by seed 61 over three days, too rare for the short run: a task asked to run again while
