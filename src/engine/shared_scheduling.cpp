@@ -227,7 +227,7 @@ void Scheduler::watchServer() {
     try {
         shared->noteAlive();
     } catch (const DatabaseError&) {
-        // The loss of the connection is said by watchServer.
+        // The loss of the connection is said at the next second.
     }
 }
 

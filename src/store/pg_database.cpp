@@ -246,9 +246,9 @@ void PgDatabase::connect() {
     requestsAnnounced_ = true;
     changesAnnounced_ = true;
     PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
-    // The server's side of the keepalives: a workstation that vanishes from the network ends its
-    // session, and with it its resource holds, within about 11 seconds (no effect on a Unix
-    // socket).
+    // The server's side of the keepalives: the session of a workstation that vanishes from the
+    // network ends within about 11 seconds (no effect on a Unix socket); its resource holds stand
+    // their grace past its last sign of life (see holdResource).
     PGresult* r = PQexec(conn_, ("SET lock_timeout = " + std::to_string(lockTimeoutMs_) +
                                  "; SET tcp_keepalives_idle = 5; SET tcp_keepalives_interval = 2; "
                                  "SET tcp_keepalives_count = 3; LISTEN " +
