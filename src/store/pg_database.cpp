@@ -539,7 +539,7 @@ bool PgDatabase::holdResource(int resource) {
                 HoldGraceSeconds + ")",
             {n, host_});
         if (PQntuples(standing.get()) > 0) {
-            exec(std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", $1)", {n});
+            unlockResource(n);
             return false;
         }
         if (!host_.empty()) {
@@ -549,10 +549,7 @@ bool PgDatabase::holdResource(int resource) {
             exec("UPDATE vektrin.schedulers SET seen = now() WHERE host = $1", {host_});
         }
     } catch (const DatabaseError&) {
-        if (connected())
-            PQclear(PQexec(
-                conn_, (std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", " + n + ")")
-                           .c_str()));
+        unlockResource(n);
         throw;
     }
     resources_.insert(resource);
@@ -563,7 +560,15 @@ void PgDatabase::releaseResource(int resource) {
     if (!resources_.erase(resource) || !connected()) return;
     const std::string n = std::to_string(resource);
     exec("DELETE FROM vektrin.holds WHERE resource = $1 AND lower(host) = lower($2)", {n, host_});
-    exec(std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", $1)", {n});
+    unlockResource(n);
+}
+
+void PgDatabase::unlockResource(const std::string& resource) noexcept {
+    // A lost connection has given the lock back already.
+    if (connected())
+        PQclear(PQexec(conn_, (std::string("SELECT pg_advisory_unlock(") + ResourceLock + ", " +
+                               resource + ")")
+                                  .c_str()));
 }
 
 void PgDatabase::noteAlive() {

@@ -88,6 +88,7 @@ class PgDatabase final : public StoreBackend, public SharedTables {
     // Takes again what ended with a lost connection: the registration and the resources.
     void restoreSession();
     bool takeHost(const std::string& host);
+    void unlockResource(const std::string& resource) noexcept;
     [[noreturn]] void fail(pg_result* result);
     // Reads what came on the connection and notes what its notices announce.
     void readNotices();

@@ -53,14 +53,7 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
         << remote.out;
     EXPECT_EQ(alpha.ctl({"-H", "gamma", "status"}, {}, {"VEKTRIN_HOST=alpha"}).exitCode, 3);
     // Three minutes' passes and the runs they launched.
-    const auto count = [](const std::string& text, const std::string& what) {
-        int n = 0;
-        for (std::size_t at = text.find(what); at != std::string::npos;
-             at = text.find(what, at + 1))
-            ++n;
-        return n;
-    };
-    for (int i = 0; i < 2500 && count(test::readFile(runs), "each alpha") < 3; ++i)
+    for (int i = 0; i < 2500 && test::occurrences(test::readFile(runs), "each alpha") < 3; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::seconds(4));
     // A request sent later is heard too.
@@ -84,7 +77,8 @@ TEST(RealMinute, TwoWorkstationsRunEachMomentOnceAndShareTheirResources) {
     for (int i = 1; i <= 20; ++i) {
         const std::string name = "any" + std::to_string(i);
         EXPECT_EQ(ran[name + " alpha"] + ran[name + " beta"], minutes) << name;
-        EXPECT_EQ(count(protocols, "Executes <" + name + ">"), minutes) << name << " in both logs";
+        EXPECT_EQ(test::occurrences(protocols, "Executes <" + name + ">"), minutes)
+            << name << " in both logs";
     }
     EXPECT_EQ(ran["pinned beta"], minutes);
     EXPECT_EQ(ran["pinned alpha"], 0);

@@ -478,14 +478,8 @@ TEST_F(SchedulingTest, ClockGoingBackNeverRepeatsAFixedTimeLaunch) {
     // Summer time ends: 03:00 becomes 02:00 again.
     const auto hour = every(at(2026, 10, 25, 2, 0), 1, 60);
     const std::string both = launches(hour) + launches(hour);
-    const auto count = [&](const std::string& name) {
-        int n = 0;
-        for (auto at = both.find(name); at != std::string::npos; at = both.find(name, at + 1))
-            ++n;
-        return n;
-    };
-    EXPECT_EQ(count("daily"), 1);
-    EXPECT_EQ(count("minutely"), 120);
+    EXPECT_EQ(test::occurrences(both, "daily"), 1);
+    EXPECT_EQ(test::occurrences(both, "minutely"), 120);
     // A large step back is a new time: the daily task runs at its time again.
     EXPECT_THAT(pass(at(2026, 10, 20, 2, 30)), ElementsAre("daily-0230", "minutely"));
 }

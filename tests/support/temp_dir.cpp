@@ -32,4 +32,11 @@ void writeFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
+int occurrences(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 } // namespace vektrin::test

@@ -19,6 +19,8 @@ class TempDir {
 };
 
 std::string readFile(const std::string& path);
+// How often what occurs in text, overlaps counted.
+int occurrences(const std::string& text, const std::string& what);
 void writeFile(const std::string& path, const std::string& content);
 
 } // namespace vektrin::test

@@ -58,11 +58,7 @@ bool TestWorld::protocolHas(const std::string& line) const {
 }
 
 int TestWorld::protocolLines(const std::string& text) const {
-    const std::string all = readFile(log());
-    int n = 0;
-    for (std::size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
-        ++n;
-    return n;
+    return occurrences(readFile(log()), text);
 }
 
 std::int32_t TestWorld::appendTask(TDataCtrl& dm, const std::string& name,
